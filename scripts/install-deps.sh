@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Quillet needs to build, test and run.
+# Runs apt-get as root, or through sudo when started as another user.
+set -euo pipefail
+
+packages=(
+  build-essential g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libcurl4-openssl-dev libpcre2-dev libssl-dev openssl
+  libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libgl-dev fonts-wqy-zenhei xvfb xauth curl ca-certificates
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "install-deps: run as root or install sudo" >&2; exit 1; }
+  as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

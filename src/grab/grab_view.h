@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+
+namespace quillet {
+
+// What the grab workers need of the window. Every call may come from a worker
+// thread; the window side carries it over to its own thread.
+class GrabView {
+ public:
+  virtual ~GrabView() = default;
+  virtual int TaskRowCount() = 0;
+  virtual std::string TaskCellText(int row, int column) = 0;  // 0-based
+  virtual void SetAttemptCaption(const std::string& caption) = 0;
+  virtual void AppendLog(const std::string& text) = 0;
+  virtual void SetStartButtonEnabled(bool enabled) = 0;
+};
+
+}  // namespace quillet

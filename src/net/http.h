@@ -1,0 +1,37 @@
+#pragma once
+// One synchronous HTTP(S) exchange over libcurl.
+#include <chrono>
+#include <cstddef>
+#include <stop_token>
+#include <string>
+
+#include "net/cookies.h"
+
+namespace quillet {
+
+inline constexpr char kDefaultHeaderBlock[] =
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 9.0; Windows NT 6.1)\r\n"
+    "Content-Type: application/x-www-form-urlencoded";
+
+// How one exchange is carried out; the defaults are the program's.
+struct ExchangeOptions {
+  std::stop_token stop;                            // aborts the exchange within ~100 ms
+  std::string extraCaFile;                         // extra CA bundle besides the system store
+  std::chrono::milliseconds timeout{30000};        // each of resolve, connect, send, receive
+  std::size_t maxBodyBytes = 32u * 1024u * 1024u;  // a larger answer is a failed exchange
+  bool reuseConnections = true;                    // keep connections of this thread alive
+};
+
+// Returns the response body as received (empty on any failure). `method`
+// empty becomes "GET"; `headerBlock` empty becomes kDefaultHeaderBlock; both
+// are written back. The jar is sent as the Cookie header (first) and the
+// answer's Set-Cookie pairs are merged into it. Program text (URL, text body,
+// header values) leaves as UTF-8; bodyBytes go as they are. The HTTP status
+// is not judged. Certificates are verified; a Cookie header never follows a
+// redirect to another host or from https to http.
+std::string SendHttpRequest(const std::string& url, std::string& method, const std::string& bodyText,
+                            CookieJar& cookieJar, std::string& headerBlock, bool disableRedirects = false,
+                            const std::string& bodyBytes = {}, const std::string& proxy = {},
+                            const ExchangeOptions& options = {});
+
+}  // namespace quillet

@@ -1,0 +1,26 @@
+#pragma once
+// Date-time values are days since 1899-12-30 00:00 (local time), the fraction
+// being the time of day.
+#include <optional>
+#include <string>
+
+namespace quillet {
+
+struct CivilDateTime {
+  int year = 1899, month = 12, day = 30;
+  int hour = 0, minute = 0, second = 0, millisecond = 0;
+  int weekday = 6;  // 0 = Sunday
+};
+
+double DateValueFromCivil(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+// False when the value lies outside 0100-01-01 .. 9999-12-31.
+bool CivilFromDateValue(double value, CivilDateTime& out);
+double NowDateValue();        // current local date-time
+CivilDateTime NowCivil();      // current local date-time, with milliseconds
+
+// style 0..3 (others count as 0); part 1..5 (others: date and time).
+std::string FormatDateTime(std::optional<double> dateTime, int style, int part);
+bool Is24HourClock();
+std::string FormatWithPatterns(double dateTime, const std::string& datePattern, const std::string& timePattern);
+
+}  // namespace quillet

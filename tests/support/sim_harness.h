@@ -1,0 +1,41 @@
+#pragma once
+// Starts quillet-sim on a free loopback port for a test and stops it again.
+#include <map>
+#include <string>
+#include <vector>
+
+namespace quillet::test {
+
+class SimProcess {
+ public:
+  // extraArgs are passed to quillet-sim after "--port 0 --control".
+  explicit SimProcess(std::vector<std::string> extraArgs = {});
+  ~SimProcess();  // SIGTERM, then wait (SIGKILL after 5 s)
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  bool Running() const { return pid_ > 0 && !baseUrl_.empty(); }
+  const std::string& BaseUrl() const { return baseUrl_; }  // "http://127.0.0.1:PORT"
+  int Port() const { return port_; }
+
+  // Control endpoints (UTF-8 JSON texts as the sim answers them).
+  std::string Get(const std::string& pathAndQuery) const;
+  std::string PostForm(const std::string& path, const std::map<std::string, std::string>& fields) const;
+  std::string State() const { return Get("/sim/state"); }
+  std::string Requests() const { return Get("/sim/requests"); }
+  // The correct cells (1..8) of the session's current captcha.
+  std::vector<int> CaptchaCells(const std::string& jsessionId) const;
+  // Sets the stock of a class; returns the answer text.
+  std::string Release(const std::string& date, const std::string& train, const std::string& seat, int count) const;
+  void Reset() const;
+
+ private:
+  int pid_ = -1;
+  int port_ = 0;
+  std::string baseUrl_;
+};
+
+// Path of the quillet-sim binary of this build (set by CMake).
+std::string SimBinaryPath();
+
+}  // namespace quillet::test
