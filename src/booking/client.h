@@ -4,12 +4,14 @@
 // may run on any thread at the same time: each call keeps its answer private
 // (lastResponse only holds a copy, under a lock) and the cookie jar is shared
 // and thread-safe. Each operation takes a stop token that abandons it at once.
+#include <atomic>
 #include <mutex>
 #include <stop_token>
 #include <string>
 #include <vector>
 
 #include "booking/records.h"
+#include "booking/requests.h"
 #include "net/cookies.h"
 #include "stations/station_directory.h"
 
@@ -85,11 +87,21 @@ class BookingClient {
   void SetReuseConnections(bool reuse) { reuseConnections_ = reuse; }
 
  private:
+  // One exchange with the service: the answer's bytes, empty on any failure
+  // or when the stop token has been triggered before it starts.
+  std::string Exchange(const std::string& path, const std::string& method, const std::string& body,
+                       const std::string& headerBlock, const std::stop_token& stop) const;
+  // Exchange, with the answer decoded to program text.
+  std::string ExchangeText(const std::string& path, const std::string& method, const std::string& body,
+                           const std::string& headerBlock, const std::stop_token& stop) const;
+  void SetLastResponse(std::string text);
+
   std::string serviceBaseAddress_;
   CookieJar& cookieJar_;
   std::string caFile_;
-  bool reuseConnections_ = true;
+  std::atomic<bool> reuseConnections_ = true;
   StationDirectory stations_;
+  const HeaderBlocks headers_;
 
   mutable std::mutex stateMutex_;  // guards the three fields below
   std::string lastResponse_;

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
-#include <stop_source>
+#include <stop_token>
 #include <string>
 #include <thread>
 #include <vector>

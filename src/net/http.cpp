@@ -1,1 +1,114 @@
-// Placeholder: implementation in progress.
+#include "net/http.h"
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "net/curl_handles.h"
+#include "net/curl_transfer.h"
+#include "net/encoding.h"
+#include "net/http_headers.h"
+#include "net/redirect_policy.h"
+
+namespace quillet {
+namespace {
+
+constexpr int kMaxRedirects = 10;
+
+bool HasHeaderNamed(const std::vector<net::RequestHeader>& headers, std::string_view name) {
+  for (const net::RequestHeader& header : headers) {
+    if (net::EqualsIgnoreAsciiCase(header.name, name)) return true;
+  }
+  return false;
+}
+
+// Request header lines in curl's form: the Cookie header first (when allowed
+// and non-empty), then the block's lines in order.
+std::vector<std::string> HeaderLinesForHop(const std::string& cookieText, bool cookiesAllowed,
+                                           const std::vector<net::RequestHeader>& blockHeaders) {
+  std::vector<std::string> lines;
+  if (cookiesAllowed && !cookieText.empty() && cookieText.find_first_of("\r\n") == std::string::npos) {
+    lines.push_back("Cookie: " + TextToUtf8(cookieText));
+  }
+  for (const net::RequestHeader& header : blockHeaders) {
+    if (!cookiesAllowed && net::EqualsIgnoreAsciiCase(header.name, "Cookie")) continue;
+    lines.push_back(net::CurlHeaderLine({TextToUtf8(header.name), TextToUtf8(header.value)}));
+  }
+  // The answer to a body is awaited at once, never after a 100-continue.
+  if (!HasHeaderNamed(blockHeaders, "Expect")) lines.emplace_back("Expect:");
+  return lines;
+}
+
+}  // namespace
+
+std::string SendHttpRequest(const std::string& url, std::string& method, const std::string& bodyText,
+                            CookieJar& cookieJar, std::string& headerBlock, bool disableRedirects,
+                            const std::string& bodyBytes, const std::string& proxy, const ExchangeOptions& options) {
+  if (method.empty()) method = "GET";
+  if (!net::EnsureCurlInitialised()) return {};
+  if (headerBlock.empty()) headerBlock = kDefaultHeaderBlock;
+
+  // The jar is read once, under its own lock; nothing is locked while the
+  // exchange runs, and the answer's pairs are merged into the jar as it is
+  // by then.
+  const std::string jarSnapshot = cookieJar.Text();
+  const std::vector<net::RequestHeader> blockHeaders = net::ParseHeaderBlock(headerBlock);
+
+  net::TransferRequest request;
+  request.url = TextToUtf8(url);
+  request.method = method;
+  request.body = bodyBytes.empty() ? TextToUtf8(bodyText) : bodyBytes;
+  request.sendBody = !request.body.empty();
+  request.proxy = proxy;
+  request.extraCaFile = options.extraCaFile;
+
+  net::TransferLimits limits;
+  limits.stop = options.stop;
+  limits.stallTimeout = options.timeout;
+  limits.maxBodyBytes = options.maxBodyBytes;
+
+  std::optional<net::CurlHandles> freshHandles;
+  net::CurlHandles* handles = options.reuseConnections ? &net::ThreadCurlHandles() : nullptr;
+  if (handles == nullptr || !handles->Valid()) handles = &freshHandles.emplace();
+
+  const std::string firstUrl = request.url;
+  std::vector<std::string> answerHeaderLines;  // of every answer of the chain, in order
+  std::string body;
+  bool completed = false;
+  for (int hop = 0;; ++hop) {
+    std::string cookieText = jarSnapshot;
+    if (hop > 0) {
+      // A redirect target gets the cookies that the answers so far have set.
+      std::string pairsSoFar = net::CollectSetCookiePairs(answerHeaderLines);
+      MergeCookies(cookieText, pairsSoFar);
+    }
+    const bool cookiesAllowed = hop == 0 || net::CookiesMayFollowRedirect(firstUrl, request.url);
+    request.headerLines = HeaderLinesForHop(cookieText, cookiesAllowed, blockHeaders);
+
+    net::TransferResult answer = net::RunTransfer(*handles, request, limits);
+    for (const std::string& line : answer.headerLines) answerHeaderLines.push_back(Utf8BytesToText(line));
+    if (answer.outcome != net::TransferOutcome::kCompleted) break;
+
+    if (!disableRedirects && net::IsFollowedRedirect(answer.status) && !answer.redirectUrl.empty()) {
+      if (hop >= kMaxRedirects) break;  // a redirect loop is a failed exchange
+      if (net::RedirectBecomesGet(answer.status, request.method)) {
+        request.method = "GET";
+        request.body.clear();
+        request.sendBody = false;
+      }
+      request.url = std::move(answer.redirectUrl);
+      continue;
+    }
+    body = std::move(answer.body);
+    completed = true;
+    break;
+  }
+
+  // Cookies that answers of the chain did set are kept even when a later
+  // step failed: the service has already acted on them.
+  cookieJar.Merge(net::CollectSetCookiePairs(answerHeaderLines));
+  if (!completed) return {};
+  return body;
+}
+
+}  // namespace quillet

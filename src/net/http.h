@@ -28,7 +28,10 @@ struct ExchangeOptions {
 // answer's Set-Cookie pairs are merged into it. Program text (URL, text body,
 // header values) leaves as UTF-8; bodyBytes go as they are. The HTTP status
 // is not judged. Certificates are verified; a Cookie header never follows a
-// redirect to another host or from https to http.
+// redirect to another host or port, or from https to http. Redirects (up to
+// ten) are followed unless disableRedirects; each hop carries the cookies the
+// answers so far have set, and every answer's Set-Cookie lines reach the jar,
+// also when a later step of the exchange fails.
 std::string SendHttpRequest(const std::string& url, std::string& method, const std::string& bodyText,
                             CookieJar& cookieJar, std::string& headerBlock, bool disableRedirects = false,
                             const std::string& bodyBytes = {}, const std::string& proxy = {},

@@ -1,8 +1,11 @@
 #pragma once
 // The built-in station table and its searches.
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace quillet {
@@ -28,10 +31,19 @@ class StationDirectory {
   void FindStations(const std::string& query, int mode, std::vector<std::string>& results) const;
   // Name of the first station with this telecode, or the telecode itself.
   std::string NameForTelecode(std::string_view telecode) const;
+  // The same lookup without a copy: the name, or null when no station has the telecode.
+  const std::string* FindNameForTelecode(std::string_view telecode) const;
   const std::vector<StationRecord>& Records() const { return records_; }
 
  private:
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+
   std::vector<StationRecord> records_;
+  // telecode -> index of its first record; built once at load, read-only afterwards.
+  std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> nameByTelecode_;
 };
 
 // What the station box's filter decides for a box text; the widget side

@@ -1,7 +1,13 @@
 #pragma once
 // Pages "未完成订单" and "已完成订单": the order read from the order file,
 // the payment countdown and the payment group.
+#include <QDateTime>
 #include <QObject>
+#include <QString>
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <string>
 
 class QWidget;
 
@@ -9,14 +15,43 @@ namespace quillet {
 
 struct AppState;
 
+// The order file is read up to this many bytes, and up to its first zero byte.
+inline constexpr std::size_t kOrderFileReadLimit = 4u * 1024u * 1024u;
+
+// The order file's usual place: "1.txt" in the user's desktop folder.
+QString DefaultOrderFilePath();
+// The file's text as the page reads it; empty when it is missing, not a
+// regular file or unreadable.
+std::string ReadOrderFileText(const QString& path);
+// Columns 0..9 of the 超级列表框3 row, and the payment deadline, from the text.
+struct UncompletedOrderRow {
+  std::array<std::string, 10> columns;
+  std::string deadline;
+};
+UncompletedOrderRow ParseUncompletedOrder(const std::string& text);
+// The countdown caption at `now` for a deadline "yyyy-MM-dd hh:mm:ss"
+// ("1分30秒", "-1分55秒"); "--分--秒" when the deadline is empty or unreadable.
+QString CountdownText(const std::string& deadline, const QDateTime& now);
+
 class OrderPages : public QObject {
   Q_OBJECT
  public:
   OrderPages(QWidget* mainWindow, AppState& state, QObject* parent = nullptr);
 
+  void SetOrderFilePath(const QString& path) { orderFilePath_ = path; }
+  const QString& OrderFilePath() const { return orderFilePath_; }
+  // The countdown's idea of now (the local clock unless replaced).
+  void SetClock(std::function<QDateTime()> now) { clock_ = std::move(now); }
+
+  void OnLoadOrdersClicked();  // 超级按钮7 "取消订单"
+  void OnDeadlineTick();       // 时钟2
+  void OnPayOrderClicked();    // 超级按钮8 "支付订单"
+
  private:
   QWidget* window_;
   AppState& state_;
+  QString orderFilePath_;
+  std::function<QDateTime()> clock_;
 };
 
 }  // namespace quillet

@@ -20,7 +20,12 @@ CivilDateTime NowCivil();      // current local date-time, with milliseconds
 
 // style 0..3 (others count as 0); part 1..5 (others: date and time).
 std::string FormatDateTime(std::optional<double> dateTime, int style, int part);
+// The same with the clock given instead of read from the user's locale.
+std::string FormatDateTime(std::optional<double> dateTime, int style, int part, bool use24HourClock);
+// The user's LC_TIME setting: false when its time format uses a 12-hour clock.
 bool Is24HourClock();
+// True unless the strftime format shows a 12-hour clock (%I, %l, %r, %p, %P).
+bool TimeFormatIs24Hour(const char* strftimeFormat);
 std::string FormatWithPatterns(double dateTime, const std::string& datePattern, const std::string& timePattern);
 
 }  // namespace quillet

@@ -28,6 +28,8 @@ std::string TrimSpaces(std::string_view text);
 std::string RemoveSpaces(std::string_view text);
 std::string ReplaceText(std::string_view text, std::string_view find, std::string_view replacement = {},
                         int start = 1, int count = kAll, bool caseSensitive = true);
+// Empty pieces between separators are kept, none follows a final separator;
+// max limits the number of pieces (kAll or any negative: no limit; 0: none).
 std::vector<std::string> SplitText(std::string_view text, std::string_view separator = ",", int max = kAll);
 std::string ToLowerAscii(std::string_view text);
 int ToInteger(std::string_view text);

@@ -1,0 +1,99 @@
+// Run: build/<dir>/bench/booking/bench_booking --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "booking/answers.h"
+#include "net/cookies.h"
+#include "stations/station_directory.h"
+#include "util/codepage.h"
+
+namespace quillet {
+namespace {
+
+const StationDirectory& Stations() {
+  static const StationDirectory* const directory = [] {
+    auto* loaded = new StationDirectory;
+    loaded->LoadStations();
+    return loaded;
+  }();
+  return *directory;
+}
+
+// A left-ticket answer shaped like the service's: a station map, then the
+// result list of `trains` quoted train texts of 36 pieces each, with a
+// percent-encoded secret of some 300 bytes in front.
+std::string LeftTicketAnswer(int trains) {
+  const auto& records = Stations().Records();
+  std::string answer = R"({"httpstatus":200,"data":{"flag":"1","map":{"BJP":")" + records[2].name +
+                       R"(","SHH":")" + Stations().NameForTelecode("SHH") +
+                       R"("},"result":[)";
+  const std::string booking = Gbk(u8"预订");
+  const std::string none = Gbk(u8"无");
+  const std::string some = Gbk(u8"有");
+  for (int t = 0; t < trains; ++t) {
+    std::string secret;
+    for (int k = 0; secret.size() < 300; ++k) secret += "Zm9vYmFy" + std::to_string(t * 31 + k) + "%2B%2F";
+    secret += "%3D";
+    const std::string code = (t % 2 ? "G" : "K") + std::to_string(100 + t);
+    const std::string& from = records[static_cast<std::size_t>(t * 7) % records.size()].telecode;
+    const std::string& to = records[static_cast<std::size_t>(t * 13 + 5) % records.size()].telecode;
+    std::string text = secret + "|" + booking + "|24000" + code + "0Q|" + code + "|BJP|SHH|" + from + "|" + to +
+                       "|08:00|13:28|05:28|Y|O2x4Gw8sPdW1ZXNWXQnVJWkK%2FH1d2lRt|20261212|3|P2|01|10|1|0||||" +
+                       "--|--||" + none + "|--|" + some + "|7|--|12|9|3|O0M0O0|OMO|1";
+    answer += (t ? ",\"" : "\"") + text + "\"";
+  }
+  answer += R"(]},"messages":"","status":true})";
+  return answer;
+}
+
+void BM_ReadLeftTickets200(benchmark::State& state) {
+  const std::string recorded = LeftTicketAnswer(200);
+  for (auto _ : state) {
+    std::string answer = recorded;  // the reader cuts its answer down in place
+    std::vector<TrainRecord> records;
+    ReadLeftTickets(answer, Stations(), records);
+    benchmark::DoNotOptimize(records.data());
+    if (records.size() != 200) state.SkipWithError("not every train was read");
+  }
+  state.counters["answer_bytes"] = static_cast<double>(recorded.size());
+}
+BENCHMARK(BM_ReadLeftTickets200)->Unit(benchmark::kMicrosecond);
+
+void BM_FindStations(benchmark::State& state, std::u8string_view typed, int mode) {
+  const std::string query = Gbk(typed);
+  for (auto _ : state) {
+    std::vector<std::string> results;
+    Stations().FindStations(query, mode, results);
+    benchmark::DoNotOptimize(results.data());
+  }
+}
+BENCHMARK_CAPTURE(BM_FindStations, sh, u8"sh", 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FindStations, beijing_hanzi, u8"北京", 0)->Unit(benchmark::kMicrosecond);
+
+// The whole filter of one keystroke, with its Chinese-character test.
+void BM_FilterStationBox(benchmark::State& state, std::u8string_view typed) {
+  const std::string text = Gbk(typed);
+  for (auto _ : state) benchmark::DoNotOptimize(FilterStationBox(Stations(), text));
+}
+BENCHMARK_CAPTURE(BM_FilterStationBox, sh, u8"sh")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FilterStationBox, beijing_hanzi, u8"北京")->Unit(benchmark::kMicrosecond);
+
+void BM_MergeCookies20(benchmark::State& state) {
+  std::string jar;
+  for (int i = 0; i < 20; ++i) jar += (i ? "; " : "") + std::string("cookie") + std::to_string(i) + "=value" +
+                                      std::to_string(i * 7919);
+  const std::string answerPairs = "cookie3=fresh; tk=abcdef0123456789; cookie7=deleted";
+  for (auto _ : state) {
+    std::string mergedJar = jar;
+    std::string pairs = answerPairs;
+    benchmark::DoNotOptimize(MergeCookies(mergedJar, pairs));
+  }
+}
+BENCHMARK(BM_MergeCookies20)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace quillet
+
+BENCHMARK_MAIN();

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# One command for a rehearsal on a fresh Debian 12 machine: installs what is
+# needed, builds Quillet and the rehearsal service quillet-sim, starts the
+# service on a free loopback port and opens Quillet pointed at it. The
+# service stops when the Quillet window is closed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+build=$root/build/release
+
+bash scripts/install-deps.sh
+
+echo "== building quillet and quillet-sim in $build"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(nproc)" --target quillet quillet-sim
+
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  cat >&2 <<'MSG'
+rehearse: there is no display here ($DISPLAY and $WAYLAND_DISPLAY are empty),
+so the Quillet window cannot open. The build is done. Either run this command
+again from a desktop session, or run it on a virtual display:
+
+  xvfb-run -a -s "-screen 0 1280x800x24" bash scripts/rehearse.sh
+MSG
+  exit 1
+fi
+
+find_binary() {  # name
+  local path
+  path=$(find "$build" -type f -name "$1" -perm -u+x -print -quit)
+  [ -n "$path" ] || { echo "rehearse: $1 was not built" >&2; exit 1; }
+  printf '%s\n' "$path"
+}
+quillet=$(find_binary quillet)
+sim=$(find_binary quillet-sim)
+
+sim_out=$(mktemp)
+sim_pid=
+stop_sim() {
+  if [ -n "$sim_pid" ] && kill -0 "$sim_pid" 2>/dev/null; then
+    kill -TERM "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+  fi
+  rm -f "$sim_out"
+}
+trap stop_sim EXIT
+trap 'exit 130' INT TERM
+
+"$sim" --host 127.0.0.1 --port 0 >"$sim_out" 2>&1 &
+sim_pid=$!
+
+# The service's first line is "listening on http://127.0.0.1:PORT".
+url=
+for _ in $(seq 1 100); do
+  url=$(sed -n '1s/^listening on //p' "$sim_out")
+  [ -n "$url" ] && break
+  kill -0 "$sim_pid" 2>/dev/null || break
+  sleep 0.1
+done
+if [ -z "$url" ]; then
+  echo "rehearse: quillet-sim did not start:" >&2
+  cat "$sim_out" >&2
+  exit 1
+fi
+
+cat <<MSG
+
+== rehearsal service running at $url
+   Sign in to Quillet with
+     account:  demo
+     password: demo1234
+   Tickets come back every few seconds; closing the Quillet window ends the rehearsal.
+
+MSG
+
+status=0
+"$quillet" --service "$url" || status=$?
+exit "$status"

@@ -1,0 +1,55 @@
+#pragma once
+// The shapes of the service's answers: the JSON envelope every endpoint
+// wraps its data in, and the few HTML pages.
+#include <string>
+
+#include "sim_http.h"
+
+namespace quillet::sim {
+
+// {"validateMessagesShowId":"_validatorMessage","status":...,"httpstatus":200,
+//  "data":DATA,"messages":MESSAGES,"validateMessages":{}}
+std::string Envelope(bool status, const std::string& dataJson, const std::string& messagesJson);
+
+// status true, the data, "messages":[].
+SimResponse JsonOk(const std::string& dataJson);
+// status false, "messages":["reason"], with optional data ({} when empty).
+SimResponse JsonRefusal(const std::string& reason, const std::string& dataJson = "");
+// status true with {"errMsg":reason,"submitStatus":false}: how the order
+// form steps refuse.
+SimResponse SubmitRefusal(const std::string& reason);
+
+SimResponse HtmlPage(int status, const std::string& title, const std::string& bodyHtml,
+                     const std::string& script = "");
+SimResponse NotFoundPage();
+SimResponse Redirect(const std::string& location);
+
+// Messages of the service.
+namespace msg {
+inline constexpr char kNotLoggedIn[] = "用户未登录";
+inline constexpr char kBusy[] = "系统繁忙，请稍后重试！";
+inline constexpr char kWrongPassword[] = "密码输入错误。如果输错次数超过4次，用户将被锁定。";
+inline constexpr char kUnknownUser[] = "登录名不存在。";
+inline constexpr char kCaptchaFirst[] = "验证码不正确！";
+inline constexpr char kDateRange[] = "选择的查询日期不在预售日期范围内";
+inline constexpr char kUnknownStation[] = "出发地或目的地不存在，请重新选择！";
+inline constexpr char kSameStation[] = "出发地与目的地不能相同！";
+inline constexpr char kBadQuery[] = "查询参数有误，请重新查询！";
+inline constexpr char kBadToken[] = "请求已失效，请重新提交订单！";
+inline constexpr char kUnpaid[] = "您还有未处理的订单，请您到[未完成订单]进行处理!";
+inline constexpr char kBadSecret[] = "车票信息已过期，请重新查询最新车票信息";
+inline constexpr char kMismatch[] = "车票信息与查询条件不符，请重新查询！";
+inline constexpr char kNotForSale[] = "当前车次暂不办理网上购票业务，请选择其他车次！";
+inline constexpr char kNoPending[] = "订单请求已失效，请重新查询车票！";
+inline constexpr char kPassenger[] = "乘车人信息有误，请核实后重新提交！";
+inline constexpr char kSeatClass[] = "所选席别本车次没有，请重新选择！";
+inline constexpr char kTicketType[] = "票种有误，请重新选择！";
+inline constexpr char kStudent[] = "学生票的乘车人须为学生，请重新选择！";
+inline constexpr char kQueueMismatch[] = "排队信息与订单不符，请重新提交！";
+inline constexpr char kOrderChanged[] = "订单信息已变更，请重新提交！";
+inline constexpr char kTicketsGone[] = "余票不足！";
+inline constexpr char kNoQueuedOrder[] = "没有排队中的订单！";
+inline constexpr char kWrongOrderId[] = "订单号有误，请重新查询！";
+}  // namespace msg
+
+}  // namespace quillet::sim

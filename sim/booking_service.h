@@ -1,0 +1,153 @@
+#pragma once
+// The booking service's behaviour: sessions, login, the left-ticket query,
+// the order chain, orders and the ticket stock. One mutex guards all state;
+// no handler sleeps or draws while holding it.
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "accounts.h"
+#include "captcha.h"
+#include "china_time.h"
+#include "options.h"
+#include "rng.h"
+#include "sim_http.h"
+#include "stations.h"
+#include "text_codec.h"
+#include "timetable.h"
+#include "tokens.h"
+
+namespace quillet::sim {
+
+// What submitOrderRequest made pending and the later steps filled in.
+struct PendingOrder {
+  TrainRef ref;
+  TrainRun run;
+  std::string purposeCodes;
+  std::string keyCheck;  // from the order page, empty until it was shown
+  bool checked = false;  // checkOrderInfo accepted the passenger
+  std::string passengerTicketStr;  // decoded, as checkOrderInfo got them
+  std::string oldPassengerStr;
+  std::string seatCode;
+  std::string ticketType;
+  std::size_t passengerIndex = 0;
+};
+
+struct Session {
+  std::string id;
+  Rng rng;
+  std::int64_t lastSeenMs = 0;  // steady clock
+  std::optional<CaptchaPicture> captcha;
+  bool captchaPassed = false;
+  std::string account;  // set by a right loginAysnSuggest
+  bool loggedIn = false;  // set by userLogin
+  std::string token;      // the latest REPEAT_SUBMIT_TOKEN
+  std::optional<PendingOrder> pending;
+  std::string queuedOrderId;
+  int pollsLeft = 0;  // wait-time polls still answered without the id
+  std::int64_t requestId = 0;
+};
+
+enum class OrderStatus { kQueued, kUnpaid, kExpired };
+
+struct Order {
+  std::string orderId;
+  std::string account;
+  Passenger passenger;
+  std::string ticketType;
+  TrainRun run;
+  std::string date;
+  std::string seatCode;
+  std::string coach;
+  std::string seatName;
+  std::int64_t createdMs = 0;  // Unix time
+  std::int64_t loseMs = 0;     // payment deadline, Unix time
+  OrderStatus status = OrderStatus::kQueued;
+};
+
+class BookingService {
+ public:
+  explicit BookingService(const Options& options);
+
+  SimResponse Handle(const SimRequest& request);
+  // The "busy" refusal in the shape the endpoint answers in.
+  static SimResponse BusyAnswer(const std::string& path);
+
+  // Control side.
+  std::string BookingsJson();
+  std::size_t SessionCount();
+  // {"cells":[...]}; false when the session is unknown or has no picture.
+  bool CaptchaCellsJson(const std::string& sessionId, std::string& json);
+  // Sets a class's stock; false with an error text when the input is bad.
+  bool Release(const std::string& date, const std::string& train, const std::string& seat, const std::string& count,
+               std::string& answer);
+  void Reset();
+  // Periodic work: expired orders and idle sessions (every second), and
+  // tickets coming back (every --release-every seconds).
+  void Maintain();
+  void ReleaseTickets();
+  double ReleaseEverySeconds() const { return options_.releaseEverySeconds; }
+
+  // Helpers shared with the tests of the service itself.
+  const Timetable& Trains() const { return timetable_; }
+
+ private:
+  using Lock = std::unique_lock<std::mutex>;
+
+  // Session handling (mutex held).
+  Session* FindSession(const std::string& cookieHeader);
+  Session& NewSession(SimResponse& response);
+  std::int64_t SteadyMs() const;
+
+  // Endpoints. Those taking a Lock may release it while drawing.
+  SimResponse LoginPage(const SimRequest& request);
+  SimResponse CaptchaImage(const SimRequest& request);
+  SimResponse CheckCaptcha(const SimRequest& request);
+  SimResponse LoginSuggest(const SimRequest& request);
+  SimResponse UserLogin(const SimRequest& request);
+  SimResponse MyPage(const SimRequest& request);
+  SimResponse CheckUser(const SimRequest& request);
+  SimResponse QueryPage();
+  SimResponse LeftTicketQuery(const SimRequest& request);
+  SimResponse OrderPage(const SimRequest& request);
+  SimResponse Passengers(const SimRequest& request);
+  SimResponse SubmitOrder(const SimRequest& request);
+  SimResponse CheckOrderInfo(const SimRequest& request);
+  SimResponse QueueCount(const SimRequest& request);
+  SimResponse ConfirmQueue(const SimRequest& request);
+  SimResponse WaitTime(const SimRequest& request);
+  SimResponse ResultOrder(const SimRequest& request);
+  SimResponse UncompletedOrders(const SimRequest& request);
+
+  // Stock (mutex held).
+  int& Stock(const std::string& date, const std::string& code, const std::string& seat);
+  std::string CountText(const TrainProfile& profile, const std::string& date, const std::string& seat);
+  int UnfinishedOrders(const std::string& account) const;
+  void ExpireOrders(std::int64_t nowMs);
+
+  std::string TrainText(const TrainRun& run, const std::string& date);
+  std::string OrderPageScript(const Session& session);
+  std::string NewOrderId();
+
+  Options options_;
+  StationTable stations_;
+  Timetable timetable_;
+  TokenMaker tokens_;
+  AccountBook accounts_;
+  const std::chrono::steady_clock::time_point started_;
+
+  std::mutex mutex_;
+  std::map<std::string, std::unique_ptr<Session>> sessions_;
+  std::uint64_t sessionCounter_ = 0;
+  std::map<std::string, int> stock_;  // "date|code|seat"
+  std::vector<Order> orders_;
+  Rng idRng_;
+  Rng releaseRng_;
+};
+
+}  // namespace quillet::sim

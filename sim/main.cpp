@@ -1,0 +1,111 @@
+// quillet-sim: a rehearsal booking service on loopback.
+#include <QGuiApplication>
+#include <QtGlobal>
+
+#include <atomic>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include <pthread.h>
+
+#include "booking_service.h"
+#include "options.h"
+#include "sim_server.h"
+
+using quillet::sim::BookingService;
+using quillet::sim::Options;
+using quillet::sim::SimServer;
+
+namespace {
+// Qt's notes (a missing XDG_RUNTIME_DIR and the like) are of no use to a
+// service that only draws pictures; only its errors are worth showing.
+void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    std::fprintf(stderr, "quillet-sim: Qt: %s\n", message.toLocal8Bit().constData());
+  }
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  if (!quillet::sim::ParseOptions(argc, argv, options, error)) {
+    std::fprintf(stderr, "quillet-sim: %s\nTry 'quillet-sim --help' for the options.\n", error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(quillet::sim::UsageText().c_str(), stdout);
+    return 0;
+  }
+
+  // A client that goes away mid-answer must not end the service; INT and
+  // TERM are taken by a thread of their own (sigtimedwait), so every other
+  // thread, Qt's included, starts with them blocked.
+  std::signal(SIGPIPE, SIG_IGN);
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  // The captcha is drawn off screen; no display is needed.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler(QtMessages);
+  int qtArgc = 1;
+  char* qtArgv[] = {argv[0], nullptr};
+  QGuiApplication app(qtArgc, qtArgv);
+
+  BookingService service(options);
+  SimServer server(options, service);
+  int exitCode = 1;
+  if (!server.Bind(error, exitCode)) {
+    std::fprintf(stderr, "quillet-sim: %s\n", error.c_str());
+    return exitCode;
+  }
+  std::printf("listening on %s\n", server.Url().c_str());
+  std::fflush(stdout);
+
+  std::atomic<bool> finished{false};
+  std::thread signalWaiter([&] {
+    const timespec pause{0, 100 * 1000 * 1000};
+    bool stopping = false;
+    while (!finished.load()) {
+      const int signal = sigtimedwait(&stopSignals, nullptr, &pause);
+      if (signal == SIGINT || signal == SIGTERM) stopping = true;
+      // Repeated: a stop that comes before the server loop runs would be lost.
+      if (stopping) server.Stop();
+    }
+  });
+
+  std::mutex tickMutex;
+  std::condition_variable tickWake;
+  std::thread ticker([&] {
+    using Clock = std::chrono::steady_clock;
+    const double every = service.ReleaseEverySeconds();
+    auto nextRelease = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(every));
+    std::unique_lock<std::mutex> lock(tickMutex);
+    while (!finished.load()) {
+      tickWake.wait_for(lock, std::chrono::seconds(1), [&] { return finished.load(); });
+      if (finished.load()) break;
+      service.Maintain();
+      if (every > 0 && Clock::now() >= nextRelease) {
+        service.ReleaseTickets();
+        nextRelease += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(every));
+        if (nextRelease < Clock::now()) nextRelease = Clock::now();
+      }
+    }
+  });
+
+  server.Run();
+  {
+    std::lock_guard<std::mutex> lock(tickMutex);
+    finished.store(true);
+  }
+  tickWake.notify_all();
+  ticker.join();
+  signalWaiter.join();
+  return 0;
+}

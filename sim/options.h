@@ -1,0 +1,38 @@
+#pragma once
+// The command line of quillet-sim.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillet::sim {
+
+// The kinds of fault --faults can name.
+enum class FaultKind { kDelay, kBadGateway, kEmpty, kTruncated, kGarbage, kDrop, kBusy };
+
+struct Options {
+  std::string host = "127.0.0.1";
+  int port = 0;
+  std::uint64_t seed = 12306;
+  std::vector<std::string> accounts;  // NAME:PASSWORD
+  std::vector<int> captchaCells;      // fixed correct tiles, empty for random
+  double releaseEverySeconds = 10;
+  int maxUnpaid = 1;
+  double sessionTtlSeconds = 1800;
+  int latencyMs = 0;
+  double faultRate = 0;
+  std::vector<FaultKind> faults;  // empty: all kinds
+  bool control = false;
+  std::string tlsCert;
+  std::string tlsKey;
+  int threads = 128;
+  bool help = false;
+};
+
+// Parses argv; on failure returns false with a message for the user.
+bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+
+std::string UsageText();
+
+const char* FaultName(FaultKind kind);
+
+}  // namespace quillet::sim

@@ -1,0 +1,260 @@
+// Sessions, dispatch, stock and the control side of the booking service.
+#include <algorithm>
+#include <cstdio>
+
+#include "answers.h"
+#include "booking_service.h"
+
+namespace quillet::sim {
+
+namespace {
+
+std::string Hex(Rng& rng, int length, bool upper) {
+  const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string out;
+  for (int i = 0; i < length; ++i) out.push_back(digits[rng.Below(16)]);
+  return out;
+}
+
+std::string StockKey(const std::string& date, const std::string& code, const std::string& seat) {
+  return date + "|" + code + "|" + seat;
+}
+
+}  // namespace
+
+BookingService::BookingService(const Options& options)
+    : options_(options),
+      timetable_(options.seed, stations_),
+      tokens_(options.seed),
+      accounts_(options.accounts),
+      started_(std::chrono::steady_clock::now()),
+      idRng_(HashText(options.seed, "order-ids")),
+      releaseRng_(HashText(options.seed, "releases")) {}
+
+std::int64_t BookingService::SteadyMs() const {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_).count();
+}
+
+SimResponse BookingService::Handle(const SimRequest& request) {
+  struct Route {
+    const char* method;
+    const char* path;
+    SimResponse (BookingService::*handler)(const SimRequest&);
+  };
+  static const Route kRoutes[] = {
+      {"GET", "/otn/login/init", &BookingService::LoginPage},
+      {"GET", "/otn/passcodeNew/getPassCodeNew", &BookingService::CaptchaImage},
+      {"POST", "/otn/passcodeNew/checkRandCodeAnsyn", &BookingService::CheckCaptcha},
+      {"POST", "/otn/login/loginAysnSuggest", &BookingService::LoginSuggest},
+      {"POST", "/otn/login/userLogin", &BookingService::UserLogin},
+      {"GET", "/otn/index/initMy12306", &BookingService::MyPage},
+      {"POST", "/otn/login/checkUser", &BookingService::CheckUser},
+      {"GET", "/otn/leftTicket/query", &BookingService::LeftTicketQuery},
+      {"POST", "/otn/confirmPassenger/initDc", &BookingService::OrderPage},
+      {"POST", "/otn/confirmPassenger/getPassengerDTOs", &BookingService::Passengers},
+      {"POST", "/otn/leftTicket/submitOrderRequest", &BookingService::SubmitOrder},
+      {"POST", "/otn/confirmPassenger/checkOrderInfo", &BookingService::CheckOrderInfo},
+      {"POST", "/otn/confirmPassenger/getQueueCount", &BookingService::QueueCount},
+      {"POST", "/otn/confirmPassenger/confirmSingleForQueue", &BookingService::ConfirmQueue},
+      {"GET", "/otn/confirmPassenger/queryOrderWaitTime", &BookingService::WaitTime},
+      {"POST", "/otn/confirmPassenger/resultOrderForDcQueue", &BookingService::ResultOrder},
+      {"POST", "/otn/queryOrder/queryMyOrderNoComplete", &BookingService::UncompletedOrders},
+  };
+  for (const Route& route : kRoutes) {
+    if (request.path == route.path && request.method == route.method) return (this->*route.handler)(request);
+  }
+  if (request.method == "GET" && request.path == "/otn/leftTicket/init") return QueryPage();
+  return NotFoundPage();
+}
+
+SimResponse BookingService::BusyAnswer(const std::string& path) {
+  if (path == "/otn/confirmPassenger/checkOrderInfo" || path == "/otn/confirmPassenger/confirmSingleForQueue") {
+    return JsonRefusal(msg::kBusy, "{\"errMsg\":\"" + std::string(msg::kBusy) + "\",\"submitStatus\":false}");
+  }
+  return JsonRefusal(msg::kBusy);
+}
+
+Session* BookingService::FindSession(const std::string& cookieHeader) {
+  const std::int64_t now = SteadyMs();
+  const auto ttl = static_cast<std::int64_t>(options_.sessionTtlSeconds * 1000);
+  for (const auto& [name, value] : ParseCookieHeader(cookieHeader)) {
+    if (name != "JSESSIONID") continue;
+    const auto it = sessions_.find(value);
+    if (it == sessions_.end()) continue;
+    if (now - it->second->lastSeenMs > ttl) {
+      sessions_.erase(it);
+      continue;
+    }
+    it->second->lastSeenMs = now;
+    return it->second.get();
+  }
+  return nullptr;
+}
+
+Session& BookingService::NewSession(SimResponse& response) {
+  const std::uint64_t index = ++sessionCounter_;
+  auto session = std::make_unique<Session>();
+  session->rng = Rng(HashText(options_.seed, "session:" + std::to_string(index)));
+  do {
+    session->id = Hex(session->rng, 32, true);
+  } while (sessions_.count(session->id) != 0);
+  session->lastSeenMs = SteadyMs();
+  char bigIp[64];
+  std::snprintf(bigIp, sizeof bigIp, "%llu.%llu.0000",
+                static_cast<unsigned long long>(session->rng.Between(100000000, 2000000000)),
+                static_cast<unsigned long long>(session->rng.Between(10000, 60000)));
+  response.headers.emplace_back("Set-Cookie", "JSESSIONID=" + session->id + "; Path=/otn");
+  response.headers.emplace_back("Set-Cookie", std::string("BIGipServerotn=") + bigIp + "; path=/");
+  response.headers.emplace_back("Set-Cookie", "route=" + Hex(session->rng, 32, false) + "; Path=/");
+  Session& ref = *session;
+  sessions_.emplace(session->id, std::move(session));
+  return ref;
+}
+
+int& BookingService::Stock(const std::string& date, const std::string& code, const std::string& seat) {
+  const std::string key = StockKey(date, code, seat);
+  auto it = stock_.find(key);
+  if (it == stock_.end()) {
+    // Most classes start sold out; the rest start with a few or many.
+    Rng rng(HashText(options_.seed, "stock:" + key));
+    const std::uint64_t roll = rng.Below(100);
+    const int initial = roll < 72 ? 0 : roll < 90 ? rng.Between(1, 19) : rng.Between(20, 80);
+    it = stock_.emplace(key, initial).first;
+  }
+  return it->second;
+}
+
+std::string BookingService::CountText(const TrainProfile& profile, const std::string& date, const std::string& seat) {
+  if (!profile.Offers(seat)) return "--";
+  if (!profile.canWebBuy) return "*";
+  const int left = Stock(date, profile.code, seat);
+  if (left <= 0) return "无";
+  if (left >= 20) return "有";
+  return std::to_string(left);
+}
+
+int BookingService::UnfinishedOrders(const std::string& account) const {
+  return static_cast<int>(std::count_if(orders_.begin(), orders_.end(), [&](const Order& o) {
+    return o.account == account && o.status != OrderStatus::kExpired;
+  }));
+}
+
+void BookingService::ExpireOrders(std::int64_t nowMs) {
+  for (Order& order : orders_) {
+    if (order.status != OrderStatus::kExpired && order.loseMs <= nowMs) {
+      order.status = OrderStatus::kExpired;
+      ++Stock(order.date, order.run.profile.code, order.seatCode);  // the ticket goes back on sale
+    }
+  }
+}
+
+std::string BookingService::NewOrderId() {
+  while (true) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "E%09llu", static_cast<unsigned long long>(idRng_.Below(1000000000ULL)));
+    const std::string id = buf;
+    if (std::none_of(orders_.begin(), orders_.end(), [&](const Order& o) { return o.orderId == id; })) return id;
+  }
+}
+
+std::string BookingService::BookingsJson() {
+  Lock lock(mutex_);
+  std::string json = "[";
+  for (std::size_t i = 0; i < orders_.size(); ++i) {
+    const Order& o = orders_[i];
+    if (i != 0) json += ",";
+    const char* status = o.status == OrderStatus::kQueued ? "queued" : o.status == OrderStatus::kUnpaid ? "unpaid" : "expired";
+    json += "{\"orderId\":" + JsonQuote(o.orderId) + ",\"account\":" + JsonQuote(o.account) +
+            ",\"passenger_name\":" + JsonQuote(o.passenger.name) + ",\"passenger_id_no\":" +
+            JsonQuote(o.passenger.idNo) + ",\"train_code\":" + JsonQuote(o.run.profile.code) +
+            ",\"train_date\":" + JsonQuote(o.date) + ",\"from\":" + JsonQuote(o.run.fromTelecode) +
+            ",\"to\":" + JsonQuote(o.run.toTelecode) + ",\"seat_type\":" + JsonQuote(o.seatCode) +
+            ",\"ticket_type\":" + JsonQuote(o.ticketType) + ",\"status\":" + JsonQuote(status) + "}";
+  }
+  return json + "]";
+}
+
+std::size_t BookingService::SessionCount() {
+  Lock lock(mutex_);
+  return sessions_.size();
+}
+
+bool BookingService::CaptchaCellsJson(const std::string& sessionId, std::string& json) {
+  Lock lock(mutex_);
+  const auto it = sessions_.find(sessionId);
+  if (it == sessions_.end() || !it->second->captcha) {
+    json = "{\"cells\":[]}";
+    return false;
+  }
+  json = "{\"cells\":[";
+  const auto& cells = it->second->captcha->cells;
+  for (std::size_t i = 0; i < cells.size(); ++i) json += (i ? "," : "") + std::to_string(cells[i]);
+  json += "]}";
+  return true;
+}
+
+bool BookingService::Release(const std::string& date, const std::string& train, const std::string& seat,
+                             const std::string& count, std::string& answer) {
+  const auto parsedDate = ParseDate(date);
+  if (!parsedDate) {
+    answer = "date must be yyyy-MM-dd";
+    return false;
+  }
+  if (train.size() < 2 || std::string("GDKTZ").find(train[0]) == std::string::npos) {
+    answer = "train must be a code such as G101";
+    return false;
+  }
+  const TrainProfile profile = timetable_.Profile(train);
+  if (!profile.Offers(seat)) {
+    std::string offered;
+    for (const auto& c : profile.seatCodes) offered += (offered.empty() ? "" : ",") + c;
+    answer = "train " + train + " has no seat type '" + seat + "' (it has " + offered + ")";
+    return false;
+  }
+  char* end = nullptr;
+  const long n = std::strtol(count.c_str(), &end, 10);
+  if (count.empty() || *end != '\0' || n < 0 || n > 100000) {
+    answer = "count must be 0 to 100000";
+    return false;
+  }
+  Lock lock(mutex_);
+  Stock(date, train, seat) = static_cast<int>(n);
+  answer = "{\"date\":" + JsonQuote(date) + ",\"train\":" + JsonQuote(train) + ",\"seat\":" + JsonQuote(seat) +
+           ",\"count\":" + std::to_string(n) + "}";
+  return true;
+}
+
+void BookingService::Reset() {
+  Lock lock(mutex_);
+  sessions_.clear();
+  orders_.clear();
+}
+
+void BookingService::Maintain() {
+  Lock lock(mutex_);
+  ExpireOrders(UnixMsNow());
+  const std::int64_t now = SteadyMs();
+  const auto ttl = static_cast<std::int64_t>(options_.sessionTtlSeconds * 1000);
+  for (auto it = sessions_.begin(); it != sessions_.end();) {
+    it = now - it->second->lastSeenMs > ttl ? sessions_.erase(it) : std::next(it);
+  }
+}
+
+void BookingService::ReleaseTickets() {
+  Lock lock(mutex_);
+  std::vector<std::map<std::string, int>::iterator> candidates;
+  for (auto it = stock_.begin(); it != stock_.end(); ++it) {
+    const std::size_t bar = it->first.find('|');
+    const std::size_t bar2 = it->first.find('|', bar + 1);
+    const std::string code = it->first.substr(bar + 1, bar2 - bar - 1);
+    if (timetable_.Profile(code).canWebBuy) candidates.push_back(it);
+  }
+  if (candidates.empty()) return;
+  const int picks = releaseRng_.Between(1, 3);
+  for (int i = 0; i < picks; ++i) {
+    auto it = candidates[releaseRng_.Below(candidates.size())];
+    it->second += releaseRng_.Between(1, 5);
+  }
+}
+
+}  // namespace quillet::sim

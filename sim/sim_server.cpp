@@ -1,0 +1,245 @@
+#include "sim_server.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <strings.h>
+#include <sys/socket.h>
+#include <httplib.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "answers.h"
+
+namespace quillet::sim {
+
+namespace {
+
+int PortOf(const sockaddr_storage& address) {
+  if (address.ss_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+  if (address.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+  return -1;
+}
+
+// Closes the connection a request came in on without answering. The HTTP
+// library does not hand the socket to handlers, so it is found among the
+// process's descriptors by its two port numbers.
+bool DropConnection(const httplib::Request& request) {
+  DIR* dir = opendir("/proc/self/fd");
+  if (dir == nullptr) return false;
+  bool dropped = false;
+  while (dirent* entry = readdir(dir)) {
+    char* end = nullptr;
+    const long fd = std::strtol(entry->d_name, &end, 10);
+    if (end == entry->d_name || *end != '\0') continue;
+    sockaddr_storage local{};
+    sockaddr_storage peer{};
+    socklen_t localLength = sizeof local;
+    socklen_t peerLength = sizeof peer;
+    if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localLength) != 0) continue;
+    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) continue;
+    if (PortOf(local) == request.local_port && PortOf(peer) == request.remote_port) {
+      shutdown(static_cast<int>(fd), SHUT_RDWR);
+      dropped = true;
+      break;
+    }
+  }
+  closedir(dir);
+  return dropped;
+}
+
+std::string HeaderValues(const httplib::Request& request, const char* name) {
+  std::string joined;
+  const std::size_t n = request.get_header_value_count(name);
+  for (std::size_t i = 0; i < n; ++i) {
+    joined += (i ? "; " : "") + request.get_header_value(name, i);
+  }
+  return joined;
+}
+
+void Apply(const SimResponse& answer, httplib::Response& response) {
+  response.status = answer.status;
+  for (const auto& [name, value] : answer.headers) response.headers.emplace(name, value);
+  response.set_content(answer.body, answer.contentType.c_str());
+}
+
+const char kBadGatewayPage[] =
+    "<html>\r\n<head><title>502 Bad Gateway</title></head>\r\n<body>\r\n<center><h1>502 Bad Gateway</h1></center>\r\n"
+    "<hr><center>nginx</center>\r\n</body>\r\n</html>\r\n";
+
+}  // namespace
+
+SimServer::SimServer(const Options& options, BookingService& service)
+    : options_(options), service_(service), faults_(options) {}
+
+SimServer::~SimServer() = default;
+
+bool SimServer::Bind(std::string& error, int& exitCode) {
+  exitCode = 2;
+  if (!options_.tlsCert.empty()) {
+    server_ = std::make_unique<httplib::SSLServer>(options_.tlsCert.c_str(), options_.tlsKey.c_str());
+  } else {
+    server_ = std::make_unique<httplib::Server>();
+  }
+  if (!server_->is_valid()) {
+    error = "cannot use the TLS certificate or key (" + options_.tlsCert + ", " + options_.tlsKey + ")";
+    return false;
+  }
+  exitCode = 1;
+  const std::size_t threads = static_cast<std::size_t>(options_.threads);
+  server_->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  server_->set_keep_alive_max_count(1000);
+  server_->set_keep_alive_timeout(5);
+  server_->set_read_timeout(10);
+  server_->set_write_timeout(10);
+  server_->set_payload_max_length(4 * 1024 * 1024);
+  const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+    Serve(request, response);
+  };
+  server_->Get(".*", handler);
+  server_->Post(".*", handler);
+  server_->Put(".*", handler);
+  server_->Patch(".*", handler);
+  server_->Delete(".*", handler);
+  server_->Options(".*", handler);
+
+  if (options_.port == 0) {
+    port_ = server_->bind_to_any_port(options_.host);
+    if (port_ <= 0) {
+      error = "cannot listen on " + options_.host;
+      return false;
+    }
+  } else {
+    if (!server_->bind_to_port(options_.host, options_.port)) {
+      error = "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
+      return false;
+    }
+    port_ = options_.port;
+  }
+  return true;
+}
+
+std::string SimServer::Url() const {
+  const std::string host = options_.host.find(':') != std::string::npos ? "[" + options_.host + "]" : options_.host;
+  return std::string(options_.tlsCert.empty() ? "http" : "https") + "://" + host + ":" + std::to_string(port_);
+}
+
+void SimServer::Run() { server_->listen_after_bind(); }
+
+void SimServer::Stop() {
+  if (server_) server_->stop();
+}
+
+void SimServer::LogRequest(const httplib::Request& request, const std::string& path, const std::string& query) {
+  LoggedRequest entry;
+  entry.ms = log_.ElapsedMs();
+  entry.method = request.method;
+  entry.path = path;
+  entry.query = query;
+  // The library keeps headers sorted by name; repeated names are joined.
+  for (const auto& [name, value] : request.headers) {
+    if (!entry.headers.empty() && strcasecmp(entry.headers.back().first.c_str(), name.c_str()) == 0) {
+      entry.headers.back().second += ", " + value;
+    } else {
+      entry.headers.emplace_back(name, value);
+    }
+  }
+  entry.body = request.body;
+  log_.Add(std::move(entry));
+}
+
+void SimServer::Serve(const httplib::Request& request, httplib::Response& response) {
+  const std::size_t mark = request.target.find('?');
+  const std::string rawPath = request.target.substr(0, mark);
+  const std::string rawQuery = mark == std::string::npos ? "" : request.target.substr(mark + 1);
+  if (options_.control && request.path.rfind("/sim/", 0) == 0) {
+    ServeControl(request, request.path, response);
+    return;
+  }
+  LogRequest(request, rawPath, rawQuery);
+  if (options_.latencyMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options_.latencyMs));
+
+  if (const auto fault = faults_.Pick()) {
+    switch (*fault) {
+      case FaultKind::kDelay:
+        std::this_thread::sleep_for(std::chrono::milliseconds(faults_.DelayMs()));
+        break;  // then answered normally
+      case FaultKind::kBadGateway:
+        response.status = 502;
+        response.set_content(kBadGatewayPage, "text/html");
+        return;
+      case FaultKind::kEmpty:
+        response.status = 200;
+        response.set_content("", kHtmlType);
+        return;
+      case FaultKind::kTruncated: {
+        // Promises the whole answer, sends a part and closes the connection.
+        const std::string full = BookingService::BusyAnswer(request.path).body;
+        const std::string part = full.substr(0, faults_.CutPoint(full.size()));
+        response.status = 200;
+        response.set_content_provider(full.size(), kJsonType,
+                                      [part](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                        if (offset == 0) sink.write(part.data(), part.size());
+                                        return false;
+                                      });
+        return;
+      }
+      case FaultKind::kGarbage:
+        response.status = 200;
+        response.set_content(faults_.GarbageBytes(), kJsonType);
+        return;
+      case FaultKind::kDrop:
+        if (!DropConnection(request)) {
+          response.set_chunked_content_provider(kHtmlType, [](std::size_t, httplib::DataSink&) { return false; });
+        }
+        return;
+      case FaultKind::kBusy:
+        Apply(BookingService::BusyAnswer(request.path), response);
+        return;
+    }
+  }
+
+  SimRequest simRequest;
+  simRequest.method = request.method == "HEAD" ? "GET" : request.method;
+  simRequest.path = request.path;
+  simRequest.rawQuery = rawQuery;
+  simRequest.body = request.body;
+  simRequest.cookieHeader = HeaderValues(request, "Cookie");
+  Apply(service_.Handle(simRequest), response);
+}
+
+void SimServer::ServeControl(const httplib::Request& request, const std::string& path, httplib::Response& response) {
+  const std::size_t mark = request.target.find('?');
+  const FormFields query = ParseForm(mark == std::string::npos ? "" : request.target.substr(mark + 1));
+  const auto json = [&response](int status, const std::string& body) {
+    response.status = status;
+    response.set_content(body, kJsonType);
+  };
+  if (request.method == "GET" && path == "/sim/state") {
+    json(200, "{\"bookings\":" + service_.BookingsJson() + ",\"requests\":" + log_.CountsJson() +
+                  ",\"sessions\":" + std::to_string(service_.SessionCount()) + "}");
+  } else if (request.method == "GET" && path == "/sim/requests") {
+    json(200, log_.EntriesJson());
+  } else if (request.method == "GET" && path == "/sim/captcha") {
+    std::string cells;
+    const bool found = service_.CaptchaCellsJson(Field(query, "session"), cells);
+    json(found ? 200 : 404, cells);
+  } else if (request.method == "POST" && path == "/sim/release") {
+    const FormFields form = ParseForm(request.body);
+    std::string answer;
+    if (service_.Release(Field(form, "date"), Field(form, "train"), Field(form, "seat"), Field(form, "count"), answer)) {
+      json(200, answer);
+    } else {
+      json(400, "{\"error\":" + JsonQuote(answer) + "}");
+    }
+  } else if (request.method == "POST" && path == "/sim/reset") {
+    service_.Reset();
+    log_.Clear();
+    json(200, "{\"reset\":true}");
+  } else {
+    json(404, "{\"error\":\"unknown control endpoint\"}");
+  }
+}
+
+}  // namespace quillet::sim

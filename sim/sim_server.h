@@ -1,0 +1,47 @@
+#pragma once
+// The HTTP(S) front of the service: routes requests to the booking logic or
+// the control endpoints, logs them, and adds latency and faults.
+#include <memory>
+#include <string>
+
+#include "booking_service.h"
+#include "faults.h"
+#include "options.h"
+#include "request_log.h"
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+namespace quillet::sim {
+
+class SimServer {
+ public:
+  SimServer(const Options& options, BookingService& service);
+  ~SimServer();
+
+  // Creates the server and binds it; false with a message and the exit
+  // code (2 for unusable TLS files, 1 when the address cannot be bound).
+  bool Bind(std::string& error, int& exitCode);
+  // "http://HOST:PORT" (https with TLS).
+  std::string Url() const;
+  // Serves until Stop().
+  void Run();
+  void Stop();
+
+ private:
+  void Serve(const httplib::Request& request, httplib::Response& response);
+  void ServeControl(const httplib::Request& request, const std::string& path, httplib::Response& response);
+  void LogRequest(const httplib::Request& request, const std::string& path, const std::string& query);
+
+  Options options_;
+  BookingService& service_;
+  RequestLog log_;
+  FaultPicker faults_;
+  std::unique_ptr<httplib::Server> server_;
+  int port_ = 0;
+};
+
+}  // namespace quillet::sim

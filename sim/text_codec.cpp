@@ -1,0 +1,227 @@
+#include "text_codec.h"
+
+#include <array>
+#include <cstdint>
+
+namespace quillet::sim {
+
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+// Length of the well-formed UTF-8 sequence at text[i], or 0 when the byte
+// there does not start one.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char c = byte(i);
+  if (c < 0x80) return 1;
+  std::size_t len = 0;
+  std::uint32_t cp = 0;
+  if (c >= 0xC2 && c <= 0xDF) {
+    len = 2;
+    cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    cp = c & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + len > text.size()) return 0;
+  for (std::size_t k = 1; k < len; ++k) {
+    const unsigned char cc = byte(i + k);
+    if ((cc & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
+  if (cp >= 0xD800 && cp <= 0xDFFF) return 0;
+  return len;
+}
+
+}  // namespace
+
+FormFields ParseForm(std::string_view text) {
+  FormFields fields;
+  std::size_t pos = 0;
+  while (pos <= text.size()) {
+    std::size_t end = text.find('&', pos);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view piece = text.substr(pos, end - pos);
+    if (!piece.empty()) {
+      const std::size_t eq = piece.find('=');
+      std::string key = PercentDecode(piece.substr(0, eq), true);
+      std::string value = eq == std::string_view::npos ? std::string() : PercentDecode(piece.substr(eq + 1), true);
+      fields.emplace(std::move(key), std::move(value));
+    }
+    pos = end + 1;
+  }
+  return fields;
+}
+
+std::string Field(const FormFields& fields, const std::string& key) {
+  const auto it = fields.find(key);
+  return it == fields.end() ? std::string() : it->second;
+}
+
+std::string PercentDecode(std::string_view text, bool plusAsSpace) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+      out.push_back(static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2])));
+      i += 2;
+    } else if (c == '+' && plusAsSpace) {
+      out.push_back(' ');
+    } else {
+      out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string PercentEncode(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : bytes) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+        c == '_' || c == '~') {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(kHex[c >> 4]);
+      out.push_back(kHex[c & 15]);
+    }
+  }
+  return out;
+}
+
+std::vector<std::pair<std::string, std::string>> ParseCookieHeader(std::string_view header) {
+  std::vector<std::pair<std::string, std::string>> pairs;
+  std::size_t pos = 0;
+  while (pos <= header.size()) {
+    std::size_t end = header.find(';', pos);
+    if (end == std::string_view::npos) end = header.size();
+    const std::string_view piece = Trim(header.substr(pos, end - pos));
+    const std::size_t eq = piece.find('=');
+    if (!piece.empty() && eq != std::string_view::npos && eq > 0) {
+      pairs.emplace_back(std::string(Trim(piece.substr(0, eq))), std::string(Trim(piece.substr(eq + 1))));
+    }
+    pos = end + 1;
+  }
+  return pairs;
+}
+
+std::string Base64Encode(std::string_view bytes) {
+  static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::size_t i = 0;
+  const auto b = [&](std::size_t k) { return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[k])); };
+  for (; i + 2 < bytes.size(); i += 3) {
+    const std::uint32_t v = (b(i) << 16) | (b(i + 1) << 8) | b(i + 2);
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += kAlphabet[(v >> 6) & 63];
+    out += kAlphabet[v & 63];
+  }
+  if (i + 1 == bytes.size()) {
+    const std::uint32_t v = b(i) << 16;
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += "==";
+  } else if (i + 2 == bytes.size()) {
+    const std::uint32_t v = (b(i) << 16) | (b(i + 1) << 8);
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += kAlphabet[(v >> 6) & 63];
+    out += '=';
+  }
+  return out;
+}
+
+bool Base64Decode(std::string_view text, std::string& bytes) {
+  const auto value = [](char c) -> int {
+    if (c >= 'A' && c <= 'Z') return c - 'A';
+    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
+    if (c >= '0' && c <= '9') return c - '0' + 52;
+    if (c == '+') return 62;
+    if (c == '/') return 63;
+    return -1;
+  };
+  bytes.clear();
+  if (text.size() % 4 != 0) return false;
+  std::size_t padding = 0;
+  while (padding < 2 && padding < text.size() && text[text.size() - 1 - padding] == '=') ++padding;
+  const std::size_t dataChars = text.size() - padding;
+  std::uint32_t acc = 0;
+  int bits = 0;
+  for (std::size_t i = 0; i < dataChars; ++i) {
+    const int v = value(text[i]);
+    if (v < 0) return false;
+    acc = (acc << 6) | static_cast<std::uint32_t>(v);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      bytes.push_back(static_cast<char>((acc >> bits) & 0xFF));
+    }
+  }
+  return true;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t len = Utf8SequenceLength(text, i);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string JsonQuote(std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size() + 2);
+  out.push_back('"');
+  for (std::size_t i = 0; i < text.size();) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    const std::size_t len = Utf8SequenceLength(text, i);
+    if (len > 1) {
+      out.append(text.substr(i, len));
+      i += len;
+      continue;
+    }
+    switch (c) {
+      case '"': out += "\\\""; break;
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      default:
+        if (c < 0x20 || c == 0x7F || len == 0) {
+          out += "\\u00";
+          out.push_back(kHex[c >> 4]);
+          out.push_back(kHex[c & 15]);
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+    }
+    ++i;
+  }
+  out.push_back('"');
+  return out;
+}
+
+}  // namespace quillet::sim

@@ -1,0 +1,40 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/command_line.h"
+#include "ui/main_window.h"
+
+namespace quillet {
+
+int StartProgram(int argc, char** argv) {
+  const std::string programName = argc > 0 ? argv[0] : "quillet";
+  const CommandLine line = ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  if (line.action == CommandLine::Action::Help) {
+    std::fputs(HelpText(programName).c_str(), stdout);
+    return 0;
+  }
+  if (line.action == CommandLine::Action::Error) {
+    std::fprintf(stderr, "%s: %s\n%s", programName.c_str(), line.error.c_str(), HelpText(programName).c_str());
+    return 2;
+  }
+
+  QApplication application(argc, argv);
+  std::unique_ptr<AppState> state = InitAppState(line.settings);
+  int exitCode = 0;
+  {
+    MainWindow window(*state);
+    window.show();
+    exitCode = QApplication::exec();
+    // Closing the window has stopped every thread it started; the window
+    // goes before the state it uses.
+  }
+  ReleaseAppState(state);
+  return exitCode;
+}
+
+}  // namespace quillet

@@ -1,0 +1,72 @@
+#pragma once
+// How the client reads the service's answers: pure functions over the
+// decoded answer text (program text), so that each can be checked and
+// fuzzed without a network. Answers are never parsed as JSON: success is a
+// plain search for a marker, values are cut out between two markers.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "booking/records.h"
+#include "stations/station_directory.h"
+
+namespace quillet {
+
+// The service's first message (between messages":[" and the next quote), or empty.
+std::string ServiceMessage(std::string_view answer);
+
+// Login and session.
+bool CaptchaAccepted(std::string_view answer);
+// True when the login step passed; otherwise errorText receives the service's message.
+bool LoginAccepted(std::string_view answer, std::string& errorText);
+std::string ReadCheckUser(std::string_view answer);
+
+// The page token of the order-form page.
+std::string ReadPageToken(std::string_view page);
+
+// The passenger list answer. On a refusal the answer is cut down to the
+// service's message, which is the result; on a list the passengers are
+// appended to `list` and the result is success; anything else (empty, cut,
+// foreign) gives the fixed "no valid answer" text and leaves `list` alone.
+std::string ReadPassengers(std::string& answer, std::vector<PassengerRecord>& list);
+// The passenger pattern over one text; the matches in order.
+std::vector<PassengerRecord> MatchPassengers(const std::string& text);
+
+// The left-ticket answer. On a refusal the answer is cut down to the
+// message (the result); on a result list it is cut down to the list and its
+// trains are appended to `records`; anything else gives the fixed "no valid
+// answer" text and leaves `records` alone.
+std::string ReadLeftTickets(std::string& answer, const StationDirectory& stations, std::vector<TrainRecord>& records);
+// One train text; false (and `record` untouched) when it has fewer than 33 pieces.
+bool ReadTrainText(std::string_view trainText, const StationDirectory& stations, TrainRecord& record);
+
+// Every text between `left` and `right`, scanning on from each `right`
+// found; blanks around an item are trimmed and empty items dropped.
+int ExtractItemsBetween(std::string_view text, std::string_view left, std::string_view right,
+                        std::vector<std::string>& items, bool caseSensitive = false, int maxLength = 0,
+                        std::string_view prefix = {}, std::string_view suffix = {}, bool withLeft = false,
+                        bool withRight = false, int start = 0);
+
+// The order chain.
+std::string ReadSubmitOrderRequest(std::string_view answer);
+
+struct OrderPageValues {
+  std::string repeatSubmitToken;
+  std::string leftTicketStr;
+  std::string trainDateMs;
+  std::string keyCheckIsChange;
+};
+std::string ReadInitDc(std::string_view page, OrderPageValues& values);
+// The train date's milliseconds: the number after 'time': inside the page's
+// 'train_date':{...} object; empty when the page has none.
+std::string ReadTrainDateMs(std::string_view page);
+
+std::string ReadCheckOrderInfo(std::string_view answer);
+std::string ReadGetQueueCount(std::string_view answer);
+std::string ReadConfirmSingleForQueue(std::string_view answer);
+// The order id, or empty while the service has none (also for a null id).
+std::string ReadOrderWaitTime(std::string_view answer);
+std::string ReadResultOrderForDcQueue(std::string_view answer);
+std::string ReadUncompletedOrders(std::string_view answer);
+
+}  // namespace quillet

@@ -1,0 +1,44 @@
+#include "booking/texts.h"
+
+#include "util/codepage.h"
+
+namespace quillet::booking_texts {
+
+const std::string& Success() {
+  static const std::string text = Gbk(u8"成功");
+  return text;
+}
+const std::string& CaptchaWrong() {
+  static const std::string text = Gbk(u8"验证码错误");
+  return text;
+}
+const std::string& CheckUserFailed() {
+  static const std::string text = Gbk(u8"核查用户失败");
+  return text;
+}
+const std::string& Failed() {
+  static const std::string text = Gbk(u8"失败");
+  return text;
+}
+const std::string& QueueCountFailed() {
+  static const std::string text = Gbk(u8"获取队列数量失败");
+  return text;
+}
+const std::string& QueueLongerThanStock() {
+  static const std::string text = Gbk(u8"当前排队人数大于剩余票数!");
+  return text;
+}
+const std::string& UnknownError() {
+  static const std::string text = Gbk(u8"未知错误!");
+  return text;
+}
+const std::string& NoResult() {
+  static const std::string text = Gbk(u8"无结果");
+  return text;
+}
+const std::string& NoValidAnswer() {
+  static const std::string text = Gbk(u8"服务无有效应答");
+  return text;
+}
+
+}  // namespace quillet::booking_texts

@@ -1,0 +1,17 @@
+#pragma once
+// The fixed texts of the booking client, as program text (GBK).
+#include <string>
+
+namespace quillet::booking_texts {
+
+const std::string& Success();               // 成功
+const std::string& CaptchaWrong();          // 验证码错误
+const std::string& CheckUserFailed();       // 核查用户失败
+const std::string& Failed();                // 失败
+const std::string& QueueCountFailed();      // 获取队列数量失败
+const std::string& QueueLongerThanStock();  // 当前排队人数大于剩余票数!
+const std::string& UnknownError();          // 未知错误!
+const std::string& NoResult();              // 无结果
+const std::string& NoValidAnswer();         // 服务无有效应答
+
+}  // namespace quillet::booking_texts

@@ -1,0 +1,57 @@
+#pragma once
+// The fixed texts of ticket grabbing, as program text (GBK).
+#include <string>
+
+namespace quillet::grab_texts {
+
+const std::string& Success();  // 成功
+const std::string& Manual();   // 手动: marks a result the user must check by hand
+
+// Results of the order chain.
+const std::string& CheckUserFailed();           // 核查用户失败
+const std::string& SubmitOrderFailedPrefix();   // 提交订单请求失败!失败原因:
+const std::string& InitDcFailed();              // 初始化信息失败!
+const std::string& CheckOrderInfoFailedPrefix();  // 检查订单信息失败!失败原因:
+const std::string& QueueCountFailedPrefix();    // 获取队列数量失败!失败原因:
+const std::string& ConfirmQueueFailedPrefix();  // 确认进入队列失败!失败原因:
+const std::string& WaitTimeFailed();            // 确认订单等待时间失败,请手动查看购票结果!
+const std::string& ResultFailed();              // 获取单程队列订单结果失败,请手动查看购票结果!
+const std::string& ChainStopped();              // 已停止抢票,未提交订单
+
+// Log lines and the attempt caption.
+const std::string& GrabStartedLine();    // 抢票开始！\r\n
+const std::string& BookedLinePrefix();   // 购票成功!日期：
+const std::string& ManualLinePrefix();   // 请手动查看购票信息!日期：
+const std::string& TrainPart();          // ,车次：
+const std::string& PassengerPart();      // ,购票人：
+const std::string& AttemptCaptionPrefix();  // 尝试次数：
+
+// Remaining-ticket texts that mean "none left" ("--" is plain ASCII).
+const std::string& NoTickets();  // 无
+
+// Seat names.
+const std::string& BusinessSeat();       // 商务座
+const std::string& DeluxeEmuSleeper();   // 高级动卧
+const std::string& EmuSleeper();         // 动卧
+const std::string& DeluxeSoftSleeper();  // 高级软卧
+const std::string& FirstClassSeat();     // 一等座
+const std::string& SecondClassSeat();    // 二等座
+const std::string& SoftSleeper();        // 软卧
+const std::string& HardSleeper();        // 硬卧
+const std::string& SoftSeat();           // 软座
+const std::string& HardSeat();           // 硬座
+const std::string& NoSeat();             // 无座
+
+// Ticket type items of the order dialog.
+const std::string& AdultTicket();     // 成人票(1)
+const std::string& ChildTicket();     // 儿童票(2)
+const std::string& StudentTicket();   // 学生票(3)
+const std::string& DisabledArmyTicket();  // 残军票(4)
+
+// Messages of the order dialog's confirm checks.
+const std::string& TrainInfoIncomplete();      // 列车信息不完整,请重新确认！
+const std::string& PassengerInfoIncomplete();  // 乘车人信息不完整,请重新确认！
+const std::string& ChooseTicketType();         // 请选择车票类型！
+const std::string& ChooseSeatType();           // 请选择座位类型！
+
+}  // namespace quillet::grab_texts

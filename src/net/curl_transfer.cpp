@@ -1,0 +1,273 @@
+#include "net/curl_transfer.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <new>
+
+namespace quillet::net {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Where this libcurl build looks for the system's trusted certificates.
+struct SystemCaLocations {
+  std::string file;
+  std::string directory;
+};
+
+const SystemCaLocations& BuiltInCaLocations() {
+  static const SystemCaLocations locations = [] {
+    SystemCaLocations found;
+#if LIBCURL_VERSION_NUM >= 0x075400
+    if (CURL* probe = curl_easy_init()) {
+      char* value = nullptr;
+      if (curl_easy_getinfo(probe, CURLINFO_CAINFO, &value) == CURLE_OK && value != nullptr) found.file = value;
+      value = nullptr;
+      if (curl_easy_getinfo(probe, CURLINFO_CAPATH, &value) == CURLE_OK && value != nullptr) found.directory = value;
+      curl_easy_cleanup(probe);
+    }
+#endif
+    return found;
+  }();
+  return locations;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Trusts the caller's extra CA bundle on top of the system store, never
+// instead of it. OpenSSL takes one CA file and one hashed CA directory: the
+// extra bundle becomes the file and the system directory stays. A build
+// without a system directory gets one in-memory bundle of both files.
+void TrustExtraCa(CURL* easy, const std::string& extraCaFile, std::string& blobStorage) {
+  if (extraCaFile.empty()) return;
+  const SystemCaLocations& system = BuiltInCaLocations();
+  if (!system.directory.empty()) {
+    curl_easy_setopt(easy, CURLOPT_CAINFO, extraCaFile.c_str());
+    curl_easy_setopt(easy, CURLOPT_CAPATH, system.directory.c_str());
+    return;
+  }
+  blobStorage = ReadWholeFile(system.file);
+  blobStorage += '\n';
+  blobStorage += ReadWholeFile(extraCaFile);
+  curl_blob blob{blobStorage.data(), blobStorage.size(), CURL_BLOB_COPY};
+  curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+}
+
+struct TransferState {
+  TransferResult* result = nullptr;
+  std::size_t maxBodyBytes = 0;
+  std::size_t headerBytes = 0;
+  bool tooLarge = false;
+  Clock::time_point lastProgress;
+  curl_off_t lastDownloaded = 0;
+  curl_off_t lastUploaded = 0;
+};
+
+// Returning anything but the byte count makes libcurl fail the transfer.
+size_t OnBody(char* data, size_t size, size_t count, void* user) {
+  auto& state = *static_cast<TransferState*>(user);
+  const size_t bytes = size * count;
+  std::string& body = state.result->body;
+  if (bytes > state.maxBodyBytes - body.size()) {
+    state.tooLarge = true;
+    return 0;
+  }
+  try {
+    body.append(data, bytes);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  state.lastProgress = Clock::now();
+  return bytes;
+}
+
+size_t OnHeaderLine(char* data, size_t size, size_t count, void* user) {
+  auto& state = *static_cast<TransferState*>(user);
+  const size_t bytes = size * count;
+  state.headerBytes += bytes;
+  if (state.headerBytes > state.maxBodyBytes) {
+    state.tooLarge = true;
+    return 0;
+  }
+  std::string_view line(data, bytes);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  try {
+    state.result->headerLines.emplace_back(line);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  state.lastProgress = Clock::now();
+  return bytes;
+}
+
+int OnProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+  auto& state = *static_cast<TransferState*>(user);
+  if (downloaded != state.lastDownloaded || uploaded != state.lastUploaded) {
+    state.lastDownloaded = downloaded;
+    state.lastUploaded = uploaded;
+    state.lastProgress = Clock::now();
+  }
+  return 0;
+}
+
+// Called once the connection is up (new or reused): the connect phase has its
+// own limit, and the idle clock restarts for sending and receiving.
+int OnConnected(void* user, char*, char*, int, int) {
+  static_cast<TransferState*>(user)->lastProgress = Clock::now();
+  return CURL_PREREQFUNC_OK;
+}
+
+struct SlistDeleter {
+  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
+
+bool BuildHeaderList(const std::vector<std::string>& lines, HeaderList& list) {
+  for (const std::string& line : lines) {
+    curl_slist* extended = curl_slist_append(list.get(), line.c_str());
+    if (extended == nullptr) return false;
+    (void)list.release();
+    list.reset(extended);
+  }
+  return true;
+}
+
+void SetMethodAndBody(CURL* easy, const TransferRequest& request) {
+  if (!request.sendBody && request.method == "GET") {
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    return;
+  }
+  if (!request.sendBody && request.method == "HEAD") {
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    return;
+  }
+  // Any other method, or any method with a body: the body goes as it is,
+  // with its exact length (it may hold zero bytes).
+  curl_easy_setopt(easy, CURLOPT_POST, 1L);
+  curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(request.body.size()));
+  curl_easy_setopt(easy, CURLOPT_POSTFIELDS, request.body.c_str());
+  if (request.method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+}
+
+void SetCommonOptions(CURL* easy, const TransferRequest& request, const TransferLimits& limits,
+                      TransferState& state) {
+  curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+#if LIBCURL_VERSION_NUM >= 0x075500
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+#else
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+#endif
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  // HTTP/1.1 keeps header names as the server spells them; the Set-Cookie
+  // search is case-sensitive, and HTTP/2 would deliver "set-cookie".
+  curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  // An empty proxy text switches proxies off, including the environment's.
+  curl_easy_setopt(easy, CURLOPT_PROXY, request.proxy.c_str());
+  curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.stallTimeout.count()));
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+#if LIBCURL_VERSION_NUM >= 0x075700
+  // Cancelling during name resolution must not wait for the resolver thread.
+  curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
+#endif
+
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &OnBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &state);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &state);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &state);
+  curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &OnConnected);
+  curl_easy_setopt(easy, CURLOPT_PREREQDATA, &state);
+}
+
+}  // namespace
+
+TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request, const TransferLimits& limits) {
+  TransferResult result;
+  if (!handles.Valid()) return result;
+  if (limits.stop.stop_requested()) {
+    result.outcome = TransferOutcome::kCancelled;
+    return result;
+  }
+  CURL* easy = handles.Easy();
+  CURLM* multi = handles.Multi();
+  curl_easy_reset(easy);
+
+  TransferState state;
+  state.result = &result;
+  state.maxBodyBytes = limits.maxBodyBytes;
+  state.lastProgress = Clock::now();
+
+  HeaderList headers;
+  if (!BuildHeaderList(request.headerLines, headers)) return result;
+  std::string caBlob;
+  SetCommonOptions(easy, request, limits, state);
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
+  SetMethodAndBody(easy, request);
+  TrustExtraCa(easy, request.extraCaFile, caBlob);
+
+  if (curl_multi_add_handle(multi, easy) != CURLM_OK) return result;
+
+  bool finished = false;
+  bool cancelled = false;
+  CURLcode code = CURLE_OK;
+  {
+    std::stop_callback wakeOnStop(limits.stop, [multi] { curl_multi_wakeup(multi); });
+    for (;;) {
+      int running = 0;
+      if (curl_multi_perform(multi, &running) != CURLM_OK) break;
+      int queued = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+          finished = true;
+          code = message->data.result;
+        }
+      }
+      if (finished || running == 0) break;
+      if (limits.stop.stop_requested()) {
+        cancelled = true;
+        break;
+      }
+      const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - state.lastProgress);
+      if (idle >= limits.stallTimeout) break;
+      // Wake up in time to notice a stalled exchange; a stop request or
+      // socket activity wakes the poll earlier.
+      const auto wait = std::clamp<std::chrono::milliseconds::rep>((limits.stallTimeout - idle).count(), 1, 1000);
+      if (curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait), nullptr) != CURLM_OK) break;
+    }
+  }
+  // Detaching an unfinished transfer aborts it and closes its connection.
+  curl_multi_remove_handle(multi, easy);
+
+  if (finished && code == CURLE_OK) {
+    result.outcome = TransferOutcome::kCompleted;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.status);
+    char* location = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location != nullptr) {
+      result.redirectUrl = location;
+    }
+  } else {
+    if (cancelled) {
+      result.outcome = TransferOutcome::kCancelled;
+    } else if (state.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
+      result.outcome = TransferOutcome::kTooLarge;
+    } else {
+      result.outcome = TransferOutcome::kFailed;
+    }
+    result.body.clear();
+  }
+  return result;
+}
+
+}  // namespace quillet::net

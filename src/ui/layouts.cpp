@@ -1,0 +1,403 @@
+// Builds the windows from the control tables of layout_tables.cpp.
+#include "ui/layouts.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialog>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHash>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QShowEvent>
+#include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "ui/controls.h"
+#include "ui/landscape.h"
+
+namespace quillet {
+
+namespace {
+
+const char kTabPositionProperty[] = "quilletTabPosition";
+
+// A tab control whose pages' controls are placed in tab-control coordinates,
+// as the layout gives them: the page's own origin (below the tab strip,
+// wherever the style puts it) is subtracted when the controls are placed.
+class TabControl : public QTabWidget {
+ public:
+  using QTabWidget::QTabWidget;
+
+  void PlacePageControls() {
+    const QPoint origin = PageOrigin();
+    for (int i = 0; i < count(); ++i) {
+      for (QObject* child : widget(i)->children()) {
+        auto* control = qobject_cast<QWidget*>(child);
+        if (!control) continue;
+        const QVariant position = control->property(kTabPositionProperty);
+        if (position.isValid()) control->move(position.toPoint() - origin);
+      }
+    }
+  }
+
+ protected:
+  void showEvent(QShowEvent* event) override {
+    QTabWidget::showEvent(event);
+    PlacePageControls();
+  }
+  void resizeEvent(QResizeEvent* event) override {
+    QTabWidget::resizeEvent(event);
+    PlacePageControls();
+  }
+
+ private:
+  QPoint PageOrigin() const {
+    // Once laid out, the pages sit where the style put them; before that,
+    // ask the style where it will put them.
+    if (isVisible() && count() > 0) return widget(0)->mapTo(this, QPoint(0, 0));
+    QStyleOptionTabWidgetFrame option;
+    initStyleOption(&option);
+    return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this).topLeft();
+  }
+};
+
+// Delivers left button presses on a control to its bound handler.
+class LeftButtonFilter : public QObject {
+ public:
+  LeftButtonFilter(QObject* parent, std::function<void()> onPress) : QObject(parent), onPress_(std::move(onPress)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      onPress_();
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> onPress_;
+};
+
+// Light blue text on the window background; swapped while the pointer is over it.
+QString FlatButtonStyle(const QColor& background) {
+  const QString blue = FlatButtonColour().name();
+  const QString back = background.name();
+  return QStringLiteral(
+             "QPushButton { color: %1; background-color: transparent; border: none; }"
+             "QPushButton:hover { color: %2; background-color: %1; }"
+             "QPushButton:disabled { color: #a0a0a0; background-color: transparent; }")
+      .arg(blue, back);
+}
+
+void ApplyLook(QWidget* widget, const ControlLook& look) {
+  if (!look.face.isEmpty() || look.pixelSize > 0 || look.bold) {
+    QFont font = widget->font();
+    if (!look.face.isEmpty()) font.setFamilies({look.face});
+    if (look.pixelSize > 0) font.setPixelSize(look.pixelSize);
+    if (look.bold) font.setWeight(QFont::Bold);
+    widget->setFont(font);
+  }
+  if (look.text.isValid() || look.background.isValid()) {
+    QPalette palette = widget->palette();
+    if (look.text.isValid()) {
+      palette.setColor(QPalette::WindowText, look.text);
+      palette.setColor(QPalette::Text, look.text);
+      palette.setColor(QPalette::ButtonText, look.text);
+    }
+    if (look.background.isValid()) {
+      palette.setColor(QPalette::Window, look.background);
+      palette.setColor(QPalette::Base, look.background);
+      widget->setAutoFillBackground(true);
+    }
+    widget->setPalette(palette);
+  }
+}
+
+void SetUpListView(QTreeWidget* list, const std::vector<ColumnSpec>& columns) {
+  list->setRootIsDecorated(false);
+  list->setItemsExpandable(false);
+  list->setUniformRowHeights(true);
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setColumnCount(static_cast<int>(columns.size()));
+  QStringList titles;
+  for (const ColumnSpec& column : columns) titles << column.title;
+  list->setHeaderLabels(titles);
+  list->header()->setStretchLastSection(false);
+  for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
+    list->setColumnWidth(i, columns[static_cast<size_t>(i)].width);
+    const bool left = i == 0 || columns[static_cast<size_t>(i)].leftAligned;
+    list->headerItem()->setTextAlignment(i, (left ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter);
+  }
+}
+
+void SetUpGrid(QTableWidget* grid, int columns, int rows) {
+  grid->setColumnCount(columns);
+  grid->setRowCount(rows);
+  grid->horizontalHeader()->hide();
+  grid->verticalHeader()->hide();
+  // Ten of the fourteen columns keep this width: wide enough for a station
+  // name of three characters and for the whole grid to fit without scrolling.
+  grid->horizontalHeader()->setDefaultSectionSize(47);
+  grid->horizontalHeader()->setMinimumSectionSize(10);
+  grid->verticalHeader()->setMinimumSectionSize(10);
+  grid->setWordWrap(true);
+  grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+}
+
+QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& windowBackground) {
+  switch (spec.kind) {
+    case ControlKind::FlatButton: {
+      auto* button = new QPushButton(spec.text, parent);
+      button->setFlat(true);
+      button->setStyleSheet(FlatButtonStyle(windowBackground));
+      button->setCursor(Qt::PointingHandCursor);
+      return button;
+    }
+    case ControlKind::TransparentLabel:
+    case ControlKind::Label: {
+      auto* label = new QLabel(spec.text, parent);
+      label->setTextFormat(Qt::PlainText);
+      if (spec.look.face.contains(QStringLiteral(u"微软雅黑"))) label->setAlignment(Qt::AlignCenter);
+      if (spec.kind == ControlKind::Label) label->setAlignment(Qt::AlignCenter);
+      return label;
+    }
+    case ControlKind::GroupBox: {
+      auto* group = new QGroupBox(spec.text, parent);
+      if (spec.look.text.isValid()) {
+        group->setStyleSheet(QStringLiteral("QGroupBox::title { color: %1; }").arg(spec.look.text.name()));
+      }
+      return group;
+    }
+    case ControlKind::EditBox: {
+      auto* edit = new QLineEdit(spec.text, parent);
+      if (spec.flags & kCentredText) edit->setAlignment(Qt::AlignCenter);
+      if (spec.flags & kPassword) {
+        edit->setEchoMode(QLineEdit::Password);
+        edit->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+      }
+      return edit;
+    }
+    case ControlKind::LogBox: {
+      auto* log = new QPlainTextEdit(parent);
+      log->setReadOnly(true);
+      log->setFrameShape(QFrame::NoFrame);
+      log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+      return log;
+    }
+    case ControlKind::DropDown: {
+      auto* combo = new QComboBox(parent);
+      combo->setEditable(false);
+      combo->addItems(spec.items);
+      combo->setCurrentIndex(-1);
+      return combo;
+    }
+    case ControlKind::DatePicker: {
+      auto* date = new QDateEdit(parent);
+      date->setCalendarPopup(true);
+      date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+      date->setDateTime(QDateTime::currentDateTime());
+      return date;
+    }
+    case ControlKind::RadioButton: {
+      auto* radio = new QRadioButton(spec.text, parent);
+      radio->setChecked(spec.flags & kChecked);
+      return radio;
+    }
+    case ControlKind::CheckBox: {
+      auto* box = new QCheckBox(spec.text, parent);
+      box->setChecked(spec.flags & kChecked);
+      return box;
+    }
+    case ControlKind::ListView: {
+      auto* list = new QTreeWidget(parent);
+      SetUpListView(list, spec.columns);
+      return list;
+    }
+    case ControlKind::Grid: {
+      auto* grid = new QTableWidget(parent);
+      SetUpGrid(grid, spec.gridColumns, spec.gridRows);
+      return grid;
+    }
+    case ControlKind::TabControl: {
+      auto* tabs = new TabControl(parent);
+      if (spec.look.pixelSize > 0) {
+        QFont font = tabs->tabBar()->font();
+        font.setPixelSize(spec.look.pixelSize);
+        font.setWeight(spec.look.bold ? QFont::Bold : QFont::Normal);
+        tabs->tabBar()->setFont(font);
+      }
+      return tabs;
+    }
+    case ControlKind::TabPage: {
+      auto* tabs = static_cast<QTabWidget*>(parent);
+      auto* page = new QWidget;
+      const int index = tabs->addTab(page, spec.text);
+      tabs->setTabToolTip(index, spec.hint);
+      return page;
+    }
+    case ControlKind::PictureBox: {
+      auto* picture = new QLabel(parent);
+      picture->setScaledContents(true);
+      return picture;
+    }
+    case ControlKind::Panel: {
+      auto* panel = new QFrame(parent);
+      panel->setFrameShape(QFrame::NoFrame);
+      return panel;
+    }
+    case ControlKind::Timer:
+      return nullptr;
+  }
+  return nullptr;
+}
+
+void BuildControls(QWidget* window, const std::vector<ControlSpec>& specs, const QColor& windowBackground) {
+  QHash<QString, QWidget*> built;
+  QHash<QString, ControlKind> kinds;
+  std::vector<TabControl*> tabControls;
+  for (const ControlSpec& spec : specs) {
+    if (spec.kind == ControlKind::Timer) {
+      auto* timer = new QTimer(window);
+      timer->setObjectName(spec.name);
+      timer->setInterval(spec.interval);
+      if (spec.flags & kRunning) timer->start();
+      continue;
+    }
+    QWidget* parent = spec.parent.isEmpty() ? window : built.value(spec.parent);
+    Q_ASSERT_X(parent, "BuildControls", "a parent must come before its controls");
+    QWidget* widget = CreateWidget(spec, parent, windowBackground);
+    widget->setObjectName(spec.name);
+    built.insert(spec.name, widget);
+    kinds.insert(spec.name, spec.kind);
+    if (spec.kind == ControlKind::TabControl) tabControls.push_back(static_cast<TabControl*>(widget));
+    if (spec.kind == ControlKind::TabPage) continue;
+
+    // The tab control's look is that of its page captions, set as it was created.
+    if (spec.kind != ControlKind::TabControl) ApplyLook(widget, spec.look);
+    widget->resize(spec.geometry.size());
+    if (kinds.value(spec.parent) == ControlKind::TabPage && !spec.parent.isEmpty()) {
+      // A control of a tab page: its position is given relative to the tab control.
+      widget->setProperty(kTabPositionProperty, spec.geometry.topLeft());
+    } else {
+      widget->move(spec.geometry.topLeft());
+    }
+    if (spec.flags & kDisabled) widget->setEnabled(false);
+    if (spec.flags & kHidden) widget->hide();
+  }
+  for (TabControl* tabs : tabControls) tabs->PlacePageControls();
+}
+
+void CentreOnScreen(QWidget* window) {
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    window->move(screen->availableGeometry().center() - window->rect().center());
+  }
+}
+
+}  // namespace
+
+void BuildMainWindowLayout(QWidget* window) {
+  window->setObjectName(QStringLiteral("MainWindow"));
+  window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+  window->setFixedSize(992, 542);
+  window->setWindowTitle(QStringLiteral(u"Quillet 当前版本：V1.0"));
+  QFont font = window->font();
+  font.setPixelSize(12);
+  window->setFont(font);
+  QPalette palette = window->palette();
+  palette.setColor(QPalette::Window, Qt::white);
+  window->setPalette(palette);
+  window->setAutoFillBackground(true);
+
+  BuildControls(window, MainWindowControls(), Qt::white);
+  ShowPictureBytes(window->findChild<QLabel*>(QStringLiteral(u"图片框2")), LandscapeJpeg());
+  CentreOnScreen(window);
+}
+
+void BuildOrderDialogLayout(QDialog* dialog) {
+  dialog->setObjectName(QStringLiteral("OrderDialog"));
+  dialog->setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+  dialog->setWindowTitle(QString());
+  dialog->setFixedSize(417, 366);
+  dialog->setModal(true);
+  QFont font = dialog->font();
+  font.setPixelSize(12);
+  dialog->setFont(font);
+  const QColor lightGrey(192, 192, 192);
+  QPalette palette = dialog->palette();
+  palette.setColor(QPalette::Window, lightGrey);
+  dialog->setPalette(palette);
+  dialog->setAutoFillBackground(true);
+
+  BuildControls(dialog, OrderDialogControls(), lightGrey);
+  CentreOnScreen(dialog);
+}
+
+int BindHandler(QWidget* window, const QString& handler, QObject* context, std::function<void(int)> slot) {
+  const std::vector<ControlSpec>& specs =
+      window->objectName() == QStringLiteral("OrderDialog") ? OrderDialogControls() : MainWindowControls();
+  int bound = 0;
+  for (const ControlSpec& spec : specs) {
+    if (spec.handler != handler) continue;
+    const int argument = spec.handlerArgument;
+    const auto call = [slot, argument] { slot(argument); };
+    QObject* control = FindControl<QObject>(window, spec.name);
+    if (!control) continue;
+    switch (spec.event) {
+      case ControlEvent::Clicked:
+        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+          QObject::connect(button, &QAbstractButton::clicked, context, call);
+        }
+        break;
+      case ControlEvent::TextChanged:
+        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+          QObject::connect(edit, &QLineEdit::textChanged, context, call);
+        }
+        break;
+      case ControlEvent::ItemSelected:
+        if (auto* combo = qobject_cast<QComboBox*>(control)) {
+          QObject::connect(combo, &QComboBox::activated, context, call);
+        }
+        break;
+      case ControlEvent::LeftButtonDown:
+        control->installEventFilter(new LeftButtonFilter(context, call));
+        break;
+      case ControlEvent::Tick:
+        if (auto* timer = qobject_cast<QTimer*>(control)) QObject::connect(timer, &QTimer::timeout, context, call);
+        break;
+      case ControlEvent::DoubleClicked:
+        if (auto* grid = qobject_cast<QTableWidget*>(control)) {
+          QObject::connect(grid, &QTableWidget::cellDoubleClicked, context, call);
+        }
+        break;
+      case ControlEvent::None:
+        continue;
+    }
+    ++bound;
+  }
+  return bound;
+}
+
+}  // namespace quillet

@@ -1,0 +1,40 @@
+#pragma once
+// The order dialog: one train picked from the query grid becomes one row of
+// the task list, with a passenger, a ticket type and seat classes in order.
+#include <QDialog>
+#include <QPointer>
+#include <string>
+
+class QTreeWidget;
+class QWidget;
+
+namespace quillet {
+
+struct AppState;
+
+class OrderDialog : public QDialog {
+  Q_OBJECT
+ public:
+  // Reads the query page's current train, date and stations and the loaded
+  // passengers from mainWindow and state. The dialog is a window of its own
+  // (frameless, modal over mainWindow), not a child of it, so its control
+  // names never shadow the main window's.
+  OrderDialog(QWidget* mainWindow, AppState& state);
+
+  const std::string& SeatOrderText() const { return seatOrderText_; }
+
+  void FillOrderDialog();
+  void OnDialogPassengerPicked(int index);
+  void ToggleSeatType(int box, bool nowChecked);  // box 0..7 = 选择框1..8
+  void ConfirmOrder();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QWidget* mainWindow_;
+  AppState& state_;
+  std::string seatOrderText_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,51 @@
+#pragma once
+// Fixed texts of the sign-in area and the query page, in Qt's encoding.
+#include <QString>
+
+namespace quillet::page_texts {
+
+inline QString ProgramTitle() { return QStringLiteral(u"Quillet 当前版本：V1.0"); }
+// The clock title: the version text followed by eleven spaces, then the time.
+inline QString ClockTitlePrefix() { return QStringLiteral(u"Quillet 当前版本：V1.0           "); }
+
+// "2016年3月5日9时30分7秒": numbers without leading zeros; the time stops at
+// the last unit that is not zero (no time at all at midnight exactly).
+inline QString ClockDateTimeText(int year, int month, int day, int hour, int minute, int second) {
+  QString text = QString::number(year) + QStringLiteral(u"年") + QString::number(month) + QStringLiteral(u"月") +
+                 QString::number(day) + QStringLiteral(u"日");
+  if (hour == 0 && minute == 0 && second == 0) return text;
+  text += QString::number(hour) + QStringLiteral(u"时");
+  if (minute == 0 && second == 0) return text;
+  text += QString::number(minute) + QStringLiteral(u"分");
+  if (second == 0) return text;
+  return text + QString::number(second) + QStringLiteral(u"秒");
+}
+
+inline QString EnterAccount() { return QStringLiteral(u"请输入帐号密码！"); }
+inline QString PickCaptcha() { return QStringLiteral(u"请选择验证码！"); }
+inline QString CaptchaRejected() { return QStringLiteral(u"验证码错误"); }  // the client's error text
+inline QString CaptchaRetry() { return QStringLiteral(u"验证码错误!请重新输入"); }
+inline QString CellMark() { return QStringLiteral(u"√"); }
+
+inline QString Welcome() { return QStringLiteral(u"欢迎使用本软件，请多提意见！\r\n"); }
+inline QString DateBeforeToday() { return QStringLiteral(u"出发时间不能早于今天！"); }
+inline QString PickStations() { return QStringLiteral(u"请选择站点"); }
+inline QString Querying() { return QStringLiteral(u"余票查询中！请稍候....."); }
+inline QString QueryResult() { return QStringLiteral(u"查询结果"); }
+inline QString QueryFailed() { return QStringLiteral(u"查询失败"); }  // when the service gives no reason
+inline QString Bookable() { return QStringLiteral(u"√"); }
+inline QString NotBookable() { return QStringLiteral(u"×"); }
+// "出发日期:" + date + "  " + from + "->" + to + "(共查询到" + n + "趟列车)"
+inline QString QuerySummary(const QString& date, const QString& from, const QString& to, int trains) {
+  return QStringLiteral(u"出发日期:") + date + QStringLiteral(u"  ") + from + QStringLiteral(u"->") + to +
+         QStringLiteral(u"(共查询到") + QString::number(trains) + QStringLiteral(u"趟列车)");
+}
+inline QString GridHeader(int column) {
+  static const char16_t* const kHeaders[] = {u"车次", u"出发站", u"到达站", u"用时", u"商务座",
+                                             u"一等座", u"二等座", u"软卧", u"硬卧", u"软座",
+                                             u"硬座", u"无座", u"其他", u"能否购票"};
+  return QString::fromUtf16(kHeaders[column]);
+}
+inline QString Success() { return QStringLiteral(u"成功"); }
+
+}  // namespace quillet::page_texts

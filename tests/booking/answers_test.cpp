@@ -1,0 +1,233 @@
+// The answer readers on fixed answers: what counts as success, which reason
+// comes back, and what is cut out.
+#include "booking/answers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "booking/texts.h"
+#include "util/codepage.h"
+
+namespace quillet {
+namespace {
+
+namespace texts = booking_texts;
+
+std::string G(std::u8string_view text) { return Gbk(text); }
+
+// A train text with `pieces` pieces; piece i is "p<i>" unless set below.
+std::string TrainText(int pieces, const std::string& from = "VAP", const std::string& to = "SHH") {
+  std::string text;
+  for (int i = 0; i < pieces; ++i) {
+    if (i) text += '|';
+    if (i == 6) text += from;
+    else if (i == 7) text += to;
+    else text += "p" + std::to_string(i);
+  }
+  return text;
+}
+
+class AnswerReaders : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    stations_ = new StationDirectory;
+    stations_->LoadStations();
+  }
+  static void TearDownTestSuite() {
+    delete stations_;
+    stations_ = nullptr;
+  }
+  static StationDirectory* stations_;
+};
+StationDirectory* AnswerReaders::stations_ = nullptr;
+
+TEST_F(AnswerReaders, LeftTicketsReadsEveryFullTrainAndNamesItsStations) {
+  std::string answer = R"({"data":{"flag":"1","map":{},"result":[")" + TrainText(36) + R"(", ")" +
+                       TrainText(20) + R"(",")" + TrainText(33, "QQQ", "BJP") + R"("]},"messages":"","status":true})";
+  std::vector<TrainRecord> records(1);  // appended to, not replaced
+  EXPECT_EQ(ReadLeftTickets(answer, *stations_, records), texts::Success());
+  ASSERT_EQ(records.size(), 3u);  // the 20-piece text is skipped
+
+  const TrainRecord& first = records[1];
+  EXPECT_EQ(first.secretStr, "p0");
+  EXPECT_EQ(first.trainNo, "p2");
+  EXPECT_EQ(first.stationTrainCode, "p3");
+  EXPECT_EQ(first.fromTelecode, "VAP");
+  EXPECT_EQ(first.fromStationName, G(u8"北京北"));
+  EXPECT_EQ(first.toStationName, G(u8"上海"));
+  EXPECT_EQ(first.startTime, "p8");
+  EXPECT_EQ(first.arriveTime, "p9");
+  EXPECT_EQ(first.duration, "p10");
+  EXPECT_EQ(first.canWebBuy, "p11");
+  EXPECT_EQ(first.leftTicket, "p12");
+  EXPECT_EQ(first.trainLocation, "p15");
+  EXPECT_EQ(first.deluxeSoftSleeper, "p20");
+  EXPECT_EQ(first.otherSeat, "p22");
+  EXPECT_EQ(first.softSleeper, "p23");
+  EXPECT_EQ(first.softSeat, "p24");
+  EXPECT_EQ(first.seatCount25, "p25");
+  EXPECT_EQ(first.noSeat, "p26");
+  EXPECT_EQ(first.hardSleeper, "p28");
+  EXPECT_EQ(first.hardSeat, "p29");
+  EXPECT_EQ(first.secondClassSeat, "p30");
+  EXPECT_EQ(first.firstClassSeat, "p31");
+  EXPECT_EQ(first.businessSeat, "p32");
+
+  EXPECT_EQ(records[2].fromStationName, "QQQ");  // unknown telecode stays as the name
+  EXPECT_EQ(records[2].toStationName, G(u8"北京"));
+  EXPECT_EQ(answer.substr(0, 3), "\"p0");  // cut down to the result list
+}
+
+TEST_F(AnswerReaders, LeftTicketsNeedsTheResultList) {
+  struct Case {
+    std::string answer;
+    std::string result;
+  } cases[] = {
+      {R"({"data":{"result":[]},"messages":"","status":true})", texts::Success()},
+      {Gbk(u8R"({"status":false,"messages":["选择的查询日期不在预售日期范围内"]})"),
+       G(u8"选择的查询日期不在预售日期范围内")},
+      {"", texts::NoValidAnswer()},
+      {"<html><body>502 Bad Gateway</body></html>", texts::NoValidAnswer()},
+      {R"({"data":{"flag":"1","result":[")" + TrainText(36), texts::NoValidAnswer()},  // cut short
+  };
+  for (Case& c : cases) {
+    std::vector<TrainRecord> records;
+    EXPECT_EQ(ReadLeftTickets(c.answer, *stations_, records), c.result) << c.answer;
+    EXPECT_TRUE(records.empty());
+  }
+}
+
+TEST(ExtractItemsBetween, QuotedWordsAlternateWithTheirSeparator) {
+  std::vector<std::string> items{"old"};
+  EXPECT_EQ(ExtractItemsBetween(R"("ab", "cd")", "\"", "\"", items), 3);
+  EXPECT_EQ(items, (std::vector<std::string>{"ab", ",", "cd"}));
+
+  // only items shorter than maxLength are kept, counted with their additions
+  EXPECT_EQ(ExtractItemsBetween("[A] [bb] [ccc]", "[", "]", items, false, 5, "<", ">", true, false), 1);
+  EXPECT_EQ(items, (std::vector<std::string>{"[<A>"}));
+  EXPECT_EQ(ExtractItemsBetween("xAy xay", "X", "Y", items, true), 0);
+  EXPECT_EQ(ExtractItemsBetween("xAy xay", "X", "Y", items), 2);
+  EXPECT_EQ(ExtractItemsBetween("abc", "", "c", items), 0);  // an empty marker ends at once
+  EXPECT_EQ(ExtractItemsBetween("abc", "a", "", items), 0);
+}
+
+TEST_F(AnswerReaders, PassengersNeedAListAnswer) {
+  const std::string one =
+      R"({"code":"1","passenger_name":"NAME","sex_code":"M","sex_name":"SEX","born_date":"1990",)"
+      R"("passenger_id_type_code":"1","passenger_id_type_name":"IDTYPE","passenger_id_no":"ID",)"
+      R"("passenger_type":"3","passenger_flag":"0","passenger_type_name":"TYPENAME","mobile_no":"138",)"
+      R"("phone_no":"","email":"","address":""})";
+  std::string answer = R"({"status":true,"data":{"normal_passengers":[)" + one + "," + one + R"(]},"messages":[]})";
+  std::vector<PassengerRecord> list(1);
+  EXPECT_EQ(ReadPassengers(answer, list), texts::Success());
+  ASSERT_EQ(list.size(), 3u);
+  const PassengerRecord& p = list[1];
+  EXPECT_EQ(p.passenger_name, "NAME");
+  EXPECT_EQ(p.sex_name, "SEX");
+  EXPECT_EQ(p.passenger_id_type_code, "1");
+  EXPECT_EQ(p.passenger_id_type_name, "IDTYPE");
+  EXPECT_EQ(p.passenger_id_no, "ID");
+  EXPECT_EQ(p.passenger_type, "3");
+  EXPECT_EQ(p.passenger_type_name, "TYPENAME");
+  EXPECT_EQ(p.mobile_no, "138");
+
+  struct Case {
+    std::string answer;
+    std::string result;
+    std::string kept;  // what the answer is cut down to
+  } refusals[] = {
+      {Gbk(u8R"({"status":false,"messages":["用户未登录"]})"), G(u8"用户未登录"), G(u8"用户未登录")},
+      {"", texts::NoValidAnswer(), ""},
+      {"<html>error</html>", texts::NoValidAnswer(), "<html>error</html>"},
+      {R"({"status":false,"messages":[]})", texts::NoValidAnswer(), R"({"status":false,"messages":[]})"},
+  };
+  for (Case& c : refusals) {
+    std::vector<PassengerRecord> untouched;
+    EXPECT_EQ(ReadPassengers(c.answer, untouched), c.result);
+    EXPECT_EQ(c.answer, c.kept);
+    EXPECT_TRUE(untouched.empty());
+  }
+}
+
+TEST(OrderPage, ReadsTheWholeTrainDateAndTheOrderValues) {
+  const std::string page =
+      "var globalRepeatSubmitToken = 'tok123';\n"
+      "var ticketInfoForPassengerForm={'key_check_isChange':'KEY9','leftTicketStr':'a%2Bb','limitBuySeatTicketDTO':{},"
+      "'orderRequestDTO':{'end_time':{'time':14400000,'timezoneOffset':-480},"
+      "'start_time':{'time':1440000,'timezoneOffset':-480},"
+      "'train_date':{'date':12,'day':5,'hours':0,'minutes':0,'month':11,'seconds':0,'time':1765468800000,"
+      "'timezoneOffset':-480,'year':125}},'train_location':'P2'};";
+  OrderPageValues values;
+  EXPECT_EQ(ReadInitDc(page, values), booking_texts::Success());
+  EXPECT_EQ(values.repeatSubmitToken, "tok123");
+  EXPECT_EQ(values.leftTicketStr, "a%2Bb");
+  EXPECT_EQ(values.keyCheckIsChange, "KEY9");
+  EXPECT_EQ(values.trainDateMs, "1765468800000");  // not a time of day that begins with 14
+
+  EXPECT_EQ(ReadTrainDateMs("'train_date':{'time':1404000000000}"), "1404000000000");
+  EXPECT_EQ(ReadTrainDateMs("'start_time':{'time':14400000}"), "");
+  EXPECT_EQ(ReadTrainDateMs("'train_date':{'date':1},'time':1765468800000"), "");  // outside the object
+  EXPECT_EQ(ReadTrainDateMs("'train_date':{'time':1765"), "");                      // cut page
+
+  OrderPageValues none;
+  EXPECT_EQ(ReadInitDc("var globalRepeatSubmitToken = 'only';", none), booking_texts::Failed());
+  EXPECT_EQ(none.repeatSubmitToken, "only");
+  EXPECT_EQ(ReadInitDc("", none), booking_texts::Failed());
+  EXPECT_EQ(none.repeatSubmitToken, "");
+}
+
+TEST(OrderAnswers, JudgedByTheirMarkers) {
+  struct Case {
+    std::string (*read)(std::string_view);
+    std::string answer;
+    std::string result;
+  } cases[] = {
+      {ReadCheckUser, R"({"data":{"flag":true}})", texts::Success()},
+      {ReadCheckUser, R"({"data":{"flag":false}})", texts::CheckUserFailed()},
+      {ReadCheckUser, "", texts::CheckUserFailed()},
+      {ReadSubmitOrderRequest, R"({"status":true,"data":"N","messages":[]})", texts::Success()},
+      {ReadSubmitOrderRequest, R"({"status":false,"messages":["no"]})", "no"},
+      {ReadSubmitOrderRequest, R"({"status":false,"messages":["x status":true"]})", texts::Success()},
+      {ReadSubmitOrderRequest, R"({"status":false,"messages":[]})", ""},
+      {ReadSubmitOrderRequest, "", ""},
+      {ReadCheckOrderInfo, R"({"data":{"submitStatus":true}})", texts::Success()},
+      {ReadCheckOrderInfo, R"({"data":{"errMsg":"bad","submitStatus":false}})", "bad"},
+      {ReadConfirmSingleForQueue, R"({"data":{"submitStatus":true}})", texts::Success()},
+      {ReadConfirmSingleForQueue, R"({"data":{"errMsg":"none left","submitStatus":false}})", "none left"},
+      {ReadConfirmSingleForQueue, "", ""},
+      {ReadGetQueueCount, R"({"data":{"count":"1","ticket":"21,0","op_2":"false"},"status":true})",
+       texts::Success()},
+      {ReadGetQueueCount, R"({"data":{"count":"9","ticket":"0,0","op_2":"true"},"status":true})",
+       texts::QueueLongerThanStock()},
+      {ReadGetQueueCount, R"({"data":{"count":"1","ticket":"0,3","op_2":"false"},"status":true})",
+       texts::UnknownError()},
+      {ReadGetQueueCount, R"({"data":{"ticket":"5"},"status":false})", texts::QueueCountFailed()},
+      {ReadGetQueueCount, "", texts::QueueCountFailed()},
+      {ReadOrderWaitTime, R"({"data":{"waitTime":4,"orderId":null}})", ""},
+      {ReadOrderWaitTime, R"({"data":{"waitTime":-1,"orderId":"E123456789"}})", "E123456789"},
+      {ReadResultOrderForDcQueue, R"({"data":{"submitStatus":true}})", texts::Success()},
+      {ReadResultOrderForDcQueue, R"({"status":false,"messages":["late"]})", "late"},
+      {ReadUncompletedOrders, R"({"data":{"orderDBList":[]}})", texts::Success()},
+      {ReadUncompletedOrders, R"({"data":{"to_page":"db"}})", texts::NoResult()},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.read(c.answer), c.result) << c.answer;
+}
+
+TEST(LoginAnswers, CaptchaAndLoginSteps) {
+  EXPECT_TRUE(CaptchaAccepted(R"({"data":{"result":"1","msg":"TRUE"}})"));
+  EXPECT_FALSE(CaptchaAccepted(R"({"data":{"result":"0","msg":"FALSE"}})"));
+  EXPECT_FALSE(CaptchaAccepted(""));
+
+  std::string reason = "untouched";
+  EXPECT_TRUE(LoginAccepted(R"({"data":{"loginCheck":"Y"}})", reason));
+  EXPECT_EQ(reason, "untouched");
+  EXPECT_FALSE(LoginAccepted(R"({"status":false,"messages":["wrong password"]})", reason));
+  EXPECT_EQ(reason, "wrong password");
+  EXPECT_FALSE(LoginAccepted("", reason));
+  EXPECT_EQ(reason, "");
+}
+
+}  // namespace
+}  // namespace quillet

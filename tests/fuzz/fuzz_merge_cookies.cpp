@@ -1,0 +1,21 @@
+// The cookie merge on an arbitrary jar and arbitrary new pairs.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "fuzz_input.h"
+#include "net/cookies.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> parts = quillet::fuzz::SplitInput(data, size, 2);
+  std::string jar = parts[0];
+  std::string newPairs = parts[1];
+  const std::string merged = quillet::MergeCookies(jar, newPairs);
+  quillet::fuzz::Require(merged == jar);
+  quillet::fuzz::Require(newPairs.find(' ') == std::string::npos);
+
+  quillet::CookieJar shared(parts[0]);
+  quillet::fuzz::Require(shared.Merge(parts[1]) == merged);
+  return 0;
+}

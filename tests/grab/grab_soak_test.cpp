@@ -1,0 +1,199 @@
+// Soak: 20 workers and a thread playing the window, against quillet-sim with
+// faults, for a minute. Every booking the service holds must be reported in
+// the log exactly once, and every reported success must be a booking.
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <random>
+
+#include "booking/client.h"
+#include "gbk.h"
+#include "grab/grab_controller.h"
+#include "net/cookies.h"
+#include "sim_support.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+using test::G;
+
+constexpr auto kSoakTime = 60s;
+
+// The window as the Qt layer builds it: rows answered from a snapshot, every
+// update carried over to the window thread, which applies it when it runs
+// its pending work.
+class WindowThreadView : public GrabView {
+ public:
+  explicit WindowThreadView(std::vector<test::TaskRow> rows) : rows_(std::move(rows)) {}
+
+  int TaskRowCount() override {
+    std::lock_guard lock(rowsMutex_);
+    return static_cast<int>(rows_.size());
+  }
+  std::string TaskCellText(int row, int column) override {
+    std::lock_guard lock(rowsMutex_);
+    if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 || column >= 8) return {};
+    return rows_[row][column];
+  }
+  void SetAttemptCaption(const std::string& caption) override {
+    Post([this, caption] { caption_ = caption; });
+  }
+  void AppendLog(const std::string& text) override {
+    Post([this, text] { log_ += text; });
+  }
+  void SetStartButtonEnabled(bool enabled) override {
+    Post([this, enabled] { startEnabled_ = enabled; });
+  }
+
+  // Window thread only.
+  void RunPending(std::chrono::milliseconds wait) {
+    std::deque<std::function<void()>> work;
+    {
+      std::unique_lock lock(queueMutex_);
+      posted_.wait_for(lock, wait, [this] { return !queue_.empty(); });
+      work.swap(queue_);
+    }
+    for (auto& task : work) task();
+  }
+  const std::string& Log() const { return log_; }
+  const std::string& Caption() const { return caption_; }
+  bool StartEnabled() const { return startEnabled_; }
+  void SetStartEnabledHere(bool enabled) { startEnabled_ = enabled; }
+
+ private:
+  void Post(std::function<void()> task) {
+    {
+      std::lock_guard lock(queueMutex_);
+      queue_.push_back(std::move(task));
+    }
+    posted_.notify_one();
+  }
+
+  std::mutex rowsMutex_;
+  std::vector<test::TaskRow> rows_;
+  std::mutex queueMutex_;
+  std::condition_variable posted_;
+  std::deque<std::function<void()>> queue_;
+  // Owned by the window thread.
+  std::string log_, caption_;
+  bool startEnabled_ = true;
+};
+
+struct Wish {
+  std::string train, date;
+};
+
+// date + "|" + train + "|" + passenger (UTF-8) -> count, from the log's result lines.
+std::map<std::string, int> ResultLines(const std::string& log, const std::string& prefix) {
+  std::map<std::string, int> lines;
+  for (const std::string& line : SplitText(log, "\r\n")) {
+    if (line.rfind(prefix, 0) != 0) continue;
+    const std::string date = TextBetween(line, prefix, G(u8",车次："));
+    const std::string train = TextBetween(line, G(u8",车次："), G(u8",购票人："));
+    const std::string passenger = line.substr(line.find(G(u8",购票人：")) + G(u8",购票人：").size());
+    ++lines[date + "|" + train + "|" + Utf8FromGbk(passenger)];
+  }
+  return lines;
+}
+
+TEST(GrabSoak, TwentyWorkersWithFaultsReportEveryBookingExactlyOnce) {
+  test::SimProcess sim({"--fault-rate", "0.2", "--release-every", "5", "--max-unpaid", "1000", "--seed", "7"});
+  ASSERT_TRUE(sim.Running());
+  CookieJar jar;
+  BookingClient client(sim.BaseUrl(), jar);
+  ASSERT_TRUE(test::SignIn(client, sim, 20));
+  std::vector<PassengerRecord> passengers;
+  for (int i = 0; i < 20 && client.LoadPassengers(passengers) != G(u8"成功"); ++i) passengers.clear();
+  ASSERT_GE(passengers.size(), 4u);
+  passengers.resize(4);
+
+  // Five trains with second class, on dates two to five days ahead.
+  std::vector<Wish> wishes;
+  for (int day = 2; day <= 5 && wishes.size() < 5; ++day) {
+    const std::string date = test::ChinaDate(day);
+    std::vector<TrainRecord> trains;
+    std::string from = "BJP", to = "SHH";
+    for (int i = 0; i < 20 && (trains.empty() || client.QueryLeftTickets(false, date, from, to, trains) != G(u8"成功"));
+         ++i) {
+      trains.clear();
+      client.QueryLeftTickets(false, date, from, to, trains);
+    }
+    for (const TrainRecord& train : trains) {
+      if (wishes.size() < 5 && train.canWebBuy == "Y" && train.secondClassSeat != "--" &&
+          train.firstClassSeat != "--") {
+        wishes.push_back({train.stationTrainCode, date});
+        if (wishes.size() % 2 == 0) break;  // spread the trains over the dates
+      }
+    }
+  }
+  ASSERT_EQ(wishes.size(), 5u);
+
+  std::vector<test::TaskRow> rows;
+  for (const Wish& wish : wishes) {
+    for (const PassengerRecord& p : passengers) {
+      const std::string ticketType = p.passenger_type == "3" ? G(u8"学生票(3)") : G(u8"成人票(1)");
+      rows.push_back(test::WishRow(wish.train, wish.date, p, ticketType, G(u8"二等座| ,一等座| ,")));
+    }
+  }
+  ASSERT_EQ(rows.size(), 20u);
+
+  WindowThreadView view(rows);
+  GrabController grab(client, view, test::ChinaDate(0), {1000ms, 200ms, 500ms});
+
+  // The window thread: applies the workers' updates, clicks start and later
+  // stop, queries the timetable as the query page does, and lets tickets
+  // come back on the wished trains.
+  std::thread window([&] {
+    std::mt19937 random(7);
+    view.SetStartEnabledHere(false);
+    grab.StartGrabbing();
+    const auto end = std::chrono::steady_clock::now() + kSoakTime;
+    auto nextRelease = std::chrono::steady_clock::now() + 2s;
+    auto nextQuery = std::chrono::steady_clock::now() + 500ms;
+    while (std::chrono::steady_clock::now() < end) {
+      view.RunPending(50ms);
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= nextRelease) {
+        const Wish& wish = wishes[random() % wishes.size()];
+        sim.Release(wish.date, wish.train, random() % 2 ? "O" : "M", 1 + static_cast<int>(random() % 2));
+        nextRelease = now + 2s;
+      }
+      if (now >= nextQuery) {
+        std::vector<TrainRecord> trains;
+        std::string from = G(u8"北京|BJP"), to = G(u8"上海|SHH");
+        client.QueryLeftTickets(false, wishes[0].date, from, to, trains);
+        nextQuery = now + 500ms;
+      }
+    }
+    grab.StopGrabbing();
+    grab.StopAndJoinAll();  // the program closing
+    view.RunPending(0ms);
+  });
+  window.join();
+  EXPECT_EQ(grab.RunningWorkerCount(), 0);
+  EXPECT_TRUE(view.StartEnabled());
+
+  std::map<std::string, int> reported = ResultLines(view.Log(), G(u8"购票成功!日期："));
+  const std::map<std::string, int> manual = ResultLines(view.Log(), G(u8"请手动查看购票信息!日期："));
+  const auto bookings = test::SimBookings(sim);
+  for (const auto& booking : bookings) {
+    const std::string key = booking.trainDate + "|" + booking.trainCode + "|" + booking.passengerName;
+    const int lines = (reported.count(key) ? reported.at(key) : 0) + (manual.count(key) ? manual.at(key) : 0);
+    EXPECT_EQ(lines, 1) << "booking " << key;
+  }
+  for (const auto& [key, count] : reported) {
+    const auto held = std::count_if(bookings.begin(), bookings.end(), [&](const test::SimBooking& b) {
+      return b.trainDate + "|" + b.trainCode + "|" + b.passengerName == key;
+    });
+    EXPECT_EQ(held, 1) << "reported success " << key;
+  }
+  std::cout << "bookings: " << bookings.size() << ", success lines: " << reported.size()
+            << ", manual-check lines: " << manual.size() << "\n";
+  EXPECT_GT(bookings.size(), 0u) << "the soak booked nothing";
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,268 @@
+// Grab workers against a scripted service: the attempt loop, the seat order,
+// the log lines, the start button, and stopping.
+#include <gtest/gtest.h>
+
+#include "booking/client.h"
+#include "fake_service.h"
+#include "gbk.h"
+#include "grab/grab_controller.h"
+#include "net/cookies.h"
+#include "recording_view.h"
+#include "wait_until.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+using test::G;
+using test::TaskRow;
+
+const std::string kQuery = "/otn/leftTicket/query";
+const std::string kCheckOrder = "/otn/confirmPassenger/checkOrderInfo";
+const std::string kQueueCount = "/otn/confirmPassenger/getQueueCount";
+const std::string kConfirm = "/otn/confirmPassenger/confirmSingleForQueue";
+const std::string kWaitTime = "/otn/confirmPassenger/queryOrderWaitTime";
+const std::string kResult = "/otn/confirmPassenger/resultOrderForDcQueue";
+
+// Short pacing keeps these tests quick; the real pacing is measured against quillet-sim.
+const GrabPacing kQuickPacing{100ms, 50ms, 20ms};
+
+TaskRow Row(const std::string& train, std::u8string_view seatOrder, std::u8string_view passenger = u8"张三(成人[1])") {
+  return {train,           G(u8"北京|BJP"),        G(u8"上海|SHH"),
+          "2026-12-14",    G(passenger),           G(u8"成人票(1)"),
+          G(u8"二代身份证[1](110101199001011234)"), G(seatOrder)};
+}
+
+std::string BookedLine(const std::string& train, std::u8string_view passenger = u8"张三") {
+  return G(u8"购票成功!日期：2026-12-14,车次：") + train + G(u8",购票人：") + G(passenger) + "\r\n";
+}
+std::string ManualLine(const std::string& train) {
+  return G(u8"请手动查看购票信息!日期：2026-12-14,车次：") + train + G(u8",购票人：张三") + "\r\n";
+}
+std::string Started() { return G(u8"抢票开始！\r\n"); }
+
+// The seat type code a checkOrderInfo body orders: the first piece of its
+// encoded passengerTicketStr.
+std::string OrderedSeat(const test::FakeService::Request& request) {
+  const std::string key = "passengerTicketStr=";
+  const auto at = request.body.find(key);
+  if (at == std::string::npos) return "?";
+  return request.body.substr(at + key.size(), request.body.find("%2C", at) - at - key.size());
+}
+
+class GrabWorkerTest : public ::testing::Test {
+ protected:
+  void Answer(const std::vector<std::string>& trains) { service.SetText(kQuery, test::FakeQueryAnswer(trains)); }
+  std::unique_ptr<GrabController> Controller(test::RecordingView& view, GrabPacing pacing = kQuickPacing) {
+    return std::make_unique<GrabController>(client, view, "2026-12-10", pacing);
+  }
+
+  test::FakeService service;
+  CookieJar jar;
+  BookingClient client{service.BaseUrl(), jar};
+};
+
+TEST_F(GrabWorkerTest, EmptyTaskListStillAnnouncesTheStartAndLeavesTheButtonToStop) {
+  test::RecordingView view;
+  auto grab = Controller(view);
+  grab->StartGrabbing();
+  ASSERT_TRUE(view.WaitForLog(Started(), 5s));
+  EXPECT_EQ(view.Log(), Started());
+  EXPECT_EQ(grab->RunningWorkerCount(), 0);
+  EXPECT_TRUE(view.StartButtonCalls().empty());
+  grab->StopGrabbing();
+  EXPECT_EQ(view.StartButtonCalls(), std::vector<bool>{true});
+  EXPECT_TRUE(service.Requests().empty());
+}
+
+TEST_F(GrabWorkerTest, SoldOutClassesAreSkippedAndOnlyTheFirstMatchingTrainCounts) {
+  // "无" and "--" count as none left; any other text, even an empty one, as tickets.
+  Answer({test::FakeTrainText("K1", "BJP", "SHH", {{"3", test::U8(u8"无")}, {"4", "--"}, {"1", ""}, {"O", "12"}}),
+          test::FakeTrainText("K1", "BJP", "SHH", {{"3", "9"}})});
+  test::RecordingView view({Row("K1", u8"硬卧| ,软卧| ,无座| ,硬座| ,二等座| ,")});
+  auto grab = Controller(view);
+  grab->StartGrabbing();
+  ASSERT_TRUE(view.WaitForLog(BookedLine("K1"), 5s)) << Utf8FromGbk(view.Log());
+  ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 5s));
+
+  const auto orders = service.RequestsTo(kCheckOrder);
+  ASSERT_EQ(orders.size(), 1u);
+  EXPECT_EQ(OrderedSeat(orders[0]), "1");
+  EXPECT_EQ(service.RequestsTo(kQuery).size(), 1u);
+  EXPECT_EQ(view.Log(), Started() + BookedLine("K1"));
+  EXPECT_EQ(view.Caption(), G(u8"尝试次数：1"));
+}
+
+TEST_F(GrabWorkerTest, StartButtonComesBackOnlyAfterAHardSeatSuccess) {
+  Answer({test::FakeTrainText("K1", "BJP", "SHH", {{"1", "5"}, {"O", "5"}})});
+  const std::pair<std::u8string_view, std::vector<bool>> cases[] = {{u8"硬座| ,", {true}}, {u8"二等座| ,", {}}};
+  for (const auto& [seatOrder, buttonCalls] : cases) {
+    test::RecordingView view({Row("K1", seatOrder)});
+    auto grab = Controller(view);
+    grab->StartGrabbing();
+    ASSERT_TRUE(view.WaitForLog(BookedLine("K1"), 5s));
+    grab->StopAndJoinAll();
+    EXPECT_EQ(view.StartButtonCalls(), buttonCalls) << Utf8FromGbk(G(seatOrder));
+  }
+}
+
+TEST_F(GrabWorkerTest, ManualCheckResultEndsTheWorkerWithItsLine) {
+  service.SetText(kWaitTime, R"({"data":{"waitTime":4,"orderId":null}})");
+  Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}, {"M", "3"}})});
+  test::RecordingView view({Row("G7", u8"二等座| ,一等座| ,")});
+  auto grab = Controller(view);
+  grab->StartGrabbing();
+  ASSERT_TRUE(view.WaitForLog(ManualLine("G7"), 5s));
+  ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 5s));
+  EXPECT_EQ(service.RequestsTo(kWaitTime).size(), 3u);
+  EXPECT_EQ(service.RequestsTo(kCheckOrder).size(), 1u);  // the next class is not tried
+  EXPECT_TRUE(service.RequestsTo(kResult).empty());
+  EXPECT_EQ(view.Log(), Started() + ManualLine("G7"));
+  EXPECT_TRUE(view.StartButtonCalls().empty());
+}
+
+TEST_F(GrabWorkerTest, FailedChainMovesToTheNextClassThenToTheNextAttempt) {
+  service.SetText(kConfirm, R"({"data":{"errMsg":"none","submitStatus":false}})");
+  Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}, {"M", "3"}})});
+  test::RecordingView view({Row("G7", u8"一等座| ,二等座| ,")});
+  auto grab = Controller(view);
+  grab->StartGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return service.RequestsTo(kQuery).size() >= 3; }, 5s));
+  grab->StopAndJoinAll();
+
+  // Per attempt: one query, then a chain up to the confirmation for each class in the user's order.
+  std::vector<std::string> seen;
+  for (const auto& request : service.Requests()) {
+    if (request.path == kQuery) seen.push_back("query");
+    if (request.path == kCheckOrder) seen.push_back(OrderedSeat(request));
+  }
+  ASSERT_GE(seen.size(), 6u);
+  EXPECT_EQ(std::vector<std::string>(seen.begin(), seen.begin() + 6),
+            (std::vector<std::string>{"query", "M", "O", "query", "M", "O"}));
+  // The idle pause comes after the last class's chain, before the next query.
+  const auto confirms = service.RequestsTo(kConfirm);
+  const auto queries = service.RequestsTo(kQuery);
+  ASSERT_GE(confirms.size(), 2u);
+  EXPECT_GE(queries[1].at - confirms[1].at, kQuickPacing.afterIdlePass);
+  EXPECT_EQ(view.Log(), Started());
+}
+
+TEST_F(GrabWorkerTest, WorkerThatCannotOrderKeepsQueryingAndCounting) {
+  Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}})});
+  // A train missing from the answer, and a seat order with no class the service knows.
+  test::RecordingView view({Row("G8", u8"二等座| ,"), Row("G7", u8"无座| ,")});
+  auto grab = Controller(view);
+  grab->StartGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return view.CaptionCount() >= 8; }, 5s));
+  grab->StopGrabbing();
+  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 2s));
+  EXPECT_TRUE(service.RequestsTo(kCheckOrder).empty());
+  EXPECT_TRUE(service.RequestsTo("/otn/login/checkUser").empty());
+  const std::string caption = view.Caption();
+  EXPECT_EQ(caption.rfind(G(u8"尝试次数："), 0), 0u);
+  EXPECT_GE(std::stoi(caption.substr(G(u8"尝试次数：").size())), 4);
+}
+
+TEST_F(GrabWorkerTest, EachStartLaunchesOneWorkerPerRowBesideEarlierOnes) {
+  test::RecordingView view({Row("G8", u8"二等座| ,"), Row("G9", u8"二等座| ,")});
+  auto grab = Controller(view);
+  grab->StartGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 2; }, 5s));
+  grab->StartGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 4; }, 5s));
+  grab->StopGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 2s));
+  grab->StartGrabbing();
+  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 2; }, 5s));
+}
+
+// Stopping.
+
+TEST_F(GrabWorkerTest, StopAbandonsAQueryInFlightAtOnce) {
+  service.SetDelay(kQuery, 20s);
+  test::RecordingView view({Row("G7", u8"二等座| ,"), Row("G8", u8"二等座| ,")});
+  auto grab = Controller(view);
+  grab->StartGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return service.RequestsTo(kQuery).size() == 2; }, 5s));
+
+  const auto stopAt = std::chrono::steady_clock::now();
+  grab->StopGrabbing();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopAt, 500ms) << "StopGrabbing must not wait for the workers";
+  EXPECT_EQ(view.StartButtonCalls(), std::vector<bool>{true});
+  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 1s));
+  EXPECT_EQ(service.RequestsTo(kQuery).size(), 2u);
+}
+
+TEST_F(GrabWorkerTest, StopEndsAWorkerInsideItsPause) {
+  service.SetText(kQuery, R"({"status":false,"messages":["busy"]})");
+  test::RecordingView view({Row("G7", u8"二等座| ,")});
+  auto grab = Controller(view, {20s, 20s, 20ms});
+  grab->StartGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return service.RequestsTo(kQuery).size() == 1; }, 5s));
+  grab->StopGrabbing();
+  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 1s));
+}
+
+// A view whose row count is only answered once the test lets it.
+class GatedRowsView : public test::RecordingView {
+ public:
+  using RecordingView::RecordingView;
+  int TaskRowCount() override {
+    std::unique_lock lock(gateMutex_);
+    gate_.wait(lock, [this] { return open_; });
+    return RecordingView::TaskRowCount();
+  }
+  void Open() {
+    {
+      std::lock_guard lock(gateMutex_);
+      open_ = true;
+    }
+    gate_.notify_all();
+  }
+
+ private:
+  std::mutex gateMutex_;
+  std::condition_variable gate_;
+  bool open_ = false;
+};
+
+TEST_F(GrabWorkerTest, StopAlsoStopsALauncherThatHasNotStartedItsWorkers) {
+  GatedRowsView view({Row("G7", u8"二等座| ,"), Row("G8", u8"二等座| ,")});
+  auto grab = Controller(view);
+  grab->StartGrabbing();
+  grab->StopGrabbing();
+  view.Open();
+  grab->StopAndJoinAll();
+  EXPECT_TRUE(service.Requests().empty());
+  EXPECT_EQ(view.CaptionCount(), 0);
+  EXPECT_EQ(view.Log(), "");
+}
+
+TEST_F(GrabWorkerTest, ChainPastTheConfirmationFinishesAndIsLoggedAfterStop) {
+  service.SetDelay(kConfirm, 300ms);
+  Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}})});
+  test::RecordingView view({Row("G7", u8"二等座| ,")});
+  auto grab = Controller(view);
+  grab->StartGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return !service.RequestsTo(kConfirm).empty(); }, 5s));
+  grab->StopGrabbing();
+  grab->StopAndJoinAll();
+  EXPECT_EQ(view.Log(), Started() + BookedLine("G7"));
+  EXPECT_EQ(service.RequestsTo(kResult).size(), 1u);
+}
+
+TEST_F(GrabWorkerTest, StopBeforeTheChainLeavesTheTicketUntouched) {
+  service.SetDelay(kQueueCount, 20s);
+  Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}})});
+  test::RecordingView view({Row("G7", u8"二等座| ,")});
+  auto grab = Controller(view);
+  grab->StartGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return !service.RequestsTo(kQueueCount).empty(); }, 5s));
+  grab->StopGrabbing();
+  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 1s));
+  EXPECT_TRUE(service.RequestsTo(kConfirm).empty());
+  EXPECT_EQ(view.Log(), Started());
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,238 @@
+// The order chain against a scripted service: step order, the values it
+// sends, its messages, the order-id polls and stopping.
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "booking/client.h"
+#include "fake_service.h"
+#include "gbk.h"
+#include "grab/order_chain.h"
+#include "net/cookies.h"
+#include "util/text.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+using test::G;
+
+const std::string kCheckUser = "/otn/login/checkUser";
+const std::string kSubmit = "/otn/leftTicket/submitOrderRequest";
+const std::string kInitDc = "/otn/confirmPassenger/initDc";
+const std::string kCheckOrder = "/otn/confirmPassenger/checkOrderInfo";
+const std::string kQueueCount = "/otn/confirmPassenger/getQueueCount";
+const std::string kConfirm = "/otn/confirmPassenger/confirmSingleForQueue";
+const std::string kWaitTime = "/otn/confirmPassenger/queryOrderWaitTime";
+const std::string kResult = "/otn/confirmPassenger/resultOrderForDcQueue";
+const std::vector<std::string> kAllSteps = {kCheckUser,  kSubmit,  kInitDc,   kCheckOrder,
+                                            kQueueCount, kConfirm, kWaitTime, kResult};
+
+const std::string kNoOrderId =
+    R"({"data":{"queryOrderWaitTimeStatus":true,"count":0,"waitTime":4,"tourFlag":"dc","orderId":null}})";
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+GrabTask SampleTask() {
+  GrabTask task;
+  task.passengerName = G(u8"张三");
+  task.passengerType = "1";
+  task.ticketType = "1";
+  task.idType = "1";
+  task.idNo = "110101199001011234";
+  task.fromStationName = "BJ";
+  task.toStationName = "SH";
+  task.fromTelecode = "VNP";
+  task.toTelecode = "AOH";
+  task.stationTrainCode = "G101";
+  task.trainDate = "2026-12-14";
+  task.seatCodes = "O| ,";
+  task.trainLocation = "P2";
+  task.seatType = "O";
+  task.trainNo = "NOG101";
+  task.secretStr = "SECRET%2BG101";
+  task.leftTicket = "LEFTG101";
+  return task;
+}
+
+class OrderChainTest : public ::testing::Test {
+ protected:
+  // One service for the suite: stopping one waits for its idle connections.
+  static void SetUpTestSuite() { sharedService = new test::FakeService; }
+  static void TearDownTestSuite() {
+    delete sharedService;
+    sharedService = nullptr;
+  }
+  void SetUp() override {
+    service.SetDefaults();
+    service.ClearRequests();
+  }
+
+  static test::FakeService* sharedService;
+  test::FakeService& service = *sharedService;
+  CookieJar jar;
+  BookingClient client{service.BaseUrl(), jar};
+  GrabTask task = SampleTask();
+  OrderChainSettings settings{"2026-12-10", 100ms};
+
+  std::string BodyOf(const std::string& path) const {
+    const auto requests = service.RequestsTo(path);
+    return requests.empty() ? std::string("<not sent>") : requests.front().body;
+  }
+};
+
+test::FakeService* OrderChainTest::sharedService = nullptr;
+
+TEST_F(OrderChainTest, SmoothRunSendsTheStepsInOrderWithTheFixedValues) {
+  EXPECT_EQ(RunOrderChain(client, task, settings), G(u8"成功"));
+  EXPECT_EQ(service.Paths(), kAllSteps);
+
+  EXPECT_TRUE(Contains(BodyOf(kSubmit),
+                       "secretStr=SECRET%2BG101&train_date=2026-12-14&back_train_date=2026-12-10"
+                       "&tour_flag=dc&purpose_codes=ADULT&query_from_station_name=BJ&query_to_station_name=SH"))
+      << BodyOf(kSubmit);
+  EXPECT_TRUE(Contains(BodyOf(kCheckOrder), "&REPEAT_SUBMIT_TOKEN=TOKEN42")) << BodyOf(kCheckOrder);
+  EXPECT_TRUE(Contains(BodyOf(kQueueCount),
+                       "&train_no=NOG101&stationTrainCode=G101&seatType=O&fromStationTelecode=VNP"
+                       "&toStationTelecode=AOH&leftTicket=LEFTG101&purpose_codes=00&"))
+      << BodyOf(kQueueCount);
+  EXPECT_TRUE(Contains(BodyOf(kQueueCount), "REPEAT_SUBMIT_TOKEN=TOKEN42"));
+  EXPECT_TRUE(Contains(BodyOf(kConfirm),
+                       "&randCode=&purpose_codes=00&key_check_isChange=KEYCHECK&leftTicketStr=LTS%252Babc"
+                       "&train_location=P2&choose_seats=&seatDetailType=000&whatsSelect=1&roomType=00&dwAll=N"
+                       "&_json_att=&REPEAT_SUBMIT_TOKEN=TOKEN42"))
+      << BodyOf(kConfirm);
+  const auto polls = service.RequestsTo(kWaitTime);
+  ASSERT_EQ(polls.size(), 1u);
+  EXPECT_TRUE(Contains(polls[0].target, "&tourFlag=dc&_json_att=&REPEAT_SUBMIT_TOKEN=TOKEN42")) << polls[0].target;
+  EXPECT_EQ(BodyOf(kResult), "orderSequence_no=E123456789&_json_att=&REPEAT_SUBMIT_TOKEN=TOKEN42");
+
+  EXPECT_EQ(task.repeatSubmitToken, "TOKEN42");
+  EXPECT_EQ(task.trainDateMs, "1400000000000");
+  EXPECT_EQ(task.orderId, "E123456789");
+}
+
+TEST_F(OrderChainTest, OrderRequestUsesStudentPurposeCodeOnlyForTicketType3) {
+  const std::pair<std::string, std::string> cases[] = {{"1", "ADULT"}, {"2", "ADULT"}, {"3", "0X00"}, {"4", "ADULT"}};
+  for (const auto& [ticketType, purposeCodes] : cases) {
+    service.ClearRequests();
+    task.ticketType = ticketType;
+    EXPECT_EQ(RunOrderChain(client, task, settings), G(u8"成功"));
+    EXPECT_TRUE(Contains(BodyOf(kSubmit), "&purpose_codes=" + purposeCodes + "&")) << ticketType;
+    EXPECT_TRUE(Contains(BodyOf(kQueueCount), "&purpose_codes=00&")) << ticketType;
+    EXPECT_TRUE(Contains(BodyOf(kConfirm), "&purpose_codes=00&")) << ticketType;
+  }
+}
+
+TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
+  struct Case {
+    std::string path;
+    std::string answer;  // UTF-8, as the service sends it
+    std::u8string_view expected;
+    std::size_t stepsSent;
+  };
+  const Case cases[] = {
+      {kCheckUser, R"({"data":{"flag":false},"status":true})", u8"核查用户失败", 1},
+      {kSubmit, "{\"status\":false,\"messages\":[\"\xe8\xaf\xb7\xe6\x89\x8b\xe5\x8a\xa8\xe5\xa4\x84\xe7\x90\x86\"]}",
+       u8"提交订单请求失败!失败原因:请手动处理", 2},
+      {kInitDc, "<script>var globalRepeatSubmitToken = 'T';</script>", u8"初始化信息失败!", 3},
+      {kCheckOrder, "{\"data\":{\"errMsg\":\"\xe5\x87\xba\xe7\xa5\xa8\",\"submitStatus\":false}}",
+       u8"检查订单信息失败!失败原因:出票", 4},
+      {kQueueCount, R"({"data":{"count":"9","ticket":"1,0","op_2":"true"},"status":true})",
+       u8"获取队列数量失败!失败原因:当前排队人数大于剩余票数!", 5},
+      {kConfirm, "{\"data\":{\"errMsg\":\"\xe4\xbd\x99\xe7\xa5\xa8\xe4\xb8\x8d\xe8\xb6\xb3\",\"submitStatus\":false}}",
+       u8"确认进入队列失败!失败原因:余票不足", 6},
+      {kResult, R"({"data":{"submitStatus":false},"messages":["x"]})",
+       u8"获取单程队列订单结果失败,请手动查看购票结果!", 8},
+  };
+  for (const Case& c : cases) {
+    service.SetDefaults();
+    service.SetText(c.path, c.answer);
+    service.ClearRequests();
+    EXPECT_EQ(RunOrderChain(client, task, settings), G(c.expected)) << c.path;
+    EXPECT_EQ(service.Paths(), std::vector<std::string>(kAllSteps.begin(), kAllSteps.begin() + c.stepsSent))
+        << c.path;
+  }
+}
+
+TEST_F(OrderChainTest, OrderIdOnSecondPollMeansOneWait) {
+  std::atomic<int> polls{0};
+  service.SetAnswer(kWaitTime, [&](const test::FakeService::Request&) {
+    return ++polls == 1 ? kNoOrderId : std::string(R"({"data":{"waitTime":-1,"orderId":"E000000002"}})");
+  });
+  EXPECT_EQ(RunOrderChain(client, task, settings), G(u8"成功"));
+  const auto requests = service.RequestsTo(kWaitTime);
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_GE(requests[1].at - requests[0].at, settings.pollWait);
+  EXPECT_EQ(BodyOf(kResult), "orderSequence_no=E000000002&_json_att=&REPEAT_SUBMIT_TOKEN=TOKEN42");
+}
+
+TEST_F(OrderChainTest, ThreeEmptyPollsEachFollowedByAWaitCallForAManualCheck) {
+  service.SetText(kWaitTime, kNoOrderId);
+  const auto started = std::chrono::steady_clock::now();
+  const std::string result = RunOrderChain(client, task, settings);
+  const auto elapsed = std::chrono::steady_clock::now() - started;
+  EXPECT_EQ(result, G(u8"确认订单等待时间失败,请手动查看购票结果!"));
+  const auto polls = service.RequestsTo(kWaitTime);
+  ASSERT_EQ(polls.size(), 3u);
+  EXPECT_GE(polls[1].at - polls[0].at, settings.pollWait);
+  EXPECT_GE(polls[2].at - polls[1].at, settings.pollWait);
+  EXPECT_GE(elapsed, 3 * settings.pollWait);
+  EXPECT_TRUE(service.RequestsTo(kResult).empty());
+}
+
+// Stopping: a result that is neither a success nor a manual-check case.
+void ExpectStoppedResult(const std::string& result) {
+  EXPECT_NE(result, G(u8"成功"));
+  EXPECT_EQ(FindText(result, G(u8"手动")), kNotFound);
+}
+
+TEST_F(OrderChainTest, StopBeforeTheRunSendsNothing) {
+  std::stop_source stop;
+  stop.request_stop();
+  ExpectStoppedResult(RunOrderChain(client, task, settings, stop.get_token()));
+  EXPECT_TRUE(service.Requests().empty());
+}
+
+bool WaitForRequest(const test::FakeService& service, const std::string& path) {
+  for (int i = 0; i < 500; ++i) {
+    if (!service.RequestsTo(path).empty()) return true;
+    std::this_thread::sleep_for(10ms);
+  }
+  return false;
+}
+
+TEST_F(OrderChainTest, StopAbandonsAStepInFlightBeforeTheTicketIsTaken) {
+  for (std::size_t step = 0; step < 5; ++step) {
+    const std::string& path = kAllSteps[step];
+    service.SetDefaults();
+    service.SetDelay(path, 20s);
+    service.ClearRequests();
+    std::stop_source stop;
+    auto run =
+        std::async(std::launch::async, [&] { return RunOrderChain(client, task, settings, stop.get_token()); });
+    ASSERT_TRUE(WaitForRequest(service, path)) << path;
+    stop.request_stop();
+    ASSERT_EQ(run.wait_for(5s), std::future_status::ready) << "the step in flight was not abandoned: " << path;
+    ExpectStoppedResult(run.get());
+    EXPECT_EQ(service.Paths(), std::vector<std::string>(kAllSteps.begin(), kAllSteps.begin() + step + 1)) << path;
+  }
+}
+
+TEST_F(OrderChainTest, StopOnceTheTicketIsRequestedLetsTheRunFinish) {
+  service.SetDelay(kConfirm, 300ms);
+  std::atomic<int> polls{0};
+  service.SetAnswer(kWaitTime, [&](const test::FakeService::Request&) {
+    return ++polls < 3 ? kNoOrderId : std::string(R"({"data":{"orderId":"E000000003"}})");
+  });
+  std::stop_source stop;
+  auto run = std::async(std::launch::async, [&] { return RunOrderChain(client, task, settings, stop.get_token()); });
+  ASSERT_TRUE(WaitForRequest(service, kConfirm));
+  stop.request_stop();
+  EXPECT_EQ(run.get(), G(u8"成功"));
+  EXPECT_EQ(service.RequestsTo(kWaitTime).size(), 3u);
+  EXPECT_EQ(BodyOf(kResult), "orderSequence_no=E000000003&_json_att=&REPEAT_SUBMIT_TOKEN=TOKEN42");
+}
+
+}  // namespace
+}  // namespace quillet

@@ -1,0 +1,91 @@
+// The command line, the date checks of the query page and the clock title.
+#include <QDateTime>
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+#include "ui/date_values.h"
+#include "ui/query_page.h"
+#include "util/datetime.h"
+#include "window_fixture.h"
+
+namespace quillet::test {
+namespace {
+
+TEST(CommandLineTest, ReadsTheServiceAndCertificateOptions) {
+  struct Case {
+    std::vector<std::string> args;
+    CommandLine::Action action;
+    std::string service;
+    std::string caFile;
+  };
+  const Case cases[] = {
+      {{}, CommandLine::Action::Run, kRealServiceAddress, ""},
+      {{"--service", "http://127.0.0.1:8080"}, CommandLine::Action::Run, "http://127.0.0.1:8080", ""},
+      {{"--service", "https://example.test//"}, CommandLine::Action::Run, "https://example.test", ""},
+      {{"--ca-file", "/tmp/ca.pem", "--service", "https://h"}, CommandLine::Action::Run, "https://h", "/tmp/ca.pem"},
+      {{"--help"}, CommandLine::Action::Help, kRealServiceAddress, ""},
+      {{"--service", "http://x", "-h"}, CommandLine::Action::Help, "http://x", ""},
+      {{"--service"}, CommandLine::Action::Error, kRealServiceAddress, ""},
+      {{"--service", "127.0.0.1:8080"}, CommandLine::Action::Error, "127.0.0.1:8080", ""},
+      {{"--verbose"}, CommandLine::Action::Error, kRealServiceAddress, ""},
+      {{"--ca-file", ""}, CommandLine::Action::Error, kRealServiceAddress, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.args));
+    const CommandLine line = ParseCommandLine(c.args);
+    EXPECT_EQ(line.action, c.action);
+    if (c.action == CommandLine::Action::Error) {
+      EXPECT_FALSE(line.error.empty());
+      continue;
+    }
+    if (c.action == CommandLine::Action::Run) {
+      EXPECT_EQ(line.settings.serviceBaseAddress, c.service);
+      EXPECT_EQ(line.settings.caFile, c.caFile);
+    }
+  }
+  EXPECT_NE(HelpText("quillet").find("--service URL"), std::string::npos);
+}
+
+TEST(DateValueTest, ClampsAndOrdersDatesBefore1900) {
+  const std::pair<double, double> clamped[] = {
+      {5.25, 5.25}, {-700000.0, -657434.0}, {3000000.0, 2958465.0}, {-657434.0, -657434.0}, {NAN, -657434.0}};
+  for (const auto& [value, expected] : clamped) EXPECT_EQ(ClampDateValue(value), expected) << value;
+
+  const std::pair<double, double> linear[] = {{-1.25, -0.75}, {-2.5, -1.5}, {-3.0, -3.0}, {0.5, 0.5}, {43000.75, 43000.75}};
+  for (const auto& [value, expected] : linear) EXPECT_DOUBLE_EQ(LinearDayValue(value), expected) << value;
+
+  // 1899-12-29 06:00 comes before 1899-12-29 18:00 and before 1899-12-30 00:00.
+  const double morning = LinearDayValue(DateValueFromCivil(1899, 12, 29, 6));
+  const double evening = LinearDayValue(DateValueFromCivil(1899, 12, 29, 18));
+  EXPECT_LT(morning, evening);
+  EXPECT_LT(evening, LinearDayValue(DateValueFromCivil(1899, 12, 30)));
+}
+
+TEST(ClockTitleTest, ShowsTheTimeUpToItsLastNonZeroUnit) {
+  const QString prefix = QStringLiteral(u"Quillet 当前版本：V1.0           ");
+  const std::pair<QDateTime, const char16_t*> cases[] = {
+      {QDateTime(QDate(2016, 3, 5), QTime(9, 30, 7)), u"2016年3月5日9时30分7秒"},
+      {QDateTime(QDate(2016, 3, 5), QTime(10, 0, 0)), u"2016年3月5日10时"},
+      {QDateTime(QDate(2016, 3, 5), QTime(10, 5, 0)), u"2016年3月5日10时5分"},
+      {QDateTime(QDate(2016, 3, 5), QTime(10, 0, 5)), u"2016年3月5日10时0分5秒"},
+      {QDateTime(QDate(2016, 12, 25), QTime(0, 0, 0)), u"2016年12月25日"},
+      {QDateTime(QDate(2016, 12, 25), QTime(0, 0, 1)), u"2016年12月25日0时0分1秒"},
+  };
+  for (const auto& [moment, text] : cases) EXPECT_EQ(ClockTitle(moment), prefix + QString::fromUtf16(text));
+}
+
+class ClockTest : public WindowTest {};
+
+TEST_F(ClockTest, TitleFollowsTheClockEverySecond) {
+  Open();
+  ASSERT_TRUE(WaitFor([this] { return window_->windowTitle() != QStringLiteral(u"Quillet 当前版本：V1.0"); }, 3000));
+  const QString title = window_->windowTitle();
+  EXPECT_TRUE(title.startsWith(QStringLiteral(u"Quillet 当前版本：V1.0           ") +
+                               QString::number(QDate::currentDate().year()) + QStringLiteral(u"年")))
+      << title.toStdString();
+}
+
+}  // namespace
+}  // namespace quillet::test

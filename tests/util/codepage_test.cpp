@@ -1,0 +1,102 @@
+#include "util/codepage.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+
+#include <string>
+#include <vector>
+
+namespace quillet {
+namespace {
+
+const std::string kReplacementGbk = "\x84\x31\xA4\x37";  // U+FFFD in its four-byte form
+const std::string kReplacementUtf8 = "\xEF\xBF\xBD";
+
+TEST(CodepageTest, KnownCharacters) {
+  EXPECT_EQ(GbkFromUtf8("\xE4\xB8\xAD\xE5\x9B\xBD"), "\xD6\xD0\xB9\xFA");  // 中国
+  EXPECT_EQ(Utf8FromGbk("\xD6\xD0\xB9\xFA"), "\xE4\xB8\xAD\xE5\x9B\xBD");
+  EXPECT_EQ(Gbk(u8"成功"), "\xB3\xC9\xB9\xA6");
+  EXPECT_EQ(GbkFromUtf8("plain ascii"), "plain ascii");
+  EXPECT_EQ(GbkFromUtf8(""), "");
+  EXPECT_EQ(Utf8FromGbk(""), "");
+}
+
+// A character outside GBK (here 𠮷, U+20BB7, found in people's names) must
+// come back unchanged instead of turning into '?'.
+TEST(CodepageTest, CharacterOutsideGbkRoundTrips) {
+  const std::string utf8 = "\xE5\x90\x89\xF0\xA0\xAE\xB7 \xE2\x82\xAC";  // 吉𠮷 €
+  const std::string gbk = GbkFromUtf8(utf8);
+  EXPECT_EQ(gbk.find('?'), std::string::npos);
+  EXPECT_EQ(gbk.substr(0, 2), "\xBC\xAA");  // 吉 keeps its GBK bytes
+  EXPECT_EQ(Utf8FromGbk(gbk), utf8);
+}
+
+// Every two-byte code that a plain GBK decoder accepts keeps its exact bytes
+// through program text -> UTF-8 -> program text.
+TEST(CodepageTest, EveryGbkCharacterKeepsItsBytes) {
+  iconv_t reference = iconv_open("UTF-8", "GBK");
+  ASSERT_NE(reference, reinterpret_cast<iconv_t>(-1));
+  int checked = 0;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      char out[8];
+      char* inPtr = in;
+      char* outPtr = out;
+      size_t inLeft = 2, outLeft = sizeof out;
+      iconv(reference, nullptr, nullptr, nullptr, nullptr);
+      if (iconv(reference, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) continue;
+      const std::string gbk(in, 2);
+      const std::string utf8 = Utf8FromGbk(gbk);
+      ASSERT_EQ(utf8.find(kReplacementUtf8), std::string::npos) << std::hex << lead << ' ' << trail;
+      ASSERT_EQ(GbkFromUtf8(utf8), gbk) << std::hex << lead << ' ' << trail;
+      ++checked;
+    }
+  }
+  iconv_close(reference);
+  EXPECT_GT(checked, 21000);  // GBK holds 21886 characters; guards against a broken reference decoder
+}
+
+TEST(CodepageTest, InvalidUtf8BecomesReplacementAndConversionGoesOn) {
+  struct Case {
+    std::string utf8, gbk;
+  };
+  const std::string r = kReplacementGbk;
+  const std::vector<Case> cases = {
+      {"a\xFF" "b", "a" + r + "b"},
+      {"\x80" "x", r + "x"},                 // lone continuation byte
+      {"x\xC3", "x" + r},                    // cut short at the end
+      {"\xE4\xB8" "x", r + r + "x"},         // cut short in the middle: one per byte
+      {"\xC0\xAF" "x", r + r + "x"},         // overlong form
+      {"\xED\xA0\x80" "x", r + r + r + "x"}, // encoded surrogate
+      {"\xE4\xB8\xAD\xFE\xE5\x9B\xBD", "\xD6\xD0" + r + "\xB9\xFA"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(GbkFromUtf8(c.utf8), c.gbk);
+}
+
+TEST(CodepageTest, InvalidGbkBecomesReplacement) {
+  EXPECT_EQ(Utf8FromGbk("a\xFF" "b"), "a" + kReplacementUtf8 + "b");
+  EXPECT_EQ(Utf8FromGbk("a\x81"), "a" + kReplacementUtf8);
+  EXPECT_EQ(Utf8FromGbk("\x81\x20x"), kReplacementUtf8 + " x");
+}
+
+TEST(CodepageTest, Utf16) {
+  EXPECT_EQ(MultiByteToUtf16("\xD6\xD0" "A", kCodePageGbk), std::string("\x2D\x4E\x41\0\0\0", 6));
+  EXPECT_EQ(MultiByteToUtf16("\xE4\xB8\xAD", kCodePageUtf8), std::string("\x2D\x4E\0\0", 4));
+  EXPECT_EQ(MultiByteToUtf16("", kCodePageUtf8), std::string("\0\0", 2));
+  EXPECT_EQ(MultiByteToUtf16("\xF0\xA0\xAE\xB7", kCodePageUtf8), std::string("\x42\xD8\xB7\xDF\0\0", 6));
+
+  EXPECT_EQ(Utf16ToMultiByte(std::string("\x2D\x4E\0\0", 4), kCodePageGbk), "\xD6\xD0");
+  EXPECT_EQ(Utf16ToMultiByte(std::string("A\0\0\0B\0", 6), kCodePageUtf8), "A");  // stops at the zero unit
+  EXPECT_EQ(Utf16ToMultiByte(std::string("\0A", 2), kCodePageUtf8), "\xE4\x84\x80");  // U+4100, not a zero unit
+  EXPECT_EQ(Utf16ToMultiByte(std::string("\x00\xD8" "A\0", 4), kCodePageUtf8), kReplacementUtf8 + "A");
+  EXPECT_EQ(Utf16ToMultiByte(std::string("A\0B", 3), kCodePageUtf8), "A");  // odd last byte ignored
+  EXPECT_EQ(Utf16ToMultiByte(std::string("A\0", 2), 1252), "");             // unknown code page
+  // Round trip of a text holding a character outside GBK.
+  const std::string gbk = GbkFromUtf8("\xE5\x90\x89\xF0\xA0\xAE\xB7");
+  EXPECT_EQ(Utf16ToMultiByte(MultiByteToUtf16(gbk, kCodePageGbk), kCodePageGbk), gbk);
+}
+
+}  // namespace
+}  // namespace quillet
