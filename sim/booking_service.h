@@ -87,6 +87,8 @@ class BookingService {
   bool Release(const std::string& date, const std::string& train, const std::string& seat, const std::string& count,
                std::string& answer);
   void Reset();
+  // The stock of one class, as the query would count it.
+  int StockCount(const std::string& date, const std::string& train, const std::string& seat);
   // Periodic work: expired orders and idle sessions (every second), and
   // tickets coming back (every --release-every seconds).
   void Maintain();

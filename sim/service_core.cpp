@@ -224,6 +224,11 @@ bool BookingService::Release(const std::string& date, const std::string& train, 
   return true;
 }
 
+int BookingService::StockCount(const std::string& date, const std::string& train, const std::string& seat) {
+  Lock lock(mutex_);
+  return Stock(date, train, seat);
+}
+
 void BookingService::Reset() {
   Lock lock(mutex_);
   sessions_.clear();

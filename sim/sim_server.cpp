@@ -225,6 +225,10 @@ void SimServer::ServeControl(const httplib::Request& request, const std::string&
     std::string cells;
     const bool found = service_.CaptchaCellsJson(Field(query, "session"), cells);
     json(found ? 200 : 404, cells);
+  } else if (request.method == "GET" && path == "/sim/stock") {
+    json(200, "{\"count\":" +
+                  std::to_string(service_.StockCount(Field(query, "date"), Field(query, "train"), Field(query, "seat"))) +
+                  "}");
   } else if (request.method == "POST" && path == "/sim/release") {
     const FormFields form = ParseForm(request.body);
     std::string answer;

@@ -45,10 +45,15 @@ class GrabController {
   // caller disables the start button itself).
   void StartGrabbing();
   // The stop button: signals every launcher and worker, does not wait, and
-  // re-enables the start button.
+  // re-enables the start button. A worker ends at its next safe point: before
+  // a query, inside a pause, before an order chain, or at once when a request
+  // is in flight; an order chain that has passed ConfirmSingleForQueue runs
+  // to its end first and logs its outcome.
   void StopGrabbing();
-  // Signals everything and waits for every thread to end (program close).
+  // Signals everything and waits for every thread to end (program close);
+  // later starts are refused. Not to be called from a GrabView callback.
   void StopAndJoinAll();
+  // Workers whose thread has not ended yet.
   int RunningWorkerCount() const;
 
  private:

@@ -4,7 +4,9 @@
 namespace quillet {
 
 // What the grab workers need of the window. Every call may come from a worker
-// thread; the window side carries it over to its own thread.
+// thread; the window side carries the updates over to its own thread and
+// answers the two row reads without waiting for it (from a snapshot), so that
+// the window thread may join the workers without a deadlock.
 class GrabView {
  public:
   virtual ~GrabView() = default;

@@ -33,6 +33,8 @@ class LoginPage : public QObject {
   void OnCaptchaCellPressed(int cell);  // 1..8
   void OnConfirmLoginClicked();
 
+  // A captcha fetch or a login is under way.
+  bool SignInRunning() const { return calls_.Running(kSignIn); }
   // Abandons the running service call and ends the passenger thread.
   void Shutdown();
 

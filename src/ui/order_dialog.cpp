@@ -59,7 +59,8 @@ OrderDialog::OrderDialog(QWidget* mainWindow, AppState& state)
 
   // The bindings are part of the dialog's layout; seat boxes pass 1..8.
   BindHandler(this, QStringLiteral("OnDialogPassengerPicked"), this, [this](int) {
-    if (const auto* passengers = Control<QComboBox>(this, u"组合框1")) OnDialogPassengerPicked(passengers->currentIndex());
+    if (const auto* passengers = Control<QComboBox>(this, u"组合框1"))
+      OnDialogPassengerPicked(passengers->currentIndex());
   });
   BindHandler(this, QStringLiteral("ToggleSeatType"), this, [this](int box) {
     const auto* check = box >= 1 && box <= 8 ? Control<QCheckBox>(this, kSeatBoxes[box - 1]) : nullptr;

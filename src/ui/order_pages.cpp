@@ -25,9 +25,25 @@ namespace {
 
 // The uncompleted-order fields, each from the first occurrence of its key.
 enum Field {
-  kSequenceNo, kOrderDate, kTicketCount, kPrice, kCancelFlag, kTrainNo, kTrainCode, kTravelDate,
-  kFromName, kToName, kPassengerName, kSeatTypeName, kCoachName, kSeatName, kDeadline,
-  kTicketTypeName, kDepartureTime, kArrivalTime, kFieldCount
+  kSequenceNo,
+  kOrderDate,
+  kTicketCount,
+  kPrice,
+  kCancelFlag,
+  kTrainNo,
+  kTrainCode,
+  kTravelDate,
+  kFromName,
+  kToName,
+  kPassengerName,
+  kSeatTypeName,
+  kCoachName,
+  kSeatName,
+  kDeadline,
+  kTicketTypeName,
+  kDepartureTime,
+  kArrivalTime,
+  kFieldCount
 };
 
 struct Markers {
@@ -36,15 +52,15 @@ struct Markers {
 };
 
 constexpr Markers kMarkers[kFieldCount] = {
-    {"sequence_no\":\"", "\","},          {"order_date\":\"", "\","},
-    {"ticket_totalnum\":", ","},          {"str_ticket_price_page\":\"", "\","},
-    {"cancel_flag\":\"", "\","},          {"train_no\":\"", "\"}"},
-    {"station_train_code\":\"", "\","},   {"start_train_date_page\":\"", "\","},
-    {"from_station_name\":\"", "\","},    {"to_station_name\":\"", "\","},
-    {"passenger_name\":\"", "\","},       {"seat_type_name\":\"", "\","},
-    {"coach_name\":\"", "\","},           {"seat_name\":\"", "\","},
-    {"lose_time\":\"", "\","},            {"ticket_type_name\":\"", "\","},
-    {"start_time_page\":\"", "\","},      {"arrive_time_page\":\"", "\","},
+    {"sequence_no\":\"", "\","},        {"order_date\":\"", "\","},
+    {"ticket_totalnum\":", ","},        {"str_ticket_price_page\":\"", "\","},
+    {"cancel_flag\":\"", "\","},        {"train_no\":\"", "\"}"},
+    {"station_train_code\":\"", "\","}, {"start_train_date_page\":\"", "\","},
+    {"from_station_name\":\"", "\","},  {"to_station_name\":\"", "\","},
+    {"passenger_name\":\"", "\","},     {"seat_type_name\":\"", "\","},
+    {"coach_name\":\"", "\","},         {"seat_name\":\"", "\","},
+    {"lose_time\":\"", "\","},          {"ticket_type_name\":\"", "\","},
+    {"start_time_page\":\"", "\","},    {"arrive_time_page\":\"", "\","},
 };
 
 const std::string& CanCancelText() {
@@ -59,8 +75,8 @@ const std::string& CoachSuffix() {
 // Numeric year-month-day with an optional time of day; "-" or "/" between
 // the date's numbers.
 bool ReadDeadline(const std::string& text, QDateTime& out) {
-  static const QRegularExpression form(QStringLiteral(
-      R"(^\s*(\d{1,4})[-/](\d{1,2})[-/](\d{1,2})(?:[ T]+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
+  static const QRegularExpression form(
+      QStringLiteral(R"(^\s*(\d{1,4})[-/](\d{1,2})[-/](\d{1,2})(?:[ T]+(\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?\s*$)"));
   const QRegularExpressionMatch m = form.match(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
   if (!m.hasMatch()) return false;
   const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
@@ -92,7 +108,8 @@ std::string ReadOrderFileText(const QString& path) {
 
 UncompletedOrderRow ParseUncompletedOrder(const std::string& text) {
   std::array<std::string, kFieldCount> f;
-  for (int i = 0; i < kFieldCount; ++i) f[static_cast<std::size_t>(i)] = TextBetween(text, kMarkers[i].start, kMarkers[i].end);
+  for (int i = 0; i < kFieldCount; ++i)
+    f[static_cast<std::size_t>(i)] = TextBetween(text, kMarkers[i].start, kMarkers[i].end);
 
   UncompletedOrderRow row;
   auto& c = row.columns;
@@ -123,11 +140,9 @@ QString CountdownText(const std::string& deadline, const QDateTime& now) {
 }
 
 OrderPages::OrderPages(QWidget* mainWindow, AppState& state, QObject* parent)
-    : QObject(parent),
-      window_(mainWindow),
-      state_(state),
-      orderFilePath_(DefaultOrderFilePath()),
-      clock_([] { return QDateTime::currentDateTime(); }) {
+    : QObject(parent), window_(mainWindow), state_(state), orderFilePath_(DefaultOrderFilePath()), clock_([] {
+        return QDateTime::currentDateTime();
+      }) {
   BindHandler(window_, QStringLiteral("OnLoadOrdersClicked"), this, [this](int) { OnLoadOrdersClicked(); });
   BindHandler(window_, QStringLiteral("OnPayOrderClicked"), this, [this](int) { OnPayOrderClicked(); });
   BindHandler(window_, QStringLiteral("OnDeadlineTick"), this, [this](int) { OnDeadlineTick(); });

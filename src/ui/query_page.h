@@ -38,6 +38,7 @@ class QueryPage : public QObject {
   void OnToStationPicked();
   void OnQueryClicked();
 
+  bool QueryRunning() const { return calls_.Running(kQuery); }
   // Abandons a running query.
   void Shutdown();
 

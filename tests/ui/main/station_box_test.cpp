@@ -15,7 +15,7 @@ class StationBoxTest : public WindowTest {
   void SetUp() override {
     Open();
     window_->activateWindow();
-    QTest::qWaitForWindowActive(window_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
   }
   // A key as the keyboard delivers it: to the open popup if there is one,
   // else to the focused control.

@@ -1,5 +1,7 @@
 // The window side of grabbing: workers read the task list from a copy and
 // post their control updates, so they never wait for the window thread.
+#include <gtest/gtest.h>
+
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -9,8 +11,6 @@
 #include <QWidget>
 #include <string>
 #include <thread>
-
-#include <gtest/gtest.h>
 
 #include "ui/layouts.h"
 #include "ui/qt_grab_view.h"

@@ -1,5 +1,7 @@
 // The order dialog opened from the train grid: when it opens, what it shows,
 // the passenger's document, the seat order, the confirm checks and the task row.
+#include <gtest/gtest.h>
+
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDialog>
@@ -12,8 +14,6 @@
 #include <QTreeWidget>
 #include <memory>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "app/app_state.h"
 #include "ui/layouts.h"
@@ -98,7 +98,9 @@ class OrderDialogTest : public ::testing::Test {
     return message;
   }
 
-  static void Tick(QDialog* dialog, const char16_t* box) { QTest::mouseClick(Find<QCheckBox>(dialog, box), Qt::LeftButton, {}, QPoint(5, 10)); }
+  static void Tick(QDialog* dialog, const char16_t* box) {
+    QTest::mouseClick(Find<QCheckBox>(dialog, box), Qt::LeftButton, {}, QPoint(5, 10));
+  }
   static QString SeatOrder(QDialog* dialog) { return Find<QLabel>(dialog, u"透明标签13")->text(); }
   int TaskRows() { return Find<QTreeWidget>(&window_, u"超级列表框2")->topLevelItemCount(); }
 

@@ -1,5 +1,10 @@
 // The uncompleted-order page: the order file, its row, the payment countdown
 // and the payment group.
+#include "ui/order_pages.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -12,13 +17,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWidget>
-#include <sys/stat.h>
-
-#include <gtest/gtest.h>
 
 #include "app/app_state.h"
 #include "ui/layouts.h"
-#include "ui/order_pages.h"
 #include "window_helpers.h"
 
 namespace quillet::test {
@@ -83,10 +84,10 @@ TEST_F(OrderPagesTest, FirstOrderOfTheFileFillsARowAndStartsTheCountdown) {
 
   const QTreeWidgetItem* row = LoadOrders();
   ASSERT_NE(row, nullptr);
-  EXPECT_EQ(RowTexts(row), (QStringList{QStringLiteral("E123456789"), QStringLiteral("2027-01-10 09:15:02"),
-                                        QStringLiteral("G101"), Q(u8"北京南07:00"), Q(u8"上海虹桥12:35"), Q(u8"李雷"),
-                                        Q(u8"学生票(05车12F号)"), QStringLiteral("1"), QStringLiteral("553.0"),
-                                        Q(u8"可以")}));
+  EXPECT_EQ(RowTexts(row),
+            (QStringList{QStringLiteral("E123456789"), QStringLiteral("2027-01-10 09:15:02"), QStringLiteral("G101"),
+                         Q(u8"北京南07:00"), Q(u8"上海虹桥12:35"), Q(u8"李雷"), Q(u8"学生票(05车12F号)"),
+                         QStringLiteral("1"), QStringLiteral("553.0"), Q(u8"可以")}));
   EXPECT_EQ(state_.orderDeadline, "2027-01-10 09:45:02");
   EXPECT_TRUE(timer->isActive());
   EXPECT_EQ(timer->interval(), 1000);
@@ -152,7 +153,7 @@ TEST_F(OrderPagesTest, CountdownShowsMinutesAndSecondsLeft) {
     const char8_t* text;
   };
   const Case cases[] = {
-      {"2027-01-10 09:31:30", u8"1分29秒"},   // 89.6 s ahead, truncated
+      {"2027-01-10 09:31:30", u8"1分29秒"},  // 89.6 s ahead, truncated
       {"2027-01-10 09:31:31", u8"1分30秒"},
       {"2027-01-10 09:30:00", u8"0分0秒"},    // 0.4 s past still counts as 0
       {"2027-01-10 09:29:55", u8"-1分55秒"},  // 5.4 s past: -5 s

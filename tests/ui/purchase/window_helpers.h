@@ -2,6 +2,8 @@
 // Helpers for driving the real windows on the offscreen platform: finding
 // controls by name, and acting inside modal windows, which block the caller
 // in their own event loop until closed.
+#include <gtest/gtest.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
@@ -14,8 +16,6 @@
 #include <functional>
 #include <ostream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "util/codepage.h"
 
