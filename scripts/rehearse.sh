@@ -69,7 +69,8 @@ cat <<MSG
    Sign in to Quillet with
      account:  demo
      password: demo1234
-   Tickets come back every few seconds; closing the Quillet window ends the rehearsal.
+   Sold-out tickets come back every 10 seconds or so; closing the Quillet window
+   ends the rehearsal.
 
 MSG
 

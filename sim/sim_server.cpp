@@ -8,6 +8,7 @@
 #include <httplib.h>
 
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "answers.h"
@@ -64,6 +65,15 @@ void Apply(const SimResponse& answer, httplib::Response& response) {
   response.set_content(answer.body, answer.contentType.c_str());
 }
 
+// The library listens with a backlog of 5, which drops connections when
+// dozens of clients connect at once; listen() again widens it.
+template <class Base>
+class WideBacklog : public Base {
+ public:
+  using Base::Base;
+  void Widen(int backlog) { ::listen(this->svr_sock_, backlog); }
+};
+
 const char kBadGatewayPage[] =
     "<html>\r\n<head><title>502 Bad Gateway</title></head>\r\n<body>\r\n<center><h1>502 Bad Gateway</h1></center>\r\n"
     "<hr><center>nginx</center>\r\n</body>\r\n</html>\r\n";
@@ -77,10 +87,15 @@ SimServer::~SimServer() = default;
 
 bool SimServer::Bind(std::string& error, int& exitCode) {
   exitCode = 2;
+  std::function<void()> widenBacklog;
   if (!options_.tlsCert.empty()) {
-    server_ = std::make_unique<httplib::SSLServer>(options_.tlsCert.c_str(), options_.tlsKey.c_str());
+    auto server = std::make_unique<WideBacklog<httplib::SSLServer>>(options_.tlsCert.c_str(), options_.tlsKey.c_str());
+    widenBacklog = [s = server.get()] { s->Widen(1024); };
+    server_ = std::move(server);
   } else {
-    server_ = std::make_unique<httplib::Server>();
+    auto server = std::make_unique<WideBacklog<httplib::Server>>();
+    widenBacklog = [s = server.get()] { s->Widen(1024); };
+    server_ = std::move(server);
   }
   if (!server_->is_valid()) {
     error = "cannot use the TLS certificate or key (" + options_.tlsCert + ", " + options_.tlsKey + ")";
@@ -117,6 +132,7 @@ bool SimServer::Bind(std::string& error, int& exitCode) {
     }
     port_ = options_.port;
   }
+  widenBacklog();
   return true;
 }
 

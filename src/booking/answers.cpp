@@ -1,6 +1,8 @@
 #include "booking/answers.h"
 
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 
 #include "booking/texts.h"
 #include "util/regex_matcher.h"
@@ -16,6 +18,7 @@ constexpr std::string_view kMessagesMarker = "messages\":[\"";
 constexpr std::string_view kQuote = "\"";
 
 bool Contains(std::string_view text, std::string_view marker) { return FindText(text, marker) != kNotFound; }
+
 
 bool HasAsciiLetter(std::string_view text) {
   for (const char c : text)
@@ -84,67 +87,135 @@ std::string ReadPassengers(std::string& answer, std::vector<PassengerRecord>& li
   return texts::Success();
 }
 
-int ExtractItemsBetween(std::string_view text, std::string_view left, std::string_view right,
-                        std::vector<std::string>& items, bool caseSensitive, int maxLength, std::string_view prefix,
-                        std::string_view suffix, bool withLeft, bool withRight, int start) {
-  items.clear();
-  // An empty marker is "found" without moving on, so the scan would never end.
-  if (left.empty() || right.empty()) return 0;
+namespace {
+
+// Calls visit(item) for every raw text between `left` and `right`, scanning
+// on from each `right` found. Both markers are non-empty.
+template <typename Visit>
+void ForEachRawItem(std::string_view text, std::string_view left, std::string_view right, bool caseSensitive,
+                    int start, Visit&& visit) {
   // Folding case changes nothing for markers without letters (the quote
   // markers of the train list), and the exact search is much faster.
   const bool ignoreCase = !caseSensitive && (HasAsciiLetter(left) || HasAsciiLetter(right));
   int pos = start;
   for (;;) {
     const int leftAt = FindText(text, left, pos, ignoreCase);
-    if (leftAt == kNotFound) break;
+    if (leftAt == kNotFound) return;
     const int from = leftAt + static_cast<int>(left.size());
     const int rightAt = FindText(text, right, from, ignoreCase);
-    if (rightAt == kNotFound) break;
-
-    std::string item = TrimSpaces(text.substr(static_cast<std::size_t>(from - 1),
-                                              static_cast<std::size_t>(rightAt - from)));
-    if (!prefix.empty() || !suffix.empty()) item = ConcatTexts(prefix, item, suffix);
-    if (!item.empty()) {
-      if (withLeft) item.insert(0, left);
-      if (withRight) item.append(right);
-      if (maxLength == 0 || item.size() < static_cast<std::size_t>(maxLength)) items.push_back(std::move(item));
-    }
+    if (rightAt == kNotFound) return;
+    visit(text.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(rightAt - from)));
     pos = rightAt;
   }
+}
+
+bool MayNeedTrim(unsigned char c) { return c == ' ' || c == 0xA1; }
+
+// The item without spaces at its ends; a view of the item itself in the
+// usual case of nothing to trim, else a trimmed copy kept in `storage`.
+std::string_view TrimmedItem(std::string_view item, std::string& storage) {
+  if (item.empty() || (!MayNeedTrim(static_cast<unsigned char>(item.front())) &&
+                       !MayNeedTrim(static_cast<unsigned char>(item.back()))))
+    return item;
+  storage = TrimSpaces(item);
+  return storage;
+}
+
+constexpr std::size_t kTrainPieces = 33;  // pieces 0 to 32 are read
+
+// Offset of the first "|" at or after `at` that stands at a character start
+// (`at` being one), or npos. Runs of single-byte characters are skipped
+// eight bytes at a time.
+std::size_t NextBar(std::string_view text, std::size_t at) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+  while (at < size) {
+    const void* hit = std::memchr(data + at, '|', size - at);
+    if (hit == nullptr) return std::string_view::npos;
+    const std::size_t bar = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+    while (at < bar) {
+      std::uint64_t eight;
+      if (bar - at >= sizeof eight) {
+        std::memcpy(&eight, data + at, sizeof eight);
+        if ((eight & 0x8080808080808080ULL) == 0) {
+          at += sizeof eight;
+          continue;
+        }
+      }
+      at += static_cast<unsigned char>(data[at]) >= 0x80 ? 2 : 1;
+    }
+    if (at == bar) return bar;
+    // The "|" byte was the second byte of a character: search on after it.
+  }
+  return std::string_view::npos;
+}
+
+// The first kTrainPieces pieces of a train text split at "|" (at character
+// starts, as SplitText splits); returns how many there are.
+std::size_t SplitTrainText(std::string_view text, std::string_view (&pieces)[kTrainPieces]) {
+  std::size_t count = 0;
+  std::size_t begin = 0;
+  while (count < kTrainPieces) {
+    const std::size_t bar = NextBar(text, begin);
+    if (bar == std::string_view::npos) {
+      // The rest after the last separator is a piece unless it is empty.
+      if (begin < text.size()) pieces[count++] = text.substr(begin);
+      break;
+    }
+    pieces[count++] = text.substr(begin, bar - begin);
+    begin = bar + 1;
+  }
+  return count;
+}
+
+}  // namespace
+
+int ExtractItemsBetween(std::string_view text, std::string_view left, std::string_view right,
+                        std::vector<std::string>& items, bool caseSensitive, int maxLength, std::string_view prefix,
+                        std::string_view suffix, bool withLeft, bool withRight, int start) {
+  items.clear();
+  // An empty marker is "found" without moving on, so the scan would never end.
+  if (left.empty() || right.empty()) return 0;
+  ForEachRawItem(text, left, right, caseSensitive, start, [&](std::string_view raw) {
+    std::string item = TrimSpaces(raw);
+    if (!prefix.empty() || !suffix.empty()) item = ConcatTexts(prefix, item, suffix);
+    if (item.empty()) return;
+    if (withLeft) item.insert(0, left);
+    if (withRight) item.append(right);
+    if (maxLength == 0 || item.size() < static_cast<std::size_t>(maxLength)) items.push_back(std::move(item));
+  });
   return static_cast<int>(items.size());
 }
 
 bool ReadTrainText(std::string_view trainText, const StationDirectory& stations, TrainRecord& record) {
-  std::vector<std::string> pieces = SplitText(trainText, "|");
-  if (pieces.size() < 33) return false;
-  TrainRecord train;
-  train.stationTrainCode = std::move(pieces[3]);
-  train.trainNo = std::move(pieces[2]);
-  train.startTime = std::move(pieces[8]);
-  train.arriveTime = std::move(pieces[9]);
+  std::string_view pieces[kTrainPieces];
+  if (SplitTrainText(trainText, pieces) < kTrainPieces) return false;
   const std::string* fromName = stations.FindNameForTelecode(pieces[6]);
   const std::string* toName = stations.FindNameForTelecode(pieces[7]);
-  train.fromStationName = fromName ? *fromName : pieces[6];
-  train.toStationName = toName ? *toName : pieces[7];
-  train.fromTelecode = std::move(pieces[6]);
-  train.toTelecode = std::move(pieces[7]);
-  train.duration = std::move(pieces[10]);
-  train.canWebBuy = std::move(pieces[11]);
-  train.leftTicket = std::move(pieces[12]);
-  train.businessSeat = std::move(pieces[32]);
-  train.firstClassSeat = std::move(pieces[31]);
-  train.secondClassSeat = std::move(pieces[30]);
-  train.hardSeat = std::move(pieces[29]);
-  train.hardSleeper = std::move(pieces[28]);
-  train.noSeat = std::move(pieces[26]);
-  train.seatCount25 = std::move(pieces[25]);
-  train.softSeat = std::move(pieces[24]);
-  train.softSleeper = std::move(pieces[23]);
-  train.deluxeSoftSleeper = std::move(pieces[20]);
-  train.otherSeat = std::move(pieces[22]);
-  train.secretStr = std::move(pieces[0]);
-  train.trainLocation = std::move(pieces[15]);
-  record = std::move(train);
+  record.stationTrainCode = pieces[3];
+  record.trainNo = pieces[2];
+  record.startTime = pieces[8];
+  record.arriveTime = pieces[9];
+  record.fromStationName = fromName ? std::string_view(*fromName) : pieces[6];
+  record.fromTelecode = pieces[6];
+  record.toStationName = toName ? std::string_view(*toName) : pieces[7];
+  record.toTelecode = pieces[7];
+  record.duration = pieces[10];
+  record.canWebBuy = pieces[11];
+  record.leftTicket = pieces[12];
+  record.businessSeat = pieces[32];
+  record.firstClassSeat = pieces[31];
+  record.secondClassSeat = pieces[30];
+  record.hardSeat = pieces[29];
+  record.hardSleeper = pieces[28];
+  record.noSeat = pieces[26];
+  record.seatCount25 = pieces[25];
+  record.softSeat = pieces[24];
+  record.softSleeper = pieces[23];
+  record.deluxeSoftSleeper = pieces[20];
+  record.otherSeat = pieces[22];
+  record.secretStr = pieces[0];
+  record.trainLocation = pieces[15];
   return true;
 }
 
@@ -161,18 +232,18 @@ std::string ReadLeftTickets(std::string& answer, const StationDirectory& station
   const int from = listAt + static_cast<int>(kListStart.size());
   const int to = FindText(answer, "]}", from);
   if (to == kNotFound) return texts::NoValidAnswer();
-  answer = answer.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(to - from));
+  answer.erase(static_cast<std::size_t>(to - 1));
+  answer.erase(0, static_cast<std::size_t>(from - 1));
 
   // With a quote as both markers the items alternate between a train text
-  // and the "," that stood between two quoted texts.
-  std::vector<std::string> items;
-  ExtractItemsBetween(answer, kQuote, kQuote, items);
-  records.reserve(records.size() + items.size() / 2 + 1);
-  for (const std::string& item : items) {
-    if (item == ",") continue;
+  // and the "," that stood between two quoted texts; empty items are dropped.
+  std::string trimmed;
+  ForEachRawItem(answer, kQuote, kQuote, false, 0, [&](std::string_view raw) {
+    const std::string_view item = TrimmedItem(raw, trimmed);
+    if (item.empty() || item == ",") return;
     TrainRecord record;
     if (ReadTrainText(item, stations, record)) records.push_back(std::move(record));
-  }
+  });
   return texts::Success();
 }
 

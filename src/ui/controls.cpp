@@ -47,7 +47,7 @@ int AppendListRow(QTreeWidget* list) {
   auto* item = new QTreeWidgetItem(list);
   QTreeWidgetItem* header = list->headerItem();
   for (int column = 0; column < list->columnCount(); ++column) {
-    item->setTextAlignment(column, header->textAlignment(column));
+    item->setTextAlignment(column, Qt::Alignment(header->textAlignment(column)));
   }
   return list->indexOfTopLevelItem(item);
 }
@@ -90,12 +90,6 @@ QString GridCellText(QTableWidget* grid, int row, int column) {
   if (!item) return {};
   const QVariant written = item->data(Qt::UserRole);
   return written.isValid() ? written.toString() : item->text();
-}
-
-void MakeCheckBoxCell(QTableWidget* grid, int row, int column) {
-  QTableWidgetItem* item = GridItem(grid, row, column);
-  item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-  item->setCheckState(Qt::Unchecked);
 }
 
 }  // namespace quillet

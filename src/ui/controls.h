@@ -46,8 +46,6 @@ void SelectListRow(QTreeWidget* list, int row);
 // Grid cells keep the text as written; the cell shows "\r\n" as a line break.
 void SetGridCell(QTableWidget* grid, int row, int column, const QString& text);
 QString GridCellText(QTableWidget* grid, int row, int column);
-// An unchecked check-box cell (the text written later shows beside the box).
-void MakeCheckBoxCell(QTableWidget* grid, int row, int column);
 
 // "\r\n" (and a lone "\r") as Qt line breaks.
 QString DisplayLineBreaks(QString text);

@@ -165,7 +165,10 @@ void SetUpGrid(QTableWidget* grid, int columns, int rows) {
   grid->setSelectionBehavior(QAbstractItemView::SelectRows);
 }
 
-QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& windowBackground) {
+// created: the moment the window is built, held by every date picker (the
+// travel date starts equal to the reference date, time of day included).
+QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& windowBackground,
+                      const QDateTime& created) {
   switch (spec.kind) {
     case ControlKind::FlatButton: {
       auto* button = new QPushButton(spec.text, parent);
@@ -178,8 +181,7 @@ QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& wi
     case ControlKind::Label: {
       auto* label = new QLabel(spec.text, parent);
       label->setTextFormat(Qt::PlainText);
-      if (spec.look.face.contains(QStringLiteral(u"微软雅黑"))) label->setAlignment(Qt::AlignCenter);
-      if (spec.kind == ControlKind::Label) label->setAlignment(Qt::AlignCenter);
+      if (spec.flags & kCentredText) label->setAlignment(Qt::AlignCenter);
       return label;
     }
     case ControlKind::GroupBox: {
@@ -217,7 +219,7 @@ QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& wi
       auto* date = new QDateEdit(parent);
       date->setCalendarPopup(true);
       date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
-      date->setDateTime(QDateTime::currentDateTime());
+      date->setDateTime(created);
       return date;
     }
     case ControlKind::RadioButton: {
@@ -274,6 +276,7 @@ QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& wi
 }
 
 void BuildControls(QWidget* window, const std::vector<ControlSpec>& specs, const QColor& windowBackground) {
+  const QDateTime created = QDateTime::currentDateTime();
   QHash<QString, QWidget*> built;
   QHash<QString, ControlKind> kinds;
   std::vector<TabControl*> tabControls;
@@ -287,7 +290,7 @@ void BuildControls(QWidget* window, const std::vector<ControlSpec>& specs, const
     }
     QWidget* parent = spec.parent.isEmpty() ? window : built.value(spec.parent);
     Q_ASSERT_X(parent, "BuildControls", "a parent must come before its controls");
-    QWidget* widget = CreateWidget(spec, parent, windowBackground);
+    QWidget* widget = CreateWidget(spec, parent, windowBackground, created);
     widget->setObjectName(spec.name);
     built.insert(spec.name, widget);
     kinds.insert(spec.name, spec.kind);

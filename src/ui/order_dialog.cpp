@@ -44,7 +44,6 @@ constexpr const char16_t* kSeatBoxes[] = {u"选择框1", u"选择框2", u"选择
 OrderDialog::OrderDialog(QWidget* mainWindow, AppState& state)
     : QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint), mainWindow_(mainWindow), state_(state) {
   setObjectName(QStringLiteral("OrderDialog"));
-  setAttribute(Qt::WA_DeleteOnClose, false);
   setWindowModality(Qt::ApplicationModal);
   BuildOrderDialogLayout(this);
   setWindowTitle(QString());

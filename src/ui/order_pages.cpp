@@ -16,7 +16,7 @@
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
 #include "ui/layouts.h"
-#include "util/codepage.h"
+#include "ui/order_texts.h"
 #include "util/text.h"
 
 namespace quillet {
@@ -63,15 +63,6 @@ constexpr Markers kMarkers[kFieldCount] = {
     {"start_time_page\":\"", "\","},    {"arrive_time_page\":\"", "\","},
 };
 
-const std::string& CanCancelText() {
-  static const std::string text = Gbk(u8"可以");
-  return text;
-}
-const std::string& CoachSuffix() {
-  static const std::string text = Gbk(u8"车");
-  return text;
-}
-
 // Numeric year-month-day with an optional time of day; "-" or "/" between
 // the date's numbers.
 bool ReadDeadline(const std::string& text, QDateTime& out) {
@@ -91,7 +82,7 @@ bool ReadDeadline(const std::string& text, QDateTime& out) {
 QString DefaultOrderFilePath() {
   QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
   if (desktop.isEmpty()) desktop = QDir::homePath();
-  return QDir(desktop).filePath(QStringLiteral("1.txt"));
+  return QDir(desktop).filePath(order_texts::OrderFileName());
 }
 
 std::string ReadOrderFileText(const QString& path) {
@@ -121,22 +112,22 @@ UncompletedOrderRow ParseUncompletedOrder(const std::string& text) {
   c[5] = f[kPassengerName];
   // A file without the ticket's keys (or no file) gives an empty cell, not "(车)".
   if (!(f[kTicketTypeName].empty() && f[kCoachName].empty() && f[kSeatName].empty()))
-    c[6] = f[kTicketTypeName] + "(" + f[kCoachName] + CoachSuffix() + f[kSeatName] + ")";
+    c[6] = f[kTicketTypeName] + "(" + f[kCoachName] + order_texts::Coach() + f[kSeatName] + ")";
   c[7] = f[kTicketCount];
   c[8] = f[kPrice];
-  c[9] = f[kCancelFlag] == "Y" ? CanCancelText() : f[kCancelFlag];
+  c[9] = f[kCancelFlag] == "Y" ? order_texts::CanCancel() : f[kCancelFlag];
   row.deadline = f[kDeadline];
   return row;
 }
 
 QString CountdownText(const std::string& deadline, const QDateTime& now) {
   QDateTime due;
-  if (!ReadDeadline(deadline, due)) return QStringLiteral("--分--秒");
+  if (!ReadDeadline(deadline, due)) return order_texts::CountdownUnknown();
   // Seconds as a real number, truncated toward zero; minutes rounded down.
   const int s = TruncateToInt(static_cast<double>(now.msecsTo(due)) / 1000.0);
   const long long m = static_cast<long long>(std::floor(s / 60.0));
   const long long r = static_cast<long long>(s) - 60 * m;
-  return QStringLiteral("%1分%2秒").arg(m).arg(r);
+  return order_texts::Countdown(m, r);
 }
 
 OrderPages::OrderPages(QWidget* mainWindow, AppState& state, QObject* parent)

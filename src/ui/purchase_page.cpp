@@ -10,6 +10,7 @@
 #include "ui/layouts.h"
 #include "ui/message_box.h"
 #include "ui/order_dialog.h"
+#include "ui/order_texts.h"
 #include "ui/qt_grab_view.h"
 
 namespace quillet {
@@ -56,7 +57,7 @@ void PurchasePage::OnTrainGridDoubleClicked() {
   if (grid_->currentRow() < 1) return;
   const auto* login = FindControl<QPushButton>(window_, QStringLiteral("超级按钮1"));
   if (login && login->isEnabled()) {
-    ShowInfo(window_, QStringLiteral("请先登录12306帐号！"));
+    ShowInfo(window_, order_texts::SignInFirst());
     return;
   }
   OrderDialog dialog(window_, state_);

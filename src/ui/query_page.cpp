@@ -123,9 +123,10 @@ QueryPage::~QueryPage() { Shutdown(); }
 
 void QueryPage::Shutdown() { calls_.StopAll(); }
 
+// Column 0 of every row is meant as a check-box cell with the text written
+// over it; it shows only the text, so the train code keeps the whole cell.
 void QueryPage::WriteHeaderRow(int firstColumnWidth) {
   grid_->setRowHeight(0, kRowHeight);
-  MakeCheckBoxCell(grid_, 0, 0);
   for (int column = 0; column < kGridColumns; ++column) SetGridCell(grid_, 0, column, page_texts::GridHeader(column));
   grid_->setColumnWidth(13, 60);
   grid_->setColumnWidth(0, firstColumnWidth);
@@ -229,7 +230,6 @@ void QueryPage::ShowTrains(const Query& query, const std::vector<TrainRecord>& t
     const int row = grid_->rowCount();
     grid_->insertRow(row);
     grid_->setRowHeight(row, kRowHeight);
-    MakeCheckBoxCell(grid_, row, 0);
     const QString cells[kGridColumns] = {
         FromGbk(train.stationTrainCode),
         FromGbk(train.fromStationName + "\r\n" + train.startTime),

@@ -80,6 +80,19 @@ TEST_F(AnswerReaders, LeftTicketsReadsEveryFullTrainAndNamesItsStations) {
   EXPECT_EQ(answer.substr(0, 3), "\"p0");  // cut down to the result list
 }
 
+TEST_F(AnswerReaders, TrainTextsSplitAtCharacterStartsOnly) {
+  // 0x81 0x7C is one GBK character whose second byte is the "|" byte; spaces
+  // around a quoted train text are not part of it.
+  std::string text = TrainText(33);
+  text.replace(text.find("p1|"), 2, "\x81\x7C");
+  std::string answer = R"({"data":{"result":[ ")" + text + R"( " ]}})";
+  std::vector<TrainRecord> records;
+  EXPECT_EQ(ReadLeftTickets(answer, *stations_, records), texts::Success());
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].trainNo, "p2");
+  EXPECT_EQ(records[0].businessSeat, "p32");
+}
+
 TEST_F(AnswerReaders, LeftTicketsNeedsTheResultList) {
   struct Case {
     std::string answer;

@@ -1,7 +1,11 @@
 // The client against a loopback server scripted in the test, for answers the
 // rehearsal service never gives and for transport failures.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -90,6 +94,19 @@ class ScriptedServer {
   std::vector<Received> received_;
 };
 
+// A loopback port that was free a moment ago and now refuses connections.
+int ClosedLoopbackPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
 class ScriptedAnswers : public ::testing::Test {
  protected:
   ScriptedServer server_;
@@ -153,12 +170,7 @@ TEST_F(ScriptedAnswers, ForeignAnswersAreNoValidAnswer) {
 
 // Nothing listens on the address: every operation takes its failure path.
 TEST(UnreachableService, EveryOperationReportsItsFailure) {
-  int freePort = 0;
-  {
-    httplib::Server probe;
-    freePort = probe.bind_to_any_port("127.0.0.1");
-    probe.stop();  // closes the socket: the port now refuses connections
-  }
+  const int freePort = ClosedLoopbackPort();
   CookieJar jar;
   BookingClient client("http://127.0.0.1:" + std::to_string(freePort), jar);
   std::string errorText;

@@ -92,6 +92,17 @@ TEST(SimTokens, SecretStrNamesItsTrainAndResistsTampering) {
   EXPECT_NE(tokens.LeftTicket(ref).find_first_of("+/="), std::string::npos);
 }
 
+TEST(SimTokens, EverySecretStrReadsBack) {
+  const TokenMaker tokens(33);
+  for (int i = 0; i < 3000; ++i) {
+    const TrainRef ref{"2026-12-" + std::to_string(10 + i % 20), i % 2 ? "VNP" : "BJP", "AOH",
+                       std::string(1, "GDKTZ"[i % 5]) + std::to_string(i)};
+    const auto back = tokens.ReadSecretStr(PercentDecode(tokens.SecretStr(ref), true));
+    ASSERT_TRUE(back) << i;
+    EXPECT_EQ(back->trainCode, ref.trainCode);
+  }
+}
+
 TEST(SimTime, ChinaDateAndMidnight) {
   // 2014-12-09 15:59:59.999 UTC is still the 9th in UTC+8 until 16:00 UTC.
   const std::int64_t ms = 1418140799999LL;

@@ -336,9 +336,11 @@ TEST_F(LayoutTest, CreationLaysOutTheGridHeaderAndGreets) {
   ASSERT_EQ(grid->rowCount(), 1);
   for (int column = 0; column < 14; ++column) EXPECT_EQ(GridCellText(grid, 0, column), Text(headers[column]));
   EXPECT_EQ(grid->rowHeight(0), 40);
-  EXPECT_EQ(grid->item(0, 0)->checkState(), Qt::Unchecked);
   const std::pair<int, int> widths[] = {{0, 40}, {2, 60}, {3, 60}, {13, 60}};
   for (const auto& [column, width] : widths) EXPECT_EQ(grid->columnWidth(column), width) << column;
+  // The travel date starts as the reference date, the moment of creation.
+  EXPECT_EQ(Control<QDateEdit>(QStringLiteral(u"日期框1"))->dateTime(),
+            Control<QDateEdit>(QStringLiteral(u"日期框2"))->dateTime());
   EXPECT_EQ(Control<QPlainTextEdit>(QStringLiteral(u"编辑框5"))->toPlainText(),
             QStringLiteral(u"欢迎使用本软件，请多提意见！\n"));
 }

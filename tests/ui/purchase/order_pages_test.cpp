@@ -110,7 +110,18 @@ TEST_F(OrderPagesTest, MissingOrOddFilesGiveAnEmptyRowAndAStableCountdown) {
   const Case cases[] = {
       {"missing", [] {}},
       {"empty", [&] { WriteOrderFile({}); }},
-      {"binary", [&] { WriteOrderFile(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18)); }},
+      {"a picture", [&] { WriteOrderFile(QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\xff\xfe", 18)); }},
+      {"noise without zero bytes, ending in half a character",
+       [&] {
+         QByteArray noise;
+         quint32 seed = 12345;
+         for (int i = 0; i < 64 * 1024; ++i) {
+           seed = seed * 1103515245u + 12345u;
+           noise.append(static_cast<char>(1 + (seed >> 16) % 255));
+         }
+         noise.append('\x81');
+         WriteOrderFile(noise);
+       }},
       {"a folder", [&] { ASSERT_TRUE(QDir().mkpath(path)); }},
       {"a pipe", [&] { ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); }},
   };

@@ -1,0 +1,390 @@
+// The client against the rehearsal service: what the service received for
+// each operation (path, query, body bytes, header lines, cookies), and how
+// the client reads what came back, up to a booked ticket.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "booking/client.h"
+#include "booking/requests.h"
+#include "booking/texts.h"
+#include "net/cookies.h"
+#include "net/encoding.h"
+#include "sim_requests.h"
+#include "support/sim_harness.h"
+#include "util/codepage.h"
+#include "util/text.h"
+
+namespace quillet {
+namespace {
+
+using test::SimRequest;
+namespace texts = booking_texts;
+
+std::string G(std::u8string_view text) { return Gbk(text); }
+std::string U(std::u8string_view text) { return {reinterpret_cast<const char*>(text.data()), text.size()}; }
+
+// Every line of a header block arrived with its value; the spacing after the
+// colon is the block's own business (the wire has one form).
+void ExpectBlockSent(const SimRequest& request, const std::string& block) {
+  for (const std::string& line : SplitText(block, "\r\n")) {
+    const std::size_t colon = line.find(':');
+    ASSERT_NE(colon, std::string::npos) << line;
+    const std::string name = TrimSpaces(line.substr(0, colon));
+    EXPECT_EQ(request.Header(name), TrimSpaces(line.substr(colon + 1))) << request.path << " " << name;
+  }
+}
+
+class ClientOnSim : public ::testing::Test {
+ protected:
+  std::vector<SimRequest> Received() const { return test::ParseSimRequests(sim_.Requests()); }
+  // The requests received since the last call.
+  std::vector<SimRequest> ReceivedSinceLast() {
+    std::vector<SimRequest> all = Received();
+    std::vector<SimRequest> fresh(all.begin() + static_cast<std::ptrdiff_t>(std::min(seen_, all.size())), all.end());
+    seen_ = all.size();
+    return fresh;
+  }
+
+  test::SimProcess sim_;
+  CookieJar jar_;
+  BookingClient client_{sim_.BaseUrl(), jar_};
+  HeaderBlocks blocks_{sim_.BaseUrl()};
+  std::size_t seen_ = 0;
+};
+
+TEST_F(ClientOnSim, CaptchaFetchOpensTheLoginPageThenTheSamePictureAddress) {
+  ASSERT_TRUE(sim_.Running());
+  const std::string picture = client_.FetchCaptcha();
+  ASSERT_GT(picture.size(), 2u);
+  EXPECT_EQ(picture.substr(0, 2), "\xFF\xD8");  // the JPEG as sent
+  const std::string jarAfterFirst = jar_.Text();
+  EXPECT_FALSE(test::CookieValue(jarAfterFirst, "JSESSIONID").empty());
+  client_.FetchCaptcha();
+
+  const std::vector<SimRequest> requests = Received();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(requests[0].method, "GET");
+  EXPECT_EQ(requests[0].path, "/otn/login/init");
+  EXPECT_EQ(requests[0].query, "");
+  EXPECT_FALSE(requests[0].HasHeader("Cookie"));
+  ExpectBlockSent(requests[0], blocks_.page);
+  for (const std::size_t i : {1u, 3u}) {
+    EXPECT_EQ(requests[i].method, "GET");
+    EXPECT_EQ(requests[i].path, "/otn/passcodeNew/getPassCodeNew");
+    EXPECT_EQ(requests[i].query, "module=login&rand=sjrand&0.18218983666535804");
+    ExpectBlockSent(requests[i], blocks_.captcha);
+  }
+  EXPECT_EQ(test::CookieValue(requests[1].Header("Cookie"), "JSESSIONID"),
+            test::CookieValue(jarAfterFirst, "JSESSIONID"));
+}
+
+TEST_F(ClientOnSim, LoginStopsAtAWrongCaptchaOrARefusedPassword) {
+  ASSERT_FALSE(client_.FetchCaptcha().empty());
+  ReceivedSinceLast();
+  const std::string session = test::CookieValue(jar_.Text(), "JSESSIONID");
+  std::vector<int> wrongCells;
+  for (const int cell : sim_.CaptchaCells(session)) wrongCells.push_back(cell == 8 ? 1 : cell + 1);
+  std::string errorText;
+  EXPECT_FALSE(client_.Login("demo", "demo1234", test::CaptchaAnswerFor(wrongCells), errorText));
+  EXPECT_EQ(errorText, texts::CaptchaWrong());
+  std::vector<SimRequest> sent = ReceivedSinceLast();
+  ASSERT_EQ(sent.size(), 1u);  // name and password were never sent
+  EXPECT_EQ(sent[0].body, "randCode=" + test::CaptchaAnswerFor(wrongCells) + "&rand=sjrand");
+
+  ASSERT_FALSE(client_.FetchCaptcha().empty());
+  ReceivedSinceLast();
+  const std::string answer = test::CaptchaAnswerFor(sim_.CaptchaCells(session));
+  EXPECT_FALSE(client_.Login("demo", "wrong", answer, errorText));
+  EXPECT_EQ(errorText, G(u8"密码输入错误。如果输错次数超过4次，用户将被锁定。"));
+  sent = ReceivedSinceLast();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1].path, "/otn/login/loginAysnSuggest");
+  EXPECT_EQ(client_.CheckUser(), texts::CheckUserFailed());
+}
+
+TEST_F(ClientOnSim, LoginSendsItsThreeFormsAndSignsIn) {
+  ASSERT_FALSE(client_.FetchCaptcha().empty());
+  const std::string session = test::CookieValue(jar_.Text(), "JSESSIONID");
+  const std::string answer = test::CaptchaAnswerFor(sim_.CaptchaCells(session));
+  ReceivedSinceLast();
+  const std::string jarBefore = jar_.Text();
+
+  std::string errorText = "kept";
+  ASSERT_TRUE(client_.Login("demo", "demo1234", answer, errorText));
+  EXPECT_EQ(errorText, "kept");
+
+  const std::vector<SimRequest> sent = ReceivedSinceLast();
+  ASSERT_GE(sent.size(), 3u);  // the confirmation's redirect may add a page fetch
+  const struct {
+    const char* path;
+    std::string body;
+  } expected[] = {
+      {"/otn/passcodeNew/checkRandCodeAnsyn", "randCode=" + answer + "&rand=sjrand"},
+      {"/otn/login/loginAysnSuggest", "loginUserDTO.user_name=demo&userDTO.password=demo1234&randCode=" + answer},
+      {"/otn/login/userLogin", "_json_att="},
+  };
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(sent[i].method, "POST");
+    EXPECT_EQ(sent[i].path, expected[i].path);
+    EXPECT_EQ(sent[i].body, expected[i].body);
+    ExpectBlockSent(sent[i], blocks_.xhr);
+  }
+  EXPECT_EQ(sent[0].Header("Cookie"), jarBefore);
+
+  EXPECT_EQ(client_.CheckUser(), texts::Success());
+  const std::vector<SimRequest> check = ReceivedSinceLast();
+  ASSERT_EQ(check.size(), 1u);
+  EXPECT_EQ(check[0].path, "/otn/login/checkUser");
+  EXPECT_EQ(check[0].body, "_json_att=");
+  EXPECT_FALSE(test::CookieValue(check[0].Header("Cookie"), "tk").empty());
+}
+
+// Reserved characters and Chinese in the account name and the password
+// reach the service intact, so the login succeeds.
+TEST(ClientOnSimAccounts, NameAndPasswordArePercentEncoded) {
+  test::SimProcess sim({"--account", U(u8"张三@x:p&w+%=中 x")});
+  ASSERT_TRUE(sim.Running());
+  CookieJar jar;
+  BookingClient client(sim.BaseUrl(), jar);
+  ASSERT_TRUE(test::SignIn(client, sim, G(u8"张三@x"), G(u8"p&w+%=中 x")));
+  bool found = false;
+  for (const SimRequest& request : test::ParseSimRequests(sim.Requests())) {
+    if (request.path != "/otn/login/loginAysnSuggest") continue;
+    found = true;
+    EXPECT_EQ(request.body.substr(0, request.body.find("&randCode=")),
+              "loginUserDTO.user_name=%E5%BC%A0%E4%B8%89%40x&userDTO.password=p%26w%2B%25%3D%E4%B8%AD%20x");
+  }
+  EXPECT_TRUE(found);
+  EXPECT_EQ(client.CheckUser(), texts::Success());
+}
+
+TEST_F(ClientOnSim, PassengersNeedASignedInSession) {
+  std::vector<PassengerRecord> list;
+  EXPECT_EQ(client_.LoadPassengers(list), G(u8"用户未登录"));
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(client_.LastResponse(), G(u8"用户未登录"));
+}
+
+TEST_F(ClientOnSim, PassengersComeWithThePageToken) {
+  ASSERT_TRUE(test::SignIn(client_, sim_));
+  ReceivedSinceLast();
+  std::vector<PassengerRecord> list;
+  ASSERT_EQ(client_.LoadPassengers(list), texts::Success());
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_EQ(list[0].passenger_name, G(u8"张伟"));
+  EXPECT_EQ(list[0].sex_name, G(u8"男"));
+  EXPECT_EQ(list[0].passenger_id_type_code, "1");
+  EXPECT_EQ(list[0].passenger_id_type_name, G(u8"二代身份证"));
+  EXPECT_EQ(list[0].passenger_id_no.size(), 18u);
+  EXPECT_EQ(list[0].passenger_type, "1");
+  EXPECT_EQ(list[0].passenger_type_name, G(u8"成人"));
+  EXPECT_EQ(list[0].mobile_no, "13812345678");
+  EXPECT_EQ(list[2].passenger_type, "3");
+  // A character outside GBK keeps a form that converts back, not a replacement.
+  EXPECT_EQ(Utf8FromGbk(list[3].passenger_name), U(u8"陈𠮷"));
+
+  const std::vector<SimRequest> sent = ReceivedSinceLast();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].path, "/otn/confirmPassenger/initDc");
+  EXPECT_EQ(sent[0].body, "_json_att=");
+  ExpectBlockSent(sent[0], blocks_.xhr);
+  const std::string token = client_.RepeatSubmitToken();
+  EXPECT_FALSE(token.empty());
+  EXPECT_EQ(sent[1].path, "/otn/confirmPassenger/getPassengerDTOs");
+  EXPECT_EQ(sent[1].body, "_json_att=&REPEAT_SUBMIT_TOKEN=" + token);
+  ExpectBlockSent(sent[1], blocks_.passenger);
+  EXPECT_EQ(sent[1].Header("Cookie"), jar_.Text());
+
+  // A second call appends; the kept copy mirrors the whole list.
+  ASSERT_EQ(client_.LoadPassengers(list), texts::Success());
+  ASSERT_EQ(list.size(), 8u);
+  EXPECT_EQ(list[4].passenger_name, list[0].passenger_name);
+  EXPECT_EQ(client_.Passengers().size(), 8u);
+}
+
+TEST_F(ClientOnSim, LeftTicketQuerySendsEachStationOnItsOwn) {
+  const std::string date = test::ChinaDate(3);
+  struct Case {
+    std::string from, to;
+    bool student;
+    std::string sentFrom, sentTo, purpose;
+  } cases[] = {
+      {G(u8"北京|BJP"), G(u8"上海|SHH"), false, "BJP", "SHH", "ADULT"},
+      {"BJP", G(u8"上海|SHH"), true, "BJP", "SHH", "0X00"},
+      {G(u8"北京|BJP"), "SHH", false, "BJP", "SHH", "ADULT"},
+  };
+  for (Case& c : cases) {
+    std::vector<TrainRecord> records;
+    ASSERT_EQ(client_.QueryLeftTickets(c.student, date, c.from, c.to, records), texts::Success());
+    EXPECT_EQ(c.from, c.sentFrom);
+    EXPECT_EQ(c.to, c.sentTo);
+    ASSERT_GE(records.size(), 8u);
+    for (const TrainRecord& train : records) {
+      EXPECT_EQ(train.fromTelecode, "BJP");
+      EXPECT_EQ(train.fromStationName, G(u8"北京"));
+      EXPECT_EQ(train.toStationName, G(u8"上海"));
+      EXPECT_FALSE(train.secretStr.empty());
+    }
+    const std::vector<SimRequest> sent = ReceivedSinceLast();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].method, "GET");
+    EXPECT_EQ(sent[0].path, "/otn/leftTicket/query");
+    EXPECT_EQ(sent[0].query, "leftTicketDTO.train_date=" + date + "&leftTicketDTO.from_station=" + c.sentFrom +
+                                 "&leftTicketDTO.to_station=" + c.sentTo + "&purpose_codes=" + c.purpose);
+    EXPECT_EQ(sent[0].body, "");
+    ExpectBlockSent(sent[0], blocks_.query);
+  }
+}
+
+TEST_F(ClientOnSim, LeftTicketRefusalsComeBackAsTheirMessage) {
+  std::string from = G(u8"北京"), to = "SHH";
+  std::vector<TrainRecord> records;
+  const std::string result = client_.QueryLeftTickets(false, test::ChinaDate(2), from, to, records);
+  EXPECT_NE(result, texts::Success());
+  EXPECT_FALSE(result.empty());
+  EXPECT_TRUE(records.empty());
+  const std::vector<SimRequest> sent = ReceivedSinceLast();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_NE(sent[0].query.find("from_station=%E5%8C%97%E4%BA%AC&"), std::string::npos);  // encoded, not raw
+
+  from = "BJP";
+  EXPECT_EQ(client_.QueryLeftTickets(false, test::ChinaDate(60), from, to, records),
+            G(u8"选择的查询日期不在预售日期范围内"));
+  EXPECT_EQ(client_.LastResponse(), G(u8"选择的查询日期不在预售日期范围内"));
+  EXPECT_TRUE(records.empty());
+}
+
+// The seat class of a train that has it, with the record field that counts it.
+struct SeatChoice {
+  const char* code;
+  std::string TrainRecord::*count;
+};
+constexpr SeatChoice kSeatChoices[] = {
+    {"O", &TrainRecord::secondClassSeat}, {"1", &TrainRecord::hardSeat}, {"3", &TrainRecord::hardSleeper}};
+
+TEST_F(ClientOnSim, TheWholeChainBooksATicket) {
+  const std::string date = test::ChinaDate(3);
+  ASSERT_TRUE(test::SignIn(client_, sim_));
+  std::vector<PassengerRecord> passengers;
+  ASSERT_EQ(client_.LoadPassengers(passengers), texts::Success());
+  ASSERT_FALSE(passengers.empty());
+  const PassengerRecord& passenger = passengers[0];
+
+  // Pick a bookable train and put tickets of one of its classes on sale.
+  std::string from = "BJP", to = "SHH";
+  std::vector<TrainRecord> trains;
+  ASSERT_EQ(client_.QueryLeftTickets(false, date, from, to, trains), texts::Success());
+  std::string trainCode;
+  const SeatChoice* seat = nullptr;
+  for (const TrainRecord& train : trains) {
+    if (train.canWebBuy != "Y") continue;
+    for (const SeatChoice& choice : kSeatChoices)
+      if (train.*choice.count != "--") seat = &choice;
+    if (seat) {
+      trainCode = train.stationTrainCode;
+      break;
+    }
+  }
+  ASSERT_NE(seat, nullptr);
+  sim_.Release(date, Utf8FromGbk(trainCode), seat->code, 5);
+
+  trains.clear();
+  ASSERT_EQ(client_.QueryLeftTickets(false, date, from, to, trains), texts::Success());
+  const TrainRecord* train = nullptr;
+  for (const TrainRecord& t : trains)
+    if (t.stationTrainCode == trainCode) train = &t;
+  ASSERT_NE(train, nullptr);
+  EXPECT_EQ(train->*seat->count, "5");
+  ReceivedSinceLast();
+
+  ASSERT_EQ(client_.CheckUser(), texts::Success());
+  ASSERT_EQ(client_.SubmitOrderRequest(train->secretStr, date, date, "ADULT", train->fromStationName,
+                                       train->toStationName),
+            texts::Success());
+  std::string token, leftTicketStr, trainDateMs, keyCheck;
+  ASSERT_EQ(client_.InitDc(token, leftTicketStr, trainDateMs, keyCheck), texts::Success());
+  EXPECT_FALSE(token.empty());
+  EXPECT_FALSE(keyCheck.empty());
+  // The whole millisecond count of the date's midnight in China Standard Time.
+  ASSERT_EQ(trainDateMs.size(), 13u);
+  EXPECT_EQ(std::stoll(trainDateMs) % 86'400'000, 16 * 3'600'000);
+  EXPECT_NE(BookingClient::JsDateText(trainDateMs).find("+00%3A00%3A00+GMT%2B0800"), std::string::npos);
+
+  std::string ticketStr, oldStr;
+  ASSERT_EQ(client_.CheckOrderInfo(seat->code, "1", passenger.passenger_name, passenger.passenger_type,
+                                   passenger.passenger_id_type_code, passenger.passenger_id_no, ticketStr, oldStr,
+                                   token),
+            texts::Success());
+  ASSERT_EQ(client_.GetQueueCount(trainDateMs, train->trainNo, train->stationTrainCode, seat->code,
+                                  train->fromTelecode, train->toTelecode, train->leftTicket, "00", token),
+            texts::Success());
+  ASSERT_EQ(client_.ConfirmSingleForQueue(ticketStr, oldStr, "", "00", keyCheck, leftTicketStr,
+                                          train->trainLocation, "", "000", "00", "N", token),
+            texts::Success());
+  std::string orderId;
+  for (int poll = 0; poll < 10 && orderId.empty(); ++poll) {
+    orderId = client_.QueryOrderWaitTime("dc", token);
+    if (orderId.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(orderId.empty());
+  ASSERT_EQ(client_.ResultOrderForDcQueue(orderId, token), texts::Success());
+  EXPECT_NE(sim_.State().find(orderId), std::string::npos);
+  EXPECT_EQ(client_.QueryUncompletedOrders(), texts::Success());
+
+  // What each step sent, byte for byte (bodies as UTF-8 on the wire).
+  const std::vector<SimRequest> sent = ReceivedSinceLast();
+  auto bodyOf = [&](const std::string& path) {
+    for (const SimRequest& r : sent)
+      if (r.path == path) return r;
+    ADD_FAILURE() << "not sent: " << path;
+    return SimRequest{};
+  };
+  const std::string trainDateText = BookingClient::JsDateText(trainDateMs);
+  const std::string tokenPiece = "&_json_att=&REPEAT_SUBMIT_TOKEN=" + token;
+  const struct {
+    const char* path;
+    std::string body;
+  } expected[] = {
+      {"/otn/login/checkUser", "_json_att="},
+      {"/otn/leftTicket/submitOrderRequest",
+       Utf8FromGbk("secretStr=" + train->secretStr + "&train_date=" + date + "&back_train_date=" + date +
+                   "&tour_flag=dc&purpose_codes=ADULT&query_from_station_name=" + train->fromStationName +
+                   "&query_to_station_name=" + train->toStationName + "&undefined")},
+      {"/otn/confirmPassenger/initDc", "_json_att="},
+      {"/otn/confirmPassenger/checkOrderInfo",
+       "cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr=" + ticketStr +
+           "&oldPassengerStr=" + oldStr + "&tour_flag=dc&randCode=" + tokenPiece},
+      {"/otn/confirmPassenger/getQueueCount",
+       "train_date=" + trainDateText + "&train_no=" + train->trainNo + "&stationTrainCode=" + trainCode +
+           "&seatType=" + seat->code + "&fromStationTelecode=BJP&toStationTelecode=SHH&leftTicket=" +
+           train->leftTicket + "&purpose_codes=00&train_location=V2" + tokenPiece},
+      {"/otn/confirmPassenger/confirmSingleForQueue",
+       "passengerTicketStr=" + ticketStr + "&oldPassengerStr=" + oldStr +
+           "&randCode=&purpose_codes=00&key_check_isChange=" + keyCheck + "&leftTicketStr=" +
+           UrlEncode(leftTicketStr) + "&train_location=" + train->trainLocation +
+           "&choose_seats=&seatDetailType=000&whatsSelect=1&roomType=00&dwAll=N" + tokenPiece},
+      {"/otn/confirmPassenger/resultOrderForDcQueue", "orderSequence_no=" + orderId + tokenPiece},
+      {"/otn/queryOrder/queryMyOrderNoComplete", "_json_att="},
+  };
+  for (const auto& step : expected) {
+    const SimRequest request = bodyOf(step.path);
+    EXPECT_EQ(request.method, "POST") << step.path;
+    EXPECT_EQ(request.body, step.body) << step.path;
+    ExpectBlockSent(request, blocks_.xhr);
+    EXPECT_EQ(request.Header("Cookie").empty(), false) << step.path;
+  }
+  EXPECT_EQ(ticketStr, PassengerTicketText(seat->code, "1", passenger.passenger_name, "1", passenger.passenger_id_no));
+  const SimRequest wait = bodyOf("/otn/confirmPassenger/queryOrderWaitTime");
+  EXPECT_EQ(wait.method, "GET");
+  ExpectBlockSent(wait, blocks_.xhr);
+  const std::string random = TextBetween(wait.query, "random=", "&");
+  EXPECT_EQ(random.size(), 13u);
+  EXPECT_EQ(wait.query, "random=" + random + "&tourFlag=dc" + tokenPiece);
+}
+
+}  // namespace
+}  // namespace quillet
