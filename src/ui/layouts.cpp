@@ -290,6 +290,7 @@ void BuildControls(QWidget* window, const std::vector<ControlSpec>& specs, const
     }
     QWidget* parent = spec.parent.isEmpty() ? window : built.value(spec.parent);
     Q_ASSERT_X(parent, "BuildControls", "a parent must come before its controls");
+    if (!parent) continue;
     QWidget* widget = CreateWidget(spec, parent, windowBackground, created);
     widget->setObjectName(spec.name);
     built.insert(spec.name, widget);
@@ -300,7 +301,7 @@ void BuildControls(QWidget* window, const std::vector<ControlSpec>& specs, const
     // The tab control's look is that of its page captions, set as it was created.
     if (spec.kind != ControlKind::TabControl) ApplyLook(widget, spec.look);
     widget->resize(spec.geometry.size());
-    if (kinds.value(spec.parent) == ControlKind::TabPage && !spec.parent.isEmpty()) {
+    if (!spec.parent.isEmpty() && kinds.value(spec.parent) == ControlKind::TabPage) {
       // A control of a tab page: its position is given relative to the tab control.
       widget->setProperty(kTabPositionProperty, spec.geometry.topLeft());
     } else {

@@ -8,10 +8,12 @@
 #include "booking/date_text.h"
 #include "booking/texts.h"
 #include "fuzz_input.h"
+#include "net/encoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillet;
-  const std::string answer(reinterpret_cast<const char*>(data), size);
+  const // The readers see what the client sees: the service's bytes decoded.
+  std::string answer = quillet::Utf8BytesToText(std::string_view(reinterpret_cast<const char*>(data), size));
 
   CaptchaAccepted(answer);
   std::string reason;

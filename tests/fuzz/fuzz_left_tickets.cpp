@@ -6,6 +6,7 @@
 
 #include "booking/answers.h"
 #include "fuzz_input.h"
+#include "net/encoding.h"
 #include "stations/station_directory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -14,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     directory->LoadStations();
     return directory;
   }();
-  std::string answer(reinterpret_cast<const char*>(data), size);
+  // The readers see what the client sees: the service's bytes decoded.
+  std::string answer = quillet::Utf8BytesToText(std::string_view(reinterpret_cast<const char*>(data), size));
   const std::string original = answer;
   std::vector<quillet::TrainRecord> records;
   quillet::ReadLeftTickets(answer, *stations, records);

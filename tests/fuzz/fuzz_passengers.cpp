@@ -6,9 +6,11 @@
 
 #include "booking/answers.h"
 #include "fuzz_input.h"
+#include "net/encoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string answer(reinterpret_cast<const char*>(data), size);
+  // The readers see what the client sees: the service's bytes decoded.
+  std::string answer = quillet::Utf8BytesToText(std::string_view(reinterpret_cast<const char*>(data), size));
   const std::string original = answer;
   std::vector<quillet::PassengerRecord> list;
   quillet::ReadPassengers(answer, list);
