@@ -36,7 +36,8 @@ std::string LeftTicketAnswer(int trains) {
     std::string secret;
     for (int k = 0; secret.size() < 300; ++k) secret += "Zm9vYmFy" + std::to_string(t * 31 + k) + "%2B%2F";
     secret += "%3D";
-    const std::string code = (t % 2 ? "G" : "K") + std::to_string(100 + t);
+    std::string code(t % 2 ? "G" : "K");
+    code += std::to_string(100 + t);
     const std::string& from = records[static_cast<std::size_t>(t * 7) % records.size()].telecode;
     const std::string& to = records[static_cast<std::size_t>(t * 13 + 5) % records.size()].telecode;
     std::string text = secret + "|" + booking + "|24000" + code + "0Q|" + code + "|BJP|SHH|" + from + "|" + to +
@@ -82,8 +83,10 @@ BENCHMARK_CAPTURE(BM_FilterStationBox, beijing_hanzi, u8"北京")->Unit(benchmar
 
 void BM_MergeCookies20(benchmark::State& state) {
   std::string jar;
-  for (int i = 0; i < 20; ++i) jar += (i ? "; " : "") + std::string("cookie") + std::to_string(i) + "=value" +
-                                      std::to_string(i * 7919);
+  for (int i = 0; i < 20; ++i) {
+    if (i) jar += "; ";
+    jar += "cookie" + std::to_string(i) + "=value" + std::to_string(i * 7919);
+  }
   const std::string answerPairs = "cookie3=fresh; tk=abcdef0123456789; cookie7=deleted";
   for (auto _ : state) {
     std::string mergedJar = jar;

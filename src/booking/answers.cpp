@@ -19,7 +19,6 @@ constexpr std::string_view kQuote = "\"";
 
 bool Contains(std::string_view text, std::string_view marker) { return FindText(text, marker) != kNotFound; }
 
-
 bool HasAsciiLetter(std::string_view text) {
   for (const char c : text)
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;

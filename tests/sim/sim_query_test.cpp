@@ -132,7 +132,8 @@ TEST(SimQuery, ReleasedTicketsShowAsCounts) {
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
   const std::string date = ChinaDatePlusDays(4);
-  const auto* train = FirstTrainWith(client.Query(date, kFrom, kTo), "O");
+  const auto trains = client.Query(date, kFrom, kTo);
+  const auto* train = FirstTrainWith(trains, "O");
   ASSERT_NE(train, nullptr);
   const std::string code = train->at(3);
   for (const auto& [count, shown] : std::vector<std::pair<int, std::string>>{{7, "7"}, {19, "19"}, {20, "有"}, {0, "无"}}) {

@@ -4,7 +4,7 @@
 #include <httplib.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -15,8 +15,6 @@
 #include <cstring>
 #include <ctime>
 #include <thread>
-
-extern char** environ;
 
 namespace quillet::test {
 
@@ -108,16 +106,22 @@ SimProcess::SimProcess(std::vector<std::string> extraArgs) {
     ADD_FAILURE() << "cannot make a pipe for quillet-sim's output";
     return;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  // fork and exec by hand: the child asks to be ended with its parent, so a
+  // test that crashes leaves no service behind holding its output pipes.
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) _exit(127);
+    dup2(fds[1], STDOUT_FILENO);
+    execv(binary.c_str(), argv.data());
+    _exit(127);
+  }
+  const int forkError = errno;
   close(fds[1]);
-  if (rc != 0) {
+  if (pid < 0) {
     close(fds[0]);
-    ADD_FAILURE() << "cannot start " << binary << ": " << std::strerror(rc);
+    ADD_FAILURE() << "cannot start " << binary << ": " << std::strerror(forkError);
     return;
   }
   pid_ = pid;

@@ -8,7 +8,11 @@ namespace quillet::test {
 
 class SimProcess {
  public:
-  // extraArgs are passed to quillet-sim after "--port 0 --control".
+  // extraArgs are passed to quillet-sim after "--port 0 --control". Waits
+  // up to 10 s for the sim's address; on failure the test gets a failure
+  // message and Running() is false. The sim ends by itself when the thread
+  // that started it ends (so a crashed test leaves none behind): construct
+  // it on a thread that outlives its use, normally the test's own.
   explicit SimProcess(std::vector<std::string> extraArgs = {});
   ~SimProcess();  // SIGTERM, then wait (SIGKILL after 5 s)
   SimProcess(const SimProcess&) = delete;
