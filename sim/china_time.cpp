@@ -50,13 +50,13 @@ std::int64_t UnixMsNow() {
 }
 
 std::string FormatDate(const Date& date) {
-  char buf[32];
+  char buf[80];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", date.year, date.month, date.day);
   return buf;
 }
 
 std::string CompactDate(const Date& date) {
-  char buf[32];
+  char buf[80];
   std::snprintf(buf, sizeof buf, "%04d%02d%02d", date.year, date.month, date.day);
   return buf;
 }
@@ -85,7 +85,7 @@ std::string ChinaDateTimeText(std::int64_t unixMs) {
   const std::int64_t local = unixMs + kChinaOffsetMs;
   const Date d = CivilFromDays(FloorDiv(local, kDayMs));
   const std::int64_t secondOfDay = (local - FloorDiv(local, kDayMs) * kDayMs) / 1000;
-  char buf[48];
+  char buf[80];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
                 static_cast<int>(secondOfDay / 3600), static_cast<int>(secondOfDay / 60 % 60),
                 static_cast<int>(secondOfDay % 60));

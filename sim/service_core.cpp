@@ -150,7 +150,7 @@ void BookingService::ExpireOrders(std::int64_t nowMs) {
 
 std::string BookingService::NewOrderId() {
   while (true) {
-    char buf[16];
+    char buf[80];
     std::snprintf(buf, sizeof buf, "E%09llu", static_cast<unsigned long long>(idRng_.Below(1000000000ULL)));
     const std::string id = buf;
     if (std::none_of(orders_.begin(), orders_.end(), [&](const Order& o) { return o.orderId == id; })) return id;

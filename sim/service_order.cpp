@@ -49,7 +49,7 @@ std::string TimeOfDayObject(int minuteOfDay) {
 }
 
 std::string SeatName(Rng& rng, const std::string& seat) {
-  char buf[32];
+  char buf[80];
   if (seat == "W") return "无座";
   if (seat == "9" || seat == "M" || seat == "O") {
     const char* letters = seat == "9" ? "ACF" : seat == "M" ? "ACDF" : "ABCDF";
@@ -341,7 +341,7 @@ SimResponse BookingService::ConfirmQueue(const SimRequest& request) {
   order.run = pending.run;
   order.date = pending.ref.date;
   order.seatCode = pending.seatCode;
-  char coach[8];
+  char coach[80];
   std::snprintf(coach, sizeof coach, "%02d", idRng_.Between(1, 16));
   order.coach = coach;
   order.seatName = SeatName(idRng_, pending.seatCode);

@@ -12,7 +12,7 @@ namespace {
 constexpr int kPresaleDays = 30;  // today and the 29 days after it
 
 std::string TwoDigits(int n) {
-  char buf[8];
+  char buf[80];
   std::snprintf(buf, sizeof buf, "%02d", n);
   return buf;
 }

@@ -37,7 +37,7 @@ int TrainRun::FareTenths(const std::string& seatCode) const {
 
 std::string ClockText(int minutes) {
   minutes = ((minutes % 1440) + 1440) % 1440;
-  char buf[8];
+  char buf[80];
   std::snprintf(buf, sizeof buf, "%02d:%02d", minutes / 60, minutes % 60);
   return buf;
 }
@@ -72,9 +72,9 @@ TrainProfile Timetable::Profile(const std::string& code) const {
   p.location = std::string(1, kLetters[rng.Below(sizeof kLetters - 1)]) + std::to_string(rng.Between(1, 9));
   std::string padded = code;
   while (padded.size() < 8) padded.insert(padded.begin(), '0');
-  char bureau[8];
+  char bureau[80];
   std::snprintf(bureau, sizeof bureau, "%02d", rng.Between(1, 99));
-  char suffix[8];
+  char suffix[80];
   std::snprintf(suffix, sizeof suffix, "%X%X", rng.Between(0, 15), rng.Between(0, 15));
   p.trainNo = std::string(bureau) + padded + suffix;
   return p;

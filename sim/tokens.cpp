@@ -19,7 +19,7 @@ std::string Joined(const TrainRef& ref) {
 }  // namespace
 
 std::string TokenMaker::Check(const TrainRef& ref) const {
-  char buf[24];
+  char buf[80];
   std::snprintf(buf, sizeof buf, "%016llx",
                 static_cast<unsigned long long>(HashText(seed_, "secret:" + Joined(ref))));
   return std::string(buf, 10);
