@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <mutex>
 #include <thread>
@@ -79,11 +81,22 @@ int main(int argc, char** argv) {
   std::thread signalWaiter([&] {
     const timespec pause{0, 100 * 1000 * 1000};
     bool stopping = false;
+    std::chrono::steady_clock::time_point stopAsked;
     while (!finished.load()) {
       const int signal = sigtimedwait(&stopSignals, nullptr, &pause);
-      if (signal == SIGINT || signal == SIGTERM) stopping = true;
+      if ((signal == SIGINT || signal == SIGTERM) && !stopping) {
+        stopping = true;
+        stopAsked = std::chrono::steady_clock::now();
+      }
       // Repeated: a stop that comes before the server loop runs would be lost.
       if (stopping) server.Stop();
+      // The server's worker threads wait out the keep-alive time of idle
+      // client connections before they end. Nothing of the service outlives
+      // the process, so after a short grace period it ends without them.
+      if (stopping && std::chrono::steady_clock::now() - stopAsked > std::chrono::milliseconds(500)) {
+        std::fflush(nullptr);
+        std::_Exit(0);
+      }
     }
   });
 

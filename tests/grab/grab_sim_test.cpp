@@ -163,7 +163,7 @@ TEST_F(GrabSimTest, PacingAfterAFailedQueryAndAfterAPassThatOrderedNothing) {
                             test::WishRow(train, outOfSale, adult, G(u8"成人票(1)"), G(u8"二等座| ,"))});
   GrabController grab(client, view, test::ChinaDate(0));  // the program's pacing
   StartWorkers(grab);
-  std::this_thread::sleep_for(5700ms);
+  std::this_thread::sleep_for(6500ms);
   grab.StopAndJoinAll();
 
   std::vector<test::SimRequest> idle, failed;
@@ -175,9 +175,11 @@ TEST_F(GrabSimTest, PacingAfterAFailedQueryAndAfterAPassThatOrderedNothing) {
   // Receipt times differ from the worker's sleep by the exchange time only,
   // so each gap is at least the pause, and not far above it.
   const auto failedGaps = Gaps(failed);
-  ASSERT_EQ(failedGaps.size(), 1u);
-  EXPECT_GE(failedGaps[0], 5000 - 1);
-  EXPECT_LT(failedGaps[0], 5000 + 500);
+  ASSERT_GE(failedGaps.size(), 1u);
+  for (double gap : failedGaps) {
+    EXPECT_GE(gap, 5000 - 1);
+    EXPECT_LT(gap, 5000 + 500);
+  }
   const auto idleGaps = Gaps(idle);
   ASSERT_GE(idleGaps.size(), 10u);
   for (double gap : idleGaps) {

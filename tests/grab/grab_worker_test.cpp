@@ -189,7 +189,7 @@ TEST_F(GrabWorkerTest, StopAbandonsAQueryInFlightAtOnce) {
   grab->StopGrabbing();
   EXPECT_LT(std::chrono::steady_clock::now() - stopAt, 500ms) << "StopGrabbing must not wait for the workers";
   EXPECT_EQ(view.StartButtonCalls(), std::vector<bool>{true});
-  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 1s));
+  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 2s));
   EXPECT_EQ(service.RequestsTo(kQuery).size(), 2u);
 }
 
@@ -200,7 +200,7 @@ TEST_F(GrabWorkerTest, StopEndsAWorkerInsideItsPause) {
   grab->StartGrabbing();
   ASSERT_TRUE(test::WaitUntil([&] { return service.RequestsTo(kQuery).size() == 1; }, 5s));
   grab->StopGrabbing();
-  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 1s));
+  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 2s));
 }
 
 // A view whose row count is only answered once the test lets it.
@@ -259,7 +259,7 @@ TEST_F(GrabWorkerTest, StopBeforeTheChainLeavesTheTicketUntouched) {
   grab->StartGrabbing();
   ASSERT_TRUE(test::WaitUntil([&] { return !service.RequestsTo(kQueueCount).empty(); }, 5s));
   grab->StopGrabbing();
-  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 1s));
+  EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 2s));
   EXPECT_TRUE(service.RequestsTo(kConfirm).empty());
   EXPECT_EQ(view.Log(), Started());
 }
