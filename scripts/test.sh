@@ -32,7 +32,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 echo "== ThreadSanitizer (concurrency tests)"
 configure_and_build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_SANITIZE=thread \
   -DQUILLET_BUILD_UI=OFF -DQUILLET_BUILD_BENCH=OFF
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$root/tests/tsan.supp \
   ctest --test-dir build/tsan -L concurrency -j "$jobs" --timeout 900
 
 echo "== fuzz targets (short runs)"
