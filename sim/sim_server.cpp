@@ -106,6 +106,9 @@ bool SimServer::Bind(std::string& error, int& exitCode) {
   server_->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
   server_->set_keep_alive_max_count(1000);
   server_->set_keep_alive_timeout(5);
+  // Answers go out at once; on a kept-alive connection Nagle's algorithm would
+  // otherwise hold each small answer for the client's delayed acknowledgement.
+  server_->set_tcp_nodelay(true);
   server_->set_read_timeout(10);
   server_->set_write_timeout(10);
   server_->set_payload_max_length(4 * 1024 * 1024);
