@@ -75,6 +75,17 @@ const char* TicketTypeName(const std::string& code) {
   return "";
 }
 
+// True when the request carries the page token the session was last given.
+bool TokenMatches(const Session& session, const FormFields& fields) {
+  return !session.token.empty() && Field(fields, "REPEAT_SUBMIT_TOKEN") == session.token;
+}
+
+// The order steps that answer in submitStatus form refuse a missing sign-in
+// with the message repeated in the data.
+SimResponse SubmitNotLoggedIn() {
+  return JsonRefusal(msg::kNotLoggedIn, "{\"errMsg\":\"" + std::string(msg::kNotLoggedIn) + "\",\"submitStatus\":false}");
+}
+
 }  // namespace
 
 std::string BookingService::OrderPageScript(const Session& session) {
@@ -155,9 +166,7 @@ SimResponse BookingService::Passengers(const SimRequest& request) {
   Lock lock(mutex_);
   Session* session = FindSession(request.cookieHeader);
   if (session == nullptr || !session->loggedIn) return JsonRefusal(msg::kNotLoggedIn);
-  if (session->token.empty() || Field(form, "REPEAT_SUBMIT_TOKEN") != session->token) {
-    return JsonRefusal(msg::kBadToken);
-  }
+  if (!TokenMatches(*session, form)) return JsonRefusal(msg::kBadToken);
   const Account* account = accounts_.Find(session->account);
   const std::vector<Passenger> none;
   const auto& passengers = account ? account->passengers : none;
@@ -218,12 +227,8 @@ SimResponse BookingService::CheckOrderInfo(const SimRequest& request) {
   const FormFields form = ParseForm(request.body);
   Lock lock(mutex_);
   Session* session = FindSession(request.cookieHeader);
-  if (session == nullptr || !session->loggedIn) {
-    return JsonRefusal(msg::kNotLoggedIn, "{\"errMsg\":\"" + std::string(msg::kNotLoggedIn) + "\",\"submitStatus\":false}");
-  }
-  if (session->token.empty() || Field(form, "REPEAT_SUBMIT_TOKEN") != session->token) {
-    return SubmitRefusal(msg::kBadToken);
-  }
+  if (session == nullptr || !session->loggedIn) return SubmitNotLoggedIn();
+  if (!TokenMatches(*session, form)) return SubmitRefusal(msg::kBadToken);
   if (!session->pending || session->pending->keyCheck.empty()) return SubmitRefusal(msg::kNoPending);
   PendingOrder& pending = *session->pending;
 
@@ -271,9 +276,7 @@ SimResponse BookingService::QueueCount(const SimRequest& request) {
   Lock lock(mutex_);
   Session* session = FindSession(request.cookieHeader);
   if (session == nullptr || !session->loggedIn) return JsonRefusal(msg::kNotLoggedIn);
-  if (session->token.empty() || Field(form, "REPEAT_SUBMIT_TOKEN") != session->token) {
-    return JsonRefusal(msg::kBadToken);
-  }
+  if (!TokenMatches(*session, form)) return JsonRefusal(msg::kBadToken);
   if (!session->pending || !session->pending->checked) return JsonRefusal(msg::kNoPending);
   const PendingOrder& pending = *session->pending;
   const Date day = *ParseDate(pending.ref.date);
@@ -310,12 +313,8 @@ SimResponse BookingService::ConfirmQueue(const SimRequest& request) {
   const FormFields form = ParseForm(request.body);
   Lock lock(mutex_);
   Session* session = FindSession(request.cookieHeader);
-  if (session == nullptr || !session->loggedIn) {
-    return JsonRefusal(msg::kNotLoggedIn, "{\"errMsg\":\"" + std::string(msg::kNotLoggedIn) + "\",\"submitStatus\":false}");
-  }
-  if (session->token.empty() || Field(form, "REPEAT_SUBMIT_TOKEN") != session->token) {
-    return SubmitRefusal(msg::kBadToken);
-  }
+  if (session == nullptr || !session->loggedIn) return SubmitNotLoggedIn();
+  if (!TokenMatches(*session, form)) return SubmitRefusal(msg::kBadToken);
   if (!session->pending || !session->pending->checked) return SubmitRefusal(msg::kNoPending);
   PendingOrder& pending = *session->pending;
   if (Field(form, "key_check_isChange") != pending.keyCheck ||
@@ -360,9 +359,7 @@ SimResponse BookingService::WaitTime(const SimRequest& request) {
   Lock lock(mutex_);
   Session* session = FindSession(request.cookieHeader);
   if (session == nullptr || !session->loggedIn) return JsonRefusal(msg::kNotLoggedIn);
-  if (session->token.empty() || Field(query, "REPEAT_SUBMIT_TOKEN") != session->token) {
-    return JsonRefusal(msg::kBadToken);
-  }
+  if (!TokenMatches(*session, query)) return JsonRefusal(msg::kBadToken);
   if (Field(query, "tourFlag") != "dc") return JsonRefusal(msg::kBadQuery);
   if (session->queuedOrderId.empty()) return JsonRefusal(msg::kNoQueuedOrder);
   std::string data = "{\"queryOrderWaitTimeStatus\":true,\"count\":0,\"waitTime\":";
@@ -383,9 +380,7 @@ SimResponse BookingService::ResultOrder(const SimRequest& request) {
   Lock lock(mutex_);
   Session* session = FindSession(request.cookieHeader);
   if (session == nullptr || !session->loggedIn) return JsonRefusal(msg::kNotLoggedIn);
-  if (session->token.empty() || Field(form, "REPEAT_SUBMIT_TOKEN") != session->token) {
-    return JsonRefusal(msg::kBadToken);
-  }
+  if (!TokenMatches(*session, form)) return JsonRefusal(msg::kBadToken);
   const std::string id = Field(form, "orderSequence_no");
   if (id.empty() || id != session->queuedOrderId || session->pollsLeft > 0) return JsonRefusal(msg::kWrongOrderId);
   const auto order = std::find_if(orders_.begin(), orders_.end(), [&](const Order& o) { return o.orderId == id; });

@@ -93,12 +93,12 @@ std::string PercentDecode(std::string_view text, bool plusAsSpace) {
   return out;
 }
 
-std::string PercentEncode(std::string_view bytes) {
+std::string PercentEncode(std::string_view bytes, std::string_view keepMarks) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   for (unsigned char c : bytes) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-        c == '_' || c == '~') {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+        keepMarks.find(static_cast<char>(c)) != std::string_view::npos) {
       out.push_back(static_cast<char>(c));
     } else {
       out.push_back('%');

@@ -19,8 +19,9 @@ std::string Field(const FormFields& fields, const std::string& key);
 
 // Percent-decoding; a "%" not followed by two hex digits stays as it is.
 std::string PercentDecode(std::string_view text, bool plusAsSpace);
-// Encodes everything but ASCII letters, digits and "-._~" as %XX (upper case).
-std::string PercentEncode(std::string_view bytes);
+// Encodes everything but ASCII letters, digits and the marks in keepMarks as
+// %XX (upper case). The default keeps the unreserved marks of URLs.
+std::string PercentEncode(std::string_view bytes, std::string_view keepMarks = "-._~");
 
 // The name=value pairs of a Cookie header, in order.
 std::vector<std::pair<std::string, std::string>> ParseCookieHeader(std::string_view header);

@@ -1,7 +1,6 @@
 #pragma once
 // Helpers for grabbing against quillet-sim: sign-in, travel dates, the
 // service's request log and bookings.
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -16,32 +15,13 @@
 namespace quillet::test {
 
 // yyyy-MM-dd in China Standard Time, `days` from today.
-inline std::string ChinaDate(int days) {
-  const std::time_t when = std::time(nullptr) + 8 * 3600 + static_cast<std::time_t>(days) * 86400;
-  std::tm parts{};
-  gmtime_r(&when, &parts);
-  char text[16];
-  std::strftime(text, sizeof text, "%Y-%m-%d", &parts);
-  return text;
-}
+inline std::string ChinaDate(int days) { return ChinaDatePlusDays(days); }
 
 inline std::string CookieValue(const std::string& jar, const std::string& name) {
   for (const std::string& pair : SplitText(jar, "; ")) {
     if (pair.rfind(name + "=", 0) == 0) return pair.substr(name.size() + 1);
   }
   return {};
-}
-
-// The captcha answer of cells 1..8 as the login page would send it.
-inline std::string CaptchaAnswer(const std::vector<int>& cells) {
-  static const char* const kCellPoints[] = {"38.5,40",   "110.5,35", "180,42",  "253,50",
-                                            "33.5,111.5", "109,110", "182,115", "255,117"};
-  std::string answer;
-  for (int cell : cells) {
-    if (cell < 1 || cell > 8) continue;
-    answer += (answer.empty() ? "" : ",") + std::string(kCellPoints[cell - 1]);
-  }
-  return answer;
 }
 
 // Signs the client in with the default account; retries, since a service

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "text_codec.h"
+
 namespace quillet::test {
 
 namespace {
@@ -25,20 +27,7 @@ int CountField(const std::string& seatType) {
 
 }  // namespace
 
-std::string UrlEncode(const std::string& text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    }
-  }
-  return out;
-}
+std::string UrlEncode(const std::string& text) { return sim::PercentEncode(text, "-."); }
 
 std::string Between(const std::string& text, const std::string& left, const std::string& right, std::size_t from) {
   const std::size_t a = text.find(left, from);
@@ -46,14 +35,6 @@ std::string Between(const std::string& text, const std::string& left, const std:
   const std::size_t b = text.find(right, a + left.size());
   if (b == std::string::npos) return {};
   return text.substr(a + left.size(), b - a - left.size());
-}
-
-std::string CaptchaAnswer(const std::vector<int>& cells) {
-  static const char* const kAnswers[] = {"38.5,40",    "110.5,35", "180,42",  "253,50",
-                                         "33.5,111.5", "109,110",  "182,115", "255,117"};
-  std::string answer;
-  for (int cell : cells) answer += (answer.empty() ? "" : ",") + std::string(kAnswers[cell - 1]);
-  return answer;
 }
 
 std::vector<std::string> SplitText(const std::string& text, char separator) {

@@ -24,8 +24,6 @@ std::string UrlEncode(const std::string& text);
 // The text between the first `left` and the next `right`; empty when missing.
 std::string Between(const std::string& text, const std::string& left, const std::string& right,
                     std::size_t from = 0);
-// The coordinates the client sends for the marked cells (1..8).
-std::string CaptchaAnswer(const std::vector<int>& cells);
 // The browser date text of the queue-count request for a yyyy-MM-dd date,
 // as the client sends it (URL-encoded, with the fixed zone suffix).
 std::string BrowserDateText(const std::string& date);

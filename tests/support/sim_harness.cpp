@@ -16,28 +16,14 @@
 #include <ctime>
 #include <thread>
 
+#include "text_codec.h"
+
 namespace quillet::test {
 
 namespace {
 
 constexpr auto kStartTimeout = std::chrono::seconds(10);
 constexpr char kListening[] = "listening on ";
-
-std::string FormEncode(const std::string& text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : text) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-        c == '_' || c == '~') {
-      out.push_back(static_cast<char>(c));
-    } else {
-      out.push_back('%');
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 15]);
-    }
-  }
-  return out;
-}
 
 httplib::Client MakeClient(const std::string& baseUrl) {
   httplib::Client client(baseUrl);
@@ -87,6 +73,17 @@ std::string ChinaDatePlusDays(int days) {
   char buf[16];
   std::strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
   return buf;
+}
+
+std::string CaptchaAnswer(const std::vector<int>& cells) {
+  static const char* const kCellPoints[] = {"38.5,40",    "110.5,35", "180,42",  "253,50",
+                                            "33.5,111.5", "109,110",  "182,115", "255,117"};
+  std::string answer;
+  for (int cell : cells) {
+    if (cell < 1 || cell > 8) continue;
+    answer += (answer.empty() ? "" : ",") + std::string(kCellPoints[cell - 1]);
+  }
+  return answer;
 }
 
 SimProcess::SimProcess(std::vector<std::string> extraArgs) {
@@ -175,7 +172,7 @@ std::string SimProcess::PostForm(const std::string& path, const std::map<std::st
   if (baseUrl_.empty()) return {};
   std::string body;
   for (const auto& [key, value] : fields) {
-    body += (body.empty() ? "" : "&") + FormEncode(key) + "=" + FormEncode(value);
+    body += (body.empty() ? "" : "&") + sim::PercentEncode(key) + "=" + sim::PercentEncode(value);
   }
   httplib::Client client = MakeClient(baseUrl_);
   const auto result = client.Post(path.c_str(), body, "application/x-www-form-urlencoded");
@@ -183,7 +180,7 @@ std::string SimProcess::PostForm(const std::string& path, const std::map<std::st
 }
 
 std::vector<int> SimProcess::CaptchaCells(const std::string& jsessionId) const {
-  const std::string json = Get("/sim/captcha?session=" + FormEncode(jsessionId));
+  const std::string json = Get("/sim/captcha?session=" + sim::PercentEncode(jsessionId));
   std::vector<int> cells;
   const std::size_t open = json.find('[');
   const std::size_t close = json.find(']');

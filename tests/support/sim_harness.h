@@ -52,4 +52,9 @@ std::string SimBinaryPath();
 // yyyy-MM-dd: the service's presale window runs from today to today + 29.
 std::string ChinaDatePlusDays(int days);
 
+// The captcha answer the login page sends for the marked cells (1..8): their
+// fixed coordinate texts in the given order, joined by ","; other numbers
+// are left out.
+std::string CaptchaAnswer(const std::vector<int>& cells);
+
 }  // namespace quillet::test

@@ -31,6 +31,7 @@
 #include "ui/main_window.h"
 #include "ui/order_pages.h"
 #include "util/text.h"
+#include "../support/window_test.h"
 #include "window_helpers.h"
 
 namespace quillet::test {
@@ -52,33 +53,19 @@ std::string UncompletedOrdersAnswer(AppState& state) {
                          "_json_att=", state.cookieJar, headers);
 }
 
-class JourneyTest : public ::testing::Test {
+class JourneyTest : public WindowTest {
  protected:
   void SetUp() override {
     // No tickets come back on their own: this test releases them.
     sim_ = std::make_unique<SimProcess>(std::vector<std::string>{"--seed", "11", "--release-every", "0"});
     ASSERT_TRUE(sim_->Running());
-    AppSettings settings;
-    settings.serviceBaseAddress = sim_->BaseUrl();
-    state_ = InitAppState(settings);
-    window_ = std::make_unique<MainWindow>(*state_);
-    window_->show();
+    Open(sim_->BaseUrl());
   }
   void TearDown() override {
-    window_.reset();
-    ReleaseAppState(state_);
+    WindowTest::TearDown();
+    sim_.reset();
   }
 
-  template <typename T>
-  T* Control(const QString& name) {
-    T* control = FindControl<T>(window_.get(), name);
-    EXPECT_NE(control, nullptr) << Utf8(name);
-    return control;
-  }
-  template <typename T>
-  T* Control(const char16_t* name) {
-    return Control<T>(QString::fromUtf16(name));
-  }
   int Attempts() {
     const QString text = Control<QLabel>(u"透明标签20")->text();
     return text.startsWith(Q(u8"尝试次数：")) ? text.mid(5).toInt() : 0;
@@ -114,8 +101,6 @@ class JourneyTest : public ::testing::Test {
   }
 
   std::unique_ptr<SimProcess> sim_;
-  std::unique_ptr<AppState> state_;
-  std::unique_ptr<MainWindow> window_;
 };
 
 TEST_F(JourneyTest, FromSignInToABookedTicketAndBackOut) {

@@ -7,20 +7,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
-#include <ostream>
 #include <string>
 
+#include "../support/event_loop.h"
 #include "util/codepage.h"
-
-// Readable values in test failures.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace quillet::test {
 
@@ -32,17 +27,6 @@ T* Find(const QWidget* window, const char16_t* name) {
 }
 
 inline QString Q(const char8_t* utf8) { return QString::fromUtf8(reinterpret_cast<const char*>(utf8)); }
-
-// Waits (turning the event loop) until `done` holds or `ms` pass.
-inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
 
 // While alive, runs `action` once on the first modal window other than
 // `current` that shows. Create it before the call that opens the window; that
