@@ -31,7 +31,7 @@ std::vector<ColumnSpec> OrderColumns() {
           {QStringLiteral(u"可否取消"), 60}};
 }
 
-ControlSpec Cell(const QString& name, const QString& parent, QRect geometry, int cell) {
+ControlEntry Cell(const QString& name, const QString& parent, QRect geometry, int cell) {
   return {.name = name,
           .kind = K::TransparentLabel,
           .parent = parent,
@@ -43,7 +43,7 @@ ControlSpec Cell(const QString& name, const QString& parent, QRect geometry, int
           .handlerArgument = cell};
 }
 
-ControlSpec SeatBox(const QString& name, QRect geometry, const QString& seat, int box) {
+ControlEntry SeatBox(const QString& name, QRect geometry, const QString& seat, int box) {
   return {.name = name,
           .kind = K::CheckBox,
           .parent = QStringLiteral(u"分组框2"),
@@ -54,7 +54,7 @@ ControlSpec SeatBox(const QString& name, QRect geometry, const QString& seat, in
           .handlerArgument = box};
 }
 
-std::vector<ControlSpec> MakeMainWindowControls() {
+std::vector<ControlEntry> MakeMainWindowControls() {
   const QString group1 = QStringLiteral(u"分组框1");
   const QString tabs = QStringLiteral(u"高级选择夹1");
   const QString page1 = QStringLiteral(u"选择夹页1");
@@ -225,15 +225,15 @@ std::vector<ControlSpec> MakeMainWindowControls() {
   };
 }
 
-std::vector<ControlSpec> MakeOrderDialogControls() {
+std::vector<ControlEntry> MakeOrderDialogControls() {
   const QString group2 = QStringLiteral(u"分组框2");
   const auto label = [&group2](const char16_t* name, QRect geometry, const char16_t* text, QColor colour = {},
                                bool inGroup2 = true) {
-    return ControlSpec{.name = QString::fromUtf16(name), .parent = inGroup2 ? group2 : QString(),
+    return ControlEntry{.name = QString::fromUtf16(name), .parent = inGroup2 ? group2 : QString(),
                        .geometry = geometry, .text = QString::fromUtf16(text), .look = TextColour(colour)};
   };
   const auto field = [&group2](const char16_t* name, QRect geometry, bool inGroup2, unsigned flags) {
-    return ControlSpec{.name = QString::fromUtf16(name), .kind = K::EditBox, .parent = inGroup2 ? group2 : QString(),
+    return ControlEntry{.name = QString::fromUtf16(name), .kind = K::EditBox, .parent = inGroup2 ? group2 : QString(),
                        .geometry = geometry, .flags = kDisabled | flags};
   };
   return {
@@ -291,13 +291,13 @@ std::vector<ControlSpec> MakeOrderDialogControls() {
 
 }  // namespace
 
-const std::vector<ControlSpec>& MainWindowControls() {
-  static const std::vector<ControlSpec> controls = MakeMainWindowControls();
+const std::vector<ControlEntry>& MainWindowControls() {
+  static const std::vector<ControlEntry> controls = MakeMainWindowControls();
   return controls;
 }
 
-const std::vector<ControlSpec>& OrderDialogControls() {
-  static const std::vector<ControlSpec> controls = MakeOrderDialogControls();
+const std::vector<ControlEntry>& OrderDialogControls() {
+  static const std::vector<ControlEntry> controls = MakeOrderDialogControls();
   return controls;
 }
 

@@ -167,11 +167,11 @@ void SetUpGrid(QTableWidget* grid, int columns, int rows) {
 
 // created: the moment the window is built, held by every date picker (the
 // travel date starts equal to the reference date, time of day included).
-QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& windowBackground,
+QWidget* CreateWidget(const ControlEntry& entry, QWidget* parent, const QColor& windowBackground,
                       const QDateTime& created) {
-  switch (spec.kind) {
+  switch (entry.kind) {
     case ControlKind::FlatButton: {
-      auto* button = new QPushButton(spec.text, parent);
+      auto* button = new QPushButton(entry.text, parent);
       button->setFlat(true);
       button->setStyleSheet(FlatButtonStyle(windowBackground));
       button->setCursor(Qt::PointingHandCursor);
@@ -179,22 +179,22 @@ QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& wi
     }
     case ControlKind::TransparentLabel:
     case ControlKind::Label: {
-      auto* label = new QLabel(spec.text, parent);
+      auto* label = new QLabel(entry.text, parent);
       label->setTextFormat(Qt::PlainText);
-      if (spec.flags & kCentredText) label->setAlignment(Qt::AlignCenter);
+      if (entry.flags & kCentredText) label->setAlignment(Qt::AlignCenter);
       return label;
     }
     case ControlKind::GroupBox: {
-      auto* group = new QGroupBox(spec.text, parent);
-      if (spec.look.text.isValid()) {
-        group->setStyleSheet(QStringLiteral("QGroupBox::title { color: %1; }").arg(spec.look.text.name()));
+      auto* group = new QGroupBox(entry.text, parent);
+      if (entry.look.text.isValid()) {
+        group->setStyleSheet(QStringLiteral("QGroupBox::title { color: %1; }").arg(entry.look.text.name()));
       }
       return group;
     }
     case ControlKind::EditBox: {
-      auto* edit = new QLineEdit(spec.text, parent);
-      if (spec.flags & kCentredText) edit->setAlignment(Qt::AlignCenter);
-      if (spec.flags & kPassword) {
+      auto* edit = new QLineEdit(entry.text, parent);
+      if (entry.flags & kCentredText) edit->setAlignment(Qt::AlignCenter);
+      if (entry.flags & kPassword) {
         edit->setEchoMode(QLineEdit::Password);
         edit->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
       }
@@ -211,7 +211,7 @@ QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& wi
     case ControlKind::DropDown: {
       auto* combo = new QComboBox(parent);
       combo->setEditable(false);
-      combo->addItems(spec.items);
+      combo->addItems(entry.items);
       combo->setCurrentIndex(-1);
       return combo;
     }
@@ -223,31 +223,31 @@ QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& wi
       return date;
     }
     case ControlKind::RadioButton: {
-      auto* radio = new QRadioButton(spec.text, parent);
-      radio->setChecked(spec.flags & kChecked);
+      auto* radio = new QRadioButton(entry.text, parent);
+      radio->setChecked(entry.flags & kChecked);
       return radio;
     }
     case ControlKind::CheckBox: {
-      auto* box = new QCheckBox(spec.text, parent);
-      box->setChecked(spec.flags & kChecked);
+      auto* box = new QCheckBox(entry.text, parent);
+      box->setChecked(entry.flags & kChecked);
       return box;
     }
     case ControlKind::ListView: {
       auto* list = new QTreeWidget(parent);
-      SetUpListView(list, spec.columns);
+      SetUpListView(list, entry.columns);
       return list;
     }
     case ControlKind::Grid: {
       auto* grid = new QTableWidget(parent);
-      SetUpGrid(grid, spec.gridColumns, spec.gridRows);
+      SetUpGrid(grid, entry.gridColumns, entry.gridRows);
       return grid;
     }
     case ControlKind::TabControl: {
       auto* tabs = new TabControl(parent);
-      if (spec.look.pixelSize > 0) {
+      if (entry.look.pixelSize > 0) {
         QFont font = tabs->tabBar()->font();
-        font.setPixelSize(spec.look.pixelSize);
-        font.setWeight(spec.look.bold ? QFont::Bold : QFont::Normal);
+        font.setPixelSize(entry.look.pixelSize);
+        font.setWeight(entry.look.bold ? QFont::Bold : QFont::Normal);
         tabs->tabBar()->setFont(font);
       }
       return tabs;
@@ -255,8 +255,8 @@ QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& wi
     case ControlKind::TabPage: {
       auto* tabs = static_cast<QTabWidget*>(parent);
       auto* page = new QWidget;
-      const int index = tabs->addTab(page, spec.text);
-      tabs->setTabToolTip(index, spec.hint);
+      const int index = tabs->addTab(page, entry.text);
+      tabs->setTabToolTip(index, entry.hint);
       return page;
     }
     case ControlKind::PictureBox: {
@@ -275,40 +275,40 @@ QWidget* CreateWidget(const ControlSpec& spec, QWidget* parent, const QColor& wi
   return nullptr;
 }
 
-void BuildControls(QWidget* window, const std::vector<ControlSpec>& specs, const QColor& windowBackground) {
+void BuildControls(QWidget* window, const std::vector<ControlEntry>& entries, const QColor& windowBackground) {
   const QDateTime created = QDateTime::currentDateTime();
   QHash<QString, QWidget*> built;
   QHash<QString, ControlKind> kinds;
   std::vector<TabControl*> tabControls;
-  for (const ControlSpec& spec : specs) {
-    if (spec.kind == ControlKind::Timer) {
+  for (const ControlEntry& entry : entries) {
+    if (entry.kind == ControlKind::Timer) {
       auto* timer = new QTimer(window);
-      timer->setObjectName(spec.name);
-      timer->setInterval(spec.interval);
-      if (spec.flags & kRunning) timer->start();
+      timer->setObjectName(entry.name);
+      timer->setInterval(entry.interval);
+      if (entry.flags & kRunning) timer->start();
       continue;
     }
-    QWidget* parent = spec.parent.isEmpty() ? window : built.value(spec.parent);
+    QWidget* parent = entry.parent.isEmpty() ? window : built.value(entry.parent);
     Q_ASSERT_X(parent, "BuildControls", "a parent must come before its controls");
     if (!parent) continue;
-    QWidget* widget = CreateWidget(spec, parent, windowBackground, created);
-    widget->setObjectName(spec.name);
-    built.insert(spec.name, widget);
-    kinds.insert(spec.name, spec.kind);
-    if (spec.kind == ControlKind::TabControl) tabControls.push_back(static_cast<TabControl*>(widget));
-    if (spec.kind == ControlKind::TabPage) continue;
+    QWidget* widget = CreateWidget(entry, parent, windowBackground, created);
+    widget->setObjectName(entry.name);
+    built.insert(entry.name, widget);
+    kinds.insert(entry.name, entry.kind);
+    if (entry.kind == ControlKind::TabControl) tabControls.push_back(static_cast<TabControl*>(widget));
+    if (entry.kind == ControlKind::TabPage) continue;
 
     // The tab control's look is that of its page captions, set as it was created.
-    if (spec.kind != ControlKind::TabControl) ApplyLook(widget, spec.look);
-    widget->resize(spec.geometry.size());
-    if (!spec.parent.isEmpty() && kinds.value(spec.parent) == ControlKind::TabPage) {
+    if (entry.kind != ControlKind::TabControl) ApplyLook(widget, entry.look);
+    widget->resize(entry.geometry.size());
+    if (!entry.parent.isEmpty() && kinds.value(entry.parent) == ControlKind::TabPage) {
       // A control of a tab page: its position is given relative to the tab control.
-      widget->setProperty(kTabPositionProperty, spec.geometry.topLeft());
+      widget->setProperty(kTabPositionProperty, entry.geometry.topLeft());
     } else {
-      widget->move(spec.geometry.topLeft());
+      widget->move(entry.geometry.topLeft());
     }
-    if (spec.flags & kDisabled) widget->setEnabled(false);
-    if (spec.flags & kHidden) widget->hide();
+    if (entry.flags & kDisabled) widget->setEnabled(false);
+    if (entry.flags & kHidden) widget->hide();
   }
   for (TabControl* tabs : tabControls) tabs->PlacePageControls();
 }
@@ -360,16 +360,16 @@ void BuildOrderDialogLayout(QDialog* dialog) {
 }
 
 int BindHandler(QWidget* window, const QString& handler, QObject* context, std::function<void(int)> slot) {
-  const std::vector<ControlSpec>& specs =
+  const std::vector<ControlEntry>& entries =
       window->objectName() == QStringLiteral("OrderDialog") ? OrderDialogControls() : MainWindowControls();
   int bound = 0;
-  for (const ControlSpec& spec : specs) {
-    if (spec.handler != handler) continue;
-    const int argument = spec.handlerArgument;
+  for (const ControlEntry& entry : entries) {
+    if (entry.handler != handler) continue;
+    const int argument = entry.handlerArgument;
     const auto call = [slot, argument] { slot(argument); };
-    QObject* control = FindControl<QObject>(window, spec.name);
+    QObject* control = FindControl<QObject>(window, entry.name);
     if (!control) continue;
-    switch (spec.event) {
+    switch (entry.event) {
       case ControlEvent::Clicked:
         if (auto* button = qobject_cast<QAbstractButton*>(control)) {
           QObject::connect(button, &QAbstractButton::clicked, context, call);

@@ -69,7 +69,7 @@ struct ColumnSpec {
   bool leftAligned = false;  // the first column is always left-aligned, the others centred
 };
 
-struct ControlSpec {
+struct ControlEntry {
   QString name{};
   ControlKind kind = ControlKind::TransparentLabel;
   QString parent{};  // empty: the window itself
@@ -87,8 +87,8 @@ struct ControlSpec {
   int handlerArgument = 0;  // passed to the handler (captcha cell, station box, seat box)
 };
 
-const std::vector<ControlSpec>& MainWindowControls();
-const std::vector<ControlSpec>& OrderDialogControls();
+const std::vector<ControlEntry>& MainWindowControls();
+const std::vector<ControlEntry>& OrderDialogControls();
 
 // Light blue of the flat buttons, and the grey of unbookable train rows.
 QColor FlatButtonColour();
