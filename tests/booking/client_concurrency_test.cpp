@@ -11,8 +11,8 @@
 #include "booking/client.h"
 #include "booking/texts.h"
 #include "net/cookies.h"
-#include "sim_requests.h"
 #include "support/sim_harness.h"
+#include "support/sim_steps.h"
 
 namespace quillet {
 namespace {

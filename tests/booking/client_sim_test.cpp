@@ -13,8 +13,8 @@
 #include "booking/texts.h"
 #include "net/cookies.h"
 #include "net/encoding.h"
-#include "sim_requests.h"
 #include "support/sim_harness.h"
+#include "support/sim_steps.h"
 #include "util/codepage.h"
 #include "util/text.h"
 
@@ -94,15 +94,15 @@ TEST_F(ClientOnSim, LoginStopsAtAWrongCaptchaOrARefusedPassword) {
   std::vector<int> wrongCells;
   for (const int cell : sim_.CaptchaCells(session)) wrongCells.push_back(cell == 8 ? 1 : cell + 1);
   std::string errorText;
-  EXPECT_FALSE(client_.Login("demo", "demo1234", test::CaptchaAnswerFor(wrongCells), errorText));
+  EXPECT_FALSE(client_.Login("demo", "demo1234", test::CaptchaAnswer(wrongCells), errorText));
   EXPECT_EQ(errorText, texts::CaptchaWrong());
   std::vector<SimRequest> sent = ReceivedSinceLast();
   ASSERT_EQ(sent.size(), 1u);  // name and password were never sent
-  EXPECT_EQ(sent[0].body, "randCode=" + test::CaptchaAnswerFor(wrongCells) + "&rand=sjrand");
+  EXPECT_EQ(sent[0].body, "randCode=" + test::CaptchaAnswer(wrongCells) + "&rand=sjrand");
 
   ASSERT_FALSE(client_.FetchCaptcha().empty());
   ReceivedSinceLast();
-  const std::string answer = test::CaptchaAnswerFor(sim_.CaptchaCells(session));
+  const std::string answer = test::CaptchaAnswer(sim_.CaptchaCells(session));
   EXPECT_FALSE(client_.Login("demo", "wrong", answer, errorText));
   EXPECT_EQ(errorText, G(u8"密码输入错误。如果输错次数超过4次，用户将被锁定。"));
   sent = ReceivedSinceLast();
@@ -114,7 +114,7 @@ TEST_F(ClientOnSim, LoginStopsAtAWrongCaptchaOrARefusedPassword) {
 TEST_F(ClientOnSim, LoginSendsItsThreeFormsAndSignsIn) {
   ASSERT_FALSE(client_.FetchCaptcha().empty());
   const std::string session = test::CookieValue(jar_.Text(), "JSESSIONID");
-  const std::string answer = test::CaptchaAnswerFor(sim_.CaptchaCells(session));
+  const std::string answer = test::CaptchaAnswer(sim_.CaptchaCells(session));
   ReceivedSinceLast();
   const std::string jarBefore = jar_.Text();
 

@@ -1,6 +1,7 @@
 #pragma once
-// The rehearsal service's record of what it received (/sim/requests), read
-// back for the wire-level checks, and the steps every such test needs.
+// Steps the client-side tests take against quillet-sim: reading back the
+// service's record of what it received, the cookie jar, travel dates and
+// signing in.
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,7 +11,9 @@
 
 namespace quillet::test {
 
+// One entry of the service's request log (/sim/requests).
 struct SimRequest {
+  double t = 0;  // seconds on the service's clock when it arrived
   std::string method;
   std::string path;
   std::string query;
@@ -25,19 +28,20 @@ struct SimRequest {
 // Parses the JSON array that /sim/requests answers; an unreadable text gives
 // an empty list.
 std::vector<SimRequest> ParseSimRequests(const std::string& json);
+inline std::vector<SimRequest> SimRequests(const SimProcess& sim) { return ParseSimRequests(sim.Requests()); }
 
-// The captcha answer for the given cells (1..8): their fixed coordinate
-// texts in cell order, joined by ",".
-std::string CaptchaAnswerFor(std::vector<int> cells);
-
-// The value of one cookie in a jar text, empty when absent.
+// The value of one cookie in a jar text ("a=1; b=2"), empty when absent.
 std::string CookieValue(const std::string& jarText, const std::string& name);
 
-// Fetches a captcha, reads its cells from the service and signs in.
+// yyyy-MM-dd in China Standard Time, `daysAhead` days from today.
+inline std::string ChinaDate(int daysAhead) { return ChinaDatePlusDays(daysAhead); }
+
+// Fetches a captcha, reads its cells from the service and signs in, once.
 bool SignIn(BookingClient& client, const SimProcess& sim, const std::string& user = "demo",
             const std::string& password = "demo1234");
 
-// A travel date `daysAhead` days after today in China Standard Time, as yyyy-MM-dd.
-std::string ChinaDate(int daysAhead);
+// Signs in with the default account until the service confirms the session,
+// at most `tries` times: a service with faults may spoil any one exchange.
+bool SignIn(BookingClient& client, const SimProcess& sim, int tries);
 
 }  // namespace quillet::test
