@@ -18,6 +18,10 @@ int StartProgram(int argc, char** argv) {
     std::fputs(HelpText(programName).c_str(), stdout);
     return 0;
   }
+  if (line.action == CommandLine::Action::Version) {
+    std::fputs(VersionText().c_str(), stdout);
+    return 0;
+  }
   if (line.action == CommandLine::Action::Error) {
     std::fprintf(stderr, "%s: %s\n%s", programName.c_str(), line.error.c_str(), HelpText(programName).c_str());
     return 2;
