@@ -2,7 +2,6 @@
 # release build folder). Included last, when every program target exists.
 include(GNUInstallDirs)
 
-set(QUILLET_APP_ID "org.quillet.Quillet" CACHE STRING "Reverse-DNS id of the desktop entry, icon and AppStream data")
 set(QUILLET_WEB_URL "https://quillet.invalid" CACHE STRING
     "Where the project's pages are published (AppStream homepage; screenshots under docs/screenshots/)")
 set(QUILLET_MAINTAINER "Quillet maintainers <maintainers@quillet.invalid>")
@@ -98,9 +97,9 @@ set(CPACK_PACKAGE_VENDOR "Quillet developers")
 set(CPACK_PACKAGE_CONTACT "${QUILLET_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "books a seat on a wanted 12306 train the moment one becomes free")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-Quillet is a desktop program for the 12306 railway booking service. After
+# The summary above is the synopsis line; this is the long description under it.
+set(CPACK_PACKAGE_DESCRIPTION
+    "Quillet is a desktop program for the 12306 railway booking service. After
 signing in (account, password and picture captcha) you list the trains of a
 day, turn trains into wishes (train, passenger, ticket type and the seat
 classes you accept, in order of preference) and start grabbing: one worker
