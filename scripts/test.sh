@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine and runs the whole test suite:
-#   1. a plain build (GCC) with every test,
+#   1. a plain build (GCC) with every test, and its Debian package checked,
 #   2. the same suite under AddressSanitizer + UndefinedBehaviorSanitizer,
 #   3. the concurrency tests under ThreadSanitizer,
 #   4. each fuzz target for a short, bounded time (clang's libFuzzer).
@@ -22,6 +22,9 @@ configure_and_build() {  # dir, extra cmake args...
 echo "== plain build and tests"
 configure_and_build build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ctest --test-dir build/release -j "$jobs" --timeout 600
+
+echo "== the Debian package, installed into a throw-away root"
+bash scripts/package-check.sh build/release
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug -DQUILLET_SANITIZE=address -DQUILLET_BUILD_BENCH=OFF

@@ -49,6 +49,10 @@ int main(int argc, char** argv) {
     std::fputs(quillet::sim::UsageText().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::fputs(quillet::sim::VersionText().c_str(), stdout);
+    return 0;
+  }
 
   // A client that goes away mid-answer must not end the service; INT and
   // TERM are taken by a thread of their own (sigtimedwait), so every other

@@ -6,6 +6,8 @@
 #include <set>
 #include <sstream>
 
+#include "quillet/version.h"
+
 namespace quillet::sim {
 
 namespace {
@@ -76,15 +78,22 @@ std::string UsageText() {
          "  --tls-key FILE           ... and this private key (PEM)\n"
          "  --threads N              worker threads, one per open connection (default 128)\n"
          "  --help                   show this text\n"
+         "  --version                show the version\n"
          "\n"
          "The first line on standard output is \"listening on http://HOST:PORT\".\n";
 }
+
+std::string VersionText() { return std::string("quillet-sim ") + kVersion + "\n"; }
 
 bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+      continue;
+    }
+    if (arg == "--version") {
+      options.version = true;
       continue;
     }
     if (arg == "--control") {

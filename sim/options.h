@@ -26,12 +26,14 @@ struct Options {
   std::string tlsKey;
   int threads = 128;
   bool help = false;
+  bool version = false;
 };
 
 // Parses argv; on failure returns false with a message for the user.
 bool ParseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 
 std::string UsageText();
+std::string VersionText();
 
 const char* FaultName(FaultKind kind);
 

@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "quillet/version.h"
+
 namespace quillet {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -8,6 +10,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       line.action = CommandLine::Action::Help;
+      return line;
+    }
+    if (arg == "--version") {
+      line.action = CommandLine::Action::Version;
       return line;
     }
     std::string* target = nullptr;
@@ -46,7 +52,10 @@ std::string HelpText(const std::string& programName) {
          "),\n"
          "                  for example http://127.0.0.1:8080 for a rehearsal service\n"
          "  --ca-file FILE  also trust the certificate authorities in FILE (PEM)\n"
-         "  --help          show this text\n";
+         "  --help          show this text\n"
+         "  --version       show the version\n";
 }
+
+std::string VersionText() { return std::string("quillet ") + kVersion + "\n"; }
 
 }  // namespace quillet

@@ -1,5 +1,5 @@
 #pragma once
-// The program's command line: where the booking service is, and help.
+// The program's command line: where the booking service is, help and version.
 #include <string>
 #include <vector>
 
@@ -8,7 +8,7 @@
 namespace quillet {
 
 struct CommandLine {
-  enum class Action { Run, Help, Error };
+  enum class Action { Run, Help, Version, Error };
   Action action = Action::Run;
   AppSettings settings;
   std::string error;  // for Action::Error
@@ -17,5 +17,6 @@ struct CommandLine {
 // args excludes the program name.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 std::string HelpText(const std::string& programName);
+std::string VersionText();
 
 }  // namespace quillet

@@ -1,12 +1,14 @@
 #include "app/program.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "app/app_state.h"
 #include "app/command_line.h"
+#include "quillet/version.h"
 #include "ui/main_window.h"
 
 namespace quillet {
@@ -18,12 +20,19 @@ int StartProgram(int argc, char** argv) {
     std::fputs(HelpText(programName).c_str(), stdout);
     return 0;
   }
+  if (line.action == CommandLine::Action::Version) {
+    std::fputs(VersionText().c_str(), stdout);
+    return 0;
+  }
   if (line.action == CommandLine::Action::Error) {
     std::fprintf(stderr, "%s: %s\n%s", programName.c_str(), line.error.c_str(), HelpText(programName).c_str());
     return 2;
   }
 
   QApplication application(argc, argv);
+  // Ties the window to its installed menu entry and icon (Wayland's app id).
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
+  QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kDesktopId)));
   std::unique_ptr<AppState> state = InitAppState(line.settings);
   int exitCode = 0;
   {

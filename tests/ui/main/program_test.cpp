@@ -27,6 +27,7 @@ TEST(CommandLineTest, ReadsTheServiceAndCertificateOptions) {
       {{"--ca-file", "/tmp/ca.pem", "--service", "https://h"}, CommandLine::Action::Run, "https://h", "/tmp/ca.pem"},
       {{"--help"}, CommandLine::Action::Help, kRealServiceAddress, ""},
       {{"--service", "http://x", "-h"}, CommandLine::Action::Help, "http://x", ""},
+      {{"--service", "http://x", "--version"}, CommandLine::Action::Version, "http://x", ""},
       {{"--service"}, CommandLine::Action::Error, kRealServiceAddress, ""},
       {{"--service", "127.0.0.1:8080"}, CommandLine::Action::Error, "127.0.0.1:8080", ""},
       {{"--verbose"}, CommandLine::Action::Error, kRealServiceAddress, ""},
