@@ -8,8 +8,10 @@
 
 namespace quillet::cli {
 
-// Every station the query names exactly: its name, or (letters compared
-// without case) its pinyin, abbreviation, code or telecode. Table order.
+// The station whose name or telecode the query is exactly; otherwise every
+// station whose pinyin, abbreviation, code or telecode it is, letters
+// compared without case, in table order ("bjp" is both 白鸡坡's code and
+// 北京's telecode).
 std::vector<const StationRecord*> MatchStations(const StationDirectory& directory, const std::string& query);
 
 }  // namespace quillet::cli
