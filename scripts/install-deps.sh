@@ -7,6 +7,7 @@ packages=(
   build-essential g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
   libcurl4-openssl-dev libpcre2-dev libssl-dev openssl
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libtomlplusplus-dev libchafa-dev libglib2.0-dev libjpeg-dev
   qt6-base-dev libgl-dev fonts-wqy-zenhei xvfb xauth curl ca-certificates
   scdoc librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db
 )

@@ -30,12 +30,15 @@ struct PendingOrder {
   TrainRun run;
   std::string purposeCodes;
   std::string keyCheck;  // from the order page, empty until it was shown
-  bool checked = false;  // checkOrderInfo accepted the passenger
+  bool checked = false;  // checkOrderInfo accepted the passengers
   std::string passengerTicketStr;  // decoded, as checkOrderInfo got them
   std::string oldPassengerStr;
-  std::string seatCode;
-  std::string ticketType;
-  std::size_t passengerIndex = 0;
+  std::string seatCode;  // one class for the whole party
+  struct Seat {
+    std::size_t passengerIndex = 0;  // into the account's passengers
+    std::string ticketType;
+  };
+  std::vector<Seat> seats;  // in the order of passengerTicketStr
 };
 
 struct Session {
@@ -55,16 +58,23 @@ struct Session {
 
 enum class OrderStatus { kQueued, kUnpaid, kExpired };
 
+// One ticket of an order: who travels, on which ticket type, in which seat.
+struct Ticket {
+  Passenger passenger;
+  std::string ticketType;
+  std::string seatName;
+};
+
+// One order holds the tickets of the whole party: all were booked together
+// and all go back to the stock together.
 struct Order {
   std::string orderId;
   std::string account;
-  Passenger passenger;
-  std::string ticketType;
+  std::vector<Ticket> tickets;
   TrainRun run;
   std::string date;
   std::string seatCode;
   std::string coach;
-  std::string seatName;
   std::int64_t createdMs = 0;  // Unix time
   std::int64_t loseMs = 0;     // payment deadline, Unix time
   OrderStatus status = OrderStatus::kQueued;

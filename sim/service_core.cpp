@@ -143,7 +143,8 @@ void BookingService::ExpireOrders(std::int64_t nowMs) {
   for (Order& order : orders_) {
     if (order.status != OrderStatus::kExpired && order.loseMs <= nowMs) {
       order.status = OrderStatus::kExpired;
-      ++Stock(order.date, order.run.profile.code, order.seatCode);  // the ticket goes back on sale
+      // the tickets go back on sale
+      Stock(order.date, order.run.profile.code, order.seatCode) += static_cast<int>(order.tickets.size());
     }
   }
 }
@@ -160,16 +161,19 @@ std::string BookingService::NewOrderId() {
 std::string BookingService::BookingsJson() {
   Lock lock(mutex_);
   std::string json = "[";
-  for (std::size_t i = 0; i < orders_.size(); ++i) {
-    const Order& o = orders_[i];
-    if (i != 0) json += ",";
+  // One entry per ticket; the tickets of one order share its id.
+  bool first = true;
+  for (const Order& o : orders_) {
     const char* status = o.status == OrderStatus::kQueued ? "queued" : o.status == OrderStatus::kUnpaid ? "unpaid" : "expired";
-    json += "{\"orderId\":" + JsonQuote(o.orderId) + ",\"account\":" + JsonQuote(o.account) +
-            ",\"passenger_name\":" + JsonQuote(o.passenger.name) + ",\"passenger_id_no\":" +
-            JsonQuote(o.passenger.idNo) + ",\"train_code\":" + JsonQuote(o.run.profile.code) +
-            ",\"train_date\":" + JsonQuote(o.date) + ",\"from\":" + JsonQuote(o.run.fromTelecode) +
-            ",\"to\":" + JsonQuote(o.run.toTelecode) + ",\"seat_type\":" + JsonQuote(o.seatCode) +
-            ",\"ticket_type\":" + JsonQuote(o.ticketType) + ",\"status\":" + JsonQuote(status) + "}";
+    for (const Ticket& t : o.tickets) {
+      json += std::string(first ? "" : ",") + "{\"orderId\":" + JsonQuote(o.orderId) + ",\"account\":" +
+              JsonQuote(o.account) + ",\"passenger_name\":" + JsonQuote(t.passenger.name) + ",\"passenger_id_no\":" +
+              JsonQuote(t.passenger.idNo) + ",\"train_code\":" + JsonQuote(o.run.profile.code) +
+              ",\"train_date\":" + JsonQuote(o.date) + ",\"from\":" + JsonQuote(o.run.fromTelecode) +
+              ",\"to\":" + JsonQuote(o.run.toTelecode) + ",\"seat_type\":" + JsonQuote(o.seatCode) +
+              ",\"ticket_type\":" + JsonQuote(t.ticketType) + ",\"status\":" + JsonQuote(status) + "}";
+      first = false;
+    }
   }
   return json + "]";
 }

@@ -11,6 +11,7 @@ namespace quillet::sim {
 namespace {
 
 constexpr std::int64_t kPaymentWindowMs = 30LL * 60 * 1000;
+constexpr std::size_t kMaxPartySize = 5;  // the order page's maxTicketNum
 
 std::string Hex(Rng& rng, int length, bool upper) {
   const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
@@ -234,38 +235,49 @@ SimResponse BookingService::CheckOrderInfo(const SimRequest& request) {
 
   const std::string ticketStr = Field(form, "passengerTicketStr");
   const std::string oldStr = Field(form, "oldPassengerStr");
+  // Several passengers travel on one order: their pieces are joined by "_",
+  // in the same order in both strings, all in one seat class.
   const std::vector<std::string> tickets = Split(ticketStr, '_', true);
   const std::vector<std::string> olds = Split(oldStr, '_', true);
-  if (tickets.size() != 1 || olds.size() != 1) return SubmitRefusal(msg::kPassenger);
-  const std::vector<std::string> t = Split(tickets[0], ',', false);
-  const std::vector<std::string> o = Split(olds[0], ',', false);
-  if (t.size() != 8 || o.size() != 4) return SubmitRefusal(msg::kPassenger);
-  const std::string& seat = t[0];
-  const std::string& ticketType = t[2];
-  if (seat == "W" || !pending.run.profile.Offers(seat)) return SubmitRefusal(msg::kSeatClass);
-  if (ticketType != "1" && ticketType != "2" && ticketType != "3" && ticketType != "4") {
-    return SubmitRefusal(msg::kTicketType);
+  if (tickets.empty() || tickets.size() > kMaxPartySize || tickets.size() != olds.size()) {
+    return SubmitRefusal(msg::kPassenger);
   }
   const Account* account = accounts_.Find(session->account);
   if (account == nullptr) return SubmitRefusal(msg::kPassenger);
-  std::size_t index = account->passengers.size();
-  for (std::size_t i = 0; i < account->passengers.size(); ++i) {
-    const Passenger& p = account->passengers[i];
-    if (p.name == t[3] && p.idTypeCode == t[4] && p.idNo == t[5]) index = i;
+  std::string seat;
+  std::vector<PendingOrder::Seat> seats;
+  for (std::size_t k = 0; k < tickets.size(); ++k) {
+    const std::vector<std::string> t = Split(tickets[k], ',', false);
+    const std::vector<std::string> o = Split(olds[k], ',', false);
+    if (t.size() != 8 || o.size() != 4) return SubmitRefusal(msg::kPassenger);
+    if (k == 0) seat = t[0];
+    if (t[0] != seat || seat == "W" || !pending.run.profile.Offers(seat)) return SubmitRefusal(msg::kSeatClass);
+    const std::string& ticketType = t[2];
+    if (ticketType != "1" && ticketType != "2" && ticketType != "3" && ticketType != "4") {
+      return SubmitRefusal(msg::kTicketType);
+    }
+    std::size_t index = account->passengers.size();
+    for (std::size_t i = 0; i < account->passengers.size(); ++i) {
+      const Passenger& p = account->passengers[i];
+      if (p.name == t[3] && p.idTypeCode == t[4] && p.idNo == t[5]) index = i;
+    }
+    if (index == account->passengers.size()) return SubmitRefusal(msg::kPassenger);
+    const Passenger& passenger = account->passengers[index];
+    if (o[0] != passenger.name || o[1] != passenger.idTypeCode || o[2] != passenger.idNo || o[3] != passenger.type) {
+      return SubmitRefusal(msg::kPassenger);
+    }
+    if (ticketType == "3" && passenger.type != "3") return SubmitRefusal(msg::kStudent);
+    const bool twice = std::any_of(seats.begin(), seats.end(),
+                                   [&](const PendingOrder::Seat& s) { return s.passengerIndex == index; });
+    if (twice) return SubmitRefusal(msg::kPassenger);
+    seats.push_back({index, ticketType});
   }
-  if (index == account->passengers.size()) return SubmitRefusal(msg::kPassenger);
-  const Passenger& passenger = account->passengers[index];
-  if (o[0] != passenger.name || o[1] != passenger.idTypeCode || o[2] != passenger.idNo || o[3] != passenger.type) {
-    return SubmitRefusal(msg::kPassenger);
-  }
-  if (ticketType == "3" && passenger.type != "3") return SubmitRefusal(msg::kStudent);
 
   pending.checked = true;
   pending.passengerTicketStr = ticketStr;
   pending.oldPassengerStr = oldStr;
   pending.seatCode = seat;
-  pending.ticketType = ticketType;
-  pending.passengerIndex = index;
+  pending.seats = std::move(seats);
   return JsonOk(
       "{\"ifShowPassCode\":\"N\",\"canChooseBeds\":\"N\",\"canChooseSeats\":\"N\",\"choose_Seats\":\"MOP9\","
       "\"isCanChooseMid\":\"N\",\"ifShowPassCodeTime\":\"1\",\"submitStatus\":true,\"smokeStr\":\"\"}");
@@ -327,23 +339,26 @@ SimResponse BookingService::ConfirmQueue(const SimRequest& request) {
   const std::int64_t now = UnixMsNow();
   ExpireOrders(now);
   if (UnfinishedOrders(session->account) >= options_.maxUnpaid) return SubmitRefusal(msg::kUnpaid);
+  // All seats or none: a party is never split over what is left.
   int& left = Stock(pending.ref.date, pending.run.profile.code, pending.seatCode);
-  if (left <= 0) return SubmitRefusal(msg::kTicketsGone);
-  --left;
+  const int partySize = static_cast<int>(pending.seats.size());
+  if (left < partySize) return SubmitRefusal(msg::kTicketsGone);
+  left -= partySize;
 
   const Account* account = accounts_.Find(session->account);
   Order order;
   order.orderId = NewOrderId();
   order.account = session->account;
-  order.passenger = account->passengers[pending.passengerIndex];
-  order.ticketType = pending.ticketType;
   order.run = pending.run;
   order.date = pending.ref.date;
   order.seatCode = pending.seatCode;
   char coach[80];
   std::snprintf(coach, sizeof coach, "%02d", idRng_.Between(1, 16));
   order.coach = coach;
-  order.seatName = SeatName(idRng_, pending.seatCode);
+  for (const PendingOrder::Seat& seat : pending.seats) {
+    order.tickets.push_back(
+        {account->passengers[seat.passengerIndex], seat.ticketType, SeatName(idRng_, pending.seatCode)});
+  }
   order.createdMs = now;
   order.loseMs = now + kPaymentWindowMs;
   session->queuedOrderId = order.orderId;
@@ -411,42 +426,55 @@ SimResponse BookingService::UncompletedOrders(const SimRequest& request) {
     const std::string departs = ClockText(o.run.departMinute);
     const std::string arrives = ClockText(o.run.ArriveMinute());
     const SeatClass* seat = FindSeatClass(o.seatCode);
-    const std::string ticket =
-        "{\"stationTrainDTO\":{\"trainDTO\":{},\"station_train_code\":" + JsonQuote(o.run.profile.code) +
-        ",\"from_station_telecode\":" + JsonQuote(o.run.fromTelecode) + ",\"from_station_name\":" +
-        JsonQuote(fromName) + ",\"start_time\":\"1970-01-01 " + departs + ":00\",\"to_station_telecode\":" +
-        JsonQuote(o.run.toTelecode) + ",\"to_station_name\":" + JsonQuote(toName) +
-        ",\"arrive_time\":\"1970-01-01 " + arrives + ":00\",\"distance\":\"" + std::to_string(o.run.distanceKm) +
-        "\"},\"passengerDTO\":{\"passenger_name\":" + JsonQuote(o.passenger.name) +
-        ",\"passenger_id_type_code\":" + JsonQuote(o.passenger.idTypeCode) + ",\"passenger_id_type_name\":" +
-        JsonQuote(o.passenger.idTypeName) + ",\"passenger_id_no\":" + JsonQuote(o.passenger.idNo) +
-        ",\"total_times\":\"98\"},\"ticket_no\":\"" + o.orderId + "1" + o.coach + "001\",\"sequence_no\":\"" +
-        o.orderId + "\",\"batch_no\":\"1\",\"train_date\":\"" + o.date + " 00:00:00\",\"coach_no\":\"" + o.coach +
-        "\",\"coach_name\":\"" + o.coach + "\",\"seat_no\":\"0001\",\"seat_name\":" + JsonQuote(o.seatName) +
-        ",\"seat_flag\":\"0\",\"seat_type_code\":" + JsonQuote(o.seatCode) + ",\"seat_type_name\":" +
-        JsonQuote(seat ? seat->name : o.seatCode) + ",\"ticket_type_code\":" + JsonQuote(o.ticketType) +
-        ",\"ticket_type_name\":" + JsonQuote(TicketTypeName(o.ticketType)) + ",\"reserve_time\":\"" + reserve +
-        "\",\"limit_time\":\"" + reserve + "\",\"lose_time\":\"" + lose + "\",\"pay_limit_time\":\"" + lose +
-        "\",\"ticket_price\":" + std::to_string(fare * 10) +
-        ",\"print_eticket_flag\":\"N\",\"resign_flag\":\"4\",\"return_flag\":\"N\",\"confirm_flag\":\"N\","
-        "\"pay_mode_code\":\"Y\",\"ticket_status_code\":\"i\",\"ticket_status_name\":\"待支付\",\"cancel_flag\":\"Y\","
-        "\"amount_char\":0,\"trade_mode\":\"\",\"start_train_date_page\":\"" + o.date + " " + departs +
-        "\",\"str_ticket_price_page\":\"" + price +
-        "\",\"come_go_traveller_ticket_page\":\"N\",\"return_deliver_flag\":\"N\",\"deliver_fee_char\":\"\","
-        "\"is_need_alert_flag\":false,\"is_deliver\":\"N\",\"dynamicProp\":\"\",\"fee_char\":\"\","
-        "\"insure_query_no\":\"\",\"column_nine_msg\":\"\",\"lc_flag\":\"\",\"integral_pay_flag\":\"N\","
-        "\"if_cash\":\"Y\",\"start_time_page\":\"" + departs + "\",\"arrive_time_page\":\"" + arrives +
-        "\",\"train_no\":\"" + o.run.profile.trainNo + "\"}";
+    std::string tickets;
+    std::string names;
+    for (std::size_t k = 0; k < o.tickets.size(); ++k) {
+      const Ticket& t = o.tickets[k];
+      const std::string number = std::to_string(k + 1);
+      tickets += std::string(k ? "," : "") +
+          "{\"stationTrainDTO\":{\"trainDTO\":{},\"station_train_code\":" + JsonQuote(o.run.profile.code) +
+          ",\"from_station_telecode\":" + JsonQuote(o.run.fromTelecode) + ",\"from_station_name\":" +
+          JsonQuote(fromName) + ",\"start_time\":\"1970-01-01 " + departs + ":00\",\"to_station_telecode\":" +
+          JsonQuote(o.run.toTelecode) + ",\"to_station_name\":" + JsonQuote(toName) +
+          ",\"arrive_time\":\"1970-01-01 " + arrives + ":00\",\"distance\":\"" + std::to_string(o.run.distanceKm) +
+          "\"},\"passengerDTO\":{\"passenger_name\":" + JsonQuote(t.passenger.name) +
+          ",\"passenger_id_type_code\":" + JsonQuote(t.passenger.idTypeCode) + ",\"passenger_id_type_name\":" +
+          JsonQuote(t.passenger.idTypeName) + ",\"passenger_id_no\":" + JsonQuote(t.passenger.idNo) +
+          ",\"total_times\":\"98\"},\"ticket_no\":\"" + o.orderId + "1" + o.coach + "00" + number +
+          "\",\"sequence_no\":\"" +
+          o.orderId + "\",\"batch_no\":\"1\",\"train_date\":\"" + o.date + " 00:00:00\",\"coach_no\":\"" + o.coach +
+          "\",\"coach_name\":\"" + o.coach + "\",\"seat_no\":\"000" + number +
+          "\",\"seat_name\":" + JsonQuote(t.seatName) +
+          ",\"seat_flag\":\"0\",\"seat_type_code\":" + JsonQuote(o.seatCode) + ",\"seat_type_name\":" +
+          JsonQuote(seat ? seat->name : o.seatCode) + ",\"ticket_type_code\":" + JsonQuote(t.ticketType) +
+          ",\"ticket_type_name\":" + JsonQuote(TicketTypeName(t.ticketType)) + ",\"reserve_time\":\"" + reserve +
+          "\",\"limit_time\":\"" + reserve + "\",\"lose_time\":\"" + lose + "\",\"pay_limit_time\":\"" + lose +
+          "\",\"ticket_price\":" + std::to_string(fare * 10) +
+          ",\"print_eticket_flag\":\"N\",\"resign_flag\":\"4\",\"return_flag\":\"N\",\"confirm_flag\":\"N\","
+          "\"pay_mode_code\":\"Y\",\"ticket_status_code\":\"i\",\"ticket_status_name\":\"待支付\","
+          "\"cancel_flag\":\"Y\","
+          "\"amount_char\":0,\"trade_mode\":\"\",\"start_train_date_page\":\"" + o.date + " " + departs +
+          "\",\"str_ticket_price_page\":\"" + price +
+          "\",\"come_go_traveller_ticket_page\":\"N\",\"return_deliver_flag\":\"N\",\"deliver_fee_char\":\"\","
+          "\"is_need_alert_flag\":false,\"is_deliver\":\"N\",\"dynamicProp\":\"\",\"fee_char\":\"\","
+          "\"insure_query_no\":\"\",\"column_nine_msg\":\"\",\"lc_flag\":\"\",\"integral_pay_flag\":\"N\","
+          "\"if_cash\":\"Y\",\"start_time_page\":\"" + departs + "\",\"arrive_time_page\":\"" + arrives +
+          "\",\"train_no\":\"" + o.run.profile.trainNo + "\"}";
+      names += std::string(k ? "," : "") + JsonQuote(t.passenger.name);
+    }
+    const std::string count = std::to_string(o.tickets.size());
+    const int total = fare * static_cast<int>(o.tickets.size());
     list += std::string(list.empty() ? "" : ",") + "{\"sequence_no\":\"" + o.orderId + "\",\"order_date\":\"" +
-            reserve + "\",\"ticket_totalnum\":1,\"ticket_price_all\":" + std::to_string(fare * 10) +
+            reserve + "\",\"ticket_totalnum\":" + count + ",\"ticket_price_all\":" + std::to_string(total * 10) +
             ",\"cancel_flag\":\"Y\",\"resign_flag\":\"4\",\"return_flag\":\"N\",\"print_eticket_flag\":\"N\","
-            "\"pay_flag\":\"Y\",\"pay_resign_flag\":\"N\",\"confirm_flag\":\"N\",\"tickets\":[" + ticket +
-            "],\"reserve_flag_query\":\"p\",\"if_show_resigning_info\":\"N\",\"recordCount\":\"1\","
-            "\"isNeedSendMailAndMsg\":\"N\",\"array_passser_name_page\":[" + JsonQuote(o.passenger.name) +
+            "\"pay_flag\":\"Y\",\"pay_resign_flag\":\"N\",\"confirm_flag\":\"N\",\"tickets\":[" + tickets +
+            "],\"reserve_flag_query\":\"p\",\"if_show_resigning_info\":\"N\",\"recordCount\":\"" + count + "\","
+            "\"isNeedSendMailAndMsg\":\"N\",\"array_passser_name_page\":[" + names +
             "],\"from_station_name_page\":[" + JsonQuote(fromName) + "],\"to_station_name_page\":[" +
             JsonQuote(toName) + "],\"start_train_date_page\":\"" + o.date + " " + departs +
             "\",\"start_time_page\":\"" + departs + "\",\"arrive_time_page\":\"" + arrives +
-            "\",\"train_code_page\":" + JsonQuote(o.run.profile.code) + ",\"ticket_total_price_page\":\"" + price +
+            "\",\"train_code_page\":" + JsonQuote(o.run.profile.code) + ",\"ticket_total_price_page\":\"" +
+            PriceText(total) +
             "\",\"come_go_traveller_order_page\":\"N\",\"canOffLinePay\":\"N\",\"if_deliver\":\"N\","
             "\"insure_query_no\":\"\"}";
   }

@@ -76,6 +76,14 @@ const std::string& NoTickets() {
   static const std::string text = Gbk(u8"无");
   return text;
 }
+const std::string& PlentyOfTickets() {
+  static const std::string text = Gbk(u8"有");
+  return text;
+}
+const std::string& NotOnSaleYet() {
+  static const std::string text = "*";
+  return text;
+}
 const std::string& BusinessSeat() {
   static const std::string text = Gbk(u8"商务座");
   return text;

@@ -28,6 +28,8 @@ const std::string& AttemptCaptionPrefix();  // 尝试次数：
 
 // Remaining-ticket texts that mean "none left" ("--" is plain ASCII).
 const std::string& NoTickets();  // 无
+const std::string& PlentyOfTickets();  // 有: more tickets than the service counts
+const std::string& NotOnSaleYet();  // * (plain ASCII): the class is not on sale yet
 
 // Seat names.
 const std::string& BusinessSeat();       // 商务座

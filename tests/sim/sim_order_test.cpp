@@ -259,6 +259,87 @@ TEST_F(SimOrderTest, NoTicketLeftIsRefusedAtConfirmation) {
   EXPECT_TRUE(Has(sim_.State(), "\"bookings\":[]"));
 }
 
+// Two passengers on one order: their pieces joined by "_" in both strings.
+class SimPartyOrderTest : public SimOrderTest {
+ protected:
+  // Runs the chain up to the confirmation for 张伟 and 李娜 with `tickets` released.
+  SimAnswer ConfirmParty(OrderValues& v, int tickets) {
+    v = PrepareOrder(sim_, client_, tickets);
+    if (v.train.empty()) return {};
+    OrderValues page;
+    client_.InitDc(page);
+    const std::string list =
+        client_.Post("/otn/confirmPassenger/getPassengerDTOs", "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token).body;
+    const std::string first = PassengerIdNo(list, "张伟");
+    const std::string second = PassengerIdNo(list, "李娜");
+    client_.SubmitOrderRequest(v);
+    client_.InitDc(v);
+    v.passengerTicketStr = UrlEncode("O,0,1,张伟,1," + first + ",,N_O,0,1,李娜,1," + second + ",,N");
+    v.oldPassengerStr = UrlEncode("张伟,1," + first + ",1") + "_" + UrlEncode("李娜,1," + second + ",1") + "_";
+    const SimAnswer check =
+        client_.Post("/otn/confirmPassenger/checkOrderInfo",
+                     "cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr=" +
+                         v.passengerTicketStr + "&oldPassengerStr=" + v.oldPassengerStr +
+                         "&tour_flag=dc&randCode=&_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token);
+    EXPECT_TRUE(Has(check.body, "submitStatus\":true")) << check.body;
+    client_.GetQueueCount(v);
+    return client_.ConfirmSingleForQueue(v);
+  }
+};
+
+TEST_F(SimPartyOrderTest, TwoTicketsBookThePartyOnOneOrder) {
+  OrderValues v;
+  ASSERT_TRUE(Has(ConfirmParty(v, 2).body, "\"data\":{\"submitStatus\":true}"));
+  while (v.orderId.empty()) client_.QueryOrderWaitTime(v);
+  EXPECT_TRUE(Has(client_.ResultOrderForDcQueue(v).body, "submitStatus\":true"));
+
+  const std::string state = sim_.State();
+  const std::string prefix = "{\"orderId\":\"" + v.orderId + "\",\"account\":\"demo\",\"passenger_name\":";
+  EXPECT_TRUE(Has(state, prefix + "\"张伟\"")) << state;
+  EXPECT_TRUE(Has(state, prefix + "\"李娜\"")) << state;
+  EXPECT_EQ(sim_.Get("/sim/stock?date=" + v.date + "&train=" + v.train[3] + "&seat=O"), "{\"count\":0}");
+
+  const std::string orders = client_.Post("/otn/queryOrder/queryMyOrderNoComplete", "_json_att=").body;
+  EXPECT_EQ(Between(orders, "ticket_totalnum\":", ","), "2") << orders;
+  EXPECT_TRUE(Has(orders, "\"array_passser_name_page\":[\"张伟\",\"李娜\"]")) << orders;
+}
+
+TEST_F(SimPartyOrderTest, OneTicketForTwoIsRefusedAndNothingIsBooked) {
+  OrderValues v;
+  const SimAnswer confirm = ConfirmParty(v, 1);
+  EXPECT_TRUE(Has(confirm.body, "\"data\":{\"errMsg\":\"余票不足！\",\"submitStatus\":false}")) << confirm.body;
+  EXPECT_TRUE(Has(sim_.State(), "\"bookings\":[]"));
+  EXPECT_EQ(sim_.Get("/sim/stock?date=" + v.date + "&train=" + v.train[3] + "&seat=O"), "{\"count\":1}");
+}
+
+TEST_F(SimPartyOrderTest, ThePartyIsCheckedAsAWhole) {
+  OrderValues v = PrepareOrder(sim_, client_, 5);
+  ASSERT_FALSE(v.train.empty());
+  UsePassenger(v, "张伟", "1");
+  const std::string one = "O,0,1,张伟,1," + v.idNo + ",,N";
+  const std::string old = UrlEncode("张伟,1," + v.idNo + ",1") + "_";
+  client_.SubmitOrderRequest(v);
+  client_.InitDc(v);
+  const auto check = [&](const std::string& tickets, const std::string& olds) {
+    return client_
+        .Post("/otn/confirmPassenger/checkOrderInfo",
+              "cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr=" +
+                  UrlEncode(tickets) + "&oldPassengerStr=" + olds +
+                  "&tour_flag=dc&randCode=&_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token)
+        .body;
+  };
+  std::string six = one;
+  std::string sixOld = old;
+  for (int i = 0; i < 5; ++i) {
+    six += "_" + one;
+    sixOld += old;
+  }
+  EXPECT_TRUE(Has(check(one + "_" + one, old + old), "乘车人信息有误")) << "the same passenger twice";
+  EXPECT_TRUE(Has(check(one + "_" + one, old), "乘车人信息有误")) << "strings of different lengths";
+  EXPECT_TRUE(Has(check(six, sixOld), "乘车人信息有误")) << "more than five";
+  EXPECT_TRUE(Has(check(one, old), "submitStatus\":true"));
+}
+
 TEST_F(SimOrderTest, WaitAndResultNeedTheSessionsOrder) {
   OrderValues v = PrepareOrder(sim_, client_, 1);
   ASSERT_FALSE(v.train.empty());

@@ -1,0 +1,38 @@
+#pragma once
+// A grab plan as read from its file: what to book, for whom, in which order
+// of preference. Names are program text (GBK).
+#include <string>
+#include <vector>
+
+namespace quillet::cli {
+
+struct PlanStation {
+  std::string name;
+  std::string telecode;
+};
+
+struct PlanSeat {
+  std::string name;  // 二等座
+  std::string code;  // the service's seat type code, O
+};
+
+struct PlanWish {
+  int line = 0;  // where its [[wish]] table starts
+  PlanStation from, to;
+  std::vector<std::string> dates;       // yyyy-MM-dd, in order of preference
+  std::vector<std::string> trains;      // empty: any train
+  std::vector<std::string> passengers;  // one order for all of them
+  std::string ticketTypeName;           // 成人票
+  std::string ticketType;               // the service's code, "1"
+  std::vector<PlanSeat> seats;          // in order of preference
+};
+
+struct Plan {
+  std::string path;
+  std::string service;
+  std::string caFile;  // absolute, or empty for the system's certificates
+  std::string account;
+  std::vector<PlanWish> wishes;
+};
+
+}  // namespace quillet::cli

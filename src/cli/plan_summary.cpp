@@ -1,0 +1,44 @@
+#include "cli/plan_summary.h"
+
+#include "util/codepage.h"
+
+namespace quillet::cli {
+namespace {
+
+std::string Join(const std::vector<std::string>& texts) {
+  std::string out;
+  for (const std::string& text : texts) out += (out.empty() ? "" : ", ") + Utf8FromGbk(text);
+  return out;
+}
+
+std::string Row(const char* label, const std::string& value) {
+  std::string row = "  ";
+  row += label;
+  row.append(row.size() < 15 ? 15 - row.size() : 1, ' ');
+  return row + value + "\n";
+}
+
+}  // namespace
+
+std::string DescribePlan(const Plan& plan) {
+  std::string out = "Plan " + plan.path + "\n";
+  out += Row("service", plan.service);
+  if (!plan.caFile.empty()) out += Row("ca_file", plan.caFile);
+  out += Row("account", Utf8FromGbk(plan.account));
+  for (std::size_t i = 0; i < plan.wishes.size(); ++i) {
+    const PlanWish& wish = plan.wishes[i];
+    out += "Wish " + std::to_string(i + 1) + " (line " + std::to_string(wish.line) + ")\n";
+    out += Row("from", Utf8FromGbk(wish.from.name) + " (" + wish.from.telecode + ")");
+    out += Row("to", Utf8FromGbk(wish.to.name) + " (" + wish.to.telecode + ")");
+    out += Row("dates", Join(wish.dates));
+    out += Row("trains", wish.trains.empty() ? "any" : Join(wish.trains));
+    out += Row("passengers", Join(wish.passengers));
+    out += Row("ticket type", Utf8FromGbk(wish.ticketTypeName) + " (" + wish.ticketType + ")");
+    std::vector<std::string> seats;
+    for (const PlanSeat& seat : wish.seats) seats.push_back(seat.name + " (" + seat.code + ")");
+    out += Row("seats", Join(seats));
+  }
+  return out;
+}
+
+}  // namespace quillet::cli

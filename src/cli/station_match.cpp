@@ -1,0 +1,24 @@
+#include "cli/station_match.h"
+
+#include "util/text.h"
+
+namespace quillet::cli {
+
+std::vector<const StationRecord*> MatchStations(const StationDirectory& directory, const std::string& query) {
+  std::vector<const StationRecord*> matches;
+  if (query.empty()) return matches;
+  // Names and telecodes are unique: written exactly, they name one station.
+  for (const StationRecord& station : directory.Records()) {
+    if (station.name == query || station.telecode == query) return {&station};
+  }
+  const std::string lower = ToLowerAscii(query);
+  for (const StationRecord& station : directory.Records()) {
+    if (station.name == query || station.pinyin == lower || station.abbreviation == lower || station.code == lower ||
+        ToLowerAscii(station.telecode) == lower) {
+      matches.push_back(&station);
+    }
+  }
+  return matches;
+}
+
+}  // namespace quillet::cli

@@ -1,0 +1,171 @@
+// Reading and checking grab plans: what a good plan becomes, and each error
+// with its line.
+#include "cli/plan_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "../grab/gbk.h"
+
+namespace quillet::cli {
+namespace {
+
+using namespace std::chrono;
+using test::G;
+
+// A fixed "today" so that the date checks do not depend on the clock.
+const sys_days kToday = sys_days(year(2026) / December / 10);
+
+const StationDirectory& Stations() {
+  static const StationDirectory directory = [] {
+    StationDirectory d;
+    d.LoadStations();
+    return d;
+  }();
+  return directory;
+}
+
+PlanReading Read(const std::string& text, const std::string& path = "/plans/trip.toml") {
+  return ReadPlanText(text, path, Stations(), kToday);
+}
+
+const char kGoodWish[] = R"([[wish]]
+from = "北京"
+to = "shanghaihongqiao"
+dates = ["2026-12-20", 2026-12-10, "2027-01-08"]
+trains = ["g101", "G103"]
+passengers = ["张伟", "李娜"]
+ticket_type = "学生票"
+seats = ["二等座", "一等座", "硬卧"]
+)";
+
+TEST(PlanReader, AGoodPlanBecomesAPlanInProgramText) {
+  const PlanReading reading = Read("service = \"http://127.0.0.1:8080/\"\naccount = \"demo\"\n\n" +
+                                   std::string(kGoodWish) + "\n[[wish]]\nfrom = \"VNP\"\nto = \"shq\"\n"
+                                   "dates = [\"2026-12-11\"]\npassengers = [\"王晓明\"]\nticket_type = \"成人票\"\n"
+                                   "seats = [\"商务座\"]\n");
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+  const Plan& plan = reading.plan;
+  EXPECT_EQ(plan.service, "http://127.0.0.1:8080");
+  EXPECT_EQ(plan.account, "demo");
+  EXPECT_TRUE(plan.caFile.empty());
+  ASSERT_EQ(plan.wishes.size(), 2u);
+  const PlanWish& wish = plan.wishes[0];
+  EXPECT_EQ(wish.line, 4);
+  EXPECT_EQ(wish.from.name, G(u8"北京"));
+  EXPECT_EQ(wish.from.telecode, "BJP");
+  EXPECT_EQ(wish.to.name, G(u8"上海虹桥"));
+  EXPECT_EQ(wish.to.telecode, "AOH");
+  EXPECT_EQ(wish.dates, (std::vector<std::string>{"2026-12-20", "2026-12-10", "2027-01-08"}));
+  EXPECT_EQ(wish.trains, (std::vector<std::string>{"G101", "G103"}));
+  EXPECT_EQ(wish.passengers, (std::vector<std::string>{G(u8"张伟"), G(u8"李娜")}));
+  EXPECT_EQ(wish.ticketTypeName, G(u8"学生票"));
+  EXPECT_EQ(wish.ticketType, "3");
+  ASSERT_EQ(wish.seats.size(), 3u);
+  EXPECT_EQ(wish.seats[0].name, G(u8"二等座"));
+  EXPECT_EQ(wish.seats[0].code, "O");
+  EXPECT_EQ(wish.seats[1].code, "M");
+  EXPECT_EQ(wish.seats[2].code, "3");
+  const PlanWish& second = plan.wishes[1];
+  EXPECT_EQ(second.from.name, G(u8"北京南"));
+  EXPECT_EQ(second.to.telecode, "AOH");
+  EXPECT_TRUE(second.trains.empty());
+  EXPECT_EQ(second.ticketType, "1");
+  EXPECT_EQ(second.seats[0].code, "9");
+
+  EXPECT_EQ(Read("account = \"demo\"\n" + std::string(kGoodWish)).plan.service, "https://kyfw.12306.cn");
+}
+
+TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
+  struct Case {
+    const char* name;
+    std::string plan;
+    int line;
+    const char* says;
+  };
+  const std::string account = "account = \"demo\"\n";
+  // Replaces the wish line that starts with `key =` (line 3 + its index).
+  const auto wishWith = [&](const std::string& key, const std::string& line) {
+    std::string wish = kGoodWish;
+    const std::size_t at = wish.find("\n" + key + " =");
+    const std::size_t end = wish.find('\n', at + 1);
+    return account + wish.substr(0, at + 1) + line + wish.substr(end);
+  };
+  const Case cases[] = {
+      {"not TOML", account + "[[wish]\n", 2, "not valid TOML"},
+      {"unknown top key", account + "acount = \"x\"\n" + kGoodWish, 2, "unknown key \"acount\""},
+      {"unknown wish key", account + kGoodWish + "seat = [\"二等座\"]\n", 10, "wish 1: unknown key \"seat\""},
+      {"no account", kGoodWish, 1, "missing key \"account\""},
+      {"no wish", account, 1, "missing key \"wish\""},
+      {"wish not a table list", account + "wish = 3\n", 2, "[[wish]] tables"},
+      {"missing seats", account + "[[wish]]\nfrom = \"北京\"\nto = \"上海\"\ndates = [\"2026-12-20\"]\n"
+                                  "passengers = [\"张伟\"]\nticket_type = \"成人票\"\n", 2, "missing key \"seats\""},
+      {"no such station", wishWith("from", "from = \"火星\""), 3, "from: no station is called \"火星\""},
+      {"several stations", wishWith("from", "from = \"zzd\""), 3, "\"zzd\" names several stations: 漳州东 (GOS), 涿州东 (ZAP)"},
+      {"same station", wishWith("to", "to = \"BJP\""), 3, "from and to are the same station, 北京"},
+      {"lower-case code and telecode", wishWith("to", "to = \"bjp\""), 4, "\"bjp\" names several stations: 北京 (BJP), 白鸡坡 (BBM)"},
+      {"station not a text", wishWith("to", "to = 7"), 4, "to must be a text"},
+      {"date before today", wishWith("dates", "dates = [\"2026-12-09\"]"), 5,
+       "2026-12-09 is outside the days on sale, 2026-12-10 to 2027-01-08"},
+      {"date after the sale window", wishWith("dates", "dates = [\"2026-12-20\", \"2027-01-09\"]"), 5,
+       "2027-01-09 is outside"},
+      {"not a date", wishWith("dates", "dates = [\"20.12.2026\"]"), 5, "\"20.12.2026\" is not a date"},
+      {"no date", wishWith("dates", "dates = []"), 5, "dates must be a list of one or more dates"},
+      {"date twice", wishWith("dates", "dates = [\"2026-12-20\", 2026-12-20]"), 5, "2026-12-20 is named twice"},
+      {"bad train", wishWith("trains", "trains = [\"G 1\"]"), 6, "\"G 1\" is not a train code"},
+      {"train twice", wishWith("trains", "trains = [\"G1\", \"G1\"]"), 6, "names \"G1\" twice"},
+      {"no passenger", wishWith("passengers", "passengers = []"), 7, "passengers must not be empty"},
+      {"six passengers", wishWith("passengers", "passengers = [\"a\", \"b\", \"c\", \"d\", \"e\", \"f\"]"), 7,
+       "6 names, but one order holds at most 5"},
+      {"passenger twice", wishWith("passengers", "passengers = [\"张伟\", \"张伟\"]"), 7, "names \"张伟\" twice"},
+      {"passenger not a text", wishWith("passengers", "passengers = [\"张伟\", 3]"), 7, "texts in quotes only"},
+      {"ticket type", wishWith("ticket_type", "ticket_type = \"老人票\""), 8,
+       "\"老人票\" is not one of 成人票, 儿童票, 学生票, 残军票"},
+      {"seat class", wishWith("seats", "seats = [\"二等座\", \"站票\"]"), 9, "\"站票\" is not a seat class"},
+      {"standing", wishWith("seats", "seats = [\"无座\"]"), 9, "\"无座\" cannot be ordered"},
+      {"no seat", wishWith("seats", "seats = []"), 9, "seats must not be empty"},
+      {"service scheme", "service = \"ftp://x\"\n" + account + kGoodWish, 1, "beginning with https://"},
+      {"missing ca file", "ca_file = \"nowhere.pem\"\n" + account + kGoodWish, 1,
+       "ca_file \"/plans/nowhere.pem\" is not a file"},
+  };
+  for (const Case& c : cases) {
+    const PlanReading reading = Read(c.plan);
+    ASSERT_EQ(reading.errors.size(), 1u) << c.name << ": "
+                                         << (reading.errors.empty() ? "" : DescribePlanError(reading.errors.back()));
+    const PlanError& error = reading.errors[0];
+    EXPECT_EQ(error.file, "/plans/trip.toml") << c.name;
+    EXPECT_EQ(error.line, c.line) << c.name << ": " << error.message;
+    EXPECT_NE(error.message.find(c.says), std::string::npos) << c.name << ": " << error.message;
+  }
+}
+
+TEST(PlanReader, ReportsEveryProblemInLineOrder) {
+  const PlanReading reading = Read("account = \"demo\"\ncolour = 1\n[[wish]]\nfrom = \"火星\"\nto = \"上海\"\n"
+                                   "dates = [\"1999-01-01\"]\npassengers = [\"张伟\"]\nticket_type = \"成人票\"\n"
+                                   "seats = [\"座\"]\n");
+  std::vector<int> lines;
+  for (const PlanError& error : reading.errors) lines.push_back(error.line);
+  EXPECT_EQ(lines, (std::vector<int>{2, 4, 6, 9}));
+  EXPECT_EQ(DescribePlanError(reading.errors[0]), "/plans/trip.toml:2: unknown key \"colour\"");
+}
+
+TEST(PlanReader, ARelativeCaFileIsFoundBesideThePlan) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quillet-plan-test";
+  std::filesystem::create_directories(folder / "certs");
+  std::ofstream(folder / "certs" / "extra.pem") << "-----BEGIN CERTIFICATE-----\n";
+  const std::string planPath = (folder / "trip.toml").string();
+  std::ofstream(planPath) << "ca_file = \"certs/extra.pem\"\naccount = \"demo\"\n" << kGoodWish;
+  const PlanReading reading = ReadPlanFile(planPath, Stations(), kToday);
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+  EXPECT_EQ(reading.plan.caFile, (folder / "certs" / "extra.pem").string());
+
+  const PlanReading missing = ReadPlanFile((folder / "absent.toml").string(), Stations(), kToday);
+  ASSERT_EQ(missing.errors.size(), 1u);
+  EXPECT_EQ(DescribePlanError(missing.errors[0]), (folder / "absent.toml").string() + ": cannot read the plan file");
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace quillet::cli

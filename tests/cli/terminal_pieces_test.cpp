@@ -1,0 +1,206 @@
+// The terminal side of quillet-grab: captcha answers, the captcha picture,
+// JSON texts and the event lines.
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "../grab/gbk.h"
+#include "cli/captcha_answer.h"
+#include "cli/captcha_picture.h"
+#include "cli/event_output.h"
+#include "cli/json_text.h"
+
+namespace quillet::cli {
+namespace {
+
+using test::G;
+
+TEST(CaptchaCells, ParsesNumbersOneToEight) {
+  struct Case {
+    const char* line;
+    std::optional<std::vector<int>> cells;
+  };
+  const Case cases[] = {
+      {"2 5", std::vector<int>{2, 5}},   {"2,5", std::vector<int>{2, 5}}, {" 8 , 1\r", std::vector<int>{8, 1}},
+      {"3", std::vector<int>{3}},         {"", std::nullopt},               {" , ", std::nullopt},
+      {"0", std::nullopt},                {"9", std::nullopt},              {"25", std::nullopt},
+      {"2 2", std::nullopt},              {"2;5", std::nullopt},            {"-1", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ParseCaptchaCells(c.line), c.cells) << '"' << c.line << '"';
+}
+
+TEST(CaptchaCells, APipeGivesOneAnswerPerLineAndFailsOnBadInput) {
+  std::istringstream in("1 3\n4,6\nnine\n");
+  std::ostringstream prompts;
+  EXPECT_EQ(ReadCaptchaCells(in, prompts, false).cells, (std::vector<int>{1, 3}));
+  EXPECT_EQ(ReadCaptchaCells(in, prompts, false).cells, (std::vector<int>{4, 6}));
+  const CaptchaCellsResult bad = ReadCaptchaCells(in, prompts, false);
+  EXPECT_TRUE(bad.cells.empty());
+  EXPECT_NE(bad.error.find("\"nine\""), std::string::npos) << bad.error;
+  const CaptchaCellsResult ended = ReadCaptchaCells(in, prompts, false);
+  EXPECT_NE(ended.error.find("input ended"), std::string::npos) << ended.error;
+  EXPECT_TRUE(prompts.str().empty());
+}
+
+TEST(CaptchaCells, ATerminalIsAskedAgain) {
+  std::istringstream in("12\n\n7 8\n");
+  std::ostringstream prompts;
+  const CaptchaCellsResult result = ReadCaptchaCells(in, prompts, true);
+  EXPECT_EQ(result.cells, (std::vector<int>{7, 8}));
+  const std::string text = prompts.str();
+  int asked = 0;
+  for (std::size_t at = 0; (at = text.find("Captcha cells", at)) != std::string::npos; ++at) ++asked;
+  EXPECT_EQ(asked, 3) << text;
+}
+
+TEST(JsonText, EscapesWhatJsonNeedsAndConvertsGbk) {
+  EXPECT_EQ(JsonString(G(u8"张伟")), "\"张伟\"");
+  EXPECT_EQ(JsonString("a\"b\\c\n\r\t\x01\x1f\x7f"), "\"a\\\"b\\\\c\\n\\r\\t\\u0001\\u001f\\u007f\"");
+  EXPECT_EQ(JsonString(""), "\"\"");
+  // A byte that is no GBK character becomes U+FFFD rather than broken UTF-8.
+  EXPECT_EQ(JsonString("\x81"), "\"\xEF\xBF\xBD\"");
+}
+
+OrderOutcome Order() { return {2, "2026-12-20", "G101", G(u8"二等座"), {G(u8"张伟"), G(u8"李\"娜")}}; }
+
+TEST(EventJson, OneObjectPerEvent) {
+  EXPECT_EQ(EventJson(BookedEvent{Order(), "E123456789"}),
+            "{\"event\":\"booked\",\"wish\":2,\"date\":\"2026-12-20\",\"train\":\"G101\",\"seat\":\"二等座\","
+            "\"passengers\":[\"张伟\",\"李\\\"娜\"],\"order_id\":\"E123456789\"}");
+  const std::string unknownId = EventJson(BookedEvent{Order(), ""});
+  EXPECT_EQ(unknownId.substr(unknownId.size() - 17), ",\"order_id\":null}");
+  EXPECT_EQ(EventJson(AttemptEvent{1, 42}), "{\"event\":\"attempt\",\"wish\":1,\"attempts\":42}");
+  EXPECT_EQ(EventJson(QueryFailedEvent{1, "2026-12-20", G(u8"系统繁忙")}),
+            "{\"event\":\"query_failed\",\"wish\":1,\"date\":\"2026-12-20\",\"reason\":\"系统繁忙\"}");
+  EXPECT_NE(EventJson(OrderRefusedEvent{Order(), G(u8"余票不足！")}).find("\"event\":\"order_refused\""),
+            std::string::npos);
+  EXPECT_NE(EventJson(ManualCheckEvent{Order(), "x"}).find("\"event\":\"manual_check\",\"wish\":2"),
+            std::string::npos);
+  EXPECT_EQ(EventJson(StoppedEvent{"SIGTERM"}), "{\"event\":\"stopped\",\"reason\":\"SIGTERM\"}");
+}
+
+struct FakeClock {
+  std::chrono::steady_clock::time_point now{};
+  EventOutput::Clock Get() {
+    return [this] { return now; };
+  }
+};
+
+TEST(EventOutput, AttemptSummariesAtMostOnceASecondAsARewrittenStatusLine) {
+  FakeClock clock;
+  std::ostringstream out;
+  EventOutput output(out, EventOutput::Format::kText, true, clock.Get());
+  output.Write(AttemptEvent{1, 1});
+  output.Write(AttemptEvent{2, 1});  // within the second: held back
+  clock.now += std::chrono::milliseconds(400);
+  output.Write(AttemptEvent{1, 2});
+  EXPECT_EQ(out.str(), "\rattempts: wish 1 1\x1b[K");
+  clock.now += std::chrono::milliseconds(700);
+  output.Write(AttemptEvent{1, 3});
+  EXPECT_EQ(out.str(), "\rattempts: wish 1 1\x1b[K\rattempts: wish 1 3 wish 2 1\x1b[K");
+  out.str("");
+  output.Write(BookedEvent{Order(), "E1"});
+  EXPECT_EQ(out.str(), "\r\x1b[Kwish 2: BOOKED G101 on 2026-12-20, 二等座, for 张伟, 李\"娜, order E1\n");
+  out.str("");
+  output.Finish();
+  EXPECT_EQ(out.str(), "") << "no status line is left open";
+}
+
+TEST(EventOutput, OffATerminalSummariesArePlainLinesAndJsonIsEveryEvent) {
+  FakeClock clock;
+  std::ostringstream text;
+  EventOutput plain(text, EventOutput::Format::kText, false, clock.Get());
+  plain.Write(AttemptEvent{1, 1});
+  plain.Write(AttemptEvent{1, 2});
+  plain.Write(QueryFailedEvent{1, "2026-12-20", G(u8"网络错误")});
+  EXPECT_EQ(text.str(), "attempts: wish 1 1\nwish 1: query for 2026-12-20 failed: 网络错误\n");
+
+  std::ostringstream json;
+  EventOutput lines(json, EventOutput::Format::kJson, true, clock.Get());
+  lines.Write(AttemptEvent{1, 1});
+  lines.Write(AttemptEvent{1, 2});
+  lines.Write(StoppedEvent{"SIGINT"});
+  EXPECT_EQ(json.str(),
+            "{\"event\":\"attempt\",\"wish\":1,\"attempts\":1}\n{\"event\":\"attempt\",\"wish\":1,\"attempts\":2}\n"
+            "{\"event\":\"stopped\",\"reason\":\"SIGINT\"}\n");
+}
+
+// A small JPEG: left half red, right half blue.
+std::string TestJpeg(int width, int height) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<unsigned char> row(static_cast<std::size_t>(width) * 3);
+  for (int x = 0; x < width; ++x) {
+    row[x * 3] = x < width / 2 ? 255 : 0;
+    row[x * 3 + 2] = x < width / 2 ? 0 : 255;
+  }
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW line = row.data();
+    jpeg_write_scanlines(&info, &line, 1);
+  }
+  jpeg_finish_compress(&info);
+  std::string bytes(reinterpret_cast<char*>(buffer), size);
+  jpeg_destroy_compress(&info);
+  std::free(buffer);
+  return bytes;
+}
+
+TEST(CaptchaPicture, DecodesAJpegAndRefusesAnythingElse) {
+  const std::string jpeg = TestJpeg(40, 20);
+  const auto image = DecodeJpeg(jpeg);
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->width, 40);
+  EXPECT_EQ(image->height, 20);
+  ASSERT_EQ(image->pixels.size(), 40u * 20 * 3);
+  EXPECT_GT(image->pixels[0], 200);                  // red on the left
+  EXPECT_GT(image->pixels[(39 + 40 * 10) * 3 + 2], 200);  // blue on the right
+  EXPECT_FALSE(DecodeJpeg(""));
+  EXPECT_FALSE(DecodeJpeg("<html>busy</html>"));
+  EXPECT_FALSE(DecodeJpeg(jpeg.substr(0, 30)));  // cut short
+}
+
+TEST(CaptchaPicture, DrawsAsTheTerminalAllows) {
+  const auto image = DecodeJpeg(TestJpeg(293, 190));
+  ASSERT_TRUE(image);
+  const char* xterm[] = {"TERM=xterm-256color", nullptr};
+  const char* kitty[] = {"TERM=xterm-kitty", nullptr};
+  EXPECT_EQ(DetectTerminalGraphics(xterm), TerminalGraphics::kSymbols);
+  EXPECT_EQ(DetectTerminalGraphics(kitty), TerminalGraphics::kKitty);
+  const std::string symbols = DrawForTerminal(*image, xterm, 40);
+  EXPECT_NE(symbols.find("\x1b["), std::string::npos);
+  // At most 40 columns: one line of symbols holds at most 40 characters.
+  const std::size_t lines = static_cast<std::size_t>(std::count(symbols.begin(), symbols.end(), '\n'));
+  EXPECT_GE(lines, 5u);
+  EXPECT_LE(lines, 40u);
+  EXPECT_EQ(DrawForTerminal(*image, kitty, 40).rfind("\x1b_G", 0), 0u);
+}
+
+TEST(CaptchaPicture, SavedToAFileWhosePathIsGiven) {
+  const std::string jpeg = TestJpeg(8, 8);
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  const SavedPicture saved = SaveCaptchaPicture(jpeg, folder);
+  ASSERT_TRUE(saved.error.empty()) << saved.error;
+  std::ifstream file(saved.path, std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()), jpeg);
+  EXPECT_NE(SaveCaptchaPicture(jpeg, folder).path, saved.path) << "each picture gets a file of its own";
+  std::filesystem::remove(saved.path);
+  EXPECT_FALSE(SaveCaptchaPicture(jpeg, "/nonexistent/folder").error.empty());
+}
+
+}  // namespace
+}  // namespace quillet::cli
