@@ -8,7 +8,7 @@ packages=(
   libcurl4-openssl-dev libpcre2-dev libssl-dev openssl
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev fonts-wqy-zenhei xvfb xauth curl ca-certificates
-  libsystemd-dev libcanberra-dev dbus-daemon
+  libsystemd-dev libcanberra-dev dbus
 )
 
 missing=()
