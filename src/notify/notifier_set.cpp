@@ -37,12 +37,16 @@ struct NotifierSet::Worker {
         event = std::move(w.queue.front());
         w.queue.pop_front();
       }
-      DeliveryResult result = w.notifier->Deliver(event, w.stop.get_token());
-      if (result.outcome == DeliveryOutcome::kSkipped) continue;
-      std::lock_guard lock(w.shared->reportMutex);
-      if (w.shared->reportsOpen && w.shared->report) {
-        w.shared->report(NotifierReport{std::string(w.notifier->Name()), event.kind, result.outcome,
-                                        std::move(result.detail)});
+      // Nothing a notifier or the report does may end the program.
+      try {
+        DeliveryResult result = w.notifier->Deliver(event, w.stop.get_token());
+        if (result.outcome == DeliveryOutcome::kSkipped) continue;
+        std::lock_guard lock(w.shared->reportMutex);
+        if (w.shared->reportsOpen && w.shared->report) {
+          w.shared->report(NotifierReport{std::string(w.notifier->Name()), event.kind, result.outcome,
+                                          std::move(result.detail)});
+        }
+      } catch (...) {
       }
     }
     {
@@ -66,7 +70,7 @@ NotifierSet::NotifierSet(ReportFn report, NotifierSetLimits limits)
 NotifierSet::~NotifierSet() { Stop(); }
 
 void NotifierSet::Add(std::unique_ptr<Notifier> notifier) {
-  if (stopped_ || !notifier) return;
+  if (stopped_.load() || !notifier) return;
   auto worker = std::make_shared<Worker>();
   worker->notifier = std::move(notifier);
   worker->shared = shared_;
@@ -91,8 +95,7 @@ bool NotifierSet::Post(const NotifyEvent& event) {
 }
 
 void NotifierSet::Stop() {
-  if (stopped_) return;
-  stopped_ = true;
+  if (stopped_.exchange(true)) return;
   for (const auto& worker : workers_) {
     {
       std::lock_guard lock(worker->mutex);

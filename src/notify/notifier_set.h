@@ -2,6 +2,7 @@
 // Hands every event to each configured notifier without holding up the
 // caller: each notifier has its own thread and a bounded queue, so a webhook
 // that hangs delays neither the desktop notification nor a grab worker.
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <functional>
@@ -38,12 +39,13 @@ class NotifierSet {
   NotifierSet(const NotifierSet&) = delete;
   NotifierSet& operator=(const NotifierSet&) = delete;
 
-  // Starts the notifier's thread. Not after Stop().
+  // Starts the notifier's thread. Every Add comes before the first Post.
   void Add(std::unique_ptr<Notifier> notifier);
   bool Empty() const { return workers_.empty(); }
 
-  // Queues the event for every notifier and returns at once. False when the
-  // set is stopped or some notifier's queue was full (that one misses it).
+  // Queues the event for every notifier and returns at once; any thread may
+  // call it, also while another stops the set. False when the set is stopped
+  // or some notifier's queue was full (that one misses it).
   bool Post(const NotifyEvent& event);
 
   // Lets queued deliveries finish within drainBound, then stops the rest and
@@ -57,7 +59,7 @@ class NotifierSet {
   std::shared_ptr<Shared> shared_;
   std::vector<std::shared_ptr<Worker>> workers_;
   NotifierSetLimits limits_;
-  bool stopped_ = false;
+  std::atomic<bool> stopped_{false};
 };
 
 }  // namespace quillet
