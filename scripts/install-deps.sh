@@ -10,6 +10,7 @@ packages=(
   libtomlplusplus-dev libchafa-dev libglib2.0-dev libjpeg-dev
   qt6-base-dev libgl-dev fonts-wqy-zenhei xvfb xauth curl ca-certificates
   scdoc librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db
+  libsystemd-dev libcanberra-dev dbus
 )
 
 missing=()

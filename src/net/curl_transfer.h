@@ -23,6 +23,7 @@ struct TransferRequest {
 struct TransferLimits {
   std::stop_token stop;
   std::chrono::milliseconds stallTimeout{30000};
+  std::chrono::milliseconds totalTimeout{0};  // the whole exchange; zero: no limit besides stallTimeout
   std::size_t maxBodyBytes = 0;
 };
 

@@ -1,0 +1,29 @@
+#pragma once
+// What the person is told about: a booking, a wish that needs a check by
+// hand, a sign-in the service has forgotten.
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillet {
+
+enum class NotifyEventKind { kBooked, kManualCheck, kSessionLapsed };
+
+// Texts are program text (GBK), as the booking code holds them.
+struct NotifyEvent {
+  NotifyEventKind kind = NotifyEventKind::kBooked;
+  std::string train;                   // e.g. "G101"
+  std::string date;                    // travel date, "2026-12-20"
+  std::string seatClass;               // seat class name, e.g. 二等座
+  std::vector<std::string> passengers;
+  std::optional<std::string> orderId;  // when the service has given one
+  std::optional<std::string> payBy;    // pay-by time as the service states it
+  std::chrono::system_clock::time_point at = std::chrono::system_clock::now();
+};
+
+// "booked", "manual_check", "session_lapsed".
+std::string_view EventName(NotifyEventKind kind);
+
+}  // namespace quillet

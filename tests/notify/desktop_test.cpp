@@ -1,0 +1,90 @@
+// The sd-bus desktop notification against a private session bus with a
+// recording notification service; and without either.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+
+#include "fake_notification_service.h"
+#include "notify/desktop_notifier.h"
+#include "notify/notifier_set.h"
+#include "private_bus.h"
+#include "scripted_notifier.h"
+#include "util/codepage.h"
+#include "wait_until.h"
+
+namespace quillet::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Utf8(std::u8string_view text) { return std::string(reinterpret_cast<const char*>(text.data()), text.size()); }
+
+DesktopNotifierOptions On(const std::string& address) {
+  DesktopNotifierOptions options;
+  options.busAddress = address;
+  return options;
+}
+
+TEST(DesktopNotifier, SendsTheNotificationToTheService) {
+  PrivateBus bus;
+  ASSERT_TRUE(bus.Running()) << "dbus-daemon did not start";
+  FakeNotificationService service(bus.Address());
+  ASSERT_TRUE(service.Ready());
+
+  DesktopNotifier notifier(On(bus.Address()));
+  NotifyEvent manual = SampleBooking();
+  manual.kind = NotifyEventKind::kManualCheck;
+  manual.orderId.reset();
+  EXPECT_EQ(notifier.Deliver(SampleBooking(), {}).outcome, DeliveryOutcome::kDelivered);
+  EXPECT_EQ(notifier.Deliver(manual, {}).outcome, DeliveryOutcome::kDelivered);
+
+  const auto received = service.Received();
+  ASSERT_EQ(received.size(), 2u);
+  EXPECT_EQ(received[0].appName, "Quillet");
+  EXPECT_EQ(received[0].icon, "quillet");
+  EXPECT_EQ(received[0].summary, Utf8(u8"订票成功，请尽快付款"));
+  EXPECT_EQ(received[0].body, Utf8(u8"G101 2026-12-20 二等座\n张伟\n订单号：E123456789"));
+  EXPECT_EQ(received[0].urgency, 2);
+  EXPECT_EQ(received[1].summary, Utf8(u8"请手动查看购票结果"));
+  EXPECT_EQ(received[1].urgency, 1);
+}
+
+TEST(DesktopNotifier, WithoutServiceOrBusItReportsOnceAndTheOthersStillRun) {
+  PrivateBus bus;
+  ASSERT_TRUE(bus.Running());
+  const struct {
+    const char* name;
+    std::string address;
+    std::string detail;
+  } cases[] = {
+      {"bus without a notification service", bus.Address(), Gbk(u8"没有桌面通知服务")},
+      {"no bus", "unix:path=/nonexistent/quillet/bus", Gbk(u8"没有会话总线，桌面通知不可用")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::mutex mutex;
+    std::vector<NotifierReport> reports;
+    std::atomic<int> others{0};
+    {
+      NotifierSet set([&](const NotifierReport& report) {
+        std::lock_guard lock(mutex);
+        reports.push_back(report);
+      });
+      set.Add(std::make_unique<DesktopNotifier>(On(c.address)));
+      set.Add(std::make_unique<ScriptedNotifier>("other", [&](const NotifyEvent&, std::stop_token) {
+        ++others;
+        return DeliveryResult{DeliveryOutcome::kSkipped, {}};
+      }));
+      set.Post(SampleBooking());
+      set.Post(SampleBooking());
+      ASSERT_TRUE(WaitUntil([&] { return others == 2; }, 10s));
+    }
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].outcome, DeliveryOutcome::kFailed);
+    EXPECT_EQ(reports[0].detail.substr(0, c.detail.size()), c.detail);
+  }
+}
+
+}  // namespace
+}  // namespace quillet::test

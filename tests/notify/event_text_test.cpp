@@ -1,0 +1,118 @@
+// The JSON document and the notification text made from an event.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "notify/event_json.h"
+#include "notify/notification_text.h"
+#include "util/codepage.h"
+
+namespace quillet {
+namespace {
+
+class ZoneGuard {
+ public:
+  explicit ZoneGuard(const char* zone) {
+    if (const char* old = std::getenv("TZ")) old_ = old;
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+  }
+  ~ZoneGuard() {
+    if (old_.empty()) {
+      ::unsetenv("TZ");
+    } else {
+      ::setenv("TZ", old_.c_str(), 1);
+    }
+    ::tzset();
+  }
+
+ private:
+  std::string old_;
+};
+
+std::string Utf8(std::u8string_view text) { return std::string(reinterpret_cast<const char*>(text.data()), text.size()); }
+
+// 2026-12-20 01:15:02 UTC
+const auto kMoment = std::chrono::system_clock::from_time_t(1797729302);
+
+NotifyEvent Booking() {
+  NotifyEvent event;
+  event.kind = NotifyEventKind::kBooked;
+  event.train = "G101";
+  event.date = "2026-12-20";
+  event.seatClass = Gbk(u8"二等座");
+  event.passengers = {Gbk(u8"张伟"), Gbk(u8"李娜")};
+  event.orderId = "E123456789";
+  event.payBy = "2026-12-20 09:45";
+  event.at = kMoment;
+  return event;
+}
+
+TEST(EventJson, CarriesTheEventAsUtf8WithTheLocalOffset) {
+  ZoneGuard zone("CST-8");
+  NotifyEvent manual = Booking();
+  manual.kind = NotifyEventKind::kManualCheck;
+  manual.orderId.reset();
+  manual.payBy.reset();
+  NotifyEvent lapsed;
+  lapsed.kind = NotifyEventKind::kSessionLapsed;
+  lapsed.at = kMoment;
+  NotifyEvent odd = Booking();
+  odd.passengers = {"a\"b\\c\n\x01"};
+  odd.orderId.reset();
+  odd.payBy.reset();
+
+  const struct {
+    const char* name;
+    NotifyEvent event;
+    std::string json;
+  } cases[] = {
+      {"booking", Booking(),
+       Utf8(u8R"({"event":"booked","train":"G101","date":"2026-12-20","seat":"二等座","passengers":["张伟","李娜"],)"
+            u8R"("order_id":"E123456789","pay_by":"2026-12-20 09:45","at":"2026-12-20T09:15:02+08:00"})")},
+      {"manual check without order id", manual,
+       Utf8(u8R"({"event":"manual_check","train":"G101","date":"2026-12-20","seat":"二等座","passengers":["张伟","李娜"],)"
+            u8R"("order_id":null,"at":"2026-12-20T09:15:02+08:00"})")},
+      {"lapsed session", lapsed,
+       R"({"event":"session_lapsed","train":"","date":"","seat":"","passengers":[],"order_id":null,)"
+       R"("at":"2026-12-20T09:15:02+08:00"})"},
+      {"escaping", odd,
+       Utf8(u8R"({"event":"booked","train":"G101","date":"2026-12-20","seat":"二等座","passengers":["a\"b\\c\n\u0001"],)"
+            u8R"("order_id":null,"at":"2026-12-20T09:15:02+08:00"})")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(EventJson(c.event), c.json);
+  }
+}
+
+TEST(EventJson, OffsetFollowsTheZone) {
+  const struct {
+    const char* zone;
+    const char* stamp;
+  } cases[] = {{"UTC0", "2026-12-20T01:15:02+00:00"},
+               {"<-0330>3:30", "2026-12-19T21:45:02-03:30"},
+               {"CST-8", "2026-12-20T09:15:02+08:00"}};
+  for (const auto& c : cases) {
+    ZoneGuard zone(c.zone);
+    EXPECT_EQ(IsoLocalTime(kMoment), c.stamp) << c.zone;
+  }
+}
+
+TEST(NotificationText, BookingIsCriticalAndNamesTheTripPartyOrderAndDeadline) {
+  const NotificationText booked = NotificationFor(Booking());
+  EXPECT_EQ(booked.summary, Utf8(u8"订票成功，请尽快付款"));
+  EXPECT_EQ(booked.body, Utf8(u8"G101 2026-12-20 二等座\n张伟、李娜\n订单号：E123456789\n付款截止：2026-12-20 09:45"));
+  EXPECT_EQ(booked.urgency, NotificationUrgency::kCritical);
+
+  NotifyEvent lapsed;
+  lapsed.kind = NotifyEventKind::kSessionLapsed;
+  const NotificationText text = NotificationFor(lapsed);
+  EXPECT_EQ(text.summary, Utf8(u8"登录已失效，请重新登录"));
+  EXPECT_EQ(text.body, "");
+  EXPECT_EQ(text.urgency, NotificationUrgency::kNormal);
+}
+
+}  // namespace
+}  // namespace quillet
