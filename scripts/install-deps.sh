@@ -7,7 +7,7 @@ packages=(
   build-essential g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
   libcurl4-openssl-dev libpcre2-dev libssl-dev openssl
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev libgl-dev fonts-wqy-zenhei xvfb xauth curl ca-certificates
+  qt6-base-dev libgl-dev fonts-noto-cjk fonts-wqy-zenhei xvfb xauth libxcb-cursor0 curl ca-certificates
 )
 
 missing=()
