@@ -8,7 +8,7 @@ packages=(
   libcurl4-openssl-dev libpcre2-dev libssl-dev openssl
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   libtomlplusplus-dev libchafa-dev libglib2.0-dev libjpeg-dev
-  qt6-base-dev libgl-dev fonts-wqy-zenhei xvfb xauth curl ca-certificates
+  qt6-base-dev libgl-dev fonts-noto-cjk fonts-wqy-zenhei xvfb xauth libxcb-cursor0 curl ca-certificates
   scdoc librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db
   libsystemd-dev libcanberra-dev dbus
 )

@@ -14,7 +14,9 @@ struct CommandLine {
   std::string error;  // for Action::Error
 };
 
-// args excludes the program name.
+// args excludes the program name. Qt's own options (-platform NAME, -style
+// NAME, -reverse, ...) are skipped with their values and left to Qt, so the
+// whole command line is checked, and help given, before any display is opened.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 std::string HelpText(const std::string& programName);
 std::string VersionText();

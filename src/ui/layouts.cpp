@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QHash>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -28,7 +29,11 @@
 #include <QTreeWidget>
 
 #include "ui/controls.h"
+#include "ui/drop_down_list.h"
+#include "ui/flat_button.h"
 #include "ui/landscape.h"
+#include "ui/layout_fonts.h"
+#include "ui/wrapping_label.h"
 
 namespace quillet {
 
@@ -95,6 +100,18 @@ class LeftButtonFilter : public QObject {
   std::function<void()> onPress_;
 };
 
+// Keeps Esc from closing a dialog.
+class EscapeSwallower : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) return true;
+    return QObject::eventFilter(watched, event);
+  }
+};
+
 // Light blue text on the window background; swapped while the pointer is over it.
 QString FlatButtonStyle(const QColor& background) {
   const QString blue = FlatButtonColour().name();
@@ -109,7 +126,7 @@ QString FlatButtonStyle(const QColor& background) {
 void ApplyLook(QWidget* widget, const ControlLook& look) {
   if (!look.face.isEmpty() || look.pixelSize > 0 || look.bold) {
     QFont font = widget->font();
-    if (!look.face.isEmpty()) font.setFamilies({look.face});
+    if (!look.face.isEmpty()) font.setFamilies(WithCjkFallback({look.face}));
     if (look.pixelSize > 0) font.setPixelSize(look.pixelSize);
     if (look.bold) font.setWeight(QFont::Bold);
     widget->setFont(font);
@@ -171,16 +188,14 @@ QWidget* CreateWidget(const ControlEntry& entry, QWidget* parent, const QColor& 
                       const QDateTime& created) {
   switch (entry.kind) {
     case ControlKind::FlatButton: {
-      auto* button = new QPushButton(entry.text, parent);
-      button->setFlat(true);
+      auto* button = new FlatButton(entry.text, parent);
       button->setStyleSheet(FlatButtonStyle(windowBackground));
       button->setCursor(Qt::PointingHandCursor);
       return button;
     }
     case ControlKind::TransparentLabel:
     case ControlKind::Label: {
-      auto* label = new QLabel(entry.text, parent);
-      label->setTextFormat(Qt::PlainText);
+      auto* label = new WrappingLabel(entry.text, parent);
       if (entry.flags & kCentredText) label->setAlignment(Qt::AlignCenter);
       return label;
     }
@@ -209,7 +224,7 @@ QWidget* CreateWidget(const ControlEntry& entry, QWidget* parent, const QColor& 
       return log;
     }
     case ControlKind::DropDown: {
-      auto* combo = new QComboBox(parent);
+      auto* combo = new DropDownList(parent);
       combo->setEditable(false);
       combo->addItems(entry.items);
       combo->setCurrentIndex(-1);
@@ -313,13 +328,13 @@ void BuildControls(QWidget* window, const std::vector<ControlEntry>& entries, co
   for (TabControl* tabs : tabControls) tabs->PlacePageControls();
 }
 
+}  // namespace
+
 void CentreOnScreen(QWidget* window) {
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     window->move(screen->availableGeometry().center() - window->rect().center());
   }
 }
-
-}  // namespace
 
 void BuildMainWindowLayout(QWidget* window) {
   window->setObjectName(QStringLiteral("MainWindow"));
@@ -327,15 +342,20 @@ void BuildMainWindowLayout(QWidget* window) {
                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   window->setFixedSize(992, 542);
   window->setWindowTitle(QStringLiteral(u"Quillet 当前版本：V1.0"));
-  QFont font = window->font();
-  font.setPixelSize(12);
-  window->setFont(font);
+  UseLayoutFaces();
+  window->setFont(DefaultLayoutFont());
   QPalette palette = window->palette();
   palette.setColor(QPalette::Window, Qt::white);
   window->setPalette(palette);
   window->setAutoFillBackground(true);
 
   BuildControls(window, MainWindowControls(), Qt::white);
+  // Each station box lies over its list's edit part: typing goes on into the
+  // box while the list is open.
+  for (const auto& [boxName, listName] : {std::pair{u"编辑框3", u"组合框1"}, std::pair{u"编辑框4", u"组合框2"}}) {
+    KeepTypingInBox(FindControl<QComboBox>(window, QString::fromUtf16(listName)),
+                    FindControl<QLineEdit>(window, QString::fromUtf16(boxName)));
+  }
   ShowPictureBytes(window->findChild<QLabel*>(QStringLiteral(u"图片框2")), LandscapeJpeg());
   CentreOnScreen(window);
 }
@@ -346,9 +366,8 @@ void BuildOrderDialogLayout(QDialog* dialog) {
   dialog->setWindowTitle(QString());
   dialog->setFixedSize(417, 366);
   dialog->setModal(true);
-  QFont font = dialog->font();
-  font.setPixelSize(12);
-  dialog->setFont(font);
+  UseLayoutFaces();
+  dialog->setFont(DefaultLayoutFont());
   const QColor lightGrey(192, 192, 192);
   QPalette palette = dialog->palette();
   palette.setColor(QPalette::Window, lightGrey);
@@ -356,6 +375,12 @@ void BuildOrderDialogLayout(QDialog* dialog) {
   dialog->setAutoFillBackground(true);
 
   BuildControls(dialog, OrderDialogControls(), lightGrey);
+  // Only its two buttons close the dialog: Enter presses neither, Esc does nothing.
+  for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+    button->setAutoDefault(false);
+    button->setDefault(false);
+  }
+  dialog->installEventFilter(new EscapeSwallower(dialog));
   CentreOnScreen(dialog);
 }
 

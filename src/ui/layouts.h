@@ -101,6 +101,9 @@ void BuildMainWindowLayout(QWidget* window);
 // grey, 417 x 366) and names it "OrderDialog".
 void BuildOrderDialogLayout(QDialog* dialog);
 
+// Moves a window to the middle of the primary screen's available area.
+void CentreOnScreen(QWidget* window);
+
 // Connects the event of every control that the window's layout binds to
 // `handler` (e.g. u"OnLoginClicked", u"OnCaptchaCellPressed") to `slot`,
 // which receives the binding's handlerArgument. `context` ends the

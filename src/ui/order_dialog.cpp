@@ -70,13 +70,12 @@ OrderDialog::OrderDialog(QWidget* mainWindow, AppState& state)
 }
 
 void OrderDialog::showEvent(QShowEvent* event) {
-  // Keep the dialog above the main window and centred over it.
+  // Keep the dialog above the main window, centred on the screen.
   if (mainWindow_) {
     if (QWindow* handle = windowHandle(); handle && mainWindow_->window()->windowHandle())
       handle->setTransientParent(mainWindow_->window()->windowHandle());
-    const QPoint centre = mainWindow_->mapToGlobal(mainWindow_->rect().center());
-    move(centre - rect().center());
   }
+  CentreOnScreen(this);
   QDialog::showEvent(event);
 }
 

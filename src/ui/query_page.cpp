@@ -2,12 +2,10 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDateEdit>
 #include <QDateTime>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -30,54 +28,6 @@ namespace {
 
 constexpr int kGridColumns = 14;
 constexpr int kRowHeight = 40;
-
-// Keeps typing in the station box while its drop-down list is open: the
-// list's popup takes the keyboard, so the keys that edit text go on to the
-// box; the keys that move through the list or pick from it stay with the list.
-class TypingForwarder : public QObject {
- public:
-  TypingForwarder(QLineEdit* box, QObject* parent) : QObject(parent), box_(box) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-      auto* key = static_cast<QKeyEvent*>(event);
-      if (EditsText(*key)) {
-        QKeyEvent copy(key->type(), key->key(), key->modifiers(), key->text(), key->isAutoRepeat(), key->count());
-        QCoreApplication::sendEvent(box_, &copy);
-        return true;
-      }
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  static bool EditsText(const QKeyEvent& key) {
-    switch (key.key()) {
-      case Qt::Key_Backspace:
-      case Qt::Key_Delete:
-      case Qt::Key_Left:
-      case Qt::Key_Right:
-      case Qt::Key_Home:
-      case Qt::Key_End:
-        return true;
-      case Qt::Key_Up:
-      case Qt::Key_Down:
-      case Qt::Key_PageUp:
-      case Qt::Key_PageDown:
-      case Qt::Key_Return:
-      case Qt::Key_Enter:
-      case Qt::Key_Escape:
-      case Qt::Key_Tab:
-      case Qt::Key_Backtab:
-        return false;
-      default:
-        return !key.text().isEmpty() && key.text().at(0).isPrint();
-    }
-  }
-
-  QLineEdit* box_;
-};
 
 QString NameBeforeBar(const QString& stationText) {
   const qsizetype bar = stationText.indexOf(QLatin1Char('|'));
@@ -110,13 +60,6 @@ QueryPage::QueryPage(QWidget* mainWindow, AppState& state, QObject* parent)
   BindHandler(window_, QStringLiteral("OnToStationPicked"), this, [this](int) { OnToStationPicked(); });
   BindHandler(window_, QStringLiteral("OnQueryClicked"), this, [this](int) { OnQueryClicked(); });
 
-  const std::pair<const char16_t*, const char16_t*> stationBoxes[] = {{u"编辑框3", u"组合框1"},
-                                                                        {u"编辑框4", u"组合框2"}};
-  for (const auto& [boxName, listName] : stationBoxes) {
-    auto* box = FindControl<QLineEdit>(window_, QString::fromUtf16(boxName));
-    auto* list = FindControl<QComboBox>(window_, QString::fromUtf16(listName));
-    list->view()->installEventFilter(new TypingForwarder(box, this));
-  }
 }
 
 QueryPage::~QueryPage() { Shutdown(); }

@@ -32,6 +32,15 @@ TEST(CommandLineTest, ReadsTheServiceAndCertificateOptions) {
       {{"--service", "127.0.0.1:8080"}, CommandLine::Action::Error, "127.0.0.1:8080", ""},
       {{"--verbose"}, CommandLine::Action::Error, kRealServiceAddress, ""},
       {{"--ca-file", ""}, CommandLine::Action::Error, kRealServiceAddress, ""},
+      // Qt's own options are left to Qt, with their values.
+      {{"-platform", "xcb", "-style", "fusion", "--service", "http://s", "-reverse"}, CommandLine::Action::Run,
+       "http://s", ""},
+      {{"-display", ":1", "-qwindowgeometry", "992x542+0+0", "-style=fusion", "--platform", "offscreen"},
+       CommandLine::Action::Run, kRealServiceAddress, ""},
+      {{"-qwindowtitle", "--help"}, CommandLine::Action::Run, kRealServiceAddress, ""},  // a title, not ours
+      {{"-platform", "offscreen", "--help"}, CommandLine::Action::Help, kRealServiceAddress, ""},
+      {{"-platform", "offscreen", "-bogus"}, CommandLine::Action::Error, kRealServiceAddress, ""},
+      {{"-"}, CommandLine::Action::Error, kRealServiceAddress, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
