@@ -150,10 +150,11 @@ void SimServer::Stop() {
   if (server_) server_->stop();
 }
 
-void SimServer::LogRequest(const httplib::Request& request, const std::string& path, const std::string& query) {
+void SimServer::LogRequest(const httplib::Request& request, const std::string& path, const std::string& query,
+                           std::int64_t arrivedMs) {
   LoggedRequest entry;
   entry.ms = log_.ElapsedMs();
-  entry.unixMs = RequestLog::MachineUnixMs();
+  entry.unixMs = arrivedMs;
   entry.method = request.method;
   entry.path = path;
   entry.query = query;
@@ -184,8 +185,12 @@ void SimServer::Serve(const httplib::Request& request, httplib::Response& respon
   // a distant service would see it.
   const int towardsService = options_.latencyMs / 2;
   if (towardsService > 0) std::this_thread::sleep_for(std::chrono::milliseconds(towardsService));
-  const std::int64_t receivedMs = UnixMsNow();
-  LogRequest(request, rawPath, rawQuery);
+  // One reading names the arrival in the log (the machine's clock) and for
+  // the service (its shifted clock), so the two never disagree on which side
+  // of a moment a request fell.
+  const std::int64_t arrivedMs = RequestLog::MachineUnixMs();
+  const std::int64_t receivedMs = arrivedMs + options_.clockShiftMs;
+  LogRequest(request, rawPath, rawQuery, arrivedMs);
   Answer(request, rawQuery, receivedMs, response);
   response.set_header("Date", HttpDateText(UnixMsNow()));
   const int backToClient = options_.latencyMs - towardsService;

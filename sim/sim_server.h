@@ -38,7 +38,8 @@ class SimServer {
   void Answer(const httplib::Request& request, const std::string& rawQuery, std::int64_t receivedMs,
               httplib::Response& response);
   void ServeControl(const httplib::Request& request, const std::string& path, httplib::Response& response);
-  void LogRequest(const httplib::Request& request, const std::string& path, const std::string& query);
+  void LogRequest(const httplib::Request& request, const std::string& path, const std::string& query,
+                  std::int64_t arrivedMs);
   void SetSale(const httplib::Request& request, httplib::Response& response);
 
   Options options_;
