@@ -3,7 +3,31 @@
 # needed, builds Quillet and the rehearsal service quillet-sim, starts the
 # service on a free loopback port and opens Quillet pointed at it. The
 # service stops when the Quillet window is closed.
+#
+# --sale-in SECONDS: the trains of a travel date five days ahead go on sale
+# that many seconds after the service starts; the date and the moment
+# (China Standard Time) are printed.
 set -euo pipefail
+
+sale_in=
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --sale-in)
+      [ $# -ge 2 ] && [[ "$2" =~ ^[0-9]+$ ]] || { echo "rehearse: --sale-in needs a number of seconds" >&2; exit 2; }
+      sale_in=$2
+      shift 2
+      ;;
+    -h|--help)
+      echo "Usage: bash scripts/rehearse.sh [--sale-in SECONDS]"
+      exit 0
+      ;;
+    *)
+      echo "rehearse: unknown option $1 (try --help)" >&2
+      exit 2
+      ;;
+  esac
+done
+
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build/release
@@ -46,7 +70,20 @@ stop_sim() {
 trap stop_sim EXIT
 trap 'exit 130' INT TERM
 
-"$sim" --host 127.0.0.1 --port 0 >"$sim_out" 2>&1 &
+sim_args=(--host 127.0.0.1 --port 0)
+sale_text=
+if [ -n "$sale_in" ]; then
+  # China Standard Time is UTC+8 all year; the POSIX zone needs no tzdata.
+  opens=$(( $(date +%s) + sale_in ))
+  sale_date=$(TZ=CST-8 date -d "@$(( opens + 5 * 86400 ))" +%F)
+  sale_moment=$(TZ=CST-8 date -d "@$opens" '+%F %T')
+  sim_args+=(--sale "$sale_date@$sale_moment")
+  sale_text="   Trains on $sale_date go on sale at $sale_moment (China Standard Time),
+   in $sale_in seconds; until then every class shows \"*\".
+"
+fi
+
+"$sim" "${sim_args[@]}" >"$sim_out" 2>&1 &
 sim_pid=$!
 
 # The service's first line is "listening on http://127.0.0.1:PORT".
@@ -71,7 +108,7 @@ cat <<MSG
      password: demo1234
    Sold-out tickets come back every 10 seconds or so; closing the Quillet window
    ends the rehearsal.
-
+${sale_text}
 MSG
 
 status=0

@@ -40,6 +40,7 @@ inline constexpr char kUnpaid[] = "您还有未处理的订单，请您到[未�
 inline constexpr char kBadSecret[] = "车票信息已过期，请重新查询最新车票信息";
 inline constexpr char kMismatch[] = "车票信息与查询条件不符，请重新查询！";
 inline constexpr char kNotForSale[] = "当前车次暂不办理网上购票业务，请选择其他车次！";
+inline constexpr char kNotYetOnSale[] = "当前车次尚未起售，请于起售时间后再购票！";
 inline constexpr char kNoPending[] = "订单请求已失效，请重新查询车票！";
 inline constexpr char kPassenger[] = "乘车人信息有误，请核实后重新提交！";
 inline constexpr char kSeatClass[] = "所选席别本车次没有，请重新选择！";

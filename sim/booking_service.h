@@ -16,6 +16,7 @@
 #include "china_time.h"
 #include "options.h"
 #include "rng.h"
+#include "sale_schedule.h"
 #include "sim_http.h"
 #include "stations.h"
 #include "text_codec.h"
@@ -97,6 +98,9 @@ class BookingService {
   bool Release(const std::string& date, const std::string& train, const std::string& seat, const std::string& count,
                std::string& answer);
   void Reset();
+  // Sets when a travel date goes on sale; the sale moments as JSON.
+  void SetSale(const SaleOpening& opening) { sales_.Set(opening); }
+  std::string SalesJson() const { return sales_.Json(); }
   // The stock of one class, as the query would count it.
   int StockCount(const std::string& date, const std::string& train, const std::string& seat);
   // Periodic work: expired orders and idle sessions (every second), and
@@ -142,7 +146,8 @@ class BookingService {
   int UnfinishedOrders(const std::string& account) const;
   void ExpireOrders(std::int64_t nowMs);
 
-  std::string TrainText(const TrainRun& run, const std::string& date);
+  // Before the date's sale moment every class it offers shows "*".
+  std::string TrainText(const TrainRun& run, const std::string& date, std::optional<std::int64_t> opensAtMs);
   std::string OrderPageScript(const Session& session);
   std::string NewOrderId();
 
@@ -151,6 +156,7 @@ class BookingService {
   Timetable timetable_;
   TokenMaker tokens_;
   AccountBook accounts_;
+  SaleSchedule sales_;
   const std::chrono::steady_clock::time_point started_;
 
   std::mutex mutex_;

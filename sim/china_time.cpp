@@ -1,5 +1,6 @@
 #include "china_time.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 
@@ -10,6 +11,19 @@ constexpr std::int64_t kChinaOffsetMs = 8LL * 3600 * 1000;
 constexpr std::int64_t kDayMs = 86400LL * 1000;
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+std::atomic<std::int64_t> clockShiftMs{0};
+
+// Reads exactly `count` digits at `pos`; false when any is not a digit.
+bool ReadDigits(std::string_view text, std::size_t pos, std::size_t count, int& value) {
+  if (pos + count > text.size()) return false;
+  value = 0;
+  for (std::size_t i = pos; i < pos + count; ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    value = value * 10 + (text[i] - '0');
+  }
+  return true;
+}
 }  // namespace
 
 // Civil-date algorithms after Howard Hinnant's chrono-compatible formulas.
@@ -46,8 +60,11 @@ Date ChinaDate(std::int64_t unixMs) { return CivilFromDays(FloorDiv(unixMs + kCh
 
 std::int64_t UnixMsNow() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-      .count();
+             .count() +
+         clockShiftMs.load(std::memory_order_relaxed);
 }
+
+void SetClockShiftMs(std::int64_t shiftMs) { clockShiftMs.store(shiftMs, std::memory_order_relaxed); }
 
 std::string FormatDate(const Date& date) {
   char buf[80];
@@ -89,6 +106,42 @@ std::string ChinaDateTimeText(std::int64_t unixMs) {
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", d.year, d.month, d.day,
                 static_cast<int>(secondOfDay / 3600), static_cast<int>(secondOfDay / 60 % 60),
                 static_cast<int>(secondOfDay % 60));
+  return buf;
+}
+
+std::string ChinaDateTimeMsText(std::int64_t unixMs) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, ".%03d", static_cast<int>(unixMs - FloorDiv(unixMs, 1000) * 1000));
+  return ChinaDateTimeText(unixMs) + buf;
+}
+
+std::optional<std::int64_t> ParseChinaDateTime(std::string_view text) {
+  if (text.size() < 19 || text[10] != ' ' || text[13] != ':' || text[16] != ':') return std::nullopt;
+  const auto date = ParseDate(text.substr(0, 10));
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+  if (!date || !ReadDigits(text, 11, 2, hour) || !ReadDigits(text, 14, 2, minute) || !ReadDigits(text, 17, 2, second) ||
+      hour > 23 || minute > 59 || second > 59) {
+    return std::nullopt;
+  }
+  int millis = 0;
+  if (text.size() > 19) {
+    const std::size_t digits = text.size() - 20;
+    if (text[19] != '.' || digits < 1 || digits > 3 || !ReadDigits(text, 20, digits, millis)) return std::nullopt;
+    for (std::size_t i = digits; i < 3; ++i) millis *= 10;
+  }
+  return ChinaMidnightMs(*date) + ((hour * 60LL + minute) * 60 + second) * 1000 + millis;
+}
+
+std::string HttpDateText(std::int64_t unixMs) {
+  const std::int64_t seconds = FloorDiv(unixMs, 1000);
+  const Date d = CivilFromDays(FloorDiv(seconds, 86400));
+  const std::int64_t secondOfDay = seconds - FloorDiv(seconds, 86400) * 86400;
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d GMT", WeekdayAbbrev(Weekday(d)), d.day,
+                MonthAbbrev(d.month), d.year, static_cast<int>(secondOfDay / 3600),
+                static_cast<int>(secondOfDay / 60 % 60), static_cast<int>(secondOfDay % 60));
   return buf;
 }
 

@@ -14,6 +14,7 @@
 #include <pthread.h>
 
 #include "booking_service.h"
+#include "china_time.h"
 #include "options.h"
 #include "sim_server.h"
 
@@ -71,6 +72,7 @@ int main(int argc, char** argv) {
   char* qtArgv[] = {argv[0], nullptr};
   QGuiApplication app(qtArgc, qtArgv);
 
+  quillet::sim::SetClockShiftMs(options.clockShiftMs);
   BookingService service(options);
   SimServer server(options, service);
   int exitCode = 1;

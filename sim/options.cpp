@@ -77,6 +77,11 @@ std::string UsageText() {
          "  --tls-cert FILE          serve HTTPS with this certificate (PEM) ...\n"
          "  --tls-key FILE           ... and this private key (PEM)\n"
          "  --threads N              worker threads, one per open connection (default 128)\n"
+         "  --clock-shift-ms N       run the service's clock N ms ahead of this machine's;\n"
+         "                           negative: behind (default 0)\n"
+         "  --sale DATE@MOMENT       the trains of travel date DATE (yyyy-mm-dd) go on sale at\n"
+         "                           MOMENT (YYYY-MM-DD HH:MM:SS[.mmm], China Standard Time, on\n"
+         "                           the service's clock); repeatable\n"
          "  --help                   show this text\n"
          "  --version                show the version\n"
          "\n"
@@ -102,7 +107,8 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
     }
     static const std::set<std::string> kWithValue = {
         "--host", "--port", "--seed", "--account", "--captcha-cells", "--release-every", "--max-unpaid",
-        "--session-ttl", "--latency-ms", "--fault-rate", "--faults", "--tls-cert", "--tls-key", "--threads"};
+        "--session-ttl", "--latency-ms", "--fault-rate", "--faults", "--tls-cert", "--tls-key", "--threads",
+        "--clock-shift-ms", "--sale"};
     if (kWithValue.count(arg) == 0) {
       error = "unknown option: " + arg;
       return false;
@@ -174,6 +180,14 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
     } else if (arg == "--threads") {
       if (!ParseInt(value, 4, 4096, n)) return bad("4 to 4096");
       options.threads = static_cast<int>(n);
+    } else if (arg == "--clock-shift-ms") {
+      // A year either way is more than any test needs, and keeps every time in range.
+      if (!ParseInt(value, -31536000000LL, 31536000000LL, n)) return bad("milliseconds, within a year either way");
+      options.clockShiftMs = n;
+    } else if (arg == "--sale") {
+      const auto opening = ParseSaleOpening(value);
+      if (!opening) return bad("yyyy-mm-dd@YYYY-MM-DD HH:MM:SS[.mmm]");
+      options.sales.push_back(*opening);
     }
   }
   if (options.tlsCert.empty() != options.tlsKey.empty()) {

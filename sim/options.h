@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "sale_schedule.h"
+
 namespace quillet::sim {
 
 // The kinds of fault --faults can name.
@@ -25,6 +27,8 @@ struct Options {
   std::string tlsCert;
   std::string tlsKey;
   int threads = 128;
+  std::int64_t clockShiftMs = 0;   // the service's clock runs this far ahead of the machine's
+  std::vector<SaleOpening> sales;  // --sale, in the service's clock
   bool help = false;
   bool version = false;
 };

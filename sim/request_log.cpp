@@ -8,6 +8,11 @@ std::int64_t RequestLog::ElapsedMs() const {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_).count();
 }
 
+std::int64_t RequestLog::MachineUnixMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 void RequestLog::Add(LoggedRequest entry) {
   std::lock_guard<std::mutex> lock(mutex_);
   ++counts_[entry.path];
@@ -22,8 +27,9 @@ std::string RequestLog::EntriesJson() const {
   for (const LoggedRequest& e : entries_) {
     json += first ? "" : ",";
     first = false;
-    json += "{\"t\":" + std::to_string(e.ms) + ",\"method\":" + JsonQuote(e.method) + ",\"path\":" +
-            JsonQuote(e.path) + ",\"query\":" + JsonQuote(e.query) + ",\"headers\":{";
+    json += "{\"t\":" + std::to_string(e.ms) + ",\"unix_ms\":" + std::to_string(e.unixMs) +
+            ",\"method\":" + JsonQuote(e.method) + ",\"path\":" + JsonQuote(e.path) + ",\"query\":" +
+            JsonQuote(e.query) + ",\"headers\":{";
     for (std::size_t i = 0; i < e.headers.size(); ++i) {
       json += (i ? "," : "") + JsonQuote(e.headers[i].first) + ":" + JsonQuote(e.headers[i].second);
     }

@@ -13,7 +13,8 @@
 namespace quillet::sim {
 
 struct LoggedRequest {
-  std::int64_t ms = 0;  // since the service started
+  std::int64_t ms = 0;      // since the service started
+  std::int64_t unixMs = 0;  // the machine's own clock, not shifted by --clock-shift-ms
   std::string method;
   std::string path;   // raw, as in the request line
   std::string query;  // raw text after "?"
@@ -28,7 +29,9 @@ class RequestLog {
   RequestLog() : started_(std::chrono::steady_clock::now()) {}
   std::int64_t ElapsedMs() const;
   void Add(LoggedRequest entry);
-  // [{"t":..,"method":..,"path":..,"query":..,"headers":{..},"body":..},...]
+  // The machine's clock in Unix ms, unshifted, for the log's times.
+  static std::int64_t MachineUnixMs();
+  // [{"t":..,"unix_ms":..,"method":..,"path":..,"query":..,"headers":{..},"body":..},...]
   std::string EntriesJson() const;
   // {"<path>":<count>,...}
   std::string CountsJson() const;

@@ -29,7 +29,9 @@ BookingService::BookingService(const Options& options)
       accounts_(options.accounts),
       started_(std::chrono::steady_clock::now()),
       idRng_(HashText(options.seed, "order-ids")),
-      releaseRng_(HashText(options.seed, "releases")) {}
+      releaseRng_(HashText(options.seed, "releases")) {
+  for (const SaleOpening& opening : options.sales) sales_.Set(opening);
+}
 
 std::int64_t BookingService::SteadyMs() const {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_).count();

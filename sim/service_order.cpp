@@ -214,6 +214,7 @@ SimResponse BookingService::SubmitOrder(const SimRequest& request) {
   const std::int64_t today = DaysFromCivil(ChinaDate(UnixMsNow()));
   if (!date || DaysFromCivil(*date) < today || DaysFromCivil(*date) >= today + 30) return JsonRefusal(msg::kDateRange);
   if (!run->profile.canWebBuy) return JsonRefusal(msg::kNotForSale);
+  if (!sales_.OnSale(ref->date, request.receivedMs)) return JsonRefusal(msg::kNotYetOnSale);
   ExpireOrders(UnixMsNow());
   if (UnfinishedOrders(session->account) >= options_.maxUnpaid) return JsonRefusal(msg::kUnpaid);
   PendingOrder pending;

@@ -17,14 +17,22 @@ std::string TwoDigits(int n) {
   return buf;
 }
 
+// The button text of a train whose sale has not opened, e.g. "08点00分起售".
+std::string OpeningText(std::int64_t opensAtMs) {
+  const std::string clock = ChinaDateTimeText(opensAtMs).substr(11, 5);
+  return clock.substr(0, 2) + "点" + clock.substr(3, 2) + "分起售";
+}
+
 }  // namespace
 
-std::string BookingService::TrainText(const TrainRun& run, const std::string& date) {
+std::string BookingService::TrainText(const TrainRun& run, const std::string& date,
+                                      std::optional<std::int64_t> opensAtMs) {
   const TrainProfile& p = run.profile;
+  const bool bookable = p.canWebBuy && !opensAtMs;
   const TrainRef ref{date, run.fromTelecode, run.toTelecode, p.code};
   std::vector<std::string> f(38);
   f[0] = tokens_.SecretStr(ref);
-  f[1] = p.canWebBuy ? "预订" : "暂停发售";
+  f[1] = !p.canWebBuy ? "暂停发售" : opensAtMs ? OpeningText(*opensAtMs) : "预订";
   f[2] = p.trainNo;
   f[3] = p.code;
   f[4] = run.firstTelecode;
@@ -34,7 +42,7 @@ std::string BookingService::TrainText(const TrainRun& run, const std::string& da
   f[8] = ClockText(run.departMinute);
   f[9] = ClockText(run.ArriveMinute());
   f[10] = TwoDigits(run.durationMinute / 60) + ":" + TwoDigits(run.durationMinute % 60);
-  f[11] = p.canWebBuy ? "Y" : "N";
+  f[11] = bookable ? "Y" : "N";
   f[12] = PercentEncode(tokens_.LeftTicket(ref));
   const auto parsed = ParseDate(date);
   f[13] = parsed ? CompactDate(*parsed) : date;
@@ -50,7 +58,7 @@ std::string BookingService::TrainText(const TrainRun& run, const std::string& da
   for (const std::string& code : p.seatCodes) {
     const SeatClass* seat = FindSeatClass(code);
     if (seat == nullptr) continue;
-    const std::string count = CountText(p, date, code);
+    const std::string count = opensAtMs && p.Offers(code) ? "*" : CountText(p, date, code);
     f[static_cast<std::size_t>(seat->field)] = count;
     if (code == "5") f[33] = count;
     if (code != "W") {
@@ -75,7 +83,7 @@ SimResponse BookingService::LeftTicketQuery(const SimRequest& request) {
   const std::string purpose = Field(query, "purpose_codes");
   if (purpose != "ADULT" && purpose != "0X00") return JsonRefusal(msg::kBadQuery);
   const auto date = ParseDate(dateText);
-  const std::int64_t today = DaysFromCivil(ChinaDate(UnixMsNow()));
+  const std::int64_t today = DaysFromCivil(ChinaDate(request.receivedMs));
   if (!date || DaysFromCivil(*date) < today || DaysFromCivil(*date) >= today + kPresaleDays) {
     return JsonRefusal(msg::kDateRange);
   }
@@ -89,12 +97,16 @@ SimResponse BookingService::LeftTicketQuery(const SimRequest& request) {
   const auto addTelecode = [&](const std::string& t) {
     if (std::find(telecodes.begin(), telecodes.end(), t) == telecodes.end()) telecodes.push_back(t);
   };
+  // Judged by when the query arrived, so a test can tell exactly which side
+  // of the moment it fell on.
+  std::optional<std::int64_t> opensAtMs = sales_.OpeningOf(dateText);
+  if (opensAtMs && request.receivedMs >= *opensAtMs) opensAtMs.reset();
   std::string result;
   {
     Lock lock(mutex_);
     FindSession(request.cookieHeader);  // keeps a signed-in grab alive
     for (std::size_t i = 0; i < runs.size(); ++i) {
-      result += (i ? ",\"" : "\"") + TrainText(runs[i], dateText) + "\"";
+      result += (i ? ",\"" : "\"") + TrainText(runs[i], dateText, opensAtMs) + "\"";
       addTelecode(runs[i].firstTelecode);
       addTelecode(runs[i].lastTelecode);
     }

@@ -1,6 +1,7 @@
 #pragma once
 // A request and an answer as the service logic sees them, free of the
 // HTTP library, so faults and logging can wrap the logic.
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,7 @@ struct SimRequest {
   std::string rawQuery;  // the text after "?", as received
   std::string body;
   std::string cookieHeader;
+  std::int64_t receivedMs = 0;  // when it arrived, Unix ms on the service's clock
 };
 
 struct SimResponse {

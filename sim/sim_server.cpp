@@ -150,9 +150,11 @@ void SimServer::Stop() {
   if (server_) server_->stop();
 }
 
-void SimServer::LogRequest(const httplib::Request& request, const std::string& path, const std::string& query) {
+void SimServer::LogRequest(const httplib::Request& request, const std::string& path, const std::string& query,
+                           std::int64_t arrivedMs) {
   LoggedRequest entry;
   entry.ms = log_.ElapsedMs();
+  entry.unixMs = arrivedMs;
   entry.method = request.method;
   entry.path = path;
   entry.query = query;
@@ -174,11 +176,29 @@ void SimServer::Serve(const httplib::Request& request, httplib::Response& respon
   const std::string rawQuery = mark == std::string::npos ? "" : request.target.substr(mark + 1);
   if (options_.control && request.path.rfind("/sim/", 0) == 0) {
     ServeControl(request, request.path, response);
+    response.set_header("Date", HttpDateText(UnixMsNow()));
     return;
   }
-  LogRequest(request, rawPath, rawQuery);
-  if (options_.latencyMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(options_.latencyMs));
+  // The latency stands for the network: half of it is the request's way to
+  // the service, half the answer's way back. The request counts as arrived
+  // (in the log, for sale moments and the Date header) between the two, as
+  // a distant service would see it.
+  const int towardsService = options_.latencyMs / 2;
+  if (towardsService > 0) std::this_thread::sleep_for(std::chrono::milliseconds(towardsService));
+  // One reading names the arrival in the log (the machine's clock) and for
+  // the service (its shifted clock), so the two never disagree on which side
+  // of a moment a request fell.
+  const std::int64_t arrivedMs = RequestLog::MachineUnixMs();
+  const std::int64_t receivedMs = arrivedMs + options_.clockShiftMs;
+  LogRequest(request, rawPath, rawQuery, arrivedMs);
+  Answer(request, rawQuery, receivedMs, response);
+  response.set_header("Date", HttpDateText(UnixMsNow()));
+  const int backToClient = options_.latencyMs - towardsService;
+  if (backToClient > 0) std::this_thread::sleep_for(std::chrono::milliseconds(backToClient));
+}
 
+void SimServer::Answer(const httplib::Request& request, const std::string& rawQuery, std::int64_t receivedMs,
+                       httplib::Response& response) {
   if (const auto fault = faults_.Pick()) {
     switch (*fault) {
       case FaultKind::kDelay:
@@ -225,6 +245,7 @@ void SimServer::Serve(const httplib::Request& request, httplib::Response& respon
   simRequest.rawQuery = rawQuery;
   simRequest.body = request.body;
   simRequest.cookieHeader = HeaderValues(request, "Cookie");
+  simRequest.receivedMs = receivedMs;
   Apply(service_.Handle(simRequest), response);
 }
 
@@ -256,6 +277,10 @@ void SimServer::ServeControl(const httplib::Request& request, const std::string&
     } else {
       json(400, "{\"error\":" + JsonQuote(answer) + "}");
     }
+  } else if (request.method == "POST" && path == "/sim/sale") {
+    SetSale(request, response);
+  } else if (request.method == "GET" && path == "/sim/sales") {
+    json(200, "{\"now\":" + JsonQuote(ChinaDateTimeMsText(UnixMsNow())) + ",\"sales\":" + service_.SalesJson() + "}");
   } else if (request.method == "POST" && path == "/sim/reset") {
     service_.Reset();
     log_.Clear();
@@ -263,6 +288,36 @@ void SimServer::ServeControl(const httplib::Request& request, const std::string&
   } else {
     json(404, "{\"error\":\"unknown control endpoint\"}");
   }
+}
+
+void SimServer::SetSale(const httplib::Request& request, httplib::Response& response) {
+  const FormFields form = ParseForm(request.body);
+  const auto refuse = [&response](const std::string& error) {
+    response.status = 400;
+    response.set_content("{\"error\":" + JsonQuote(error) + "}", kJsonType);
+  };
+  SaleOpening opening;
+  opening.date = Field(form, "date");
+  if (!ParseDate(opening.date)) return refuse("date must be yyyy-MM-dd");
+  const std::string moment = Field(form, "moment");
+  const std::string inMs = Field(form, "in_ms");
+  if (moment.empty() == inMs.empty()) return refuse("give either moment or in_ms");
+  if (!moment.empty()) {
+    const auto parsed = ParseChinaDateTime(moment);
+    if (!parsed) return refuse("moment must be YYYY-MM-DD HH:MM:SS[.mmm], China Standard Time");
+    opening.openingMs = *parsed;
+  } else {
+    char* end = nullptr;
+    const long long n = std::strtoll(inMs.c_str(), &end, 10);
+    if (*end != '\0' || n < -86400000LL || n > 86400000LL) return refuse("in_ms must be milliseconds within a day");
+    opening.openingMs = UnixMsNow() + n;
+  }
+  service_.SetSale(opening);
+  response.status = 200;
+  response.set_content("{\"date\":" + JsonQuote(opening.date) + ",\"moment\":" +
+                           JsonQuote(ChinaDateTimeMsText(opening.openingMs)) +
+                           ",\"moment_ms\":" + std::to_string(opening.openingMs) + "}",
+                       kJsonType);
 }
 
 }  // namespace quillet::sim

@@ -1,6 +1,7 @@
 #pragma once
 // The HTTP(S) front of the service: routes requests to the booking logic or
 // the control endpoints, logs them, and adds latency and faults.
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -33,8 +34,13 @@ class SimServer {
 
  private:
   void Serve(const httplib::Request& request, httplib::Response& response);
+  // The answer of the service, or the fault that replaces it.
+  void Answer(const httplib::Request& request, const std::string& rawQuery, std::int64_t receivedMs,
+              httplib::Response& response);
   void ServeControl(const httplib::Request& request, const std::string& path, httplib::Response& response);
-  void LogRequest(const httplib::Request& request, const std::string& path, const std::string& query);
+  void LogRequest(const httplib::Request& request, const std::string& path, const std::string& query,
+                  std::int64_t arrivedMs);
+  void SetSale(const httplib::Request& request, httplib::Response& response);
 
   Options options_;
   BookingService& service_;

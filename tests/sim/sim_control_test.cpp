@@ -172,6 +172,9 @@ TEST(SimProcessOptions, BadOptionsExitWithCodeTwo) {
       {"--fault-rate", "1.5"},   {"--faults", "fire"}, {"--captcha-cells", "9"}, {"--captcha-cells", ""},
       {"--account", "nocolon"},  {"--session-ttl", "0"}, {"--max-unpaid", "0"},  {"--tls-cert", "x.pem"},
       {"--tls-cert", "/nonexistent.pem", "--tls-key", "/nonexistent.key"},
+      {"--clock-shift-ms", "1.5"}, {"--clock-shift-ms", "99999999999999"},
+      {"--sale", "2026-12-06"},    {"--sale", "2026-12-06@2026-12-01"}, {"--sale", "2026-13-06@2026-12-01 08:00:00"},
+      {"--sale", "2026-12-06@2026-12-01 08:00:00.12345"},
   };
   for (const auto& args : cases) {
     std::string out;

@@ -1,10 +1,13 @@
 // The service's own pieces, without a running server.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "accounts.h"
 #include "captcha.h"
 #include "china_time.h"
 #include "options.h"
+#include "sale_schedule.h"
 #include "text_codec.h"
 #include "tokens.h"
 
@@ -115,6 +118,49 @@ TEST(SimTime, ChinaDateAndMidnight) {
   EXPECT_TRUE(ParseDate("2028-02-29"));
   EXPECT_FALSE(ParseDate("2026-2-01"));
   EXPECT_FALSE(ParseDate("2026-01-01 "));
+}
+
+TEST(SimTime, MomentsInChinaTimeAndHttpDates) {
+  const std::int64_t midnight = ChinaMidnightMs(Date{2026, 12, 6});
+  const std::vector<std::pair<const char*, std::optional<std::int64_t>>> cases = {
+      {"2026-12-06 00:00:00", midnight},
+      {"2026-12-06 08:00:00", midnight + 8 * 3600000},
+      {"2026-12-06 08:00:00.5", midnight + 8 * 3600000 + 500},
+      {"2026-12-06 08:00:00.050", midnight + 8 * 3600000 + 50},
+      {"2026-12-06 23:59:59.999", midnight + 86400000 - 1},
+      {"2026-12-06 24:00:00", std::nullopt},
+      {"2026-12-06 08:60:00", std::nullopt},
+      {"2026-12-06 08:00", std::nullopt},
+      {"2026-12-06T08:00:00", std::nullopt},
+      {"2026-12-06 08:00:00.", std::nullopt},
+      {"2026-12-06 08:00:00.1234", std::nullopt},
+      {"2026-12-06 08:00:00 ", std::nullopt},
+  };
+  for (const auto& [text, ms] : cases) EXPECT_EQ(ParseChinaDateTime(text), ms) << text;
+  EXPECT_EQ(ChinaDateTimeMsText(midnight + 8 * 3600000 + 50), "2026-12-06 08:00:00.050");
+  EXPECT_EQ(HttpDateText(784111777999LL), "Sun, 06 Nov 1994 08:49:37 GMT");
+  EXPECT_EQ(HttpDateText(midnight), "Sat, 05 Dec 2026 16:00:00 GMT");
+}
+
+TEST(SimSales, OptionsAndScheduleKeepMomentsPerDate) {
+  Options o;
+  std::string error;
+  const char* args[] = {"quillet-sim", "--clock-shift-ms", "-700", "--sale", "2026-12-06@2026-11-06 08:00:00",
+                        "--sale", "2026-12-07@2026-11-07 08:00:00.250"};
+  ASSERT_TRUE(ParseOptions(static_cast<int>(std::size(args)), args, o, error)) << error;
+  EXPECT_EQ(o.clockShiftMs, -700);
+  ASSERT_EQ(o.sales.size(), 2u);
+  const std::int64_t opening = *ParseChinaDateTime("2026-11-07 08:00:00.250");
+  EXPECT_EQ(o.sales[1].date, "2026-12-07");
+  EXPECT_EQ(o.sales[1].openingMs, opening);
+
+  SaleSchedule sales;
+  for (const SaleOpening& s : o.sales) sales.Set(s);
+  EXPECT_FALSE(sales.OnSale("2026-12-07", opening - 1));
+  EXPECT_TRUE(sales.OnSale("2026-12-07", opening));
+  EXPECT_TRUE(sales.OnSale("2026-12-08", 0)) << "a date without a moment is on sale";
+  sales.Set({"2026-12-07", opening + 1000});  // moved
+  EXPECT_FALSE(sales.OnSale("2026-12-07", opening));
 }
 
 TEST(SimAccounts, DefaultPassengersAreWellFormed) {
