@@ -29,6 +29,7 @@
 
 #include "ui/controls.h"
 #include "ui/landscape.h"
+#include "ui/page_texts.h"
 
 namespace quillet {
 
@@ -326,7 +327,7 @@ void BuildMainWindowLayout(QWidget* window) {
   window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   window->setFixedSize(992, 542);
-  window->setWindowTitle(QStringLiteral(u"Quillet 当前版本：V1.0"));
+  window->setWindowTitle(page_texts::ProgramTitle());
   QFont font = window->font();
   font.setPixelSize(12);
   window->setFont(font);
