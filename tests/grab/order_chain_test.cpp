@@ -288,7 +288,8 @@ TEST_F(OrderChainTest, ClosingBeforeTheConfirmationStopsWithoutANote) {
   service.SetDelay(kQueueCount, 20s);
   std::stop_source closing;
   testing::internal::CaptureStderr();
-  auto run = std::async(std::launch::async, [&] { return RunOrderChain(client, task, settings, {}, closing.get_token()); });
+  auto run = std::async(std::launch::async,
+                        [&] { return RunOrderChain(client, task, settings, {}, closing.get_token()); });
   ASSERT_TRUE(WaitForRequest(service, kQueueCount));
   closing.request_stop();
   ASSERT_EQ(run.wait_for(5s), std::future_status::ready);

@@ -24,7 +24,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
+#include "session/session.h"
 #include "net/http.h"
 #include "support/sim_harness.h"
 #include "ui/controls.h"

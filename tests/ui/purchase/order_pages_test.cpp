@@ -18,7 +18,6 @@
 #include <QTreeWidget>
 #include <QWidget>
 
-#include "app/app_state.h"
 #include "ui/layouts.h"
 #include "window_helpers.h"
 
