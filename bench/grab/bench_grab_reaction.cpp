@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   CookieJar jar;
   BookingClient client(sim.BaseUrl(), jar);
   std::vector<PassengerRecord> passengers;
-  if (!test::SignIn(client, sim, 3) || client.LoadPassengers(passengers) != Gbk(u8"成功")) {
+  if (!test::SignIn(client, sim, 3) || (passengers = client.LoadPassengers().passengers).empty()) {
     std::fprintf(stderr, "cannot sign in\n");
     return 1;
   }
@@ -78,9 +78,7 @@ int main(int argc, char** argv) {
   if (adult == passengers.end()) return 1;
 
   const std::string date = test::ChinaDate(3);
-  std::vector<TrainRecord> trains;
-  std::string from = "BJP", to = "SHH";
-  client.QueryLeftTickets(false, date, from, to, trains);
+  const std::vector<TrainRecord> trains = client.QueryLeftTickets(false, date, "BJP", "SHH").trains;
   const auto train = std::find_if(trains.begin(), trains.end(), [](const TrainRecord& t) {
     return t.canWebBuy == "Y" && t.secondClassSeat != "--";
   });
@@ -96,7 +94,7 @@ int main(int argc, char** argv) {
       sim.Release(date, code, "O", 0);
       test::RecordingView view({test::WishRow(code, date, *adult, Gbk(u8"成人票(1)"), Gbk(u8"二等座| ,"))});
       GrabController grab(client, view, test::ChinaDate(0), {5000ms, 200ms, 50ms});
-      grab.StartGrabbing();
+      grab.StartGrabbing(view.Wishes());
       while (view.CaptionCount() < 2) std::this_thread::sleep_for(1ms);
       // Release at a random point of the worker's query cycle.
       std::this_thread::sleep_for(std::chrono::milliseconds(random() % 220));

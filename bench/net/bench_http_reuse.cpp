@@ -53,7 +53,7 @@ Figures Run(const std::string& url, int requests, bool reuse, const std::string&
     std::string method;
     std::string headerBlock = "Referer: https://booking.example/otn/leftTicket/init";
     const auto before = Clock::now();
-    const std::string body = quillet::SendHttpRequest(url, method, {}, jar, headerBlock, false, {}, {}, options);
+    const std::string body = quillet::SendHttpRequest(url, method, {}, jar, headerBlock, false, {}, {}, options).body;
     times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - before).count());
     if (body.empty()) ++figures.failures;
   }

@@ -9,6 +9,7 @@
 #include "app/app_state.h"
 #include "app/command_line.h"
 #include "quillet/version.h"
+#include "session/session.h"
 #include "ui/main_window.h"
 
 namespace quillet {
@@ -33,17 +34,16 @@ int StartProgram(int argc, char** argv) {
   // Ties the window to its installed menu entry and icon (Wayland's app id).
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
   QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kDesktopId)));
-  std::unique_ptr<AppState> state = InitAppState(line.settings);
-  int exitCode = 0;
-  {
-    MainWindow window(*state);
-    window.show();
-    exitCode = QApplication::exec();
-    // Closing the window has stopped every thread it started; the window
-    // goes before the state it uses.
-  }
-  ReleaseAppState(state);
-  return exitCode;
+  SessionSettings settings;
+  settings.serviceBaseAddress = line.settings.serviceBaseAddress;
+  settings.caFile = line.settings.caFile;
+  // The client loads the built-in station table as the session is created.
+  Session session(settings);
+  MainWindow window(session);
+  window.show();
+  // Closing the window has stopped every thread it started and closed the
+  // session's grabbing; the window goes before the session it shows.
+  return QApplication::exec();
 }
 
 }  // namespace quillet

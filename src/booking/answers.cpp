@@ -296,8 +296,4 @@ std::string ReadResultOrderForDcQueue(std::string_view answer) {
   return SuccessOr(answer, "submitStatus\":true", kMessagesMarker);
 }
 
-std::string ReadUncompletedOrders(std::string_view answer) {
-  return Contains(answer, "orderDBList") ? texts::Success() : texts::NoResult();
-}
-
 }  // namespace quillet

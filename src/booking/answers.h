@@ -67,6 +67,5 @@ std::string ReadConfirmSingleForQueue(std::string_view answer);
 // The order id, or empty while the service has none (also for a null id).
 std::string ReadOrderWaitTime(std::string_view answer);
 std::string ReadResultOrderForDcQueue(std::string_view answer);
-std::string ReadUncompletedOrders(std::string_view answer);
 
 }  // namespace quillet

@@ -1,6 +1,8 @@
 #include "booking/client.h"
 
 #include "booking/answers.h"
+#include "booking/date_text.h"
+#include "booking/service_paths.h"
 #include "booking/texts.h"
 #include "net/encoding.h"
 #include "net/http.h"
@@ -18,6 +20,41 @@ const std::string kNoBody;
 const std::string kJsonAtt = "_json_att=";
 const std::string kTokenPiece = "&_json_att=&REPEAT_SUBMIT_TOKEN=";
 
+namespace paths = service_paths;
+
+// Judges an operation from its exchange and its reader's text. The message
+// is always the reader's text, so a failure shows what it always showed.
+ServiceResult Judged(ExchangeOutcome transport, const std::stop_token& stop, std::string readerText,
+                     bool noValidAnswer) {
+  ServiceResult result;
+  result.transport = transport;
+  if (stop.stop_requested() || transport == ExchangeOutcome::kStopped) {
+    result.kind = ServiceResultKind::kStopped;
+  } else if (transport != ExchangeOutcome::kOk) {
+    result.kind = ServiceResultKind::kTransportFailure;
+  } else if (readerText == texts::Success()) {
+    result.kind = ServiceResultKind::kDone;
+  } else {
+    result.kind = noValidAnswer ? ServiceResultKind::kNoValidAnswer : ServiceResultKind::kRefused;
+  }
+  result.message = std::move(readerText);
+  return result;
+}
+
+// A reader that gives success or the reason after a marker: an answer
+// without a reason is not one the operation knows.
+ServiceResult JudgedWithReason(ExchangeOutcome transport, const std::stop_token& stop, std::string readerText) {
+  const bool noReason = readerText.empty();
+  return Judged(transport, stop, std::move(readerText), noReason);
+}
+
+template <typename Result>
+Result WithValues(ServiceResult judged) {
+  Result result;
+  static_cast<ServiceResult&>(result) = std::move(judged);
+  return result;
+}
+
 }  // namespace
 
 BookingClient::BookingClient(std::string serviceBaseAddress, CookieJar& cookieJar, std::string caFile)
@@ -25,18 +62,13 @@ BookingClient::BookingClient(std::string serviceBaseAddress, CookieJar& cookieJa
       cookieJar_(cookieJar),
       caFile_(std::move(caFile)),
       headers_(serviceBaseAddress_) {
-  LoadStations();
+  stations_.LoadStations();
 }
 
-void BookingClient::LoadStations() { stations_.LoadStations(); }
-
-void BookingClient::FindStations(const std::string& query, int mode, std::vector<std::string>& results) const {
-  stations_.FindStations(query, mode, results);
-}
-
-std::string BookingClient::Exchange(const std::string& path, const std::string& method, const std::string& body,
-                                    const std::string& headerBlock, const std::stop_token& stop) const {
-  if (stop.stop_requested()) return {};
+HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::string& method,
+                                           const std::string& body, const std::string& headerBlock,
+                                           const std::stop_token& stop) const {
+  if (stop.stop_requested()) return {ExchangeOutcome::kStopped, 0, {}};
   ExchangeOptions options;
   options.stop = stop;
   options.extraCaFile = caFile_;
@@ -46,9 +78,11 @@ std::string BookingClient::Exchange(const std::string& path, const std::string& 
   return SendHttpRequest(serviceBaseAddress_ + path, methodText, body, cookieJar_, headers, false, {}, {}, options);
 }
 
-std::string BookingClient::ExchangeText(const std::string& path, const std::string& method, const std::string& body,
-                                        const std::string& headerBlock, const std::stop_token& stop) const {
-  return Utf8BytesToText(Exchange(path, method, body, headerBlock, stop));
+BookingClient::Exchanged BookingClient::ExchangeText(const std::string& path, const std::string& method,
+                                                     const std::string& body, const std::string& headerBlock,
+                                                     const std::stop_token& stop) const {
+  HttpExchangeResult answer = Exchange(path, method, body, headerBlock, stop);
+  return {answer.outcome, Utf8BytesToText(answer.body)};
 }
 
 void BookingClient::SetLastResponse(std::string text) {
@@ -66,151 +100,154 @@ std::string BookingClient::RepeatSubmitToken() const {
   return repeatSubmitToken_;
 }
 
-std::vector<PassengerRecord> BookingClient::Passengers() const {
-  std::lock_guard lock(stateMutex_);
-  return passengers_;
-}
-
-std::string BookingClient::FetchCaptcha(std::stop_token stop) {
+CaptchaResult BookingClient::FetchCaptcha(std::stop_token stop) {
   // The login page only gives the session its first cookies.
-  Exchange("/otn/login/init", kGet, kNoBody, headers_.page, stop);
-  return Exchange("/otn/passcodeNew/getPassCodeNew?module=login&rand=sjrand&0.18218983666535804", kGet, kNoBody,
-                  headers_.captcha, stop);
+  Exchange(paths::kLoginPage, kGet, kNoBody, headers_.page, stop);
+  HttpExchangeResult picture = Exchange(paths::kCaptchaPicture, kGet, kNoBody, headers_.captcha, stop);
+  // Any picture counts: the window shows whatever bytes came.
+  auto result = WithValues<CaptchaResult>(Judged(picture.outcome, stop, texts::Success(), false));
+  result.picture = std::move(picture.body);
+  return result;
 }
 
-bool BookingClient::Login(const std::string& userName, const std::string& password,
-                          const std::string& captchaAnswer, std::string& errorText, std::stop_token stop) {
-  std::string answer = ExchangeText("/otn/passcodeNew/checkRandCodeAnsyn", kPost,
-                                    ConcatTexts(std::string_view("randCode="), captchaAnswer,
-                                                std::string_view("&rand=sjrand")),
-                                    headers_.xhr, stop);
-  const bool captchaRight = CaptchaAccepted(answer);
-  SetLastResponse(std::move(answer));
+ServiceResult BookingClient::Login(const std::string& userName, const std::string& password,
+                                   const std::string& captchaAnswer, std::stop_token stop) {
+  Exchanged answer = ExchangeText(paths::kCaptchaCheck, kPost,
+                                  ConcatTexts(std::string_view("randCode="), captchaAnswer,
+                                              std::string_view("&rand=sjrand")),
+                                  headers_.xhr, stop);
+  const bool captchaRight = CaptchaAccepted(answer.text);
+  SetLastResponse(std::move(answer.text));
   if (!captchaRight) {
-    errorText = texts::CaptchaWrong();
-    return false;
+    ServiceResult result = Judged(answer.outcome, stop, texts::CaptchaWrong(), false);
+    if (result.kind != ServiceResultKind::kStopped) result.kind = ServiceResultKind::kCaptchaRefused;
+    return result;
   }
 
-  answer = ExchangeText("/otn/login/loginAysnSuggest", kPost, LoginBody(userName, password, captchaAnswer),
-                        headers_.xhr, stop);
+  answer = ExchangeText(paths::kLogin, kPost, LoginBody(userName, password, captchaAnswer), headers_.xhr, stop);
   std::string reason;
-  const bool accepted = LoginAccepted(answer, reason);
-  SetLastResponse(std::move(answer));
-  if (!accepted) {
-    errorText = std::move(reason);
-    return false;
-  }
+  const bool accepted = LoginAccepted(answer.text, reason);
+  SetLastResponse(std::move(answer.text));
+  if (!accepted) return Judged(answer.outcome, stop, std::move(reason), false);
 
   // The confirmation's answer is not examined.
-  SetLastResponse(ExchangeText("/otn/login/userLogin", kPost, kJsonAtt, headers_.xhr, stop));
-  return true;
+  answer = ExchangeText(paths::kLoginConfirm, kPost, kJsonAtt, headers_.xhr, stop);
+  SetLastResponse(std::move(answer.text));
+  return Judged(ExchangeOutcome::kOk, {}, texts::Success(), false);
 }
 
-std::string BookingClient::CheckUser(std::stop_token stop) {
-  return ReadCheckUser(ExchangeText("/otn/login/checkUser", kPost, kJsonAtt, headers_.xhr, stop));
+ServiceResult BookingClient::CheckUser(std::stop_token stop) {
+  const Exchanged answer = ExchangeText(paths::kCheckUser, kPost, kJsonAtt, headers_.xhr, stop);
+  return Judged(answer.outcome, stop, ReadCheckUser(answer.text), false);
 }
 
-std::string BookingClient::LoadPassengers(std::vector<PassengerRecord>& list, std::stop_token stop) {
-  std::string page = ExchangeText("/otn/confirmPassenger/initDc", kPost, kJsonAtt, headers_.xhr, stop);
-  const std::string token = ReadPageToken(page);
+PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
+  Exchanged page = ExchangeText(paths::kOrderPage, kPost, kJsonAtt, headers_.xhr, stop);
+  const std::string token = ReadPageToken(page.text);
   {
     std::lock_guard lock(stateMutex_);
-    lastResponse_ = std::move(page);
+    lastResponse_ = std::move(page.text);
     repeatSubmitToken_ = token;
   }
 
-  std::string answer = ExchangeText("/otn/confirmPassenger/getPassengerDTOs", kPost,
-                                    ConcatTexts(std::string_view("_json_att=&REPEAT_SUBMIT_TOKEN="), token),
-                                    headers_.passenger, stop);
-  std::string result = ReadPassengers(answer, list);
-  std::lock_guard lock(stateMutex_);
-  if (result == texts::Success()) passengers_ = list;
-  lastResponse_ = std::move(answer);
+  Exchanged answer = ExchangeText(paths::kPassengers, kPost,
+                                  ConcatTexts(std::string_view("_json_att=&REPEAT_SUBMIT_TOKEN="), token),
+                                  headers_.passenger, stop);
+  std::vector<PassengerRecord> passengers;
+  std::string readerText = ReadPassengers(answer.text, passengers);
+  const bool noValidAnswer = readerText == texts::NoValidAnswer();
+  SetLastResponse(std::move(answer.text));
+  auto result = WithValues<PassengersResult>(Judged(answer.outcome, stop, std::move(readerText), noValidAnswer));
+  if (result.Done()) result.passengers = std::move(passengers);
   return result;
 }
 
-std::string BookingClient::QueryLeftTickets(bool studentPurpose, const std::string& trainDate,
-                                            std::string& fromStation, std::string& toStation,
-                                            std::vector<TrainRecord>& records, std::stop_token stop) {
-  // Each station text on its own: a picked entry "name|telecode" becomes its telecode.
-  fromStation = StationQueryValue(fromStation);
-  toStation = StationQueryValue(toStation);
-  std::string answer = ExchangeText(LeftTicketQueryPath(trainDate, fromStation, toStation, studentPurpose), kGet,
-                                    kNoBody, headers_.query, stop);
-  std::string result = ReadLeftTickets(answer, stations_, records);
-  SetLastResponse(std::move(answer));
+TrainsResult BookingClient::QueryLeftTickets(bool studentPurpose, const std::string& trainDate,
+                                             const std::string& fromStation, const std::string& toStation,
+                                             std::stop_token stop) {
+  Exchanged answer = ExchangeText(LeftTicketQueryPath(trainDate, StationQueryValue(fromStation),
+                                                      StationQueryValue(toStation), studentPurpose),
+                                  kGet, kNoBody, headers_.query, stop);
+  std::vector<TrainRecord> trains;
+  std::string readerText = ReadLeftTickets(answer.text, stations_, trains);
+  const bool noValidAnswer = readerText == texts::NoValidAnswer();
+  SetLastResponse(std::move(answer.text));
+  auto result = WithValues<TrainsResult>(Judged(answer.outcome, stop, std::move(readerText), noValidAnswer));
+  if (result.Done()) result.trains = std::move(trains);
   return result;
 }
 
-int BookingClient::ExtractAllBetween(const std::string& text, const std::string& left, const std::string& right,
-                                     std::vector<std::string>& items, bool caseSensitive, int maxLength,
-                                     const std::string& prefix, const std::string& suffix, bool withLeft,
-                                     bool withRight, int start) {
-  return ExtractItemsBetween(text, left, right, items, caseSensitive, maxLength, prefix, suffix, withLeft, withRight,
-                             start);
-}
-
-std::string BookingClient::SubmitOrderRequest(const std::string& secretStr, const std::string& trainDate,
-                                              const std::string& backTrainDate, const std::string& purposeCodes,
-                                              const std::string& fromStationName, const std::string& toStationName,
-                                              std::stop_token stop) {
+ServiceResult BookingClient::SubmitOrderRequest(const std::string& secretStr, const std::string& trainDate,
+                                                const std::string& backTrainDate, const std::string& purposeCodes,
+                                                const std::string& fromStationName,
+                                                const std::string& toStationName, std::stop_token stop) {
   const std::string body =
       ConcatTexts(std::string_view("secretStr="), secretStr, std::string_view("&train_date="), trainDate,
                   std::string_view("&back_train_date="), backTrainDate,
                   std::string_view("&tour_flag=dc&purpose_codes="), purposeCodes,
                   std::string_view("&query_from_station_name="), fromStationName,
                   std::string_view("&query_to_station_name="), toStationName, std::string_view("&undefined"));
-  return ReadSubmitOrderRequest(
-      ExchangeText("/otn/leftTicket/submitOrderRequest", kPost, body, headers_.xhr, stop));
+  const Exchanged answer = ExchangeText(paths::kSubmitOrderRequest, kPost, body, headers_.xhr, stop);
+  return JudgedWithReason(answer.outcome, stop, ReadSubmitOrderRequest(answer.text));
 }
 
-std::string BookingClient::InitDc(std::string& repeatSubmitToken, std::string& leftTicketStr,
-                                  std::string& trainDateMs, std::string& keyCheckIsChange, std::stop_token stop) {
+OrderPageResult BookingClient::InitDc(std::stop_token stop) {
+  const Exchanged page = ExchangeText(paths::kOrderPage, kPost, kJsonAtt, headers_.xhr, stop);
   OrderPageValues values;
-  std::string result =
-      ReadInitDc(ExchangeText("/otn/confirmPassenger/initDc", kPost, kJsonAtt, headers_.xhr, stop), values);
-  repeatSubmitToken = std::move(values.repeatSubmitToken);
-  leftTicketStr = std::move(values.leftTicketStr);
-  trainDateMs = std::move(values.trainDateMs);
-  keyCheckIsChange = std::move(values.keyCheckIsChange);
+  std::string readerText = ReadInitDc(page.text, values);
+  // A page without the left-ticket text is not the order page.
+  auto result = WithValues<OrderPageResult>(Judged(page.outcome, stop, std::move(readerText), true));
+  result.values = std::move(values);
   return result;
 }
 
-std::string BookingClient::CheckOrderInfo(const std::string& seatType, const std::string& ticketType,
-                                          const std::string& passengerName, const std::string& passengerType,
-                                          const std::string& idType, const std::string& idNo,
-                                          std::string& passengerTicketStr, std::string& oldPassengerStr,
-                                          const std::string& repeatSubmitToken, std::stop_token stop) {
-  passengerTicketStr = PassengerTicketText(seatType, ticketType, passengerName, idType, idNo);
-  oldPassengerStr = OldPassengerText(passengerName, idType, idNo, passengerType);
+OrderInfoResult BookingClient::CheckOrderInfo(const std::string& seatType, const std::string& ticketType,
+                                              const OrderPassenger& passenger,
+                                              const std::string& repeatSubmitToken, std::stop_token stop) {
+  std::string passengerTicketStr =
+      PassengerTicketText(seatType, ticketType, passenger.name, passenger.idType, passenger.idNo);
+  std::string oldPassengerStr =
+      OldPassengerText(passenger.name, passenger.idType, passenger.idNo, passenger.passengerType);
   const std::string body = ConcatTexts(
       std::string_view("cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr="),
       passengerTicketStr, std::string_view("&oldPassengerStr="), oldPassengerStr,
       std::string_view("&tour_flag=dc&randCode="), kTokenPiece, repeatSubmitToken);
-  return ReadCheckOrderInfo(ExchangeText("/otn/confirmPassenger/checkOrderInfo", kPost, body, headers_.xhr, stop));
+  const Exchanged answer = ExchangeText(paths::kCheckOrderInfo, kPost, body, headers_.xhr, stop);
+  auto result =
+      WithValues<OrderInfoResult>(JudgedWithReason(answer.outcome, stop, ReadCheckOrderInfo(answer.text)));
+  result.passengerTicketStr = std::move(passengerTicketStr);
+  result.oldPassengerStr = std::move(oldPassengerStr);
+  return result;
 }
 
-std::string BookingClient::GetQueueCount(const std::string& trainDateMs, const std::string& trainNo,
-                                         const std::string& stationTrainCode, const std::string& seatType,
-                                         const std::string& fromTelecode, const std::string& toTelecode,
-                                         const std::string& leftTicket, const std::string& purposeCodes,
-                                         const std::string& repeatSubmitToken, std::stop_token stop) {
+ServiceResult BookingClient::GetQueueCount(const std::string& trainDateMs, const std::string& trainNo,
+                                           const std::string& stationTrainCode, const std::string& seatType,
+                                           const std::string& fromTelecode, const std::string& toTelecode,
+                                           const std::string& leftTicket, const std::string& purposeCodes,
+                                           const std::string& repeatSubmitToken, std::stop_token stop) {
   const std::string body = ConcatTexts(
-      std::string_view("train_date="), JsDateText(trainDateMs), std::string_view("&train_no="), trainNo,
+      std::string_view("train_date="), BrowserDateText(trainDateMs), std::string_view("&train_no="), trainNo,
       std::string_view("&stationTrainCode="), stationTrainCode, std::string_view("&seatType="), seatType,
       std::string_view("&fromStationTelecode="), fromTelecode, std::string_view("&toStationTelecode="), toTelecode,
       std::string_view("&leftTicket="), leftTicket, std::string_view("&purpose_codes="), purposeCodes,
       std::string_view("&train_location=V2"), kTokenPiece, repeatSubmitToken);
-  return ReadGetQueueCount(ExchangeText("/otn/confirmPassenger/getQueueCount", kPost, body, headers_.xhr, stop));
+  const Exchanged answer = ExchangeText(paths::kQueueCount, kPost, body, headers_.xhr, stop);
+  std::string readerText = ReadGetQueueCount(answer.text);
+  // Without "true" anywhere the answer is none the step knows; the other
+  // two texts are the service's refusals.
+  const bool noValidAnswer = readerText == texts::QueueCountFailed();
+  return Judged(answer.outcome, stop, std::move(readerText), noValidAnswer);
 }
 
-std::string BookingClient::ConfirmSingleForQueue(const std::string& passengerTicketStr,
-                                                 const std::string& oldPassengerStr, const std::string& randCode,
-                                                 const std::string& purposeCodes, const std::string& keyCheckIsChange,
-                                                 const std::string& leftTicketStr, const std::string& trainLocation,
-                                                 const std::string& chooseSeats, const std::string& seatDetailType,
-                                                 const std::string& roomType, const std::string& dwAll,
-                                                 const std::string& repeatSubmitToken, std::stop_token stop) {
+ServiceResult BookingClient::ConfirmSingleForQueue(const std::string& passengerTicketStr,
+                                                   const std::string& oldPassengerStr, const std::string& randCode,
+                                                   const std::string& purposeCodes,
+                                                   const std::string& keyCheckIsChange,
+                                                   const std::string& leftTicketStr,
+                                                   const std::string& trainLocation, const std::string& chooseSeats,
+                                                   const std::string& seatDetailType, const std::string& roomType,
+                                                   const std::string& dwAll, const std::string& repeatSubmitToken,
+                                                   std::stop_token stop) {
   const std::string body = ConcatTexts(
       std::string_view("passengerTicketStr="), passengerTicketStr, std::string_view("&oldPassengerStr="),
       oldPassengerStr, std::string_view("&randCode="), randCode, std::string_view("&purpose_codes="), purposeCodes,
@@ -219,29 +256,29 @@ std::string BookingClient::ConfirmSingleForQueue(const std::string& passengerTic
       std::string_view("&choose_seats="), chooseSeats, std::string_view("&seatDetailType="), seatDetailType,
       std::string_view("&whatsSelect=1&roomType="), roomType, std::string_view("&dwAll="), dwAll, kTokenPiece,
       repeatSubmitToken);
-  return ReadConfirmSingleForQueue(
-      ExchangeText("/otn/confirmPassenger/confirmSingleForQueue", kPost, body, headers_.xhr, stop));
+  const Exchanged answer = ExchangeText(paths::kConfirmSingleForQueue, kPost, body, headers_.xhr, stop);
+  return JudgedWithReason(answer.outcome, stop, ReadConfirmSingleForQueue(answer.text));
 }
 
-std::string BookingClient::QueryOrderWaitTime(const std::string& tourFlag, const std::string& repeatSubmitToken,
-                                              std::stop_token stop) {
+OrderIdResult BookingClient::QueryOrderWaitTime(const std::string& tourFlag, const std::string& repeatSubmitToken,
+                                                std::stop_token stop) {
   const std::string path =
-      ConcatTexts(std::string_view("/otn/confirmPassenger/queryOrderWaitTime?random="), MillisecondTimestamp(),
+      ConcatTexts(std::string_view(paths::kOrderWaitTime), std::string_view("?random="), MillisecondTimestamp(),
                   std::string_view("&tourFlag="), tourFlag, kTokenPiece, repeatSubmitToken);
-  return ReadOrderWaitTime(ExchangeText(path, kGet, kNoBody, headers_.xhr, stop));
+  const Exchanged answer = ExchangeText(path, kGet, kNoBody, headers_.xhr, stop);
+  std::string orderId = ReadOrderWaitTime(answer.text);
+  const bool known = !orderId.empty();
+  auto result = WithValues<OrderIdResult>(Judged(answer.outcome, stop, known ? texts::Success() : "", !known));
+  result.orderId = std::move(orderId);
+  return result;
 }
 
-std::string BookingClient::ResultOrderForDcQueue(const std::string& orderId, const std::string& repeatSubmitToken,
-                                                 std::stop_token stop) {
+ServiceResult BookingClient::ResultOrderForDcQueue(const std::string& orderId, const std::string& repeatSubmitToken,
+                                                   std::stop_token stop) {
   const std::string body =
       ConcatTexts(std::string_view("orderSequence_no="), orderId, kTokenPiece, repeatSubmitToken);
-  return ReadResultOrderForDcQueue(
-      ExchangeText("/otn/confirmPassenger/resultOrderForDcQueue", kPost, body, headers_.xhr, stop));
-}
-
-std::string BookingClient::QueryUncompletedOrders(std::stop_token stop) {
-  return ReadUncompletedOrders(
-      ExchangeText("/otn/queryOrder/queryMyOrderNoComplete", kPost, kJsonAtt, headers_.xhr, stop));
+  const Exchanged answer = ExchangeText(paths::kOrderResult, kPost, body, headers_.xhr, stop);
+  return JudgedWithReason(answer.outcome, stop, ReadResultOrderForDcQueue(answer.text));
 }
 
 }  // namespace quillet

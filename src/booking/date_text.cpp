@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "booking/client.h"
 #include "net/encoding.h"
 #include "util/text.h"
 
@@ -89,8 +88,6 @@ std::string BrowserDateText(std::string_view timestamp) {
                 seconds % 60);
   return ReplaceText(UrlEncode(text), "%20", "+") + kZoneSuffix;
 }
-
-std::string BookingClient::JsDateText(const std::string& timestamp) { return BrowserDateText(timestamp); }
 
 std::string MillisecondTimestamp(bool secondsOnly) {
   const auto now = std::chrono::time_point_cast<std::chrono::milliseconds>(std::chrono::system_clock::now());

@@ -11,4 +11,8 @@ namespace quillet {
 // Empty when the text holds no number or a date the browser cannot show.
 std::string BrowserDateText(std::string_view timestamp);
 
+// Milliseconds since the Unix epoch as decimal text (13 digits today);
+// secondsOnly keeps the first 10 characters.
+std::string MillisecondTimestamp(bool secondsOnly = false);
+
 }  // namespace quillet

@@ -1,5 +1,6 @@
 #include "booking/requests.h"
 
+#include "booking/service_paths.h"
 #include "net/encoding.h"
 #include "util/text.h"
 
@@ -22,11 +23,11 @@ constexpr char kUpgradeInsecure[] = "Upgrade-Insecure-Requests: 1";
 HeaderBlocks::HeaderBlocks(const std::string& base) {
   xhr = ConcatTexts(std::string_view("X-Requested-With: XMLHttpRequest"), kCrLf, kXhrUserAgent, kCrLf,
                     std::string_view("Content-Type: application/x-www-form-urlencoded; charset=UTF-8"), kCrLf,
-                    std::string_view("Referer: "), base, std::string_view("/otn/login/init"), kCrLf,
+                    std::string_view("Referer: "), base, std::string_view(service_paths::kLoginPage), kCrLf,
                     kUpgradeInsecure);
   page = ConcatTexts(std::string_view(kPageUserAgent), kCrLf, kPageAccept, kCrLf, kUpgradeInsecure);
-  captcha = ConcatTexts(std::string_view("Referer:"), base, std::string_view("/otn/login/init"), kCrLf, page);
-  passenger = ConcatTexts(std::string_view("Referer: "), base, std::string_view("/otn/confirmPassenger/initDc"),
+  captcha = ConcatTexts(std::string_view("Referer:"), base, std::string_view(service_paths::kLoginPage), kCrLf, page);
+  passenger = ConcatTexts(std::string_view("Referer: "), base, std::string_view(service_paths::kOrderPage),
                           kCrLf, kPageUserAgent);
   query = ConcatTexts(std::string_view("Referer: "), base, std::string_view("/otn/leftTicket/init"));
 }
@@ -45,7 +46,8 @@ std::string StationQueryValue(std::string_view station) {
 
 std::string LeftTicketQueryPath(const std::string& trainDate, const std::string& fromStation,
                                 const std::string& toStation, bool studentPurpose) {
-  return ConcatTexts(std::string_view("/otn/leftTicket/query?leftTicketDTO.train_date="), trainDate,
+  return ConcatTexts(std::string_view(service_paths::kLeftTicketQuery),
+                     std::string_view("?leftTicketDTO.train_date="), trainDate,
                      std::string_view("&leftTicketDTO.from_station="), UrlEncode(fromStation),
                      std::string_view("&leftTicketDTO.to_station="), UrlEncode(toStation),
                      std::string_view(studentPurpose ? "&purpose_codes=0X00" : "&purpose_codes=ADULT"));

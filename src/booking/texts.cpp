@@ -32,10 +32,6 @@ const std::string& UnknownError() {
   static const std::string text = Gbk(u8"未知错误!");
   return text;
 }
-const std::string& NoResult() {
-  static const std::string text = Gbk(u8"无结果");
-  return text;
-}
 const std::string& NoValidAnswer() {
   static const std::string text = Gbk(u8"服务无有效应答");
   return text;

@@ -11,7 +11,6 @@ const std::string& Failed();                // 失败
 const std::string& QueueCountFailed();      // 获取队列数量失败
 const std::string& QueueLongerThanStock();  // 当前排队人数大于剩余票数!
 const std::string& UnknownError();          // 未知错误!
-const std::string& NoResult();              // 无结果
 const std::string& NoValidAnswer();         // 服务无有效应答
 
 }  // namespace quillet::booking_texts

@@ -1,46 +1,16 @@
 #include "grab/grab_controller.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <system_error>
 
 #include "booking/client.h"
 #include "grab/texts.h"
+#include "grab/wait.h"
 #include "util/text.h"
 
 namespace quillet {
 namespace {
-
-struct SeatTypeRow {
-  const std::string& (*name)();
-  const char* code;
-  std::string TrainRecord::*tickets;
-};
-
-// Names and codes as the service knows them; the order of the rows does not
-// matter (a worker tries the classes in the user's order).
-const SeatTypeRow kSeatTypeTable[] = {
-    {grab_texts::BusinessSeat, "9", &TrainRecord::businessSeat},
-    {grab_texts::DeluxeEmuSleeper, "A", &TrainRecord::softSeat},
-    {grab_texts::EmuSleeper, "5", &TrainRecord::softSleeper},
-    {grab_texts::DeluxeSoftSleeper, "6", &TrainRecord::deluxeSoftSleeper},
-    {grab_texts::FirstClassSeat, "M", &TrainRecord::firstClassSeat},
-    {grab_texts::SecondClassSeat, "O", &TrainRecord::secondClassSeat},
-    {grab_texts::SoftSleeper, "4", &TrainRecord::softSleeper},
-    {grab_texts::HardSleeper, "3", &TrainRecord::hardSleeper},
-    {grab_texts::SoftSeat, "2", &TrainRecord::softSeat},
-    {grab_texts::HardSeat, "1", &TrainRecord::hardSeat},
-};
-
-// Sleeps for `duration` unless stop is requested first; false when stopped.
-bool WaitUnlessStopped(const std::stop_token& stop, std::chrono::milliseconds duration) {
-  std::mutex mutex;
-  std::condition_variable_any wakeUp;
-  std::unique_lock lock(mutex);
-  wakeUp.wait_for(lock, stop, duration, [] { return false; });
-  return !stop.stop_requested();
-}
 
 std::string ResultLine(const std::string& prefix, const GrabTask& task) {
   return prefix + task.trainDate + grab_texts::TrainPart() + task.stationTrainCode + grab_texts::PassengerPart() +
@@ -49,52 +19,66 @@ std::string ResultLine(const std::string& prefix, const GrabTask& task) {
 
 bool SoldOut(const std::string& ticketsText) { return ticketsText == "--" || ticketsText == grab_texts::NoTickets(); }
 
+template <typename T>
+T FirstOf(const std::vector<T>& list) {
+  return list.empty() ? T() : list.front();
+}
+
+OrderReport ReportOf(std::size_t wishIndex, const GrabTask& task) {
+  OrderReport report;
+  report.wishIndex = wishIndex;
+  report.train = task.stationTrainCode;
+  report.date = task.trainDate;
+  report.seatType = task.seatType;
+  if (const SeatType* seat = SeatTypeWithCode(task.seatType)) report.seatName = seat->name();
+  report.passengers = {task.passengerName};
+  report.orderId = task.orderId;
+  return report;
+}
+
 }  // namespace
 
-std::string SeatCodeForName(const std::string& seatName) {
-  for (const SeatTypeRow& row : kSeatTypeTable) {
-    if (row.name() == seatName) return row.code;
-  }
-  return {};
+bool SeatTicketsFor(const TrainRecord& train, const std::string& seatCode, std::string& ticketsText) {
+  const SeatType* seat = SeatTypeWithCode(seatCode);
+  if (seat == nullptr) return false;
+  ticketsText = train.*seat->tickets;
+  return true;
 }
 
-bool SeatTicketsFor(const TrainRecord& train, const std::string& seatCode, std::string& ticketsText) {
-  for (const SeatTypeRow& row : kSeatTypeTable) {
-    if (seatCode == row.code) {
-      ticketsText = train.*row.tickets;
-      return true;
+GrabTask TaskForWish(const OrderWish& wish) {
+  GrabTask task;
+  const WishPassenger passenger = FirstOf(wish.passengers);
+  task.passengerName = passenger.name;
+  task.passengerType = passenger.passengerType;
+  task.idType = passenger.idType;
+  task.idNo = passenger.idNo;
+  task.ticketType = wish.ticketType;
+  task.fromStationName = wish.from.name;
+  task.fromTelecode = wish.from.telecode;
+  task.toStationName = wish.to.name;
+  task.toTelecode = wish.to.telecode;
+  task.trainDate = FirstOf(wish.dates);
+  task.stationTrainCode = FirstOf(wish.trains);
+  return task;
+}
+
+std::vector<OrderCandidate> OrderCandidates(const std::vector<TrainRecord>& trains, const GrabTask& task,
+                                            const OrderWish& wish) {
+  std::vector<OrderCandidate> candidates;
+  const TrainRecord* train = nullptr;
+  for (const TrainRecord& listed : trains) {
+    if (listed.stationTrainCode == task.stationTrainCode) {
+      train = &listed;
+      break;
     }
   }
-  return false;
-}
-
-std::string BuildSeatCodes(const std::string& seatOrderText) {
-  std::string codes;
-  for (const std::string& piece : SplitText(seatOrderText, ",")) {
-    if (piece.empty()) continue;
-    const std::vector<std::string> parts = SplitText(piece, "|");
-    const std::string code = parts.empty() ? std::string() : SeatCodeForName(parts[0]);
-    if (code.empty()) continue;
-    codes += code + "|" + (parts.size() > 1 ? parts[1] : std::string()) + ",";
+  if (train == nullptr) return candidates;
+  for (const std::string& seatType : wish.seatTypes) {
+    std::string ticketsText;
+    if (!SeatTicketsFor(*train, seatType, ticketsText) || SoldOut(ticketsText)) continue;
+    candidates.push_back({train, seatType});
   }
-  return codes;
-}
-
-GrabTask ReadTaskRow(GrabView& view, int row) {
-  GrabTask task;
-  task.passengerName = TextBefore(view.TaskCellText(row, 4), "(");
-  task.passengerType = TextBetween(view.TaskCellText(row, 4), "[", "]");
-  task.ticketType = TextBetween(view.TaskCellText(row, 5), "(", ")");
-  task.idType = TextBetween(view.TaskCellText(row, 6), "[", "]");
-  task.idNo = TextBetween(view.TaskCellText(row, 6), "(", ")");
-  task.fromStationName = TextBefore(view.TaskCellText(row, 1), "|");
-  task.fromTelecode = TextAfterLast(view.TaskCellText(row, 1), "|");
-  task.toStationName = TextBefore(view.TaskCellText(row, 2), "|");
-  task.toTelecode = TextAfterLast(view.TaskCellText(row, 2), "|");
-  task.trainDate = view.TaskCellText(row, 3);
-  task.seatCodes = BuildSeatCodes(view.TaskCellText(row, 7));
-  task.stationTrainCode = view.TaskCellText(row, 0);
-  return task;
+  return candidates;
 }
 
 struct GrabController::Impl {
@@ -105,11 +89,11 @@ struct GrabController::Impl {
     std::atomic<bool> finished{false};
   };
 
-  Impl(BookingClient& c, GrabView& v, std::string backTrainDate, GrabPacing p)
-      : client(c), view(v), pacing(p), chainSettings{std::move(backTrainDate), p.orderPollWait} {}
+  Impl(BookingClient& c, GrabEvents& e, std::string backTrainDate, GrabPacing p)
+      : client(c), events(e), pacing(p), chainSettings{std::move(backTrainDate), p.orderPollWait} {}
 
   BookingClient& client;
-  GrabView& view;
+  GrabEvents& events;
   const GrabPacing pacing;
   const OrderChainSettings chainSettings;
   std::atomic<int> runningWorkers{0};
@@ -118,6 +102,7 @@ struct GrabController::Impl {
   std::vector<std::unique_ptr<Handle>> handles;
   std::vector<std::stop_source> starts;  // one per start not yet stopped
   bool closing = false;
+  std::stop_source closingSource;  // triggered once, when the program closes
 
   // Caller holds `mutex`. False when the system refuses another thread.
   template <typename Body>
@@ -153,94 +138,84 @@ struct GrabController::Impl {
     ended.clear();
   }
 
-  void RunLauncher(std::stop_token stop) {
-    const int rowCount = view.TaskRowCount();
-    for (int row = 0; row < rowCount; ++row) {
+  void RunLauncher(std::stop_token stop, const std::shared_ptr<const std::vector<OrderWish>>& wishes) {
+    for (std::size_t index = 0; index < wishes->size(); ++index) {
       std::lock_guard lock(mutex);
       if (stop.stop_requested()) return;
       runningWorkers.fetch_add(1);
-      const bool launched = LaunchLocked([this, stop, row] {
-        RunWorker(stop, row);
+      const bool launched = LaunchLocked([this, stop, wishes, index] {
+        RunWorker(stop, index, (*wishes)[index]);
         runningWorkers.fetch_sub(1);
       });
       if (!launched) runningWorkers.fetch_sub(1);
     }
     // A start that was stopped while launching does not announce itself.
-    if (!stop.stop_requested()) view.AppendLog(grab_texts::GrabStartedLine());
+    if (!stop.stop_requested()) events.OnGrabLogLine(grab_texts::GrabStartedLine());
   }
 
-  void RunWorker(const std::stop_token& stop, int row) {
-    GrabTask task = ReadTaskRow(view, row);
+  void RunWorker(const std::stop_token& stop, std::size_t wishIndex, const OrderWish& wish) {
+    GrabTask task = TaskForWish(wish);
     const bool studentPurpose = task.ticketType == "3";
     std::uint32_t attempts = 0;
-    std::vector<TrainRecord> trains;
 
     while (!stop.stop_requested()) {
       ++attempts;
-      view.SetAttemptCaption(grab_texts::AttemptCaptionPrefix() + std::to_string(attempts));
+      events.OnGrabAttempt(wishIndex, attempts, grab_texts::AttemptCaptionPrefix() + std::to_string(attempts));
 
-      trains.clear();
-      std::string fromStation = task.fromTelecode;
-      std::string toStation = task.toTelecode;
-      const std::string queryResult =
-          client.QueryLeftTickets(studentPurpose, task.trainDate, fromStation, toStation, trains, stop);
+      const TrainsResult query =
+          client.QueryLeftTickets(studentPurpose, task.trainDate, task.fromTelecode, task.toTelecode, stop);
       if (stop.stop_requested()) return;
-      if (queryResult != grab_texts::Success()) {
+      if (!query.Done()) {
         if (!WaitUnlessStopped(stop, pacing.afterFailedQuery)) return;
         continue;
       }
-
-      const TrainRecord* train = nullptr;
-      for (const TrainRecord& candidate : trains) {
-        if (candidate.stationTrainCode == task.stationTrainCode) {
-          train = &candidate;
-          break;
-        }
-      }
-      if (train != nullptr && TryOrder(stop, task, *train)) return;
+      if (TryOrder(stop, wishIndex, task, OrderCandidates(query.trains, task, wish))) return;
       if (!WaitUnlessStopped(stop, pacing.afterIdlePass)) return;
     }
   }
 
-  // Runs the order chain for each wanted seat class with tickets left, in the
-  // user's order. True when the worker is done: a ticket was booked, the
-  // outcome needs a manual check, or grabbing was stopped.
-  bool TryOrder(const std::stop_token& stop, GrabTask& task, const TrainRecord& train) {
-    for (const std::string& piece : SplitText(task.seatCodes, ",")) {
-      if (piece.empty()) continue;
-      const std::vector<std::string> parts = SplitText(piece, "|");
-      const std::string seatCode = parts.empty() ? std::string() : parts[0];
-      std::string ticketsText;
-      if (!SeatTicketsFor(train, seatCode, ticketsText) || SoldOut(ticketsText)) continue;
+  // Runs the order chain for each candidate in turn. True when the worker is
+  // done: a ticket was booked, the outcome needs a manual check, grabbing was
+  // stopped or the program is closing.
+  bool TryOrder(const std::stop_token& stop, std::size_t wishIndex, GrabTask& task,
+                const std::vector<OrderCandidate>& candidates) {
+    for (const OrderCandidate& candidate : candidates) {
       if (stop.stop_requested()) return true;
+      task.trainNo = candidate.train->trainNo;
+      task.secretStr = candidate.train->secretStr;
+      task.leftTicket = candidate.train->leftTicket;
+      task.trainLocation = candidate.train->trainLocation;
+      task.seatType = candidate.seatType;
+      const OrderOutcome outcome = RunOrderChain(client, task, chainSettings, stop, closingSource.get_token());
 
-      task.trainNo = train.trainNo;
-      task.secretStr = train.secretStr;
-      task.leftTicket = train.leftTicket;
-      task.trainLocation = train.trainLocation;
-      task.seatType = seatCode;
-      const std::string result = RunOrderChain(client, task, chainSettings, stop);
-
-      if (FindText(result, grab_texts::Manual()) != kNotFound) {
-        view.AppendLog(ResultLine(grab_texts::ManualLinePrefix(), task));
-        return true;
-      }
-      if (result == grab_texts::Success()) {
-        view.AppendLog(ResultLine(grab_texts::BookedLinePrefix(), task));
-        if (task.seatType == "1") view.SetStartButtonEnabled(true);
-        return true;
+      switch (outcome.kind) {
+        case OrderOutcomeKind::kManualCheck:
+          events.OnGrabLogLine(ResultLine(grab_texts::ManualLinePrefix(), task));
+          events.OnOrderNeedsManualCheck(ReportOf(wishIndex, task));
+          return true;
+        case OrderOutcomeKind::kBooked:
+          events.OnGrabLogLine(ResultLine(grab_texts::BookedLinePrefix(), task));
+          events.OnOrderBooked(ReportOf(wishIndex, task));
+          return true;
+        case OrderOutcomeKind::kAbandoned:
+          return true;
+        case OrderOutcomeKind::kFailed:
+        case OrderOutcomeKind::kStopped:
+          break;
       }
     }
     return stop.stop_requested();
   }
 };
 
-GrabController::GrabController(BookingClient& client, GrabView& view, std::string backTrainDate, GrabPacing pacing)
-    : impl_(std::make_unique<Impl>(client, view, std::move(backTrainDate), pacing)) {}
+GrabController::GrabController(BookingClient& client, GrabEvents& events, std::string backTrainDate,
+                               GrabPacing pacing)
+    : impl_(std::make_unique<Impl>(client, events, std::move(backTrainDate), pacing)) {}
 
 GrabController::~GrabController() { StopAndJoinAll(); }
 
-void GrabController::StartGrabbing() {
+void GrabController::StartGrabbing(std::vector<OrderWish> wishes) {
+  auto shared = std::make_shared<const std::vector<OrderWish>>(std::move(wishes));
   std::vector<std::unique_ptr<Impl::Handle>> ended;
   {
     std::lock_guard lock(impl_->mutex);
@@ -248,7 +223,8 @@ void GrabController::StartGrabbing() {
     impl_->TakeEndedLocked(ended);
     std::stop_source start;
     impl_->starts.push_back(start);
-    impl_->LaunchLocked([impl = impl_.get(), stop = start.get_token()] { impl->RunLauncher(stop); });
+    impl_->LaunchLocked(
+        [impl = impl_.get(), stop = start.get_token(), shared] { impl->RunLauncher(stop, shared); });
   }
   Impl::Join(ended);
 }
@@ -262,7 +238,7 @@ void GrabController::StopGrabbing() {
     impl_->TakeEndedLocked(ended);
   }
   Impl::Join(ended);
-  impl_->view.SetStartButtonEnabled(true);
+  impl_->events.OnGrabStopped();
 }
 
 void GrabController::StopAndJoinAll() {
@@ -272,6 +248,7 @@ void GrabController::StopAndJoinAll() {
     for (std::stop_source& start : impl_->starts) start.request_stop();
     impl_->starts.clear();
   }
+  impl_->closingSource.request_stop();
   // Launchers check their stop under the lock before each worker they start,
   // so once they are all stopped the list can only shrink.
   for (;;) {

@@ -1,5 +1,5 @@
 #pragma once
-// Grabbing: one launcher per start, one worker per task row. Workers query
+// Grabbing: one launcher per start, one worker per wish. Workers query
 // again and again and run the order chain for the first wanted seat class
 // with tickets left, until a ticket is booked or must be checked by hand.
 #include <chrono>
@@ -11,9 +11,11 @@
 #include <vector>
 
 #include "booking/records.h"
+#include "grab/grab_events.h"
 #include "grab/grab_task.h"
-#include "grab/grab_view.h"
 #include "grab/order_chain.h"
+#include "grab/order_tables.h"
+#include "grab/order_wish.h"
 
 namespace quillet {
 
@@ -25,33 +27,42 @@ struct GrabPacing {
   std::chrono::milliseconds orderPollWait{2000};
 };
 
-// Seat name -> service seat type code; "" when the name has no code (无座).
-std::string SeatCodeForName(const std::string& seatName);
 // Remaining-ticket text of a train for a seat type code; false for an unknown code.
 bool SeatTicketsFor(const TrainRecord& train, const std::string& seatCode, std::string& ticketsText);
-// "商务座| ,硬座| ," -> "9| ,1| ,".
-std::string BuildSeatCodes(const std::string& seatOrderText);
-// Reads a task row (columns 0..7) into a fresh GrabTask.
-GrabTask ReadTaskRow(GrabView& view, int row);
+
+// A worker's order record for its wish (the first train, date and passenger).
+GrabTask TaskForWish(const OrderWish& wish);
+
+// One seat type of one listed train that has tickets left.
+struct OrderCandidate {
+  const TrainRecord* train;
+  std::string seatType;  // the service's code
+};
+// What a worker tries after a query, in order: the wanted seat types of the
+// task's train (the first listed with its code) that have tickets left, in
+// the wish's order.
+std::vector<OrderCandidate> OrderCandidates(const std::vector<TrainRecord>& trains, const GrabTask& task,
+                                            const OrderWish& wish);
 
 class GrabController {
  public:
-  GrabController(BookingClient& client, GrabView& view, std::string backTrainDate, GrabPacing pacing = {});
+  GrabController(BookingClient& client, GrabEvents& events, std::string backTrainDate, GrabPacing pacing = {});
   ~GrabController();  // stops and joins every worker
   GrabController(const GrabController&) = delete;
   GrabController& operator=(const GrabController&) = delete;
 
-  // The start button: starts a launcher thread and returns at once (the
-  // caller disables the start button itself).
-  void StartGrabbing();
+  // The start button: starts a launcher thread, which starts one worker per
+  // wish of `wishes`, and returns at once.
+  void StartGrabbing(std::vector<OrderWish> wishes);
   // The stop button: signals every launcher and worker, does not wait, and
-  // re-enables the start button. A worker ends at its next safe point: before
-  // a query, inside a pause, before an order chain, or at once when a request
+  // reports OnGrabStopped. A worker ends at its next safe point: before a
+  // query, inside a pause, before an order chain, or at once when a request
   // is in flight; an order chain that has passed ConfirmSingleForQueue runs
-  // to its end first and logs its outcome.
+  // to its end first and reports its outcome.
   void StopGrabbing();
-  // Signals everything and waits for every thread to end (program close);
-  // later starts are refused. Not to be called from a GrabView callback.
+  // Program close: signals everything, order chains past their confirmation
+  // included (see RunOrderChain), and waits for every thread to end; later
+  // starts are refused. Not to be called from a GrabEvents callback.
   void StopAndJoinAll();
   // Workers whose thread has not ended yet.
   int RunningWorkerCount() const;

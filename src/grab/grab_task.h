@@ -19,7 +19,6 @@ struct GrabTask {
   std::string trainDate;
   std::string trainDateMs;
   std::string seatType;
-  std::string seatCodes;
   std::string trainNo;
   std::string secretStr;
   std::string leftTicket;

@@ -10,15 +10,36 @@ namespace quillet {
 class BookingClient;
 
 struct OrderChainSettings {
-  std::string backTrainDate;                    // the program's reference date, yyyy-MM-dd
-  std::chrono::milliseconds pollWait{2000};     // wait after each empty order-id answer
+  std::string backTrainDate;                 // the program's reference date, yyyy-MM-dd
+  std::chrono::milliseconds pollWait{2000};  // wait after each empty order-id answer
 };
 
-// Places one order for the task's train, passenger and seat type. Returns
-// "成功" or the driver's message. Stopping is honoured before the chain starts
-// and up to ConfirmSingleForQueue; once that step has passed, the chain runs to
-// its end so that a bought ticket is always reported.
-std::string RunOrderChain(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
-                          std::stop_token stop = {});
+enum class OrderOutcomeKind {
+  kBooked,       // the service reported the order as placed
+  kManualCheck,  // the order went in but its outcome is not known: the user must look
+  kFailed,       // no order was placed; `message` says why
+  kStopped,      // stopped before anything was submitted
+  kAbandoned,    // the program is closing: submitted, outcome not learnt (named on standard error)
+};
+
+struct OrderOutcome {
+  OrderOutcomeKind kind = OrderOutcomeKind::kFailed;
+  std::string message;  // the driver's text: "成功" or the reason, as the log has always had it
+};
+
+// Places one order for the task's train, passenger and seat type.
+//
+// `stop` (the stop button) is honoured before the chain starts and up to
+// ConfirmSingleForQueue; once that step is under way the chain runs to its
+// end so that a bought ticket is always reported. `closing` (the program
+// ends) is honoured at every step: past the confirmation the requests and
+// polls end at once, and the submitted order is named on standard error
+// ("an order for <train> on <date> (<passengers>) was submitted; check the
+// account's unpaid orders") so that it is not lost from the person's view.
+OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
+                           std::stop_token stop = {}, std::stop_token closing = {});
+
+// The standard-error line for a submitted order whose outcome was not learnt.
+std::string UnreportedOrderLine(const GrabTask& task);
 
 }  // namespace quillet

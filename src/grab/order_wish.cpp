@@ -1,5 +1,6 @@
 #include "grab/order_wish.h"
 
+#include "grab/order_tables.h"
 #include "grab/texts.h"
 #include "util/text.h"
 
@@ -23,36 +24,72 @@ std::string PassengerEntryText(const PassengerRecord& passenger) {
   return passenger.passenger_name + "(" + passenger.passenger_type_name + "[" + passenger.passenger_type + "])";
 }
 
-const std::vector<std::string>& TicketTypeItems() {
-  static const std::vector<std::string> items = {grab_texts::AdultTicket(), grab_texts::ChildTicket(),
-                                                 grab_texts::StudentTicket(), grab_texts::DisabledArmyTicket()};
+std::vector<std::string> TicketTypeItems() {
+  std::vector<std::string> items;
+  for (const TicketType& type : TicketTypes()) items.push_back(TicketTypeItem(type));
   return items;
 }
 
-const std::vector<std::string>& DialogSeatNames() {
-  static const std::vector<std::string> names = {
-      grab_texts::BusinessSeat(), grab_texts::FirstClassSeat(), grab_texts::SecondClassSeat(),
-      grab_texts::SoftSleeper(),  grab_texts::HardSleeper(),    grab_texts::SoftSeat(),
-      grab_texts::HardSeat(),     grab_texts::NoSeat()};
+std::vector<std::string> DialogSeatNames() {
+  std::vector<std::string> names(8);
+  for (const SeatType& type : SeatTypes()) {
+    if (type.dialogBox > 0) names[static_cast<std::size_t>(type.dialogBox - 1)] = type.name();
+  }
   return names;
 }
 
-std::string CheckOrderWish(const OrderWish& wish) {
-  if (wish.train.empty() || wish.date.empty() || wish.from.empty() || wish.to.empty()) {
+std::string SeatCodeForName(const std::string& seatName) {
+  const SeatType* type = SeatTypeNamed(seatName);
+  return type ? type->code : std::string();
+}
+
+std::vector<std::string> SeatCodesOf(const std::string& seatOrderText) {
+  std::vector<std::string> codes;
+  for (const std::string& piece : SplitText(seatOrderText, ",")) {
+    if (piece.empty()) continue;
+    const std::vector<std::string> parts = SplitText(piece, "|");
+    std::string code = parts.empty() ? std::string() : SeatCodeForName(parts[0]);
+    if (!code.empty()) codes.push_back(std::move(code));
+  }
+  return codes;
+}
+
+std::string CheckOrderForm(const OrderForm& form) {
+  if (form.train.empty() || form.date.empty() || form.from.empty() || form.to.empty()) {
     return grab_texts::TrainInfoIncomplete();
   }
-  if (wish.passengerEntry.empty() || wish.idType.empty() || wish.idNo.empty()) {
+  if (form.passengerEntry.empty() || form.idType.empty() || form.idNo.empty()) {
     return grab_texts::PassengerInfoIncomplete();
   }
-  if (wish.ticketTypeItem.empty()) return grab_texts::ChooseTicketType();
-  if (wish.seatOrderText.empty()) return grab_texts::ChooseSeatType();
+  if (form.ticketTypeItem.empty()) return grab_texts::ChooseTicketType();
+  if (form.seatOrderText.empty()) return grab_texts::ChooseSeatType();
   return {};
 }
 
-std::array<std::string, 8> TaskRowTexts(const OrderWish& wish) {
-  return {wish.train,          wish.from,           wish.to,
-          wish.date,           wish.passengerEntry, wish.ticketTypeItem,
-          wish.idType + "(" + wish.idNo + ")", wish.seatOrderText};
+std::array<std::string, 8> TaskRowTexts(const OrderForm& form) {
+  return {form.train,          form.from,           form.to,
+          form.date,           form.passengerEntry, form.ticketTypeItem,
+          form.idType + "(" + form.idNo + ")", form.seatOrderText};
+}
+
+OrderWish WishFromForm(const OrderForm& form) { return WishFromTaskRow(TaskRowTexts(form)); }
+
+OrderWish WishFromTaskRow(const std::array<std::string, 8>& cells) {
+  OrderWish wish;
+  wish.trains = {cells[0]};
+  wish.from = {TextBefore(cells[1], "|"), TextAfterLast(cells[1], "|")};
+  wish.to = {TextBefore(cells[2], "|"), TextAfterLast(cells[2], "|")};
+  wish.dates = {cells[3]};
+  WishPassenger passenger;
+  passenger.name = TextBefore(cells[4], "(");
+  passenger.passengerType = TextBetween(cells[4], "[", "]");
+  passenger.idType = TextBetween(cells[6], "[", "]");
+  passenger.idNo = TextBetween(cells[6], "(", ")");
+  wish.passengers = {std::move(passenger)};
+  wish.ticketType = TextBetween(cells[5], "(", ")");
+  wish.seatTypes = SeatCodesOf(cells[7]);
+  wish.dialogTexts = cells;
+  return wish;
 }
 
 }  // namespace quillet

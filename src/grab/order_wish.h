@@ -1,5 +1,6 @@
 #pragma once
-// The order dialog's computations on text, without widgets.
+// What to book: the order wish as a value, and the order dialog's
+// computations on its texts, without widgets.
 #include <array>
 #include <string>
 #include <vector>
@@ -8,24 +9,63 @@
 
 namespace quillet {
 
+struct WishStation {
+  std::string name;      // program text, "北京南"
+  std::string telecode;  // "VNP"
+};
+
+struct WishPassenger {
+  std::string name;
+  std::string passengerType;  // the service's code, "1"
+  std::string idType;         // the service's code, "1"
+  std::string idNo;
+};
+
+// One order wish. The lists allow several trains, dates and passengers;
+// the window makes wishes with one of each, and the workers book the
+// first train on the first date for the first passenger.
+struct OrderWish {
+  std::vector<std::string> trains;  // station train codes, "G101"
+  std::vector<std::string> dates;   // yyyy-MM-dd
+  WishStation from, to;
+  std::vector<WishPassenger> passengers;
+  std::string ticketType;              // the service's code, "1".."4"
+  std::vector<std::string> seatTypes;  // the service's seat type codes, in the order to try
+  // How the order dialog showed the wish: the eight task-list columns
+  // (train, from, to, date, passenger, ticket type, identity, seat order).
+  // Empty for wishes made elsewhere.
+  std::array<std::string, 8> dialogTexts;
+};
+
 // Seat-order text after ticking or unticking the box for seatName.
 std::string ToggleSeatType(const std::string& seatOrderText, const std::string& seatName, bool nowChecked);
 // passenger_name + "(" + passenger_type_name + "[" + passenger_type + "])"
 std::string PassengerEntryText(const PassengerRecord& passenger);
 // "成人票(1)", "儿童票(2)", "学生票(3)", "残军票(4)"
-const std::vector<std::string>& TicketTypeItems();
+std::vector<std::string> TicketTypeItems();
 // The eight dialog seat names, in box order 选择框1..8.
-const std::vector<std::string>& DialogSeatNames();
+std::vector<std::string> DialogSeatNames();
+// Seat name -> service seat type code; "" when the name has no code (无座).
+std::string SeatCodeForName(const std::string& seatName);
+// The codes of a seat-order text ("商务座| ,硬座| ," -> 9, 1), names without a code left out.
+std::vector<std::string> SeatCodesOf(const std::string& seatOrderText);
 
-struct OrderWish {
+// The order dialog's fields as texts.
+struct OrderForm {
   std::string train, date, from, to;
   std::string passengerEntry, idType, idNo;
   std::string ticketTypeItem;  // empty when none is selected
   std::string seatOrderText;
 };
-// The first failing check's message, or empty when the wish can be confirmed.
-std::string CheckOrderWish(const OrderWish& wish);
+// The first failing check's message, or empty when the form can be confirmed.
+std::string CheckOrderForm(const OrderForm& form);
 // Columns 0..7 of the task row.
-std::array<std::string, 8> TaskRowTexts(const OrderWish& wish);
+std::array<std::string, 8> TaskRowTexts(const OrderForm& form);
+// The wish a task row stands for. Values are cut from the row's texts by
+// their markers: a station typed without picking ("北京") gives an empty name
+// and telecode, and the telecode is what follows the last "|".
+OrderWish WishFromTaskRow(const std::array<std::string, 8>& cells);
+// The wish a confirmed form makes: that of its task row.
+OrderWish WishFromForm(const OrderForm& form);
 
 }  // namespace quillet

@@ -8,10 +8,6 @@ const std::string& Success() {
   static const std::string text = Gbk(u8"成功");
   return text;
 }
-const std::string& Manual() {
-  static const std::string text = Gbk(u8"手动");
-  return text;
-}
 const std::string& CheckUserFailed() {
   static const std::string text = Gbk(u8"核查用户失败");
   return text;
@@ -129,19 +125,19 @@ const std::string& NoSeat() {
   return text;
 }
 const std::string& AdultTicket() {
-  static const std::string text = Gbk(u8"成人票(1)");
+  static const std::string text = Gbk(u8"成人票");
   return text;
 }
 const std::string& ChildTicket() {
-  static const std::string text = Gbk(u8"儿童票(2)");
+  static const std::string text = Gbk(u8"儿童票");
   return text;
 }
 const std::string& StudentTicket() {
-  static const std::string text = Gbk(u8"学生票(3)");
+  static const std::string text = Gbk(u8"学生票");
   return text;
 }
 const std::string& DisabledArmyTicket() {
-  static const std::string text = Gbk(u8"残军票(4)");
+  static const std::string text = Gbk(u8"残军票");
   return text;
 }
 const std::string& TrainInfoIncomplete() {

@@ -5,7 +5,6 @@
 namespace quillet::grab_texts {
 
 const std::string& Success();  // 成功
-const std::string& Manual();   // 手动: marks a result the user must check by hand
 
 // Results of the order chain.
 const std::string& CheckUserFailed();           // 核查用户失败
@@ -44,11 +43,11 @@ const std::string& SoftSeat();           // 软座
 const std::string& HardSeat();           // 硬座
 const std::string& NoSeat();             // 无座
 
-// Ticket type items of the order dialog.
-const std::string& AdultTicket();     // 成人票(1)
-const std::string& ChildTicket();     // 儿童票(2)
-const std::string& StudentTicket();   // 学生票(3)
-const std::string& DisabledArmyTicket();  // 残军票(4)
+// Ticket type names.
+const std::string& AdultTicket();     // 成人票
+const std::string& ChildTicket();     // 儿童票
+const std::string& StudentTicket();   // 学生票
+const std::string& DisabledArmyTicket();  // 残军票
 
 // Messages of the order dialog's confirm checks.
 const std::string& TrainInfoIncomplete();      // 列车信息不完整,请重新确认！

@@ -192,6 +192,26 @@ void SetCommonOptions(CURL* easy, const TransferRequest& request, const Transfer
   curl_easy_setopt(easy, CURLOPT_PREREQDATA, &state);
 }
 
+TransferOutcome FailureOutcome(CURLcode code) {
+  switch (code) {
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+      return TransferOutcome::kCouldNotConnect;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+      return TransferOutcome::kTlsFailure;
+    default:
+      return TransferOutcome::kFailed;
+  }
+}
+
 }  // namespace
 
 TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request, const TransferLimits& limits) {
@@ -222,6 +242,7 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
 
   bool finished = false;
   bool cancelled = false;
+  bool stalled = false;
   CURLcode code = CURLE_OK;
   {
     std::stop_callback wakeOnStop(limits.stop, [multi] { curl_multi_wakeup(multi); });
@@ -241,7 +262,10 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
         break;
       }
       const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - state.lastProgress);
-      if (idle >= limits.stallTimeout) break;
+      if (idle >= limits.stallTimeout) {
+        stalled = true;
+        break;
+      }
       // Wake up in time to notice a stalled exchange; a stop request or
       // socket activity wakes the poll earlier.
       const auto wait = std::clamp<std::chrono::milliseconds::rep>((limits.stallTimeout - idle).count(), 1, 1000);
@@ -263,8 +287,10 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
       result.outcome = TransferOutcome::kCancelled;
     } else if (state.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
       result.outcome = TransferOutcome::kTooLarge;
+    } else if (stalled || code == CURLE_OPERATION_TIMEDOUT) {
+      result.outcome = TransferOutcome::kTimedOut;
     } else {
-      result.outcome = TransferOutcome::kFailed;
+      result.outcome = FailureOutcome(code);
     }
     result.body.clear();
   }

@@ -29,9 +29,12 @@ struct TransferLimits {
 
 enum class TransferOutcome {
   kCompleted,
-  kFailed,     // transport or certificate failure, or a stalled exchange
-  kTooLarge,   // the answer exceeded maxBodyBytes
-  kCancelled,  // the stop token was triggered
+  kCouldNotConnect,  // no such host, or the connection was refused
+  kTimedOut,         // the exchange stalled for longer than stallTimeout
+  kTlsFailure,       // handshake or certificate failure
+  kTooLarge,         // the answer exceeded maxBodyBytes
+  kCancelled,        // the stop token was triggered
+  kFailed,           // any other transport failure
 };
 
 struct TransferResult {

@@ -39,11 +39,32 @@ std::vector<std::string> HeaderLinesForHop(const std::string& cookieText, bool c
   return lines;
 }
 
+ExchangeOutcome OutcomeOf(net::TransferOutcome outcome) {
+  switch (outcome) {
+    case net::TransferOutcome::kCompleted:
+      return ExchangeOutcome::kOk;
+    case net::TransferOutcome::kCouldNotConnect:
+      return ExchangeOutcome::kCouldNotConnect;
+    case net::TransferOutcome::kTimedOut:
+      return ExchangeOutcome::kTimedOut;
+    case net::TransferOutcome::kTlsFailure:
+      return ExchangeOutcome::kTlsFailure;
+    case net::TransferOutcome::kTooLarge:
+      return ExchangeOutcome::kTooLarge;
+    case net::TransferOutcome::kCancelled:
+      return ExchangeOutcome::kStopped;
+    case net::TransferOutcome::kFailed:
+      break;
+  }
+  return ExchangeOutcome::kOther;
+}
+
 }  // namespace
 
-std::string SendHttpRequest(const std::string& url, std::string& method, const std::string& bodyText,
-                            CookieJar& cookieJar, std::string& headerBlock, bool disableRedirects,
-                            const std::string& bodyBytes, const std::string& proxy, const ExchangeOptions& options) {
+HttpExchangeResult SendHttpRequest(const std::string& url, std::string& method, const std::string& bodyText,
+                                   CookieJar& cookieJar, std::string& headerBlock, bool disableRedirects,
+                                   const std::string& bodyBytes, const std::string& proxy,
+                                   const ExchangeOptions& options) {
   if (method.empty()) method = "GET";
   if (!net::EnsureCurlInitialised()) return {};
   if (headerBlock.empty()) headerBlock = kDefaultHeaderBlock;
@@ -73,8 +94,7 @@ std::string SendHttpRequest(const std::string& url, std::string& method, const s
 
   const std::string firstUrl = request.url;
   std::vector<std::string> answerHeaderLines;  // of every answer of the chain, in order
-  std::string body;
-  bool completed = false;
+  HttpExchangeResult result;
   for (int hop = 0;; ++hop) {
     std::string cookieText = jarSnapshot;
     if (hop > 0) {
@@ -87,10 +107,14 @@ std::string SendHttpRequest(const std::string& url, std::string& method, const s
 
     net::TransferResult answer = net::RunTransfer(*handles, request, limits);
     for (const std::string& line : answer.headerLines) answerHeaderLines.push_back(Utf8BytesToText(line));
+    result.outcome = OutcomeOf(answer.outcome);
     if (answer.outcome != net::TransferOutcome::kCompleted) break;
 
     if (!disableRedirects && net::IsFollowedRedirect(answer.status) && !answer.redirectUrl.empty()) {
-      if (hop >= kMaxRedirects) break;  // a redirect loop is a failed exchange
+      if (hop >= kMaxRedirects) {  // a redirect loop is a failed exchange
+        result.outcome = ExchangeOutcome::kOther;
+        break;
+      }
       if (net::RedirectBecomesGet(answer.status, request.method)) {
         request.method = "GET";
         request.body.clear();
@@ -99,16 +123,15 @@ std::string SendHttpRequest(const std::string& url, std::string& method, const s
       request.url = std::move(answer.redirectUrl);
       continue;
     }
-    body = std::move(answer.body);
-    completed = true;
+    result.status = answer.status;
+    result.body = std::move(answer.body);
     break;
   }
 
   // Cookies that answers of the chain did set are kept even when a later
   // step failed: the service has already acted on them.
   cookieJar.Merge(net::CollectSetCookiePairs(answerHeaderLines));
-  if (!completed) return {};
-  return body;
+  return result;
 }
 
 }  // namespace quillet

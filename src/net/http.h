@@ -22,7 +22,25 @@ struct ExchangeOptions {
   bool reuseConnections = true;                    // keep connections of this thread alive
 };
 
-// Returns the response body as received (empty on any failure). `method`
+// What became of one exchange.
+enum class ExchangeOutcome {
+  kOk,               // an answer arrived (its status is not judged)
+  kCouldNotConnect,  // no such host, or the connection was refused
+  kTimedOut,         // nothing moved for longer than the time limit
+  kTlsFailure,       // handshake or certificate failure
+  kTooLarge,         // the answer exceeded maxBodyBytes
+  kStopped,          // the stop token was triggered
+  kOther,            // any other failure, a redirect loop included
+};
+
+struct HttpExchangeResult {
+  ExchangeOutcome outcome = ExchangeOutcome::kOther;
+  long status = 0;   // of the last answer; 0 unless kOk
+  std::string body;  // as received; empty unless kOk
+  bool Ok() const { return outcome == ExchangeOutcome::kOk; }
+};
+
+// Returns what happened and the final answer's status and body. `method`
 // empty becomes "GET"; `headerBlock` empty becomes kDefaultHeaderBlock; both
 // are written back. The jar is sent as the Cookie header (first) and the
 // answer's Set-Cookie pairs are merged into it. Program text (URL, text body,
@@ -32,9 +50,9 @@ struct ExchangeOptions {
 // ten) are followed unless disableRedirects; each hop carries the cookies the
 // answers so far have set, and every answer's Set-Cookie lines reach the jar,
 // also when a later step of the exchange fails.
-std::string SendHttpRequest(const std::string& url, std::string& method, const std::string& bodyText,
-                            CookieJar& cookieJar, std::string& headerBlock, bool disableRedirects = false,
-                            const std::string& bodyBytes = {}, const std::string& proxy = {},
-                            const ExchangeOptions& options = {});
+HttpExchangeResult SendHttpRequest(const std::string& url, std::string& method, const std::string& bodyText,
+                                   CookieJar& cookieJar, std::string& headerBlock, bool disableRedirects = false,
+                                   const std::string& bodyBytes = {}, const std::string& proxy = {},
+                                   const ExchangeOptions& options = {});
 
 }  // namespace quillet

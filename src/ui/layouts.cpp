@@ -33,6 +33,7 @@
 #include "ui/flat_button.h"
 #include "ui/landscape.h"
 #include "ui/layout_fonts.h"
+#include "ui/page_texts.h"
 #include "ui/wrapping_label.h"
 
 namespace quillet {
@@ -341,7 +342,7 @@ void BuildMainWindowLayout(QWidget* window) {
   window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   window->setFixedSize(992, 542);
-  window->setWindowTitle(QStringLiteral(u"Quillet 当前版本：V1.0"));
+  window->setWindowTitle(page_texts::ProgramTitle());
   UseLayoutFaces();
   window->setFont(DefaultLayoutFont());
   QPalette palette = window->palette();

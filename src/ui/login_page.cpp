@@ -6,7 +6,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "app/app_state.h"
+#include "booking/captcha_cells.h"
+#include "session/session.h"
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
 #include "ui/layouts.h"
@@ -21,23 +22,8 @@ QString CellName(int cell) { return QStringLiteral(u"透明标签%1").arg(cell +
 
 }  // namespace
 
-const std::array<std::string, 8>& CaptchaCellAnswers() {
-  static const std::array<std::string, 8> answers = {"38.5,40",    "110.5,35", "180,42",  "253,50",
-                                                     "33.5,111.5", "109,110",  "182,115", "255,117"};
-  return answers;
-}
-
-std::string BuildCaptchaAnswer(const std::array<std::string, 8>& answerFields, const std::array<bool, 8>& marked) {
-  std::string answer;
-  for (size_t i = 0; i < answerFields.size(); ++i) {
-    if (marked[i]) answer += answerFields[i] + ",";
-  }
-  if (!answer.empty()) answer.pop_back();
-  return answer;
-}
-
-LoginPage::LoginPage(QWidget* mainWindow, AppState& state, QObject* parent)
-    : QObject(parent), window_(mainWindow), state_(state) {
+LoginPage::LoginPage(QWidget* mainWindow, Session& session, QObject* parent)
+    : QObject(parent), window_(mainWindow), session_(session) {
   BindHandler(window_, QStringLiteral("OnLoginClicked"), this, [this](int) { OnLoginClicked(); });
   BindHandler(window_, QStringLiteral("OnRefreshCaptchaClicked"), this, [this](int) { OnRefreshCaptchaClicked(); });
   BindHandler(window_, QStringLiteral("OnCaptchaCellPressed"), this, [this](int cell) { OnCaptchaCellPressed(cell); });
@@ -58,16 +44,16 @@ void LoginPage::ClearCaptcha() {
   for (int cell = 1; cell <= 8; ++cell) {
     if (auto* label = FindControl<QLabel>(window_, CellName(cell))) label->clear();
   }
-  for (std::string& answer : state_.cellAnswers) answer.clear();
+  for (std::string& answer : cellAnswers_) answer.clear();
 }
 
 // While a captcha fetch or a login is under way the sign-in handlers do
 // nothing: their steps wait on that answer, as they would in a window that
 // blocks for the call.
 void LoginPage::FetchCaptcha() {
-  BookingClient* client = state_.client.get();
+  Session* session = &session_;
   calls_.Start(
-      kSignIn, [client](std::stop_token stop) { return client->FetchCaptcha(stop); },
+      kSignIn, [session](std::stop_token stop) { return session->FetchCaptcha(stop).picture; },
       [this](const std::string& picture) {
         ShowPictureBytes(FindControl<QLabel>(window_, QStringLiteral(u"图片框1")),
                          QByteArray(picture.data(), static_cast<qsizetype>(picture.size())));
@@ -96,13 +82,13 @@ void LoginPage::OnRefreshCaptchaClicked() {
 void LoginPage::OnCaptchaCellPressed(int cell) {
   if (cell < 1 || cell > 8 || calls_.Running(kSignIn)) return;
   auto* label = FindControl<QLabel>(window_, CellName(cell));
-  std::string& answer = state_.cellAnswers[static_cast<size_t>(cell - 1)];
+  std::string& answer = cellAnswers_[static_cast<size_t>(cell - 1)];
   if (label->text() == page_texts::CellMark()) {
     label->clear();
     answer.clear();
   } else if (label->text().isEmpty()) {
     label->setText(page_texts::CellMark());
-    answer = CaptchaCellAnswers()[static_cast<size_t>(cell - 1)];
+    answer = CaptchaCellPoints()[static_cast<size_t>(cell - 1)];
   }
 }
 
@@ -119,36 +105,30 @@ void LoginPage::OnConfirmLoginClicked() {
     ShowInfo(window_, page_texts::PickCaptcha());
     return;
   }
-  const std::string answer = BuildCaptchaAnswer(state_.cellAnswers, marked);
+  const std::string answer = BuildCaptchaAnswer(cellAnswers_, marked);
   const std::string account = ToGbk(FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框1"))->text());
   const std::string password = ToGbk(FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框2"))->text());
 
-  struct LoginOutcome {
-    bool loggedIn = false;
-    std::string errorText;
-  };
-  BookingClient* client = state_.client.get();
+  Session* session = &session_;
   calls_.Start(
       kSignIn,
-      [client, account, password, answer](std::stop_token stop) {
-        LoginOutcome outcome;
-        outcome.loggedIn = client->Login(account, password, answer, outcome.errorText, stop);
-        return outcome;
+      [session, account, password, answer](std::stop_token stop) {
+        return session->SignIn(account, password, answer, stop);
       },
-      [this](const LoginOutcome& outcome) { OnLoginAnswered(outcome.loggedIn, outcome.errorText); });
+      [this](const ServiceResult& result) { OnLoginAnswered(result); });
 }
 
-void LoginPage::OnLoginAnswered(bool loggedIn, const std::string& errorText) {
-  if (loggedIn) {
+void LoginPage::OnLoginAnswered(const ServiceResult& result) {
+  if (result.Done()) {
     FindControl<QFrame>(window_, QStringLiteral(u"外形框1"))->hide();
     FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框1"))->setEnabled(false);
     FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框2"))->setEnabled(false);
-    FindControl<QPushButton>(window_, QStringLiteral(u"超级按钮1"))->setEnabled(false);  // the logged-in mark
+    FindControl<QPushButton>(window_, QStringLiteral(u"超级按钮1"))->setEnabled(false);
     StartPassengerLoading();
     return;
   }
   // Any other failure leaves the panel as it is, marks included.
-  if (FromGbk(errorText) != page_texts::CaptchaRejected()) return;
+  if (result.kind != ServiceResultKind::kCaptchaRefused) return;
   ShowInfo(window_, page_texts::CaptchaRetry());
   ClearCaptcha();
   FetchCaptcha();
@@ -156,34 +136,9 @@ void LoginPage::OnLoginAnswered(bool loggedIn, const std::string& errorText) {
 
 void LoginPage::StartPassengerLoading() {
   if (passengerThread_.joinable()) return;  // one load per run: the login button is disabled by now
-  BookingClient* client = state_.client.get();
-  passengerThread_ = std::jthread([this, client](std::stop_token stop) {
-    std::vector<PassengerRecord> passengers;
-    client->LoadPassengers(passengers, stop);
-    if (stop.stop_requested()) return;
-    {
-      std::lock_guard lock(state_.passengersMutex);
-      state_.loadedPassengers.insert(state_.loadedPassengers.end(), passengers.begin(), passengers.end());
-    }
-    QMetaObject::invokeMethod(
-        this, [this, passengers = std::move(passengers)] { ShowPassengers(passengers); }, Qt::QueuedConnection);
-  });
-}
-
-void LoginPage::ShowPassengers(const std::vector<PassengerRecord>& passengers) {
-  auto* list = FindControl<QTreeWidget>(window_, QStringLiteral(u"超级列表框1"));
-  for (const PassengerRecord& passenger : passengers) {
-    const int row = AppendListRow(list);
-    SetListCell(list, row, 0, QString::number(row + 1));
-    SetListCell(list, row, 1, FromGbk(passenger.passenger_name));
-    SetListCell(list, row, 2, FromGbk(passenger.sex_name));
-    SetListCell(list, row, 3, FromGbk(passenger.passenger_type_name + "(" + passenger.passenger_type + ")"));
-    SetListCell(list, row, 4,
-                FromGbk(passenger.passenger_id_type_name + "[" + passenger.passenger_id_type_code + "]"));
-    SetListCell(list, row, 5, FromGbk(passenger.passenger_id_no));
-    SetListCell(list, row, 6, FromGbk(passenger.mobile_no));
-  }
-  SelectListRow(list, 0);
+  // The session tells the window's view, which fills the passenger list.
+  Session* session = &session_;
+  passengerThread_ = std::jthread([session](std::stop_token stop) { session->LoadPassengers(stop); });
 }
 
 }  // namespace quillet

@@ -5,27 +5,20 @@
 #include <array>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "booking/records.h"
+#include "booking/service_result.h"
 #include "ui/async_call.h"
 
 class QWidget;
 
 namespace quillet {
 
-struct AppState;
-
-// The fixed answer text of each captcha cell (1..8): a point inside the
-// cell's area of the picture as the service sends it.
-const std::array<std::string, 8>& CaptchaCellAnswers();
-// The answer for the marked cells: their answer texts in cell order, joined by ",".
-std::string BuildCaptchaAnswer(const std::array<std::string, 8>& answerFields, const std::array<bool, 8>& marked);
+class Session;
 
 class LoginPage : public QObject {
   Q_OBJECT
  public:
-  LoginPage(QWidget* mainWindow, AppState& state, QObject* parent = nullptr);
+  LoginPage(QWidget* mainWindow, Session& session, QObject* parent = nullptr);
   ~LoginPage() override;
 
   void OnLoginClicked();
@@ -35,6 +28,8 @@ class LoginPage : public QObject {
 
   // A captcha fetch or a login is under way.
   bool SignInRunning() const { return calls_.Running(kSignIn); }
+  // cellAnswer1 .. cellAnswer8: the answer text of each marked cell, empty when unmarked.
+  const std::array<std::string, 8>& CellAnswers() const { return cellAnswers_; }
   // Abandons the running service call and ends the passenger thread.
   void Shutdown();
 
@@ -43,12 +38,12 @@ class LoginPage : public QObject {
 
   void ClearCaptcha();
   void FetchCaptcha();
-  void OnLoginAnswered(bool loggedIn, const std::string& errorText);
+  void OnLoginAnswered(const ServiceResult& result);
   void StartPassengerLoading();
-  void ShowPassengers(const std::vector<PassengerRecord>& passengers);
 
   QWidget* window_;
-  AppState& state_;
+  Session& session_;
+  std::array<std::string, 8> cellAnswers_;
   ServiceCalls calls_;
   std::jthread passengerThread_;
 };

@@ -2,36 +2,44 @@
 
 #include <QCloseEvent>
 
-#include "app/app_state.h"
+#include "session/session.h"
 #include "ui/layouts.h"
 #include "ui/login_page.h"
 #include "ui/order_pages.h"
 #include "ui/purchase_page.h"
+#include "ui/qt_session_view.h"
 #include "ui/query_page.h"
 
 namespace quillet {
 
-MainWindow::MainWindow(AppState& state, QWidget* parent)
+MainWindow::MainWindow(Session& session, QWidget* parent)
     : QWidget(parent),
-      state_(state),
+      session_(session),
+      view_(nullptr),
       login_(nullptr),
       query_(nullptr),
       purchase_(nullptr),
       orders_(nullptr) {
   BuildMainWindowLayout(this);
-  login_ = new LoginPage(this, state_, this);
-  query_ = new QueryPage(this, state_, this);
-  purchase_ = new PurchasePage(this, state_, this);
-  orders_ = new OrderPages(this, state_, this);
+  view_ = new QtSessionView(this, this);
+  session_.AddObserver(*view_);
+  login_ = new LoginPage(this, session_, this);
+  query_ = new QueryPage(this, session_, this);
+  purchase_ = new PurchasePage(this, session_, this);
+  orders_ = new OrderPages(this, this);
   query_->OnMainWindowCreated();
 }
 
-MainWindow::~MainWindow() { Shutdown(); }
+MainWindow::~MainWindow() {
+  Shutdown();
+  session_.RemoveObserver(*view_);
+}
 
 void MainWindow::Shutdown() {
   login_->Shutdown();
   query_->Shutdown();
-  purchase_->Shutdown();
+  // The workers tell the view: they end before it does.
+  session_.Close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -4,7 +4,8 @@
 
 namespace quillet {
 
-struct AppState;
+class Session;
+class QtSessionView;
 class LoginPage;
 class QueryPage;
 class PurchasePage;
@@ -13,23 +14,25 @@ class OrderPages;
 class MainWindow : public QWidget {
   Q_OBJECT
  public:
-  explicit MainWindow(AppState& state, QWidget* parent = nullptr);
+  // Shows the session and acts on it; the session outlives the window.
+  explicit MainWindow(Session& session, QWidget* parent = nullptr);
   ~MainWindow() override;
 
   LoginPage& Login() { return *login_; }
   QueryPage& Query() { return *query_; }
   PurchasePage& Purchase() { return *purchase_; }
 
-  // Abandons running service calls and stops and joins every thread the
-  // window started (passenger loading, grab workers). Runs when the window
-  // closes, before the program state is released.
+  // Abandons running service calls, stops and joins every thread the
+  // window started (passenger loading) and closes the session's grabbing.
+  // Runs when the window closes.
   void Shutdown();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  AppState& state_;
+  Session& session_;
+  QtSessionView* view_;
   LoginPage* login_;
   QueryPage* query_;
   PurchasePage* purchase_;

@@ -11,8 +11,8 @@
 #include <QTreeWidget>
 #include <QWindow>
 
-#include "app/app_state.h"
 #include "grab/order_wish.h"
+#include "session/session.h"
 #include "ui/controls.h"
 #include "ui/layouts.h"
 #include "ui/message_box.h"
@@ -41,8 +41,8 @@ constexpr const char16_t* kSeatBoxes[] = {u"选择框1", u"选择框2", u"选择
 
 }  // namespace
 
-OrderDialog::OrderDialog(QWidget* mainWindow, AppState& state)
-    : QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint), mainWindow_(mainWindow), state_(state) {
+OrderDialog::OrderDialog(QWidget* mainWindow, Session& session)
+    : QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint), mainWindow_(mainWindow), session_(session) {
   setObjectName(QStringLiteral("OrderDialog"));
   setWindowModality(Qt::ApplicationModal);
   BuildOrderDialogLayout(this);
@@ -91,7 +91,7 @@ void OrderDialog::FillOrderDialog() {
 
   if (auto* passengers = Control<QComboBox>(this, u"组合框1")) {
     const QSignalBlocker quiet(passengers);
-    for (const PassengerRecord& p : state_.PassengersSnapshot()) passengers->addItem(FromGbk(PassengerEntryText(p)));
+    for (const PassengerRecord& p : session_.Passengers()) passengers->addItem(FromGbk(PassengerEntryText(p)));
     passengers->setCurrentIndex(-1);
   }
 }
@@ -111,36 +111,33 @@ void OrderDialog::OnDialogPassengerPicked(int index) {
 }
 
 void OrderDialog::ToggleSeatType(int box, bool nowChecked) {
-  const auto& names = DialogSeatNames();
+  const std::vector<std::string> names = DialogSeatNames();
   if (box < 0 || static_cast<std::size_t>(box) >= names.size()) return;
   seatOrderText_ = quillet::ToggleSeatType(seatOrderText_, names[static_cast<std::size_t>(box)], nowChecked);
   if (auto* label = Control<QLabel>(this, u"透明标签13")) label->setText(FromGbk(seatOrderText_));
 }
 
 void OrderDialog::ConfirmOrder() {
-  OrderWish wish;
-  wish.train = ToGbk(LineText(this, u"编辑框1"));
-  wish.date = ToGbk(LineText(this, u"编辑框2"));
-  wish.from = ToGbk(LineText(this, u"编辑框3"));
-  wish.to = ToGbk(LineText(this, u"编辑框4"));
+  OrderForm form;
+  form.train = ToGbk(LineText(this, u"编辑框1"));
+  form.date = ToGbk(LineText(this, u"编辑框2"));
+  form.from = ToGbk(LineText(this, u"编辑框3"));
+  form.to = ToGbk(LineText(this, u"编辑框4"));
   if (const auto* passengers = Control<QComboBox>(this, u"组合框1"); passengers && passengers->currentIndex() >= 0)
-    wish.passengerEntry = ToGbk(passengers->currentText());
-  wish.idType = ToGbk(LineText(this, u"编辑框5"));
-  wish.idNo = ToGbk(LineText(this, u"编辑框6"));
+    form.passengerEntry = ToGbk(passengers->currentText());
+  form.idType = ToGbk(LineText(this, u"编辑框5"));
+  form.idNo = ToGbk(LineText(this, u"编辑框6"));
   if (const auto* types = Control<QComboBox>(this, u"组合框2"); types && types->currentIndex() >= 0)
-    wish.ticketTypeItem = ToGbk(types->currentText());
-  wish.seatOrderText = seatOrderText_;
+    form.ticketTypeItem = ToGbk(types->currentText());
+  form.seatOrderText = seatOrderText_;
 
-  if (const std::string problem = CheckOrderWish(wish); !problem.empty()) {
+  if (const std::string problem = CheckOrderForm(form); !problem.empty()) {
     ShowInfo(this, problem);
     return;
   }
 
-  if (auto* tasks = Control<QTreeWidget>(mainWindow_, u"超级列表框2")) {
-    const int row = AppendListRow(tasks);
-    const auto texts = TaskRowTexts(wish);
-    for (std::size_t c = 0; c < texts.size(); ++c) SetListCell(tasks, row, static_cast<int>(c), FromGbk(texts[c]));
-  }
+  // The window's view adds the task-list row.
+  session_.AddWish(WishFromForm(form));
   if (auto* tabs = Control<QTabWidget>(mainWindow_, u"高级选择夹1")) tabs->setCurrentIndex(1);
   accept();
 }

@@ -10,16 +10,17 @@ class QWidget;
 
 namespace quillet {
 
-struct AppState;
+class Session;
 
 class OrderDialog : public QDialog {
   Q_OBJECT
  public:
-  // Reads the query page's current train, date and stations and the loaded
-  // passengers from mainWindow and state. The dialog is a window of its own
+  // Reads the query page's current train, date and stations from mainWindow
+  // and the loaded passengers from the session; a confirmed order becomes a
+  // wish of the session. The dialog is a window of its own
   // (frameless, modal over mainWindow), not a child of it, so its control
   // names never shadow the main window's.
-  OrderDialog(QWidget* mainWindow, AppState& state);
+  OrderDialog(QWidget* mainWindow, Session& session);
 
   const std::string& SeatOrderText() const { return seatOrderText_; }
 
@@ -33,7 +34,7 @@ class OrderDialog : public QDialog {
 
  private:
   QWidget* mainWindow_;
-  AppState& state_;
+  Session& session_;
   std::string seatOrderText_;
 };
 

@@ -12,7 +12,6 @@
 #include <QWidget>
 #include <cmath>
 
-#include "app/app_state.h"
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
 #include "ui/layouts.h"
@@ -130,8 +129,8 @@ QString CountdownText(const std::string& deadline, const QDateTime& now) {
   return order_texts::Countdown(m, r);
 }
 
-OrderPages::OrderPages(QWidget* mainWindow, AppState& state, QObject* parent)
-    : QObject(parent), window_(mainWindow), state_(state), orderFilePath_(DefaultOrderFilePath()), clock_([] {
+OrderPages::OrderPages(QWidget* mainWindow, QObject* parent)
+    : QObject(parent), window_(mainWindow), orderFilePath_(DefaultOrderFilePath()), clock_([] {
         return QDateTime::currentDateTime();
       }) {
   BindHandler(window_, QStringLiteral("OnLoadOrdersClicked"), this, [this](int) { OnLoadOrdersClicked(); });
@@ -146,13 +145,13 @@ void OrderPages::OnLoadOrdersClicked() {
     for (std::size_t c = 0; c < order.columns.size(); ++c)
       SetListCell(list, row, static_cast<int>(c), FromGbk(order.columns[c]));
   }
-  state_.orderDeadline = order.deadline;
+  orderDeadline_ = order.deadline;
   if (auto* timer = FindControl<QTimer>(window_, QStringLiteral("时钟2"))) timer->start(1000);
 }
 
 void OrderPages::OnDeadlineTick() {
   if (auto* label = FindControl<QLabel>(window_, QStringLiteral("标签1")))
-    label->setText(CountdownText(state_.orderDeadline, clock_()));
+    label->setText(CountdownText(orderDeadline_, clock_()));
 }
 
 void OrderPages::OnPayOrderClicked() {

@@ -13,8 +13,6 @@ class QWidget;
 
 namespace quillet {
 
-struct AppState;
-
 // The order file is read up to this many bytes, and up to its first zero byte.
 inline constexpr std::size_t kOrderFileReadLimit = 4u * 1024u * 1024u;
 
@@ -36,7 +34,7 @@ QString CountdownText(const std::string& deadline, const QDateTime& now);
 class OrderPages : public QObject {
   Q_OBJECT
  public:
-  OrderPages(QWidget* mainWindow, AppState& state, QObject* parent = nullptr);
+  OrderPages(QWidget* mainWindow, QObject* parent = nullptr);
 
   void SetOrderFilePath(const QString& path) { orderFilePath_ = path; }
   const QString& OrderFilePath() const { return orderFilePath_; }
@@ -47,9 +45,13 @@ class OrderPages : public QObject {
   void OnDeadlineTick();       // 时钟2
   void OnPayOrderClicked();    // 超级按钮8 "支付订单"
 
+  // The payment deadline of the order shown, as the file gave it.
+  const std::string& OrderDeadline() const { return orderDeadline_; }
+  void SetOrderDeadline(std::string deadline) { orderDeadline_ = std::move(deadline); }
+
  private:
   QWidget* window_;
-  AppState& state_;
+  std::string orderDeadline_;
   QString orderFilePath_;
   std::function<QDateTime()> clock_;
 };

@@ -4,9 +4,10 @@
 
 namespace quillet::page_texts {
 
+// The window title at creation.
 inline QString ProgramTitle() { return QStringLiteral(u"Quillet 当前版本：V1.0"); }
-// The clock title: the version text followed by eleven spaces, then the time.
-inline QString ClockTitlePrefix() { return QStringLiteral(u"Quillet 当前版本：V1.0           "); }
+// The clock title: the program title followed by eleven spaces, then the time.
+inline QString ClockTitlePrefix() { return ProgramTitle() + QStringLiteral("           "); }
 
 // "2016年3月5日9时30分7秒": numbers without leading zeros; the time stops at
 // the last unit that is not zero (no time at all at midnight exactly).
@@ -23,7 +24,6 @@ inline QString ClockDateTimeText(int year, int month, int day, int hour, int min
 
 inline QString EnterAccount() { return QStringLiteral(u"请输入帐号密码！"); }
 inline QString PickCaptcha() { return QStringLiteral(u"请选择验证码！"); }
-inline QString CaptchaRejected() { return QStringLiteral(u"验证码错误"); }  // the client's error text
 inline QString CaptchaRetry() { return QStringLiteral(u"验证码错误!请重新输入"); }
 inline QString CellMark() { return QStringLiteral(u"√"); }
 
@@ -46,6 +46,5 @@ inline QString GridHeader(int column) {
                                              u"硬座", u"无座", u"其他", u"能否购票"};
   return QString::fromUtf16(kHeaders[column]);
 }
-inline QString Success() { return QStringLiteral(u"成功"); }
 
 }  // namespace quillet::page_texts

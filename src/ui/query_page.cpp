@@ -12,7 +12,8 @@
 #include <QRadioButton>
 #include <QTableWidget>
 
-#include "app/app_state.h"
+#include "grab/order_tables.h"
+#include "session/session.h"
 #include "stations/station_directory.h"
 #include "ui/controls.h"
 #include "ui/date_values.h"
@@ -49,10 +50,10 @@ double DateValueOf(const QDateTime& moment) {
   return DateValueFromCivil(date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second());
 }
 
-QueryPage::QueryPage(QWidget* mainWindow, AppState& state, QObject* parent)
+QueryPage::QueryPage(QWidget* mainWindow, Session& session, QObject* parent)
     : QObject(parent),
       window_(mainWindow),
-      state_(state),
+      session_(session),
       grid_(FindControl<QTableWidget>(mainWindow, QStringLiteral(u"高级表格1"))) {
   BindHandler(window_, QStringLiteral("OnClockTick"), this, [this](int) { OnClockTick(); });
   BindHandler(window_, QStringLiteral("FilterStationBox"), this, [this](int box) { FilterStationBox(box); });
@@ -87,7 +88,7 @@ void QueryPage::OnClockTick() { window_->setWindowTitle(ClockTitle(QDateTime::cu
 void QueryPage::FilterStationBox(int box) {
   auto* edit = FindControl<QLineEdit>(window_, box == 1 ? QStringLiteral(u"编辑框3") : QStringLiteral(u"编辑框4"));
   auto* list = FindControl<QComboBox>(window_, box == 1 ? QStringLiteral(u"组合框1") : QStringLiteral(u"组合框2"));
-  const StationFilterOutcome outcome = quillet::FilterStationBox(state_.client->Stations(), ToGbk(edit->text()));
+  const StationFilterOutcome outcome = quillet::FilterStationBox(session_.Stations(), ToGbk(edit->text()));
   if (!outcome.run) return;
   if (outcome.clearList) list->clear();
   for (const std::string& entry : outcome.entries) {
@@ -136,26 +137,20 @@ void QueryPage::OnQueryClicked() {
 }
 
 bool QueryPage::FillTrainGrid(bool student, const Query& query) {
-  struct Answer {
-    std::string result;
-    std::vector<TrainRecord> trains;
-  };
-  BookingClient* client = state_.client.get();
+  Session* session = &session_;
   return calls_.Start(
       kQuery,
-      [client, student, date = ToGbk(query.date), from = ToGbk(query.fromText),
-       to = ToGbk(query.toText)](std::stop_token stop) mutable {
-        Answer answer;
-        answer.result = client->QueryLeftTickets(student, date, from, to, answer.trains, stop);
-        return answer;
+      [session, student, date = ToGbk(query.date), from = ToGbk(query.fromText),
+       to = ToGbk(query.toText)](std::stop_token stop) {
+        return session->QueryTrains(student, date, from, to, stop);
       },
-      [this, query](const Answer& answer) {
-        if (FromGbk(answer.result) == page_texts::Success()) {
+      [this, query](const TrainsResult& answer) {
+        if (answer.Done()) {
           ShowTrains(query, answer.trains);
         } else {
           // The service's reason, or a plain note when there is none; the grid keeps its rows.
           FindControl<QGroupBox>(window_, QStringLiteral(u"分组框2"))->setTitle(page_texts::QueryResult());
-          ShowInfo(window_, answer.result.empty() ? page_texts::QueryFailed() : FromGbk(answer.result));
+          ShowInfo(window_, answer.message.empty() ? page_texts::QueryFailed() : FromGbk(answer.message));
         }
         FindControl<QPushButton>(window_, QStringLiteral(u"超级按钮4"))->setEnabled(true);
       });
@@ -173,22 +168,17 @@ void QueryPage::ShowTrains(const Query& query, const std::vector<TrainRecord>& t
     const int row = grid_->rowCount();
     grid_->insertRow(row);
     grid_->setRowHeight(row, kRowHeight);
-    const QString cells[kGridColumns] = {
+    QString cells[kGridColumns] = {
         FromGbk(train.stationTrainCode),
         FromGbk(train.fromStationName + "\r\n" + train.startTime),
         FromGbk(train.toStationName + "\r\n" + train.arriveTime),
         FromGbk(train.duration),
-        FromGbk(train.businessSeat),
-        FromGbk(train.firstClassSeat),
-        FromGbk(train.secondClassSeat),
-        FromGbk(train.softSleeper),
-        FromGbk(train.hardSleeper),
-        FromGbk(train.softSeat),
-        FromGbk(train.hardSeat),
-        FromGbk(train.noSeat),
-        FromGbk(train.otherSeat),
-        train.canWebBuy == "Y" ? page_texts::Bookable() : page_texts::NotBookable(),
     };
+    for (const SeatType& seat : SeatTypes()) {
+      if (seat.gridColumn > 0) cells[seat.gridColumn] = FromGbk(train.*seat.tickets);
+    }
+    cells[12] = FromGbk(train.otherSeat);
+    cells[13] = train.canWebBuy == "Y" ? page_texts::Bookable() : page_texts::NotBookable();
     for (int column = 0; column < kGridColumns; ++column) SetGridCell(grid_, row, column, cells[column]);
     if (train.canWebBuy != "Y") {
       for (int column = 0; column < kGridColumns; ++column) {

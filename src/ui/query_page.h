@@ -17,7 +17,7 @@ class QWidget;
 
 namespace quillet {
 
-struct AppState;
+class Session;
 
 // The window title the clock shows at `moment`.
 QString ClockTitle(const QDateTime& moment);
@@ -27,7 +27,7 @@ double DateValueOf(const QDateTime& moment);
 class QueryPage : public QObject {
   Q_OBJECT
  public:
-  QueryPage(QWidget* mainWindow, AppState& state, QObject* parent = nullptr);
+  QueryPage(QWidget* mainWindow, Session& session, QObject* parent = nullptr);
   ~QueryPage() override;
 
   void OnMainWindowCreated();
@@ -55,7 +55,7 @@ class QueryPage : public QObject {
   void WriteHeaderRow(int firstColumnWidth);
 
   QWidget* window_;
-  AppState& state_;
+  Session& session_;
   QTableWidget* grid_;
   ServiceCalls calls_;
 };

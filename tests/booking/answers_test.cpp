@@ -222,8 +222,6 @@ TEST(OrderAnswers, JudgedByTheirMarkers) {
       {ReadOrderWaitTime, R"({"data":{"waitTime":-1,"orderId":"E123456789"}})", "E123456789"},
       {ReadResultOrderForDcQueue, R"({"data":{"submitStatus":true}})", texts::Success()},
       {ReadResultOrderForDcQueue, R"({"status":false,"messages":["late"]})", "late"},
-      {ReadUncompletedOrders, R"({"data":{"orderDBList":[]}})", texts::Success()},
-      {ReadUncompletedOrders, R"({"data":{"to_page":"db"}})", texts::NoResult()},
   };
   for (const Case& c : cases) EXPECT_EQ(c.read(c.answer), c.result) << c.answer;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "booking/client.h"
+#include "booking/date_text.h"
 #include "booking/requests.h"
 #include "booking/texts.h"
 #include "net/cookies.h"
@@ -63,7 +64,7 @@ class ClientOnSim : public ::testing::Test {
 
 TEST_F(ClientOnSim, CaptchaFetchOpensTheLoginPageThenTheSamePictureAddress) {
   ASSERT_TRUE(sim_.Running());
-  const std::string picture = client_.FetchCaptcha();
+  const std::string picture = client_.FetchCaptcha().picture;
   ASSERT_GT(picture.size(), 2u);
   EXPECT_EQ(picture.substr(0, 2), "\xFF\xD8");  // the JPEG as sent
   const std::string jarAfterFirst = jar_.Text();
@@ -88,39 +89,38 @@ TEST_F(ClientOnSim, CaptchaFetchOpensTheLoginPageThenTheSamePictureAddress) {
 }
 
 TEST_F(ClientOnSim, LoginStopsAtAWrongCaptchaOrARefusedPassword) {
-  ASSERT_FALSE(client_.FetchCaptcha().empty());
+  ASSERT_FALSE(client_.FetchCaptcha().picture.empty());
   ReceivedSinceLast();
   const std::string session = test::CookieValue(jar_.Text(), "JSESSIONID");
   std::vector<int> wrongCells;
   for (const int cell : sim_.CaptchaCells(session)) wrongCells.push_back(cell == 8 ? 1 : cell + 1);
-  std::string errorText;
-  EXPECT_FALSE(client_.Login("demo", "demo1234", test::CaptchaAnswer(wrongCells), errorText));
-  EXPECT_EQ(errorText, texts::CaptchaWrong());
+  const ServiceResult wrongCaptcha = client_.Login("demo", "demo1234", test::CaptchaAnswer(wrongCells));
+  EXPECT_EQ(wrongCaptcha.kind, ServiceResultKind::kCaptchaRefused);
+  EXPECT_EQ(wrongCaptcha.message, texts::CaptchaWrong());
   std::vector<SimRequest> sent = ReceivedSinceLast();
   ASSERT_EQ(sent.size(), 1u);  // name and password were never sent
   EXPECT_EQ(sent[0].body, "randCode=" + test::CaptchaAnswer(wrongCells) + "&rand=sjrand");
 
-  ASSERT_FALSE(client_.FetchCaptcha().empty());
+  ASSERT_FALSE(client_.FetchCaptcha().picture.empty());
   ReceivedSinceLast();
   const std::string answer = test::CaptchaAnswer(sim_.CaptchaCells(session));
-  EXPECT_FALSE(client_.Login("demo", "wrong", answer, errorText));
-  EXPECT_EQ(errorText, G(u8"密码输入错误。如果输错次数超过4次，用户将被锁定。"));
+  const ServiceResult wrongPassword = client_.Login("demo", "wrong", answer);
+  EXPECT_EQ(wrongPassword.kind, ServiceResultKind::kRefused);
+  EXPECT_EQ(wrongPassword.message, G(u8"密码输入错误。如果输错次数超过4次，用户将被锁定。"));
   sent = ReceivedSinceLast();
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[1].path, "/otn/login/loginAysnSuggest");
-  EXPECT_EQ(client_.CheckUser(), texts::CheckUserFailed());
+  EXPECT_EQ(client_.CheckUser().kind, ServiceResultKind::kRefused);
 }
 
 TEST_F(ClientOnSim, LoginSendsItsThreeFormsAndSignsIn) {
-  ASSERT_FALSE(client_.FetchCaptcha().empty());
+  ASSERT_FALSE(client_.FetchCaptcha().picture.empty());
   const std::string session = test::CookieValue(jar_.Text(), "JSESSIONID");
   const std::string answer = test::CaptchaAnswer(sim_.CaptchaCells(session));
   ReceivedSinceLast();
   const std::string jarBefore = jar_.Text();
 
-  std::string errorText = "kept";
-  ASSERT_TRUE(client_.Login("demo", "demo1234", answer, errorText));
-  EXPECT_EQ(errorText, "kept");
+  ASSERT_TRUE(client_.Login("demo", "demo1234", answer).Done());
 
   const std::vector<SimRequest> sent = ReceivedSinceLast();
   ASSERT_GE(sent.size(), 3u);  // the confirmation's redirect may add a page fetch
@@ -140,7 +140,7 @@ TEST_F(ClientOnSim, LoginSendsItsThreeFormsAndSignsIn) {
   }
   EXPECT_EQ(sent[0].Header("Cookie"), jarBefore);
 
-  EXPECT_EQ(client_.CheckUser(), texts::Success());
+  EXPECT_TRUE(client_.CheckUser().Done());
   const std::vector<SimRequest> check = ReceivedSinceLast();
   ASSERT_EQ(check.size(), 1u);
   EXPECT_EQ(check[0].path, "/otn/login/checkUser");
@@ -165,21 +165,23 @@ TEST(ClientOnSimAccounts, NameAndPasswordArePercentEncoded) {
               "loginUserDTO.user_name=%E5%BC%A0%E4%B8%89%40x&userDTO.password=p%26w%2B%25%3D%E4%B8%AD%20x");
   }
   EXPECT_TRUE(found);
-  EXPECT_EQ(client.CheckUser(), texts::Success());
+  EXPECT_TRUE(client.CheckUser().Done());
 }
 
 TEST_F(ClientOnSim, PassengersNeedASignedInSession) {
-  std::vector<PassengerRecord> list;
-  EXPECT_EQ(client_.LoadPassengers(list), G(u8"用户未登录"));
-  EXPECT_TRUE(list.empty());
+  const PassengersResult result = client_.LoadPassengers();
+  EXPECT_EQ(result.kind, ServiceResultKind::kRefused);
+  EXPECT_EQ(result.message, G(u8"用户未登录"));
+  EXPECT_TRUE(result.passengers.empty());
   EXPECT_EQ(client_.LastResponse(), G(u8"用户未登录"));
 }
 
 TEST_F(ClientOnSim, PassengersComeWithThePageToken) {
   ASSERT_TRUE(test::SignIn(client_, sim_));
   ReceivedSinceLast();
-  std::vector<PassengerRecord> list;
-  ASSERT_EQ(client_.LoadPassengers(list), texts::Success());
+  const PassengersResult loaded = client_.LoadPassengers();
+  ASSERT_TRUE(loaded.Done());
+  const std::vector<PassengerRecord>& list = loaded.passengers;
   ASSERT_EQ(list.size(), 4u);
   EXPECT_EQ(list[0].passenger_name, G(u8"张伟"));
   EXPECT_EQ(list[0].sex_name, G(u8"男"));
@@ -205,11 +207,11 @@ TEST_F(ClientOnSim, PassengersComeWithThePageToken) {
   ExpectBlockSent(sent[1], blocks_.passenger);
   EXPECT_EQ(sent[1].Header("Cookie"), jar_.Text());
 
-  // A second call appends; the kept copy mirrors the whole list.
-  ASSERT_EQ(client_.LoadPassengers(list), texts::Success());
-  ASSERT_EQ(list.size(), 8u);
-  EXPECT_EQ(list[4].passenger_name, list[0].passenger_name);
-  EXPECT_EQ(client_.Passengers().size(), 8u);
+  // A second call gives the same list again.
+  const PassengersResult again = client_.LoadPassengers();
+  ASSERT_TRUE(again.Done());
+  ASSERT_EQ(again.passengers.size(), 4u);
+  EXPECT_EQ(again.passengers[0].passenger_name, list[0].passenger_name);
 }
 
 TEST_F(ClientOnSim, LeftTicketQuerySendsEachStationOnItsOwn) {
@@ -224,10 +226,9 @@ TEST_F(ClientOnSim, LeftTicketQuerySendsEachStationOnItsOwn) {
       {G(u8"北京|BJP"), "SHH", false, "BJP", "SHH", "ADULT"},
   };
   for (Case& c : cases) {
-    std::vector<TrainRecord> records;
-    ASSERT_EQ(client_.QueryLeftTickets(c.student, date, c.from, c.to, records), texts::Success());
-    EXPECT_EQ(c.from, c.sentFrom);
-    EXPECT_EQ(c.to, c.sentTo);
+    const TrainsResult result = client_.QueryLeftTickets(c.student, date, c.from, c.to);
+    ASSERT_TRUE(result.Done());
+    const std::vector<TrainRecord>& records = result.trains;
     ASSERT_GE(records.size(), 8u);
     for (const TrainRecord& train : records) {
       EXPECT_EQ(train.fromTelecode, "BJP");
@@ -248,20 +249,20 @@ TEST_F(ClientOnSim, LeftTicketQuerySendsEachStationOnItsOwn) {
 
 TEST_F(ClientOnSim, LeftTicketRefusalsComeBackAsTheirMessage) {
   std::string from = G(u8"北京"), to = "SHH";
-  std::vector<TrainRecord> records;
-  const std::string result = client_.QueryLeftTickets(false, test::ChinaDate(2), from, to, records);
-  EXPECT_NE(result, texts::Success());
-  EXPECT_FALSE(result.empty());
-  EXPECT_TRUE(records.empty());
+  const TrainsResult result = client_.QueryLeftTickets(false, test::ChinaDate(2), from, to);
+  EXPECT_EQ(result.kind, ServiceResultKind::kRefused);
+  EXPECT_FALSE(result.message.empty());
+  EXPECT_TRUE(result.trains.empty());
   const std::vector<SimRequest> sent = ReceivedSinceLast();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_NE(sent[0].query.find("from_station=%E5%8C%97%E4%BA%AC&"), std::string::npos);  // encoded, not raw
 
   from = "BJP";
-  EXPECT_EQ(client_.QueryLeftTickets(false, test::ChinaDate(60), from, to, records),
-            G(u8"选择的查询日期不在预售日期范围内"));
+  const TrainsResult late = client_.QueryLeftTickets(false, test::ChinaDate(60), from, to);
+  EXPECT_EQ(late.kind, ServiceResultKind::kRefused);
+  EXPECT_EQ(late.message, G(u8"选择的查询日期不在预售日期范围内"));
   EXPECT_EQ(client_.LastResponse(), G(u8"选择的查询日期不在预售日期范围内"));
-  EXPECT_TRUE(records.empty());
+  EXPECT_TRUE(late.trains.empty());
 }
 
 // The seat class of a train that has it, with the record field that counts it.
@@ -275,15 +276,16 @@ constexpr SeatChoice kSeatChoices[] = {
 TEST_F(ClientOnSim, TheWholeChainBooksATicket) {
   const std::string date = test::ChinaDate(3);
   ASSERT_TRUE(test::SignIn(client_, sim_));
-  std::vector<PassengerRecord> passengers;
-  ASSERT_EQ(client_.LoadPassengers(passengers), texts::Success());
+  const PassengersResult loaded = client_.LoadPassengers();
+  ASSERT_TRUE(loaded.Done());
+  const std::vector<PassengerRecord>& passengers = loaded.passengers;
   ASSERT_FALSE(passengers.empty());
   const PassengerRecord& passenger = passengers[0];
 
   // Pick a bookable train and put tickets of one of its classes on sale.
   std::string from = "BJP", to = "SHH";
-  std::vector<TrainRecord> trains;
-  ASSERT_EQ(client_.QueryLeftTickets(false, date, from, to, trains), texts::Success());
+  std::vector<TrainRecord> trains = client_.QueryLeftTickets(false, date, from, to).trains;
+  ASSERT_FALSE(trains.empty());
   std::string trainCode;
   const SeatChoice* seat = nullptr;
   for (const TrainRecord& train : trains) {
@@ -301,8 +303,9 @@ TEST_F(ClientOnSim, TheWholeChainBooksATicket) {
   ASSERT_NE(seat, nullptr);
   sim_.Release(date, Utf8FromGbk(trainCode), seat->code, 5);
 
-  trains.clear();
-  ASSERT_EQ(client_.QueryLeftTickets(false, date, from, to, trains), texts::Success());
+  TrainsResult requery = client_.QueryLeftTickets(false, date, from, to);
+  ASSERT_TRUE(requery.Done());
+  trains = std::move(requery.trains);
   const TrainRecord* train = nullptr;
   for (const TrainRecord& t : trains)
     if (t.stationTrainCode == trainCode) train = &t;
@@ -311,39 +314,44 @@ TEST_F(ClientOnSim, TheWholeChainBooksATicket) {
   EXPECT_TRUE(onSale != "--" && onSale != G(u8"无") && onSale != "0") << onSale;
   ReceivedSinceLast();
 
-  ASSERT_EQ(client_.CheckUser(), texts::Success());
-  ASSERT_EQ(client_.SubmitOrderRequest(train->secretStr, date, date, "ADULT", train->fromStationName,
-                                       train->toStationName),
-            texts::Success());
-  std::string token, leftTicketStr, trainDateMs, keyCheck;
-  ASSERT_EQ(client_.InitDc(token, leftTicketStr, trainDateMs, keyCheck), texts::Success());
+  ASSERT_TRUE(client_.CheckUser().Done());
+  ASSERT_TRUE(
+      client_.SubmitOrderRequest(train->secretStr, date, date, "ADULT", train->fromStationName, train->toStationName)
+          .Done());
+  const OrderPageResult page = client_.InitDc();
+  ASSERT_TRUE(page.Done());
+  const std::string token = page.values.repeatSubmitToken, leftTicketStr = page.values.leftTicketStr,
+                    trainDateMs = page.values.trainDateMs, keyCheck = page.values.keyCheckIsChange;
   EXPECT_FALSE(token.empty());
   EXPECT_FALSE(keyCheck.empty());
   // The whole millisecond count of the date's midnight in China Standard Time.
   ASSERT_EQ(trainDateMs.size(), 13u);
   EXPECT_EQ(std::stoll(trainDateMs) % 86'400'000, 16 * 3'600'000);
-  EXPECT_NE(BookingClient::JsDateText(trainDateMs).find("+00%3A00%3A00+GMT%2B0800"), std::string::npos);
+  EXPECT_NE(BrowserDateText(trainDateMs).find("+00%3A00%3A00+GMT%2B0800"), std::string::npos);
 
-  std::string ticketStr, oldStr;
-  ASSERT_EQ(client_.CheckOrderInfo(seat->code, "1", passenger.passenger_name, passenger.passenger_type,
-                                   passenger.passenger_id_type_code, passenger.passenger_id_no, ticketStr, oldStr,
-                                   token),
-            texts::Success());
-  ASSERT_EQ(client_.GetQueueCount(trainDateMs, train->trainNo, train->stationTrainCode, seat->code,
-                                  train->fromTelecode, train->toTelecode, train->leftTicket, "00", token),
-            texts::Success());
-  ASSERT_EQ(client_.ConfirmSingleForQueue(ticketStr, oldStr, "", "00", keyCheck, leftTicketStr,
-                                          train->trainLocation, "", "000", "00", "N", token),
-            texts::Success());
+  const OrderInfoResult info = client_.CheckOrderInfo(
+      seat->code, "1",
+      {passenger.passenger_name, passenger.passenger_type, passenger.passenger_id_type_code,
+       passenger.passenger_id_no},
+      token);
+  ASSERT_TRUE(info.Done());
+  const std::string ticketStr = info.passengerTicketStr, oldStr = info.oldPassengerStr;
+  ASSERT_TRUE(client_
+                  .GetQueueCount(trainDateMs, train->trainNo, train->stationTrainCode, seat->code,
+                                 train->fromTelecode, train->toTelecode, train->leftTicket, "00", token)
+                  .Done());
+  ASSERT_TRUE(client_
+                  .ConfirmSingleForQueue(ticketStr, oldStr, "", "00", keyCheck, leftTicketStr, train->trainLocation,
+                                         "", "000", "00", "N", token)
+                  .Done());
   std::string orderId;
   for (int poll = 0; poll < 10 && orderId.empty(); ++poll) {
-    orderId = client_.QueryOrderWaitTime("dc", token);
+    orderId = client_.QueryOrderWaitTime("dc", token).orderId;
     if (orderId.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
   ASSERT_FALSE(orderId.empty());
-  ASSERT_EQ(client_.ResultOrderForDcQueue(orderId, token), texts::Success());
+  ASSERT_TRUE(client_.ResultOrderForDcQueue(orderId, token).Done());
   EXPECT_NE(sim_.State().find(orderId), std::string::npos);
-  EXPECT_EQ(client_.QueryUncompletedOrders(), texts::Success());
 
   // What each step sent, byte for byte (bodies as UTF-8 on the wire).
   const std::vector<SimRequest> sent = ReceivedSinceLast();
@@ -353,7 +361,7 @@ TEST_F(ClientOnSim, TheWholeChainBooksATicket) {
     ADD_FAILURE() << "not sent: " << path;
     return SimRequest{};
   };
-  const std::string trainDateText = BookingClient::JsDateText(trainDateMs);
+  const std::string trainDateText = BrowserDateText(trainDateMs);
   const std::string tokenPiece = "&_json_att=&REPEAT_SUBMIT_TOKEN=" + token;
   const struct {
     const char* path;
@@ -378,7 +386,6 @@ TEST_F(ClientOnSim, TheWholeChainBooksATicket) {
            UrlEncode(leftTicketStr) + "&train_location=" + train->trainLocation +
            "&choose_seats=&seatDetailType=000&whatsSelect=1&roomType=00&dwAll=N" + tokenPiece},
       {"/otn/confirmPassenger/resultOrderForDcQueue", "orderSequence_no=" + orderId + tokenPiece},
-      {"/otn/queryOrder/queryMyOrderNoComplete", "_json_att="},
   };
   for (const auto& step : expected) {
     const SimRequest request = bodyOf(step.path);

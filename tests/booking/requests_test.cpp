@@ -102,7 +102,7 @@ TEST_P(BrowserDate, RendersChinaStandardTime) {
       {"abc", ""},
       {"99999999999999999999", ""},
   };
-  for (const Case& c : cases) EXPECT_EQ(BookingClient::JsDateText(c.timestamp), c.text) << c.timestamp;
+  for (const Case& c : cases) EXPECT_EQ(BrowserDateText(c.timestamp), c.text) << c.timestamp;
 }
 
 INSTANTIATE_TEST_SUITE_P(Zones, BrowserDate, ::testing::Values("UTC", "Asia/Shanghai", "America/New_York"));

@@ -114,19 +114,28 @@ class ScriptedAnswers : public ::testing::Test {
   BookingClient client_{server_.BaseUrl(), jar_};
 };
 
+using Kind = ServiceResultKind;
+
 TEST_F(ScriptedAnswers, AManualCheckMessageComesBackWordForWord) {
   server_.Script("/otn/confirmPassenger/resultOrderForDcQueue",
                  {U(u8R"({"status":false,"messages":["出票结果不明，请手动查询订单"],"data":{}})")});
-  const std::string result = client_.ResultOrderForDcQueue("E123", "tok");
-  EXPECT_EQ(result, G(u8"出票结果不明，请手动查询订单"));
+  const ServiceResult result = client_.ResultOrderForDcQueue("E123", "tok");
+  EXPECT_EQ(result.kind, Kind::kRefused);
+  EXPECT_EQ(result.message, G(u8"出票结果不明，请手动查询订单"));
 }
 
 TEST_F(ScriptedAnswers, NullOrderIdsGiveNoIdUntilOneComes) {
   const std::string waiting = R"({"status":true,"data":{"waitTime":4,"orderId":null},"messages":[]})";
   server_.Script("/otn/confirmPassenger/queryOrderWaitTime",
                  {waiting, waiting, waiting, R"({"status":true,"data":{"orderId":"E201234567"}})"});
-  for (int poll = 0; poll < 3; ++poll) EXPECT_EQ(client_.QueryOrderWaitTime("dc", "tok"), "") << poll;
-  EXPECT_EQ(client_.QueryOrderWaitTime("dc", "tok"), "E201234567");
+  for (int poll = 0; poll < 3; ++poll) {
+    const OrderIdResult none = client_.QueryOrderWaitTime("dc", "tok");
+    EXPECT_EQ(none.orderId, "") << poll;
+    EXPECT_EQ(none.kind, Kind::kNoValidAnswer) << poll;
+  }
+  const OrderIdResult id = client_.QueryOrderWaitTime("dc", "tok");
+  EXPECT_EQ(id.orderId, "E201234567");
+  EXPECT_TRUE(id.Done());
 
   const std::vector<Received> requests = server_.Requests();
   ASSERT_EQ(requests.size(), 4u);
@@ -137,7 +146,9 @@ TEST_F(ScriptedAnswers, NullOrderIdsGiveNoIdUntilOneComes) {
 TEST_F(ScriptedAnswers, ASuccessMarkerCountsWhereverItStands) {
   server_.Script("/otn/leftTicket/submitOrderRequest",
                  {R"({"status":false,"messages":["busy status":true"]})"});
-  EXPECT_EQ(client_.SubmitOrderRequest("s", "2026-12-12", "2026-12-12", "ADULT", "A", "B"), texts::Success());
+  const ServiceResult result = client_.SubmitOrderRequest("s", "2026-12-12", "2026-12-12", "ADULT", "A", "B");
+  EXPECT_TRUE(result.Done());
+  EXPECT_EQ(result.message, texts::Success());
 }
 
 TEST_F(ScriptedAnswers, ShortTrainTextsAreSkipped) {
@@ -146,63 +157,121 @@ TEST_F(ScriptedAnswers, ShortTrainTextsAreSkipped) {
   for (int i = 0; i < 20; ++i) shortText += (i ? "|" : "") + std::string(i == 3 ? "G2" : "y");
   server_.Script("/otn/leftTicket/query", {R"({"data":{"flag":"1","map":{},"result":[")" + shortText + R"(",")" +
                                            full + R"("]},"messages":"","status":true})"});
-  std::string from = "VAP", to = "SHH";
-  std::vector<TrainRecord> records;
-  EXPECT_EQ(client_.QueryLeftTickets(false, "2026-12-12", from, to, records), texts::Success());
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].stationTrainCode, "G1");
-  EXPECT_EQ(records[0].fromStationName, G(u8"北京北"));
+  const TrainsResult result = client_.QueryLeftTickets(false, "2026-12-12", "VAP", "SHH");
+  EXPECT_TRUE(result.Done());
+  ASSERT_EQ(result.trains.size(), 1u);
+  EXPECT_EQ(result.trains[0].stationTrainCode, "G1");
+  EXPECT_EQ(result.trains[0].fromStationName, G(u8"北京北"));
 }
 
-TEST_F(ScriptedAnswers, ForeignAnswersAreNoValidAnswer) {
-  server_.Script("/otn/leftTicket/query", {"<html><body>502 Bad Gateway</body></html>"});
+// One table of the result kinds the operations report: a refusal with the
+// service's message, an answer the operation does not know, and success.
+TEST_F(ScriptedAnswers, ResultKindsOfServiceAnswers) {
+  server_.Script("/otn/leftTicket/query", {"<html><body>502 Bad Gateway</body></html>",
+                                           U(u8R"({"status":false,"messages":["选择的查询日期不在预售日期范围内"]})")});
   server_.Script("/otn/confirmPassenger/initDc", {"<html>var globalRepeatSubmitToken = 'T1';</html>"});
   server_.Script("/otn/confirmPassenger/getPassengerDTOs", {R"({"data":{"normal_passengers":[)"});
-  std::string from = "VAP", to = "SHH";
-  std::vector<TrainRecord> records;
-  EXPECT_EQ(client_.QueryLeftTickets(false, "2026-12-12", from, to, records), texts::NoValidAnswer());
-  std::vector<PassengerRecord> passengers;
-  EXPECT_EQ(client_.LoadPassengers(passengers), texts::NoValidAnswer());
-  EXPECT_TRUE(records.empty());
-  EXPECT_TRUE(passengers.empty());
+  server_.Script("/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"result":"0","msg":"FALSE"}})",
+                                                         R"({"data":{"result":"1","msg":"TRUE"}})"});
+  server_.Script("/otn/login/loginAysnSuggest", {U(u8R"({"status":true,"messages":["密码输入错误"]})")});
+  server_.Script("/otn/confirmPassenger/getQueueCount",
+                 {R"({"data":{"count":"9","ticket":"0,0","op_2":"true"},"status":true})", "{}"});
+  server_.Script("/otn/confirmPassenger/checkOrderInfo", {R"({"data":{"submitStatus":true},"status":true})"});
+
+  const TrainsResult foreign = client_.QueryLeftTickets(false, "2026-12-12", "VAP", "SHH");
+  const TrainsResult refused = client_.QueryLeftTickets(false, "2026-12-12", "VAP", "SHH");
+  const PassengersResult cut = client_.LoadPassengers();
+  const ServiceResult wrongCaptcha = client_.Login("u", "p", "1,2");
+  const ServiceResult wrongPassword = client_.Login("u", "p", "1,2");
+  const ServiceResult queueLonger = client_.GetQueueCount("1", "n", "G1", "O", "A", "B", "l", "00", "t");
+  const ServiceResult queueForeign = client_.GetQueueCount("1", "n", "G1", "O", "A", "B", "l", "00", "t");
+  const OrderPageResult page = client_.InitDc();
+  const OrderInfoResult info = client_.CheckOrderInfo("O", "1", {G(u8"张三"), "1", "1", "110"}, "t");
+
+  const struct {
+    const char* name;
+    const ServiceResult& result;
+    Kind kind;
+    std::string message;
+  } cases[] = {
+      {"foreign query answer", foreign, Kind::kNoValidAnswer, texts::NoValidAnswer()},
+      {"refused query", refused, Kind::kRefused, G(u8"选择的查询日期不在预售日期范围内")},
+      {"cut passenger list", cut, Kind::kNoValidAnswer, texts::NoValidAnswer()},
+      {"wrong captcha", wrongCaptcha, Kind::kCaptchaRefused, texts::CaptchaWrong()},
+      {"wrong password", wrongPassword, Kind::kRefused, G(u8"密码输入错误")},
+      {"queue longer than stock", queueLonger, Kind::kRefused, texts::QueueLongerThanStock()},
+      {"foreign queue answer", queueForeign, Kind::kNoValidAnswer, texts::QueueCountFailed()},
+      {"page without the left-ticket text", page, Kind::kNoValidAnswer, texts::Failed()},
+      {"order info accepted", info, Kind::kDone, texts::Success()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.result.kind, c.kind);
+    EXPECT_EQ(c.result.message, c.message);
+    EXPECT_EQ(c.result.transport, ExchangeOutcome::kOk);
+  }
+  EXPECT_TRUE(foreign.trains.empty());
+  EXPECT_TRUE(cut.passengers.empty());
   EXPECT_EQ(client_.RepeatSubmitToken(), "T1");
+  EXPECT_EQ(info.passengerTicketStr, "O%2C0%2C1%2C%E5%BC%A0%E4%B8%89%2C1%2C110%2C%2CN");
 }
 
-// Nothing listens on the address: every operation takes its failure path.
+// Nothing listens on the address: every operation takes its failure path,
+// with the texts the window has always shown.
 TEST(UnreachableService, EveryOperationReportsItsFailure) {
   const int freePort = ClosedLoopbackPort();
   CookieJar jar;
   BookingClient client("http://127.0.0.1:" + std::to_string(freePort), jar);
-  std::string errorText;
-  EXPECT_FALSE(client.Login("u", "p", "1,2", errorText));
-  EXPECT_EQ(errorText, texts::CaptchaWrong());
-  EXPECT_EQ(client.FetchCaptcha(), "");
-  EXPECT_EQ(client.CheckUser(), texts::CheckUserFailed());
-  std::vector<PassengerRecord> passengers;
-  EXPECT_EQ(client.LoadPassengers(passengers), texts::NoValidAnswer());
-  std::string from = G(u8"北京|BJP"), to = G(u8"上海|SHH");
-  std::vector<TrainRecord> records;
-  EXPECT_EQ(client.QueryLeftTickets(false, "2026-12-12", from, to, records), texts::NoValidAnswer());
-  EXPECT_EQ(client.SubmitOrderRequest("s", "d", "d", "ADULT", "a", "b"), "");
-  std::string token = "x", left = "x", dateMs = "x", key = "x";
-  EXPECT_EQ(client.InitDc(token, left, dateMs, key), texts::Failed());
-  EXPECT_EQ(token + left + dateMs + key, "");
-  std::string ticketStr, oldStr;
-  EXPECT_EQ(client.CheckOrderInfo("O", "1", "n", "1", "1", "2", ticketStr, oldStr, "t"), "");
-  EXPECT_EQ(client.GetQueueCount("1765468800000", "n", "G1", "O", "A", "B", "l", "00", "t"),
-            texts::QueueCountFailed());
-  EXPECT_EQ(client.ConfirmSingleForQueue("a", "b", "", "00", "k", "l", "P2", "", "000", "00", "N", "t"), "");
-  EXPECT_EQ(client.QueryOrderWaitTime("dc", "t"), "");
-  EXPECT_EQ(client.ResultOrderForDcQueue("E1", "t"), "");
-  EXPECT_EQ(client.QueryUncompletedOrders(), texts::NoResult());
+  const ServiceResult login = client.Login("u", "p", "1,2");
+  // The captcha check is the step that failed: the window asks for a new captcha, as it always has.
+  EXPECT_EQ(login.kind, Kind::kCaptchaRefused);
+  EXPECT_EQ(login.message, texts::CaptchaWrong());
+  EXPECT_EQ(login.transport, ExchangeOutcome::kCouldNotConnect);
+  const CaptchaResult captcha = client.FetchCaptcha();
+  EXPECT_EQ(captcha.picture, "");
+  const PassengersResult passengers = client.LoadPassengers();
+  const TrainsResult trains = client.QueryLeftTickets(false, "2026-12-12", G(u8"北京|BJP"), G(u8"上海|SHH"));
+  const OrderPageResult page = client.InitDc();
+  EXPECT_EQ(page.values.repeatSubmitToken + page.values.leftTicketStr + page.values.trainDateMs +
+                page.values.keyCheckIsChange,
+            "");
+  const OrderIdResult orderId = client.QueryOrderWaitTime("dc", "t");
+  EXPECT_EQ(orderId.orderId, "");
+
+  const struct {
+    const char* name;
+    ServiceResult result;
+    std::string message;
+  } cases[] = {
+      {"captcha", captcha, texts::Success()},
+      {"check user", client.CheckUser(), texts::CheckUserFailed()},
+      {"passengers", passengers, texts::NoValidAnswer()},
+      {"query", trains, texts::NoValidAnswer()},
+      {"submit", client.SubmitOrderRequest("s", "d", "d", "ADULT", "a", "b"), ""},
+      {"order page", page, texts::Failed()},
+      {"order info", client.CheckOrderInfo("O", "1", {"n", "1", "1", "2"}, "t"), ""},
+      {"queue count", client.GetQueueCount("1765468800000", "n", "G1", "O", "A", "B", "l", "00", "t"),
+       texts::QueueCountFailed()},
+      {"confirm", client.ConfirmSingleForQueue("a", "b", "", "00", "k", "l", "P2", "", "000", "00", "N", "t"), ""},
+      {"order id", orderId, ""},
+      {"order result", client.ResultOrderForDcQueue("E1", "t"), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.result.kind, Kind::kTransportFailure);
+    EXPECT_EQ(c.result.transport, ExchangeOutcome::kCouldNotConnect);
+    EXPECT_EQ(c.result.message, c.message);
+  }
 }
 
 TEST_F(ScriptedAnswers, AStoppedOperationSendsNothingMore) {
   std::stop_source stopped;
   stopped.request_stop();
-  std::string errorText;
-  EXPECT_FALSE(client_.Login("u", "p", "1,2", errorText, stopped.get_token()));
-  EXPECT_EQ(client_.CheckUser(stopped.get_token()), texts::CheckUserFailed());
+  const ServiceResult login = client_.Login("u", "p", "1,2", stopped.get_token());
+  EXPECT_EQ(login.kind, Kind::kStopped);
+  const ServiceResult user = client_.CheckUser(stopped.get_token());
+  EXPECT_EQ(user.kind, Kind::kStopped);
+  EXPECT_EQ(user.message, texts::CheckUserFailed());
   EXPECT_TRUE(server_.Requests().empty());
 }
 
@@ -215,7 +284,10 @@ TEST_F(ScriptedAnswers, AStopAbandonsAnExchangeInFlight) {
     stop.request_stop();
   });
   const auto started = std::chrono::steady_clock::now();
-  EXPECT_EQ(client_.CheckUser(stop.get_token()), texts::CheckUserFailed());
+  const ServiceResult result = client_.CheckUser(stop.get_token());
+  EXPECT_EQ(result.kind, Kind::kStopped);
+  EXPECT_EQ(result.transport, ExchangeOutcome::kStopped);
+  EXPECT_EQ(result.message, texts::CheckUserFailed());
   stopper.join();
   // Far below the server's delay: the call did not wait for the answer.
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));

@@ -28,7 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ReadConfirmSingleForQueue(answer);
   ReadOrderWaitTime(answer);
   ReadResultOrderForDcQueue(answer);
-  ReadUncompletedOrders(answer);
 
   OrderPageValues values;
   const std::string result = ReadInitDc(answer, values);

@@ -5,7 +5,6 @@
 #include "gbk.h"
 #include "grab/grab_controller.h"
 #include "grab/order_wish.h"
-#include "recording_view.h"
 
 namespace quillet {
 namespace {
@@ -64,8 +63,8 @@ TEST(TicketTypeItems, CarryTheTicketTypeCodeInParentheses) {
   EXPECT_EQ(TicketTypeItems(), expected);
 }
 
-OrderWish CompleteWish() {
-  OrderWish wish;
+OrderForm CompleteWish() {
+  OrderForm wish;
   wish.train = "G101";
   wish.date = "2026-12-14";
   wish.from = G(u8"北京南|VNP");
@@ -78,54 +77,53 @@ OrderWish CompleteWish() {
   return wish;
 }
 
-TEST(CheckOrderWish, ReportsTheFirstFailingCheckInOrder) {
+TEST(CheckOrderForm, ReportsTheFirstFailingCheckInOrder) {
   struct Case {
-    std::string OrderWish::*emptied[2];
+    std::string OrderForm::*emptied[2];
     std::u8string_view message;
   };
   const Case cases[] = {
-      {{&OrderWish::train, nullptr}, u8"列车信息不完整,请重新确认！"},
-      {{&OrderWish::date, nullptr}, u8"列车信息不完整,请重新确认！"},
-      {{&OrderWish::from, nullptr}, u8"列车信息不完整,请重新确认！"},
-      {{&OrderWish::to, &OrderWish::seatOrderText}, u8"列车信息不完整,请重新确认！"},
-      {{&OrderWish::passengerEntry, &OrderWish::ticketTypeItem}, u8"乘车人信息不完整,请重新确认！"},
-      {{&OrderWish::idType, nullptr}, u8"乘车人信息不完整,请重新确认！"},
-      {{&OrderWish::idNo, nullptr}, u8"乘车人信息不完整,请重新确认！"},
-      {{&OrderWish::ticketTypeItem, &OrderWish::seatOrderText}, u8"请选择车票类型！"},
-      {{&OrderWish::seatOrderText, nullptr}, u8"请选择座位类型！"},
+      {{&OrderForm::train, nullptr}, u8"列车信息不完整,请重新确认！"},
+      {{&OrderForm::date, nullptr}, u8"列车信息不完整,请重新确认！"},
+      {{&OrderForm::from, nullptr}, u8"列车信息不完整,请重新确认！"},
+      {{&OrderForm::to, &OrderForm::seatOrderText}, u8"列车信息不完整,请重新确认！"},
+      {{&OrderForm::passengerEntry, &OrderForm::ticketTypeItem}, u8"乘车人信息不完整,请重新确认！"},
+      {{&OrderForm::idType, nullptr}, u8"乘车人信息不完整,请重新确认！"},
+      {{&OrderForm::idNo, nullptr}, u8"乘车人信息不完整,请重新确认！"},
+      {{&OrderForm::ticketTypeItem, &OrderForm::seatOrderText}, u8"请选择车票类型！"},
+      {{&OrderForm::seatOrderText, nullptr}, u8"请选择座位类型！"},
   };
   for (const Case& c : cases) {
-    OrderWish wish = CompleteWish();
+    OrderForm wish = CompleteWish();
     for (auto field : c.emptied) {
       if (field != nullptr) wish.*field = "";
     }
-    EXPECT_EQ(CheckOrderWish(wish), G(c.message)) << Utf8FromGbk(G(c.message));
+    EXPECT_EQ(CheckOrderForm(wish), G(c.message)) << Utf8FromGbk(G(c.message));
   }
-  EXPECT_EQ(CheckOrderWish(CompleteWish()), "");
-  EXPECT_EQ(CheckOrderWish(OrderWish{}), G(u8"列车信息不完整,请重新确认！"));
+  EXPECT_EQ(CheckOrderForm(CompleteWish()), "");
+  EXPECT_EQ(CheckOrderForm(OrderForm{}), G(u8"列车信息不完整,请重新确认！"));
 }
 
-TEST(BuildSeatCodes, MapsNamesToCodesAndDropsUnknownNames) {
+TEST(SeatCodesOf, MapsNamesToCodesAndDropsUnknownNames) {
   struct Case {
     std::u8string_view seatOrder;
-    std::u8string_view codes;
+    std::vector<std::string> codes;
   };
   const Case cases[] = {
-      {u8"商务座| ,硬座| ,", u8"9| ,1| ,"},
-      {u8"硬卧| ,二等座| ,", u8"3| ,O| ,"},
-      {u8"一等座| ,软卧| ,软座| ,", u8"M| ,4| ,2| ,"},
-      {u8"高级动卧| ,动卧| ,高级软卧| ,", u8"A| ,5| ,6| ,"},
-      {u8"无座| ,", u8""},
-      {u8"无座| ,二等座| ,", u8"O| ,"},
-      {u8"", u8""},
-      {u8",,硬座| ,", u8"1| ,"},       // empty pieces are skipped
-      {u8"硬座|上铺,", u8"1|上铺,"},   // the detail after "|" is carried
-      {u8"硬座", u8"1|,"},             // no detail
-      {u8"硬座 | ,", u8""},            // names are compared exactly
+      {u8"商务座| ,硬座| ,", {"9", "1"}},
+      {u8"硬卧| ,二等座| ,", {"3", "O"}},
+      {u8"一等座| ,软卧| ,软座| ,", {"M", "4", "2"}},
+      {u8"高级动卧| ,动卧| ,高级软卧| ,", {"A", "5", "6"}},
+      {u8"无座| ,", {}},
+      {u8"无座| ,二等座| ,", {"O"}},
+      {u8"", {}},
+      {u8",,硬座| ,", {"1"}},      // empty pieces are skipped
+      {u8"硬座|上铺,", {"1"}},     // the detail after "|" is not part of the code
+      {u8"硬座", {"1"}},           // no detail
+      {u8"硬座 | ,", {}},          // names are compared exactly
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(BuildSeatCodes(G(c.seatOrder)), G(c.codes))
-        << Utf8FromGbk(G(c.seatOrder));
+    EXPECT_EQ(SeatCodesOf(G(c.seatOrder)), c.codes) << Utf8FromGbk(G(c.seatOrder));
   }
 }
 
@@ -155,13 +153,15 @@ TEST(SeatTicketsFor, ReadsTheTrainFieldOfEachCode) {
   }
 }
 
-TEST(ReadTaskRow, ReadsBackWhatTheDialogWrote) {
-  OrderWish wish = CompleteWish();
-  wish.ticketTypeItem = G(u8"学生票(3)");
-  wish.passengerEntry = G(u8"李四(学生[3])");
-  test::RecordingView view({TaskRowTexts(wish)});
+TEST(WishFromForm, ReadsBackWhatTheDialogWrote) {
+  OrderForm form = CompleteWish();
+  form.ticketTypeItem = G(u8"学生票(3)");
+  form.passengerEntry = G(u8"李四(学生[3])");
+  const OrderWish wish = WishFromForm(form);
+  EXPECT_EQ(wish.seatTypes, (std::vector<std::string>{"O", "M"}));
+  EXPECT_EQ(wish.dialogTexts, TaskRowTexts(form));
 
-  const GrabTask task = ReadTaskRow(view, 0);
+  const GrabTask task = TaskForWish(wish);
   EXPECT_EQ(task.stationTrainCode, "G101");
   EXPECT_EQ(task.trainDate, "2026-12-14");
   EXPECT_EQ(task.fromStationName, G(u8"北京南"));
@@ -173,19 +173,17 @@ TEST(ReadTaskRow, ReadsBackWhatTheDialogWrote) {
   EXPECT_EQ(task.ticketType, "3");
   EXPECT_EQ(task.idType, "1");
   EXPECT_EQ(task.idNo, "110101199001011234");
-  EXPECT_EQ(task.seatCodes, "O| ,M| ,");
   // The chain's own fields start empty.
   EXPECT_EQ(task.secretStr, "");
   EXPECT_EQ(task.repeatSubmitToken, "");
   EXPECT_EQ(task.orderId, "");
 }
 
-TEST(ReadTaskRow, StationTypedByHandGivesEmptyNameAndTelecode) {
-  OrderWish wish = CompleteWish();
-  wish.from = G(u8"北京");
-  wish.to = G(u8"上海|SHH|X");  // the telecode is what follows the last "|"
-  test::RecordingView view({TaskRowTexts(wish)});
-  const GrabTask task = ReadTaskRow(view, 0);
+TEST(WishFromForm, StationTypedByHandGivesEmptyNameAndTelecode) {
+  OrderForm form = CompleteWish();
+  form.from = G(u8"北京");
+  form.to = G(u8"上海|SHH|X");  // the telecode is what follows the last "|"
+  const GrabTask task = TaskForWish(WishFromForm(form));
   EXPECT_EQ(task.fromStationName, "");
   EXPECT_EQ(task.fromTelecode, "");
   EXPECT_EQ(task.toStationName, G(u8"上海"));

@@ -45,8 +45,9 @@ class GrabSimTest : public ::testing::Test {
     // service's shutdown; the workers reuse theirs (StartWorkers).
     client.SetReuseConnections(false);
     ASSERT_TRUE(test::SignIn(client, sim, 3));
-    std::vector<PassengerRecord> passengers;
-    ASSERT_EQ(client.LoadPassengers(passengers), G(u8"成功"));
+    const PassengersResult loaded = client.LoadPassengers();
+    ASSERT_TRUE(loaded.Done());
+    const std::vector<PassengerRecord>& passengers = loaded.passengers;
     for (const PassengerRecord& p : passengers) {
       if (p.passenger_type == "1" && adult.passenger_name.empty()) adult = p;
       if (p.passenger_type == "3" && student.passenger_name.empty()) student = p;
@@ -58,9 +59,9 @@ class GrabSimTest : public ::testing::Test {
   // The first bookable train of the day between 北京 and 上海 that has both
   // first and second class.
   std::string HighSpeedTrain() {
-    std::vector<TrainRecord> trains;
-    std::string from = "BJP", to = "SHH";
-    EXPECT_EQ(client.QueryLeftTickets(false, date, from, to, trains), G(u8"成功"));
+    const TrainsResult result = client.QueryLeftTickets(false, date, "BJP", "SHH");
+    EXPECT_TRUE(result.Done());
+    const std::vector<TrainRecord>& trains = result.trains;
     for (const TrainRecord& train : trains) {
       if (train.canWebBuy == "Y" && train.firstClassSeat != "--" && train.secondClassSeat != "--") {
         return train.stationTrainCode;
@@ -70,9 +71,9 @@ class GrabSimTest : public ::testing::Test {
     return {};
   }
 
-  void StartWorkers(GrabController& grab) {
+  void StartWorkers(GrabController& grab, const test::RecordingView& view) {
     client.SetReuseConnections(true);
-    grab.StartGrabbing();
+    grab.StartGrabbing(view.Wishes());
   }
 
   test::SimProcess sim;
@@ -87,7 +88,7 @@ TEST_F(GrabSimTest, WishOnSoldOutClassBooksOnceTicketsAreReleased) {
   sim.Release(date, train, "O", 0);
   test::RecordingView view({test::WishRow(train, date, adult, G(u8"成人票(1)"), G(u8"二等座| ,"))});
   GrabController grab(client, view, test::ChinaDate(0), kQuickPacing);
-  StartWorkers(grab);
+  StartWorkers(grab, view);
   ASSERT_TRUE(test::WaitUntil([&] { return view.CaptionCount() >= 3; }, 10s));
   EXPECT_TRUE(test::RequestsTo(test::SimRequests(sim), kCheckOrder).empty()) << "ordered a sold-out class";
 
@@ -111,7 +112,7 @@ TEST_F(GrabSimTest, FirstClassSoldOutSecondClassIsTheOnlyOneOrdered) {
   sim.Release(date, train, "O", 3);
   test::RecordingView view({test::WishRow(train, date, adult, G(u8"成人票(1)"), G(u8"一等座| ,二等座| ,"))});
   GrabController grab(client, view, test::ChinaDate(0), kQuickPacing);
-  StartWorkers(grab);
+  StartWorkers(grab, view);
   ASSERT_TRUE(view.WaitForLog(BookedLine(date, train, adult.passenger_name), 15s)) << Utf8FromGbk(view.Log());
   grab.StopAndJoinAll();
 
@@ -128,7 +129,7 @@ TEST_F(GrabSimTest, StudentTicketQueriesAndOrdersWithTheStudentPurposeCode) {
   sim.Release(date, train, "O", 2);
   test::RecordingView view({test::WishRow(train, date, student, G(u8"学生票(3)"), G(u8"二等座| ,"))});
   GrabController grab(client, view, test::ChinaDate(0), kQuickPacing);
-  StartWorkers(grab);
+  StartWorkers(grab, view);
   ASSERT_TRUE(view.WaitForLog(BookedLine(date, train, student.passenger_name), 15s)) << Utf8FromGbk(view.Log());
   grab.StopAndJoinAll();
 
@@ -162,7 +163,7 @@ TEST_F(GrabSimTest, PacingAfterAFailedQueryAndAfterAPassThatOrderedNothing) {
   test::RecordingView view({test::WishRow(train, date, adult, G(u8"成人票(1)"), G(u8"二等座| ,")),
                             test::WishRow(train, outOfSale, adult, G(u8"成人票(1)"), G(u8"二等座| ,"))});
   GrabController grab(client, view, test::ChinaDate(0));  // the program's pacing
-  StartWorkers(grab);
+  StartWorkers(grab, view);
   std::this_thread::sleep_for(6500ms);
   grab.StopAndJoinAll();
 
@@ -203,7 +204,7 @@ TEST_F(GrabSimLatencyTest, NoRequestLaterThanOneSecondAfterStop) {
   rows.push_back(test::WishRow(train, test::ChinaDate(40), adult, G(u8"成人票(1)"), G(u8"一等座| ,")));
   test::RecordingView view(rows);
   GrabController grab(client, view, test::ChinaDate(0), {5000ms, 200ms, 2000ms});
-  StartWorkers(grab);
+  StartWorkers(grab, view);
   ASSERT_TRUE(test::WaitUntil([&] { return view.CaptionCount() >= 20; }, 20s));
 
   grab.StopGrabbing();
@@ -238,7 +239,7 @@ TEST_F(GrabSimSlowServiceTest, StopAndJoinAllEndsFiftyWorkersMidRequestWithinTwo
       50, test::WishRow("G1", test::ChinaDate(3), passenger, G(u8"成人票(1)"), G(u8"二等座| ,")));
   test::RecordingView view(rows);
   GrabController grab(client, view, test::ChinaDate(0));
-  grab.StartGrabbing();
+  grab.StartGrabbing(view.Wishes());
   ASSERT_TRUE(test::WaitUntil([&] { return view.CaptionCount() == 50; }, 10s));
   std::this_thread::sleep_for(500ms);  // every worker is now waiting for its answer
 

@@ -25,27 +25,26 @@ constexpr auto kSoakTime = 60s;
 // The window as the Qt layer builds it: rows answered from a snapshot, every
 // update carried over to the window thread, which applies it when it runs
 // its pending work.
-class WindowThreadView : public GrabView {
+class WindowThreadView : public GrabEvents {
  public:
   explicit WindowThreadView(std::vector<test::TaskRow> rows) : rows_(std::move(rows)) {}
 
-  int TaskRowCount() override {
-    std::lock_guard lock(rowsMutex_);
-    return static_cast<int>(rows_.size());
+  std::vector<OrderWish> Wishes() const {
+    std::vector<OrderWish> wishes;
+    for (const test::TaskRow& row : rows_) wishes.push_back(WishFromTaskRow(row));
+    return wishes;
   }
-  std::string TaskCellText(int row, int column) override {
-    std::lock_guard lock(rowsMutex_);
-    if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 || column >= 8) return {};
-    return rows_[row][column];
-  }
-  void SetAttemptCaption(const std::string& caption) override {
+  void OnGrabAttempt(std::size_t, std::uint32_t, const std::string& caption) override {
     Post([this, caption] { caption_ = caption; });
   }
-  void AppendLog(const std::string& text) override {
+  void OnGrabLogLine(const std::string& text) override {
     Post([this, text] { log_ += text; });
   }
-  void SetStartButtonEnabled(bool enabled) override {
-    Post([this, enabled] { startEnabled_ = enabled; });
+  void OnOrderBooked(const OrderReport& order) override {
+    if (order.seatType == "1") Post([this] { startEnabled_ = true; });
+  }
+  void OnGrabStopped() override {
+    Post([this] { startEnabled_ = true; });
   }
 
   // Window thread only.
@@ -72,8 +71,7 @@ class WindowThreadView : public GrabView {
     posted_.notify_one();
   }
 
-  std::mutex rowsMutex_;
-  std::vector<test::TaskRow> rows_;
+  const std::vector<test::TaskRow> rows_;
   std::mutex queueMutex_;
   std::condition_variable posted_;
   std::deque<std::function<void()>> queue_;
@@ -106,7 +104,7 @@ TEST(GrabSoak, TwentyWorkersWithFaultsReportEveryBookingExactlyOnce) {
   BookingClient client(sim.BaseUrl(), jar);
   ASSERT_TRUE(test::SignIn(client, sim, 20));
   std::vector<PassengerRecord> passengers;
-  for (int i = 0; i < 20 && client.LoadPassengers(passengers) != G(u8"成功"); ++i) passengers.clear();
+  for (int i = 0; i < 20 && passengers.empty(); ++i) passengers = client.LoadPassengers().passengers;
   ASSERT_GE(passengers.size(), 4u);
   passengers.resize(4);
 
@@ -115,12 +113,7 @@ TEST(GrabSoak, TwentyWorkersWithFaultsReportEveryBookingExactlyOnce) {
   for (int day = 2; day <= 5 && wishes.size() < 5; ++day) {
     const std::string date = test::ChinaDate(day);
     std::vector<TrainRecord> trains;
-    std::string from = "BJP", to = "SHH";
-    for (int i = 0; i < 20 && (trains.empty() || client.QueryLeftTickets(false, date, from, to, trains) != G(u8"成功"));
-         ++i) {
-      trains.clear();
-      client.QueryLeftTickets(false, date, from, to, trains);
-    }
+    for (int i = 0; i < 20 && trains.empty(); ++i) trains = client.QueryLeftTickets(false, date, "BJP", "SHH").trains;
     for (const TrainRecord& train : trains) {
       if (wishes.size() < 5 && train.canWebBuy == "Y" && train.secondClassSeat != "--" &&
           train.firstClassSeat != "--") {
@@ -149,7 +142,7 @@ TEST(GrabSoak, TwentyWorkersWithFaultsReportEveryBookingExactlyOnce) {
   std::thread window([&] {
     std::mt19937 random(7);
     view.SetStartEnabledHere(false);
-    grab.StartGrabbing();
+    grab.StartGrabbing(view.Wishes());
     const auto end = std::chrono::steady_clock::now() + kSoakTime;
     auto nextRelease = std::chrono::steady_clock::now() + 2s;
     auto nextQuery = std::chrono::steady_clock::now() + 500ms;
@@ -162,13 +155,15 @@ TEST(GrabSoak, TwentyWorkersWithFaultsReportEveryBookingExactlyOnce) {
         nextRelease = now + 2s;
       }
       if (now >= nextQuery) {
-        std::vector<TrainRecord> trains;
-        std::string from = G(u8"北京|BJP"), to = G(u8"上海|SHH");
-        client.QueryLeftTickets(false, wishes[0].date, from, to, trains);
+        client.QueryLeftTickets(false, wishes[0].date, G(u8"北京|BJP"), G(u8"上海|SHH"));
         nextQuery = now + 500ms;
       }
     }
     grab.StopGrabbing();
+    // Orders already confirmed run to their end and report before the
+    // program closes (closing would abandon them).
+    const auto stopDeadline = std::chrono::steady_clock::now() + 60s;
+    while (grab.RunningWorkerCount() > 0 && std::chrono::steady_clock::now() < stopDeadline) view.RunPending(50ms);
     grab.StopAndJoinAll();  // the program closing
     view.RunPending(0ms);
   });

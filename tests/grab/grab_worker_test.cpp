@@ -65,7 +65,7 @@ class GrabWorkerTest : public ::testing::Test {
 TEST_F(GrabWorkerTest, EmptyTaskListStillAnnouncesTheStartAndLeavesTheButtonToStop) {
   test::RecordingView view;
   auto grab = Controller(view);
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(view.WaitForLog(Started(), 5s));
   EXPECT_EQ(view.Log(), Started());
   EXPECT_EQ(grab->RunningWorkerCount(), 0);
@@ -81,7 +81,7 @@ TEST_F(GrabWorkerTest, SoldOutClassesAreSkippedAndOnlyTheFirstMatchingTrainCount
           test::FakeTrainText("K1", "BJP", "SHH", {{"3", "9"}})});
   test::RecordingView view({Row("K1", u8"硬卧| ,软卧| ,无座| ,硬座| ,二等座| ,")});
   auto grab = Controller(view);
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(view.WaitForLog(BookedLine("K1"), 5s)) << Utf8FromGbk(view.Log());
   ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 5s));
 
@@ -91,6 +91,15 @@ TEST_F(GrabWorkerTest, SoldOutClassesAreSkippedAndOnlyTheFirstMatchingTrainCount
   EXPECT_EQ(service.RequestsTo(kQuery).size(), 1u);
   EXPECT_EQ(view.Log(), Started() + BookedLine("K1"));
   EXPECT_EQ(view.Caption(), G(u8"尝试次数：1"));
+  ASSERT_EQ(view.Booked().size(), 1u);
+  const OrderReport booked = view.Booked()[0];
+  EXPECT_EQ(booked.wishIndex, 0u);
+  EXPECT_EQ(booked.train, "K1");
+  EXPECT_EQ(booked.date, "2026-12-14");
+  EXPECT_EQ(booked.seatType, "1");
+  EXPECT_EQ(booked.seatName, G(u8"硬座"));
+  EXPECT_EQ(booked.passengers, std::vector<std::string>{G(u8"张三")});
+  EXPECT_EQ(booked.orderId, "E123456789");
 }
 
 TEST_F(GrabWorkerTest, StartButtonComesBackOnlyAfterAHardSeatSuccess) {
@@ -99,7 +108,7 @@ TEST_F(GrabWorkerTest, StartButtonComesBackOnlyAfterAHardSeatSuccess) {
   for (const auto& [seatOrder, buttonCalls] : cases) {
     test::RecordingView view({Row("K1", seatOrder)});
     auto grab = Controller(view);
-    grab->StartGrabbing();
+    grab->StartGrabbing(view.Wishes());
     ASSERT_TRUE(view.WaitForLog(BookedLine("K1"), 5s));
     grab->StopAndJoinAll();
     EXPECT_EQ(view.StartButtonCalls(), buttonCalls) << Utf8FromGbk(G(seatOrder));
@@ -111,7 +120,7 @@ TEST_F(GrabWorkerTest, ManualCheckResultEndsTheWorkerWithItsLine) {
   Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}, {"M", "3"}})});
   test::RecordingView view({Row("G7", u8"二等座| ,一等座| ,")});
   auto grab = Controller(view);
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(view.WaitForLog(ManualLine("G7"), 5s));
   ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 5s));
   EXPECT_EQ(service.RequestsTo(kWaitTime).size(), 3u);
@@ -119,6 +128,9 @@ TEST_F(GrabWorkerTest, ManualCheckResultEndsTheWorkerWithItsLine) {
   EXPECT_TRUE(service.RequestsTo(kResult).empty());
   EXPECT_EQ(view.Log(), Started() + ManualLine("G7"));
   EXPECT_TRUE(view.StartButtonCalls().empty());
+  ASSERT_EQ(view.ManualChecks().size(), 1u);
+  EXPECT_EQ(view.ManualChecks()[0].seatType, "O");
+  EXPECT_EQ(view.ManualChecks()[0].orderId, "");
 }
 
 TEST_F(GrabWorkerTest, FailedChainMovesToTheNextClassThenToTheNextAttempt) {
@@ -126,7 +138,7 @@ TEST_F(GrabWorkerTest, FailedChainMovesToTheNextClassThenToTheNextAttempt) {
   Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}, {"M", "3"}})});
   test::RecordingView view({Row("G7", u8"一等座| ,二等座| ,")});
   auto grab = Controller(view);
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(test::WaitUntil([&] { return service.RequestsTo(kQuery).size() >= 3; }, 5s));
   grab->StopAndJoinAll();
 
@@ -152,7 +164,7 @@ TEST_F(GrabWorkerTest, WorkerThatCannotOrderKeepsQueryingAndCounting) {
   // A train missing from the answer, and a seat order with no class the service knows.
   test::RecordingView view({Row("G8", u8"二等座| ,"), Row("G7", u8"无座| ,")});
   auto grab = Controller(view);
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(test::WaitUntil([&] { return view.CaptionCount() >= 8; }, 5s));
   grab->StopGrabbing();
   EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 2s));
@@ -166,13 +178,13 @@ TEST_F(GrabWorkerTest, WorkerThatCannotOrderKeepsQueryingAndCounting) {
 TEST_F(GrabWorkerTest, EachStartLaunchesOneWorkerPerRowBesideEarlierOnes) {
   test::RecordingView view({Row("G8", u8"二等座| ,"), Row("G9", u8"二等座| ,")});
   auto grab = Controller(view);
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 2; }, 5s));
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 4; }, 5s));
   grab->StopGrabbing();
   ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 2s));
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 2; }, 5s));
 }
 
@@ -182,7 +194,7 @@ TEST_F(GrabWorkerTest, StopAbandonsAQueryInFlightAtOnce) {
   service.SetDelay(kQuery, 20s);
   test::RecordingView view({Row("G7", u8"二等座| ,"), Row("G8", u8"二等座| ,")});
   auto grab = Controller(view);
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(test::WaitUntil([&] { return service.RequestsTo(kQuery).size() == 2; }, 5s));
 
   const auto stopAt = std::chrono::steady_clock::now();
@@ -197,45 +209,10 @@ TEST_F(GrabWorkerTest, StopEndsAWorkerInsideItsPause) {
   service.SetText(kQuery, R"({"status":false,"messages":["busy"]})");
   test::RecordingView view({Row("G7", u8"二等座| ,")});
   auto grab = Controller(view, {20s, 20s, 20ms});
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(test::WaitUntil([&] { return service.RequestsTo(kQuery).size() == 1; }, 5s));
   grab->StopGrabbing();
   EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 2s));
-}
-
-// A view whose row count is only answered once the test lets it.
-class GatedRowsView : public test::RecordingView {
- public:
-  using RecordingView::RecordingView;
-  int TaskRowCount() override {
-    std::unique_lock lock(gateMutex_);
-    gate_.wait(lock, [this] { return open_; });
-    return RecordingView::TaskRowCount();
-  }
-  void Open() {
-    {
-      std::lock_guard lock(gateMutex_);
-      open_ = true;
-    }
-    gate_.notify_all();
-  }
-
- private:
-  std::mutex gateMutex_;
-  std::condition_variable gate_;
-  bool open_ = false;
-};
-
-TEST_F(GrabWorkerTest, StopAlsoStopsALauncherThatHasNotStartedItsWorkers) {
-  GatedRowsView view({Row("G7", u8"二等座| ,"), Row("G8", u8"二等座| ,")});
-  auto grab = Controller(view);
-  grab->StartGrabbing();
-  grab->StopGrabbing();
-  view.Open();
-  grab->StopAndJoinAll();
-  EXPECT_TRUE(service.Requests().empty());
-  EXPECT_EQ(view.CaptionCount(), 0);
-  EXPECT_EQ(view.Log(), "");
 }
 
 TEST_F(GrabWorkerTest, ChainPastTheConfirmationFinishesAndIsLoggedAfterStop) {
@@ -243,12 +220,39 @@ TEST_F(GrabWorkerTest, ChainPastTheConfirmationFinishesAndIsLoggedAfterStop) {
   Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}})});
   test::RecordingView view({Row("G7", u8"二等座| ,")});
   auto grab = Controller(view);
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(test::WaitUntil([&] { return !service.RequestsTo(kConfirm).empty(); }, 5s));
   grab->StopGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 5s));
   grab->StopAndJoinAll();
   EXPECT_EQ(view.Log(), Started() + BookedLine("G7"));
+  ASSERT_EQ(view.Booked().size(), 1u);
+  EXPECT_EQ(view.Booked()[0].orderId, "E123456789");
   EXPECT_EQ(service.RequestsTo(kResult).size(), 1u);
+}
+
+// Closing the program while a confirmed order polls for its id: the worker
+// ends at once and names the order on standard error.
+TEST_F(GrabWorkerTest, ClosingDuringTheOrderIdPollsTakesLessThanTwoSeconds) {
+  service.SetText(kWaitTime, R"({"data":{"waitTime":4,"orderId":null}})");
+  Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}})});
+  test::RecordingView view({Row("G7", u8"二等座| ,")});
+  auto grab = Controller(view, {100ms, 50ms, 2000ms});
+  testing::internal::CaptureStderr();
+  grab->StartGrabbing(view.Wishes());
+  const bool polling = test::WaitUntil([&] { return !service.RequestsTo(kWaitTime).empty(); }, 5s);
+  const auto closedAt = std::chrono::steady_clock::now();
+  grab->StopAndJoinAll();
+  const auto closing = std::chrono::steady_clock::now() - closedAt;
+  const std::string stderrText = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(polling);
+  EXPECT_LT(closing, 2s);
+  EXPECT_EQ(stderrText,
+            "an order for G7 on 2026-12-14 (\xe5\xbc\xa0\xe4\xb8\x89) was submitted; check the account's unpaid orders\n");
+  EXPECT_EQ(view.Log(), Started());
+  EXPECT_TRUE(view.Booked().empty());
+  EXPECT_TRUE(view.ManualChecks().empty());
+  EXPECT_EQ(grab->RunningWorkerCount(), 0);
 }
 
 TEST_F(GrabWorkerTest, StopBeforeTheChainLeavesTheTicketUntouched) {
@@ -256,7 +260,7 @@ TEST_F(GrabWorkerTest, StopBeforeTheChainLeavesTheTicketUntouched) {
   Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}})});
   test::RecordingView view({Row("G7", u8"二等座| ,")});
   auto grab = Controller(view);
-  grab->StartGrabbing();
+  grab->StartGrabbing(view.Wishes());
   ASSERT_TRUE(test::WaitUntil([&] { return !service.RequestsTo(kQueueCount).empty(); }, 5s));
   grab->StopGrabbing();
   EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 2s));

@@ -46,7 +46,6 @@ GrabTask SampleTask() {
   task.toTelecode = "AOH";
   task.stationTrainCode = "G101";
   task.trainDate = "2026-12-14";
-  task.seatCodes = "O| ,";
   task.trainLocation = "P2";
   task.seatType = "O";
   task.trainNo = "NOG101";
@@ -84,7 +83,9 @@ class OrderChainTest : public ::testing::Test {
 test::FakeService* OrderChainTest::sharedService = nullptr;
 
 TEST_F(OrderChainTest, SmoothRunSendsTheStepsInOrderWithTheFixedValues) {
-  EXPECT_EQ(RunOrderChain(client, task, settings), G(u8"成功"));
+  const OrderOutcome outcome = RunOrderChain(client, task, settings);
+  EXPECT_EQ(outcome.kind, OrderOutcomeKind::kBooked);
+  EXPECT_EQ(outcome.message, G(u8"成功"));
   EXPECT_EQ(service.Paths(), kAllSteps);
 
   EXPECT_TRUE(Contains(BodyOf(kSubmit),
@@ -117,7 +118,7 @@ TEST_F(OrderChainTest, OrderRequestUsesStudentPurposeCodeOnlyForTicketType3) {
   for (const auto& [ticketType, purposeCodes] : cases) {
     service.ClearRequests();
     task.ticketType = ticketType;
-    EXPECT_EQ(RunOrderChain(client, task, settings), G(u8"成功"));
+    EXPECT_EQ(RunOrderChain(client, task, settings).kind, OrderOutcomeKind::kBooked);
     EXPECT_TRUE(Contains(BodyOf(kSubmit), "&purpose_codes=" + purposeCodes + "&")) << ticketType;
     EXPECT_TRUE(Contains(BodyOf(kQueueCount), "&purpose_codes=00&")) << ticketType;
     EXPECT_TRUE(Contains(BodyOf(kConfirm), "&purpose_codes=00&")) << ticketType;
@@ -130,6 +131,7 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
     std::string answer;  // UTF-8, as the service sends it
     std::u8string_view expected;
     std::size_t stepsSent;
+    OrderOutcomeKind kind = OrderOutcomeKind::kFailed;
   };
   const Case cases[] = {
       {kCheckUser, R"({"data":{"flag":false},"status":true})", u8"核查用户失败", 1},
@@ -143,13 +145,16 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
       {kConfirm, "{\"data\":{\"errMsg\":\"\xe4\xbd\x99\xe7\xa5\xa8\xe4\xb8\x8d\xe8\xb6\xb3\",\"submitStatus\":false}}",
        u8"确认进入队列失败!失败原因:余票不足", 6},
       {kResult, R"({"data":{"submitStatus":false},"messages":["x"]})",
-       u8"获取单程队列订单结果失败,请手动查看购票结果!", 8},
+       u8"获取单程队列订单结果失败,请手动查看购票结果!", 8, OrderOutcomeKind::kManualCheck},
   };
   for (const Case& c : cases) {
     service.SetDefaults();
     service.SetText(c.path, c.answer);
     service.ClearRequests();
-    EXPECT_EQ(RunOrderChain(client, task, settings), G(c.expected)) << c.path;
+    const OrderOutcome outcome = RunOrderChain(client, task, settings);
+    EXPECT_EQ(outcome.message, G(c.expected)) << c.path;
+    // A service message that says "手动" is still a plain failure.
+    EXPECT_EQ(outcome.kind, c.kind) << c.path;
     EXPECT_EQ(service.Paths(), std::vector<std::string>(kAllSteps.begin(), kAllSteps.begin() + c.stepsSent))
         << c.path;
   }
@@ -160,7 +165,7 @@ TEST_F(OrderChainTest, OrderIdOnSecondPollMeansOneWait) {
   service.SetAnswer(kWaitTime, [&](const test::FakeService::Request&) {
     return ++polls == 1 ? kNoOrderId : std::string(R"({"data":{"waitTime":-1,"orderId":"E000000002"}})");
   });
-  EXPECT_EQ(RunOrderChain(client, task, settings), G(u8"成功"));
+  EXPECT_EQ(RunOrderChain(client, task, settings).kind, OrderOutcomeKind::kBooked);
   const auto requests = service.RequestsTo(kWaitTime);
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_GE(requests[1].at - requests[0].at, settings.pollWait);
@@ -170,9 +175,10 @@ TEST_F(OrderChainTest, OrderIdOnSecondPollMeansOneWait) {
 TEST_F(OrderChainTest, ThreeEmptyPollsEachFollowedByAWaitCallForAManualCheck) {
   service.SetText(kWaitTime, kNoOrderId);
   const auto started = std::chrono::steady_clock::now();
-  const std::string result = RunOrderChain(client, task, settings);
+  const OrderOutcome result = RunOrderChain(client, task, settings);
   const auto elapsed = std::chrono::steady_clock::now() - started;
-  EXPECT_EQ(result, G(u8"确认订单等待时间失败,请手动查看购票结果!"));
+  EXPECT_EQ(result.kind, OrderOutcomeKind::kManualCheck);
+  EXPECT_EQ(result.message, G(u8"确认订单等待时间失败,请手动查看购票结果!"));
   const auto polls = service.RequestsTo(kWaitTime);
   ASSERT_EQ(polls.size(), 3u);
   EXPECT_GE(polls[1].at - polls[0].at, settings.pollWait);
@@ -182,9 +188,10 @@ TEST_F(OrderChainTest, ThreeEmptyPollsEachFollowedByAWaitCallForAManualCheck) {
 }
 
 // Stopping: a result that is neither a success nor a manual-check case.
-void ExpectStoppedResult(const std::string& result) {
-  EXPECT_NE(result, G(u8"成功"));
-  EXPECT_EQ(FindText(result, G(u8"手动")), kNotFound);
+void ExpectStoppedResult(const OrderOutcome& result) {
+  EXPECT_EQ(result.kind, OrderOutcomeKind::kStopped);
+  EXPECT_NE(result.message, G(u8"成功"));
+  EXPECT_EQ(FindText(result.message, G(u8"手动")), kNotFound);
 }
 
 TEST_F(OrderChainTest, StopBeforeTheRunSendsNothing) {
@@ -229,9 +236,66 @@ TEST_F(OrderChainTest, StopOnceTheTicketIsRequestedLetsTheRunFinish) {
   auto run = std::async(std::launch::async, [&] { return RunOrderChain(client, task, settings, stop.get_token()); });
   ASSERT_TRUE(WaitForRequest(service, kConfirm));
   stop.request_stop();
-  EXPECT_EQ(run.get(), G(u8"成功"));
+  EXPECT_EQ(run.get().kind, OrderOutcomeKind::kBooked);
   EXPECT_EQ(service.RequestsTo(kWaitTime).size(), 3u);
   EXPECT_EQ(BodyOf(kResult), "orderSequence_no=E000000003&_json_att=&REPEAT_SUBMIT_TOKEN=TOKEN42");
+}
+
+// Closing the program past the confirmation: the polls and requests end at
+// once, and the submitted order is named on standard error.
+TEST_F(OrderChainTest, ClosingEndsAConfirmedRunAtOnceAndNamesTheOrder) {
+  const OrderChainSettings realPacing{"2026-12-10", 2000ms};
+  const std::string line =
+      "an order for G101 on 2026-12-14 (\xe5\xbc\xa0\xe4\xb8\x89) was submitted; check the account's unpaid orders\n";
+  const struct {
+    const char* name;
+    const std::string& inFlight;  // the request under way when the program closes
+    std::size_t polls;            // order-id polls sent by then
+  } cases[] = {
+      {"waiting between polls that never give an id", kWaitTime, 1},
+      {"order result in flight", kResult, 1},
+      {"confirmation in flight", kConfirm, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    service.SetDefaults();
+    if (&c.inFlight == &kWaitTime) {
+      service.SetText(kWaitTime, kNoOrderId);
+    } else {
+      service.SetDelay(c.inFlight, 20s);
+    }
+    service.ClearRequests();
+    std::stop_source stop, closing;
+    testing::internal::CaptureStderr();
+    auto run = std::async(std::launch::async, [&] {
+      return RunOrderChain(client, task, realPacing, stop.get_token(), closing.get_token());
+    });
+    ASSERT_TRUE(WaitForRequest(service, c.inFlight));
+    stop.request_stop();  // the window stops every worker as it closes, then closes
+    closing.request_stop();
+    const auto closedAt = std::chrono::steady_clock::now();
+    const bool ended = run.wait_for(5s) == std::future_status::ready;
+    const std::string stderrText = testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(ended);
+    EXPECT_LT(std::chrono::steady_clock::now() - closedAt, 2s);
+    EXPECT_EQ(run.get().kind, OrderOutcomeKind::kAbandoned);
+    EXPECT_EQ(stderrText, line);
+    EXPECT_EQ(service.RequestsTo(kWaitTime).size(), c.polls);
+  }
+}
+
+TEST_F(OrderChainTest, ClosingBeforeTheConfirmationStopsWithoutANote) {
+  service.SetDelay(kQueueCount, 20s);
+  std::stop_source closing;
+  testing::internal::CaptureStderr();
+  auto run = std::async(std::launch::async,
+                        [&] { return RunOrderChain(client, task, settings, {}, closing.get_token()); });
+  ASSERT_TRUE(WaitForRequest(service, kQueueCount));
+  closing.request_stop();
+  ASSERT_EQ(run.wait_for(5s), std::future_status::ready);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  ExpectStoppedResult(run.get());
+  EXPECT_TRUE(service.RequestsTo(kConfirm).empty());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// A GrabView for tests: fixed task rows, and a record of what the workers
-// showed. Safe to call from any thread.
+// GrabEvents for tests: fixed task rows for the wishes, and a record of what
+// the workers told. Safe to call from any thread.
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -8,41 +8,51 @@
 #include <string>
 #include <vector>
 
-#include "grab/grab_view.h"
+#include "grab/grab_events.h"
+#include "grab/order_wish.h"
 #include "util/text.h"
 
 namespace quillet::test {
 
 using TaskRow = std::array<std::string, 8>;
 
-class RecordingView : public GrabView {
+class RecordingView : public GrabEvents {
  public:
   explicit RecordingView(std::vector<TaskRow> rows = {}) : rows_(std::move(rows)) {}
 
-  int TaskRowCount() override {
-    std::lock_guard lock(mutex_);
-    return static_cast<int>(rows_.size());
+  // The wishes of the rows, as a start takes them.
+  std::vector<OrderWish> Wishes() const {
+    std::vector<OrderWish> wishes;
+    for (const TaskRow& row : rows_) wishes.push_back(WishFromTaskRow(row));
+    return wishes;
   }
-  std::string TaskCellText(int row, int column) override {
-    std::lock_guard lock(mutex_);
-    if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 || column >= 8) return {};
-    return rows_[row][column];
-  }
-  void SetAttemptCaption(const std::string& caption) override {
+
+  void OnGrabAttempt(std::size_t, std::uint32_t, const std::string& caption) override {
     std::lock_guard lock(mutex_);
     caption_ = caption;
     ++captionCount_;
   }
-  void AppendLog(const std::string& text) override {
+  void OnGrabLogLine(const std::string& text) override {
     {
       std::lock_guard lock(mutex_);
       log_ += text;
     }
     changed_.notify_all();
   }
-  void SetStartButtonEnabled(bool enabled) override {
+  // The window's rule: the start button comes back after a booking of
+  // seat type "1" and at every stop.
+  void OnOrderBooked(const OrderReport& order) override {
     std::lock_guard lock(mutex_);
-    startButtonCalls_.push_back(enabled);
+    booked_.push_back(order);
+    if (order.seatType == "1") startButtonCalls_.push_back(true);
+  }
+  void OnOrderNeedsManualCheck(const OrderReport& order) override {
+    std::lock_guard lock(mutex_);
+    manual_.push_back(order);
+  }
+  void OnGrabStopped() override {
+    std::lock_guard lock(mutex_);
+    startButtonCalls_.push_back(true);
   }
 
   std::string Log() const {
@@ -61,6 +71,14 @@ class RecordingView : public GrabView {
     std::lock_guard lock(mutex_);
     return startButtonCalls_;
   }
+  std::vector<OrderReport> Booked() const {
+    std::lock_guard lock(mutex_);
+    return booked_;
+  }
+  std::vector<OrderReport> ManualChecks() const {
+    std::lock_guard lock(mutex_);
+    return manual_;
+  }
   // Waits until the log holds `text` somewhere; false on timeout.
   bool WaitForLog(const std::string& text, std::chrono::milliseconds timeout) {
     std::unique_lock lock(mutex_);
@@ -70,11 +88,13 @@ class RecordingView : public GrabView {
  private:
   mutable std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<TaskRow> rows_;
+  const std::vector<TaskRow> rows_;
   std::string caption_;
   int captionCount_ = 0;
   std::string log_;
   std::vector<bool> startButtonCalls_;
+  std::vector<OrderReport> booked_;
+  std::vector<OrderReport> manual_;
 };
 
 }  // namespace quillet::test

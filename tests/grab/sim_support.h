@@ -43,7 +43,7 @@ inline std::vector<SimBooking> SimBookings(const SimProcess& sim) {
 inline TaskRow WishRow(const std::string& train, const std::string& date, const PassengerRecord& passenger,
                        const std::string& ticketTypeItem, const std::string& seatOrderText,
                        const std::string& from = Gbk(u8"北京|BJP"), const std::string& to = Gbk(u8"上海|SHH")) {
-  OrderWish wish;
+  OrderForm wish;
   wish.train = train;
   wish.date = date;
   wish.from = from;

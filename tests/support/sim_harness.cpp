@@ -16,6 +16,7 @@
 #include <ctime>
 #include <thread>
 
+#include "booking/captcha_cells.h"
 #include "text_codec.h"
 
 namespace quillet::test {
@@ -76,12 +77,10 @@ std::string ChinaDatePlusDays(int days) {
 }
 
 std::string CaptchaAnswer(const std::vector<int>& cells) {
-  static const char* const kCellPoints[] = {"38.5,40",    "110.5,35", "180,42",  "253,50",
-                                            "33.5,111.5", "109,110",  "182,115", "255,117"};
   std::string answer;
   for (int cell : cells) {
     if (cell < 1 || cell > 8) continue;
-    answer += (answer.empty() ? "" : ",") + std::string(kCellPoints[cell - 1]);
+    answer += (answer.empty() ? "" : ",") + CaptchaCellPoints()[static_cast<std::size_t>(cell - 1)];
   }
   return answer;
 }

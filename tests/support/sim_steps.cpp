@@ -76,16 +76,15 @@ std::string CookieValue(const std::string& jarText, const std::string& name) {
 }
 
 bool SignIn(BookingClient& client, const SimProcess& sim, const std::string& user, const std::string& password) {
-  if (client.FetchCaptcha().empty()) return false;
+  if (client.FetchCaptcha().picture.empty()) return false;
   const std::string session = CookieValue(client.Cookies().Text(), "JSESSIONID");
   if (session.empty()) return false;
-  std::string errorText;
-  return client.Login(user, password, CaptchaAnswer(sim.CaptchaCells(session)), errorText);
+  return client.Login(user, password, CaptchaAnswer(sim.CaptchaCells(session))).Done();
 }
 
 bool SignIn(BookingClient& client, const SimProcess& sim, int tries) {
   for (int i = 0; i < tries; ++i) {
-    if (SignIn(client, sim) && client.CheckUser() == Gbk(u8"成功")) return true;
+    if (SignIn(client, sim) && client.CheckUser().Done()) return true;
   }
   return false;
 }

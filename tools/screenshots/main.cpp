@@ -30,7 +30,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
+#include "session/session.h"
 #include "net/http.h"
 #include "ui/controls.h"
 #include "ui/main_window.h"
@@ -164,10 +164,10 @@ int main(int argc, char** argv) {
   if (!out.mkpath(QStringLiteral("."))) Fail(QStringLiteral("cannot create ") + outPath);
 
   Sim sim(simPath);
-  quillet::AppSettings settings;
+  quillet::SessionSettings settings;
   settings.serviceBaseAddress = sim.Url();
-  std::unique_ptr<quillet::AppState> state = quillet::InitAppState(settings);
-  auto window = std::make_unique<quillet::MainWindow>(*state);
+  auto session = std::make_unique<quillet::Session>(settings);
+  auto window = std::make_unique<quillet::MainWindow>(*session);
   QWidget* w = window.get();
   window->show();
   auto* tabs = Control<QTabWidget>(w, QStringLiteral("高级选择夹1"));
@@ -248,7 +248,8 @@ int main(int argc, char** argv) {
   {
     std::string method = "POST", headers;
     const std::string answer = quillet::SendHttpRequest(sim.Url() + "/otn/queryOrder/queryMyOrderNoComplete", method,
-                                                        "_json_att=", state->cookieJar, headers);
+                                                        "_json_att=", session->Client().Cookies(), headers)
+                                   .body;
     QFile file(orderFile);
     if (!file.open(QIODevice::WriteOnly)) Fail(QStringLiteral("cannot write the order file"));
     file.write(QByteArray::fromStdString(quillet::GbkFromUtf8(answer)));
@@ -267,6 +268,6 @@ int main(int argc, char** argv) {
 
   window->close();
   window.reset();
-  quillet::ReleaseAppState(state);
+  session.reset();
   return 0;
 }

@@ -32,9 +32,10 @@ struct Call {
     return options;
   }();
 
-  std::string Send(CookieJar& jar) {
+  HttpExchangeResult Exchange(CookieJar& jar) {
     return SendHttpRequest(url, method, bodyText, jar, headerBlock, disableRedirects, bodyBytes, proxy, options);
   }
+  std::string Send(CookieJar& jar) { return Exchange(jar).body; }
 };
 
 // Requests a stop after the given time unless destroyed first.

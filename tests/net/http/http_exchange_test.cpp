@@ -129,7 +129,10 @@ TEST(HttpExchange, ReturnsTheBodyAsReceivedWhateverTheStatus) {
   RawHttpServer server(Reply(500, {"Content-Type: image/png"}, binary));
   CookieJar jar;
   Call call{server.Url()};
-  EXPECT_EQ(call.Send(jar), binary);
+  const HttpExchangeResult result = call.Exchange(jar);
+  EXPECT_EQ(result.outcome, ExchangeOutcome::kOk);
+  EXPECT_EQ(result.status, 500);
+  EXPECT_EQ(result.body, binary);
 }
 
 TEST(HttpExchange, FoldsSetCookieLinesIntoTheJar) {
@@ -222,7 +225,9 @@ TEST(HttpExchange, RedirectLoopIsAFailedExchange) {
   });
   CookieJar jar;
   Call call{server.Url("/again")};
-  EXPECT_EQ(call.Send(jar), "");
+  const HttpExchangeResult result = call.Exchange(jar);
+  EXPECT_EQ(result.body, "");
+  EXPECT_EQ(result.outcome, ExchangeOutcome::kOther);
   EXPECT_LE(server.Requests().size(), 12u);
   EXPECT_EQ(jar.Text(), "n=1");
 }
@@ -286,18 +291,21 @@ TEST(HttpExchange, FailedExchangeGivesNoBodyAndStillNormalisesTheJar) {
     const char* name;
     std::string url;
     const char* jarAfter;
+    ExchangeOutcome outcome;
   } cases[] = {
-      {"connection refused", deadUrl, "a=1; b=2"},
-      {"not a url", "no scheme here", "a=1; b=2"},
-      {"unsupported scheme", "ftp://127.0.0.1/", "a=1; b=2"},
+      {"connection refused", deadUrl, "a=1; b=2", ExchangeOutcome::kCouldNotConnect},
+      {"not a url", "no scheme here", "a=1; b=2", ExchangeOutcome::kOther},
+      {"unsupported scheme", "ftp://127.0.0.1/", "a=1; b=2", ExchangeOutcome::kOther},
       // Cookies that an answer of the chain did set are not lost.
-      {"redirect to a dead port", redirectToDead.Url(), "s=1; a=1; b=2"},
+      {"redirect to a dead port", redirectToDead.Url(), "s=1; a=1; b=2", ExchangeOutcome::kCouldNotConnect},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     CookieJar jar("a = 1;  b=2");
     Call call{c.url};
-    EXPECT_EQ(call.Send(jar), "");
+    const HttpExchangeResult result = call.Exchange(jar);
+    EXPECT_EQ(result.body, "");
+    EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_EQ(jar.Text(), c.jarAfter);
   }
 }
@@ -326,7 +334,9 @@ TEST(HttpExchange, AnExchangeWithoutProgressForTheTimeLimitFails) {
     call.options.timeout = 300ms;
     call.options.stop = safety.Token();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(call.Send(jar), "");
+    const HttpExchangeResult result = call.Exchange(jar);
+    EXPECT_EQ(result.body, "");
+    EXPECT_EQ(result.outcome, ExchangeOutcome::kTimedOut);
     EXPECT_LT(SecondsSince(start), 5.0);
     EXPECT_EQ(jar.Text(), jarAfter);
   }
@@ -371,8 +381,9 @@ TEST(HttpExchange, AnAnswerLargerThanTheLimitIsAFailedExchange) {
     CookieJar jar;
     Call call{server.Url()};
     call.options.maxBodyBytes = c.limit;
-    const std::string result = call.Send(jar);
-    EXPECT_EQ(result.size(), c.accepted ? c.size : 0u);
+    const HttpExchangeResult result = call.Exchange(jar);
+    EXPECT_EQ(result.body.size(), c.accepted ? c.size : 0u);
+    EXPECT_EQ(result.outcome, c.accepted ? ExchangeOutcome::kOk : ExchangeOutcome::kTooLarge);
   }
 }
 
@@ -389,7 +400,9 @@ TEST(HttpExchange, AStopRequestEndsTheExchangePromptly) {
     stoppedAt = std::chrono::steady_clock::now();
     stop.request_stop();
   });
-  EXPECT_EQ(call.Send(jar), "");
+  const HttpExchangeResult result = call.Exchange(jar);
+  EXPECT_EQ(result.body, "");
+  EXPECT_EQ(result.outcome, ExchangeOutcome::kStopped);
   // Woken at once, not at the next poll time-out of libcurl.
   EXPECT_LT(SecondsSince(stoppedAt.load()), 0.1);
   EXPECT_EQ(jar.Text(), "a=1");
@@ -402,7 +415,9 @@ TEST(HttpExchange, AnAlreadyStoppedTokenSendsNothing) {
   std::stop_source stop;
   stop.request_stop();
   call.options.stop = stop.get_token();
-  EXPECT_EQ(call.Send(jar), "");
+  const HttpExchangeResult result = call.Exchange(jar);
+  EXPECT_EQ(result.body, "");
+  EXPECT_EQ(result.outcome, ExchangeOutcome::kStopped);
   EXPECT_TRUE(server.Requests().empty());
 }
 

@@ -73,7 +73,9 @@ TEST(HttpsExchange, TrustsTheExtraCaAndRefusesEveryOtherCertificate) {
     call.options.extraCaFile = c.extraCa;
     // A connection kept alive would hold the test server open at its stop.
     call.options.reuseConnections = false;
-    EXPECT_EQ(call.Send(jar), c.accepted ? "secure answer" : "");
+    const HttpExchangeResult result = call.Exchange(jar);
+    EXPECT_EQ(result.body, c.accepted ? "secure answer" : "");
+    EXPECT_EQ(result.outcome, c.accepted ? ExchangeOutcome::kOk : ExchangeOutcome::kTlsFailure);
     EXPECT_EQ(jar.Text(), c.accepted ? "secure=1; a=1" : "a=1");
   }
 }

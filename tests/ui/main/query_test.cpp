@@ -43,8 +43,9 @@ class QueryTest : public SimWindowTest {
     client.SetReuseConnections(false);  // no idle connection outlives the test
     for (const auto& [from, to] : candidates) {
       StationPair pair{QString::fromUtf16(from), QString::fromUtf16(to), {}};
-      std::string fromText = ToGbk(pair.from), toText = ToGbk(pair.to);
-      if (client.QueryLeftTickets(false, ToGbk(date), fromText, toText, pair.trains) != Gbk(u8"成功")) continue;
+      TrainsResult result = client.QueryLeftTickets(false, ToGbk(date), ToGbk(pair.from), ToGbk(pair.to));
+      if (!result.Done()) continue;
+      pair.trains = std::move(result.trains);
       const bool someUnbookable =
           std::any_of(pair.trains.begin(), pair.trains.end(), [](const TrainRecord& t) { return t.canWebBuy != "Y"; });
       if (pair.trains.size() >= 2 && someUnbookable) return pair;

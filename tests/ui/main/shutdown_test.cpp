@@ -1,12 +1,15 @@
 // Closing the main window while grab workers run: they are stopped and
 // joined before the window goes, promptly, and send nothing afterwards.
+#include <array>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 
+#include "grab/order_wish.h"
 #include "ui/controls.h"
+#include "ui/gbk_qt.h"
 #include "sim_window_fixture.h"
 
 namespace quillet::test {
@@ -19,7 +22,6 @@ TEST_F(ShutdownTest, ClosingWithWorkersRunningStopsThemFirst) {
   auto* tasks = Control<QTreeWidget>(QStringLiteral(u"超级列表框2"));
   const QString date = QDate::currentDate().addDays(3).toString(QStringLiteral("yyyy-MM-dd"));
   for (int i = 0; i < 3; ++i) {
-    const int row = AppendListRow(tasks);
     const QString cells[] = {QStringLiteral("G1"),
                              QStringLiteral(u"北京|BJP"),
                              QStringLiteral(u"上海|SHH"),
@@ -28,8 +30,11 @@ TEST_F(ShutdownTest, ClosingWithWorkersRunningStopsThemFirst) {
                              QStringLiteral(u"成人票(1)"),
                              QStringLiteral(u"二代身份证[1](110101199001011234)"),
                              QStringLiteral(u"二等座| ,")};
-    for (int column = 0; column < 8; ++column) SetListCell(tasks, row, column, cells[column]);
+    std::array<std::string, 8> row;
+    for (int column = 0; column < 8; ++column) row[static_cast<std::size_t>(column)] = ToGbk(cells[column]);
+    session_->AddWish(WishFromTaskRow(row));
   }
+  ASSERT_EQ(tasks->topLevelItemCount(), 3);
   Control<QPushButton>(QStringLiteral(u"超级按钮5"))->click();
   ASSERT_TRUE(WaitFor([this] { return CountRequests(*sim_, "/otn/leftTicket/query") >= 3; }));
 

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include "booking/captcha_cells.h"
 #include "ui/gbk_qt.h"
 #include "ui/login_page.h"
 #include "ui/main_window.h"
@@ -16,7 +17,7 @@ namespace quillet::test {
 namespace {
 
 TEST(CaptchaAnswerTest, FollowsCellOrder) {
-  const auto& fields = CaptchaCellAnswers();
+  const auto& fields = CaptchaCellPoints();
   struct Case {
     std::vector<int> cells;
     std::string answer;
@@ -45,11 +46,11 @@ TEST_F(CaptchaCellTest, PressingMarksAndUnmarks) {
   QTest::mouseClick(cell7, Qt::LeftButton);
   EXPECT_EQ(cell4->text(), QStringLiteral(u"√"));
   EXPECT_EQ(cell7->text(), QStringLiteral(u"√"));
-  EXPECT_EQ(state_->cellAnswers[3], "253,50");
-  EXPECT_EQ(state_->cellAnswers[6], "182,115");
+  EXPECT_EQ(window_->Login().CellAnswers()[3], "253,50");
+  EXPECT_EQ(window_->Login().CellAnswers()[6], "182,115");
   QTest::mouseClick(cell4, Qt::LeftButton);
   EXPECT_TRUE(cell4->text().isEmpty());
-  EXPECT_TRUE(state_->cellAnswers[3].empty());
+  EXPECT_TRUE(window_->Login().CellAnswers()[3].empty());
   QTest::mouseClick(cell7, Qt::RightButton);  // only the left button marks
   EXPECT_EQ(cell7->text(), QStringLiteral(u"√"));
 }
@@ -91,7 +92,7 @@ TEST_F(SignInTest, RightCellsSignInAndLoadThePassengers) {
 
   auto* list = Control<QTreeWidget>(QStringLiteral(u"超级列表框1"));
   ASSERT_TRUE(WaitFor([list] { return list->topLevelItemCount() > 0; }));
-  const std::vector<PassengerRecord> passengers = state_->PassengersSnapshot();
+  const std::vector<PassengerRecord> passengers = session_->Passengers();
   ASSERT_EQ(list->topLevelItemCount(), static_cast<int>(passengers.size()));
   for (int row = 0; row < list->topLevelItemCount(); ++row) {
     const PassengerRecord& p = passengers[static_cast<size_t>(row)];
@@ -136,7 +137,7 @@ TEST_F(SignInTest, WrongCellsClearTheMarksAndFetchANewPicture) {
   EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral(u"验证码错误!请重新输入")});
   EXPECT_EQ(CountRequests(*sim_, "/otn/passcodeNew/getPassCodeNew"), fetchesBefore + 1);
   for (int cell = 1; cell <= 8; ++cell) EXPECT_TRUE(Control<QLabel>(CellName(cell))->text().isEmpty()) << cell;
-  for (const std::string& answer : state_->cellAnswers) EXPECT_TRUE(answer.empty());
+  for (const std::string& answer : window_->Login().CellAnswers()) EXPECT_TRUE(answer.empty());
   EXPECT_FALSE(Control<QFrame>(QStringLiteral(u"外形框1"))->isHidden());
   EXPECT_TRUE(Control<QPushButton>(QStringLiteral(u"超级按钮1"))->isEnabled());
 

@@ -39,7 +39,7 @@ class SimWindowTest : public WindowTest {
   void PressCell(int cell) { QTest::mouseClick(Control<QLabel>(CellName(cell)), Qt::LeftButton); }
 
   std::string SessionId() const {
-    const std::string jar = state_->cookieJar.Text();
+    const std::string jar = session_->Client().Cookies().Text();
     const std::string key = "JSESSIONID=";
     const size_t at = jar.find(key);
     if (at == std::string::npos) return {};

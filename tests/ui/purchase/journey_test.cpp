@@ -24,7 +24,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app_state.h"
+#include "session/session.h"
 #include "net/http.h"
 #include "support/sim_harness.h"
 #include "ui/controls.h"
@@ -46,11 +46,12 @@ int Count(const std::string& text, const std::string& piece) {
 std::string Utf8(const QString& text) { return text.toStdString(); }
 
 // The service's own answer to the uncompleted-orders query, for this session.
-std::string UncompletedOrdersAnswer(AppState& state) {
+std::string UncompletedOrdersAnswer(Session& session) {
   std::string method = "POST";
   std::string headers;
-  return SendHttpRequest(state.client->ServiceBaseAddress() + "/otn/queryOrder/queryMyOrderNoComplete", method,
-                         "_json_att=", state.cookieJar, headers);
+  return SendHttpRequest(session.Client().ServiceBaseAddress() + "/otn/queryOrder/queryMyOrderNoComplete", method,
+                         "_json_att=", session.Client().Cookies(), headers)
+      .body;
 }
 
 class JourneyTest : public WindowTest {
@@ -78,8 +79,8 @@ class JourneyTest : public WindowTest {
     auto* picture = Control<QLabel>(u"图片框1");
     ASSERT_TRUE(WaitFor([&] { return Control<QFrame>(u"外形框1")->isVisible() && !picture->pixmap().isNull(); }));
 
-    const std::string session = TextBetween(state_->cookieJar.Text() + ";", "JSESSIONID=", ";");
-    ASSERT_FALSE(session.empty()) << state_->cookieJar.Text();
+    const std::string session = TextBetween(session_->Client().Cookies().Text() + ";", "JSESSIONID=", ";");
+    ASSERT_FALSE(session.empty()) << session_->Client().Cookies().Text();
     const std::vector<int> cells = sim_->CaptchaCells(session);
     ASSERT_FALSE(cells.empty());
     for (int cell : cells) {
@@ -184,7 +185,7 @@ TEST_F(JourneyTest, FromSignInToABookedTicketAndBackOut) {
   EXPECT_NE(simState.find("\"seat_type\":\"O\""), std::string::npos) << simState;
 
   // The order page, from a file holding the service's answer for this account.
-  const std::string answer = UncompletedOrdersAnswer(*state_);
+  const std::string answer = UncompletedOrdersAnswer(*session_);
   ASSERT_NE(answer.find("orderDBList"), std::string::npos) << answer;
   QTemporaryDir folder;
   const QString orderFile = folder.filePath(QStringLiteral("1.txt"));
@@ -225,14 +226,13 @@ TEST_F(JourneyTest, FromSignInToABookedTicketAndBackOut) {
   QTest::mouseClick(start, Qt::LeftButton);
   ASSERT_TRUE(WaitFor([&] { return Attempts() < earlier; }));  // a new worker counts from 1
   ASSERT_TRUE(WaitFor([&] { return Attempts() >= 3; }));
-  ASSERT_TRUE(state_->grab);
-  EXPECT_GE(state_->grab->RunningWorkerCount(), 1);
+  EXPECT_GE(session_->RunningWorkerCount(), 1);
 
   QElapsedTimer clock;
   clock.start();
   window_->close();
   window_.reset();
-  ReleaseAppState(state_);
+  session_.reset();
   EXPECT_LT(clock.elapsed(), 2000);
   EXPECT_EQ(Count(sim_->State(), "\"orderId\""), 1);
 }

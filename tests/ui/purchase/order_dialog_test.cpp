@@ -17,10 +17,27 @@
 #include <memory>
 #include <vector>
 
-#include "app/app_state.h"
+#include "session/session.h"
 #include "ui/layouts.h"
 #include "ui/purchase_page.h"
+#include "ui/qt_session_view.h"
 #include "window_helpers.h"
+
+namespace quillet {
+
+// The state a sign-in and the passenger load leave, without a service.
+struct SessionTestAccess {
+  static void SetSignedIn(Session& session, bool signedIn) {
+    std::lock_guard lock(session.mutex_);
+    session.signedIn_ = signedIn;
+  }
+  static void SetPassengers(Session& session, std::vector<PassengerRecord> passengers) {
+    std::lock_guard lock(session.mutex_);
+    session.passengers_ = std::move(passengers);
+  }
+};
+
+}  // namespace quillet
 
 namespace quillet::test {
 namespace {
@@ -43,9 +60,16 @@ PassengerRecord Passenger(const char8_t* name, const char8_t* typeName, const ch
 // passengers share a name; the first of them in the list is the adult.
 class OrderDialogTest : public ::testing::Test {
  protected:
+  static SessionSettings QuietSettings() {
+    SessionSettings settings;
+    settings.serviceBaseAddress = "http://127.0.0.1:9";  // never reached
+    return settings;
+  }
   void SetUp() override {
     BuildMainWindowLayout(&window_);
-    page_ = std::make_unique<PurchasePage>(&window_, state_);
+    view_ = std::make_unique<QtSessionView>(&window_);
+    session_.AddObserver(*view_);
+    page_ = std::make_unique<PurchasePage>(&window_, session_);
 
     grid_ = Find<QTableWidget>(&window_, u"高级表格1");
     grid_->setRowCount(3);
@@ -56,14 +80,14 @@ class OrderDialogTest : public ::testing::Test {
     Find<QLineEdit>(&window_, u"编辑框3")->setText(Q(u8"北京|BJP"));
     Find<QLineEdit>(&window_, u"编辑框4")->setText(Q(u8"上海|SHH"));
 
-    state_.loadedPassengers = {
-        Passenger(u8"王芳", u8"成人", "1", "110101199001010011"),
-        Passenger(u8"李雷", u8"学生", "3", "110101200502020022"),
-        Passenger(u8"王芳", u8"学生", "3", "110101200603030033"),
-    };
+    SessionTestAccess::SetPassengers(session_, {
+                                                   Passenger(u8"王芳", u8"成人", "1", "110101199001010011"),
+                                                   Passenger(u8"李雷", u8"学生", "3", "110101200502020022"),
+                                                   Passenger(u8"王芳", u8"学生", "3", "110101200603030033"),
+                                               });
     auto* list = Find<QTreeWidget>(&window_, u"超级列表框1");
     int number = 1;
-    for (const PassengerRecord& p : state_.loadedPassengers) {
+    for (const PassengerRecord& p : session_.Passengers()) {
       auto* row = new QTreeWidgetItem(list);
       row->setText(0, QString::number(number++));
       row->setText(1, QString::fromStdString(Utf8FromGbk(p.passenger_name)));
@@ -73,7 +97,9 @@ class OrderDialogTest : public ::testing::Test {
     window_.show();
   }
 
-  void SignIn() { Find<QPushButton>(&window_, u"超级按钮1")->setEnabled(false); }
+  void TearDown() override { session_.RemoveObserver(*view_); }
+
+  void SignIn() { SessionTestAccess::SetSignedIn(session_, true); }
 
   // Double-clicks the train row as the user does; `inside` runs while the
   // dialog is open and must close it.
@@ -107,7 +133,8 @@ class OrderDialogTest : public ::testing::Test {
   int TaskRows() { return Find<QTreeWidget>(&window_, u"超级列表框2")->topLevelItemCount(); }
 
   QWidget window_;
-  AppState state_;
+  Session session_{QuietSettings()};
+  std::unique_ptr<QtSessionView> view_;
   std::unique_ptr<PurchasePage> page_;
   QTableWidget* grid_ = nullptr;
 };
@@ -129,7 +156,7 @@ TEST_F(OrderDialogTest, OpensOnlyForATrainRowOnceSignedIn) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Find<QPushButton>(&window_, u"超级按钮1")->setEnabled(!c.signedIn);
+    SessionTestAccess::SetSignedIn(session_, c.signedIn);
     grid_->setCurrentCell(c.currentRow, c.currentRow < 0 ? -1 : 0);
 
     // Whatever opens is recorded and closed; a call that opens nothing returns at once.

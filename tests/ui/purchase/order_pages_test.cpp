@@ -18,7 +18,6 @@
 #include <QTreeWidget>
 #include <QWidget>
 
-#include "app/app_state.h"
 #include "ui/layouts.h"
 #include "window_helpers.h"
 
@@ -48,7 +47,7 @@ class OrderPagesTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(folder_.isValid());
     BuildMainWindowLayout(&window_);
-    pages_ = std::make_unique<OrderPages>(&window_, state_);
+    pages_ = std::make_unique<OrderPages>(&window_);
     pages_->SetOrderFilePath(folder_.filePath(QStringLiteral("1.txt")));
   }
 
@@ -67,12 +66,11 @@ class OrderPagesTest : public ::testing::Test {
 
   QTemporaryDir folder_;
   QWidget window_;
-  AppState state_;
   std::unique_ptr<OrderPages> pages_;
 };
 
 TEST_F(OrderPagesTest, TheOrderFileIsOnTheUsersDesktop) {
-  const OrderPages fresh(&window_, state_);
+  const OrderPages fresh(&window_);
   EXPECT_EQ(fresh.OrderFilePath(),
             QDir(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)).filePath(QStringLiteral("1.txt")));
 }
@@ -88,7 +86,7 @@ TEST_F(OrderPagesTest, FirstOrderOfTheFileFillsARowAndStartsTheCountdown) {
             (QStringList{QStringLiteral("E123456789"), QStringLiteral("2027-01-10 09:15:02"), QStringLiteral("G101"),
                          Q(u8"北京南07:00"), Q(u8"上海虹桥12:35"), Q(u8"李雷"), Q(u8"学生票(05车12F号)"),
                          QStringLiteral("1"), QStringLiteral("553.0"), Q(u8"可以")}));
-  EXPECT_EQ(state_.orderDeadline, "2027-01-10 09:45:02");
+  EXPECT_EQ(pages_->OrderDeadline(), "2027-01-10 09:45:02");
   EXPECT_TRUE(timer->isActive());
   EXPECT_EQ(timer->interval(), 1000);
 
@@ -98,7 +96,7 @@ TEST_F(OrderPagesTest, FirstOrderOfTheFileFillsARowAndStartsTheCountdown) {
   EXPECT_EQ(Find<QTreeWidget>(&window_, u"超级列表框3")->topLevelItemCount(), 2);
   EXPECT_EQ(second->text(0), QStringLiteral("E1"));
   EXPECT_EQ(second->text(9), QStringLiteral("N"));
-  EXPECT_EQ(state_.orderDeadline, "2027-01-11 10:30:00");
+  EXPECT_EQ(pages_->OrderDeadline(), "2027-01-11 10:30:00");
 }
 
 TEST_F(OrderPagesTest, MissingOrOddFilesGiveAnEmptyRowAndAStableCountdown) {
@@ -131,10 +129,10 @@ TEST_F(OrderPagesTest, MissingOrOddFilesGiveAnEmptyRowAndAStableCountdown) {
     QDir(path).removeRecursively();
     QFile::remove(path);
     c.make();
-    state_.orderDeadline = "stale";
+    pages_->SetOrderDeadline("stale");
     const QTreeWidgetItem* row = LoadOrders();  // must return, also for the pipe
     EXPECT_EQ(RowTexts(row), QStringList(10, QString()));
-    EXPECT_EQ(state_.orderDeadline, "");
+    EXPECT_EQ(pages_->OrderDeadline(), "");
     pages_->OnDeadlineTick();
     EXPECT_EQ(label->text(), Q(u8"--分--秒"));
   }
@@ -179,7 +177,7 @@ TEST_F(OrderPagesTest, CountdownShowsMinutesAndSecondsLeft) {
 
   // The tick writes it into 标签1.
   pages_->SetClock([] { return QDateTime(QDate(2027, 1, 10), QTime(9, 0, 0)); });
-  state_.orderDeadline = "2027-01-10 09:01:30";
+  pages_->SetOrderDeadline("2027-01-10 09:01:30");
   pages_->OnDeadlineTick();
   EXPECT_EQ(Find<QLabel>(&window_, u"标签1")->text(), Q(u8"1分30秒"));
 }

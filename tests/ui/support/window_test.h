@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/app_state.h"
+#include "session/session.h"
 #include "event_loop.h"
 #include "ui/controls.h"
 #include "ui/main_window.h"
@@ -17,19 +17,19 @@ namespace quillet::test {
 
 class WindowTest : public ::testing::Test {
  protected:
-  // Creates the state and shows the window; the address may be empty when
+  // Creates the session and shows the window; the address may be empty when
   // the test never reaches the service.
   void Open(const std::string& serviceAddress = "http://127.0.0.1:9") {
-    AppSettings settings;
+    SessionSettings settings;
     settings.serviceBaseAddress = serviceAddress;
-    state_ = InitAppState(settings);
-    window_ = std::make_unique<MainWindow>(*state_);
+    session_ = std::make_unique<Session>(settings);
+    window_ = std::make_unique<MainWindow>(*session_);
     window_->show();
     QCoreApplication::processEvents();
   }
   void TearDown() override {
     window_.reset();
-    ReleaseAppState(state_);
+    session_.reset();
   }
 
   template <class T>
@@ -43,7 +43,7 @@ class WindowTest : public ::testing::Test {
     return Control<T>(QString::fromUtf16(name));
   }
 
-  std::unique_ptr<AppState> state_;
+  std::unique_ptr<Session> session_;
   std::unique_ptr<MainWindow> window_;
 };
 

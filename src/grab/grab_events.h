@@ -1,0 +1,38 @@
+#pragma once
+// What grabbing tells the program. Every call may come from a launcher or
+// worker thread, several at the same time; an implementation carries what it
+// shows over to its own thread and never waits for a thread that may be
+// joining the workers.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillet {
+
+// An order that went in: booked, or to be checked by hand.
+struct OrderReport {
+  std::size_t wishIndex = 0;  // in the list of the start that ran it
+  std::string train;          // station train code
+  std::string date;           // yyyy-MM-dd
+  std::string seatType;       // the service's seat type code, "1"
+  std::string seatName;       // program text, "硬座"
+  std::vector<std::string> passengers;  // names, program text
+  std::string orderId;                  // empty when the service gave none
+};
+
+class GrabEvents {
+ public:
+  virtual ~GrabEvents() = default;
+  // A worker begins its attempt `count`; caption is "尝试次数：" + count.
+  virtual void OnGrabAttempt(std::size_t /*wishIndex*/, std::uint32_t /*count*/, const std::string& /*caption*/) {}
+  // One line for the log, ending in "\r\n".
+  virtual void OnGrabLogLine(const std::string& /*line*/) {}
+  // After the log line of the outcome.
+  virtual void OnOrderBooked(const OrderReport& /*order*/) {}
+  virtual void OnOrderNeedsManualCheck(const OrderReport& /*order*/) {}
+  // The stop button has signalled every worker (they end on their own).
+  virtual void OnGrabStopped() {}
+};
+
+}  // namespace quillet

@@ -1,0 +1,142 @@
+#include "session/session.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace quillet {
+
+std::string LocalDateToday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  return text;
+}
+
+// Carries the grab controller's events to the session's observers.
+class Session::GrabRelay : public GrabEvents {
+ public:
+  explicit GrabRelay(Session& session) : session_(session) {}
+  void OnGrabAttempt(std::size_t wishIndex, std::uint32_t count, const std::string& caption) override {
+    session_.Tell([&](SessionObserver& o) { o.OnGrabAttempt(wishIndex, count, caption); });
+  }
+  void OnGrabLogLine(const std::string& line) override {
+    session_.Tell([&](SessionObserver& o) { o.OnGrabLogLine(line); });
+  }
+  void OnOrderBooked(const OrderReport& order) override {
+    session_.Tell([&](SessionObserver& o) { o.OnOrderBooked(order); });
+  }
+  void OnOrderNeedsManualCheck(const OrderReport& order) override {
+    session_.Tell([&](SessionObserver& o) { o.OnOrderNeedsManualCheck(order); });
+  }
+  void OnGrabStopped() override {
+    session_.Tell([](SessionObserver& o) { o.OnGrabStopped(); });
+  }
+
+ private:
+  Session& session_;
+};
+
+Session::Session(SessionSettings settings)
+    : client_(std::make_unique<BookingClient>(settings.serviceBaseAddress, cookieJar_, settings.caFile)),
+      referenceDate_(settings.referenceDate.empty() ? LocalDateToday() : settings.referenceDate),
+      relay_(std::make_unique<GrabRelay>(*this)),
+      grab_(std::make_unique<GrabController>(*client_, *relay_, referenceDate_, settings.pacing)) {}
+
+Session::~Session() {
+  // No thread may outlive the state it uses.
+  Close();
+  grab_.reset();
+}
+
+void Session::AddObserver(SessionObserver& observer) {
+  std::lock_guard lock(mutex_);
+  observers_.push_back(&observer);
+}
+
+void Session::RemoveObserver(SessionObserver& observer) {
+  std::lock_guard lock(mutex_);
+  std::erase(observers_, &observer);
+}
+
+template <typename Call>
+void Session::Tell(Call call) {
+  std::vector<SessionObserver*> observers;
+  {
+    std::lock_guard lock(mutex_);
+    observers = observers_;
+  }
+  for (SessionObserver* observer : observers) call(*observer);
+}
+
+CaptchaResult Session::FetchCaptcha(std::stop_token stop) { return client_->FetchCaptcha(stop); }
+
+ServiceResult Session::SignIn(const std::string& account, const std::string& password,
+                              const std::string& captchaAnswer, std::stop_token stop) {
+  ServiceResult result = client_->Login(account, password, captchaAnswer, stop);
+  if (!result.Done()) return result;
+  {
+    std::lock_guard lock(mutex_);
+    signedIn_ = true;
+  }
+  Tell([](SessionObserver& o) { o.OnSignedIn(); });
+  return result;
+}
+
+bool Session::SignedIn() const {
+  std::lock_guard lock(mutex_);
+  return signedIn_;
+}
+
+PassengersResult Session::LoadPassengers(std::stop_token stop) {
+  PassengersResult result = client_->LoadPassengers(stop);
+  if (stop.stop_requested()) return result;
+  std::vector<PassengerRecord> all;
+  {
+    std::lock_guard lock(mutex_);
+    passengers_.insert(passengers_.end(), result.passengers.begin(), result.passengers.end());
+    all = passengers_;
+  }
+  Tell([&](SessionObserver& o) { o.OnPassengersLoaded(all); });
+  return result;
+}
+
+std::vector<PassengerRecord> Session::Passengers() const {
+  std::lock_guard lock(mutex_);
+  return passengers_;
+}
+
+TrainsResult Session::QueryTrains(bool studentPurpose, const std::string& trainDate, const std::string& fromStation,
+                                  const std::string& toStation, std::stop_token stop) {
+  TrainsResult result = client_->QueryLeftTickets(studentPurpose, trainDate, fromStation, toStation, stop);
+  Tell([&](SessionObserver& o) { o.OnQueryResult(result); });
+  return result;
+}
+
+std::size_t Session::AddWish(OrderWish wish) {
+  std::size_t index = 0;
+  {
+    std::lock_guard lock(mutex_);
+    index = wishes_.size();
+    wishes_.push_back(wish);
+  }
+  Tell([&](SessionObserver& o) { o.OnWishAdded(index, wish); });
+  return index;
+}
+
+std::vector<OrderWish> Session::Wishes() const {
+  std::lock_guard lock(mutex_);
+  return wishes_;
+}
+
+void Session::StartGrabbing() { grab_->StartGrabbing(Wishes()); }
+
+void Session::StopGrabbing() { grab_->StopGrabbing(); }
+
+void Session::Close() { grab_->StopAndJoinAll(); }
+
+int Session::RunningWorkerCount() const { return grab_->RunningWorkerCount(); }
+
+}  // namespace quillet

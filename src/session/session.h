@@ -1,0 +1,102 @@
+#pragma once
+// One signed-in session with the booking service, without any front end:
+// the cookie jar, the one client, the sign-in state, the account's
+// passengers, the program's reference date, the order wishes and grabbing.
+// Front ends act through its operations and learn what happened through
+// SessionObserver. Every operation may be called from any thread.
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "booking/client.h"
+#include "grab/grab_controller.h"
+#include "grab/order_wish.h"
+#include "net/cookies.h"
+#include "session/session_observer.h"
+
+namespace quillet {
+
+struct SessionSettings {
+  std::string serviceBaseAddress = kRealServiceAddress;
+  std::string caFile;         // extra certificate authority bundle, may be empty
+  std::string referenceDate;  // yyyy-MM-dd; empty: the local date when the session is created
+  GrabPacing pacing;
+};
+
+// The local date today, yyyy-MM-dd.
+std::string LocalDateToday();
+
+class Session {
+ public:
+  explicit Session(SessionSettings settings = {});
+  // Ends every grab worker (signalled and joined) before anything is freed.
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Observers are told in the order they were added; add them before any
+  // operation runs and remove them only after Close.
+  void AddObserver(SessionObserver& observer);
+  void RemoveObserver(SessionObserver& observer);
+
+  BookingClient& Client() { return *client_; }
+  const StationDirectory& Stations() const { return client_->Stations(); }
+  // The program's idea of today, fixed when the session was created: the
+  // back date of every order.
+  const std::string& ReferenceDate() const { return referenceDate_; }
+
+  // Sign-in. On success the session is signed in and observers hear OnSignedIn.
+  CaptchaResult FetchCaptcha(std::stop_token stop = {});
+  ServiceResult SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
+                       std::stop_token stop = {});
+  bool SignedIn() const;
+
+  // Loads the account's passengers and adds them to the session's list
+  // (unless stopped); observers hear OnPassengersLoaded with the whole list.
+  PassengersResult LoadPassengers(std::stop_token stop = {});
+  std::vector<PassengerRecord> Passengers() const;
+
+  // A left-ticket query; observers hear OnQueryResult.
+  TrainsResult QueryTrains(bool studentPurpose, const std::string& trainDate, const std::string& fromStation,
+                           const std::string& toStation, std::stop_token stop = {});
+
+  // Order wishes, in the order they were added; a start takes a copy.
+  std::size_t AddWish(OrderWish wish);
+  std::vector<OrderWish> Wishes() const;
+
+  // Starts one worker per wish of the list as it is now (a start with no
+  // wishes starts none, as an empty task list always has).
+  void StartGrabbing();
+  // Signals the workers; a confirmed order still runs to its end and reports.
+  void StopGrabbing();
+  // Program close: ends every worker at once and waits for them; a submitted
+  // order whose outcome was not learnt is named on standard error. Later
+  // starts do nothing.
+  void Close();
+  int RunningWorkerCount() const;
+
+ private:
+  // Tests set the sign-in state and passengers without a service.
+  friend struct SessionTestAccess;
+  class GrabRelay;
+  template <typename Call>
+  void Tell(Call call);
+
+  CookieJar cookieJar_;
+  std::unique_ptr<BookingClient> client_;
+  const std::string referenceDate_;
+
+  mutable std::mutex mutex_;  // guards the four fields below
+  bool signedIn_ = false;
+  std::vector<PassengerRecord> passengers_;
+  std::vector<OrderWish> wishes_;
+  std::vector<SessionObserver*> observers_;
+
+  std::unique_ptr<GrabRelay> relay_;
+  std::unique_ptr<GrabController> grab_;
+};
+
+}  // namespace quillet

@@ -1,0 +1,214 @@
+// The session against quillet-sim: sign-in, passengers, a query, a wish and
+// grabbing, as its observers are told them.
+#include "session/session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "gbk.h"
+#include "sim_support.h"
+#include "wait_until.h"
+
+namespace quillet {
+namespace {
+
+using namespace std::chrono_literals;
+using test::G;
+
+// Every event as one line, in the order told; safe from any thread.
+class RecordingObserver : public SessionObserver {
+ public:
+  void OnSignedIn() override { Add("signed in"); }
+  void OnPassengersLoaded(const std::vector<PassengerRecord>& passengers) override {
+    Add("passengers " + std::to_string(passengers.size()));
+  }
+  void OnWishAdded(std::size_t index, const OrderWish& wish) override {
+    Add("wish " + std::to_string(index) + " " + wish.trains.at(0));
+  }
+  void OnQueryResult(const TrainsResult& result) override { Add(result.Done() ? "query done" : "query failed"); }
+  void OnGrabAttempt(std::size_t, std::uint32_t, const std::string&) override { ++attempts_; }
+  void OnGrabLogLine(const std::string& line) override { Add("log " + Utf8FromGbk(line)); }
+  void OnOrderBooked(const OrderReport& order) override {
+    {
+      std::lock_guard lock(mutex_);
+      booked_.push_back(order);
+    }
+    Add("booked");
+  }
+  void OnOrderNeedsManualCheck(const OrderReport&) override { Add("manual check"); }
+  void OnGrabStopped() override { Add("stopped"); }
+
+  std::vector<std::string> Events() const {
+    std::lock_guard lock(mutex_);
+    return events_;
+  }
+  std::vector<OrderReport> Booked() const {
+    std::lock_guard lock(mutex_);
+    return booked_;
+  }
+  bool WaitFor(const std::string& event, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [&] { return Index(event) >= 0; });
+  }
+  // Position of the first event that begins with `prefix`, or -1.
+  int Index(const std::string& prefix) const {
+    for (std::size_t i = 0; i < events_.size(); ++i)
+      if (events_[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+    return -1;
+  }
+  int Attempts() const { return attempts_; }
+
+ private:
+  void Add(std::string event) {
+    {
+      std::lock_guard lock(mutex_);
+      events_.push_back(std::move(event));
+    }
+    changed_.notify_all();
+  }
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> events_;
+  std::vector<OrderReport> booked_;
+  std::atomic<int> attempts_{0};
+};
+
+class SessionTest : public ::testing::Test {
+ protected:
+  SessionTest() : sim_({"--max-unpaid", "100", "--release-every", "3600"}) {}
+
+  SessionSettings Settings() const {
+    SessionSettings settings;
+    settings.serviceBaseAddress = sim_.BaseUrl();
+    settings.referenceDate = test::ChinaDate(0);
+    settings.pacing = {500ms, 50ms, 100ms};
+    return settings;
+  }
+
+  // The captcha the service shows this session, answered right (or wrongly).
+  ServiceResult SignIn(Session& session, bool rightAnswer = true) {
+    if (session.FetchCaptcha().picture.empty()) return {};
+    const std::string id = test::CookieValue(session.Client().Cookies().Text(), "JSESSIONID");
+    std::vector<int> cells = sim_.CaptchaCells(id);
+    if (!rightAnswer) std::transform(cells.begin(), cells.end(), cells.begin(), [](int c) { return c % 8 + 1; });
+    return session.SignIn("demo", "demo1234", test::CaptchaAnswer(cells));
+  }
+
+  test::SimProcess sim_;
+};
+
+TEST_F(SessionTest, ObserversHearTheJourneyInOrder) {
+  ASSERT_TRUE(sim_.Running());
+  Session session(Settings());
+  RecordingObserver first, second;
+  session.AddObserver(first);
+  session.AddObserver(second);
+  EXPECT_EQ(session.ReferenceDate(), test::ChinaDate(0));
+
+  const ServiceResult refused = SignIn(session, false);
+  EXPECT_EQ(refused.kind, ServiceResultKind::kCaptchaRefused);
+  EXPECT_FALSE(session.SignedIn());
+  ServiceResult signedIn;
+  for (int attempt = 0; attempt < 3 && !signedIn.Done(); ++attempt) signedIn = SignIn(session);
+  ASSERT_TRUE(signedIn.Done());
+  EXPECT_TRUE(session.SignedIn());
+
+  ASSERT_TRUE(session.LoadPassengers().Done());
+  const std::vector<PassengerRecord> passengers = session.Passengers();
+  ASSERT_EQ(passengers.size(), 4u);
+  const PassengerRecord adult = passengers[0];
+  ASSERT_EQ(adult.passenger_type, "1");
+
+  const std::string date = test::ChinaDate(3);
+  const TrainsResult trains = session.QueryTrains(false, date, "BJP", "SHH");
+  ASSERT_TRUE(trains.Done());
+  const auto train = std::find_if(trains.trains.begin(), trains.trains.end(), [](const TrainRecord& t) {
+    return t.canWebBuy == "Y" && t.secondClassSeat != "--";
+  });
+  ASSERT_NE(train, trains.trains.end());
+  const std::string code = train->stationTrainCode;
+
+  const OrderWish wish =
+      WishFromTaskRow(test::WishRow(code, date, adult, G(u8"成人票(1)"), G(u8"二等座| ,")));
+  EXPECT_EQ(session.AddWish(wish), 0u);
+  ASSERT_EQ(session.Wishes().size(), 1u);
+  EXPECT_EQ(session.Wishes()[0].seatTypes, std::vector<std::string>{"O"});
+
+  sim_.Release(date, Utf8FromGbk(code), "O", 3);
+  session.StartGrabbing();
+  ASSERT_TRUE(first.WaitFor("booked", 20s));
+  ASSERT_TRUE(second.WaitFor("booked", 1s));
+  session.StopGrabbing();
+
+  const std::string bookedLine = Utf8FromGbk(G(u8"购票成功!日期：") + date + G(u8",车次：") + code +
+                                             G(u8",购票人：") + adult.passenger_name + "\r\n");
+  for (RecordingObserver* observer : {&first, &second}) {
+    const std::vector<std::string> events = observer->Events();
+    SCOPED_TRACE(testing::PrintToString(events));
+    const std::vector<std::string> journey = {"signed in",         "passengers 4",     "query done",
+                                              "wish 0 " + code,    "log " + bookedLine, "booked",
+                                              "stopped"};
+    int previous = -1;
+    for (const std::string& event : journey) {
+      const int at = observer->Index(event);
+      EXPECT_GT(at, previous) << event;
+      previous = at;
+    }
+    EXPECT_GE(observer->Index("log " + Utf8FromGbk(G(u8"抢票开始！\r\n"))), 0);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "signed in"), 1);
+    EXPECT_GE(observer->Attempts(), 1);
+  }
+
+  ASSERT_EQ(first.Booked().size(), 1u);
+  const OrderReport booked = first.Booked()[0];
+  EXPECT_EQ(booked.wishIndex, 0u);
+  EXPECT_EQ(booked.train, code);
+  EXPECT_EQ(booked.date, date);
+  EXPECT_EQ(booked.seatType, "O");
+  EXPECT_EQ(booked.seatName, G(u8"二等座"));
+  EXPECT_EQ(booked.passengers, std::vector<std::string>{adult.passenger_name});
+  EXPECT_FALSE(booked.orderId.empty());
+  EXPECT_NE(sim_.State().find(booked.orderId), std::string::npos);
+
+  session.Close();
+  EXPECT_EQ(session.RunningWorkerCount(), 0);
+  session.RemoveObserver(first);
+  session.RemoveObserver(second);
+}
+
+TEST_F(SessionTest, AStartTakesTheWishesOfItsMomentAndCloseEndsEveryWorker) {
+  ASSERT_TRUE(sim_.Running());
+  Session session(Settings());
+  RecordingObserver observer;
+  session.AddObserver(observer);
+  session.StartGrabbing();  // no wishes: no worker, only the start line
+  ASSERT_TRUE(observer.WaitFor("log ", 5s));
+  EXPECT_EQ(session.RunningWorkerCount(), 0);
+
+  PassengerRecord passenger;
+  passenger.passenger_name = G(u8"张伟");
+  passenger.passenger_type = "1";
+  const std::string date = test::ChinaDate(3);
+  session.AddWish(WishFromTaskRow(test::WishRow("X9999", date, passenger, G(u8"成人票(1)"), G(u8"二等座| ,"))));
+  session.StartGrabbing();
+  ASSERT_TRUE(test::WaitUntil([&] { return observer.Attempts() >= 2; }, 10s));
+  EXPECT_EQ(session.RunningWorkerCount(), 1);
+  const auto closedAt = std::chrono::steady_clock::now();
+  session.Close();
+  EXPECT_LT(std::chrono::steady_clock::now() - closedAt, 2s);
+  EXPECT_EQ(session.RunningWorkerCount(), 0);
+  session.StartGrabbing();  // refused once closed
+  EXPECT_EQ(session.RunningWorkerCount(), 0);
+  session.RemoveObserver(observer);
+}
+
+}  // namespace
+}  // namespace quillet
