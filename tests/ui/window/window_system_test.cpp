@@ -57,7 +57,7 @@ class WindowSystemTest : public WindowTest {
   }
   // Opens the order dialog without blocking; the caller closes it.
   std::unique_ptr<OrderDialog> ShowDialog() {
-    auto dialog = std::make_unique<OrderDialog>(window_.get(), *state_);
+    auto dialog = std::make_unique<OrderDialog>(window_.get(), *session_);
     dialog->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     dialog->activateWindow();
