@@ -96,6 +96,7 @@ struct GrabController::Impl {
   GrabEvents& events;
   const GrabPacing pacing;
   const OrderChainSettings chainSettings;
+  WishScheduleFactory scheduleFactory;  // set before the first start
   std::atomic<int> runningWorkers{0};
 
   std::mutex mutex;  // guards the three fields below
@@ -213,6 +214,11 @@ GrabController::GrabController(BookingClient& client, GrabEvents& events, std::s
     : impl_(std::make_unique<Impl>(client, events, std::move(backTrainDate), pacing)) {}
 
 GrabController::~GrabController() { StopAndJoinAll(); }
+
+void GrabController::SetWishScheduleFactory(WishScheduleFactory factory) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->scheduleFactory = std::move(factory);
+}
 
 void GrabController::StartGrabbing(std::vector<OrderWish> wishes) {
   auto shared = std::make_shared<const std::vector<OrderWish>>(std::move(wishes));

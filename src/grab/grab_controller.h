@@ -16,6 +16,7 @@
 #include "grab/order_chain.h"
 #include "grab/order_tables.h"
 #include "grab/order_wish.h"
+#include "grab/wish_schedule.h"
 
 namespace quillet {
 
@@ -50,6 +51,9 @@ class GrabController {
   ~GrabController();  // stops and joins every worker
   GrabController(const GrabController&) = delete;
   GrabController& operator=(const GrabController&) = delete;
+
+  // Schedules for wishes with a start moment; set before the first start.
+  void SetWishScheduleFactory(WishScheduleFactory factory);
 
   // The start button: starts a launcher thread, which starts one worker per
   // wish of `wishes`, and returns at once.

@@ -2,6 +2,8 @@
 // What to book: the order wish as a value, and the order dialog's
 // computations on its texts, without widgets.
 #include <array>
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,15 @@ struct OrderWish {
   // (train, from, to, date, passenger, ticket type, identity, seat order).
   // Empty for wishes made elsewhere.
   std::array<std::string, 8> dialogTexts;
+  // How the worker chooses what to order. The window's wishes keep the
+  // classic rule (the first train for one passenger, any class that is not
+  // sold out); plan wishes look at every date and train in order and need
+  // enough tickets for the whole party.
+  enum class Choice { kWindow, kParty };
+  Choice choice = Choice::kWindow;
+  // When the wish may send its first query, on the service's clock (a sale
+  // opening); none: at once.
+  std::optional<std::chrono::system_clock::time_point> startAt;
 };
 
 // Seat-order text after ticking or unticking the box for seatName.
