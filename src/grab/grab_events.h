@@ -33,6 +33,9 @@ class GrabEvents {
   virtual void OnOrderNeedsManualCheck(const OrderReport& /*order*/) {}
   // The stop button has signalled every worker (they end on their own).
   virtual void OnGrabStopped() {}
+  // The service no longer knows the sign-in (a worker's session check or
+  // order was refused for it).
+  virtual void OnSessionLapsed() {}
 };
 
 }  // namespace quillet

@@ -34,6 +34,9 @@ class Session::GrabRelay : public GrabEvents {
   void OnGrabStopped() override {
     session_.Tell([](SessionObserver& o) { o.OnGrabStopped(); });
   }
+  void OnSessionLapsed() override {
+    session_.Tell([](SessionObserver& o) { o.OnSessionLapsed(); });
+  }
 
  private:
   Session& session_;
@@ -132,6 +135,8 @@ std::vector<OrderWish> Session::Wishes() const {
 }
 
 void Session::StartGrabbing() { grab_->StartGrabbing(Wishes()); }
+
+void Session::SetWishScheduleFactory(WishScheduleFactory factory) { grab_->SetWishScheduleFactory(std::move(factory)); }
 
 void Session::StopGrabbing() { grab_->StopGrabbing(); }
 

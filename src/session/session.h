@@ -70,6 +70,9 @@ class Session {
   // Starts one worker per wish of the list as it is now (a start with no
   // wishes starts none, as an empty task list always has).
   void StartGrabbing();
+  // Schedules for wishes with a start moment (a sale opening); set before
+  // the first start.
+  void SetWishScheduleFactory(WishScheduleFactory factory);
   // Signals the workers; a confirmed order still runs to its end and reports.
   void StopGrabbing();
   // Program close: ends every worker at once and waits for them; a submitted

@@ -38,6 +38,8 @@ class SessionObserver {
   virtual void OnOrderBooked(const OrderReport& /*order*/) {}
   virtual void OnOrderNeedsManualCheck(const OrderReport& /*order*/) {}
   virtual void OnGrabStopped() {}
+  // The service no longer knows the sign-in: a new sign-in is needed.
+  virtual void OnSessionLapsed() {}
 };
 
 }  // namespace quillet
