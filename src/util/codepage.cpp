@@ -3,7 +3,10 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace quillet {
@@ -149,7 +152,139 @@ std::string Utf16ToMultiByte(std::string_view utf16, int codePage) {
   return Convert(utf16.substr(0, units * 2), kUtf16Le, to);
 }
 
-std::string GbkFromUtf8(std::string_view utf8) { return Convert(utf8, kUtf8, kGb18030); }
+namespace {
+
+// Answers are UTF-8 that is mostly ASCII with some Chinese text, and iconv
+// costs some 40 instructions a byte even for ASCII. The fast path copies ASCII
+// runs and takes each well-formed two- or three-byte character from a table
+// of the GB18030 bytes that iconv gave for it once, process-wide. Anything
+// else (a four-byte or malformed sequence, or a character iconv did not
+// convert cleanly) hands the rest of the text to iconv, which starts from a
+// fresh state there: the converter is stateless and the part before ends at
+// a character boundary, so the result is byte for byte iconv's.
+class Gb18030Table {
+ public:
+  // The GB18030 form of `codePoint` (U+0080..U+FFFF), whose UTF-8 form is
+  // `utf8`: up to four bytes, low byte first, and the count in bits 32..39.
+  // Zero when iconv does not convert the character cleanly.
+  std::uint64_t Lookup(char32_t codePoint, std::string_view utf8) {
+    std::atomic<std::uint64_t>& entry = entries_[codePoint];
+    std::uint64_t packed = entry.load(std::memory_order_relaxed);
+    if (packed == kUnknown) {
+      packed = ConvertOne(utf8);
+      entry.store(packed, std::memory_order_relaxed);
+    }
+    return packed == kNotClean ? 0 : packed;
+  }
+
+ private:
+  static constexpr std::uint64_t kUnknown = 0;
+  static constexpr std::uint64_t kNotClean = 1;
+
+  static std::uint64_t ConvertOne(std::string_view utf8) {
+    iconv_t cd = Converters().Get(kUtf8, kGb18030);
+    if (cd == kInvalid) return kNotClean;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char out[8];
+    char* inPtr = const_cast<char*>(utf8.data());
+    std::size_t inLeft = utf8.size();
+    char* outPtr = out;
+    std::size_t outLeft = sizeof out;
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0)
+      return kNotClean;
+    const std::size_t length = sizeof out - outLeft;
+    if (length == 0 || length > 4) return kNotClean;
+    std::uint64_t packed = static_cast<std::uint64_t>(length) << 32;
+    for (std::size_t i = 0; i < length; ++i)
+      packed |= static_cast<std::uint64_t>(static_cast<unsigned char>(out[i])) << (8 * i);
+    return packed;
+  }
+
+  std::atomic<std::uint64_t> entries_[0x10000] = {};
+};
+
+Gb18030Table& TheGb18030Table() {
+  static Gb18030Table table;
+  return table;
+}
+
+// Length of the run of ASCII bytes at the start of `data`.
+std::size_t AsciiRun(const char* data, std::size_t size) {
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  std::size_t i = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    for (; i + 8 <= size; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, data + i, sizeof word);
+      if (const std::uint64_t high = word & kHighBits; high != 0)
+        return i + static_cast<std::size_t>(std::countr_zero(high)) / 8;
+    }
+  }
+  while (i < size && static_cast<unsigned char>(data[i]) < 0x80) ++i;
+  return i;
+}
+
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// The code point of a well-formed two- or three-byte UTF-8 sequence at the
+// start of `data` (surrogates excluded), and its length; 0 for anything else.
+std::size_t DecodeTwoOrThreeBytes(const unsigned char* data, std::size_t size, char32_t& codePoint) {
+  const unsigned char lead = data[0];
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    if (size < 2 || !IsContinuation(data[1])) return 0;
+    codePoint = (static_cast<char32_t>(lead & 0x1F) << 6) | (data[1] & 0x3F);
+    return 2;
+  }
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    if (size < 3 || !IsContinuation(data[1]) || !IsContinuation(data[2])) return 0;
+    if (lead == 0xE0 && data[1] < 0xA0) return 0;  // overlong
+    if (lead == 0xED && data[1] >= 0xA0) return 0;  // surrogate
+    codePoint = (static_cast<char32_t>(lead & 0x0F) << 12) | (static_cast<char32_t>(data[1] & 0x3F) << 6) |
+                (data[2] & 0x3F);
+    return 3;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string GbkFromUtf8(std::string_view utf8) {
+  const char* data = utf8.data();
+  const std::size_t size = utf8.size();
+  std::string out;
+  std::size_t used = 0;
+  std::size_t i = 0;
+  while (i < size) {
+    const std::size_t run = AsciiRun(data + i, size - i);
+    if (out.size() < used + run + 4) out.resize(std::max(out.size() * 2, used + (size - i) + 4));
+    std::memcpy(out.data() + used, data + i, run);
+    used += run;
+    i += run;
+    if (i == size) break;
+
+    char32_t codePoint = 0;
+    const std::size_t length =
+        DecodeTwoOrThreeBytes(reinterpret_cast<const unsigned char*>(data) + i, size - i, codePoint);
+    const std::uint64_t packed = length == 0 ? 0 : TheGb18030Table().Lookup(codePoint, utf8.substr(i, length));
+    if (packed == 0) {
+      out.resize(used);
+      out += Convert(utf8.substr(i), kUtf8, kGb18030);
+      return out;
+    }
+    const std::size_t count = static_cast<std::size_t>(packed >> 32);
+    for (std::size_t b = 0; b < count; ++b) out[used + b] = static_cast<char>((packed >> (8 * b)) & 0xFF);
+    used += count;
+    i += length;
+  }
+  out.resize(used);
+  return out;
+}
+
+namespace codepage_detail {
+
+std::string GbkFromUtf8ByIconv(std::string_view utf8) { return Convert(utf8, kUtf8, kGb18030); }
+
+}  // namespace codepage_detail
 
 std::string Utf8FromGbk(std::string_view gbk) { return Convert(gbk, kGb18030, kUtf8); }
 

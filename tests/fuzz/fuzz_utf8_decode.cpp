@@ -6,10 +6,13 @@
 
 #include "fuzz_input.h"
 #include "net/encoding.h"
+#include "util/codepage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const std::string text = quillet::Utf8BytesToText(bytes);
+  // The table-driven decoding gives exactly iconv's bytes.
+  quillet::fuzz::Require(quillet::GbkFromUtf8(bytes) == quillet::codepage_detail::GbkFromUtf8ByIconv(bytes));
   // Program text never holds a zero byte: the answer is cut at its first one.
   quillet::fuzz::Require(text.find('\0') == std::string::npos);
   const std::string utf8 = quillet::TextToUtf8(text);

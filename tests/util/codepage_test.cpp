@@ -75,6 +75,48 @@ TEST(CodepageTest, InvalidUtf8BecomesReplacementAndConversionGoesOn) {
   for (const auto& c : cases) EXPECT_EQ(GbkFromUtf8(c.utf8), c.gbk);
 }
 
+// The table-driven decoding must give exactly iconv's bytes, on well-formed
+// text and on every kind of damage, wherever in the text it appears.
+TEST(CodepageTest, FastDecodingEqualsIconv) {
+  const std::vector<std::string> pieces = {
+      "",
+      "plain ascii",
+      "\xE4\xB8\xAD\xE5\x9B\xBD",              // 中国
+      "\xC2\x80\xC2\xB7\xDF\xBF",              // two-byte forms, U+0080 among them
+      "\xE2\x82\xAC\xEF\xBB\xBF\xEF\xBF\xBD",  // €, a byte-order mark, U+FFFD
+      "\xEF\xBF\xBE\xEF\xBF\xBF",              // the non-characters U+FFFE, U+FFFF
+      "\xEE\x80\x80\xEE\x80\x81",              // private use
+      "\xF0\xA0\xAE\xB7",                      // outside the BMP
+      "\xE4\xB8",                                // cut short
+      "\xC0\xAF\xE0\x80\xAF",                   // overlong
+      "\xED\xA0\x80\xED\xBF\xBF",              // encoded surrogates
+      "\x80\xBF\xFE\xFF",                        // stray bytes
+      "\xF4\x90\x80\x80\xF8\x88\x80\x80\x80",  // beyond U+10FFFF
+      std::string("a\0b", 3),
+  };
+  for (const std::string& a : pieces) {
+    for (const std::string& b : pieces) {
+      for (const std::string& text : {a + b, a + "x|" + b, "\xE6\x97\xA0" + a + "\"" + b + "\xE6\x9C\x89"}) {
+        EXPECT_EQ(GbkFromUtf8(text), codepage_detail::GbkFromUtf8ByIconv(text)) << testing::PrintToString(text);
+      }
+    }
+  }
+  // Every character of the BMP, each between ASCII bytes.
+  std::string every;
+  for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    if (c < 0x800) {
+      every += static_cast<char>(0xC0 | (c >> 6));
+    } else {
+      every += static_cast<char>(0xE0 | (c >> 12));
+      every += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    every += static_cast<char>(0x80 | (c & 0x3F));
+    every += static_cast<char>('a' + c % 26);
+  }
+  EXPECT_TRUE(GbkFromUtf8(every) == codepage_detail::GbkFromUtf8ByIconv(every));
+}
+
 TEST(CodepageTest, InvalidGbkBecomesReplacement) {
   EXPECT_EQ(Utf8FromGbk("a\xFF" "b"), "a" + kReplacementUtf8 + "b");
   EXPECT_EQ(Utf8FromGbk("a\x81"), "a" + kReplacementUtf8);
