@@ -62,6 +62,21 @@ void BM_ReadLeftTickets200(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadLeftTickets200)->Unit(benchmark::kMicrosecond);
 
+// The decoding that comes before the reading: the service's UTF-8 bytes to program text.
+void BM_DecodeLeftTickets200(benchmark::State& state) {
+  const std::string utf8 = Utf8FromGbk(LeftTicketAnswer(200));
+  for (auto _ : state) benchmark::DoNotOptimize(GbkFromUtf8(utf8));
+  state.counters["answer_bytes"] = static_cast<double>(utf8.size());
+}
+BENCHMARK(BM_DecodeLeftTickets200)->Unit(benchmark::kMicrosecond);
+
+// The same by iconv over every byte, for comparison.
+void BM_DecodeLeftTickets200ByIconv(benchmark::State& state) {
+  const std::string utf8 = Utf8FromGbk(LeftTicketAnswer(200));
+  for (auto _ : state) benchmark::DoNotOptimize(codepage_detail::GbkFromUtf8ByIconv(utf8));
+}
+BENCHMARK(BM_DecodeLeftTickets200ByIconv)->Unit(benchmark::kMicrosecond);
+
 void BM_FindStations(benchmark::State& state, std::u8string_view typed, int mode) {
   const std::string query = Gbk(typed);
   for (auto _ : state) {

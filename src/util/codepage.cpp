@@ -203,26 +203,7 @@ class Gb18030Table {
   std::atomic<std::uint64_t> entries_[0x10000] = {};
 };
 
-Gb18030Table& TheGb18030Table() {
-  static Gb18030Table table;
-  return table;
-}
-
-// Length of the run of ASCII bytes at the start of `data`.
-std::size_t AsciiRun(const char* data, std::size_t size) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-  std::size_t i = 0;
-  if constexpr (std::endian::native == std::endian::little) {
-    for (; i + 8 <= size; i += 8) {
-      std::uint64_t word;
-      std::memcpy(&word, data + i, sizeof word);
-      if (const std::uint64_t high = word & kHighBits; high != 0)
-        return i + static_cast<std::size_t>(std::countr_zero(high)) / 8;
-    }
-  }
-  while (i < size && static_cast<unsigned char>(data[i]) < 0x80) ++i;
-  return i;
-}
+constinit Gb18030Table gGb18030Table;
 
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
@@ -249,32 +230,44 @@ std::size_t DecodeTwoOrThreeBytes(const unsigned char* data, std::size_t size, c
 }  // namespace
 
 std::string GbkFromUtf8(std::string_view utf8) {
-  const char* data = utf8.data();
+  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+  constexpr std::size_t kSlack = 8;
+  const char* in = utf8.data();
   const std::size_t size = utf8.size();
-  std::string out;
+  // Kept true: out.size() >= used + (size - i) + kSlack, so that an ASCII
+  // byte always has its place and eight bytes may be stored at `used`.
+  std::string out(size + kSlack, '\0');
   std::size_t used = 0;
   std::size_t i = 0;
   while (i < size) {
-    const std::size_t run = AsciiRun(data + i, size - i);
-    if (out.size() < used + run + 4) out.resize(std::max(out.size() * 2, used + (size - i) + 4));
-    std::memcpy(out.data() + used, data + i, run);
-    used += run;
-    i += run;
-    if (i == size) break;
+    if (std::endian::native == std::endian::little && size - i >= 8) {
+      // Store eight bytes and keep those before the first non-ASCII one.
+      std::uint64_t word;
+      std::memcpy(&word, in + i, sizeof word);
+      std::memcpy(out.data() + used, &word, sizeof word);
+      const std::uint64_t high = word & kHighBits;
+      const std::size_t ascii = high == 0 ? 8 : static_cast<std::size_t>(std::countr_zero(high)) / 8;
+      used += ascii;
+      i += ascii;
+      if (ascii == 8) continue;
+    } else if (static_cast<unsigned char>(in[i]) < 0x80) {
+      out[used++] = in[i++];
+      continue;
+    }
 
     char32_t codePoint = 0;
     const std::size_t length =
-        DecodeTwoOrThreeBytes(reinterpret_cast<const unsigned char*>(data) + i, size - i, codePoint);
-    const std::uint64_t packed = length == 0 ? 0 : TheGb18030Table().Lookup(codePoint, utf8.substr(i, length));
+        DecodeTwoOrThreeBytes(reinterpret_cast<const unsigned char*>(in) + i, size - i, codePoint);
+    const std::uint64_t packed = length == 0 ? 0 : gGb18030Table.Lookup(codePoint, utf8.substr(i, length));
     if (packed == 0) {
       out.resize(used);
       out += Convert(utf8.substr(i), kUtf8, kGb18030);
       return out;
     }
-    const std::size_t count = static_cast<std::size_t>(packed >> 32);
-    for (std::size_t b = 0; b < count; ++b) out[used + b] = static_cast<char>((packed >> (8 * b)) & 0xFF);
-    used += count;
+    for (std::size_t b = 0; b < 4; ++b) out[used + b] = static_cast<char>((packed >> (8 * b)) & 0xFF);
+    used += static_cast<std::size_t>(packed >> 32);
     i += length;
+    if (out.size() < used + (size - i) + kSlack) out.resize(std::max(out.size() * 2, used + (size - i) + kSlack));
   }
   out.resize(used);
   return out;
