@@ -98,7 +98,8 @@ std::size_t FindFrom(std::string_view text, std::string_view sub, std::size_t fr
     const void* hit = std::memchr(data + k + anchor, sub[anchor], lastStart - k + 1);
     if (hit == nullptr) return std::string_view::npos;
     k = static_cast<std::size_t>(static_cast<const char*>(hit) - data) - anchor;
-    const bool equal = ignoreCase ? EqualsFolded(data + k, sub) : std::memcmp(data + k, sub.data(), m) == 0;
+    const bool equal =
+        ignoreCase ? EqualsFolded(data + k, sub) : m == 1 || std::memcmp(data + k, sub.data(), m) == 0;
     if (!equal) continue;
     if (IsCharStart(data, known, k)) return k;
     known = k + 1;  // k is the trail of a character
@@ -168,7 +169,12 @@ std::string MidText(std::string_view text, int start, int n) {
   return std::string(text.substr(static_cast<std::size_t>(start) - 1, static_cast<std::size_t>(n)));
 }
 
-std::string TrimSpaces(std::string_view text) {
+std::string TrimSpaces(std::string_view text) { return std::string(TrimSpacesView(text)); }
+
+std::string_view TrimSpacesView(std::string_view text) {
+  // Nothing to trim unless an end holds a space byte or the byte of a full-width space.
+  const auto mayBeSpace = [](char c) { return c == ' ' || c == '\xA1'; };
+  if (text.empty() || (!mayBeSpace(text.front()) && !mayBeSpace(text.back()))) return text;
   std::size_t i = 0;
   while (i < text.size() && IsSpaceAt(text, i)) i += text[i] == ' ' ? 1 : 2;
   // Walk forward so that a trailing A1 A1 is only taken at a character start.
@@ -181,7 +187,7 @@ std::string TrimSpaces(std::string_view text) {
       end = std::min(k, text.size());
     }
   }
-  return std::string(text.substr(i, end - i));
+  return text.substr(i, end - i);
 }
 
 std::string RemoveSpaces(std::string_view text) {
