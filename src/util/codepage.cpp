@@ -264,7 +264,13 @@ std::string GbkFromUtf8(std::string_view utf8) {
       out += Convert(utf8.substr(i), kUtf8, kGb18030);
       return out;
     }
-    for (std::size_t b = 0; b < 4; ++b) out[used + b] = static_cast<char>((packed >> (8 * b)) & 0xFF);
+    char* at = out.data() + used;
+    if constexpr (std::endian::native == std::endian::little) {
+      const auto bytes = static_cast<std::uint32_t>(packed);  // low byte first
+      std::memcpy(at, &bytes, sizeof bytes);
+    } else {
+      for (std::size_t b = 0; b < 4; ++b) at[b] = static_cast<char>((packed >> (8 * b)) & 0xFF);
+    }
     used += static_cast<std::size_t>(packed >> 32);
     i += length;
     if (out.size() < used + (size - i) + kSlack) out.resize(std::max(out.size() * 2, used + (size - i) + kSlack));
