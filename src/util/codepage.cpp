@@ -154,24 +154,26 @@ std::string Utf16ToMultiByte(std::string_view utf16, int codePage) {
 
 namespace {
 
-// Answers are UTF-8 that is mostly ASCII with some Chinese text, and iconv
-// costs some 40 instructions a byte even for ASCII. The fast path copies ASCII
-// runs and takes each well-formed two- or three-byte character from a table
-// of the GB18030 bytes that iconv gave for it once, process-wide. Anything
-// else (a four-byte or malformed sequence, or a character iconv did not
-// convert cleanly) hands the rest of the text to iconv, which starts from a
-// fresh state there: the converter is stateless and the part before ends at
-// a character boundary, so the result is byte for byte iconv's.
-class Gb18030Table {
+// Answers are mostly ASCII with some Chinese text, and iconv costs some 40
+// instructions a byte even for ASCII. The fast conversions copy ASCII eight
+// bytes at a time and take each common character (a two- or three-byte UTF-8
+// sequence, a two-byte GBK code) from a table of the bytes that iconv gave
+// for it once, process-wide. Anything else (a four-byte or malformed
+// sequence, or a character iconv did not convert cleanly) hands the rest of
+// the text to iconv, which starts from a fresh state there: the converters
+// are stateless and the part before ends at a character boundary, so the
+// result is byte for byte iconv's.
+template <std::size_t kEntries, Charset kFrom, Charset kTo>
+class CharacterTable {
  public:
-  // The GB18030 form of `codePoint` (U+0080..U+FFFF), whose UTF-8 form is
-  // `utf8`: up to four bytes, low byte first, and the count in bits 32..39.
-  // Zero when iconv does not convert the character cleanly.
-  std::uint64_t Lookup(char32_t codePoint, std::string_view utf8) {
-    std::atomic<std::uint64_t>& entry = entries_[codePoint];
+  // The converted form of the character `bytes` with table index `index`:
+  // up to four bytes, low byte first, and the count in bits 32..39. Zero
+  // when iconv does not convert the character cleanly.
+  std::uint64_t Lookup(std::size_t index, std::string_view bytes) {
+    std::atomic<std::uint64_t>& entry = entries_[index];
     std::uint64_t packed = entry.load(std::memory_order_relaxed);
     if (packed == kUnknown) {
-      packed = ConvertOne(utf8);
+      packed = ConvertOne(bytes);
       entry.store(packed, std::memory_order_relaxed);
     }
     return packed == kNotClean ? 0 : packed;
@@ -181,13 +183,13 @@ class Gb18030Table {
   static constexpr std::uint64_t kUnknown = 0;
   static constexpr std::uint64_t kNotClean = 1;
 
-  static std::uint64_t ConvertOne(std::string_view utf8) {
-    iconv_t cd = Converters().Get(kUtf8, kGb18030);
+  static std::uint64_t ConvertOne(std::string_view bytes) {
+    iconv_t cd = Converters().Get(kFrom, kTo);
     if (cd == kInvalid) return kNotClean;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char out[8];
-    char* inPtr = const_cast<char*>(utf8.data());
-    std::size_t inLeft = utf8.size();
+    char* inPtr = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
     char* outPtr = out;
     std::size_t outLeft = sizeof out;
     if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0)
@@ -200,40 +202,52 @@ class Gb18030Table {
     return packed;
   }
 
-  std::atomic<std::uint64_t> entries_[0x10000] = {};
+  std::atomic<std::uint64_t> entries_[kEntries] = {};
 };
 
-constinit Gb18030Table gGb18030Table;
+constexpr std::size_t kGbkLeadCount = 0xFE - 0x81 + 1;
+constinit CharacterTable<0x10000, kUtf8, kGb18030> gUtf8ToGb18030;        // by code point
+constinit CharacterTable<kGbkLeadCount * 256, kGb18030, kUtf8> gGbkToUtf8;  // by lead and trail byte
 
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
-// The code point of a well-formed two- or three-byte UTF-8 sequence at the
-// start of `data` (surrogates excluded), and its length; 0 for anything else.
-std::size_t DecodeTwoOrThreeBytes(const unsigned char* data, std::size_t size, char32_t& codePoint) {
+struct TableCharacter {
+  std::size_t length = 0;  // 0: not one for the table
+  std::size_t index = 0;
+};
+
+// A well-formed two- or three-byte UTF-8 sequence (surrogates excluded),
+// indexed by its code point.
+TableCharacter Utf8Character(const unsigned char* data, std::size_t size) {
   const unsigned char lead = data[0];
   if (lead >= 0xC2 && lead <= 0xDF) {
-    if (size < 2 || !IsContinuation(data[1])) return 0;
-    codePoint = (static_cast<char32_t>(lead & 0x1F) << 6) | (data[1] & 0x3F);
-    return 2;
+    if (size < 2 || !IsContinuation(data[1])) return {};
+    return {2, (static_cast<std::size_t>(lead & 0x1F) << 6) | (data[1] & 0x3F)};
   }
   if (lead >= 0xE0 && lead <= 0xEF) {
-    if (size < 3 || !IsContinuation(data[1]) || !IsContinuation(data[2])) return 0;
-    if (lead == 0xE0 && data[1] < 0xA0) return 0;  // overlong
-    if (lead == 0xED && data[1] >= 0xA0) return 0;  // surrogate
-    codePoint = (static_cast<char32_t>(lead & 0x0F) << 12) | (static_cast<char32_t>(data[1] & 0x3F) << 6) |
-                (data[2] & 0x3F);
-    return 3;
+    if (size < 3 || !IsContinuation(data[1]) || !IsContinuation(data[2])) return {};
+    if (lead == 0xE0 && data[1] < 0xA0) return {};  // overlong
+    if (lead == 0xED && data[1] >= 0xA0) return {};  // surrogate
+    return {3, (static_cast<std::size_t>(lead & 0x0F) << 12) | (static_cast<std::size_t>(data[1] & 0x3F) << 6) |
+                   (data[2] & 0x3F)};
   }
-  return 0;
+  return {};
 }
 
-}  // namespace
+// A two-byte GB18030 code (a lead byte 81..FE and a trail byte that does not
+// start a four-byte code), indexed by its two bytes.
+TableCharacter GbkCharacter(const unsigned char* data, std::size_t size) {
+  const unsigned char lead = data[0];
+  if (lead < 0x81 || lead > 0xFE || size < 2 || (data[1] >= 0x30 && data[1] <= 0x39)) return {};
+  return {2, static_cast<std::size_t>(lead - 0x81) * 256 + data[1]};
+}
 
-std::string GbkFromUtf8(std::string_view utf8) {
+template <typename Table, typename Character>
+std::string ConvertByTable(std::string_view text, Table& table, Charset from, Charset to, Character character) {
   constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
   constexpr std::size_t kSlack = 8;
-  const char* in = utf8.data();
-  const std::size_t size = utf8.size();
+  const char* in = text.data();
+  const std::size_t size = text.size();
   // Kept true: out.size() >= used + (size - i) + kSlack, so that an ASCII
   // byte always has its place and eight bytes may be stored at `used`.
   std::string out(size + kSlack, '\0');
@@ -255,13 +269,11 @@ std::string GbkFromUtf8(std::string_view utf8) {
       continue;
     }
 
-    char32_t codePoint = 0;
-    const std::size_t length =
-        DecodeTwoOrThreeBytes(reinterpret_cast<const unsigned char*>(in) + i, size - i, codePoint);
-    const std::uint64_t packed = length == 0 ? 0 : gGb18030Table.Lookup(codePoint, utf8.substr(i, length));
+    const TableCharacter c = character(reinterpret_cast<const unsigned char*>(in) + i, size - i);
+    const std::uint64_t packed = c.length == 0 ? 0 : table.Lookup(c.index, text.substr(i, c.length));
     if (packed == 0) {
       out.resize(used);
-      out += Convert(utf8.substr(i), kUtf8, kGb18030);
+      out += Convert(text.substr(i), from, to);
       return out;
     }
     char* at = out.data() + used;
@@ -272,19 +284,28 @@ std::string GbkFromUtf8(std::string_view utf8) {
       for (std::size_t b = 0; b < 4; ++b) at[b] = static_cast<char>((packed >> (8 * b)) & 0xFF);
     }
     used += static_cast<std::size_t>(packed >> 32);
-    i += length;
+    i += c.length;
     if (out.size() < used + (size - i) + kSlack) out.resize(std::max(out.size() * 2, used + (size - i) + kSlack));
   }
   out.resize(used);
   return out;
 }
 
+}  // namespace
+
+std::string GbkFromUtf8(std::string_view utf8) {
+  return ConvertByTable(utf8, gUtf8ToGb18030, kUtf8, kGb18030, Utf8Character);
+}
+
+std::string Utf8FromGbk(std::string_view gbk) {
+  return ConvertByTable(gbk, gGbkToUtf8, kGb18030, kUtf8, GbkCharacter);
+}
+
 namespace codepage_detail {
 
 std::string GbkFromUtf8ByIconv(std::string_view utf8) { return Convert(utf8, kUtf8, kGb18030); }
+std::string Utf8FromGbkByIconv(std::string_view gbk) { return Convert(gbk, kGb18030, kUtf8); }
 
 }  // namespace codepage_detail
-
-std::string Utf8FromGbk(std::string_view gbk) { return Convert(gbk, kGb18030, kUtf8); }
 
 }  // namespace quillet

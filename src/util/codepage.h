@@ -22,9 +22,10 @@ std::string GbkFromUtf8(std::string_view utf8);
 std::string Utf8FromGbk(std::string_view gbk);
 
 namespace codepage_detail {
-// GbkFromUtf8 done by iconv over the whole text: the reference that the
-// faster GbkFromUtf8 must equal byte for byte.
+// The two conversions done by iconv over the whole text: the references that
+// the faster GbkFromUtf8 and Utf8FromGbk must equal byte for byte.
 std::string GbkFromUtf8ByIconv(std::string_view utf8);
+std::string Utf8FromGbkByIconv(std::string_view gbk);
 }  // namespace codepage_detail
 
 // Program text from a UTF-8 source literal: Gbk(u8"成功"). Used once per fixed
