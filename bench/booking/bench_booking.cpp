@@ -62,6 +62,50 @@ void BM_ReadLeftTickets200(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadLeftTickets200)->Unit(benchmark::kMicrosecond);
 
+// The decoding that comes before the reading: the service's UTF-8 bytes to program text.
+void BM_DecodeLeftTickets200(benchmark::State& state) {
+  const std::string utf8 = Utf8FromGbk(LeftTicketAnswer(200));
+  for (auto _ : state) benchmark::DoNotOptimize(GbkFromUtf8(utf8));
+  state.counters["answer_bytes"] = static_cast<double>(utf8.size());
+}
+BENCHMARK(BM_DecodeLeftTickets200)->Unit(benchmark::kMicrosecond);
+
+// The same by iconv over every byte, for comparison.
+void BM_DecodeLeftTickets200ByIconv(benchmark::State& state) {
+  const std::string utf8 = Utf8FromGbk(LeftTicketAnswer(200));
+  for (auto _ : state) benchmark::DoNotOptimize(codepage_detail::GbkFromUtf8ByIconv(utf8));
+}
+BENCHMARK(BM_DecodeLeftTickets200ByIconv)->Unit(benchmark::kMicrosecond);
+
+// The passenger list answer of an account with eight passengers (some 4 KB),
+// read by its ten-group pattern.
+void BM_MatchPassengers8(benchmark::State& state) {
+  std::string answer = R"({"validateMessagesShowId":"_validatorMessage","status":true,"httpstatus":200,)"
+                       R"("data":{"notify_for_gat":"","isExist":true,"exMsg":"","two_isOpenClick":["93","95","97","99"],)"
+                       R"("other_isOpenClick":["91","93","98","99","95","97"],"normal_passengers":[)";
+  for (int i = 0; i < 8; ++i) {
+    if (i) answer += ",";
+    answer += R"({"code":")" + std::to_string(i + 1) + R"(","passenger_name":")" + Gbk(u8"张三") +
+              std::to_string(i) + R"(","sex_code":"M","sex_name":")" + Gbk(u8"男") +
+              R"(","born_date":"1990-01-01 00:00:00","country_code":"CN","passenger_id_type_code":"1",)"
+              R"("passenger_id_type_name":")" + Gbk(u8"中国居民身份证") +
+              R"(","passenger_id_no":"11010519900101123)" + std::to_string(i) +
+              R"(","passenger_type":"1","passenger_flag":"0","passenger_type_name":")" + Gbk(u8"成人") +
+              R"(","mobile_no":"1380013800)" + std::to_string(i) +
+              R"(","phone_no":"","email":"","address":"","postalcode":"","first_letter":"ZS","recordCount":"8",)"
+              R"("total_times":"99","index_id":"0","gat_born_date":"","gat_valid_date_start":"",)"
+              R"("gat_valid_date_end":"","gat_version":""})";
+  }
+  answer += R"(],"dj_passengers":[]},"messages":[],"validateMessages":{}})";
+  for (auto _ : state) {
+    const std::vector<PassengerRecord> found = MatchPassengers(answer);
+    if (found.size() != 8) state.SkipWithError("not every passenger was read");
+    benchmark::DoNotOptimize(found.data());
+  }
+  state.counters["answer_bytes"] = static_cast<double>(answer.size());
+}
+BENCHMARK(BM_MatchPassengers8)->Unit(benchmark::kMicrosecond);
+
 void BM_FindStations(benchmark::State& state, std::u8string_view typed, int mode) {
   const std::string query = Gbk(typed);
   for (auto _ : state) {

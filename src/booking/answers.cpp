@@ -1,10 +1,12 @@
 #include "booking/answers.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
 
 #include "booking/texts.h"
+#include "booking/train_list.h"
 #include "util/regex_matcher.h"
 #include "util/text.h"
 
@@ -108,64 +110,12 @@ void ForEachRawItem(std::string_view text, std::string_view left, std::string_vi
   }
 }
 
-bool MayNeedTrim(unsigned char c) { return c == ' ' || c == 0xA1; }
-
-// The item without spaces at its ends; a view of the item itself in the
-// usual case of nothing to trim, else a trimmed copy kept in `storage`.
-std::string_view TrimmedItem(std::string_view item, std::string& storage) {
-  if (item.empty() || (!MayNeedTrim(static_cast<unsigned char>(item.front())) &&
-                       !MayNeedTrim(static_cast<unsigned char>(item.back()))))
-    return item;
-  storage = TrimSpaces(item);
-  return storage;
-}
-
-constexpr std::size_t kTrainPieces = 33;  // pieces 0 to 32 are read
-
-// Offset of the first "|" at or after `at` that stands at a character start
-// (`at` being one), or npos. Runs of single-byte characters are skipped
-// eight bytes at a time.
-std::size_t NextBar(std::string_view text, std::size_t at) {
-  const char* data = text.data();
-  const std::size_t size = text.size();
-  while (at < size) {
-    const void* hit = std::memchr(data + at, '|', size - at);
-    if (hit == nullptr) return std::string_view::npos;
-    const std::size_t bar = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-    while (at < bar) {
-      std::uint64_t eight;
-      if (bar - at >= sizeof eight) {
-        std::memcpy(&eight, data + at, sizeof eight);
-        if ((eight & 0x8080808080808080ULL) == 0) {
-          at += sizeof eight;
-          continue;
-        }
-      }
-      at += static_cast<unsigned char>(data[at]) >= 0x80 ? 2 : 1;
-    }
-    if (at == bar) return bar;
-    // The "|" byte was the second byte of a character: search on after it.
-  }
-  return std::string_view::npos;
-}
-
-// The first kTrainPieces pieces of a train text split at "|" (at character
-// starts, as SplitText splits); returns how many there are.
-std::size_t SplitTrainText(std::string_view text, std::string_view (&pieces)[kTrainPieces]) {
-  std::size_t count = 0;
-  std::size_t begin = 0;
-  while (count < kTrainPieces) {
-    const std::size_t bar = NextBar(text, begin);
-    if (bar == std::string_view::npos) {
-      // The rest after the last separator is a piece unless it is empty.
-      if (begin < text.size()) pieces[count++] = text.substr(begin);
-      break;
-    }
-    pieces[count++] = text.substr(begin, bar - begin);
-    begin = bar + 1;
-  }
-  return count;
-}
+// Builds a record right inside the vector that receives it.
+struct TrainRecordMaker {
+  const train_list::TrainPieces& pieces;
+  train_list::StationNames& names;
+  operator TrainRecord() const { return MakeTrainRecord(pieces, names); }
+};
 
 }  // namespace
 
@@ -187,34 +137,10 @@ int ExtractItemsBetween(std::string_view text, std::string_view left, std::strin
 }
 
 bool ReadTrainText(std::string_view trainText, const StationDirectory& stations, TrainRecord& record) {
-  std::string_view pieces[kTrainPieces];
-  if (SplitTrainText(trainText, pieces) < kTrainPieces) return false;
-  const std::string* fromName = stations.FindNameForTelecode(pieces[6]);
-  const std::string* toName = stations.FindNameForTelecode(pieces[7]);
-  record.stationTrainCode = pieces[3];
-  record.trainNo = pieces[2];
-  record.startTime = pieces[8];
-  record.arriveTime = pieces[9];
-  record.fromStationName = fromName ? std::string_view(*fromName) : pieces[6];
-  record.fromTelecode = pieces[6];
-  record.toStationName = toName ? std::string_view(*toName) : pieces[7];
-  record.toTelecode = pieces[7];
-  record.duration = pieces[10];
-  record.canWebBuy = pieces[11];
-  record.leftTicket = pieces[12];
-  record.businessSeat = pieces[32];
-  record.firstClassSeat = pieces[31];
-  record.secondClassSeat = pieces[30];
-  record.hardSeat = pieces[29];
-  record.hardSleeper = pieces[28];
-  record.noSeat = pieces[26];
-  record.seatCount25 = pieces[25];
-  record.softSeat = pieces[24];
-  record.softSleeper = pieces[23];
-  record.deluxeSoftSleeper = pieces[20];
-  record.otherSeat = pieces[22];
-  record.secretStr = pieces[0];
-  record.trainLocation = pieces[15];
+  train_list::TrainPieces pieces;
+  if (train_list::SplitTrainText(trainText, pieces) < train_list::kTrainPieces) return false;
+  train_list::StationNames names(stations);
+  record = MakeTrainRecord(pieces, names);
   return true;
 }
 
@@ -234,15 +160,21 @@ std::string ReadLeftTickets(std::string& answer, const StationDirectory& station
   answer.erase(static_cast<std::size_t>(to - 1));
   answer.erase(0, static_cast<std::size_t>(from - 1));
 
-  // With a quote as both markers the items alternate between a train text
-  // and the "," that stood between two quoted texts; empty items are dropped.
-  std::string trimmed;
-  ForEachRawItem(answer, kQuote, kQuote, false, 0, [&](std::string_view raw) {
-    const std::string_view item = TrimmedItem(raw, trimmed);
-    if (item.empty() || item == ",") return;
-    TrainRecord record;
-    if (ReadTrainText(item, stations, record)) records.push_back(std::move(record));
-  });
+  // The trains are split first so that their records can be made in place,
+  // without moving records as the vector grows. The split lists are kept
+  // per thread: a worker reads answers of the same size pass after pass.
+  thread_local std::vector<train_list::TrainPieces> trains;
+  train_list::SplitTrainList(answer, trains);
+  const std::size_t needed = records.size() + trains.size();
+  if (needed > records.capacity()) records.reserve(std::max(needed, 2 * records.capacity()));
+  train_list::StationNames names(stations);
+  for (const train_list::TrainPieces& pieces : trains) records.emplace_back(TrainRecordMaker{pieces, names});
+  constexpr std::size_t kKeptTrains = 1024;  // a larger list is not kept
+  if (trains.capacity() > kKeptTrains) {
+    trains = {};
+  } else {
+    trains.clear();
+  }
   return texts::Success();
 }
 

@@ -21,6 +21,13 @@ std::string Utf16ToMultiByte(std::string_view utf16, int codePage);
 std::string GbkFromUtf8(std::string_view utf8);
 std::string Utf8FromGbk(std::string_view gbk);
 
+namespace codepage_detail {
+// The two conversions done by iconv over the whole text: the references that
+// the faster GbkFromUtf8 and Utf8FromGbk must equal byte for byte.
+std::string GbkFromUtf8ByIconv(std::string_view utf8);
+std::string Utf8FromGbkByIconv(std::string_view gbk);
+}  // namespace codepage_detail
+
 // Program text from a UTF-8 source literal: Gbk(u8"成功"). Used once per fixed
 // text, by the per-subsystem text tables.
 inline std::string Gbk(std::u8string_view literal) {

@@ -1,7 +1,6 @@
 #include "util/text.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -14,30 +13,6 @@ namespace {
 
 inline bool IsLeadByte(char c) { return static_cast<unsigned char>(c) >= 0x80; }
 inline std::size_t CharWidth(char c) { return IsLeadByte(c) ? 2 : 1; }
-
-// Moves the character start `i` forward until it reaches or passes `target`.
-// Runs of single-byte characters are crossed eight bytes at a time: answers
-// are mostly ASCII, and the byte-by-byte walk would dominate every search.
-inline std::size_t WalkTo(const char* data, std::size_t i, std::size_t target) {
-  constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
-  while (i < target) {
-    if constexpr (std::endian::native == std::endian::little) {
-      if (target - i >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, data + i, sizeof word);
-        const std::uint64_t high = word & kHighBits;
-        if (high == 0) {
-          i += 8;
-        } else {
-          i += static_cast<std::size_t>(std::countr_zero(high)) / 8 + 2;  // over the double-byte character
-        }
-        continue;
-      }
-    }
-    i += CharWidth(data[i]);
-  }
-  return i;
-}
 
 inline char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -55,6 +30,52 @@ bool EqualsFolded(const char* at, std::string_view sub) {
   return true;
 }
 
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// How common a byte is in the service's answers, lower for rarer: JSON
+// brackets and script punctuation, then other punctuation, then quotes,
+// separators and the characters of encoded values, then letters, digits and
+// Chinese text.
+int Commonness(unsigned char c) {
+  if (c >= 0x80 || (c >= '0' && c <= '9') || IsAsciiLetter(static_cast<char>(c))) return 3;
+  switch (c) {
+    case '[': case ']': case '{': case '}': case '\'': case '=': case ';': case '<': case '>': case '(': case ')':
+    case '#':
+      return 0;
+    case '"': case ',': case ':': case '|': case '%': case ' ': case '-': case '.': case '/': case '_': case '+':
+      return 2;
+    default:
+      return 1;
+  }
+}
+
+// The index of the byte of `sub` that the search jumps between: the rarest
+// one, or npos when every byte is a letter and the search ignores case.
+std::size_t AnchorIndex(std::string_view sub, bool ignoreCase) {
+  std::size_t best = std::string_view::npos;
+  int bestRank = 4;
+  for (std::size_t i = 0; i < sub.size(); ++i) {
+    if (ignoreCase && IsAsciiLetter(sub[i])) continue;
+    const int rank = Commonness(static_cast<unsigned char>(sub[i]));
+    if (rank < bestRank) {
+      best = i;
+      bestRank = rank;
+      if (rank == 0) break;
+    }
+  }
+  return best;
+}
+
+// Whether offset `k` starts a character, given that `known` (<= k) does. A
+// byte below 0x80 is followed by a character start whether it is a
+// character or the trail of one, so only the run of high bytes right before
+// `k` needs counting: every character in it takes two bytes.
+bool IsCharStart(const char* data, std::size_t known, std::size_t k) {
+  std::size_t p = k;
+  while (p > known && IsLeadByte(data[p - 1])) --p;
+  return (k - p) % 2 == 0;
+}
+
 // Zero-based offset of the first occurrence of sub at a character start at or
 // after `from` (itself taken as a character start), or npos. sub is non-empty.
 std::size_t FindFrom(std::string_view text, std::string_view sub, std::size_t from, bool ignoreCase) {
@@ -63,23 +84,25 @@ std::size_t FindFrom(std::string_view text, std::string_view sub, std::size_t fr
   if (m > n) return std::string_view::npos;
   const std::size_t lastStart = n - m;
   const char* data = text.data();
-  std::size_t i = from;
-  if (!ignoreCase) {
-    // Jump to candidates with memchr, then walk character starts up to them.
-    while (i <= lastStart) {
-      const void* hit = std::memchr(data + i, sub[0], lastStart - i + 1);
-      if (hit == nullptr) return std::string_view::npos;
-      const std::size_t k = static_cast<const char*>(hit) - data;
-      i = WalkTo(data, i, k);
-      if (i == k) {
-        if (std::memcmp(data + k, sub.data(), m) == 0) return k;
-        i += CharWidth(data[k]);
-      }
+  const std::size_t anchor = AnchorIndex(sub, ignoreCase);
+  if (anchor == std::string_view::npos) {
+    for (std::size_t i = from; i <= lastStart; i += CharWidth(data[i])) {
+      if (EqualsFolded(data + i, sub)) return i;
     }
     return std::string_view::npos;
   }
-  for (; i <= lastStart; i += CharWidth(data[i])) {
-    if (EqualsFolded(data + i, sub)) return i;
+  // Jump to the places where the anchor byte stands, compare, and only then
+  // ask whether the place is a character start.
+  std::size_t known = from;
+  for (std::size_t k = from; k <= lastStart; ++k) {
+    const void* hit = std::memchr(data + k + anchor, sub[anchor], lastStart - k + 1);
+    if (hit == nullptr) return std::string_view::npos;
+    k = static_cast<std::size_t>(static_cast<const char*>(hit) - data) - anchor;
+    const bool equal =
+        ignoreCase ? EqualsFolded(data + k, sub) : m == 1 || std::memcmp(data + k, sub.data(), m) == 0;
+    if (!equal) continue;
+    if (IsCharStart(data, known, k)) return k;
+    known = k + 1;  // k is the trail of a character
   }
   return std::string_view::npos;
 }
@@ -146,7 +169,12 @@ std::string MidText(std::string_view text, int start, int n) {
   return std::string(text.substr(static_cast<std::size_t>(start) - 1, static_cast<std::size_t>(n)));
 }
 
-std::string TrimSpaces(std::string_view text) {
+std::string TrimSpaces(std::string_view text) { return std::string(TrimSpacesView(text)); }
+
+std::string_view TrimSpacesView(std::string_view text) {
+  // Nothing to trim unless an end holds a space byte or the byte of a full-width space.
+  const auto mayBeSpace = [](char c) { return c == ' ' || c == '\xA1'; };
+  if (text.empty() || (!mayBeSpace(text.front()) && !mayBeSpace(text.back()))) return text;
   std::size_t i = 0;
   while (i < text.size() && IsSpaceAt(text, i)) i += text[i] == ' ' ? 1 : 2;
   // Walk forward so that a trailing A1 A1 is only taken at a character start.
@@ -159,7 +187,7 @@ std::string TrimSpaces(std::string_view text) {
       end = std::min(k, text.size());
     }
   }
-  return std::string(text.substr(i, end - i));
+  return text.substr(i, end - i);
 }
 
 std::string RemoveSpaces(std::string_view text) {

@@ -25,6 +25,7 @@ std::string LeftText(std::string_view text, int n);
 std::string RightText(std::string_view text, int n);
 std::string MidText(std::string_view text, int start, int n);
 std::string TrimSpaces(std::string_view text);
+std::string_view TrimSpacesView(std::string_view text);  // the same, as a view into `text`
 std::string RemoveSpaces(std::string_view text);
 std::string ReplaceText(std::string_view text, std::string_view find, std::string_view replacement = {},
                         int start = 1, int count = kAll, bool caseSensitive = true);

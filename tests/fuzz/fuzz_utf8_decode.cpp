@@ -6,10 +6,14 @@
 
 #include "fuzz_input.h"
 #include "net/encoding.h"
+#include "util/codepage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const std::string text = quillet::Utf8BytesToText(bytes);
+  // The table-driven conversions give exactly iconv's bytes.
+  quillet::fuzz::Require(quillet::GbkFromUtf8(bytes) == quillet::codepage_detail::GbkFromUtf8ByIconv(bytes));
+  quillet::fuzz::Require(quillet::Utf8FromGbk(bytes) == quillet::codepage_detail::Utf8FromGbkByIconv(bytes));
   // Program text never holds a zero byte: the answer is cut at its first one.
   quillet::fuzz::Require(text.find('\0') == std::string::npos);
   const std::string utf8 = quillet::TextToUtf8(text);

@@ -75,6 +75,88 @@ TEST(CodepageTest, InvalidUtf8BecomesReplacementAndConversionGoesOn) {
   for (const auto& c : cases) EXPECT_EQ(GbkFromUtf8(c.utf8), c.gbk);
 }
 
+// The table-driven decoding must give exactly iconv's bytes, on well-formed
+// text and on every kind of damage, wherever in the text it appears.
+TEST(CodepageTest, FastDecodingEqualsIconv) {
+  const std::vector<std::string> pieces = {
+      "",
+      "plain ascii",
+      "\xE4\xB8\xAD\xE5\x9B\xBD",              // 中国
+      "\xC2\x80\xC2\xB7\xDF\xBF",              // two-byte forms, U+0080 among them
+      "\xE2\x82\xAC\xEF\xBB\xBF\xEF\xBF\xBD",  // €, a byte-order mark, U+FFFD
+      "\xEF\xBF\xBE\xEF\xBF\xBF",              // the non-characters U+FFFE, U+FFFF
+      "\xEE\x80\x80\xEE\x80\x81",              // private use
+      "\xF0\xA0\xAE\xB7",                      // outside the BMP
+      "\xE4\xB8",                                // cut short
+      "\xC0\xAF\xE0\x80\xAF",                   // overlong
+      "\xE0\x82\x80",                           // overlong U+0080
+      "\xED\xA0\x80\xED\xBF\xBF",              // encoded surrogates
+      "\x80\xBF\xFE\xFF",                        // stray bytes
+      "\xF4\x90\x80\x80\xF8\x88\x80\x80\x80",  // beyond U+10FFFF
+      std::string("a\0b", 3),
+  };
+  for (const std::string& a : pieces) {
+    for (const std::string& b : pieces) {
+      for (const std::string& text : {a + b, a + "x|" + b, "\xE6\x97\xA0" + a + "\"" + b + "\xE6\x9C\x89"}) {
+        EXPECT_EQ(GbkFromUtf8(text), codepage_detail::GbkFromUtf8ByIconv(text)) << testing::PrintToString(text);
+      }
+    }
+  }
+  // Every character of the BMP, alone and after another one, twice (the
+  // second time from the table).
+  int differing = 0;
+  for (int round = 0; round < 2; ++round) {
+    for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      std::string text = "a\xE4\xB8\xAD";
+      if (c < 0x800) {
+        text += static_cast<char>(0xC0 | (c >> 6));
+      } else {
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      }
+      text += static_cast<char>(0x80 | (c & 0x3F));
+      text += 'z';
+      if (GbkFromUtf8(text) != codepage_detail::GbkFromUtf8ByIconv(text)) ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+TEST(CodepageTest, FastEncodingEqualsIconv) {
+  const std::vector<std::string> pieces = {
+      "",
+      "plain ascii",
+      "\xD6\xD0\xB9\xFA",              // 中国
+      "\xB0\x41\xB0\x7C\xB0\x22",      // trail bytes that look like 'A', '|' and a quote
+      "\x81\x30\x81\x30",              // a four-byte code (U+0080)
+      "\x95\x32\x82\x36",              // a four-byte code outside the BMP
+      "\x81\x30",                      // a four-byte code cut short
+      "\x80\xFF\xA1",                  // bytes that start nothing, a lone lead byte
+      "\x81\x7F\xFE\x20\xA1\xA1",      // trail bytes out of range, the full-width space
+      std::string("a\0b", 3),
+  };
+  for (const std::string& a : pieces) {
+    for (const std::string& b : pieces) {
+      for (const std::string& text : {a + b, a + "x" + b, "\xC3\xFB" + a + "\"" + b + "\xD3\xD0"}) {
+        EXPECT_EQ(Utf8FromGbk(text), codepage_detail::Utf8FromGbkByIconv(text)) << testing::PrintToString(text);
+      }
+    }
+  }
+  // Every lead and trail byte pair, alone and after a character, twice (the
+  // second time from the table).
+  int differing = 0;
+  for (int round = 0; round < 2; ++round) {
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0; trail <= 0xFF; ++trail) {
+        const std::string text = std::string("a\xB0\xA1") + static_cast<char>(lead) + static_cast<char>(trail) + "z";
+        if (Utf8FromGbk(text) != codepage_detail::Utf8FromGbkByIconv(text)) ++differing;
+      }
+    }
+  }
+  EXPECT_EQ(differing, 0);
+}
+
 TEST(CodepageTest, InvalidGbkBecomesReplacement) {
   EXPECT_EQ(Utf8FromGbk("a\xFF" "b"), "a" + kReplacementUtf8 + "b");
   EXPECT_EQ(Utf8FromGbk("a\x81"), "a" + kReplacementUtf8);

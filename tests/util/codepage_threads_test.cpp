@@ -33,5 +33,33 @@ TEST(CodepageThreadsTest, ParallelConversionsStayIntact) {
   EXPECT_EQ(mismatches.load(), 0);
 }
 
+// The characters' conversions are kept in tables shared by all threads: many
+// threads meeting the same new characters at once all get iconv's bytes.
+TEST(CodepageThreadsTest, SharedTablesFillSafely) {
+  std::vector<std::string> utf8Texts;
+  for (char32_t first = 0x7000; first < 0x7400; first += 64) {
+    std::string text;
+    for (char32_t c = first; c < first + 64; ++c) {
+      text += static_cast<char>(0xE0 | (c >> 12));
+      text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    utf8Texts.push_back(text);
+  }
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 6; ++t) {
+    threads.emplace_back([&] {
+      for (const std::string& utf8 : utf8Texts) {
+        const std::string gbk = GbkFromUtf8(utf8);
+        if (gbk != codepage_detail::GbkFromUtf8ByIconv(utf8)) ++mismatches;
+        if (Utf8FromGbk(gbk) != codepage_detail::Utf8FromGbkByIconv(gbk)) ++mismatches;
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(mismatches.load(), 0);
+}
+
 }  // namespace
 }  // namespace quillet

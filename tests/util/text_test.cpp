@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,48 @@ TEST(FindTextTest, TrailBytesNeverMatchAtAnyOffset) {
       EXPECT_EQ(found, expected) << prefix << "/" << gap;
       EXPECT_EQ(SplitText(text, "|").size(), expected.size() + 1) << prefix << "/" << gap;
       EXPECT_EQ(FindTextBackward(text, "|"), expected.back()) << prefix << "/" << gap;
+    }
+  }
+}
+
+// The search compared with a plain walk over character starts, on texts made
+// of pieces that trip a byte-wise search: trail bytes that look like ASCII
+// markers, long runs of double-byte characters, letters in both cases.
+int PlainFind(const std::string& text, const std::string& sub, int start, bool ignoreCase) {
+  const auto fold = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (std::size_t i = static_cast<std::size_t>(start - 1); i + sub.size() <= text.size();
+       i += static_cast<unsigned char>(text[i]) >= 0x80 ? 2 : 1) {
+    bool equal = true;
+    for (std::size_t k = 0; k < sub.size() && equal; ++k) {
+      const bool trail = k > 0 && static_cast<unsigned char>(sub[k - 1]) >= 0x80 &&
+                         (k < 2 || static_cast<unsigned char>(sub[k - 2]) < 0x80);
+      const bool folds = ignoreCase && !trail && static_cast<unsigned char>(sub[k]) < 0x80;
+      equal = folds ? fold(text[i + k]) == fold(sub[k]) : text[i + k] == sub[k];
+    }
+    if (equal) return static_cast<int>(i) + 1;
+  }
+  return -1;
+}
+
+TEST(FindTextTest, EqualsPlainWalk) {
+  const std::vector<std::string> pieces = {"a", "B", "[", "\"", "|", "\xB0[", "\xB0\"", "\xB0|", "\xB0\x41",
+                                           "\xD6\xD0", "\xB9\xFA\xB9\xFA\xB9\xFA", "\xA1\xA1", "m", "]}"};
+  std::mt19937 random(16);
+  const auto make = [&](std::size_t count) {
+    std::string text;
+    for (std::size_t i = 0; i < count; ++i) text += pieces[random() % pieces.size()];
+    return text;
+  };
+  for (int round = 0; round < 400; ++round) {
+    const std::string text = make(random() % 40);
+    std::string sub = make(1 + random() % 2);
+    if (random() % 3 == 0) sub = sub.substr(0, 1);  // a single byte, lead bytes among them
+    for (const bool ignoreCase : {false, true}) {
+      for (int start = 1; start <= static_cast<int>(text.size()); ++start) {
+        // Any start is taken as a character start, by both.
+        ASSERT_EQ(FindText(text, sub, start, ignoreCase), PlainFind(text, sub, start, ignoreCase))
+            << testing::PrintToString(text) << " " << testing::PrintToString(sub) << " " << start << ignoreCase;
+      }
     }
   }
 }

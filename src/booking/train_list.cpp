@@ -1,0 +1,134 @@
+#include "booking/train_list.h"
+
+#include <bit>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "util/text.h"
+
+namespace quillet::train_list {
+namespace {
+
+// Calls visit(offset) for every byte equal to `a` or `b` that stands at a
+// character start, from `at` (a character start) on, in order, while visit
+// returns true. Sixteen bytes are looked at a time where the processor
+// allows: the marks before the first byte of 0x80 or above stand at
+// character starts, and the scan goes on after that double-byte character.
+template <typename Visit>
+void ForEachMark(std::string_view text, std::size_t at, char a, char b, Visit&& visit) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+#if defined(__SSE2__)
+  const __m128i markA = _mm_set1_epi8(a);
+  const __m128i markB = _mm_set1_epi8(b);
+  while (at + 16 <= size) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+    auto marks = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, markA), _mm_cmpeq_epi8(block, markB))));
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
+    if (high != 0) marks &= (high & (0u - high)) - 1;  // those before the first high byte
+    for (; marks != 0; marks &= marks - 1) {
+      if (!visit(at + static_cast<std::size_t>(std::countr_zero(marks)))) return;
+    }
+    at += high == 0 ? 16 : static_cast<std::size_t>(std::countr_zero(high)) + 2;
+  }
+#endif
+  for (; at < size; at += static_cast<unsigned char>(data[at]) >= 0x80 ? 2 : 1) {
+    if ((data[at] == a || data[at] == b) && !visit(at)) return;
+  }
+}
+
+}  // namespace
+
+std::size_t SplitTrainText(std::string_view text, TrainPieces& pieces) {
+  std::size_t count = 0;
+  std::size_t begin = 0;  // of the current piece
+  ForEachMark(text, 0, '|', '|', [&](std::size_t bar) {
+    pieces[count++] = text.substr(begin, bar - begin);
+    begin = bar + 1;
+    return count < kTrainPieces;
+  });
+  // The rest after the last separator is a piece unless it is empty.
+  if (count < kTrainPieces && begin < text.size()) pieces[count++] = text.substr(begin);
+  return count;
+}
+
+void SplitTrainList(std::string_view list, std::vector<TrainPieces>& trains) {
+  trains.clear();
+  // The texts between two quotes are split while they are scanned; only one
+  // with spaces at an end (never seen from the service) is split again after
+  // trimming.
+  bool inText = false;
+  std::size_t textBegin = 0;
+  std::size_t pieceBegin = 0;
+  std::size_t count = 0;
+  TrainPieces pieces;
+  const auto finishText = [&](std::size_t end) {
+    const std::string_view text = list.substr(textBegin, end - textBegin);
+    const std::string_view trimmed = TrimSpacesView(text);
+    if (trimmed.empty() || trimmed == ",") return;
+    if (trimmed.size() != text.size()) {
+      if (SplitTrainText(trimmed, pieces) == kTrainPieces) trains.push_back(pieces);
+      return;
+    }
+    if (count < kTrainPieces && pieceBegin < end) pieces[count++] = list.substr(pieceBegin, end - pieceBegin);
+    if (count == kTrainPieces) trains.push_back(pieces);
+  };
+  ForEachMark(list, 0, '|', '"', [&](std::size_t at) {
+    if (list[at] == '|') {
+      if (inText && count < kTrainPieces) {
+        pieces[count++] = list.substr(pieceBegin, at - pieceBegin);
+        pieceBegin = at + 1;
+      }
+      return true;
+    }
+    // A quote closes the text before it and opens the next one.
+    if (inText) finishText(at);
+    inText = true;
+    textBegin = pieceBegin = at + 1;
+    count = 0;
+    return true;
+  });
+}
+
+std::string_view StationNames::NameFor(std::string_view telecode) {
+  for (const Known& known : recent_) {
+    if (known.name != nullptr && known.telecode == telecode) return *known.name;
+  }
+  const std::string* name = stations_.FindNameForTelecode(telecode);
+  if (name == nullptr) return telecode;
+  recent_[next_] = {telecode, name};
+  next_ = (next_ + 1) % std::size(recent_);
+  return *name;
+}
+
+TrainRecord MakeTrainRecord(const TrainPieces& p, StationNames& names) {
+  return TrainRecord{.stationTrainCode = std::string(p[3]),
+                     .trainNo = std::string(p[2]),
+                     .startTime = std::string(p[8]),
+                     .arriveTime = std::string(p[9]),
+                     .fromStationName = std::string(names.NameFor(p[6])),
+                     .fromTelecode = std::string(p[6]),
+                     .toStationName = std::string(names.NameFor(p[7])),
+                     .toTelecode = std::string(p[7]),
+                     .duration = std::string(p[10]),
+                     .canWebBuy = std::string(p[11]),
+                     .leftTicket = std::string(p[12]),
+                     .businessSeat = std::string(p[32]),
+                     .firstClassSeat = std::string(p[31]),
+                     .secondClassSeat = std::string(p[30]),
+                     .hardSeat = std::string(p[29]),
+                     .hardSleeper = std::string(p[28]),
+                     .noSeat = std::string(p[26]),
+                     .seatCount25 = std::string(p[25]),
+                     .softSeat = std::string(p[24]),
+                     .softSleeper = std::string(p[23]),
+                     .deluxeSoftSleeper = std::string(p[20]),
+                     .otherSeat = std::string(p[22]),
+                     .secretStr = std::string(p[0]),
+                     .trainLocation = std::string(p[15])};
+}
+
+}  // namespace quillet::train_list

@@ -1,0 +1,50 @@
+#pragma once
+// The left-ticket answer's result list: quoted train texts whose fields are
+// separated by "|". Both kinds of mark are looked for at character starts
+// only, so the trail byte of a double-byte character never counts as one.
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "booking/records.h"
+#include "stations/station_directory.h"
+
+namespace quillet::train_list {
+
+inline constexpr std::size_t kTrainPieces = 33;  // pieces 0 to 32 are read
+using TrainPieces = std::array<std::string_view, kTrainPieces>;
+
+// The first kTrainPieces pieces of a train text split at "|" (empty pieces
+// between separators count, none follows a final separator); returns how
+// many there are.
+std::size_t SplitTrainText(std::string_view text, TrainPieces& pieces);
+
+// The pieces of every train text of a result list, in order: the texts
+// between two quotes, trimmed of spaces, except empty ones and the ","
+// between two quoted texts; a text with fewer than kTrainPieces pieces is
+// left out. The pieces are views into `list`.
+void SplitTrainList(std::string_view list, std::vector<TrainPieces>& trains);
+
+// Station names by telecode for the trains of one answer: they mostly share
+// the stations of the query, so the names found last are asked first.
+class StationNames {
+ public:
+  explicit StationNames(const StationDirectory& stations) : stations_(stations) {}
+  // The station's name, or the telecode itself when no station has it.
+  std::string_view NameFor(std::string_view telecode);
+
+ private:
+  struct Known {
+    std::string_view telecode;
+    const std::string* name = nullptr;
+  };
+  const StationDirectory& stations_;
+  Known recent_[2];
+  std::size_t next_ = 0;
+};
+
+TrainRecord MakeTrainRecord(const TrainPieces& pieces, StationNames& names);
+
+}  // namespace quillet::train_list

@@ -1,0 +1,159 @@
+// The left-ticket reader against a plain reading of the same answers, step by
+// step with the general text helpers: cut to the result list, every text
+// between two quotes, "," dropped, split at "|", 33 pieces or more.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "booking/answers.h"
+#include "booking/texts.h"
+#include "util/codepage.h"
+#include "util/text.h"
+
+namespace quillet {
+namespace {
+
+namespace texts = booking_texts;
+
+std::vector<std::string> Fields(const TrainRecord& r) {
+  return {r.stationTrainCode, r.trainNo,        r.startTime,       r.arriveTime,     r.fromStationName,
+          r.fromTelecode,     r.toStationName,  r.toTelecode,      r.duration,       r.canWebBuy,
+          r.leftTicket,       r.businessSeat,   r.firstClassSeat,  r.secondClassSeat, r.hardSeat,
+          r.hardSleeper,      r.noSeat,         r.seatCount25,     r.softSeat,       r.softSleeper,
+          r.deluxeSoftSleeper, r.otherSeat,     r.secretStr,       r.trainLocation};
+}
+
+struct Reading {
+  std::string result;
+  std::string answerAfter;
+  std::vector<std::vector<std::string>> records;
+};
+
+Reading PlainReading(std::string answer, const StationDirectory& stations) {
+  Reading reading;
+  if (FindText(answer, "messages\":[\"") != kNotFound) {
+    reading.answerAfter = TextBetween(answer, "messages\":[\"", "\"");
+    reading.result = reading.answerAfter;
+    return reading;
+  }
+  const int listAt = FindText(answer, "result\":[");
+  const int end = listAt == kNotFound ? kNotFound : FindText(answer, "]}", listAt + 9);
+  if (end == kNotFound) {
+    reading.answerAfter = answer;
+    reading.result = texts::NoValidAnswer();
+    return reading;
+  }
+  reading.answerAfter = MidText(answer, listAt + 9, end - listAt - 9);
+  reading.result = texts::Success();
+  std::vector<std::string> items;
+  ExtractItemsBetween(reading.answerAfter, "\"", "\"", items);
+  for (const std::string& item : items) {
+    if (item == ",") continue;
+    const std::vector<std::string> p = SplitText(item, "|");
+    if (p.size() < 33) continue;
+    const std::string from = stations.NameForTelecode(p[6]);
+    const std::string to = stations.NameForTelecode(p[7]);
+    reading.records.push_back({p[3],  p[2],  p[8],  p[9],  from,  p[6],  to,    p[7],  p[10], p[11], p[12], p[32],
+                               p[31], p[30], p[29], p[28], p[26], p[25], p[24], p[23], p[20], p[22], p[0],  p[15]});
+  }
+  return reading;
+}
+
+Reading FastReading(std::string answer, const StationDirectory& stations) {
+  Reading reading;
+  std::vector<TrainRecord> records;
+  reading.result = ReadLeftTickets(answer, stations, records);
+  reading.answerAfter = answer;
+  for (const TrainRecord& record : records) reading.records.push_back(Fields(record));
+  return reading;
+}
+
+// A train text of `pieces` pieces, each holding `filler` and its number.
+std::string Train(int pieces, const std::string& filler, const std::string& from = "BJP",
+                  const std::string& to = "SHH") {
+  std::string text;
+  for (int i = 0; i < pieces; ++i) {
+    if (i) text += '|';
+    text += i == 6 ? from : i == 7 ? to : filler + std::to_string(i);
+  }
+  return text;
+}
+
+std::string Answer(const std::string& list) {
+  return R"({"httpstatus":200,"data":{"flag":"1","map":{"BJP":"x"},"result":[)" + list +
+         R"(]},"messages":[],"status":true})";
+}
+
+class LeftTicketsReference : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    stations_ = new StationDirectory;
+    stations_->LoadStations();
+  }
+  static void TearDownTestSuite() {
+    delete stations_;
+    stations_ = nullptr;
+  }
+  static void ExpectSameReading(const std::string& answer) {
+    const Reading plain = PlainReading(answer, *stations_);
+    const Reading fast = FastReading(answer, *stations_);
+    EXPECT_EQ(fast.result, plain.result) << testing::PrintToString(answer);
+    EXPECT_EQ(fast.answerAfter, plain.answerAfter) << testing::PrintToString(answer);
+    EXPECT_EQ(fast.records, plain.records) << testing::PrintToString(answer);
+  }
+  static inline StationDirectory* stations_ = nullptr;
+};
+
+TEST_F(LeftTicketsReference, OddAnswers) {
+  const std::string wu = Gbk(u8"无");
+  const std::string yu = Gbk(u8"有");
+  const std::string rare = GbkFromUtf8("\xF0\xA0\xAE\xB7");  // four bytes, outside GBK
+  const std::string bar = "\xB0|";                           // a character whose trail byte is "|"
+  const std::string quote = "\xB0\"";                        // a lead byte before a quote
+  const std::string wide = "\xA1\xA1";                       // the full-width space
+  const std::vector<std::string> lists = {
+      "",
+      "\"" + Train(36, "a") + "\"",
+      "\"" + Train(36, "a") + "\",\"" + Train(33, wu, "VAP", "AOH") + "\", \"" + Train(40, yu) + "\"",
+      "\"" + Train(20, "a") + "\",\"" + Train(33, "b") + "\"",  // a 20-piece train text is left out
+      "\"" + Train(32, "a") + "|\",\"" + Train(33, "") + "|\"",  // 32 pieces and a final separator
+      "\"" + Train(35, bar) + "\",\"" + Train(35, quote) + "\"",
+      "\"" + Train(34, rare + "x") + "\",\"" + Train(34, "x" + rare) + "\"",
+      "\" " + Train(34, "s") + " \",\"" + wide + Train(34, "t") + wide + "\"",
+      "\"\",\"\",\"" + Train(33, "e") + "\"",
+      "\"" + Train(33, "q") + "\"\"" + Train(33, "r") + "\"",  // no separator between two texts
+      "\"" + Train(33, "x") + "\",\"" + Train(33, "y"),          // the last text never closes
+      Train(33, "unquoted"),
+  };
+  for (const std::string& list : lists) ExpectSameReading(Answer(list));
+
+  ExpectSameReading("");
+  ExpectSameReading("<html><head><title>502 Bad Gateway</title></head><body>nginx</body></html>");
+  ExpectSameReading(R"({"data":{"result":[")" + Train(36, "a") + "\"]");                // no "]}"
+  ExpectSameReading(R"({"status":false,"messages":["date out of range"],"data":{"result":[]}})");
+  ExpectSameReading(R"({"data":{"result":[")" + Train(36, "a") + R"("]},"messages":["busy"]})");
+}
+
+// A real-looking answer cut off at every length.
+TEST_F(LeftTicketsReference, CutAnswers) {
+  const std::string answer = Answer("\"" + Train(36, Gbk(u8"预订")) + "\",\"" + Train(36, "k%2B") + "\"");
+  for (std::size_t length = 0; length <= answer.size(); ++length) ExpectSameReading(answer.substr(0, length));
+}
+
+// Long train texts, so that the separators and quotes fall at every place of
+// the blocks the reader looks at, with double-byte characters between them.
+TEST_F(LeftTicketsReference, EveryAlignment) {
+  const std::string wu = Gbk(u8"无");
+  for (int shift = 0; shift < 20; ++shift) {
+    std::string list;
+    for (int t = 0; t < 4; ++t) {
+      if (t) list += ",";
+      list += "\"" + std::string(static_cast<std::size_t>(shift + 7 * t), 'z') + Train(34 + t, t % 2 ? wu : "w") + "\"";
+    }
+    ExpectSameReading(Answer(list));
+  }
+}
+
+}  // namespace
+}  // namespace quillet
