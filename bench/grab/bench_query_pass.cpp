@@ -26,24 +26,18 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Fixed task rows; counts the passes (one caption per pass) and anything logged.
-class CountingView : public GrabView {
+// Counts the passes (one attempt event per pass) and anything logged.
+class CountingEvents : public GrabEvents {
  public:
-  explicit CountingView(std::vector<test::TaskRow> rows) : rows_(std::move(rows)) {}
-  int TaskRowCount() override { return static_cast<int>(rows_.size()); }
-  std::string TaskCellText(int row, int column) override {
-    if (row < 0 || row >= static_cast<int>(rows_.size()) || column < 0 || column >= 8) return {};
-    return rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)];
+  void OnGrabAttempt(std::size_t, std::uint32_t, const std::string&) override {
+    passes_.fetch_add(1, std::memory_order_relaxed);
   }
-  void SetAttemptCaption(const std::string&) override { passes_.fetch_add(1, std::memory_order_relaxed); }
-  void AppendLog(const std::string&) override { logLines_.fetch_add(1, std::memory_order_relaxed); }
-  void SetStartButtonEnabled(bool) override {}
+  void OnGrabLogLine(const std::string&) override { logLines_.fetch_add(1, std::memory_order_relaxed); }
 
   long Passes() const { return passes_.load(); }
   long LogLines() const { return logLines_.load(); }
 
  private:
-  const std::vector<test::TaskRow> rows_;  // never changed once the workers run
   std::atomic<long> passes_{0};
   std::atomic<long> logLines_{0};
 };
@@ -76,16 +70,14 @@ int main(int argc, char** argv) {
   CookieJar jar;
   BookingClient client(sim.BaseUrl(), jar);
   std::vector<PassengerRecord> passengers;
-  if (!test::SignIn(client, sim, 3) || client.LoadPassengers(passengers) != Gbk(u8"成功") || passengers.empty()) {
+  if (!test::SignIn(client, sim, 3) || (passengers = client.LoadPassengers().passengers).empty()) {
     std::fprintf(stderr, "cannot sign in\n");
     return 1;
   }
 
   // A train that sells second class, sold out: every pass finds it and finds no ticket.
   const std::string date = test::ChinaDate(3);
-  std::vector<TrainRecord> trains;
-  std::string from = "BJP", to = "SHH";
-  client.QueryLeftTickets(false, date, from, to, trains);
+  const std::vector<TrainRecord> trains = client.QueryLeftTickets(false, date, "BJP", "SHH").trains;
   const auto train = std::find_if(trains.begin(), trains.end(), [](const TrainRecord& t) {
     return t.canWebBuy == "Y" && t.secondClassSeat != "--";
   });
@@ -96,12 +88,11 @@ int main(int argc, char** argv) {
   const std::string code = train->stationTrainCode;
   sim.Release(date, code, "O", 0);
 
-  std::vector<test::TaskRow> rows(static_cast<std::size_t>(workers),
-                                  test::WishRow(code, date, passengers.front(), Gbk(u8"成人票(1)"),
-                                                Gbk(u8"二等座| ,")));
-  CountingView view(std::move(rows));
+  const OrderWish wish = WishFromTaskRow(
+      test::WishRow(code, date, passengers.front(), Gbk(u8"成人票(1)"), Gbk(u8"二等座| ,")));
+  CountingEvents view;
   GrabController grab(client, view, test::ChinaDate(0));  // the program's pacing
-  grab.StartGrabbing();
+  grab.StartGrabbing(std::vector<OrderWish>(static_cast<std::size_t>(workers), wish));
   std::this_thread::sleep_for(2s);  // every worker started and connected
 
   const CpuSample before = SampleProcess();
