@@ -360,9 +360,9 @@ class PlanChecker {
     } else if (const auto* moment = node.as_date_time(); moment && !moment->get().offset) {
       const toml::date_time& m = moment->get();
       char buf[32];
-      std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u.%03u", unsigned{m.date.year}, unsigned{m.date.month},
-                    unsigned{m.date.day}, unsigned{m.time.hour}, unsigned{m.time.minute}, unsigned{m.time.second},
-                    static_cast<unsigned>(m.time.nanosecond / 1000000));
+      std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u.%03u", unsigned{m.date.year},
+                    unsigned{m.date.month}, unsigned{m.date.day}, unsigned{m.time.hour}, unsigned{m.time.minute},
+                    unsigned{m.time.second}, static_cast<unsigned>(m.time.nanosecond / 1000000));
       written = buf;
     }
     startAt = ParseChinaMoment(written);

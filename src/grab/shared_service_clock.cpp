@@ -6,8 +6,8 @@ namespace quillet {
 namespace {
 
 std::string FallbackReason(net::ClockEstimateOutcome outcome) {
-  return outcome == net::ClockEstimateOutcome::kInconsistent ? "the service's answers disagree about the time"
-                                                             : "no answer of the service carried a readable Date header";
+  if (outcome == net::ClockEstimateOutcome::kInconsistent) return "the service's answers disagree about the time";
+  return "no answer of the service carried a readable Date header";
 }
 
 }  // namespace

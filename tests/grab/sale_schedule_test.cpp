@@ -193,7 +193,8 @@ TEST(SharedServiceClockTest, WishesStartingTogetherShareOneEstimate) {
     ++calls;
     while (!release.load() && !stop.stop_requested()) std::this_thread::sleep_for(1ms);
     net::ClockEstimateResult result;
-    result.outcome = stop.stop_requested() ? net::ClockEstimateOutcome::kStopped : net::ClockEstimateOutcome::kEstimated;
+    result.outcome =
+        stop.stop_requested() ? net::ClockEstimateOutcome::kStopped : net::ClockEstimateOutcome::kEstimated;
     result.estimate.serviceMinusSteady = 42s;
     return result;
   };
