@@ -1,6 +1,8 @@
 #pragma once
 // A grab plan as read from its file: what to book, for whom, in which order
 // of preference. Names are program text (GBK).
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,9 @@ struct PlanWish {
   std::string ticketTypeName;           // 成人票
   std::string ticketType;               // the service's code, "1"
   std::vector<PlanSeat> seats;          // in order of preference
+  // The sale opening, China Standard Time on the service's clock: no query
+  // before it. None: at once.
+  std::optional<std::chrono::system_clock::time_point> startAt;
 };
 
 struct Plan {

@@ -13,6 +13,7 @@
 #include "grab/grab_controller.h"
 #include "grab/order_wish.h"
 #include "grab/texts.h"
+#include "util/china_moment.h"
 #include "util/codepage.h"
 #include "util/text.h"
 
@@ -219,6 +220,7 @@ class PlanChecker {
                   {"passengers", true, [&](const toml::node& n) { ReadPassengers(n, where, wish.passengers); }},
                   {"ticket_type", true, [&](const toml::node& n) { ReadTicketType(n, where, wish); }},
                   {"seats", true, [&](const toml::node& n) { ReadSeats(n, where, wish.seats); }},
+                  {"start_at", false, [&](const toml::node& n) { ReadStartAt(n, where, wish.startAt); }},
               },
               where, report_);
     if (!wish.from.telecode.empty() && wish.from.telecode == wish.to.telecode) {
@@ -346,6 +348,28 @@ class PlanChecker {
       std::vector<std::string> known;
       for (const auto seatName : OrderableSeatNames()) known.push_back(seatName());
       report_(element, where + "seats: " + Quote(text) + " is not a seat class; known: " + JoinUtf8(known));
+    }
+  }
+
+  // A text "YYYY-MM-DD HH:MM:SS[.mmm]", or the same as a TOML local date-time.
+  void ReadStartAt(const toml::node& node, const std::string& where,
+                   std::optional<std::chrono::system_clock::time_point>& startAt) {
+    std::string written;
+    if (const auto* text = node.as_string()) {
+      written = text->get();
+    } else if (const auto* moment = node.as_date_time(); moment && !moment->get().offset) {
+      const toml::date_time& m = moment->get();
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u.%03u", unsigned{m.date.year},
+                    unsigned{m.date.month}, unsigned{m.date.day}, unsigned{m.time.hour}, unsigned{m.time.minute},
+                    unsigned{m.time.second}, static_cast<unsigned>(m.time.nanosecond / 1000000));
+      written = buf;
+    }
+    startAt = ParseChinaMoment(written);
+    if (!startAt) {
+      report_(&node, where + "start_at: " + (written.empty() ? "the value" : Quote(written)) +
+                         " is not a moment written as \"YYYY-MM-DD HH:MM:SS\" or \"YYYY-MM-DD HH:MM:SS.mmm\" "
+                         "(China Standard Time)");
     }
   }
 

@@ -1,5 +1,6 @@
 #include "cli/plan_summary.h"
 
+#include "util/china_moment.h"
 #include "util/codepage.h"
 
 namespace quillet::cli {
@@ -37,6 +38,7 @@ std::string DescribePlan(const Plan& plan) {
     std::vector<std::string> seats;
     for (const PlanSeat& seat : wish.seats) seats.push_back(seat.name + " (" + seat.code + ")");
     out += Row("seats", Join(seats));
+    out += Row("start at", wish.startAt ? ChinaMomentText(*wish.startAt) + " (China Standard Time)" : "at once");
   }
   return out;
 }

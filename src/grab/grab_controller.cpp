@@ -36,6 +36,18 @@ OrderReport ReportOf(std::size_t wishIndex, const GrabTask& task) {
   return report;
 }
 
+// True when a wanted class of the task's train is not on sale yet.
+bool ShowsNotOnSale(const std::vector<TrainRecord>& trains, const GrabTask& task, const OrderWish& wish) {
+  for (const TrainRecord& train : trains) {
+    if (train.stationTrainCode != task.stationTrainCode) continue;
+    for (const std::string& seatType : wish.seatTypes) {
+      std::string ticketsText;
+      if (SeatTicketsFor(train, seatType, ticketsText) && ticketsText == grab_texts::NotOnSaleYet()) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool SeatTicketsFor(const TrainRecord& train, const std::string& seatCode, std::string& ticketsText) {
@@ -154,10 +166,24 @@ struct GrabController::Impl {
     if (!stop.stop_requested()) events.OnGrabLogLine(grab_texts::GrabStartedLine());
   }
 
+  // The schedule of a wish that waits for a sale opening; the window's
+  // wishes have no start moment and get none.
+  std::unique_ptr<WishSchedule> ScheduleFor(const OrderWish& wish) {
+    if (!wish.startAt) return nullptr;
+    WishScheduleFactory factory;
+    {
+      std::lock_guard lock(mutex);
+      factory = scheduleFactory;
+    }
+    return factory ? factory(wish) : nullptr;
+  }
+
   void RunWorker(const std::stop_token& stop, std::size_t wishIndex, const OrderWish& wish) {
     GrabTask task = TaskForWish(wish);
     const bool studentPurpose = task.ticketType == "3";
     std::uint32_t attempts = 0;
+    const std::unique_ptr<WishSchedule> schedule = ScheduleFor(wish);
+    if (schedule && !schedule->WaitForFirstQuery(stop)) return;
 
     while (!stop.stop_requested()) {
       ++attempts;
@@ -171,7 +197,9 @@ struct GrabController::Impl {
         continue;
       }
       if (TryOrder(stop, wishIndex, task, OrderCandidates(query.trains, task, wish))) return;
-      if (!WaitUnlessStopped(stop, pacing.afterIdlePass)) return;
+      const std::optional<std::chrono::milliseconds> schedulePause =
+          schedule ? schedule->PauseAfterIdlePass(ShowsNotOnSale(query.trains, task, wish)) : std::nullopt;
+      if (!WaitUnlessStopped(stop, schedulePause.value_or(pacing.afterIdlePass))) return;
     }
   }
 

@@ -127,6 +127,10 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
       {"standing", wishWith("seats", "seats = [\"无座\"]"), 9, "\"无座\" cannot be ordered"},
       {"no seat", wishWith("seats", "seats = []"), 9, "seats must not be empty"},
       {"service scheme", "service = \"ftp://x\"\n" + account + kGoodWish, 1, "beginning with https://"},
+      {"start_at form", account + kGoodWish + "start_at = \"2026-12-06 8:00\"\n", 10,
+       "wish 1: start_at: \"2026-12-06 8:00\" is not a moment written as \"YYYY-MM-DD HH:MM:SS\""},
+      {"start_at no such day", account + kGoodWish + "start_at = \"2026-02-30 08:00:00\"\n", 10, "is not a moment"},
+      {"start_at with an offset", account + kGoodWish + "start_at = 2026-12-06T08:00:00Z\n", 10, "is not a moment"},
       {"missing ca file", "ca_file = \"nowhere.pem\"\n" + account + kGoodWish, 1,
        "ca_file \"/plans/nowhere.pem\" is not a file"},
   };
@@ -139,6 +143,25 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
     EXPECT_EQ(error.line, c.line) << c.name << ": " << error.message;
     EXPECT_NE(error.message.find(c.says), std::string::npos) << c.name << ": " << error.message;
   }
+}
+
+// start_at is China Standard Time whatever the machine's zone; past moments
+// are allowed (the wish starts at once).
+TEST(PlanReader, StartAtIsAMomentInChinaStandardTime) {
+  const std::pair<std::string, long long> cases[] = {
+      {"\"2026-12-06 08:00:00\"", 1'796'515'200'000LL},
+      {"\"2026-12-06 08:00:00.250\"", 1'796'515'200'250LL},
+      {"\"2026-12-06 08:00:00.5\"", 1'796'515'200'500LL},
+      {"2026-12-06 08:00:00.125", 1'796'515'200'125LL},  // a TOML local date-time
+      {"\"2020-01-01 00:00:00\"", 1'577'808'000'000LL},
+  };
+  for (const auto& [value, unixMs] : cases) {
+    const PlanReading reading = Read("account = \"demo\"\n" + std::string(kGoodWish) + "start_at = " + value + "\n");
+    ASSERT_TRUE(reading.Ok()) << value << ": " << DescribePlanError(reading.errors[0]);
+    ASSERT_TRUE(reading.plan.wishes[0].startAt) << value;
+    EXPECT_EQ(duration_cast<milliseconds>(reading.plan.wishes[0].startAt->time_since_epoch()).count(), unixMs) << value;
+  }
+  EXPECT_FALSE(Read("account = \"demo\"\n" + std::string(kGoodWish)).plan.wishes[0].startAt);
 }
 
 TEST(PlanReader, ReportsEveryProblemInLineOrder) {

@@ -1,0 +1,89 @@
+#include "grab/shared_service_clock.h"
+
+#include "net/clock_probe.h"
+
+namespace quillet {
+namespace {
+
+std::string FallbackReason(net::ClockEstimateOutcome outcome) {
+  if (outcome == net::ClockEstimateOutcome::kInconsistent) return "the service's answers disagree about the time";
+  return "no answer of the service carried a readable Date header";
+}
+
+}  // namespace
+
+ScheduleClocks MachineScheduleClocks() {
+  ScheduleClocks clocks;
+  clocks.steadyNow = [] { return std::chrono::steady_clock::now(); };
+  clocks.systemNow = [] { return std::chrono::system_clock::now(); };
+  clocks.waitUntil = [](SteadyTime moment, const std::stop_token& stop) {
+    std::mutex mutex;
+    std::condition_variable_any wake;
+    std::unique_lock lock(mutex);
+    wake.wait_until(lock, stop, moment, [] { return false; });
+    return !stop.stop_requested();
+  };
+  return clocks;
+}
+
+ClockEstimator HttpClockEstimator(std::string serviceAddress, std::string caFile) {
+  return [serviceAddress = std::move(serviceAddress), caFile = std::move(caFile)](const std::stop_token& stop) {
+    net::ClockProbeTarget target;
+    target.baseUrl = serviceAddress;
+    target.extraCaFile = caFile;
+    net::HttpClockProber prober(std::move(target), stop);
+    return net::EstimateServiceClock(net::MachineClockProbing(prober, stop));
+  };
+}
+
+SharedServiceClock::SharedServiceClock(ClockEstimator estimator, ClockReport report, ScheduleClocks clocks)
+    : estimator_(std::move(estimator)), report_(std::move(report)), clocks_(std::move(clocks)) {}
+
+std::optional<ServiceClockReading> SharedServiceClock::ReadingSince(SteadyTime notBefore, const std::stop_token& stop) {
+  std::unique_lock lock(mutex_);
+  while (true) {
+    if (held_ && held_->takenAt >= notBefore) return held_;
+    if (!estimating_) break;
+    // Another caller's estimate is running; a stopped one leaves nothing
+    // behind, and then this caller takes its own.
+    estimateDone_.wait(lock, stop, [&] { return !estimating_; });
+    if (stop.stop_requested()) return std::nullopt;
+  }
+  estimating_ = true;
+  lock.unlock();
+  std::optional<ServiceClockReading> reading = Estimate(stop);
+  lock.lock();
+  estimating_ = false;
+  if (reading) held_ = reading;
+  estimateDone_.notify_all();
+  return reading;
+}
+
+std::optional<ServiceClockReading> SharedServiceClock::Estimate(const std::stop_token& stop) {
+  const net::ClockEstimateResult result = estimator_(stop);
+  if (result.outcome == net::ClockEstimateOutcome::kStopped || stop.stop_requested()) return std::nullopt;
+  ServiceClockReading reading;
+  reading.takenAt = clocks_.steadyNow();
+  if (result.outcome == net::ClockEstimateOutcome::kEstimated) {
+    reading.estimate = result.estimate;
+    reading.fromService = true;
+    const auto offset = reading.estimate.ServiceTimeAt(reading.takenAt) - clocks_.systemNow();
+    if (report_) {
+      report_("service clock: " + net::OffsetText(offset, reading.estimate.uncertainty) + " (" +
+              std::to_string(reading.estimate.probes) + " probes)");
+    }
+    return reading;
+  }
+  // The machine's clock stands in: the service's time is the system clock.
+  using std::chrono::duration_cast;
+  using std::chrono::nanoseconds;
+  reading.estimate.serviceMinusSteady = duration_cast<nanoseconds>(clocks_.systemNow().time_since_epoch()) -
+                                        duration_cast<nanoseconds>(reading.takenAt.time_since_epoch());
+  if (report_) {
+    report_("service clock: cannot be read (" + FallbackReason(result.outcome) +
+            "); this machine's clock is used as China Standard Time");
+  }
+  return reading;
+}
+
+}  // namespace quillet
