@@ -165,6 +165,19 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
   }
 }
 
+TEST_F(OrderChainTest, APartyGoesOnOneOrderWithItsPassengerTextsJoined) {
+  task.passengerName = "A";
+  task.party = {{"A", "1", "1", "11"}, {"B", "3", "2", "22"}};
+  ASSERT_EQ(RunOrderChain(client, task, settings).kind, OrderOutcomeKind::kBooked);
+  const std::string ticketStr = "O%2C0%2C1%2CA%2C1%2C11%2C%2CN_O%2C0%2C1%2CB%2C2%2C22%2C%2CN";
+  const std::string oldStr = "A%2C1%2C11%2C1_B%2C2%2C22%2C3_";
+  EXPECT_TRUE(Contains(BodyOf(kCheckOrder), "&passengerTicketStr=" + ticketStr + "&oldPassengerStr=" + oldStr +
+                                                "&tour_flag=dc&"))
+      << BodyOf(kCheckOrder);
+  EXPECT_TRUE(Contains(BodyOf(kConfirm), "passengerTicketStr=" + ticketStr + "&oldPassengerStr=" + oldStr + "&"))
+      << BodyOf(kConfirm);
+}
+
 TEST_F(OrderChainTest, OrderIdOnSecondPollMeansOneWait) {
   std::atomic<int> polls{0};
   service.SetAnswer(kWaitTime, [&](const test::FakeService::Request&) {
