@@ -31,11 +31,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The worker that grabs the wish. Plan wishes choose with kParty; until its
-// worker is in the controller, the window's worker (which calls the same
-// schedule hook for a wish with a start moment) stands in.
-constexpr OrderWish::Choice kBenchChoice = OrderWish::Choice::kWindow;
-
 constexpr double kLatencyMs = 20;
 constexpr double kIdealMs = 6 * kLatencyMs;
 constexpr long long kOpensInMs = 2500;
@@ -91,7 +86,7 @@ class Bench {
 
     OrderWish wish =
         WishFromTaskRow(test::WishRow(train_, date_, adult_, Gbk(u8"成人票(1)"), Gbk(u8"二等座| ,")));
-    wish.choice = kBenchChoice;
+    wish.choice = OrderWish::Choice::kParty;  // as plans make them
     test::RecordingView view;
     GrabController grab(client_, view, test::ChinaDate(0), {5000ms, 200ms, 50ms});
     if (clock) {

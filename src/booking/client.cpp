@@ -138,7 +138,10 @@ ServiceResult BookingClient::Login(const std::string& userName, const std::strin
 
 ServiceResult BookingClient::CheckUser(std::stop_token stop) {
   const Exchanged answer = ExchangeText(paths::kCheckUser, kPost, kJsonAtt, headers_.xhr, stop);
-  return Judged(answer.outcome, stop, ReadCheckUser(answer.text), false);
+  std::string readerText = ReadCheckUser(answer.text);
+  // Only a plain "no" means the sign-in is gone; a garbled answer says nothing about it.
+  const bool noValidAnswer = readerText != texts::Success() && answer.text.find("flag\":false") == std::string::npos;
+  return Judged(answer.outcome, stop, std::move(readerText), noValidAnswer);
 }
 
 PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
@@ -204,10 +207,20 @@ OrderPageResult BookingClient::InitDc(std::stop_token stop) {
 OrderInfoResult BookingClient::CheckOrderInfo(const std::string& seatType, const std::string& ticketType,
                                               const OrderPassenger& passenger,
                                               const std::string& repeatSubmitToken, std::stop_token stop) {
-  std::string passengerTicketStr =
-      PassengerTicketText(seatType, ticketType, passenger.name, passenger.idType, passenger.idNo);
-  std::string oldPassengerStr =
-      OldPassengerText(passenger.name, passenger.idType, passenger.idNo, passenger.passengerType);
+  return CheckOrderInfo(seatType, ticketType, std::vector<OrderPassenger>{passenger}, repeatSubmitToken, stop);
+}
+
+OrderInfoResult BookingClient::CheckOrderInfo(const std::string& seatType, const std::string& ticketType,
+                                              const std::vector<OrderPassenger>& passengers,
+                                              const std::string& repeatSubmitToken, std::stop_token stop) {
+  // Each old-passenger text already ends in "_"; the ticket texts get one between them.
+  std::string passengerTicketStr;
+  std::string oldPassengerStr;
+  for (const OrderPassenger& passenger : passengers) {
+    if (!passengerTicketStr.empty()) passengerTicketStr += '_';
+    passengerTicketStr += PassengerTicketText(seatType, ticketType, passenger.name, passenger.idType, passenger.idNo);
+    oldPassengerStr += OldPassengerText(passenger.name, passenger.idType, passenger.idNo, passenger.passengerType);
+  }
   const std::string body = ConcatTexts(
       std::string_view("cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr="),
       passengerTicketStr, std::string_view("&oldPassengerStr="), oldPassengerStr,

@@ -42,14 +42,6 @@ struct OrderIdResult : ServiceResult {
   std::string orderId;  // empty (and the kind kNoValidAnswer) while the service has none
 };
 
-// The passenger data one order carries.
-struct OrderPassenger {
-  std::string name;
-  std::string passengerType;
-  std::string idType;
-  std::string idNo;
-};
-
 class BookingClient {
  public:
   // serviceBaseAddress: scheme and host without a trailing slash. caFile: an
@@ -67,6 +59,8 @@ class BookingClient {
   ServiceResult Login(const std::string& userName, const std::string& password, const std::string& captchaAnswer,
                       std::stop_token stop = {});
   CaptchaResult FetchCaptcha(std::stop_token stop = {});
+  // kDone while signed in; kRefused when the service says the sign-in is
+  // gone ("flag":false); kNoValidAnswer for an answer that says neither.
   ServiceResult CheckUser(std::stop_token stop = {});
   PassengersResult LoadPassengers(std::stop_token stop = {});
   // Each station text on its own: a picked entry "name|telecode" goes as its telecode.
@@ -81,6 +75,11 @@ class BookingClient {
   OrderInfoResult CheckOrderInfo(const std::string& seatType, const std::string& ticketType,
                                  const OrderPassenger& passenger, const std::string& repeatSubmitToken,
                                  std::stop_token stop = {});
+  // Several passengers on one order, all with the one ticket type: their
+  // passenger texts joined as the service expects ("_" between them).
+  OrderInfoResult CheckOrderInfo(const std::string& seatType, const std::string& ticketType,
+                                 const std::vector<OrderPassenger>& passengers,
+                                 const std::string& repeatSubmitToken, std::stop_token stop = {});
   ServiceResult GetQueueCount(const std::string& trainDateMs, const std::string& trainNo,
                               const std::string& stationTrainCode, const std::string& seatType,
                               const std::string& fromTelecode, const std::string& toTelecode,

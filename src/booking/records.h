@@ -41,4 +41,12 @@ struct TrainRecord {
   std::string trainLocation;      // piece 15
 };
 
+// The passenger data one order carries.
+struct OrderPassenger {
+  std::string name;
+  std::string passengerType;
+  std::string idType;
+  std::string idNo;
+};
+
 }  // namespace quillet

@@ -60,6 +60,9 @@ std::string EventJson(const Event& event) {
           [](const StoppedEvent& e) {
             return "{\"event\":\"stopped\",\"reason\":" + JsonStringFromUtf8(e.reason) + "}";
           },
+          [](const ClockEvent& e) {
+            return "{\"event\":\"clock\",\"text\":" + JsonStringFromUtf8(e.text) + "}";
+          },
       },
       event);
 }
@@ -120,6 +123,7 @@ void EventOutput::WriteText(const Event& event) {
                    (e.orderId.empty() ? std::string() : ", order " + Utf8FromGbk(e.orderId));
           },
           [](const StoppedEvent& e) { return "stopped: " + e.reason; },
+          [](const ClockEvent& e) { return e.text; },
       },
       event);
   if (statusShown_) out_ << "\r\x1b[K";

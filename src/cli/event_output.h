@@ -43,8 +43,12 @@ struct BookedEvent {
 struct StoppedEvent {
   std::string reason;  // plain ASCII, e.g. "SIGTERM"
 };
+// The estimate of the service's clock taken for a sale opening.
+struct ClockEvent {
+  std::string text;  // plain ASCII, e.g. "service clock: +797 ms +/- 5 ms (14 probes)"
+};
 using Event = std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent,
-                           StoppedEvent>;
+                           StoppedEvent, ClockEvent>;
 
 class EventOutput {
  public:

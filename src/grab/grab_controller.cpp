@@ -1,10 +1,13 @@
 #include "grab/grab_controller.h"
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <system_error>
 
 #include "booking/client.h"
+#include "grab/party_choice.h"
 #include "grab/texts.h"
 #include "grab/wait.h"
 #include "util/text.h"
@@ -12,9 +15,18 @@
 namespace quillet {
 namespace {
 
+std::vector<std::string> PartyNames(const GrabTask& task) {
+  if (task.party.empty()) return {task.passengerName};
+  std::vector<std::string> names;
+  for (const OrderPassenger& passenger : task.party) names.push_back(passenger.name);
+  return names;
+}
+
 std::string ResultLine(const std::string& prefix, const GrabTask& task) {
+  std::string names;
+  for (const std::string& name : PartyNames(task)) names += (names.empty() ? "" : ",") + name;
   return prefix + task.trainDate + grab_texts::TrainPart() + task.stationTrainCode + grab_texts::PassengerPart() +
-         task.passengerName + "\r\n";
+         names + "\r\n";
 }
 
 bool SoldOut(const std::string& ticketsText) { return ticketsText == "--" || ticketsText == grab_texts::NoTickets(); }
@@ -24,22 +36,26 @@ T FirstOf(const std::vector<T>& list) {
   return list.empty() ? T() : list.front();
 }
 
-OrderReport ReportOf(std::size_t wishIndex, const GrabTask& task) {
+OrderReport ReportOf(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) {
   OrderReport report;
   report.wishIndex = wishIndex;
   report.train = task.stationTrainCode;
   report.date = task.trainDate;
   report.seatType = task.seatType;
   if (const SeatType* seat = SeatTypeWithCode(task.seatType)) report.seatName = seat->name();
-  report.passengers = {task.passengerName};
+  report.passengers = PartyNames(task);
   report.orderId = task.orderId;
+  report.message = outcome.message;
   return report;
 }
 
-// True when a wanted class of the task's train is not on sale yet.
-bool ShowsNotOnSale(const std::vector<TrainRecord>& trains, const GrabTask& task, const OrderWish& wish) {
+// Some wanted class of a wanted train shows as not on sale yet.
+bool ShowsNotOnSale(const std::vector<TrainRecord>& trains, const OrderWish& wish) {
   for (const TrainRecord& train : trains) {
-    if (train.stationTrainCode != task.stationTrainCode) continue;
+    if (!wish.trains.empty() &&
+        std::find(wish.trains.begin(), wish.trains.end(), train.stationTrainCode) == wish.trains.end()) {
+      continue;
+    }
     for (const std::string& seatType : wish.seatTypes) {
       std::string ticketsText;
       if (SeatTicketsFor(train, seatType, ticketsText) && ticketsText == grab_texts::NotOnSaleYet()) return true;
@@ -71,6 +87,9 @@ GrabTask TaskForWish(const OrderWish& wish) {
   task.toTelecode = wish.to.telecode;
   task.trainDate = FirstOf(wish.dates);
   task.stationTrainCode = FirstOf(wish.trains);
+  for (const WishPassenger& member : wish.passengers) {
+    task.party.push_back({member.name, member.passengerType, member.idType, member.idNo});
+  }
   return task;
 }
 
@@ -110,6 +129,14 @@ struct GrabController::Impl {
   const OrderChainSettings chainSettings;
   WishScheduleFactory scheduleFactory;  // set before the first start
   std::atomic<int> runningWorkers{0};
+
+  // The sign-in gate: closed when a party worker finds the session lapsed,
+  // opened by the next sign-in. A lapse seen by a pass that began before the
+  // latest sign-in is stale and leaves the gate open.
+  std::mutex gateMutex;  // guards the two fields below
+  bool needsSignIn = false;
+  std::uint64_t signInRound = 0;
+  std::condition_variable_any gateChanged;
 
   std::mutex mutex;  // guards the three fields below
   std::vector<std::unique_ptr<Handle>> handles;
@@ -156,8 +183,13 @@ struct GrabController::Impl {
       std::lock_guard lock(mutex);
       if (stop.stop_requested()) return;
       runningWorkers.fetch_add(1);
-      const bool launched = LaunchLocked([this, stop, wishes, index] {
-        RunWorker(stop, index, (*wishes)[index]);
+      const bool launched = LaunchLocked([this, stop, wishes, index, factory = scheduleFactory] {
+        const OrderWish& wish = (*wishes)[index];
+        if (wish.choice == OrderWish::Choice::kParty) {
+          RunPartyWorker(stop, index, wish, factory);
+        } else {
+          RunWorker(stop, index, wish);
+        }
         runningWorkers.fetch_sub(1);
       });
       if (!launched) runningWorkers.fetch_sub(1);
@@ -166,24 +198,10 @@ struct GrabController::Impl {
     if (!stop.stop_requested()) events.OnGrabLogLine(grab_texts::GrabStartedLine());
   }
 
-  // The schedule of a wish that waits for a sale opening; the window's
-  // wishes have no start moment and get none.
-  std::unique_ptr<WishSchedule> ScheduleFor(const OrderWish& wish) {
-    if (!wish.startAt) return nullptr;
-    WishScheduleFactory factory;
-    {
-      std::lock_guard lock(mutex);
-      factory = scheduleFactory;
-    }
-    return factory ? factory(wish) : nullptr;
-  }
-
   void RunWorker(const std::stop_token& stop, std::size_t wishIndex, const OrderWish& wish) {
     GrabTask task = TaskForWish(wish);
     const bool studentPurpose = task.ticketType == "3";
     std::uint32_t attempts = 0;
-    const std::unique_ptr<WishSchedule> schedule = ScheduleFor(wish);
-    if (schedule && !schedule->WaitForFirstQuery(stop)) return;
 
     while (!stop.stop_requested()) {
       ++attempts;
@@ -197,9 +215,7 @@ struct GrabController::Impl {
         continue;
       }
       if (TryOrder(stop, wishIndex, task, OrderCandidates(query.trains, task, wish))) return;
-      const std::optional<std::chrono::milliseconds> schedulePause =
-          schedule ? schedule->PauseAfterIdlePass(ShowsNotOnSale(query.trains, task, wish)) : std::nullopt;
-      if (!WaitUnlessStopped(stop, schedulePause.value_or(pacing.afterIdlePass))) return;
+      if (!WaitUnlessStopped(stop, pacing.afterIdlePass)) return;
     }
   }
 
@@ -219,21 +235,127 @@ struct GrabController::Impl {
 
       switch (outcome.kind) {
         case OrderOutcomeKind::kManualCheck:
-          events.OnGrabLogLine(ResultLine(grab_texts::ManualLinePrefix(), task));
-          events.OnOrderNeedsManualCheck(ReportOf(wishIndex, task));
-          return true;
         case OrderOutcomeKind::kBooked:
-          events.OnGrabLogLine(ResultLine(grab_texts::BookedLinePrefix(), task));
-          events.OnOrderBooked(ReportOf(wishIndex, task));
-          return true;
         case OrderOutcomeKind::kAbandoned:
+          ReportEnd(wishIndex, task, outcome);
           return true;
+        // The window's workers keep the classic rule: a lapsed session is
+        // one more failed run.
         case OrderOutcomeKind::kFailed:
+        case OrderOutcomeKind::kSessionLapsed:
+          events.OnOrderRefused(ReportOf(wishIndex, task, outcome));
+          break;
         case OrderOutcomeKind::kStopped:
           break;
       }
     }
     return stop.stop_requested();
+  }
+
+  // A chain that ended the worker: booked, to be checked by hand, or abandoned on close.
+  void ReportEnd(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) {
+    if (outcome.kind == OrderOutcomeKind::kManualCheck) {
+      events.OnGrabLogLine(ResultLine(grab_texts::ManualLinePrefix(), task));
+      events.OnOrderNeedsManualCheck(ReportOf(wishIndex, task, outcome));
+    } else if (outcome.kind == OrderOutcomeKind::kBooked) {
+      events.OnGrabLogLine(ResultLine(grab_texts::BookedLinePrefix(), task));
+      events.OnOrderBooked(ReportOf(wishIndex, task, outcome));
+    }
+  }
+
+  // Waits while the gate is closed; false when stopped first. `round` is the
+  // sign-in the pass runs under.
+  bool WaitForSignIn(const std::stop_token& stop, std::uint64_t& round) {
+    std::unique_lock lock(gateMutex);
+    if (!gateChanged.wait(lock, stop, [this] { return !needsSignIn; })) return false;
+    round = signInRound;
+    return true;
+  }
+
+  void NoteLapse(std::uint64_t round) {
+    {
+      std::lock_guard lock(gateMutex);
+      if (needsSignIn || round != signInRound) return;
+      needsSignIn = true;
+    }
+    events.OnSessionLapsed();
+  }
+
+  void OpenGate() {
+    {
+      std::lock_guard lock(gateMutex);
+      needsSignIn = false;
+      ++signInRound;
+    }
+    gateChanged.notify_all();
+  }
+
+  // A wish for a party: every pass queries each date in order and orders the
+  // first (date, train, seat class) with tickets for everyone; a failed order
+  // moves on to the next such choice.
+  void RunPartyWorker(const std::stop_token& stop, std::size_t wishIndex, const OrderWish& wish,
+                      const WishScheduleFactory& factory) {
+    GrabTask task = TaskForWish(wish);
+    const bool studentPurpose = task.ticketType == "3";
+    const PartyWish party{wish.dates, wish.trains, wish.seatTypes, static_cast<int>(wish.passengers.size())};
+    std::unique_ptr<WishSchedule> schedule;
+    if (wish.startAt && factory) schedule = factory(wish);
+    if (schedule && !schedule->WaitForFirstQuery(stop)) return;
+    std::uint32_t attempts = 0;
+
+    while (!stop.stop_requested()) {
+      std::uint64_t round = 0;
+      if (!WaitForSignIn(stop, round)) return;
+      ++attempts;
+      events.OnGrabAttempt(wishIndex, attempts, grab_texts::AttemptCaptionPrefix() + std::to_string(attempts));
+
+      bool queryFailed = false;
+      bool sawNotOnSale = false;
+      bool lapsed = false;
+      for (std::size_t d = 0; d < wish.dates.size() && !lapsed; ++d) {
+        const TrainsResult query =
+            client.QueryLeftTickets(studentPurpose, wish.dates[d], task.fromTelecode, task.toTelecode, stop);
+        if (stop.stop_requested()) return;
+        if (!query.Done()) {
+          queryFailed = true;
+          events.OnQueryFailed(wishIndex, wish.dates[d], query.message);
+          continue;
+        }
+        sawNotOnSale = sawNotOnSale || ShowsNotOnSale(query.trains, wish);
+        for (const PartyChoice& choice : PartyChoicesOn(party, d, query.trains)) {
+          if (stop.stop_requested()) return;
+          task.trainDate = choice.date;
+          task.stationTrainCode = choice.train.stationTrainCode;
+          task.trainNo = choice.train.trainNo;
+          task.secretStr = choice.train.secretStr;
+          task.leftTicket = choice.train.leftTicket;
+          task.trainLocation = choice.train.trainLocation;
+          task.seatType = choice.seatCode;
+          const OrderOutcome outcome = RunOrderChain(client, task, chainSettings, stop, closingSource.get_token());
+          if (outcome.kind == OrderOutcomeKind::kStopped) return;
+          if (outcome.kind == OrderOutcomeKind::kFailed || outcome.kind == OrderOutcomeKind::kSessionLapsed) {
+            events.OnOrderRefused(ReportOf(wishIndex, task, outcome));
+            if (outcome.kind == OrderOutcomeKind::kSessionLapsed) {
+              NoteLapse(round);
+              lapsed = true;
+              break;
+            }
+            continue;
+          }
+          ReportEnd(wishIndex, task, outcome);
+          return;
+        }
+      }
+      if (lapsed) continue;
+
+      std::chrono::milliseconds pause = pacing.afterIdlePass;
+      if (queryFailed) {
+        pause = pacing.afterFailedQuery;
+      } else if (schedule) {
+        pause = schedule->PauseAfterIdlePass(sawNotOnSale).value_or(pacing.afterIdlePass);
+      }
+      if (!WaitUnlessStopped(stop, pause)) return;
+    }
   }
 };
 
@@ -247,6 +369,8 @@ void GrabController::SetWishScheduleFactory(WishScheduleFactory factory) {
   std::lock_guard lock(impl_->mutex);
   impl_->scheduleFactory = std::move(factory);
 }
+
+void GrabController::SignedInAgain() { impl_->OpenGate(); }
 
 void GrabController::StartGrabbing(std::vector<OrderWish> wishes) {
   auto shared = std::make_shared<const std::vector<OrderWish>>(std::move(wishes));

@@ -31,7 +31,8 @@ struct GrabPacing {
 // Remaining-ticket text of a train for a seat type code; false for an unknown code.
 bool SeatTicketsFor(const TrainRecord& train, const std::string& seatCode, std::string& ticketsText);
 
-// A worker's order record for its wish (the first train, date and passenger).
+// A worker's order record for its wish (the first train, date and passenger;
+// the whole party in `party`).
 GrabTask TaskForWish(const OrderWish& wish);
 
 // One seat type of one listed train that has tickets left.
@@ -54,6 +55,9 @@ class GrabController {
 
   // Schedules for wishes with a start moment; set before the first start.
   void SetWishScheduleFactory(WishScheduleFactory factory);
+
+  // A sign-in succeeded: workers held by a lapsed session go on.
+  void SignedInAgain();
 
   // The start button: starts a launcher thread, which starts one worker per
   // wish of `wishes`, and returns at once.

@@ -19,6 +19,7 @@ struct OrderReport {
   std::string seatName;       // program text, "硬座"
   std::vector<std::string> passengers;  // names, program text
   std::string orderId;                  // empty when the service gave none
+  std::string message;                  // the order chain's result text
 };
 
 class GrabEvents {
@@ -28,13 +29,18 @@ class GrabEvents {
   virtual void OnGrabAttempt(std::size_t /*wishIndex*/, std::uint32_t /*count*/, const std::string& /*caption*/) {}
   // One line for the log, ending in "\r\n".
   virtual void OnGrabLogLine(const std::string& /*line*/) {}
+  // A left-ticket query of a wish's worker failed; `reason` is the query's text.
+  virtual void OnQueryFailed(std::size_t /*wishIndex*/, const std::string& /*date*/, const std::string& /*reason*/) {}
+  // An order chain ended without an order (the worker goes on); the reason is in `order.message`.
+  virtual void OnOrderRefused(const OrderReport& /*order*/) {}
   // After the log line of the outcome.
   virtual void OnOrderBooked(const OrderReport& /*order*/) {}
   virtual void OnOrderNeedsManualCheck(const OrderReport& /*order*/) {}
   // The stop button has signalled every worker (they end on their own).
   virtual void OnGrabStopped() {}
   // The service no longer knows the sign-in (a worker's session check or
-  // order was refused for it).
+  // order was refused for it). Told once per lapse; the workers of party
+  // wishes then wait until SignedInAgain or a stop.
   virtual void OnSessionLapsed() {}
 };
 

@@ -1,5 +1,8 @@
 #pragma once
 #include <string>
+#include <vector>
+
+#include "booking/records.h"
 
 namespace quillet {
 
@@ -28,6 +31,8 @@ struct GrabTask {
   std::string orderId;
   std::string repeatSubmitToken;
   std::string leftTicketStr;
+  // Everyone on the order, the passenger above first. Empty: that passenger alone.
+  std::vector<OrderPassenger> party;
 };
 
 }  // namespace quillet

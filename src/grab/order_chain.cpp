@@ -21,6 +21,25 @@ constexpr int kOrderIdPolls = 3;
 
 OrderOutcome Outcome(OrderOutcomeKind kind, std::string message) { return {kind, std::move(message)}; }
 
+// A refusal that says the sign-in is gone (a lapsed session), as opposed to
+// one about this order.
+bool SaysNotSignedIn(const ServiceResult& result) {
+  return result.kind == ServiceResultKind::kRefused && result.message == grab_texts::NotSignedIn();
+}
+
+std::vector<OrderPassenger> PartyOf(const GrabTask& task) {
+  if (!task.party.empty()) return task.party;
+  return {{task.passengerName, task.passengerType, task.idType, task.idNo}};
+}
+
+std::string PartyNames(const GrabTask& task) {
+  std::string names;
+  for (const OrderPassenger& passenger : PartyOf(task)) {
+    names += (names.empty() ? "" : ", ") + Utf8FromGbk(passenger.name);
+  }
+  return names;
+}
+
 OrderOutcome Abandoned(const GrabTask& task) {
   std::fputs(UnreportedOrderLine(task).c_str(), stderr);
   std::fflush(stderr);
@@ -30,8 +49,7 @@ OrderOutcome Abandoned(const GrabTask& task) {
 }  // namespace
 
 std::string UnreportedOrderLine(const GrabTask& task) {
-  return "an order for " + Utf8FromGbk(task.stationTrainCode) + " on " + Utf8FromGbk(task.trainDate) + " (" +
-         Utf8FromGbk(task.passengerName) + ") was submitted; check the account's unpaid orders\n";
+  return "an order for " + Utf8FromGbk(task.stationTrainCode) + " on " + Utf8FromGbk(task.trainDate) + " (" + PartyNames(task) + ") was submitted; check the account's unpaid orders\n";
 }
 
 OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
@@ -45,11 +63,15 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
   const std::stop_token early = stopOrClose.get_token();
   const auto stopped = [&] { return Outcome(OrderOutcomeKind::kStopped, texts::ChainStopped()); };
   const auto failed = [](std::string message) { return Outcome(OrderOutcomeKind::kFailed, std::move(message)); };
+  const auto lapsed = [](std::string message) {
+    return Outcome(OrderOutcomeKind::kSessionLapsed, std::move(message));
+  };
 
   if (early.stop_requested()) return stopped();
 
   const ServiceResult user = client.CheckUser(early);
   if (early.stop_requested()) return stopped();
+  if (user.kind == ServiceResultKind::kRefused) return lapsed(texts::CheckUserFailed());
   if (!user.Done()) return failed(texts::CheckUserFailed());
 
   const std::string& purposeCodes = task.ticketType == "3" ? kStudentPurposeCodes : kAdultPurposeCodes;
@@ -57,6 +79,7 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
                                                             purposeCodes, task.fromStationName, task.toStationName,
                                                             early);
   if (early.stop_requested()) return stopped();
+  if (SaysNotSignedIn(submitted)) return lapsed(texts::SubmitOrderFailedPrefix() + submitted.message);
   if (!submitted.Done()) return failed(texts::SubmitOrderFailedPrefix() + submitted.message);
 
   OrderPageResult page = client.InitDc(early);
@@ -67,18 +90,19 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
   if (early.stop_requested()) return stopped();
   if (!page.Done()) return failed(texts::InitDcFailed());
 
-  OrderInfoResult info = client.CheckOrderInfo(
-      task.seatType, task.ticketType, {task.passengerName, task.passengerType, task.idType, task.idNo},
-      task.repeatSubmitToken, early);
+  OrderInfoResult info =
+      client.CheckOrderInfo(task.seatType, task.ticketType, PartyOf(task), task.repeatSubmitToken, early);
   task.passengerTicketStr = std::move(info.passengerTicketStr);
   task.oldPassengerStr = std::move(info.oldPassengerStr);
   if (early.stop_requested()) return stopped();
+  if (SaysNotSignedIn(info)) return lapsed(texts::CheckOrderInfoFailedPrefix() + info.message);
   if (!info.Done()) return failed(texts::CheckOrderInfoFailedPrefix() + info.message);
 
   const ServiceResult queue =
       client.GetQueueCount(task.trainDateMs, task.trainNo, task.stationTrainCode, task.seatType, task.fromTelecode,
                            task.toTelecode, task.leftTicket, kQueuePurposeCodes, task.repeatSubmitToken, early);
   if (early.stop_requested()) return stopped();
+  if (SaysNotSignedIn(queue)) return lapsed(texts::QueueCountFailedPrefix() + queue.message);
   if (!queue.Done()) return failed(texts::QueueCountFailedPrefix() + queue.message);
 
   // ConfirmSingleForQueue takes the ticket. From here on the stop button

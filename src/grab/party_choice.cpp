@@ -20,33 +20,35 @@ bool TicketsCoverParty(const std::string& ticketsText, int partySize) {
   return std::stoi(ticketsText) >= partySize;
 }
 
-std::optional<PartyChoice> ChoosePartySeat(const PartyWish& wish,
-                                           const std::vector<std::vector<TrainRecord>>& trainsByDate) {
-  const auto firstCoveredSeat = [&](const TrainRecord& train) -> std::optional<std::string> {
+std::vector<PartyChoice> PartyChoicesOn(const PartyWish& wish, std::size_t dateIndex,
+                                        const std::vector<TrainRecord>& answer) {
+  std::vector<PartyChoice> choices;
+  if (dateIndex >= wish.dates.size()) return choices;
+  const auto addCoveredSeats = [&](const TrainRecord& train) {
     for (const std::string& code : wish.seatCodes) {
       std::string tickets;
-      if (SeatTicketsFor(train, code, tickets) && TicketsCoverParty(tickets, wish.partySize)) return code;
-    }
-    return std::nullopt;
-  };
-  for (std::size_t d = 0; d < wish.dates.size() && d < trainsByDate.size(); ++d) {
-    const std::vector<TrainRecord>& answer = trainsByDate[d];
-    const auto choose = [&](const TrainRecord& train) -> std::optional<PartyChoice> {
-      if (auto seat = firstCoveredSeat(train)) return PartyChoice{d, wish.dates[d], train, *seat};
-      return std::nullopt;
-    };
-    if (wish.trains.empty()) {
-      for (const TrainRecord& train : answer) {
-        if (auto choice = choose(train)) return choice;
+      if (SeatTicketsFor(train, code, tickets) && TicketsCoverParty(tickets, wish.partySize)) {
+        choices.push_back(PartyChoice{dateIndex, wish.dates[dateIndex], train, code});
       }
-      continue;
     }
-    for (const std::string& code : wish.trains) {
-      const auto train = std::find_if(answer.begin(), answer.end(),
-                                      [&](const TrainRecord& t) { return t.stationTrainCode == code; });
-      if (train == answer.end()) continue;
-      if (auto choice = choose(*train)) return choice;
-    }
+  };
+  if (wish.trains.empty()) {
+    for (const TrainRecord& train : answer) addCoveredSeats(train);
+    return choices;
+  }
+  for (const std::string& code : wish.trains) {
+    const auto train =
+        std::find_if(answer.begin(), answer.end(), [&](const TrainRecord& t) { return t.stationTrainCode == code; });
+    if (train != answer.end()) addCoveredSeats(*train);
+  }
+  return choices;
+}
+
+std::optional<PartyChoice> ChoosePartySeat(const PartyWish& wish,
+                                           const std::vector<std::vector<TrainRecord>>& trainsByDate) {
+  for (std::size_t d = 0; d < wish.dates.size() && d < trainsByDate.size(); ++d) {
+    std::vector<PartyChoice> choices = PartyChoicesOn(wish, d, trainsByDate[d]);
+    if (!choices.empty()) return std::move(choices.front());
   }
   return std::nullopt;
 }

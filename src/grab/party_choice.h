@@ -29,6 +29,12 @@ struct PartyChoice {
 // count as none.
 bool TicketsCoverParty(const std::string& ticketsText, int partySize);
 
+// Every (train, seat class) of one date's answer that covers the party, in
+// preference order: trains first (with no trains named, the answer's own
+// order), then seat classes.
+std::vector<PartyChoice> PartyChoicesOn(const PartyWish& wish, std::size_t dateIndex,
+                                        const std::vector<TrainRecord>& answer);
+
 // trainsByDate[i] holds the query answer for wish.dates[i]; a date without
 // an entry (or whose query failed and was handed in empty) has no trains.
 // The first choice in preference order: dates first, then trains (with no

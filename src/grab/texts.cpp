@@ -8,6 +8,10 @@ const std::string& Success() {
   static const std::string text = Gbk(u8"成功");
   return text;
 }
+const std::string& NotSignedIn() {
+  static const std::string text = Gbk(u8"用户未登录");
+  return text;
+}
 const std::string& CheckUserFailed() {
   static const std::string text = Gbk(u8"核查用户失败");
   return text;

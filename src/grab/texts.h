@@ -16,6 +16,8 @@ const std::string& ConfirmQueueFailedPrefix();  // 确认进入队列失败!失�
 const std::string& WaitTimeFailed();            // 确认订单等待时间失败,请手动查看购票结果!
 const std::string& ResultFailed();              // 获取单程队列订单结果失败,请手动查看购票结果!
 const std::string& ChainStopped();              // 已停止抢票,未提交订单
+// The service's refusal of a request that needs a sign-in it no longer knows.
+const std::string& NotSignedIn();  // 用户未登录
 
 // Log lines and the attempt caption.
 const std::string& GrabStartedLine();    // 抢票开始！\r\n

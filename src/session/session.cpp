@@ -25,6 +25,12 @@ class Session::GrabRelay : public GrabEvents {
   void OnGrabLogLine(const std::string& line) override {
     session_.Tell([&](SessionObserver& o) { o.OnGrabLogLine(line); });
   }
+  void OnQueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason) override {
+    session_.Tell([&](SessionObserver& o) { o.OnQueryFailed(wishIndex, date, reason); });
+  }
+  void OnOrderRefused(const OrderReport& order) override {
+    session_.Tell([&](SessionObserver& o) { o.OnOrderRefused(order); });
+  }
   void OnOrderBooked(const OrderReport& order) override {
     session_.Tell([&](SessionObserver& o) { o.OnOrderBooked(order); });
   }
@@ -35,6 +41,10 @@ class Session::GrabRelay : public GrabEvents {
     session_.Tell([](SessionObserver& o) { o.OnGrabStopped(); });
   }
   void OnSessionLapsed() override {
+    {
+      std::lock_guard lock(session_.mutex_);
+      session_.signedIn_ = false;
+    }
     session_.Tell([](SessionObserver& o) { o.OnSessionLapsed(); });
   }
 
@@ -84,6 +94,7 @@ ServiceResult Session::SignIn(const std::string& account, const std::string& pas
     std::lock_guard lock(mutex_);
     signedIn_ = true;
   }
+  grab_->SignedInAgain();
   Tell([](SessionObserver& o) { o.OnSignedIn(); });
   return result;
 }

@@ -35,6 +35,8 @@ class SessionObserver {
   // Grabbing (see GrabEvents).
   virtual void OnGrabAttempt(std::size_t /*wishIndex*/, std::uint32_t /*count*/, const std::string& /*caption*/) {}
   virtual void OnGrabLogLine(const std::string& /*line*/) {}
+  virtual void OnQueryFailed(std::size_t /*wishIndex*/, const std::string& /*date*/, const std::string& /*reason*/) {}
+  virtual void OnOrderRefused(const OrderReport& /*order*/) {}
   virtual void OnOrderBooked(const OrderReport& /*order*/) {}
   virtual void OnOrderNeedsManualCheck(const OrderReport& /*order*/) {}
   virtual void OnGrabStopped() {}

@@ -12,6 +12,7 @@
 #include "cli/captcha_answer.h"
 #include "cli/captcha_picture.h"
 #include "cli/event_output.h"
+#include "cli/grab_run.h"
 #include "cli/json_text.h"
 
 namespace quillet::cli {
@@ -200,6 +201,39 @@ TEST(CaptchaPicture, SavedToAFileWhosePathIsGiven) {
   EXPECT_NE(SaveCaptchaPicture(jpeg, folder).path, saved.path) << "each picture gets a file of its own";
   std::filesystem::remove(saved.path);
   EXPECT_FALSE(SaveCaptchaPicture(jpeg, "/nonexistent/folder").error.empty());
+}
+
+TEST(GrabRunExitCode, FollowsHowTheWishesEnded) {
+  struct Case {
+    const char* name;
+    std::vector<bool> booked;  // per ended wish: booked, or a manual check
+    bool signal;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"every wish booked", {true, true}, false, 0},
+      {"every wish booked, then a signal", {true, true}, true, 0},
+      {"one booked, one to check by hand", {true, false}, false, 4},
+      {"a manual check, then a signal", {false}, true, 4},
+      {"a signal before every wish was booked", {true}, true, 3},
+      {"a signal before anything", {}, true, 3},
+      {"ended otherwise (a lapsed session)", {true}, false, 1},
+  };
+  for (const Case& c : cases) {
+    std::ostringstream out;
+    EventOutput output(out, EventOutput::Format::kJson, false);
+    GrabRun run(output, 2);
+    for (std::size_t i = 0; i < c.booked.size(); ++i) {
+      OrderReport report;
+      report.wishIndex = i;
+      if (c.booked[i]) {
+        run.OnOrderBooked(report);
+      } else {
+        run.OnOrderNeedsManualCheck(report);
+      }
+    }
+    EXPECT_EQ(ExitCodeOf(run, c.signal), c.exitCode) << c.name;
+  }
 }
 
 }  // namespace

@@ -134,7 +134,12 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
     OrderOutcomeKind kind = OrderOutcomeKind::kFailed;
   };
   const Case cases[] = {
-      {kCheckUser, R"({"data":{"flag":false},"status":true})", u8"核查用户失败", 1},
+      // The service saying the sign-in is gone is a lapsed session; an answer
+      // that says nothing about it is a plain failure.
+      {kCheckUser, R"({"data":{"flag":false},"status":true})", u8"核查用户失败", 1, OrderOutcomeKind::kSessionLapsed},
+      {kCheckUser, "<html>busy</html>", u8"核查用户失败", 1},
+      {kSubmit, "{\"status\":false,\"messages\":[\"\xe7\x94\xa8\xe6\x88\xb7\xe6\x9c\xaa\xe7\x99\xbb\xe5\xbd\x95\"]}",
+       u8"提交订单请求失败!失败原因:用户未登录", 2, OrderOutcomeKind::kSessionLapsed},
       {kSubmit, "{\"status\":false,\"messages\":[\"\xe8\xaf\xb7\xe6\x89\x8b\xe5\x8a\xa8\xe5\xa4\x84\xe7\x90\x86\"]}",
        u8"提交订单请求失败!失败原因:请手动处理", 2},
       {kInitDc, "<script>var globalRepeatSubmitToken = 'T';</script>", u8"初始化信息失败!", 3},
@@ -158,6 +163,19 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
     EXPECT_EQ(service.Paths(), std::vector<std::string>(kAllSteps.begin(), kAllSteps.begin() + c.stepsSent))
         << c.path;
   }
+}
+
+TEST_F(OrderChainTest, APartyGoesOnOneOrderWithItsPassengerTextsJoined) {
+  task.passengerName = "A";
+  task.party = {{"A", "1", "1", "11"}, {"B", "3", "2", "22"}};
+  ASSERT_EQ(RunOrderChain(client, task, settings).kind, OrderOutcomeKind::kBooked);
+  const std::string ticketStr = "O%2C0%2C1%2CA%2C1%2C11%2C%2CN_O%2C0%2C1%2CB%2C2%2C22%2C%2CN";
+  const std::string oldStr = "A%2C1%2C11%2C1_B%2C2%2C22%2C3_";
+  EXPECT_TRUE(Contains(BodyOf(kCheckOrder), "&passengerTicketStr=" + ticketStr + "&oldPassengerStr=" + oldStr +
+                                                "&tour_flag=dc&"))
+      << BodyOf(kCheckOrder);
+  EXPECT_TRUE(Contains(BodyOf(kConfirm), "passengerTicketStr=" + ticketStr + "&oldPassengerStr=" + oldStr + "&"))
+      << BodyOf(kConfirm);
 }
 
 TEST_F(OrderChainTest, OrderIdOnSecondPollMeansOneWait) {

@@ -59,6 +59,7 @@ TEST(SaleSimTest, TheFirstQueryArrivesJustAfterTheOpeningOnTheServiceClock) {
 
   OrderWish wish = WishFromTaskRow(
       test::WishRow(train->stationTrainCode, date, *adult, G(u8"成人票(1)"), G(u8"二等座| ,")));
+  wish.choice = OrderWish::Choice::kParty;  // as plans make them
   wish.startAt = SystemTime(std::chrono::milliseconds(*openingMs));
   test::RecordingView view;
   GrabController grab(client, view, test::ChinaDate(0));

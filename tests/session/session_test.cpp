@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gbk.h"
@@ -44,6 +45,7 @@ class RecordingObserver : public SessionObserver {
   }
   void OnOrderNeedsManualCheck(const OrderReport&) override { Add("manual check"); }
   void OnGrabStopped() override { Add("stopped"); }
+  void OnSessionLapsed() override { Add("lapsed"); }
 
   std::vector<std::string> Events() const {
     std::lock_guard lock(mutex_);
@@ -207,6 +209,75 @@ TEST_F(SessionTest, AStartTakesTheWishesOfItsMomentAndCloseEndsEveryWorker) {
   EXPECT_EQ(session.RunningWorkerCount(), 0);
   session.StartGrabbing();  // refused once closed
   EXPECT_EQ(session.RunningWorkerCount(), 0);
+  session.RemoveObserver(observer);
+}
+
+// A session the service forgets while a party wish waits for tickets: the
+// worker reports it once, waits, and books after the next sign-in.
+TEST(SessionLapseTest, APartyWorkerWaitsForTheNextSignInAndThenBooks) {
+  test::SimProcess sim({"--session-ttl", "1", "--release-every", "0", "--max-unpaid", "100"});
+  ASSERT_TRUE(sim.Running());
+  SessionSettings settings;
+  settings.serviceBaseAddress = sim.BaseUrl();
+  // An idle pass longer than the service keeps a quiet session.
+  settings.pacing = {500ms, 1500ms, 100ms};
+  Session session(settings);
+  RecordingObserver observer;
+  session.AddObserver(observer);
+  const auto signIn = [&] {
+    if (session.FetchCaptcha().picture.empty()) return false;
+    const std::string id = test::CookieValue(session.Client().Cookies().Text(), "JSESSIONID");
+    return session.SignIn("demo", "demo1234", test::CaptchaAnswer(sim.CaptchaCells(id))).Done();
+  };
+  ASSERT_TRUE(signIn());
+  ASSERT_TRUE(session.LoadPassengers().Done());
+  const std::vector<PassengerRecord> passengers = session.Passengers();
+  ASSERT_GE(passengers.size(), 2u);
+
+  const std::string date = test::ChinaDate(3);
+  const TrainsResult trains = session.QueryTrains(false, date, "BJP", "SHH");
+  ASSERT_TRUE(trains.Done());
+  const auto train = std::find_if(trains.trains.begin(), trains.trains.end(), [](const TrainRecord& t) {
+    return t.canWebBuy == "Y" && t.secondClassSeat != "--";
+  });
+  ASSERT_NE(train, trains.trains.end());
+  const std::string code = Utf8FromGbk(train->stationTrainCode);
+  sim.Release(date, code, "O", 0);
+
+  OrderWish wish;
+  wish.choice = OrderWish::Choice::kParty;
+  wish.trains = {train->stationTrainCode};
+  wish.dates = {date};
+  wish.from = {G(u8"北京"), "BJP"};
+  wish.to = {G(u8"上海"), "SHH"};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const PassengerRecord& p = passengers[i];
+    wish.passengers.push_back({p.passenger_name, p.passenger_type, p.passenger_id_type_code, p.passenger_id_no});
+  }
+  wish.ticketType = "1";
+  wish.seatTypes = {"O"};
+  session.AddWish(wish);
+  session.StartGrabbing();
+
+  // The second pass comes after the service has forgotten the session.
+  ASSERT_TRUE(test::WaitUntil([&] { return observer.Attempts() >= 2; }, 20s));
+  sim.Release(date, code, "O", 2);
+  ASSERT_TRUE(observer.WaitFor("lapsed", 20s));
+  EXPECT_FALSE(session.SignedIn());
+  const int attemptsWhenLapsed = observer.Attempts();
+  std::this_thread::sleep_for(2s);  // longer than two passes
+  EXPECT_EQ(observer.Attempts(), attemptsWhenLapsed) << "the worker waits instead of trying on";
+  EXPECT_EQ(observer.Index("booked"), -1);
+
+  ASSERT_TRUE(signIn());
+  ASSERT_TRUE(observer.WaitFor("booked", 20s));
+  const std::vector<OrderReport> booked = observer.Booked();
+  ASSERT_EQ(booked.size(), 1u);
+  EXPECT_EQ(booked[0].passengers,
+            (std::vector<std::string>{passengers[0].passenger_name, passengers[1].passenger_name}));
+  const std::vector<std::string> events = observer.Events();
+  EXPECT_EQ(std::count(events.begin(), events.end(), "lapsed"), 1);
+  session.Close();
   session.RemoveObserver(observer);
 }
 

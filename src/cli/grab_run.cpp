@@ -1,0 +1,110 @@
+#include "cli/grab_run.h"
+
+namespace quillet::cli {
+namespace {
+
+cli::OrderOutcome OrderOf(const OrderReport& report) {
+  cli::OrderOutcome order;
+  order.wish = static_cast<int>(report.wishIndex) + 1;
+  order.date = report.date;
+  order.train = report.train;
+  order.seat = report.seatName.empty() ? report.seatType : report.seatName;
+  order.passengers = report.passengers;
+  return order;
+}
+
+}  // namespace
+
+GrabRun::GrabRun(EventOutput& output, std::size_t wishCount) : output_(output), wishCount_(wishCount) {}
+
+void GrabRun::OnGrabAttempt(std::size_t wishIndex, std::uint32_t count, const std::string& /*caption*/) {
+  output_.Write(AttemptEvent{static_cast<int>(wishIndex) + 1, count});
+}
+
+void GrabRun::OnQueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason) {
+  output_.Write(QueryFailedEvent{static_cast<int>(wishIndex) + 1, date, reason});
+}
+
+void GrabRun::OnOrderRefused(const OrderReport& order) {
+  output_.Write(OrderRefusedEvent{OrderOf(order), order.message});
+}
+
+void GrabRun::OnOrderBooked(const OrderReport& order) {
+  output_.Write(BookedEvent{OrderOf(order), order.orderId});
+  {
+    std::lock_guard lock(mutex_);
+    booked_.insert(order.wishIndex);
+  }
+  changed_.notify_all();
+}
+
+void GrabRun::OnOrderNeedsManualCheck(const OrderReport& order) {
+  output_.Write(ManualCheckEvent{OrderOf(order), order.message});
+  {
+    std::lock_guard lock(mutex_);
+    manual_.insert(order.wishIndex);
+  }
+  changed_.notify_all();
+}
+
+void GrabRun::OnSessionLapsed() {
+  {
+    std::lock_guard lock(mutex_);
+    lapsed_ = true;
+  }
+  changed_.notify_all();
+}
+
+GrabRun::Wake GrabRun::WaitForChange() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return signal_ != 0 || lapsed_ || booked_.size() + manual_.size() >= wishCount_; });
+  if (signal_ != 0) return Wake::kSignal;
+  if (lapsed_) {
+    lapsed_ = false;
+    return Wake::kSessionLapsed;
+  }
+  return Wake::kAllEnded;
+}
+
+void GrabRun::AcceptSignals(bool accept) {
+  std::lock_guard lock(mutex_);
+  acceptSignals_ = accept;
+}
+
+bool GrabRun::TakeSignal(int signalNumber) {
+  {
+    std::lock_guard lock(mutex_);
+    if (!acceptSignals_) return false;
+    if (signal_ == 0) signal_ = signalNumber;
+  }
+  changed_.notify_all();
+  return true;
+}
+
+int GrabRun::SignalNumber() const {
+  std::lock_guard lock(mutex_);
+  return signal_;
+}
+
+bool GrabRun::AllEnded() const {
+  std::lock_guard lock(mutex_);
+  return booked_.size() + manual_.size() >= wishCount_;
+}
+
+bool GrabRun::AllBooked() const {
+  std::lock_guard lock(mutex_);
+  return booked_.size() >= wishCount_;
+}
+
+bool GrabRun::AnyManualCheck() const {
+  std::lock_guard lock(mutex_);
+  return !manual_.empty();
+}
+
+int ExitCodeOf(const GrabRun& run, bool stoppedBySignal) {
+  if (run.AllBooked()) return 0;
+  if (run.AnyManualCheck()) return 4;
+  return stoppedBySignal ? 3 : 1;
+}
+
+}  // namespace quillet::cli

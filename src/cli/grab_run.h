@@ -1,0 +1,57 @@
+#pragma once
+// A running plan as quillet-grab follows it: the session's grab events as
+// output events, which wishes have ended and how, and what the main thread
+// must act on next (every wish ended, a lapsed session, a signal).
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <set>
+#include <string>
+
+#include "cli/event_output.h"
+#include "session/session_observer.h"
+
+namespace quillet::cli {
+
+class GrabRun : public SessionObserver {
+ public:
+  GrabRun(EventOutput& output, std::size_t wishCount);
+
+  void OnGrabAttempt(std::size_t wishIndex, std::uint32_t count, const std::string& caption) override;
+  void OnQueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason) override;
+  void OnOrderRefused(const OrderReport& order) override;
+  void OnOrderBooked(const OrderReport& order) override;
+  void OnOrderNeedsManualCheck(const OrderReport& order) override;
+  void OnSessionLapsed() override;
+
+  enum class Wake { kAllEnded, kSessionLapsed, kSignal };
+  // Blocks until one of them is there; a lapse is taken (reported once).
+  Wake WaitForChange();
+
+  // Signals are taken only while grabbing runs unattended; elsewhere (signing
+  // in on the terminal) they are refused and the caller ends the program.
+  void AcceptSignals(bool accept);
+  bool TakeSignal(int signalNumber);
+  int SignalNumber() const;
+
+  bool AllEnded() const;
+  bool AllBooked() const;
+  bool AnyManualCheck() const;
+
+ private:
+  EventOutput& output_;
+  const std::size_t wishCount_;
+  mutable std::mutex mutex_;  // guards the fields below
+  std::condition_variable changed_;
+  std::set<std::size_t> booked_;
+  std::set<std::size_t> manual_;
+  bool lapsed_ = false;
+  bool acceptSignals_ = false;
+  int signal_ = 0;
+};
+
+// The exit code of a run that has ended: 0 every wish booked, else 4 when
+// some wish needs a manual check, else 3 when a signal stopped it, else 1.
+int ExitCodeOf(const GrabRun& run, bool stoppedBySignal);
+
+}  // namespace quillet::cli

@@ -1,0 +1,30 @@
+#pragma once
+// Signing in from a terminal or a script: the captcha picture is drawn (or,
+// with captcha cells from standard input, only its answer is read), the
+// cells are read, and a wrong answer fetches a new picture.
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "session/session.h"
+
+namespace quillet::cli {
+
+struct SignInIo {
+  std::istream& answers;
+  std::ostream& prompts;    // pictures, file paths, prompts and notes
+  bool interactive = false;  // answers come from a terminal: a bad line is asked again
+  bool drawPicture = true;
+  const char* const* environment = nullptr;  // for the terminal's graphics
+  std::string pictureFolder;                 // where each picture is also saved
+};
+
+struct SignInOutcome {
+  bool signedIn = false;
+  std::string error;  // plain text, set when not signed in
+};
+
+SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, const std::string& password,
+                                SignInIo& io);
+
+}  // namespace quillet::cli

@@ -1,0 +1,311 @@
+// quillet-grab as a person or a script runs it: the binary against
+// quillet-sim, signing in from a pipe with --captcha-cells.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "booking/client.h"
+#include "net/cookies.h"
+#include "support/sim_harness.h"
+#include "util/codepage.h"
+
+namespace quillet::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::size_t CountOf(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// quillet-grab in a session of its own (no terminal), its input a pipe and
+// its output in files.
+class GrabProcess {
+ public:
+  GrabProcess(const std::vector<std::string>& args, const std::string& input, bool withPassword = true)
+      : folder_(std::filesystem::temp_directory_path() /
+                ("quillet-grab-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++))) {
+    std::filesystem::create_directories(folder_);
+    std::vector<std::string> argv = {QUILLET_GRAB_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> raw;
+    for (std::string& a : argv) raw.push_back(a.data());
+    raw.push_back(nullptr);
+    const std::string out = OutPath();
+    const std::string err = ErrPath();
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      setsid();
+      dup2(fds[0], STDIN_FILENO);
+      close(fds[0]);
+      close(fds[1]);
+      const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(outFd, STDOUT_FILENO);
+      dup2(errFd, STDERR_FILENO);
+      if (withPassword) {
+        setenv("QUILLET_PASSWORD", "demo1234", 1);
+      } else {
+        unsetenv("QUILLET_PASSWORD");
+      }
+      setenv("TMPDIR", folder_.c_str(), 1);
+      execv(raw[0], raw.data());
+      _exit(127);
+    }
+    close(fds[0]);
+    if (!input.empty() && write(fds[1], input.data(), input.size()) < 0) ADD_FAILURE() << "cannot write the input";
+    close(fds[1]);
+  }
+  ~GrabProcess() {
+    if (pid_ > 0 && exitCode_ < 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  std::string Out() const { return ReadFile(OutPath()); }
+  std::string Err() const { return ReadFile(ErrPath()); }
+  // Waits (generously) until standard output holds `part`.
+  bool WaitForOutput(const std::string& part) const {
+    for (auto waited = 0ms; waited < 30s; waited += 20ms) {
+      if (Contains(Out(), part)) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
+  void Signal(int signalNumber) const { kill(pid_, signalNumber); }
+  // The exit code; a run still going after a minute is killed (-1).
+  int Wait() {
+    if (exitCode_ >= 0) return exitCode_;
+    for (auto waited = 0ms; waited < 60s; waited += 20ms) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return exitCode_;
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    exitCode_ = -1;
+    return exitCode_;
+  }
+
+ private:
+  std::string OutPath() const { return (folder_ / "out").string(); }
+  std::string ErrPath() const { return (folder_ / "err").string(); }
+  static inline int counter_ = 0;
+  std::filesystem::path folder_;
+  pid_t pid_ = -1;
+  int exitCode_ = -1;
+};
+
+struct PlanWishText {
+  std::vector<std::string> dates;
+  std::vector<std::string> trains;
+  std::vector<std::string> passengers = {"张伟", "李娜"};
+  std::vector<std::string> seats = {"二等座"};
+};
+
+std::string TomlList(const std::vector<std::string>& items) {
+  std::string text = "[";
+  for (const std::string& item : items) text += (text.size() > 1 ? ", \"" : "\"") + item + "\"";
+  return text + "]";
+}
+
+class GrabRunTest : public ::testing::Test {
+ protected:
+  GrabRunTest() : sim_({"--captcha-cells", "2,7", "--release-every", "0"}) {}
+
+  void SetUp() override {
+    ASSERT_TRUE(sim_.Running());
+    dates_ = {ChinaDatePlusDays(5), ChinaDatePlusDays(6)};
+    // Two G trains between Beijing South and Shanghai Hongqiao that sell
+    // first and second class on both dates, with their stock emptied.
+    CookieJar jar;
+    BookingClient client(sim_.BaseUrl(), jar);
+    const TrainsResult trains = client.QueryLeftTickets(false, dates_[0], "VNP", "AOH");
+    ASSERT_TRUE(trains.Done());
+    for (const TrainRecord& train : trains.trains) {
+      if (train.stationTrainCode.rfind("G", 0) == 0 && train.secondClassSeat != "--" && train.firstClassSeat != "--") {
+        trains_.push_back(train.stationTrainCode);
+      }
+      if (trains_.size() == 2) break;
+    }
+    ASSERT_EQ(trains_.size(), 2u);
+    for (const std::string& date : dates_) {
+      for (const std::string& train : trains_) {
+        for (const char* seat : {"O", "M"}) Stock(date, train, seat, 0);
+      }
+    }
+  }
+
+  void Stock(const std::string& date, const std::string& train, const std::string& seat, int count) {
+    ASSERT_TRUE(Contains(sim_.Release(date, train, seat, count), "\"count\"")) << date << train << seat;
+  }
+
+  std::string WritePlan(const std::vector<PlanWishText>& wishes, const std::string& extra = {}) {
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                       ("quillet-plan-" + std::to_string(::getpid()) + "-" +
+                                        std::to_string(plans_.size()) + ".toml");
+    std::ofstream out(path);
+    out << "service = \"" << sim_.BaseUrl() << "\"\naccount = \"demo\"\n" << extra;
+    for (const PlanWishText& wish : wishes) {
+      out << "\n[[wish]]\nfrom = \"VNP\"\nto = \"AOH\"\ndates = " << TomlList(wish.dates)
+          << "\ntrains = " << TomlList(wish.trains) << "\npassengers = " << TomlList(wish.passengers)
+          << "\nticket_type = \"成人票\"\nseats = " << TomlList(wish.seats) << "\n";
+    }
+    plans_.push_back(path);
+    return path.string();
+  }
+
+  void TearDown() override {
+    for (const auto& path : plans_) std::filesystem::remove(path);
+  }
+
+  std::size_t Submits() const { return CountOf(sim_.Requests(), "\"/otn/leftTicket/submitOrderRequest\""); }
+
+  SimProcess sim_;
+  std::vector<std::string> dates_;
+  std::vector<std::string> trains_;
+  std::vector<std::filesystem::path> plans_;
+};
+
+TEST_F(GrabRunTest, PartyOfTwoWaitsForTwoTicketsThenBooksOneOrder) {
+  Stock(dates_[0], trains_[0], "O", 1);
+  const std::string plan = WritePlan({{{dates_[0]}, {trains_[0]}}});
+  // A wrong first answer fetches a new picture; the second line is right.
+  GrabProcess grab({"--json", "--captcha-cells", plan}, "1 3\n2 7\n");
+  ASSERT_TRUE(grab.WaitForOutput("\"attempts\":5")) << grab.Err();
+  EXPECT_TRUE(Contains(grab.Err(), "wrong captcha answer"));
+  EXPECT_EQ(Submits(), 0u) << "one ticket does not cover two travellers";
+
+  Stock(dates_[0], trains_[0], "O", 2);
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string state = sim_.State();
+  EXPECT_EQ(CountOf(state, "\"orderId\""), 2u) << state;
+  EXPECT_EQ(Submits(), 1u);
+  const std::string out = grab.Out();
+  EXPECT_TRUE(Contains(out, "{\"event\":\"booked\",\"wish\":1,\"date\":\"" + dates_[0] + "\",\"train\":\"" +
+                                trains_[0] + "\",\"seat\":\"二等座\",\"passengers\":[\"张伟\",\"李娜\"],\"order_id\":"))
+      << out;
+}
+
+TEST_F(GrabRunTest, FirstChoiceInPreferenceOrderWins) {
+  // Stock is set per case as (date index, train index, seat code, count).
+  struct Stocked {
+    int date, train;
+    const char* seat;
+    int count;
+  };
+  struct Case {
+    const char* name;
+    std::vector<Stocked> stock;
+    std::vector<int> dates, trains;
+    std::vector<std::string> seats;
+    int bookedDate, bookedTrain;
+    const char* bookedSeat;
+  };
+  const Case cases[] = {
+      {"only the second date has tickets", {{1, 0, "O", 3}}, {0, 1}, {0}, {"二等座"}, 1, 0, "二等座"},
+      {"the first date wins over the second", {{0, 0, "O", 3}, {1, 0, "O", 3}}, {0, 1}, {0}, {"二等座"}, 0, 0, "二等座"},
+      {"the plan's train order, not the answer's", {{0, 0, "O", 3}, {0, 1, "O", 3}}, {0}, {1, 0}, {"二等座"}, 0, 1,
+       "二等座"},
+      {"the seat order", {{0, 0, "O", 3}, {0, 0, "M", 3}}, {0}, {0}, {"一等座", "二等座"}, 0, 0, "一等座"},
+      {"a class short of the party is passed over", {{0, 0, "O", 1}, {0, 0, "M", 2}}, {0}, {0}, {"二等座", "一等座"}, 0,
+       0, "一等座"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const Stocked& s : c.stock) Stock(dates_[s.date], trains_[s.train], s.seat, s.count);
+    PlanWishText wish;
+    for (int d : c.dates) wish.dates.push_back(dates_[d]);
+    for (int t : c.trains) wish.trains.push_back(trains_[t]);
+    wish.seats = c.seats;
+    GrabProcess grab({"--json", "--captcha-cells", WritePlan({wish})}, "2 7\n");
+    EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+    EXPECT_TRUE(Contains(grab.Out(), "\"date\":\"" + dates_[c.bookedDate] + "\",\"train\":\"" +
+                                         trains_[c.bookedTrain] + "\",\"seat\":\"" + c.bookedSeat + "\""))
+        << grab.Out();
+    // Back to empty, and the account free for the next order.
+    for (const Stocked& s : c.stock) Stock(dates_[s.date], trains_[s.train], s.seat, 0);
+    sim_.Reset();
+  }
+}
+
+TEST_F(GrabRunTest, SigtermStopsTheRunWithAStoppedEvent) {
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
+  ASSERT_TRUE(grab.WaitForOutput("\"attempts\":3")) << grab.Err();
+  grab.Signal(SIGTERM);
+  EXPECT_EQ(grab.Wait(), 3) << grab.Err();
+  const std::string out = grab.Out();
+  EXPECT_TRUE(Contains(out, "{\"event\":\"stopped\",\"reason\":\"SIGTERM\"}\n")) << out;
+}
+
+TEST_F(GrabRunTest, LapsedSessionWithoutATerminalEndsWithAMessage) {
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
+  ASSERT_TRUE(grab.WaitForOutput("\"attempts\":3")) << grab.Err();
+  sim_.Reset();  // the service forgets every session
+  Stock(dates_[0], trains_[0], "O", 5);
+  EXPECT_EQ(grab.Wait(), 1) << grab.Err();
+  EXPECT_TRUE(Contains(grab.Err(), "the session lapsed")) << grab.Err();
+  EXPECT_EQ(Submits(), 0u) << "a lapse is seen by the session check before any order";
+  // Told once, not a loop of refusals.
+  EXPECT_LE(CountOf(grab.Out(), "order_refused"), 1u) << grab.Out();
+}
+
+TEST_F(GrabRunTest, RunTimeFailuresAndBadPlansEndWithTheirCodes) {
+  const std::string good = WritePlan({{{dates_[0]}, {trains_[0]}}});
+  PlanWishText stranger{{dates_[0]}, {trains_[0]}};
+  stranger.passengers = {"张伟", "赵六"};
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    std::string input;
+    int exitCode;
+    std::string message;  // in standard error
+  };
+  const Case cases[] = {
+      {"input ends before a captcha answer", {"--captcha-cells", good}, "", 1, "no captcha answer"},
+      {"input ends after a wrong answer", {"--captcha-cells", good}, "1\n", 1, "no captcha answer"},
+      {"a passenger the account lacks", {"--captcha-cells", WritePlan({stranger})}, "2 7\n", 1, "赵六"},
+      {"a plan with an unknown key", {WritePlan({}, "colour = \"red\"\n")}, "", 2, ".toml:3"},
+      {"no plan", {}, "", 2, "no plan file"},
+  };
+  for (const Case& c : cases) {
+    GrabProcess grab(c.args, c.input);
+    EXPECT_EQ(grab.Wait(), c.exitCode) << c.name << "\n" << grab.Err();
+    EXPECT_TRUE(Contains(grab.Err(), c.message)) << c.name << "\n" << grab.Err();
+  }
+}
+
+}  // namespace
+}  // namespace quillet::test
