@@ -151,6 +151,41 @@ TEST(PlanReader, ReportsEveryProblemInLineOrder) {
   EXPECT_EQ(DescribePlanError(reading.errors[0]), "/plans/trip.toml:2: unknown key \"colour\"");
 }
 
+TEST(PlanReader, TheNotifyTableNamesAWebhookAndACommand) {
+  const std::string plan = "account = \"demo\"\n" + std::string(kGoodWish) + "[notify]\n";
+  const PlanReading good = Read(plan + "url = \"https://push.example/hook?k=1\"\n"
+                                       "command = [\"/usr/bin/my-push\", \"--to\", \"手机\", \"--to\"]\n");
+  ASSERT_TRUE(good.Ok()) << DescribePlanError(good.errors[0]);
+  EXPECT_EQ(good.plan.notify.url, "https://push.example/hook?k=1");
+  EXPECT_EQ(good.plan.notify.command,
+            (std::vector<std::string>{"/usr/bin/my-push", "--to", reinterpret_cast<const char*>(u8"手机"), "--to"}));
+  const PlanReading none = Read("account = \"demo\"\n" + std::string(kGoodWish));
+  EXPECT_TRUE(none.plan.notify.url.empty());
+  EXPECT_TRUE(none.plan.notify.command.empty());
+
+  const struct {
+    std::string lines;
+    const char* says;
+  } cases[] = {
+      {"url = \"mailto:me@example.org\"\n", "notify: url must be an address beginning with https://"},
+      {"url = 3\n", "notify: url must be a text"},
+      {"command = \"my-push --phone\"\n", "notify: command must be a list of texts, the program first"},
+      {"command = []\n", "notify: command must be a list of texts"},
+      {"command = [\"my-push\", 2]\n", "notify: command must hold texts in quotes only"},
+      {"command = [\"\", \"x\"]\n", "notify: command names no program"},
+      {"sound = false\n", "notify: unknown key \"sound\""},
+  };
+  for (const auto& c : cases) {
+    const PlanReading reading = Read(plan + c.lines);
+    ASSERT_EQ(reading.errors.size(), 1u) << c.lines;
+    EXPECT_EQ(reading.errors[0].line, 11) << c.lines;
+    EXPECT_NE(reading.errors[0].message.find(c.says), std::string::npos) << reading.errors[0].message;
+  }
+  EXPECT_NE(Read("account = \"demo\"\nnotify = 1\n" + std::string(kGoodWish)).errors.at(0).message.find(
+                "[notify] table"),
+            std::string::npos);
+}
+
 TEST(PlanReader, ARelativeCaFileIsFoundBesideThePlan) {
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / "quillet-plan-test";
   std::filesystem::create_directories(folder / "certs");
