@@ -38,6 +38,13 @@ std::string DescribePlan(const Plan& plan) {
     for (const PlanSeat& seat : wish.seats) seats.push_back(seat.name + " (" + seat.code + ")");
     out += Row("seats", Join(seats));
   }
+  if (!plan.notify.url.empty() || !plan.notify.command.empty()) out += "Notify\n";
+  if (!plan.notify.url.empty()) out += Row("url", plan.notify.url);
+  if (!plan.notify.command.empty()) {
+    std::string command;
+    for (const std::string& part : plan.notify.command) command += (command.empty() ? "" : " ") + part;
+    out += Row("command", command);
+  }
   return out;
 }
 

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "../grab/gbk.h"
+#include "cli/plan_summary.h"
 
 namespace quillet::cli {
 namespace {
@@ -159,7 +160,12 @@ TEST(PlanReader, TheNotifyTableNamesAWebhookAndACommand) {
   EXPECT_EQ(good.plan.notify.url, "https://push.example/hook?k=1");
   EXPECT_EQ(good.plan.notify.command,
             (std::vector<std::string>{"/usr/bin/my-push", "--to", reinterpret_cast<const char*>(u8"手机"), "--to"}));
+  EXPECT_NE(DescribePlan(good.plan).find("Notify\n  url          https://push.example/hook?k=1\n"
+                                         "  command      /usr/bin/my-push --to "),
+            std::string::npos)
+      << DescribePlan(good.plan);
   const PlanReading none = Read("account = \"demo\"\n" + std::string(kGoodWish));
+  EXPECT_EQ(DescribePlan(none.plan).find("Notify"), std::string::npos);
   EXPECT_TRUE(none.plan.notify.url.empty());
   EXPECT_TRUE(none.plan.notify.command.empty());
 
