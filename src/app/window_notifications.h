@@ -27,6 +27,9 @@ class WindowNotifications {
   WindowNotifications(const WindowNotifications&) = delete;
   WindowNotifications& operator=(const WindowNotifications&) = delete;
 
+  // Tells the person of an event besides what the session reports; returns at once.
+  bool Tell(const NotifyEvent& event) { return notifiers_.Post(event); }
+
  private:
   Session& session_;
   NotificationClicks clicks_;
