@@ -58,7 +58,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.action = CommandLine::Action::Version;
       return line;
     }
+    if (arg == "--no-sound") {
+      line.settings.sound = false;
+      continue;
+    }
     std::string* target = nullptr;
+    if (arg == "--notify-url") target = &line.settings.notifyUrl;
     if (arg == "--service") target = &line.settings.serviceBaseAddress;
     if (arg == "--ca-file") target = &line.settings.caFile;
     if (!target) {
@@ -80,12 +85,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     line.action = CommandLine::Action::Error;
     line.error = "--service needs an http:// or https:// address";
   }
+  const std::string& hook = line.settings.notifyUrl;
+  if (line.action == CommandLine::Action::Run && !hook.empty() && hook.rfind("http://", 0) != 0 && hook.rfind("https://", 0) != 0) {
+    line.action = CommandLine::Action::Error;
+    line.error = "--notify-url needs an http:// or https:// address";
+  }
   return line;
 }
 
 std::string HelpText(const std::string& programName) {
   return "Usage: " + programName +
-         " [--service URL] [--ca-file FILE]\n"
+         " [--service URL] [--ca-file FILE] [--notify-url URL] [--no-sound]\n"
          "\n"
          "Books a seat on a wanted train the moment one becomes free.\n"
          "\n"
@@ -93,7 +103,12 @@ std::string HelpText(const std::string& programName) {
          std::string(kRealServiceAddress) +
          "),\n"
          "                  for example http://127.0.0.1:8080 for a rehearsal service\n"
-         "  --ca-file FILE  also trust the certificate authorities in FILE (PEM)\n"
+         "  --ca-file FILE  also trust the certificate authorities in FILE (PEM),\n"
+         "                  for the service and the notify URL\n"
+         "  --notify-url URL\n"
+         "                  POST a small JSON document to URL on a booking, a wish that\n"
+         "                  needs a check by hand and a lapsed sign-in\n"
+         "  --no-sound      no sound on a booking\n"
          "  --help          show this text\n"
          "  --version       show the version\n"
          "\n"

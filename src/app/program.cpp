@@ -8,6 +8,7 @@
 
 #include "app/app_state.h"
 #include "app/command_line.h"
+#include "app/window_notifications.h"
 #include "quillet/version.h"
 #include "session/session.h"
 #include "ui/main_window.h"
@@ -40,10 +41,15 @@ int StartProgram(int argc, char** argv) {
   // The client loads the built-in station table as the session is created.
   Session session(settings);
   MainWindow window(session);
+  WindowNotifications notifications(session, window, line.settings);
   window.show();
+  const int exitCode = QApplication::exec();
   // Closing the window has stopped every thread it started and closed the
-  // session's grabbing; the window goes before the session it shows.
-  return QApplication::exec();
+  // session's grabbing (again here for an end without a close). Then the
+  // notifications still queued get a bounded time, before the window goes,
+  // and the window goes before the session it shows.
+  window.Shutdown();
+  return exitCode;
 }
 
 }  // namespace quillet

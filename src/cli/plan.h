@@ -32,12 +32,19 @@ struct PlanWish {
   std::optional<std::chrono::system_clock::time_point> startAt;
 };
 
+// Who else hears of a booking ([notify]); UTF-8 as written, for curl and exec.
+struct PlanNotify {
+  std::string url;                   // webhook; empty: none
+  std::vector<std::string> command;  // program and arguments; empty: none
+};
+
 struct Plan {
   std::string path;
   std::string service;
   std::string caFile;  // absolute, or empty for the system's certificates
   std::string account;
   std::vector<PlanWish> wishes;
+  PlanNotify notify;
 };
 
 }  // namespace quillet::cli

@@ -150,6 +150,7 @@ class PlanChecker {
                   {"ca_file", false, [&](const toml::node& n) { ReadCaFile(n); }},
                   {"account", true, [&](const toml::node& n) { ReadAccount(n); }},
                   {"wish", true, [&](const toml::node& n) { ReadWishes(n); }},
+                  {"notify", false, [&](const toml::node& n) { ReadNotify(n); }},
               },
               "", report_);
   }
@@ -189,6 +190,55 @@ class PlanChecker {
       return;
     }
     reading_.plan.account = GbkFromUtf8(*text);
+  }
+
+  void ReadNotify(const toml::node& node) {
+    const toml::table* table = node.as_table();
+    if (table == nullptr) {
+      report_(&node, "notify must be written as a [notify] table");
+      return;
+    }
+    PlanNotify& notify = reading_.plan.notify;
+    ReadTable(*table,
+              {
+                  {"url", false, [&](const toml::node& n) { ReadNotifyUrl(n, notify.url); }},
+                  {"command", false, [&](const toml::node& n) { ReadNotifyCommand(n, notify.command); }},
+              },
+              "notify: ", report_);
+  }
+
+  void ReadNotifyUrl(const toml::node& node, std::string& url) {
+    const auto text = StringOf(node, "notify: url", report_);
+    if (!text) return;
+    if (text->rfind("https://", 0) != 0 && text->rfind("http://", 0) != 0) {
+      report_(&node, "notify: url must be an address beginning with https:// or http://");
+      return;
+    }
+    url = *text;
+  }
+
+  // Program and arguments, run without a shell: every item is one argument,
+  // the same text may stand twice.
+  void ReadNotifyCommand(const toml::node& node, std::vector<std::string>& command) {
+    const toml::array* array = node.as_array();
+    if (array == nullptr || array->empty()) {
+      report_(&node, "notify: command must be a list of texts, the program first, such as [\"my-push\", \"--phone\"]");
+      return;
+    }
+    std::vector<std::string> items;
+    for (const toml::node& element : *array) {
+      const auto* text = element.as_string();
+      if (text == nullptr) {
+        report_(&element, "notify: command must hold texts in quotes only");
+        return;
+      }
+      items.push_back(text->get());
+    }
+    if (items.front().empty()) {
+      report_(&node, "notify: command names no program");
+      return;
+    }
+    command = std::move(items);
   }
 
   void ReadWishes(const toml::node& node) {

@@ -40,6 +40,13 @@ std::string DescribePlan(const Plan& plan) {
     out += Row("seats", Join(seats));
     out += Row("start at", wish.startAt ? ChinaMomentText(*wish.startAt) + " (China Standard Time)" : "at once");
   }
+  if (!plan.notify.url.empty() || !plan.notify.command.empty()) out += "Notify\n";
+  if (!plan.notify.url.empty()) out += Row("url", plan.notify.url);
+  if (!plan.notify.command.empty()) {
+    std::string command;
+    for (const std::string& part : plan.notify.command) command += (command.empty() ? "" : " ") + part;
+    out += Row("command", command);
+  }
   return out;
 }
 

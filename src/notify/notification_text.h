@@ -5,6 +5,7 @@
 
 #include "notify/notifier_set.h"
 #include "notify/notify_event.h"
+#include "quillet/version.h"
 
 namespace quillet {
 
@@ -17,7 +18,8 @@ struct NotificationText {
 };
 
 inline constexpr char kNotificationAppName[] = "Quillet";
-inline constexpr char kNotificationIcon[] = "quillet";
+// The installed icon's theme name, which is also the desktop entry's id.
+inline constexpr const char* kNotificationIcon = kDesktopId;
 
 NotificationText NotificationFor(const NotifyEvent& event);
 

@@ -1,8 +1,10 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QTabWidget>
 
 #include "session/session.h"
+#include "ui/controls.h"
 #include "ui/layouts.h"
 #include "ui/login_page.h"
 #include "ui/order_pages.h"
@@ -34,6 +36,16 @@ MainWindow::~MainWindow() {
   Shutdown();
   session_.RemoveObserver(*view_);
 }
+
+void MainWindow::ShowPurchasePage() {
+  if (auto* tabs = FindControl<QTabWidget>(this, QStringLiteral(u"高级选择夹1"))) tabs->setCurrentIndex(1);
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+}
+
+void MainWindow::AppendLogLine(const std::string& line) { view_->OnGrabLogLine(line); }
 
 void MainWindow::Shutdown() {
   login_->Shutdown();

@@ -1,6 +1,7 @@
 #pragma once
 // The main window: its layout, and the pages that handle its controls.
 #include <QWidget>
+#include <string>
 
 namespace quillet {
 
@@ -21,6 +22,12 @@ class MainWindow : public QWidget {
   LoginPage& Login() { return *login_; }
   QueryPage& Query() { return *query_; }
   PurchasePage& Purchase() { return *purchase_; }
+
+  // Brings the window forward on the purchase page (" 车票预定 "), where the
+  // grabbing log tells what was booked.
+  void ShowPurchasePage();
+  // Adds a line (program text, ending in "\r\n") to the log box; any thread.
+  void AppendLogLine(const std::string& line);
 
   // Abandons running service calls, stops and joins every thread the
   // window started (passenger loading) and closes the session's grabbing.

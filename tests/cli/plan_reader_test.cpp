@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "../grab/gbk.h"
+#include "cli/plan_summary.h"
 
 namespace quillet::cli {
 namespace {
@@ -172,6 +173,46 @@ TEST(PlanReader, ReportsEveryProblemInLineOrder) {
   for (const PlanError& error : reading.errors) lines.push_back(error.line);
   EXPECT_EQ(lines, (std::vector<int>{2, 4, 6, 9}));
   EXPECT_EQ(DescribePlanError(reading.errors[0]), "/plans/trip.toml:2: unknown key \"colour\"");
+}
+
+TEST(PlanReader, TheNotifyTableNamesAWebhookAndACommand) {
+  const std::string plan = "account = \"demo\"\n" + std::string(kGoodWish) + "[notify]\n";
+  const PlanReading good = Read(plan + "url = \"https://push.example/hook?k=1\"\n"
+                                       "command = [\"/usr/bin/my-push\", \"--to\", \"手机\", \"--to\"]\n");
+  ASSERT_TRUE(good.Ok()) << DescribePlanError(good.errors[0]);
+  EXPECT_EQ(good.plan.notify.url, "https://push.example/hook?k=1");
+  EXPECT_EQ(good.plan.notify.command,
+            (std::vector<std::string>{"/usr/bin/my-push", "--to", reinterpret_cast<const char*>(u8"手机"), "--to"}));
+  EXPECT_NE(DescribePlan(good.plan).find("Notify\n  url          https://push.example/hook?k=1\n"
+                                         "  command      /usr/bin/my-push --to "),
+            std::string::npos)
+      << DescribePlan(good.plan);
+  const PlanReading none = Read("account = \"demo\"\n" + std::string(kGoodWish));
+  EXPECT_EQ(DescribePlan(none.plan).find("Notify"), std::string::npos);
+  EXPECT_TRUE(none.plan.notify.url.empty());
+  EXPECT_TRUE(none.plan.notify.command.empty());
+
+  const struct {
+    std::string lines;
+    const char* says;
+  } cases[] = {
+      {"url = \"mailto:me@example.org\"\n", "notify: url must be an address beginning with https://"},
+      {"url = 3\n", "notify: url must be a text"},
+      {"command = \"my-push --phone\"\n", "notify: command must be a list of texts, the program first"},
+      {"command = []\n", "notify: command must be a list of texts"},
+      {"command = [\"my-push\", 2]\n", "notify: command must hold texts in quotes only"},
+      {"command = [\"\", \"x\"]\n", "notify: command names no program"},
+      {"sound = false\n", "notify: unknown key \"sound\""},
+  };
+  for (const auto& c : cases) {
+    const PlanReading reading = Read(plan + c.lines);
+    ASSERT_EQ(reading.errors.size(), 1u) << c.lines;
+    EXPECT_EQ(reading.errors[0].line, 11) << c.lines;
+    EXPECT_NE(reading.errors[0].message.find(c.says), std::string::npos) << reading.errors[0].message;
+  }
+  EXPECT_NE(Read("account = \"demo\"\nnotify = 1\n" + std::string(kGoodWish)).errors.at(0).message.find(
+                "[notify] table"),
+            std::string::npos);
 }
 
 TEST(PlanReader, ARelativeCaFileIsFoundBesideThePlan) {

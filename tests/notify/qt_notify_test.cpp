@@ -9,6 +9,7 @@
 
 #include "fake_notification_service.h"
 #include "private_bus.h"
+#include "quillet/version.h"
 #include "scripted_notifier.h"
 #include "ui/notify_qt.h"
 
@@ -52,7 +53,7 @@ TEST(QtNotification, ShowsACriticalNotificationAndSignalsItsClick) {
     const auto received = service.Received();
     ASSERT_EQ(received.size(), 1u);
     EXPECT_EQ(received[0].appName, "Quillet");
-    EXPECT_EQ(received[0].icon, "quillet");
+    EXPECT_EQ(received[0].icon, kDesktopId);
     EXPECT_EQ(received[0].summary, Utf8(u8"订票成功，请尽快付款"));
     EXPECT_EQ(received[0].body, Utf8(u8"G101 2026-12-20 二等座\n张伟\n订单号：E123456789"));
     EXPECT_EQ(received[0].urgency, 2);

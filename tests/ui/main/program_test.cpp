@@ -58,6 +58,23 @@ TEST(CommandLineTest, ReadsTheServiceAndCertificateOptions) {
   EXPECT_NE(HelpText("quillet").find("--service URL"), std::string::npos);
 }
 
+TEST(CommandLineTest, ReadsTheNotificationOptions) {
+  const CommandLine plain = ParseCommandLine({});
+  EXPECT_TRUE(plain.settings.sound);
+  EXPECT_TRUE(plain.settings.notifyUrl.empty());
+  const CommandLine told = ParseCommandLine({"--no-sound", "--notify-url", "https://push.example/t?k=1"});
+  ASSERT_EQ(told.action, CommandLine::Action::Run);
+  EXPECT_FALSE(told.settings.sound);
+  EXPECT_EQ(told.settings.notifyUrl, "https://push.example/t?k=1");
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"--notify-url"}, {"--notify-url", ""}, {"--notify-url", "push.example/t"}}) {
+    const CommandLine line = ParseCommandLine(args);
+    EXPECT_EQ(line.action, CommandLine::Action::Error) << args.back();
+    EXPECT_FALSE(line.error.empty());
+  }
+  EXPECT_EQ(ParseCommandLine({"--notify-url", "ftp://x"}).error, "--notify-url needs an http:// or https:// address");
+}
+
 TEST(DateValueTest, ClampsAndOrdersDatesBefore1900) {
   const std::pair<double, double> clamped[] = {
       {5.25, 5.25}, {-700000.0, -657434.0}, {3000000.0, 2958465.0}, {-657434.0, -657434.0}, {NAN, -657434.0}};

@@ -1,0 +1,33 @@
+#include "notify/session_notifier.h"
+
+namespace quillet {
+
+NotifyEvent NotifyEventForOrder(NotifyEventKind kind, const OrderReport& order) {
+  NotifyEvent event;
+  event.kind = kind;
+  event.train = order.train;
+  event.date = order.date;
+  event.seatClass = order.seatName;
+  event.passengers = order.passengers;
+  if (!order.orderId.empty()) event.orderId = order.orderId;
+  return event;
+}
+
+void SessionNotifier::OnSignedIn() { lapseTold_ = false; }
+
+void SessionNotifier::OnOrderBooked(const OrderReport& order) {
+  notifiers_.Post(NotifyEventForOrder(NotifyEventKind::kBooked, order));
+}
+
+void SessionNotifier::OnOrderNeedsManualCheck(const OrderReport& order) {
+  notifiers_.Post(NotifyEventForOrder(NotifyEventKind::kManualCheck, order));
+}
+
+void SessionNotifier::OnSessionLapsed() {
+  if (lapseTold_.exchange(true)) return;
+  NotifyEvent event;
+  event.kind = NotifyEventKind::kSessionLapsed;
+  notifiers_.Post(event);
+}
+
+}  // namespace quillet

@@ -1,0 +1,36 @@
+#pragma once
+// Tells the person what matters of a session: a booking, an order to check
+// by hand, a sign-in the service has forgotten. Attached to the session as an
+// observer; every event is handed to a NotifierSet, which returns at once, so
+// a grab worker never waits for a webhook or a notification service.
+#include <atomic>
+
+#include "grab/grab_events.h"
+#include "notify/notifier_set.h"
+#include "notify/notify_event.h"
+#include "session/session_observer.h"
+
+namespace quillet {
+
+// The event for an order report. The order chain's answers do not state a
+// pay-by time, so it stays unknown; an empty order id is unknown as well.
+NotifyEvent NotifyEventForOrder(NotifyEventKind kind, const OrderReport& order);
+
+class SessionNotifier : public SessionObserver {
+ public:
+  // The set outlives this observer's attachment to the session.
+  explicit SessionNotifier(NotifierSet& notifiers) : notifiers_(notifiers) {}
+
+  void OnSignedIn() override;
+  void OnOrderBooked(const OrderReport& order) override;
+  void OnOrderNeedsManualCheck(const OrderReport& order) override;
+  // Every worker that meets the lapsed sign-in reports it: the person is told
+  // once, and again only after a new sign-in.
+  void OnSessionLapsed() override;
+
+ private:
+  NotifierSet& notifiers_;
+  std::atomic<bool> lapseTold_{false};
+};
+
+}  // namespace quillet
