@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -20,8 +21,11 @@
 #include "cli/plan_summary.h"
 #include "cli/plan_wishes.h"
 #include "cli/signal_watcher.h"
+#include "cli/notify_setup.h"
 #include "cli/terminal_sign_in.h"
 #include "grab/sale_schedule.h"
+#include "notify/notification_text.h"
+#include "notify/session_notifier.h"
 #include "session/session.h"
 #include "stations/station_directory.h"
 #include "util/codepage.h"
@@ -49,8 +53,33 @@ std::string PictureFolder() {
 }
 
 // Everything that hears the session's events. The run's own observer comes
-// first: it writes the events and decides when the run ends.
-void AddObservers(Session& session, GrabRun& run, const CommandLine& /*line*/) { session.AddObserver(run); }
+// first: it writes the events and decides when the run ends; then the
+// notifiers, which tell the person elsewhere.
+void AddObservers(Session& session, GrabRun& run, quillet::SessionNotifier& told) {
+  session.AddObserver(run);
+  session.AddObserver(told);
+}
+
+// What the notifiers report (a failed webhook, say), on their own threads.
+void ReportNotifier(const quillet::NotifierReport& report) {
+  static std::mutex mutex;
+  std::lock_guard lock(mutex);
+  std::cerr << "quillet-grab: " << quillet::Utf8FromGbk(quillet::ReportLine(report)) << "\n";
+}
+
+// Ends the run's telling in order: the workers first (a booking confirmed
+// while closing is still told), then the notifiers (bounded), then the
+// observer goes.
+struct TellingEnd {
+  Session& session;
+  quillet::NotifierSet& notifiers;
+  quillet::SessionNotifier& told;
+  ~TellingEnd() {
+    session.Close();
+    notifiers.Stop();
+    session.RemoveObserver(told);
+  }
+};
 
 // Signs in with the password from QUILLET_PASSWORD or the terminal.
 bool SignIn(Session& session, const std::string& account, quillet::cli::SignInIo& io) {
@@ -82,7 +111,10 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
                                              : quillet::cli::EventOutput::Format::kText,
                                    isatty(STDOUT_FILENO) != 0);
   GrabRun run(output, plan.wishes.size());
+  const std::unique_ptr<quillet::NotifierSet> notifiers = quillet::cli::MakePlanNotifiers(plan, line, ReportNotifier);
+  quillet::SessionNotifier told(*notifiers);
   Session session(settings);
+  const TellingEnd tellingEnd{session, *notifiers, told};
   quillet::cli::SignalWatcher signals([&run](int signalNumber) { return run.TakeSignal(signalNumber); });
 
   quillet::cli::SignInIo io{std::cin, std::cerr, interactive, !line.captchaCells, environ, PictureFolder()};
@@ -107,7 +139,7 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
     session.SetWishScheduleFactory(quillet::MakeSaleScheduleFactory(
         plan.service, plan.caFile, [&output](const std::string& text) { output.Write(quillet::cli::ClockEvent{text}); }));
   }
-  AddObservers(session, run, line);
+  AddObservers(session, run, told);
 
   run.AcceptSignals(true);
   session.StartGrabbing();
