@@ -160,21 +160,18 @@ std::string ReadLeftTickets(std::string& answer, const StationDirectory& station
   answer.erase(static_cast<std::size_t>(to - 1));
   answer.erase(0, static_cast<std::size_t>(from - 1));
 
-  // The trains are split first so that their records can be made in place,
-  // without moving records as the vector grows. The split lists are kept
-  // per thread: a worker reads answers of the same size pass after pass.
-  thread_local std::vector<train_list::TrainPieces> trains;
-  train_list::SplitTrainList(answer, trains);
-  const std::size_t needed = records.size() + trains.size();
-  if (needed > records.capacity()) records.reserve(std::max(needed, 2 * records.capacity()));
+  // Records are made as the trains are found. A worker reads answers of the
+  // same size pass after pass, so room for as many trains as its last answer
+  // had is made first, and the records are seldom moved as the vector grows.
+  thread_local std::size_t lastTrainCount = 0;
+  const std::size_t needed = records.size() + lastTrainCount;
+  if (needed > records.capacity()) records.reserve(needed);
+  const std::size_t before = records.size();
   train_list::StationNames names(stations);
-  for (const train_list::TrainPieces& pieces : trains) records.emplace_back(TrainRecordMaker{pieces, names});
-  constexpr std::size_t kKeptTrains = 1024;  // a larger list is not kept
-  if (trains.capacity() > kKeptTrains) {
-    trains = {};
-  } else {
-    trains.clear();
-  }
+  train_list::ForEachTrainText(answer, [&](const train_list::TrainPieces& pieces) {
+    records.emplace_back(TrainRecordMaker{pieces, names});
+  });
+  lastTrainCount = records.size() - before;
   return texts::Success();
 }
 

@@ -55,8 +55,7 @@ std::size_t SplitTrainText(std::string_view text, TrainPieces& pieces) {
   return count;
 }
 
-void SplitTrainList(std::string_view list, std::vector<TrainPieces>& trains) {
-  trains.clear();
+void ForEachTrainText(std::string_view list, TrainVisitor visit, void* context) {
   // The texts between two quotes are split while they are scanned; only one
   // with spaces at an end (never seen from the service) is split again after
   // trimming.
@@ -70,11 +69,11 @@ void SplitTrainList(std::string_view list, std::vector<TrainPieces>& trains) {
     const std::string_view trimmed = TrimSpacesView(text);
     if (trimmed.empty() || trimmed == ",") return;
     if (trimmed.size() != text.size()) {
-      if (SplitTrainText(trimmed, pieces) == kTrainPieces) trains.push_back(pieces);
+      if (SplitTrainText(trimmed, pieces) == kTrainPieces) visit(context, pieces);
       return;
     }
     if (count < kTrainPieces && pieceBegin < end) pieces[count++] = list.substr(pieceBegin, end - pieceBegin);
-    if (count == kTrainPieces) trains.push_back(pieces);
+    if (count == kTrainPieces) visit(context, pieces);
   };
   ForEachMark(list, 0, '|', '"', [&](std::size_t at) {
     if (list[at] == '|') {

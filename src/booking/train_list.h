@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "booking/records.h"
@@ -21,11 +22,20 @@ using TrainPieces = std::array<std::string_view, kTrainPieces>;
 // many there are.
 std::size_t SplitTrainText(std::string_view text, TrainPieces& pieces);
 
-// The pieces of every train text of a result list, in order: the texts
-// between two quotes, trimmed of spaces, except empty ones and the ","
-// between two quoted texts; a text with fewer than kTrainPieces pieces is
-// left out. The pieces are views into `list`.
-void SplitTrainList(std::string_view list, std::vector<TrainPieces>& trains);
+// Calls visit(context, pieces) for every train text of a result list, in
+// order: the texts between two quotes, trimmed of spaces, except empty ones
+// and the "," between two quoted texts; a text with fewer than kTrainPieces
+// pieces is left out. The pieces are views into `list`, valid during the call.
+using TrainVisitor = void (*)(void* context, const TrainPieces& pieces);
+void ForEachTrainText(std::string_view list, TrainVisitor visit, void* context);
+
+template <typename Visit>
+void ForEachTrainText(std::string_view list, Visit&& visit) {
+  using VisitType = std::remove_reference_t<Visit>;
+  ForEachTrainText(
+      list, [](void* context, const TrainPieces& pieces) { (*static_cast<VisitType*>(context))(pieces); },
+      static_cast<void*>(&visit));
+}
 
 // Station names by telecode for the trains of one answer: they mostly share
 // the stations of the query, so the names found last are asked first.
