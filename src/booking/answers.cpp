@@ -113,7 +113,7 @@ void ForEachRawItem(std::string_view text, std::string_view left, std::string_vi
 // Builds a record right inside the vector that receives it.
 struct TrainRecordMaker {
   const train_list::TrainPieces& pieces;
-  train_list::StationNames& names;
+  const train_list::StationNames& names;
   operator TrainRecord() const { return MakeTrainRecord(pieces, names); }
 };
 
@@ -139,7 +139,7 @@ int ExtractItemsBetween(std::string_view text, std::string_view left, std::strin
 bool ReadTrainText(std::string_view trainText, const StationDirectory& stations, TrainRecord& record) {
   train_list::TrainPieces pieces;
   if (train_list::SplitTrainText(trainText, pieces) < train_list::kTrainPieces) return false;
-  train_list::StationNames names(stations);
+  const train_list::StationNames names(stations);
   record = MakeTrainRecord(pieces, names);
   return true;
 }
@@ -167,7 +167,7 @@ std::string ReadLeftTickets(std::string& answer, const StationDirectory& station
   const std::size_t needed = records.size() + lastTrainCount;
   if (needed > records.capacity()) records.reserve(needed);
   const std::size_t before = records.size();
-  train_list::StationNames names(stations);
+  const train_list::StationNames names(stations);
   train_list::ForEachTrainText(answer, [&](const train_list::TrainPieces& pieces) {
     records.emplace_back(TrainRecordMaker{pieces, names});
   });

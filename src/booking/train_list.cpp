@@ -92,18 +92,7 @@ void ForEachTrainText(std::string_view list, TrainVisitor visit, void* context) 
   });
 }
 
-std::string_view StationNames::NameFor(std::string_view telecode) {
-  for (const Known& known : recent_) {
-    if (known.name != nullptr && known.telecode == telecode) return *known.name;
-  }
-  const std::string* name = stations_.FindNameForTelecode(telecode);
-  if (name == nullptr) return telecode;
-  recent_[next_] = {telecode, name};
-  next_ = (next_ + 1) % std::size(recent_);
-  return *name;
-}
-
-TrainRecord MakeTrainRecord(const TrainPieces& p, StationNames& names) {
+TrainRecord MakeTrainRecord(const TrainPieces& p, const StationNames& names) {
   return TrainRecord{.stationTrainCode = std::string(p[3]),
                      .trainNo = std::string(p[2]),
                      .startTime = std::string(p[8]),

@@ -37,24 +37,20 @@ void ForEachTrainText(std::string_view list, Visit&& visit) {
       static_cast<void*>(&visit));
 }
 
-// Station names by telecode for the trains of one answer: they mostly share
-// the stations of the query, so the names found last are asked first.
+// Station names by telecode for the trains of one answer.
 class StationNames {
  public:
   explicit StationNames(const StationDirectory& stations) : stations_(stations) {}
   // The station's name, or the telecode itself when no station has it.
-  std::string_view NameFor(std::string_view telecode);
+  std::string_view NameFor(std::string_view telecode) const {
+    const std::string* name = stations_.FindNameForTelecode(telecode);
+    return name == nullptr ? telecode : std::string_view(*name);
+  }
 
  private:
-  struct Known {
-    std::string_view telecode;
-    const std::string* name = nullptr;
-  };
   const StationDirectory& stations_;
-  Known recent_[2];
-  std::size_t next_ = 0;
 };
 
-TrainRecord MakeTrainRecord(const TrainPieces& pieces, StationNames& names);
+TrainRecord MakeTrainRecord(const TrainPieces& pieces, const StationNames& names);
 
 }  // namespace quillet::train_list
