@@ -113,7 +113,7 @@ void ForEachRawItem(std::string_view text, std::string_view left, std::string_vi
 // Builds a record right inside the vector that receives it.
 struct TrainRecordMaker {
   const train_list::TrainPieces& pieces;
-  train_list::StationNames& names;
+  const train_list::StationNames& names;
   operator TrainRecord() const { return MakeTrainRecord(pieces, names); }
 };
 
@@ -139,7 +139,7 @@ int ExtractItemsBetween(std::string_view text, std::string_view left, std::strin
 bool ReadTrainText(std::string_view trainText, const StationDirectory& stations, TrainRecord& record) {
   train_list::TrainPieces pieces;
   if (train_list::SplitTrainText(trainText, pieces) < train_list::kTrainPieces) return false;
-  train_list::StationNames names(stations);
+  const train_list::StationNames names(stations);
   record = MakeTrainRecord(pieces, names);
   return true;
 }
@@ -160,21 +160,18 @@ std::string ReadLeftTickets(std::string& answer, const StationDirectory& station
   answer.erase(static_cast<std::size_t>(to - 1));
   answer.erase(0, static_cast<std::size_t>(from - 1));
 
-  // The trains are split first so that their records can be made in place,
-  // without moving records as the vector grows. The split lists are kept
-  // per thread: a worker reads answers of the same size pass after pass.
-  thread_local std::vector<train_list::TrainPieces> trains;
-  train_list::SplitTrainList(answer, trains);
-  const std::size_t needed = records.size() + trains.size();
-  if (needed > records.capacity()) records.reserve(std::max(needed, 2 * records.capacity()));
-  train_list::StationNames names(stations);
-  for (const train_list::TrainPieces& pieces : trains) records.emplace_back(TrainRecordMaker{pieces, names});
-  constexpr std::size_t kKeptTrains = 1024;  // a larger list is not kept
-  if (trains.capacity() > kKeptTrains) {
-    trains = {};
-  } else {
-    trains.clear();
-  }
+  // Records are made as the trains are found. A worker reads answers of the
+  // same size pass after pass, so room for as many trains as its last answer
+  // had is made first, and the records are seldom moved as the vector grows.
+  thread_local std::size_t lastTrainCount = 0;
+  const std::size_t needed = records.size() + lastTrainCount;
+  if (needed > records.capacity()) records.reserve(needed);
+  const std::size_t before = records.size();
+  const train_list::StationNames names(stations);
+  train_list::ForEachTrainText(answer, [&](const train_list::TrainPieces& pieces) {
+    records.emplace_back(TrainRecordMaker{pieces, names});
+  });
+  lastTrainCount = records.size() - before;
   return texts::Success();
 }
 

@@ -55,8 +55,7 @@ std::size_t SplitTrainText(std::string_view text, TrainPieces& pieces) {
   return count;
 }
 
-void SplitTrainList(std::string_view list, std::vector<TrainPieces>& trains) {
-  trains.clear();
+void ForEachTrainText(std::string_view list, TrainVisitor visit, void* context) {
   // The texts between two quotes are split while they are scanned; only one
   // with spaces at an end (never seen from the service) is split again after
   // trimming.
@@ -70,11 +69,11 @@ void SplitTrainList(std::string_view list, std::vector<TrainPieces>& trains) {
     const std::string_view trimmed = TrimSpacesView(text);
     if (trimmed.empty() || trimmed == ",") return;
     if (trimmed.size() != text.size()) {
-      if (SplitTrainText(trimmed, pieces) == kTrainPieces) trains.push_back(pieces);
+      if (SplitTrainText(trimmed, pieces) == kTrainPieces) visit(context, pieces);
       return;
     }
     if (count < kTrainPieces && pieceBegin < end) pieces[count++] = list.substr(pieceBegin, end - pieceBegin);
-    if (count == kTrainPieces) trains.push_back(pieces);
+    if (count == kTrainPieces) visit(context, pieces);
   };
   ForEachMark(list, 0, '|', '"', [&](std::size_t at) {
     if (list[at] == '|') {
@@ -93,18 +92,7 @@ void SplitTrainList(std::string_view list, std::vector<TrainPieces>& trains) {
   });
 }
 
-std::string_view StationNames::NameFor(std::string_view telecode) {
-  for (const Known& known : recent_) {
-    if (known.name != nullptr && known.telecode == telecode) return *known.name;
-  }
-  const std::string* name = stations_.FindNameForTelecode(telecode);
-  if (name == nullptr) return telecode;
-  recent_[next_] = {telecode, name};
-  next_ = (next_ + 1) % std::size(recent_);
-  return *name;
-}
-
-TrainRecord MakeTrainRecord(const TrainPieces& p, StationNames& names) {
+TrainRecord MakeTrainRecord(const TrainPieces& p, const StationNames& names) {
   return TrainRecord{.stationTrainCode = std::string(p[3]),
                      .trainNo = std::string(p[2]),
                      .startTime = std::string(p[8]),

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "booking/records.h"
@@ -21,30 +22,35 @@ using TrainPieces = std::array<std::string_view, kTrainPieces>;
 // many there are.
 std::size_t SplitTrainText(std::string_view text, TrainPieces& pieces);
 
-// The pieces of every train text of a result list, in order: the texts
-// between two quotes, trimmed of spaces, except empty ones and the ","
-// between two quoted texts; a text with fewer than kTrainPieces pieces is
-// left out. The pieces are views into `list`.
-void SplitTrainList(std::string_view list, std::vector<TrainPieces>& trains);
+// Calls visit(context, pieces) for every train text of a result list, in
+// order: the texts between two quotes, trimmed of spaces, except empty ones
+// and the "," between two quoted texts; a text with fewer than kTrainPieces
+// pieces is left out. The pieces are views into `list`, valid during the call.
+using TrainVisitor = void (*)(void* context, const TrainPieces& pieces);
+void ForEachTrainText(std::string_view list, TrainVisitor visit, void* context);
 
-// Station names by telecode for the trains of one answer: they mostly share
-// the stations of the query, so the names found last are asked first.
+template <typename Visit>
+void ForEachTrainText(std::string_view list, Visit&& visit) {
+  using VisitType = std::remove_reference_t<Visit>;
+  ForEachTrainText(
+      list, [](void* context, const TrainPieces& pieces) { (*static_cast<VisitType*>(context))(pieces); },
+      static_cast<void*>(&visit));
+}
+
+// Station names by telecode for the trains of one answer.
 class StationNames {
  public:
   explicit StationNames(const StationDirectory& stations) : stations_(stations) {}
   // The station's name, or the telecode itself when no station has it.
-  std::string_view NameFor(std::string_view telecode);
+  std::string_view NameFor(std::string_view telecode) const {
+    const std::string* name = stations_.FindNameForTelecode(telecode);
+    return name == nullptr ? telecode : std::string_view(*name);
+  }
 
  private:
-  struct Known {
-    std::string_view telecode;
-    const std::string* name = nullptr;
-  };
   const StationDirectory& stations_;
-  Known recent_[2];
-  std::size_t next_ = 0;
 };
 
-TrainRecord MakeTrainRecord(const TrainPieces& pieces, StationNames& names);
+TrainRecord MakeTrainRecord(const TrainPieces& pieces, const StationNames& names);
 
 }  // namespace quillet::train_list

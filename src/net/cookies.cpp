@@ -98,11 +98,20 @@ std::string CookieJar::Text() const {
 void CookieJar::SetText(std::string text) {
   std::lock_guard<std::mutex> lock(mutex_);
   text_ = std::move(text);
+  settled_ = false;
 }
 
 std::string CookieJar::Merge(std::string newPairs) {
   std::lock_guard<std::mutex> lock(mutex_);
-  return MergeCookies(text_, newPairs);
+  if (!newPairs.empty()) {
+    settled_ = false;
+    return MergeCookies(text_, newPairs);
+  }
+  if (settled_) return text_;
+  const std::string before = text_;
+  MergeCookies(text_, newPairs);
+  settled_ = text_ == before;
+  return text_;
 }
 
 }  // namespace quillet

@@ -33,6 +33,9 @@ class CookieJar {
  private:
   mutable std::mutex mutex_;
   std::string text_;
+  // True once a merge of no pairs was seen to leave text_ as it is: most
+  // answers set no cookie, and the same merge would change nothing again.
+  bool settled_ = false;
 };
 
 }  // namespace quillet

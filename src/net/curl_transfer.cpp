@@ -5,6 +5,7 @@
 #include <iterator>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace quillet::net {
 namespace {
@@ -122,27 +123,19 @@ int OnConnected(void* user, char*, char*, int, int) {
   return CURL_PREREQFUNC_OK;
 }
 
-struct SlistDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-using HeaderList = std::unique_ptr<curl_slist, SlistDeleter>;
-
-bool BuildHeaderList(const std::vector<std::string>& lines, HeaderList& list) {
-  for (const std::string& line : lines) {
-    curl_slist* extended = curl_slist_append(list.get(), line.c_str());
-    if (extended == nullptr) return false;
-    (void)list.release();
-    list.reset(extended);
-  }
-  return true;
-}
-
+// The request's method and body. What an earlier request on the handle set
+// is undone first: no custom method, no body.
 void SetMethodAndBody(CURL* easy, const TransferRequest& request) {
+  curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, nullptr);
+  curl_easy_setopt(easy, CURLOPT_POSTFIELDS, nullptr);
+  curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1));
+  curl_easy_setopt(easy, CURLOPT_NOBODY, 0L);
   if (!request.sendBody && request.method == "GET") {
     curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     return;
   }
   if (!request.sendBody && request.method == "HEAD") {
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     return;
   }
@@ -154,9 +147,9 @@ void SetMethodAndBody(CURL* easy, const TransferRequest& request) {
   if (request.method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
 }
 
-void SetCommonOptions(CURL* easy, const TransferRequest& request, const TransferLimits& limits,
-                      TransferState& state) {
-  curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+// The options that stay the same from request to request on one handle.
+void SetLastingOptions(CURL* easy, const CurlHandles::Settings& settings) {
+  curl_easy_reset(easy);
 #if LIBCURL_VERSION_NUM >= 0x075500
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
 #else
@@ -167,28 +160,37 @@ void SetCommonOptions(CURL* easy, const TransferRequest& request, const Transfer
   // search is case-sensitive, and HTTP/2 would deliver "set-cookie".
   curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   // An empty proxy text switches proxies off, including the environment's.
-  curl_easy_setopt(easy, CURLOPT_PROXY, request.proxy.c_str());
+  curl_easy_setopt(easy, CURLOPT_PROXY, settings.proxy.c_str());
   curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
-  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.stallTimeout.count()));
-  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()));
-  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.stallTimeout.count()));
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(settings.totalTimeout.count()));
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings.maxBodyBytes));
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
   curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
 #if LIBCURL_VERSION_NUM >= 0x075700
   // Cancelling during name resolution must not wait for the resolver thread.
   curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
 #endif
+  std::string caBlob;
+  TrustExtraCa(easy, settings.extraCaFile, caBlob);
 
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &OnBody);
-  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &state);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
-  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &state);
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &OnProgress);
-  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &state);
   curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, &OnConnected);
+}
+
+// The options of this one request; the callbacks' data is this transfer's.
+void SetRequestOptions(CURL* easy, const TransferRequest& request, curl_slist* headers, TransferState& state) {
+  curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+  SetMethodAndBody(easy, request);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &state);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, &state);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &state);
   curl_easy_setopt(easy, CURLOPT_PREREQDATA, &state);
 }
 
@@ -223,20 +225,25 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
   }
   CURL* easy = handles.Easy();
   CURLM* multi = handles.Multi();
-  curl_easy_reset(easy);
 
   TransferState state;
   state.result = &result;
   state.maxBodyBytes = limits.maxBodyBytes;
   state.lastProgress = Clock::now();
 
-  HeaderList headers;
-  if (!BuildHeaderList(request.headerLines, headers)) return result;
-  std::string caBlob;
-  SetCommonOptions(easy, request, limits, state);
-  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get());
-  SetMethodAndBody(easy, request);
-  TrustExtraCa(easy, request.extraCaFile, caBlob);
+  curl_slist* headers = nullptr;
+  if (!handles.HeaderList(request.headerLines, headers)) return result;
+  const CurlHandles::Settings* current = handles.CurrentSettings();
+  if (current == nullptr || current->proxy != request.proxy || current->extraCaFile != request.extraCaFile ||
+      current->stallTimeout != limits.stallTimeout || current->totalTimeout != limits.totalTimeout ||
+      current->maxBodyBytes != limits.maxBodyBytes) {
+    CurlHandles::Settings settings{request.proxy, request.extraCaFile, limits.stallTimeout, limits.totalTimeout,
+                                   limits.maxBodyBytes};
+    handles.ForgetSettings();
+    SetLastingOptions(easy, settings);
+    handles.SetCurrentSettings(std::move(settings));
+  }
+  SetRequestOptions(easy, request, headers, state);
 
   if (curl_multi_add_handle(multi, easy) != CURLM_OK) return result;
 

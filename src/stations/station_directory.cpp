@@ -16,6 +16,17 @@ bool StartsWith(const std::string& field, const std::string& query) {
   return field.size() >= query.size() && std::memcmp(field.data(), query.data(), query.size()) == 0;
 }
 
+// The dense-table slot of a telecode of three upper-case letters, or -1.
+int LetterCodeSlot(std::string_view telecode) {
+  if (telecode.size() != 3) return -1;
+  int slot = 0;
+  for (char c : telecode) {
+    if (c < 'A' || c > 'Z') return -1;
+    slot = slot * 26 + (c - 'A');
+  }
+  return slot;
+}
+
 void AppendEntry(const StationRecord& record, std::vector<std::string>& results) {
   std::string entry;
   entry.reserve(record.name.size() + 1 + record.telecode.size());
@@ -32,6 +43,7 @@ void StationDirectory::LoadFromText(std::string_view table) {
   if (const auto zero = table.find('\0'); zero != std::string_view::npos) table = table.substr(0, zero);
 
   records_.clear();
+  indexByLetterCode_.clear();
   nameByTelecode_.clear();
   for (const std::string& line : SplitText(table, "\r\n")) {
     std::vector<std::string> fields = SplitText(line, "|");
@@ -46,8 +58,17 @@ void StationDirectory::LoadFromText(std::string_view table) {
     records_.push_back(std::move(record));
   }
   // The first record of a telecode wins, as a walk in table order would find it.
+  const bool denseTable = records_.size() < kNoStation;
+  if (denseTable) indexByLetterCode_.assign(kLetterCodes, kNoStation);
   nameByTelecode_.reserve(records_.size());
-  for (std::size_t i = 0; i < records_.size(); ++i) nameByTelecode_.try_emplace(records_[i].telecode, i);
+  for (std::size_t i = 0; i < records_.size(); ++i) {
+    const int slot = denseTable ? LetterCodeSlot(records_[i].telecode) : -1;
+    if (slot < 0) {
+      nameByTelecode_.try_emplace(records_[i].telecode, i);
+    } else if (indexByLetterCode_[static_cast<std::size_t>(slot)] == kNoStation) {
+      indexByLetterCode_[static_cast<std::size_t>(slot)] = static_cast<std::uint16_t>(i);
+    }
+  }
 }
 
 void StationDirectory::FindStations(const std::string& query, int mode, std::vector<std::string>& results) const {
@@ -67,6 +88,10 @@ std::string StationDirectory::NameForTelecode(std::string_view telecode) const {
 }
 
 const std::string* StationDirectory::FindNameForTelecode(std::string_view telecode) const {
+  if (const int slot = LetterCodeSlot(telecode); slot >= 0 && !indexByLetterCode_.empty()) {
+    const std::uint16_t index = indexByLetterCode_[static_cast<std::size_t>(slot)];
+    return index == kNoStation ? nullptr : &records_[index].name;
+  }
   const auto found = nameByTelecode_.find(telecode);
   return found == nameByTelecode_.end() ? nullptr : &records_[found->second].name;
 }

@@ -41,8 +41,15 @@ class StationDirectory {
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
   };
 
+  static constexpr std::size_t kLetterCodes = 26 * 26 * 26;
+  static constexpr std::uint16_t kNoStation = 0xFFFF;
+
   std::vector<StationRecord> records_;
-  // telecode -> index of its first record; built once at load, read-only afterwards.
+  // Built once at load, read-only afterwards. The service's telecodes are
+  // three upper-case letters: those are looked up in a dense table (record
+  // index, or kNoStation), any other in the map (telecode -> index of its
+  // first record). A table too large for 16-bit indexes uses the map alone.
+  std::vector<std::uint16_t> indexByLetterCode_;
   std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> nameByTelecode_;
 };
 

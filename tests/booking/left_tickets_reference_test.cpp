@@ -155,5 +155,23 @@ TEST_F(LeftTicketsReference, EveryAlignment) {
   }
 }
 
+// Many trains, each with other stations: every station of the table, telecodes
+// of no station and of odd shapes; read twice in one thread, with a shorter
+// and a longer list after a long one.
+TEST_F(LeftTicketsReference, ManyStations) {
+  const auto& records = stations_->Records();
+  const std::vector<std::string> odd = {"QQQ", "bjp", "BJ", "BJPX", "", "B1P", "[AA", "ZZZ"};
+  std::string list;
+  for (std::size_t t = 0; t < records.size() + odd.size(); ++t) {
+    const std::string& from = t < records.size() ? records[t].telecode : odd[t - records.size()];
+    const std::string& to = records[(t * 13 + 5) % records.size()].telecode;
+    if (t) list += ",";
+    list += "\"" + Train(36, "p" + std::to_string(t), from, to) + "\"";
+  }
+  ExpectSameReading(Answer(list));
+  ExpectSameReading(Answer("\"" + Train(33, "short") + "\""));
+  ExpectSameReading(Answer(list + ",\"" + Train(34, "one more") + "\""));
+}
+
 }  // namespace
 }  // namespace quillet

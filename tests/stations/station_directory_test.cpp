@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,24 @@ TEST_F(BuiltInTable, TelecodeLookup) {
   EXPECT_EQ(directory_->NameForTelecode("QQQ"), "QQQ");
   EXPECT_EQ(directory_->FindNameForTelecode("QQQ"), nullptr);
   EXPECT_EQ(directory_->NameForTelecode(""), "");
+  // Every telecode of the table names the first station that holds it.
+  for (const StationRecord& record : directory_->Records()) {
+    const auto first = std::find_if(directory_->Records().begin(), directory_->Records().end(),
+                                    [&](const StationRecord& r) { return r.telecode == record.telecode; });
+    ASSERT_EQ(directory_->FindNameForTelecode(record.telecode), &first->name) << record.telecode;
+  }
+}
+
+TEST(StationTableText, TelecodesOfAnyShape) {
+  const std::string table =
+      "aaa|A1|AAA|a|a|0\r\nbbb|B1|ZZZ|b|b|1\r\nccc|C1|abc|c|c|2\r\nddd|D1|AB|d|d|3\r\n"
+      "eee|E1|ABCD|e|e|4\r\nfff|F1|A1B|f|f|5\r\nggg|G1||g|g|6\r\nhhh|H1|ZZZ|h|h|7";
+  StationDirectory directory;
+  directory.LoadFromText(table);
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"AAA", "A1"}, {"ZZZ", "B1"}, {"abc", "C1"}, {"ABC", "ABC"}, {"AB", "D1"}, {"ABCD", "E1"},
+      {"A1B", "F1"}, {"", "G1"},    {"AAB", "AAB"}, {"aaa", "aaa"}, {"[AA", "[AA"}, {"@ZZ", "@ZZ"}};
+  for (const auto& [telecode, name] : cases) EXPECT_EQ(directory.NameForTelecode(telecode), name) << telecode;
 }
 
 TEST(StationTableText, SplitsAtCharacterStartsAndSkipsMalformedLines) {

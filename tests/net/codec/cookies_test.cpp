@@ -66,5 +66,32 @@ TEST(CookieJarTest, MergeKeepsTheJar) {
   EXPECT_EQ(jar.Text(), "");
 }
 
+// A jar merged with no pairs, again and again, between other changes, ends
+// as MergeCookies applied each time would leave it.
+TEST(CookieJarTest, MergesOfNoPairsMatchMergeCookies) {
+  const std::vector<std::string> jars = {"",  "a=1; b=2", " a = 1 ;b=2;a=3", "a=1; x=deleted; a=1", "a=1;;b=2; ;",
+                                         "=v; k"};
+  for (const std::string& start : jars) {
+    CookieJar jar;
+    std::string reference;
+    const auto step = [&](const std::string& pairs) {
+      std::string copy = pairs;
+      MergeCookies(reference, copy);
+      EXPECT_EQ(jar.Merge(pairs), reference) << start << " + " << pairs;
+      EXPECT_EQ(jar.Text(), reference);
+    };
+    jar.SetText(start);
+    reference = start;
+    step("");
+    step("");
+    step("c=3; a=deleted");
+    step("");
+    jar.SetText(start + "; z=9");
+    reference = start + "; z=9";
+    step("");
+    step("");
+  }
+}
+
 }  // namespace
 }  // namespace quillet

@@ -124,6 +124,43 @@ TEST(HttpExchange, BodyAndHeaderTextLeaveAsUtf8AndBytesAsTheyAre) {
   }
 }
 
+// A thread's handle carries one request after another: each request leaves
+// exactly as it does from a handle of its own, whatever the one before set.
+TEST(HttpExchange, EachRequestOnAKeptHandleLeavesAsFromAFreshOne) {
+  RawHttpServer kept(Reply(200, {}, "a"));
+  RawHttpServer fresh(Reply(200, {}, "a"));
+  struct Step {
+    const char* method;
+    std::string bodyText;
+    std::string headerBlock;
+    std::chrono::milliseconds timeout;
+  };
+  const Step steps[] = {
+      {"POST", "k=v", "X-A: 1", 5s},      {"GET", "", "X-A: 1", 5s},         {"HEAD", "", "X-B: 2", 5s},
+      {"GET", "", "X-B: 2", 4s},          {"PUT", "p=1", "X-A: 1", 4s},      {"DELETE", "", "", 4s},
+      {"HEAD", "", "Expect: 100", 5s},    {"POST", "", "X-A: 1\r\nX-C: 3", 5s}, {"GET", "", "X-A: 1", 5s},
+      {"OPTIONS", "o=1", "X-A: 1", 5s},   {"GET", "", "X-A: 1", 5s},
+  };
+  CookieJar jar("s=1");
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string(step.method) + " " + step.bodyText + " " + step.headerBlock);
+    Call onKept{kept.Url("/p?q=1"), step.method, step.bodyText};
+    Call onFresh{fresh.Url("/p?q=1"), step.method, step.bodyText};
+    onKept.headerBlock = onFresh.headerBlock = step.headerBlock;
+    onKept.options.timeout = onFresh.options.timeout = step.timeout;
+    onFresh.options.reuseConnections = false;
+    ASSERT_TRUE(onKept.Exchange(jar).Ok());
+    ASSERT_TRUE(onFresh.Exchange(jar).Ok());
+    const RawRequest sentOnKept = kept.Requests().back();
+    const RawRequest sentOnFresh = fresh.Requests().back();
+    EXPECT_EQ(sentOnKept.method, sentOnFresh.method);
+    EXPECT_EQ(sentOnKept.target, sentOnFresh.target);
+    EXPECT_EQ(LinesAfterHost(sentOnKept), LinesAfterHost(sentOnFresh)) << sentOnKept.head << sentOnFresh.head;
+    EXPECT_EQ(sentOnKept.body, sentOnFresh.body);
+  }
+  EXPECT_EQ(kept.Requests().back().connection, 1);
+}
+
 TEST(HttpExchange, ReturnsTheBodyAsReceivedWhateverTheStatus) {
   const std::string binary("\x89PNG\r\n\x1A\n\x00\x00\x00\rIHDR\xFF", 17);
   RawHttpServer server(Reply(500, {"Content-Type: image/png"}, binary));
