@@ -2,6 +2,8 @@
 // The main window: its layout, and the pages that handle its controls.
 #include <QWidget>
 
+#include "ui/window_controls.h"
+
 namespace quillet {
 
 class Session;
@@ -21,6 +23,7 @@ class MainWindow : public QWidget {
   LoginPage& Login() { return *login_; }
   QueryPage& Query() { return *query_; }
   PurchasePage& Purchase() { return *purchase_; }
+  const MainWindowControls& Controls() const { return ui_; }
 
   // Abandons running service calls, stops and joins every thread the
   // window started (passenger loading) and closes the session's grabbing.
@@ -32,6 +35,7 @@ class MainWindow : public QWidget {
 
  private:
   Session& session_;
+  MainWindowControls ui_;
   QtSessionView* view_;
   LoginPage* login_;
   QueryPage* query_;

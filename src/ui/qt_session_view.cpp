@@ -13,13 +13,13 @@
 
 namespace quillet {
 
-QtSessionView::QtSessionView(QWidget* mainWindow, QObject* parent)
+QtSessionView::QtSessionView(const MainWindowControls& ui, QObject* parent)
     : QObject(parent),
-      passengerList_(FindControl<QTreeWidget>(mainWindow, QStringLiteral("超级列表框1"))),
-      taskList_(FindControl<QTreeWidget>(mainWindow, QStringLiteral("超级列表框2"))),
-      logBox_(FindControl<QPlainTextEdit>(mainWindow, QStringLiteral("编辑框5"))),
-      attemptLabel_(FindControl<QLabel>(mainWindow, QStringLiteral("透明标签20"))),
-      startButton_(FindControl<QPushButton>(mainWindow, QStringLiteral("超级按钮5"))) {}
+      passengerList_(ui.passengerList),
+      taskList_(ui.taskList),
+      logBox_(ui.logBox),
+      attemptLabel_(ui.attemptLabel),
+      startGrabButton_(ui.startGrabButton) {}
 
 template <typename Fn>
 void QtSessionView::OnWindowThread(Fn&& fn) {
@@ -72,13 +72,13 @@ void QtSessionView::OnGrabLogLine(const std::string& line) {
 void QtSessionView::OnOrderBooked(const OrderReport& order) {
   if (order.seatType != "1") return;
   OnWindowThread([this] {
-    if (startButton_) startButton_->setEnabled(true);
+    if (startGrabButton_) startGrabButton_->setEnabled(true);
   });
 }
 
 void QtSessionView::OnGrabStopped() {
   OnWindowThread([this] {
-    if (startButton_) startButton_->setEnabled(true);
+    if (startGrabButton_) startGrabButton_->setEnabled(true);
   });
 }
 
