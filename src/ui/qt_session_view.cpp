@@ -1,10 +1,8 @@
 #include "ui/qt_session_view.h"
 
 #include <QLabel>
-#include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QThread>
 #include <QTreeWidget>
 #include <QWidget>
 
@@ -15,6 +13,7 @@ namespace quillet {
 
 QtSessionView::QtSessionView(const MainWindowControls& ui, QObject* parent)
     : QObject(parent),
+      handOver_(new ThreadHandOver(this)),
       passengerList_(ui.passengerList),
       taskList_(ui.taskList),
       logBox_(ui.logBox),
@@ -23,11 +22,7 @@ QtSessionView::QtSessionView(const MainWindowControls& ui, QObject* parent)
 
 template <typename Fn>
 void QtSessionView::OnWindowThread(Fn&& fn) {
-  if (QThread::currentThread() == thread()) {
-    fn();
-    return;
-  }
-  QMetaObject::invokeMethod(this, std::forward<Fn>(fn), Qt::QueuedConnection);
+  handOver_->Post(std::forward<Fn>(fn));
 }
 
 void QtSessionView::OnPassengersLoaded(const std::vector<PassengerRecord>& passengers) {

@@ -7,6 +7,7 @@
 #include <QPointer>
 
 #include "session/session_observer.h"
+#include "ui/thread_hand_over.h"
 #include "ui/window_controls.h"
 
 class QLabel;
@@ -36,6 +37,7 @@ class QtSessionView : public QObject, public SessionObserver {
   template <typename Fn>
   void OnWindowThread(Fn&& fn);
 
+  ThreadHandOver* handOver_;
   QPointer<QTreeWidget> passengerList_;
   QPointer<QTreeWidget> taskList_;
   QPointer<QPlainTextEdit> logBox_;
