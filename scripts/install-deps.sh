@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential g++ cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential g++ cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   libcurl4-openssl-dev libpcre2-dev libssl-dev openssl
   libcpp-httplib-dev libgtest-dev libgmock-dev libbenchmark-dev
   libtomlplusplus-dev libchafa-dev libglib2.0-dev libjpeg-dev

@@ -4,9 +4,7 @@
 // thread once the answer is back. One call per kind at a time. Each call
 // carries a stop token: StopAll (and the destructor) abandons every running
 // call, waits for its thread and drops its remaining steps.
-#include <QMetaObject>
 #include <QObject>
-#include <QPointer>
 #include <functional>
 #include <map>
 #include <memory>
@@ -15,11 +13,13 @@
 #include <type_traits>
 #include <utility>
 
+#include "ui/thread_hand_over.h"
+
 namespace quillet {
 
 class ServiceCalls : public QObject {
  public:
-  explicit ServiceCalls(QObject* parent = nullptr) : QObject(parent) {}
+  explicit ServiceCalls(QObject* parent = nullptr) : QObject(parent), handOver_(new ThreadHandOver(this)) {}
   ~ServiceCalls() override { StopAll(); }
 
   bool Running(int kind) const { return calls_.count(kind) != 0; }
@@ -34,19 +34,16 @@ class ServiceCalls : public QObject {
     auto call = std::make_unique<std::jthread>();
     std::jthread* thread = call.get();
     calls_.emplace(kind, std::move(call));
-    QPointer<ServiceCalls> self(this);
-    *thread = std::jthread([self, kind, work = std::move(work), then = std::move(then)](std::stop_token stop) mutable {
+    // The object outlives its threads (StopAll joins them); the steps still
+    // queued when it goes are dropped with its hand-over.
+    *thread = std::jthread([this, kind, work = std::move(work), then = std::move(then)](std::stop_token stop) mutable {
       Result result = work(stop);
       if (stop.stop_requested()) return;
-      // Queued to the window thread; dropped if the object is gone by then.
-      QMetaObject::invokeMethod(
-          self.data(),
-          [self, kind, then = std::move(then), result = std::move(result)]() mutable {
-            if (!self || self->stopped_) return;
-            self->Finish(kind);
-            then(std::move(result));
-          },
-          Qt::QueuedConnection);
+      handOver_->Post([this, kind, then = std::move(then), result = std::move(result)]() mutable {
+        if (stopped_) return;
+        Finish(kind);
+        then(std::move(result));
+      });
     });
     return true;
   }
@@ -67,6 +64,7 @@ class ServiceCalls : public QObject {
     thread->join();  // the thread has handed over its result and is ending
   }
 
+  ThreadHandOver* handOver_;
   std::map<int, std::unique_ptr<std::jthread>> calls_;
   bool stopped_ = false;
 };

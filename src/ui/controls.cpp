@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -16,6 +17,31 @@ QWidget* OwningWindow(QObject* object) {
     if (auto* widget = qobject_cast<QWidget*>(at)) return widget->window();
   }
   return nullptr;
+}
+
+namespace {
+
+class LeftButtonFilter : public QObject {
+ public:
+  LeftButtonFilter(QObject* parent, std::function<void()> onPress) : QObject(parent), onPress_(std::move(onPress)) {}
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::MouseButtonPress && static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+      onPress_();
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  std::function<void()> onPress_;
+};
+
+}  // namespace
+
+void OnLeftButtonPress(QWidget* control, QObject* context, std::function<void()> onPress) {
+  control->installEventFilter(new LeftButtonFilter(context, std::move(onPress)));
 }
 
 void ShowPictureBytes(QLabel* box, const QByteArray& imageBytes) {

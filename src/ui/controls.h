@@ -1,12 +1,13 @@
 #pragma once
 // Small operations on the controls that the handlers share: finding a
-// control of one window by name, pictures from image bytes, the log box, list
-// view rows and grid cells. Program texts use "\r\n" line ends; the controls
+// control of one window by name, left button presses, pictures from image
+// bytes, the log box, list view rows and grid cells. Program texts use "\r\n" line ends; the controls
 // show them as Qt line breaks.
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QWidget>
+#include <functional>
 
 class QLabel;
 class QPlainTextEdit;
@@ -28,6 +29,10 @@ T* FindControl(QWidget* window, const QString& name) {
   }
   return nullptr;
 }
+
+// Calls `onPress` for each left button press on `control` (a label has no
+// click signal of its own); `context` ends the calls when destroyed.
+void OnLeftButtonPress(QWidget* control, QObject* context, std::function<void()> onPress);
 
 // Shows the picture held by the bytes of an image file, stretched to the box;
 // bytes that are not a picture leave the box empty.

@@ -2,14 +2,17 @@
 // its children, and a later control lies above an earlier one (the station
 // edit boxes above their drop-down lists, the captcha panel above the tab
 // control, the captcha cells above the picture).
+#include "grab/order_tables.h"
+#include "ui/gbk_qt.h"
 #include "ui/layouts.h"
 
 namespace quillet {
 
 namespace {
 
+// The tables keep their hand-made line breaks: a control or two per line.
+// clang-format off
 using K = ControlKind;
-using E = ControlEvent;
 
 const QColor kRed(255, 0, 0);
 const QColor kBlue(0, 0, 255);
@@ -31,30 +34,35 @@ std::vector<ColumnSpec> OrderColumns() {
           {QStringLiteral(u"可否取消"), 60}};
 }
 
-ControlEntry Cell(const QString& name, const QString& parent, QRect geometry, int cell) {
+ControlEntry Cell(const QString& name, const QString& parent, QRect geometry) {
   return {.name = name,
           .kind = K::TransparentLabel,
           .parent = parent,
           .geometry = geometry,
           .flags = kCentredText,
-          .look = CaptchaCell(),
-          .event = E::LeftButtonDown,
-          .handler = QStringLiteral(u"OnCaptchaCellPressed"),
-          .handlerArgument = cell};
+          .look = CaptchaCell()};
 }
 
-ControlEntry SeatBox(const QString& name, QRect geometry, const QString& seat, int box) {
-  return {.name = name,
+// 选择框n shows the seat type of the dialog's box n.
+ControlEntry SeatBox(int box, QRect geometry) {
+  QString seat;
+  for (const SeatType& type : SeatTypes()) {
+    if (type.dialogBox == box) seat = FromGbk(type.name());
+  }
+  return {.name = QStringLiteral(u"选择框%1").arg(box),
           .kind = K::CheckBox,
           .parent = QStringLiteral(u"分组框2"),
           .geometry = geometry,
-          .text = seat,
-          .event = E::Clicked,
-          .handler = QStringLiteral(u"ToggleSeatType"),
-          .handlerArgument = box};
+          .text = seat};
 }
 
-std::vector<ControlEntry> MakeMainWindowControls() {
+QStringList TicketTypeItems() {
+  QStringList items;
+  for (const TicketType& type : TicketTypes()) items << FromGbk(TicketTypeItem(type));
+  return items;
+}
+
+std::vector<ControlEntry> MakeMainWindowLayout() {
   const QString group1 = QStringLiteral(u"分组框1");
   const QString tabs = QStringLiteral(u"高级选择夹1");
   const QString page1 = QStringLiteral(u"选择夹页1");
@@ -75,8 +83,7 @@ std::vector<ControlEntry> MakeMainWindowControls() {
       {.name = QStringLiteral(u"编辑框2"), .kind = K::EditBox, .parent = group1, .geometry = {103, 82, 128, 24},
        .flags = kCentredText | kPassword},
       {.name = QStringLiteral(u"超级按钮1"), .kind = K::FlatButton, .parent = group1, .geometry = {80, 128, 96, 32},
-       .text = QStringLiteral(u"登录12306"), .look = Kaiti16(), .event = E::Clicked,
-       .handler = QStringLiteral(u"OnLoginClicked")},
+       .text = QStringLiteral(u"登录12306"), .look = Kaiti16()},
       {.name = QStringLiteral(u"透明标签3"), .parent = group1, .geometry = {7, 183, 80, 16},
        .text = QStringLiteral(u"常用联系人")},
       {.name = QStringLiteral(u"超级列表框1"), .kind = K::ListView, .parent = group1, .geometry = {-7, 200, 255, 296},
@@ -101,28 +108,22 @@ std::vector<ControlEntry> MakeMainWindowControls() {
       {.name = QStringLiteral(u"日期框1"), .kind = K::DatePicker, .parent = page1, .geometry = {85, 48, 112, 24}},
       {.name = QStringLiteral(u"透明标签5"), .parent = page1, .geometry = {218, 48, 48, 24},
        .text = QStringLiteral(u"出发站：")},
-      {.name = QStringLiteral(u"组合框1"), .kind = K::DropDown, .parent = page1, .geometry = {268, 48, 101, 25},
-       .event = E::ItemSelected, .handler = QStringLiteral(u"OnFromStationPicked")},
-      {.name = QStringLiteral(u"编辑框3"), .kind = K::EditBox, .parent = page1, .geometry = {267, 46, 84, 24},
-       .event = E::TextChanged, .handler = QStringLiteral(u"FilterStationBox"), .handlerArgument = 1},
+      {.name = QStringLiteral(u"组合框1"), .kind = K::DropDown, .parent = page1, .geometry = {268, 48, 101, 25}},
+      {.name = QStringLiteral(u"编辑框3"), .kind = K::EditBox, .parent = page1, .geometry = {267, 46, 84, 24}},
       {.name = QStringLiteral(u"透明标签6"), .parent = page1, .geometry = {394, 48, 48, 24},
        .text = QStringLiteral(u"到达站：")},
-      {.name = QStringLiteral(u"组合框2"), .kind = K::DropDown, .parent = page1, .geometry = {449, 48, 101, 20},
-       .event = E::ItemSelected, .handler = QStringLiteral(u"OnToStationPicked")},
-      {.name = QStringLiteral(u"编辑框4"), .kind = K::EditBox, .parent = page1, .geometry = {444, 46, 88, 24},
-       .event = E::TextChanged, .handler = QStringLiteral(u"FilterStationBox"), .handlerArgument = 2},
+      {.name = QStringLiteral(u"组合框2"), .kind = K::DropDown, .parent = page1, .geometry = {449, 48, 101, 20}},
+      {.name = QStringLiteral(u"编辑框4"), .kind = K::EditBox, .parent = page1, .geometry = {444, 46, 88, 24}},
       {.name = QStringLiteral(u"单选框1"), .kind = K::RadioButton, .parent = page1, .geometry = {568, 32, 56, 24},
        .flags = kChecked, .text = QStringLiteral(u"成人票")},
       {.name = QStringLiteral(u"单选框2"), .kind = K::RadioButton, .parent = page1, .geometry = {568, 64, 56, 24},
        .text = QStringLiteral(u"学生票")},
       {.name = QStringLiteral(u"超级按钮4"), .kind = K::FlatButton, .parent = page1, .geometry = {646, 38, 58, 45},
-       .text = QStringLiteral(u"车票\n查询"), .look = Font(QStringLiteral(u"新宋体"), 19), .event = E::Clicked,
-       .handler = QStringLiteral(u"OnQueryClicked")},
+       .text = QStringLiteral(u"车票\n查询"), .look = Font(QStringLiteral(u"新宋体"), 19)},
       {.name = QStringLiteral(u"分组框2"), .kind = K::GroupBox, .parent = page1, .geometry = {2, 88, 718, 408},
        .text = QStringLiteral(u"列车查询结果")},
       {.name = QStringLiteral(u"高级表格1"), .kind = K::Grid, .parent = QStringLiteral(u"分组框2"),
-       .geometry = {1, 18, 717, 383}, .gridColumns = 14, .gridRows = 1, .event = E::DoubleClicked,
-       .handler = QStringLiteral(u"OnTrainGridDoubleClicked")},
+       .geometry = {1, 18, 717, 383}, .gridColumns = 14, .gridRows = 1},
 
       // Page 2: the purchase page.
       {.name = QStringLiteral(u"分组框3"), .kind = K::GroupBox, .parent = page2, .geometry = {0, 32, 720, 240},
@@ -140,11 +141,9 @@ std::vector<ControlEntry> MakeMainWindowControls() {
       {.name = QStringLiteral(u"透明标签20"), .parent = QStringLiteral(u"分组框4"), .geometry = {238, 176, 105, 40},
        .text = QStringLiteral(u"尝试次数："), .look = Bold(12, kRed)},
       {.name = QStringLiteral(u"超级按钮5"), .kind = K::FlatButton, .parent = page2, .geometry = {240, 300, 89, 32},
-       .text = QStringLiteral(u"开始抢票"), .look = Kaiti16(), .event = E::Clicked,
-       .handler = QStringLiteral(u"OnStartGrabClicked")},
+       .text = QStringLiteral(u"开始抢票"), .look = Kaiti16()},
       {.name = QStringLiteral(u"超级按钮6"), .kind = K::FlatButton, .parent = page2, .geometry = {240, 363, 89, 32},
-       .text = QStringLiteral(u"停止抢票"), .look = Kaiti16(), .event = E::Clicked,
-       .handler = QStringLiteral(u"StopGrabbing")},
+       .text = QStringLiteral(u"停止抢票"), .look = Kaiti16()},
       {.name = QStringLiteral(u"分组框5"), .kind = K::GroupBox, .parent = page2, .geometry = {376, 274, 344, 222},
        .text = QStringLiteral(u"预留空间")},
       {.name = QStringLiteral(u"图片框2"), .kind = K::PictureBox, .parent = QStringLiteral(u"分组框5"),
@@ -160,11 +159,9 @@ std::vector<ControlEntry> MakeMainWindowControls() {
       {.name = QStringLiteral(u"标签1"), .kind = K::Label, .parent = page3, .geometry = {151, 180, 93, 40},
        .flags = kCentredText, .text = QStringLiteral(u"标签"), .look = {QStringLiteral(u"黑体"), 16, true, kRed, kLightGrey}},
       {.name = QStringLiteral(u"超级按钮7"), .kind = K::FlatButton, .parent = page3, .geometry = {359, 183, 89, 32},
-       .text = QStringLiteral(u"取消订单"), .look = Kaiti16(), .event = E::Clicked,
-       .handler = QStringLiteral(u"OnLoadOrdersClicked")},
+       .text = QStringLiteral(u"取消订单"), .look = Kaiti16()},
       {.name = QStringLiteral(u"超级按钮8"), .kind = K::FlatButton, .parent = page3, .geometry = {506, 183, 89, 32},
-       .text = QStringLiteral(u"支付订单"), .look = Kaiti16(), .event = E::Clicked,
-       .handler = QStringLiteral(u"OnPayOrderClicked")},
+       .text = QStringLiteral(u"支付订单"), .look = Kaiti16()},
       {.name = QStringLiteral(u"分组框7"), .kind = K::GroupBox, .parent = page3, .geometry = {5, 232, 712, 256},
        .flags = kHidden, .text = QStringLiteral(u"订单支付")},
       {.name = QStringLiteral(u"单选框3"), .kind = K::RadioButton, .parent = QStringLiteral(u"分组框7"),
@@ -201,31 +198,27 @@ std::vector<ControlEntry> MakeMainWindowControls() {
        .look = {{}, 0, false, {}, kWhite}},
       {.name = picture, .kind = K::PictureBox, .parent = panel, .geometry = {1, 1, 402, 255},
        .look = {{}, 0, false, {}, kWhite}},
-      Cell(QStringLiteral(u"透明标签7"), panel, {0, 45, 97, 99}, 1),
-      Cell(QStringLiteral(u"透明标签8"), panel, {102, 53, 97, 99}, 2),
-      Cell(QStringLiteral(u"透明标签9"), panel, {202, 53, 97, 99}, 3),
-      Cell(QStringLiteral(u"透明标签10"), panel, {303, 53, 97, 99}, 4),
-      Cell(QStringLiteral(u"透明标签11"), picture, {0, 148, 97, 99}, 5),
-      Cell(QStringLiteral(u"透明标签12"), picture, {102, 145, 97, 99}, 6),
-      Cell(QStringLiteral(u"透明标签13"), picture, {202, 150, 97, 99}, 7),
-      Cell(QStringLiteral(u"透明标签14"), picture, {302, 150, 100, 89}, 8),
+      Cell(QStringLiteral(u"透明标签7"), panel, {0, 45, 97, 99}),
+      Cell(QStringLiteral(u"透明标签8"), panel, {102, 53, 97, 99}),
+      Cell(QStringLiteral(u"透明标签9"), panel, {202, 53, 97, 99}),
+      Cell(QStringLiteral(u"透明标签10"), panel, {303, 53, 97, 99}),
+      Cell(QStringLiteral(u"透明标签11"), picture, {0, 148, 97, 99}),
+      Cell(QStringLiteral(u"透明标签12"), picture, {102, 145, 97, 99}),
+      Cell(QStringLiteral(u"透明标签13"), picture, {202, 150, 97, 99}),
+      Cell(QStringLiteral(u"透明标签14"), picture, {302, 150, 100, 89}),
       {.name = QStringLiteral(u"超级按钮2"), .kind = K::FlatButton, .parent = panel, .geometry = {92, 256, 80, 32},
-       .text = QStringLiteral(u"刷新验证码"), .look = Bold(14), .event = E::Clicked,
-       .handler = QStringLiteral(u"OnRefreshCaptchaClicked")},
+       .text = QStringLiteral(u"刷新验证码"), .look = Bold(14)},
       {.name = QStringLiteral(u"超级按钮3"), .kind = K::FlatButton, .parent = panel, .geometry = {208, 256, 80, 32},
-       .text = QStringLiteral(u"确认登录"), .look = Bold(14), .event = E::Clicked,
-       .handler = QStringLiteral(u"OnConfirmLoginClicked")},
+       .text = QStringLiteral(u"确认登录"), .look = Bold(14)},
 
       // The hidden reference date, and the two timers.
       {.name = QStringLiteral(u"日期框2"), .kind = K::DatePicker, .geometry = {672, 0, 80, 16}, .flags = kHidden},
-      {.name = QStringLiteral(u"时钟1"), .kind = K::Timer, .flags = kRunning, .interval = 1000, .event = E::Tick,
-       .handler = QStringLiteral(u"OnClockTick")},
-      {.name = QStringLiteral(u"时钟2"), .kind = K::Timer, .interval = 0, .event = E::Tick,
-       .handler = QStringLiteral(u"OnDeadlineTick")},
+      {.name = QStringLiteral(u"时钟1"), .kind = K::Timer, .flags = kRunning, .interval = 1000},
+      {.name = QStringLiteral(u"时钟2"), .kind = K::Timer, .interval = 0},
   };
 }
 
-std::vector<ControlEntry> MakeOrderDialogControls() {
+std::vector<ControlEntry> MakeOrderDialogLayout() {
   const QString group2 = QStringLiteral(u"分组框2");
   const auto label = [&group2](const char16_t* name, QRect geometry, const char16_t* text, QColor colour = {},
                                bool inGroup2 = true) {
@@ -250,32 +243,28 @@ std::vector<ControlEntry> MakeOrderDialogControls() {
       {.name = group2, .kind = K::GroupBox, .geometry = {8, 121, 408, 199}, .text = QStringLiteral(u"选择乘客"),
        .look = BlueCaption()},
       {.name = QStringLiteral(u"超级按钮1"), .kind = K::FlatButton, .geometry = {67, 322, 80, 40},
-       .text = QStringLiteral(u"返回"), .look = Bold(16), .event = E::Clicked,
-       .handler = QStringLiteral(u"OnBackClicked")},
+       .text = QStringLiteral(u"返回"), .look = Bold(16)},
       {.name = QStringLiteral(u"超级按钮2"), .kind = K::FlatButton, .geometry = {252, 323, 80, 40},
-       .text = QStringLiteral(u"确认"), .look = Bold(16), .event = E::Clicked,
-       .handler = QStringLiteral(u"ConfirmOrder")},
+       .text = QStringLiteral(u"确认"), .look = Bold(16)},
 
       label(u"透明标签5", {23, 19, 56, 24}, u"乘客："),
-      {.name = QStringLiteral(u"组合框1"), .kind = K::DropDown, .parent = group2, .geometry = {73, 20, 96, 20},
-       .event = E::ItemSelected, .handler = QStringLiteral(u"OnDialogPassengerPicked")},
+      {.name = QStringLiteral(u"组合框1"), .kind = K::DropDown, .parent = group2, .geometry = {73, 20, 96, 20}},
       label(u"透明标签8", {209, 19, 40, 24}, u"票种："),
       {.name = QStringLiteral(u"组合框2"), .kind = K::DropDown, .parent = group2, .geometry = {255, 20, 96, 20},
-       .items = {QStringLiteral(u"成人票(1)"), QStringLiteral(u"儿童票(2)"), QStringLiteral(u"学生票(3)"),
-                 QStringLiteral(u"残军票(4)")}},
+       .items = TicketTypeItems()},
       label(u"透明标签6", {13, 56, 56, 24}, u"证件类型："),
       field(u"编辑框5", {73, 60, 96, 19}, true, 0),
       label(u"透明标签7", {196, 55, 56, 24}, u"证件号码："),
       field(u"编辑框6", {255, 57, 144, 19}, true, 0),
       label(u"透明标签9", {12, 88, 56, 24}, u"座位类型："),
-      SeatBox(QStringLiteral(u"选择框1"), {72, 87, 64, 24}, QStringLiteral(u"商务座"), 1),
-      SeatBox(QStringLiteral(u"选择框2"), {147, 88, 64, 24}, QStringLiteral(u"一等座"), 2),
-      SeatBox(QStringLiteral(u"选择框3"), {227, 88, 64, 24}, QStringLiteral(u"二等座"), 3),
-      SeatBox(QStringLiteral(u"选择框4"), {312, 87, 64, 24}, QStringLiteral(u"软卧"), 4),
-      SeatBox(QStringLiteral(u"选择框5"), {72, 112, 64, 24}, QStringLiteral(u"硬卧"), 5),
-      SeatBox(QStringLiteral(u"选择框6"), {147, 112, 64, 24}, QStringLiteral(u"软座"), 6),
-      SeatBox(QStringLiteral(u"选择框7"), {227, 112, 64, 24}, QStringLiteral(u"硬座"), 7),
-      SeatBox(QStringLiteral(u"选择框8"), {312, 112, 64, 24}, QStringLiteral(u"无座"), 8),
+      SeatBox(1, {72, 87, 64, 24}),
+      SeatBox(2, {147, 88, 64, 24}),
+      SeatBox(3, {227, 88, 64, 24}),
+      SeatBox(4, {312, 87, 64, 24}),
+      SeatBox(5, {72, 112, 64, 24}),
+      SeatBox(6, {147, 112, 64, 24}),
+      SeatBox(7, {227, 112, 64, 24}),
+      SeatBox(8, {312, 112, 64, 24}),
       label(u"透明标签10", {8, 144, 56, 24}, u"卧铺席位："),
       {.name = QStringLiteral(u"组合框3"), .kind = K::DropDown, .parent = group2, .geometry = {73, 144, 96, 20},
        .items = {QStringLiteral(u"上铺"), QStringLiteral(u"中铺"), QStringLiteral(u"下铺")}},
@@ -289,15 +278,17 @@ std::vector<ControlEntry> MakeOrderDialogControls() {
   };
 }
 
+// clang-format on
+
 }  // namespace
 
-const std::vector<ControlEntry>& MainWindowControls() {
-  static const std::vector<ControlEntry> controls = MakeMainWindowControls();
+const std::vector<ControlEntry>& MainWindowLayout() {
+  static const std::vector<ControlEntry> controls = MakeMainWindowLayout();
   return controls;
 }
 
-const std::vector<ControlEntry>& OrderDialogControls() {
-  static const std::vector<ControlEntry> controls = MakeOrderDialogControls();
+const std::vector<ControlEntry>& OrderDialogLayout() {
+  static const std::vector<ControlEntry> controls = MakeOrderDialogLayout();
   return controls;
 }
 

@@ -14,7 +14,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -80,25 +79,6 @@ class TabControl : public QTabWidget {
     initStyleOption(&option);
     return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this).topLeft();
   }
-};
-
-// Delivers left button presses on a control to its bound handler.
-class LeftButtonFilter : public QObject {
- public:
-  LeftButtonFilter(QObject* parent, std::function<void()> onPress) : QObject(parent), onPress_(std::move(onPress)) {}
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::MouseButtonPress &&
-        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-      onPress_();
-      return true;
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
- private:
-  std::function<void()> onPress_;
 };
 
 // Keeps Esc from closing a dialog.
@@ -350,7 +330,7 @@ void BuildMainWindowLayout(QWidget* window) {
   window->setPalette(palette);
   window->setAutoFillBackground(true);
 
-  BuildControls(window, MainWindowControls(), Qt::white);
+  BuildControls(window, MainWindowLayout(), Qt::white);
   // Each station box lies over its list's edit part: typing goes on into the
   // box while the list is open.
   for (const auto& [boxName, listName] : {std::pair{u"编辑框3", u"组合框1"}, std::pair{u"编辑框4", u"组合框2"}}) {
@@ -375,7 +355,7 @@ void BuildOrderDialogLayout(QDialog* dialog) {
   dialog->setPalette(palette);
   dialog->setAutoFillBackground(true);
 
-  BuildControls(dialog, OrderDialogControls(), lightGrey);
+  BuildControls(dialog, OrderDialogLayout(), lightGrey);
   // Only its two buttons close the dialog: Enter presses neither, Esc does nothing.
   for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
     button->setAutoDefault(false);
@@ -383,51 +363,6 @@ void BuildOrderDialogLayout(QDialog* dialog) {
   }
   dialog->installEventFilter(new EscapeSwallower(dialog));
   CentreOnScreen(dialog);
-}
-
-int BindHandler(QWidget* window, const QString& handler, QObject* context, std::function<void(int)> slot) {
-  const std::vector<ControlEntry>& entries =
-      window->objectName() == QStringLiteral("OrderDialog") ? OrderDialogControls() : MainWindowControls();
-  int bound = 0;
-  for (const ControlEntry& entry : entries) {
-    if (entry.handler != handler) continue;
-    const int argument = entry.handlerArgument;
-    const auto call = [slot, argument] { slot(argument); };
-    QObject* control = FindControl<QObject>(window, entry.name);
-    if (!control) continue;
-    switch (entry.event) {
-      case ControlEvent::Clicked:
-        if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-          QObject::connect(button, &QAbstractButton::clicked, context, call);
-        }
-        break;
-      case ControlEvent::TextChanged:
-        if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-          QObject::connect(edit, &QLineEdit::textChanged, context, call);
-        }
-        break;
-      case ControlEvent::ItemSelected:
-        if (auto* combo = qobject_cast<QComboBox*>(control)) {
-          QObject::connect(combo, &QComboBox::activated, context, call);
-        }
-        break;
-      case ControlEvent::LeftButtonDown:
-        control->installEventFilter(new LeftButtonFilter(context, call));
-        break;
-      case ControlEvent::Tick:
-        if (auto* timer = qobject_cast<QTimer*>(control)) QObject::connect(timer, &QTimer::timeout, context, call);
-        break;
-      case ControlEvent::DoubleClicked:
-        if (auto* grid = qobject_cast<QTableWidget*>(control)) {
-          QObject::connect(grid, &QTableWidget::cellDoubleClicked, context, call);
-        }
-        break;
-      case ControlEvent::None:
-        continue;
-    }
-    ++bound;
-  }
-  return bound;
 }
 
 }  // namespace quillet

@@ -1,9 +1,7 @@
 #pragma once
-// The two windows as data: every control with its object name (the names the
-// handlers use), kind, parent, position, size, initial state, texts, fonts,
-// colours and the handler its event is bound to. Handlers find controls by
-// object name, e.g.
-//   window->findChild<QPushButton*>(QStringLiteral("超级按钮5"))
+// The two windows as data: every control with its object name, kind, parent,
+// position, size, initial state, texts, fonts and colours. The handlers reach
+// the controls through the typed pointers of ui/window_controls.h.
 //
 // Widget class per kind: flat button QPushButton, (transparent) label QLabel,
 // group box QGroupBox, edit box QLineEdit (the log box QPlainTextEdit),
@@ -15,12 +13,10 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <vector>
 
 class QWidget;
 class QDialog;
-class QObject;
 
 namespace quillet {
 
@@ -54,14 +50,12 @@ enum ControlFlag : unsigned {
 };
 
 struct ControlLook {
-  QString face{};       // empty: the default GUI face
+  QString face{};     // empty: the default GUI face
   int pixelSize = 0;  // 0: the default size
   bool bold = false;
   QColor text{};        // invalid: the default colour
   QColor background{};  // invalid: the parent's background
 };
-
-enum class ControlEvent { None, Clicked, TextChanged, ItemSelected, LeftButtonDown, Tick, DoubleClicked };
 
 struct ColumnSpec {
   QString title{};
@@ -80,15 +74,12 @@ struct ControlEntry {
   std::vector<ColumnSpec> columns{};  // list views
   QStringList items{};                // fixed items of a drop-down list
   QString hint{};                     // tab page hint, shown as the tab's tool tip
-  int interval = 0;                 // timers, milliseconds (0: stopped)
+  int interval = 0;                   // timers, milliseconds (0: stopped)
   int gridColumns = 0, gridRows = 0;
-  ControlEvent event = ControlEvent::None;
-  QString handler{};          // name of the handler the event is bound to
-  int handlerArgument = 0;  // passed to the handler (captcha cell, station box, seat box)
 };
 
-const std::vector<ControlEntry>& MainWindowControls();
-const std::vector<ControlEntry>& OrderDialogControls();
+const std::vector<ControlEntry>& MainWindowLayout();
+const std::vector<ControlEntry>& OrderDialogLayout();
 
 // Light blue of the flat buttons, and the grey of unbookable train rows.
 QColor FlatButtonColour();
@@ -103,12 +94,5 @@ void BuildOrderDialogLayout(QDialog* dialog);
 
 // Moves a window to the middle of the primary screen's available area.
 void CentreOnScreen(QWidget* window);
-
-// Connects the event of every control that the window's layout binds to
-// `handler` (e.g. u"OnLoginClicked", u"OnCaptchaCellPressed") to `slot`,
-// which receives the binding's handlerArgument. `context` ends the
-// connections when destroyed. Returns the number of controls bound (0 means
-// the handler name is unknown to the layout).
-int BindHandler(QWidget* window, const QString& handler, QObject* context, std::function<void(int)> slot);
 
 }  // namespace quillet

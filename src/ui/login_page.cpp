@@ -10,25 +10,22 @@
 #include "session/session.h"
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
-#include "ui/layouts.h"
 #include "ui/message_box.h"
 #include "ui/page_texts.h"
 
 namespace quillet {
 
-namespace {
-
-QString CellName(int cell) { return QStringLiteral(u"透明标签%1").arg(cell + 6); }  // cells 1..8: 透明标签7..14
-
-}  // namespace
-
-LoginPage::LoginPage(QWidget* mainWindow, Session& session, QObject* parent)
-    : QObject(parent), window_(mainWindow), session_(session) {
-  BindHandler(window_, QStringLiteral("OnLoginClicked"), this, [this](int) { OnLoginClicked(); });
-  BindHandler(window_, QStringLiteral("OnRefreshCaptchaClicked"), this, [this](int) { OnRefreshCaptchaClicked(); });
-  BindHandler(window_, QStringLiteral("OnCaptchaCellPressed"), this, [this](int cell) { OnCaptchaCellPressed(cell); });
-  BindHandler(window_, QStringLiteral("OnConfirmLoginClicked"), this, [this](int) { OnConfirmLoginClicked(); });
+LoginPage::LoginPage(const MainWindowControls& ui, Session& session, QObject* parent)
+    : QObject(parent), ui_(ui), session_(session) {
+  connect(ui_.loginButton, &QPushButton::clicked, this, &LoginPage::OnLoginClicked);
+  connect(ui_.refreshCaptchaButton, &QPushButton::clicked, this, &LoginPage::OnRefreshCaptchaClicked);
+  connect(ui_.confirmLoginButton, &QPushButton::clicked, this, &LoginPage::OnConfirmLoginClicked);
+  for (int cell = 1; cell <= kCaptchaCellCount; ++cell) {
+    OnLeftButtonPress(CellLabel(cell), this, [this, cell] { OnCaptchaCellPressed(cell); });
+  }
 }
+
+QLabel* LoginPage::CellLabel(int cell) const { return ui_.captchaCells[static_cast<size_t>(cell - 1)]; }
 
 LoginPage::~LoginPage() { Shutdown(); }
 
@@ -41,9 +38,7 @@ void LoginPage::Shutdown() {
 }
 
 void LoginPage::ClearCaptcha() {
-  for (int cell = 1; cell <= 8; ++cell) {
-    if (auto* label = FindControl<QLabel>(window_, CellName(cell))) label->clear();
-  }
+  for (QLabel* label : ui_.captchaCells) label->clear();
   for (std::string& answer : cellAnswers_) answer.clear();
 }
 
@@ -55,21 +50,18 @@ void LoginPage::FetchCaptcha() {
   calls_.Start(
       kSignIn, [session](std::stop_token stop) { return session->FetchCaptcha(stop).picture; },
       [this](const std::string& picture) {
-        ShowPictureBytes(FindControl<QLabel>(window_, QStringLiteral(u"图片框1")),
-                         QByteArray(picture.data(), static_cast<qsizetype>(picture.size())));
+        ShowPictureBytes(ui_.captchaPicture, QByteArray(picture.data(), static_cast<qsizetype>(picture.size())));
       });
 }
 
 void LoginPage::OnLoginClicked() {
   if (calls_.Running(kSignIn)) return;
-  auto* account = FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框1"));
-  auto* password = FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框2"));
-  if (account->text().isEmpty() || password->text().isEmpty()) {
-    ShowInfo(window_, page_texts::EnterAccount());
+  if (ui_.accountEdit->text().isEmpty() || ui_.passwordEdit->text().isEmpty()) {
+    ShowInfo(ui_.window, page_texts::EnterAccount());
     return;
   }
   ClearCaptcha();
-  FindControl<QFrame>(window_, QStringLiteral(u"外形框1"))->show();
+  ui_.captchaPanel->show();
   FetchCaptcha();
 }
 
@@ -80,8 +72,8 @@ void LoginPage::OnRefreshCaptchaClicked() {
 }
 
 void LoginPage::OnCaptchaCellPressed(int cell) {
-  if (cell < 1 || cell > 8 || calls_.Running(kSignIn)) return;
-  auto* label = FindControl<QLabel>(window_, CellName(cell));
+  if (cell < 1 || cell > kCaptchaCellCount || calls_.Running(kSignIn)) return;
+  QLabel* label = CellLabel(cell);
   std::string& answer = cellAnswers_[static_cast<size_t>(cell - 1)];
   if (label->text() == page_texts::CellMark()) {
     label->clear();
@@ -94,20 +86,20 @@ void LoginPage::OnCaptchaCellPressed(int cell) {
 
 void LoginPage::OnConfirmLoginClicked() {
   if (calls_.Running(kSignIn)) return;
-  std::array<bool, 8> marked{};
+  std::array<bool, kCaptchaCellCount> marked{};
   bool anyMarked = false;
-  for (int cell = 1; cell <= 8; ++cell) {
-    const QString caption = FindControl<QLabel>(window_, CellName(cell))->text();
+  for (int cell = 1; cell <= kCaptchaCellCount; ++cell) {
+    const QString caption = CellLabel(cell)->text();
     marked[static_cast<size_t>(cell - 1)] = caption == page_texts::CellMark();
     anyMarked = anyMarked || !caption.isEmpty();
   }
   if (!anyMarked) {
-    ShowInfo(window_, page_texts::PickCaptcha());
+    ShowInfo(ui_.window, page_texts::PickCaptcha());
     return;
   }
   const std::string answer = BuildCaptchaAnswer(cellAnswers_, marked);
-  const std::string account = ToGbk(FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框1"))->text());
-  const std::string password = ToGbk(FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框2"))->text());
+  const std::string account = ToGbk(ui_.accountEdit->text());
+  const std::string password = ToGbk(ui_.passwordEdit->text());
 
   Session* session = &session_;
   calls_.Start(
@@ -120,16 +112,16 @@ void LoginPage::OnConfirmLoginClicked() {
 
 void LoginPage::OnLoginAnswered(const ServiceResult& result) {
   if (result.Done()) {
-    FindControl<QFrame>(window_, QStringLiteral(u"外形框1"))->hide();
-    FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框1"))->setEnabled(false);
-    FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框2"))->setEnabled(false);
-    FindControl<QPushButton>(window_, QStringLiteral(u"超级按钮1"))->setEnabled(false);
+    ui_.captchaPanel->hide();
+    ui_.accountEdit->setEnabled(false);
+    ui_.passwordEdit->setEnabled(false);
+    ui_.loginButton->setEnabled(false);
     StartPassengerLoading();
     return;
   }
   // Any other failure leaves the panel as it is, marks included.
   if (result.kind != ServiceResultKind::kCaptchaRefused) return;
-  ShowInfo(window_, page_texts::CaptchaRetry());
+  ShowInfo(ui_.window, page_texts::CaptchaRetry());
   ClearCaptcha();
   FetchCaptcha();
 }

@@ -8,8 +8,7 @@
 
 #include "booking/service_result.h"
 #include "ui/async_call.h"
-
-class QWidget;
+#include "ui/window_controls.h"
 
 namespace quillet {
 
@@ -18,7 +17,7 @@ class Session;
 class LoginPage : public QObject {
   Q_OBJECT
  public:
-  LoginPage(QWidget* mainWindow, Session& session, QObject* parent = nullptr);
+  LoginPage(const MainWindowControls& ui, Session& session, QObject* parent = nullptr);
   ~LoginPage() override;
 
   void OnLoginClicked();
@@ -36,12 +35,13 @@ class LoginPage : public QObject {
  private:
   enum CallKind { kSignIn };
 
+  QLabel* CellLabel(int cell) const;  // 1..8
   void ClearCaptcha();
   void FetchCaptcha();
   void OnLoginAnswered(const ServiceResult& result);
   void StartPassengerLoading();
 
-  QWidget* window_;
+  MainWindowControls ui_;
   Session& session_;
   std::array<std::string, 8> cellAnswers_;
   ServiceCalls calls_;

@@ -23,12 +23,13 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
       purchase_(nullptr),
       orders_(nullptr) {
   BuildMainWindowLayout(this);
-  view_ = new QtSessionView(this, this);
+  ui_ = ResolveMainWindowControls(this);
+  view_ = new QtSessionView(ui_, this);
   session_.AddObserver(*view_);
-  login_ = new LoginPage(this, session_, this);
-  query_ = new QueryPage(this, session_, this);
-  purchase_ = new PurchasePage(this, session_, this);
-  orders_ = new OrderPages(this, this);
+  login_ = new LoginPage(ui_, session_, this);
+  query_ = new QueryPage(ui_, session_, this);
+  purchase_ = new PurchasePage(ui_, session_, this);
+  orders_ = new OrderPages(ui_, this);
   query_->OnMainWindowCreated();
 }
 

@@ -3,6 +3,8 @@
 #include <QWidget>
 #include <string>
 
+#include "ui/window_controls.h"
+
 namespace quillet {
 
 class Session;
@@ -22,6 +24,7 @@ class MainWindow : public QWidget {
   LoginPage& Login() { return *login_; }
   QueryPage& Query() { return *query_; }
   PurchasePage& Purchase() { return *purchase_; }
+  const MainWindowControls& Controls() const { return ui_; }
 
   // Brings the window forward on the purchase page (" 车票预定 "), where the
   // grabbing log tells what was booked.
@@ -39,6 +42,7 @@ class MainWindow : public QWidget {
 
  private:
   Session& session_;
+  MainWindowControls ui_;
   QtSessionView* view_;
   LoginPage* login_;
   QueryPage* query_;

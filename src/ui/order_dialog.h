@@ -2,11 +2,9 @@
 // The order dialog: one train picked from the query grid becomes one row of
 // the task list, with a passenger, a ticket type and seat classes in order.
 #include <QDialog>
-#include <QPointer>
 #include <string>
 
-class QTreeWidget;
-class QWidget;
+#include "ui/window_controls.h"
 
 namespace quillet {
 
@@ -15,13 +13,14 @@ class Session;
 class OrderDialog : public QDialog {
   Q_OBJECT
  public:
-  // Reads the query page's current train, date and stations from mainWindow
-  // and the loaded passengers from the session; a confirmed order becomes a
-  // wish of the session. The dialog is a window of its own
-  // (frameless, modal over mainWindow), not a child of it, so its control
-  // names never shadow the main window's.
-  OrderDialog(QWidget* mainWindow, Session& session);
+  // Reads the query page's current train, date and stations from the main
+  // window and the loaded passengers from the session; a confirmed order
+  // becomes a wish of the session. The dialog is a window of its own
+  // (frameless, modal over the main window), not a child of it, so its
+  // control names never shadow the main window's.
+  OrderDialog(const MainWindowControls& mainWindow, Session& session);
 
+  const OrderDialogControls& Controls() const { return ui_; }
   const std::string& SeatOrderText() const { return seatOrderText_; }
 
   void FillOrderDialog();
@@ -33,7 +32,8 @@ class OrderDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  QWidget* mainWindow_;
+  MainWindowControls mainWindow_;
+  OrderDialogControls ui_;
   Session& session_;
   std::string seatOrderText_;
 };

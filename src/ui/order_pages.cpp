@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
@@ -14,7 +15,6 @@
 
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
-#include "ui/layouts.h"
 #include "ui/order_texts.h"
 #include "util/text.h"
 
@@ -129,33 +129,27 @@ QString CountdownText(const std::string& deadline, const QDateTime& now) {
   return order_texts::Countdown(m, r);
 }
 
-OrderPages::OrderPages(QWidget* mainWindow, QObject* parent)
-    : QObject(parent), window_(mainWindow), orderFilePath_(DefaultOrderFilePath()), clock_([] {
-        return QDateTime::currentDateTime();
-      }) {
-  BindHandler(window_, QStringLiteral("OnLoadOrdersClicked"), this, [this](int) { OnLoadOrdersClicked(); });
-  BindHandler(window_, QStringLiteral("OnPayOrderClicked"), this, [this](int) { OnPayOrderClicked(); });
-  BindHandler(window_, QStringLiteral("OnDeadlineTick"), this, [this](int) { OnDeadlineTick(); });
+OrderPages::OrderPages(const MainWindowControls& ui, QObject* parent)
+    : QObject(parent),
+      ui_(ui),
+      orderFilePath_(DefaultOrderFilePath()),
+      clock_([] { return QDateTime::currentDateTime(); }) {
+  connect(ui_.loadOrdersButton, &QPushButton::clicked, this, &OrderPages::OnLoadOrdersClicked);
+  connect(ui_.payOrderButton, &QPushButton::clicked, this, &OrderPages::OnPayOrderClicked);
+  connect(ui_.deadlineTimer, &QTimer::timeout, this, &OrderPages::OnDeadlineTick);
 }
 
 void OrderPages::OnLoadOrdersClicked() {
   const UncompletedOrderRow order = ParseUncompletedOrder(ReadOrderFileText(orderFilePath_));
-  if (auto* list = FindControl<QTreeWidget>(window_, QStringLiteral("超级列表框3"))) {
-    const int row = AppendListRow(list);
-    for (std::size_t c = 0; c < order.columns.size(); ++c)
-      SetListCell(list, row, static_cast<int>(c), FromGbk(order.columns[c]));
-  }
+  const int row = AppendListRow(ui_.orderList);
+  for (std::size_t c = 0; c < order.columns.size(); ++c)
+    SetListCell(ui_.orderList, row, static_cast<int>(c), FromGbk(order.columns[c]));
   orderDeadline_ = order.deadline;
-  if (auto* timer = FindControl<QTimer>(window_, QStringLiteral("时钟2"))) timer->start(1000);
+  ui_.deadlineTimer->start(1000);
 }
 
-void OrderPages::OnDeadlineTick() {
-  if (auto* label = FindControl<QLabel>(window_, QStringLiteral("标签1")))
-    label->setText(CountdownText(orderDeadline_, clock_()));
-}
+void OrderPages::OnDeadlineTick() { ui_.countdownLabel->setText(CountdownText(orderDeadline_, clock_())); }
 
-void OrderPages::OnPayOrderClicked() {
-  if (auto* group = FindControl<QGroupBox>(window_, QStringLiteral("分组框7"))) group->setVisible(true);
-}
+void OrderPages::OnPayOrderClicked() { ui_.paymentGroup->setVisible(true); }
 
 }  // namespace quillet

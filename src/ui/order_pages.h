@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-class QWidget;
+#include "ui/window_controls.h"
 
 namespace quillet {
 
@@ -21,7 +21,7 @@ QString DefaultOrderFilePath();
 // The file's text as the page reads it; empty when it is missing, not a
 // regular file or unreadable.
 std::string ReadOrderFileText(const QString& path);
-// Columns 0..9 of the 超级列表框3 row, and the payment deadline, from the text.
+// Columns 0..9 of the order list's row, and the payment deadline, from the text.
 struct UncompletedOrderRow {
   std::array<std::string, 10> columns;
   std::string deadline;
@@ -34,23 +34,23 @@ QString CountdownText(const std::string& deadline, const QDateTime& now);
 class OrderPages : public QObject {
   Q_OBJECT
  public:
-  OrderPages(QWidget* mainWindow, QObject* parent = nullptr);
+  explicit OrderPages(const MainWindowControls& ui, QObject* parent = nullptr);
 
   void SetOrderFilePath(const QString& path) { orderFilePath_ = path; }
   const QString& OrderFilePath() const { return orderFilePath_; }
   // The countdown's idea of now (the local clock unless replaced).
   void SetClock(std::function<QDateTime()> now) { clock_ = std::move(now); }
 
-  void OnLoadOrdersClicked();  // 超级按钮7 "取消订单"
-  void OnDeadlineTick();       // 时钟2
-  void OnPayOrderClicked();    // 超级按钮8 "支付订单"
+  void OnLoadOrdersClicked();  // the button captioned "取消订单"
+  void OnDeadlineTick();
+  void OnPayOrderClicked();
 
   // The payment deadline of the order shown, as the file gave it.
   const std::string& OrderDeadline() const { return orderDeadline_; }
   void SetOrderDeadline(std::string deadline) { orderDeadline_ = std::move(deadline); }
 
  private:
-  QWidget* window_;
+  MainWindowControls ui_;
   std::string orderDeadline_;
   QString orderFilePath_;
   std::function<QDateTime()> clock_;

@@ -1,6 +1,7 @@
 #pragma once
 // Fixed texts of the sign-in area and the query page, in Qt's encoding.
 #include <QString>
+#include <utility>
 
 namespace quillet::page_texts {
 
@@ -40,11 +41,15 @@ inline QString QuerySummary(const QString& date, const QString& from, const QStr
   return QStringLiteral(u"出发日期:") + date + QStringLiteral(u"  ") + from + QStringLiteral(u"->") + to +
          QStringLiteral(u"(共查询到") + QString::number(trains) + QStringLiteral(u"趟列车)");
 }
+// Titles of the train grid's columns other than the seat columns, which take
+// their seat type's name.
 inline QString GridHeader(int column) {
-  static const char16_t* const kHeaders[] = {u"车次", u"出发站", u"到达站", u"用时", u"商务座",
-                                             u"一等座", u"二等座", u"软卧", u"硬卧", u"软座",
-                                             u"硬座", u"无座", u"其他", u"能否购票"};
-  return QString::fromUtf16(kHeaders[column]);
+  static const std::pair<int, const char16_t*> kTitles[] = {{0, u"车次"}, {1, u"出发站"}, {2, u"到达站"},
+                                                            {3, u"用时"}, {12, u"其他"},  {13, u"能否购票"}};
+  for (const auto& [at, title] : kTitles) {
+    if (at == column) return QString::fromUtf16(title);
+  }
+  return {};
 }
 
 }  // namespace quillet::page_texts

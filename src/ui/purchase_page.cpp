@@ -5,39 +5,33 @@
 #include <QWidget>
 
 #include "session/session.h"
-#include "ui/controls.h"
-#include "ui/layouts.h"
 #include "ui/message_box.h"
 #include "ui/order_dialog.h"
 #include "ui/order_texts.h"
 
 namespace quillet {
 
-PurchasePage::PurchasePage(QWidget* mainWindow, Session& session, QObject* parent)
-    : QObject(parent),
-      window_(mainWindow),
-      session_(session),
-      grid_(FindControl<QTableWidget>(mainWindow, QStringLiteral("高级表格1"))) {
-  BindHandler(window_, QStringLiteral("OnTrainGridDoubleClicked"), this, [this](int) { OnTrainGridDoubleClicked(); });
-  BindHandler(window_, QStringLiteral("OnStartGrabClicked"), this, [this](int) { OnStartClicked(); });
-  BindHandler(window_, QStringLiteral("StopGrabbing"), this, [this](int) { OnStopClicked(); });
+PurchasePage::PurchasePage(const MainWindowControls& ui, Session& session, QObject* parent)
+    : QObject(parent), ui_(ui), session_(session) {
+  connect(ui_.trainGrid, &QTableWidget::cellDoubleClicked, this, &PurchasePage::OnTrainGridDoubleClicked);
+  connect(ui_.startGrabButton, &QPushButton::clicked, this, &PurchasePage::OnStartClicked);
+  connect(ui_.stopGrabButton, &QPushButton::clicked, this, &PurchasePage::OnStopClicked);
 }
 
 void PurchasePage::OnTrainGridDoubleClicked() {
-  if (!grid_) return;
   // Row 0 is the header row: it names no train, so it opens nothing either.
-  if (grid_->currentRow() < 1) return;
+  if (ui_.trainGrid->currentRow() < 1) return;
   if (!session_.SignedIn()) {
-    ShowInfo(window_, order_texts::SignInFirst());
+    ShowInfo(ui_.window, order_texts::SignInFirst());
     return;
   }
-  OrderDialog dialog(window_, session_);
+  OrderDialog dialog(ui_, session_);
   dialog.exec();
 }
 
 void PurchasePage::OnStartClicked() {
   session_.StartGrabbing();
-  if (auto* start = FindControl<QPushButton>(window_, QStringLiteral("超级按钮5"))) start->setEnabled(false);
+  ui_.startGrabButton->setEnabled(false);
 }
 
 void PurchasePage::OnStopClicked() { session_.StopGrabbing(); }

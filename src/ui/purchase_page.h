@@ -3,10 +3,8 @@
 // list, the log box, the attempt label and the start and stop buttons. What
 // grabbing shows comes through the window's session view.
 #include <QObject>
-#include <QPointer>
 
-class QTableWidget;
-class QWidget;
+#include "ui/window_controls.h"
 
 namespace quillet {
 
@@ -15,19 +13,16 @@ class Session;
 class PurchasePage : public QObject {
   Q_OBJECT
  public:
-  // mainWindow holds the controls (found by object name).
-  PurchasePage(QWidget* mainWindow, Session& session, QObject* parent = nullptr);
+  PurchasePage(const MainWindowControls& ui, Session& session, QObject* parent = nullptr);
 
-  // 高级表格1 double-clicked: opens the order dialog for the grid's current row.
+  // The train grid double-clicked: opens the order dialog for the grid's current row.
   void OnTrainGridDoubleClicked();
-  // 超级按钮5 "开始抢票" and 超级按钮6 "停止抢票".
   void OnStartClicked();
   void OnStopClicked();
 
  private:
-  QWidget* window_;
+  MainWindowControls ui_;
   Session& session_;
-  QPointer<QTableWidget> grid_;
 };
 
 }  // namespace quillet

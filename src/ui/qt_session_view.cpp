@@ -1,10 +1,8 @@
 #include "ui/qt_session_view.h"
 
 #include <QLabel>
-#include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QThread>
 #include <QTreeWidget>
 #include <QWidget>
 
@@ -13,21 +11,18 @@
 
 namespace quillet {
 
-QtSessionView::QtSessionView(QWidget* mainWindow, QObject* parent)
+QtSessionView::QtSessionView(const MainWindowControls& ui, QObject* parent)
     : QObject(parent),
-      passengerList_(FindControl<QTreeWidget>(mainWindow, QStringLiteral("超级列表框1"))),
-      taskList_(FindControl<QTreeWidget>(mainWindow, QStringLiteral("超级列表框2"))),
-      logBox_(FindControl<QPlainTextEdit>(mainWindow, QStringLiteral("编辑框5"))),
-      attemptLabel_(FindControl<QLabel>(mainWindow, QStringLiteral("透明标签20"))),
-      startButton_(FindControl<QPushButton>(mainWindow, QStringLiteral("超级按钮5"))) {}
+      handOver_(new ThreadHandOver(this)),
+      passengerList_(ui.passengerList),
+      taskList_(ui.taskList),
+      logBox_(ui.logBox),
+      attemptLabel_(ui.attemptLabel),
+      startGrabButton_(ui.startGrabButton) {}
 
 template <typename Fn>
 void QtSessionView::OnWindowThread(Fn&& fn) {
-  if (QThread::currentThread() == thread()) {
-    fn();
-    return;
-  }
-  QMetaObject::invokeMethod(this, std::forward<Fn>(fn), Qt::QueuedConnection);
+  handOver_->Post(std::forward<Fn>(fn));
 }
 
 void QtSessionView::OnPassengersLoaded(const std::vector<PassengerRecord>& passengers) {
@@ -72,13 +67,13 @@ void QtSessionView::OnGrabLogLine(const std::string& line) {
 void QtSessionView::OnOrderBooked(const OrderReport& order) {
   if (order.seatType != "1") return;
   OnWindowThread([this] {
-    if (startButton_) startButton_->setEnabled(true);
+    if (startGrabButton_) startGrabButton_->setEnabled(true);
   });
 }
 
 void QtSessionView::OnGrabStopped() {
   OnWindowThread([this] {
-    if (startButton_) startButton_->setEnabled(true);
+    if (startGrabButton_) startGrabButton_->setEnabled(true);
   });
 }
 

@@ -7,6 +7,8 @@
 #include <QPointer>
 
 #include "session/session_observer.h"
+#include "ui/thread_hand_over.h"
+#include "ui/window_controls.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -19,9 +21,9 @@ namespace quillet {
 class QtSessionView : public QObject, public SessionObserver {
   Q_OBJECT
  public:
-  // Finds 超级列表框1, 超级列表框2, 编辑框5, 透明标签20 and 超级按钮5 on
-  // mainWindow. Must be created on the window thread.
-  explicit QtSessionView(QWidget* mainWindow, QObject* parent = nullptr);
+  // Shows on the passenger list, the task list, the log box, the attempt
+  // label and the start button. Must be created on the window thread.
+  explicit QtSessionView(const MainWindowControls& ui, QObject* parent = nullptr);
 
   void OnPassengersLoaded(const std::vector<PassengerRecord>& passengers) override;
   void OnWishAdded(std::size_t index, const OrderWish& wish) override;
@@ -35,11 +37,12 @@ class QtSessionView : public QObject, public SessionObserver {
   template <typename Fn>
   void OnWindowThread(Fn&& fn);
 
+  ThreadHandOver* handOver_;
   QPointer<QTreeWidget> passengerList_;
   QPointer<QTreeWidget> taskList_;
   QPointer<QPlainTextEdit> logBox_;
   QPointer<QLabel> attemptLabel_;
-  QPointer<QPushButton> startButton_;
+  QPointer<QPushButton> startGrabButton_;
 };
 
 }  // namespace quillet

@@ -11,17 +11,16 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTimer>
 
 #include "grab/order_tables.h"
 #include "session/session.h"
 #include "stations/station_directory.h"
 #include "ui/controls.h"
-#include "ui/date_values.h"
 #include "ui/gbk_qt.h"
 #include "ui/layouts.h"
 #include "ui/message_box.h"
 #include "ui/page_texts.h"
-#include "util/datetime.h"
 
 namespace quillet {
 
@@ -29,6 +28,14 @@ namespace {
 
 constexpr int kGridColumns = 14;
 constexpr int kRowHeight = 40;
+
+// The seat columns are titled with their seat type's name.
+QString GridHeader(int column) {
+  for (const SeatType& seat : SeatTypes()) {
+    if (seat.gridColumn > 0 && seat.gridColumn == column) return FromGbk(seat.name());
+  }
+  return page_texts::GridHeader(column);
+}
 
 QString NameBeforeBar(const QString& stationText) {
   const qsizetype bar = stationText.indexOf(QLatin1Char('|'));
@@ -41,26 +48,17 @@ QString ClockTitle(const QDateTime& moment) {
   const QDate date = moment.date();
   const QTime time = moment.time();
   return page_texts::ClockTitlePrefix() + page_texts::ClockDateTimeText(date.year(), date.month(), date.day(),
-                                                                     time.hour(), time.minute(), time.second());
+                                                                        time.hour(), time.minute(), time.second());
 }
 
-double DateValueOf(const QDateTime& moment) {
-  const QDate date = moment.date();
-  const QTime time = moment.time();
-  return DateValueFromCivil(date.year(), date.month(), date.day(), time.hour(), time.minute(), time.second());
-}
-
-QueryPage::QueryPage(QWidget* mainWindow, Session& session, QObject* parent)
-    : QObject(parent),
-      window_(mainWindow),
-      session_(session),
-      grid_(FindControl<QTableWidget>(mainWindow, QStringLiteral(u"高级表格1"))) {
-  BindHandler(window_, QStringLiteral("OnClockTick"), this, [this](int) { OnClockTick(); });
-  BindHandler(window_, QStringLiteral("FilterStationBox"), this, [this](int box) { FilterStationBox(box); });
-  BindHandler(window_, QStringLiteral("OnFromStationPicked"), this, [this](int) { OnFromStationPicked(); });
-  BindHandler(window_, QStringLiteral("OnToStationPicked"), this, [this](int) { OnToStationPicked(); });
-  BindHandler(window_, QStringLiteral("OnQueryClicked"), this, [this](int) { OnQueryClicked(); });
-
+QueryPage::QueryPage(const MainWindowControls& ui, Session& session, QObject* parent)
+    : QObject(parent), ui_(ui), session_(session), grid_(ui.trainGrid) {
+  connect(ui_.clockTimer, &QTimer::timeout, this, &QueryPage::OnClockTick);
+  connect(ui_.fromStationBox, &QLineEdit::textChanged, this, &QueryPage::OnFromStationTyped);
+  connect(ui_.toStationBox, &QLineEdit::textChanged, this, &QueryPage::OnToStationTyped);
+  connect(ui_.fromStationList, &QComboBox::activated, this, &QueryPage::OnFromStationPicked);
+  connect(ui_.toStationList, &QComboBox::activated, this, &QueryPage::OnToStationPicked);
+  connect(ui_.queryButton, &QPushButton::clicked, this, &QueryPage::OnQueryClicked);
 }
 
 QueryPage::~QueryPage() { Shutdown(); }
@@ -71,7 +69,7 @@ void QueryPage::Shutdown() { calls_.StopAll(); }
 // over it; it shows only the text, so the train code keeps the whole cell.
 void QueryPage::WriteHeaderRow(int firstColumnWidth) {
   grid_->setRowHeight(0, kRowHeight);
-  for (int column = 0; column < kGridColumns; ++column) SetGridCell(grid_, 0, column, page_texts::GridHeader(column));
+  for (int column = 0; column < kGridColumns; ++column) SetGridCell(grid_, 0, column, GridHeader(column));
   grid_->setColumnWidth(13, 60);
   grid_->setColumnWidth(0, firstColumnWidth);
   grid_->setColumnWidth(2, 60);
@@ -80,15 +78,16 @@ void QueryPage::WriteHeaderRow(int firstColumnWidth) {
 
 void QueryPage::OnMainWindowCreated() {
   WriteHeaderRow(40);
-  AppendLogText(FindControl<QPlainTextEdit>(window_, QStringLiteral(u"编辑框5")), page_texts::Welcome());
+  AppendLogText(ui_.logBox, page_texts::Welcome());
 }
 
-void QueryPage::OnClockTick() { window_->setWindowTitle(ClockTitle(QDateTime::currentDateTime())); }
+void QueryPage::OnClockTick() { ui_.window->setWindowTitle(ClockTitle(QDateTime::currentDateTime())); }
 
-void QueryPage::FilterStationBox(int box) {
-  auto* edit = FindControl<QLineEdit>(window_, box == 1 ? QStringLiteral(u"编辑框3") : QStringLiteral(u"编辑框4"));
-  auto* list = FindControl<QComboBox>(window_, box == 1 ? QStringLiteral(u"组合框1") : QStringLiteral(u"组合框2"));
-  const StationFilterOutcome outcome = quillet::FilterStationBox(session_.Stations(), ToGbk(edit->text()));
+void QueryPage::OnFromStationTyped() { FilterStations(ui_.fromStationBox, ui_.fromStationList); }
+void QueryPage::OnToStationTyped() { FilterStations(ui_.toStationBox, ui_.toStationList); }
+
+void QueryPage::FilterStations(QLineEdit* box, QComboBox* list) {
+  const StationFilterOutcome outcome = FilterStationBox(session_.Stations(), ToGbk(box->text()));
   if (!outcome.run) return;
   if (outcome.clearList) list->clear();
   for (const std::string& entry : outcome.entries) {
@@ -102,36 +101,28 @@ void QueryPage::StationPicked(QComboBox* list, QLineEdit* box) {
   list->hidePopup();
 }
 
-void QueryPage::OnFromStationPicked() {
-  StationPicked(FindControl<QComboBox>(window_, QStringLiteral(u"组合框1")),
-                FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框3")));
-}
-
-void QueryPage::OnToStationPicked() {
-  StationPicked(FindControl<QComboBox>(window_, QStringLiteral(u"组合框2")),
-                FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框4")));
-}
+void QueryPage::OnFromStationPicked() { StationPicked(ui_.fromStationList, ui_.fromStationBox); }
+void QueryPage::OnToStationPicked() { StationPicked(ui_.toStationList, ui_.toStationBox); }
 
 void QueryPage::OnQueryClicked() {
-  auto* button = FindControl<QPushButton>(window_, QStringLiteral(u"超级按钮4"));
+  QPushButton* button = ui_.queryButton;
   if (calls_.Running(kQuery)) return;
-  const QDateTime travel = FindControl<QDateEdit>(window_, QStringLiteral(u"日期框1"))->dateTime();
-  const QDateTime reference = FindControl<QDateEdit>(window_, QStringLiteral(u"日期框2"))->dateTime();
-  if (LinearDayValue(ClampDateValue(DateValueOf(travel))) < LinearDayValue(ClampDateValue(DateValueOf(reference)))) {
-    ShowInfo(window_, page_texts::DateBeforeToday());
+  const QDate travel = ui_.travelDateBox->date();
+  const QDate today = QDate::fromString(QString::fromStdString(session_.ReferenceDate()), QStringLiteral("yyyy-MM-dd"));
+  if (today.isValid() && travel < today) {
+    ShowInfo(ui_.window, page_texts::DateBeforeToday());
     return;
   }
-  const Query query{travel.date().toString(QStringLiteral("yyyy-MM-dd")),
-                    FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框3"))->text(),
-                    FindControl<QLineEdit>(window_, QStringLiteral(u"编辑框4"))->text()};
+  const Query query{travel.toString(QStringLiteral("yyyy-MM-dd")), ui_.fromStationBox->text(),
+                    ui_.toStationBox->text()};
   if (query.fromText.isEmpty() || query.toText.isEmpty()) {
-    ShowInfo(window_, page_texts::PickStations());
+    ShowInfo(ui_.window, page_texts::PickStations());
     button->setEnabled(true);
     return;
   }
-  FindControl<QGroupBox>(window_, QStringLiteral(u"分组框2"))->setTitle(page_texts::Querying());
+  ui_.queryResultGroup->setTitle(page_texts::Querying());
   button->setEnabled(false);
-  const bool student = !FindControl<QRadioButton>(window_, QStringLiteral(u"单选框1"))->isChecked();
+  const bool student = !ui_.adultTicketButton->isChecked();
   // The button comes back once the answer has been shown.
   if (!FillTrainGrid(student, query)) button->setEnabled(true);
 }
@@ -141,18 +132,16 @@ bool QueryPage::FillTrainGrid(bool student, const Query& query) {
   return calls_.Start(
       kQuery,
       [session, student, date = ToGbk(query.date), from = ToGbk(query.fromText),
-       to = ToGbk(query.toText)](std::stop_token stop) {
-        return session->QueryTrains(student, date, from, to, stop);
-      },
+       to = ToGbk(query.toText)](std::stop_token stop) { return session->QueryTrains(student, date, from, to, stop); },
       [this, query](const TrainsResult& answer) {
         if (answer.Done()) {
           ShowTrains(query, answer.trains);
         } else {
           // The service's reason, or a plain note when there is none; the grid keeps its rows.
-          FindControl<QGroupBox>(window_, QStringLiteral(u"分组框2"))->setTitle(page_texts::QueryResult());
-          ShowInfo(window_, answer.message.empty() ? page_texts::QueryFailed() : FromGbk(answer.message));
+          ui_.queryResultGroup->setTitle(page_texts::QueryResult());
+          ShowInfo(ui_.window, answer.message.empty() ? page_texts::QueryFailed() : FromGbk(answer.message));
         }
-        FindControl<QPushButton>(window_, QStringLiteral(u"超级按钮4"))->setEnabled(true);
+        ui_.queryButton->setEnabled(true);
       });
 }
 
@@ -195,9 +184,8 @@ void QueryPage::ShowTrains(const Query& query, const std::vector<TrainRecord>& t
     }
   }
 
-  FindControl<QGroupBox>(window_, QStringLiteral(u"分组框2"))
-      ->setTitle(page_texts::QuerySummary(query.date, NameBeforeBar(query.fromText), NameBeforeBar(query.toText),
-                                        static_cast<int>(trains.size())));
+  ui_.queryResultGroup->setTitle(page_texts::QuerySummary(
+      query.date, NameBeforeBar(query.fromText), NameBeforeBar(query.toText), static_cast<int>(trains.size())));
 }
 
 }  // namespace quillet

@@ -8,12 +8,9 @@
 
 #include "booking/records.h"
 #include "ui/async_call.h"
+#include "ui/window_controls.h"
 
-class QComboBox;
 class QDateTime;
-class QLineEdit;
-class QTableWidget;
-class QWidget;
 
 namespace quillet {
 
@@ -21,19 +18,17 @@ class Session;
 
 // The window title the clock shows at `moment`.
 QString ClockTitle(const QDateTime& moment);
-// The date value (days since 1899-12-30 with the time of day) of a moment.
-double DateValueOf(const QDateTime& moment);
 
 class QueryPage : public QObject {
   Q_OBJECT
  public:
-  QueryPage(QWidget* mainWindow, Session& session, QObject* parent = nullptr);
+  QueryPage(const MainWindowControls& ui, Session& session, QObject* parent = nullptr);
   ~QueryPage() override;
 
   void OnMainWindowCreated();
   void OnClockTick();
-  // box 1: 编辑框3 with 组合框1 (departure); box 2: 编辑框4 with 组合框2 (arrival).
-  void FilterStationBox(int box);
+  void OnFromStationTyped();
+  void OnToStationTyped();
   void OnFromStationPicked();
   void OnToStationPicked();
   void OnQueryClicked();
@@ -49,12 +44,13 @@ class QueryPage : public QObject {
     QString fromText, toText;
   };
 
+  void FilterStations(QLineEdit* box, QComboBox* list);
   void StationPicked(QComboBox* list, QLineEdit* box);
   bool FillTrainGrid(bool student, const Query& query);
   void ShowTrains(const Query& query, const std::vector<TrainRecord>& trains);
   void WriteHeaderRow(int firstColumnWidth);
 
-  QWidget* window_;
+  MainWindowControls ui_;
   Session& session_;
   QTableWidget* grid_;
   ServiceCalls calls_;

@@ -245,7 +245,7 @@ INSTANTIATE_TEST_SUITE_P(
           EXPECT_TRUE(Has(a.body, "\"status\":false")) << a.body;
           EXPECT_TRUE(Has(a.body, "\"messages\":[\"系统繁忙，请稍后重试！\"]")) << a.body;
         }}),
-    [](const auto& info) { return std::string(info.param.kind == std::string("502") ? "BadGateway" : info.param.kind); });
+    [](const auto& test) { return std::string(test.param.kind == std::string("502") ? "BadGateway" : test.param.kind); });
 
 TEST(SimFaults, DelayedAnswersAreStillCarriedOut) {
   SimProcess sim({"--fault-rate", "1", "--faults", "delay"});

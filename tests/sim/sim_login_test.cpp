@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CaptchaCase{"AboveTheTilesInTheStrip", "110.5,-20,182,115"},
                       CaptchaCase{"OddNumberCount", "110.5,35,182"}, CaptchaCase{"NotNumbers", "a,b,c,d"},
                       CaptchaCase{"CellNumbersInsteadOfPoints", "2,7"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(SimLogin, FixedCellsAnswerEveryPicture) {
   SimProcess sim({"--captcha-cells", "2,7"});
@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // An "&" sent unescaped cuts the password short, as it did at the service.
                       AccountCase{"AmpersandUnescaped", "张三", "p&w",
                                   "密码输入错误。如果输错次数超过4次，用户将被锁定。"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(SimLogin, ExtraAccountsSignInBesideDemo) {
   SimProcess sim({"--account", "张三:p&w"});

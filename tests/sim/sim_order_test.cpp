@@ -242,7 +242,7 @@ const RefusalCase kRefusals[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Steps, SimOrderRefusalTest, ::testing::ValuesIn(kRefusals),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(SimOrderTest, NoTicketLeftIsRefusedAtConfirmation) {
   OrderValues v = PrepareOrder(sim_, client_, 1);

@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         QueryRefusal{"EmptyTelecode", QueryPath(ChinaDatePlusDays(1), "VNP", ""), "出发地或目的地不存在"},
         QueryRefusal{"SameStation", QueryPath(ChinaDatePlusDays(1), "VNP", "VNP"), "出发地与目的地不能相同"},
         QueryRefusal{"UnknownPurpose", QueryPath(ChinaDatePlusDays(1), "VNP", "AOH", "STUDENT"), "查询参数有误"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST(SimQuery, PresaleWindowRunsFromTodayToTwentyNineDaysAhead) {
   SimProcess sim;

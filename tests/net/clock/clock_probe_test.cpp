@@ -65,7 +65,7 @@ TEST_P(ClockProbeSimTest, EstimateFindsTheShiftOfTheServiceClock) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shifts, ClockProbeSimTest, ::testing::Values(1234LL, -700LL),
-                         [](const auto& info) { return info.param < 0 ? "Behind" : "Ahead"; });
+                         [](const auto& shift) { return shift.param < 0 ? "Behind" : "Ahead"; });
 
 TEST(ClockProbe, AServiceThatCannotBeReachedGivesNoDate) {
   int port = 0;

@@ -149,7 +149,7 @@ INSTANTIATE_TEST_SUITE_P(
         NetworkCase{"SlowSymmetric", 0.5, Fixed(40ms), Fixed(40ms), 90ms},
         NetworkCase{"JitteryAndLopsided", 0.7, Uniform(5000us, 60000us), Uniform(2000us, 10000us), 80ms},
         NetworkCase{"LoopbackWithJitter", 0.1, Uniform(50us, 2000us), Uniform(50us, 500us), 5ms}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& network) { return std::string(network.param.name); });
 
 TEST(ClockEstimate, HalfTheRoundTripCorrectsASymmetricPath) {
   // Bounds alone are ± about a round trip here; the middle of them is much closer.

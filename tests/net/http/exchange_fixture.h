@@ -16,8 +16,8 @@ namespace quillet::test {
 // limit is short so that a broken exchange fails the test instead of
 // stalling it.
 struct Call {
-  explicit Call(std::string url, std::string method = {}, std::string bodyText = {})
-      : url(std::move(url)), method(std::move(method)), bodyText(std::move(bodyText)) {}
+  explicit Call(std::string address, std::string verb = {}, std::string text = {})
+      : url(std::move(address)), method(std::move(verb)), bodyText(std::move(text)) {}
 
   std::string url;
   std::string method;
@@ -27,9 +27,9 @@ struct Call {
   std::string bodyBytes;
   std::string proxy;
   ExchangeOptions options = [] {
-    ExchangeOptions options;
-    options.timeout = std::chrono::seconds(5);
-    return options;
+    ExchangeOptions shortLimit;
+    shortLimit.timeout = std::chrono::seconds(5);
+    return shortLimit;
   }();
 
   HttpExchangeResult Exchange(CookieJar& jar) {

@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "ui/layouts.h"
+#include "ui/order_dialog.h"
+#include "ui/window_controls.h"
 #include "window_fixture.h"
 
 namespace quillet::test {
@@ -209,8 +211,7 @@ void CheckWindow(QWidget* window, const std::vector<Expected>& table) {
       EXPECT_EQ(widget->font().weight() >= QFont::Bold, row.bold);
     }
     if (row.colour != kNone) {
-      const QPalette::ColorRole role =
-          qobject_cast<QPlainTextEdit*>(widget) ? QPalette::Text : QPalette::WindowText;
+      const QPalette::ColorRole role = qobject_cast<QPlainTextEdit*>(widget) ? QPalette::Text : QPalette::WindowText;
       EXPECT_EQ(widget->palette().color(role).rgb() & 0xffffff, row.colour);
     }
   }
@@ -229,8 +230,8 @@ void CheckWindow(QWidget* window, const std::vector<Expected>& table) {
   }
 }
 
-void CheckColumns(QWidget* window, const QString& listName,
-                  const std::vector<std::pair<const char16_t*, int>>& columns, bool leftAlignedLast = false) {
+void CheckColumns(QWidget* window, const QString& listName, const std::vector<std::pair<const char16_t*, int>>& columns,
+                  bool leftAlignedLast = false) {
   SCOPED_TRACE(listName.toStdString());
   auto* list = FindControl<QTreeWidget>(window, listName);
   ASSERT_NE(list, nullptr);
@@ -272,9 +273,9 @@ TEST_F(LayoutTest, TabPagesListsTimersAndLook) {
   auto* tabs = Control<QTabWidget>(QStringLiteral(u"高级选择夹1"));
   ASSERT_EQ(tabs->count(), 4);
   const std::pair<const char16_t*, const char16_t*> pages[] = {{u"火车票查询 ", u"12306火车票查询页面"},
-                                                              {u" 车票预定 ", u"这里进行车票购买操作"},
-                                                              {u"未完成订单", u"这里显示未完成订单以及订单支付"},
-                                                              {u"已完成订单", u"这里查询已完成订单"}};
+                                                               {u" 车票预定 ", u"这里进行车票购买操作"},
+                                                               {u"未完成订单", u"这里显示未完成订单以及订单支付"},
+                                                               {u"已完成订单", u"这里查询已完成订单"}};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(tabs->tabText(i), Text(pages[i].first));
     EXPECT_EQ(tabs->tabToolTip(i), Text(pages[i].second));
@@ -282,6 +283,7 @@ TEST_F(LayoutTest, TabPagesListsTimersAndLook) {
   EXPECT_EQ(tabs->tabBar()->font().pixelSize(), 12);
   EXPECT_TRUE(tabs->tabBar()->font().bold());
 
+  // clang-format off
   CheckColumns(window, QStringLiteral(u"超级列表框1"),
                {{u"序号", 40}, {u"姓名", 80}, {u"性别", 40}, {u"乘客类型", 80}, {u"证件类型", 60},
                 {u"证件号", 150}, {u"手机号", 100}});
@@ -292,6 +294,7 @@ TEST_F(LayoutTest, TabPagesListsTimersAndLook) {
   const std::vector<std::pair<const char16_t*, int>> orderColumns = {
       {u"订单号", 60}, {u"订单日期", 90}, {u"车次", 50},     {u"出发站", 80},   {u"到达站", 80},
       {u"乘客", 60},   {u"车票信息", 120}, {u"车票数量", 60}, {u"车票金额", 60}, {u"可否取消", 60}};
+  // clang-format on
   CheckColumns(window, QStringLiteral(u"超级列表框3"), orderColumns);
   CheckColumns(window, QStringLiteral(u"超级列表框4"), orderColumns);
 
@@ -307,8 +310,7 @@ TEST_F(LayoutTest, TabPagesListsTimersAndLook) {
 
   auto* password = Control<QLineEdit>(QStringLiteral(u"编辑框2"));
   EXPECT_EQ(password->echoMode(), QLineEdit::Password);
-  EXPECT_EQ(Control<QLineEdit>(QStringLiteral(u"编辑框1"))->alignment() & Qt::AlignHorizontal_Mask,
-            Qt::AlignHCenter);
+  EXPECT_EQ(Control<QLineEdit>(QStringLiteral(u"编辑框1"))->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
   auto* log = Control<QPlainTextEdit>(QStringLiteral(u"编辑框5"));
   EXPECT_TRUE(log->isReadOnly());
   EXPECT_EQ(log->palette().color(QPalette::Base), QColor(Qt::black));
@@ -331,8 +333,10 @@ TEST_F(LayoutTest, TabPagesListsTimersAndLook) {
 TEST_F(LayoutTest, CreationLaysOutTheGridHeaderAndGreets) {
   Open();
   auto* grid = Control<QTableWidget>(QStringLiteral(u"高级表格1"));
+  // clang-format off
   const char16_t* const headers[] = {u"车次", u"出发站", u"到达站", u"用时", u"商务座", u"一等座", u"二等座",
                                      u"软卧", u"硬卧", u"软座", u"硬座", u"无座", u"其他", u"能否购票"};
+  // clang-format on
   ASSERT_EQ(grid->rowCount(), 1);
   for (int column = 0; column < 14; ++column) EXPECT_EQ(GridCellText(grid, 0, column), Text(headers[column]));
   EXPECT_EQ(grid->rowHeight(0), 40);
@@ -371,6 +375,65 @@ TEST_F(LayoutTest, OverlappingControlsStackAsDesigned) {
   }
 }
 
+// The typed controls the handlers use are the layout's controls of those names,
+// each in its own window (both windows have an 编辑框1).
+TEST_F(LayoutTest, TypedControlsAreTheLayoutsControlsOfTheirNames) {
+  Open();
+  const MainWindowControls& ui = window_->Controls();
+  EXPECT_EQ(ui.window, window_.get());
+  // clang-format off
+  std::vector<std::pair<QObject*, QString>> main = {
+      {ui.accountEdit, Text(u"编辑框1")},          {ui.passwordEdit, Text(u"编辑框2")},
+      {ui.loginButton, Text(u"超级按钮1")},        {ui.passengerList, Text(u"超级列表框1")},
+      {ui.captchaPanel, Text(u"外形框1")},         {ui.captchaPicture, Text(u"图片框1")},
+      {ui.refreshCaptchaButton, Text(u"超级按钮2")}, {ui.confirmLoginButton, Text(u"超级按钮3")},
+      {ui.pageTabs, Text(u"高级选择夹1")},         {ui.travelDateBox, Text(u"日期框1")},
+      {ui.fromStationBox, Text(u"编辑框3")},       {ui.fromStationList, Text(u"组合框1")},
+      {ui.toStationBox, Text(u"编辑框4")},         {ui.toStationList, Text(u"组合框2")},
+      {ui.adultTicketButton, Text(u"单选框1")},    {ui.queryButton, Text(u"超级按钮4")},
+      {ui.queryResultGroup, Text(u"分组框2")},     {ui.trainGrid, Text(u"高级表格1")},
+      {ui.taskList, Text(u"超级列表框2")},         {ui.logBox, Text(u"编辑框5")},
+      {ui.attemptLabel, Text(u"透明标签20")},      {ui.startGrabButton, Text(u"超级按钮5")},
+      {ui.stopGrabButton, Text(u"超级按钮6")},     {ui.landscapePicture, Text(u"图片框2")},
+      {ui.orderList, Text(u"超级列表框3")},        {ui.countdownLabel, Text(u"标签1")},
+      {ui.loadOrdersButton, Text(u"超级按钮7")},   {ui.payOrderButton, Text(u"超级按钮8")},
+      {ui.paymentGroup, Text(u"分组框7")},         {ui.clockTimer, Text(u"时钟1")},
+      {ui.deadlineTimer, Text(u"时钟2")},
+  };
+  // clang-format on
+  for (int cell = 1; cell <= kCaptchaCellCount; ++cell) {
+    main.emplace_back(ui.captchaCells[static_cast<size_t>(cell - 1)], QStringLiteral(u"透明标签%1").arg(cell + 6));
+  }
+  for (const auto& [control, name] : main) {
+    ASSERT_NE(control, nullptr) << name.toStdString();
+    EXPECT_EQ(control->objectName(), name);
+    EXPECT_EQ(OwningWindow(control), window_.get()) << name.toStdString();
+  }
+
+  const OrderDialog dialog(ui, *session_);
+  const OrderDialogControls& box = dialog.Controls();
+  EXPECT_EQ(box.dialog, &dialog);
+  // clang-format off
+  std::vector<std::pair<QObject*, QString>> order = {
+      {box.trainEdit, Text(u"编辑框1")},       {box.dateEdit, Text(u"编辑框2")},
+      {box.fromStationEdit, Text(u"编辑框3")}, {box.toStationEdit, Text(u"编辑框4")},
+      {box.passengerBox, Text(u"组合框1")},    {box.ticketTypeBox, Text(u"组合框2")},
+      {box.idTypeEdit, Text(u"编辑框5")},      {box.idNumberEdit, Text(u"编辑框6")},
+      {box.berthBox, Text(u"组合框3")},        {box.seatLetterBox, Text(u"组合框4")},
+      {box.seatOrderLabel, Text(u"透明标签13")}, {box.backButton, Text(u"超级按钮1")},
+      {box.confirmButton, Text(u"超级按钮2")},
+  };
+  // clang-format on
+  for (int seat = 1; seat <= kSeatBoxCount; ++seat) {
+    order.emplace_back(box.seatBoxes[static_cast<size_t>(seat - 1)], QStringLiteral(u"选择框%1").arg(seat));
+  }
+  for (const auto& [control, name] : order) {
+    ASSERT_NE(control, nullptr) << name.toStdString();
+    EXPECT_EQ(control->objectName(), name);
+    EXPECT_EQ(OwningWindow(control), &dialog) << name.toStdString();
+  }
+}
+
 TEST(OrderDialogLayoutTest, HasEveryControlInPlace) {
   QDialog dialog;
   BuildOrderDialogLayout(&dialog);
@@ -385,8 +448,8 @@ TEST(OrderDialogLayoutTest, HasEveryControlInPlace) {
       {u"组合框1", {}},
       {u"组合框2", {Text(u"成人票(1)"), Text(u"儿童票(2)"), Text(u"学生票(3)"), Text(u"残军票(4)")}},
       {u"组合框3", {Text(u"上铺"), Text(u"中铺"), Text(u"下铺")}},
-      {u"组合框4", {QStringLiteral("1A"), QStringLiteral("1B"), QStringLiteral("1C"), QStringLiteral("1D"),
-                    QStringLiteral("1F")}},
+      {u"组合框4",
+       {QStringLiteral("1A"), QStringLiteral("1B"), QStringLiteral("1C"), QStringLiteral("1D"), QStringLiteral("1F")}},
   };
   for (const auto& [name, items] : lists) {
     auto* combo = FindControl<QComboBox>(&dialog, Text(name));

@@ -1,13 +1,10 @@
-// The command line, the date checks of the query page and the clock title.
+// The command line and the clock title.
 #include <QDateTime>
-#include <cmath>
 
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "ui/date_values.h"
 #include "ui/query_page.h"
-#include "util/datetime.h"
 #include "window_fixture.h"
 
 namespace quillet::test {
@@ -73,21 +70,6 @@ TEST(CommandLineTest, ReadsTheNotificationOptions) {
     EXPECT_FALSE(line.error.empty());
   }
   EXPECT_EQ(ParseCommandLine({"--notify-url", "ftp://x"}).error, "--notify-url needs an http:// or https:// address");
-}
-
-TEST(DateValueTest, ClampsAndOrdersDatesBefore1900) {
-  const std::pair<double, double> clamped[] = {
-      {5.25, 5.25}, {-700000.0, -657434.0}, {3000000.0, 2958465.0}, {-657434.0, -657434.0}, {NAN, -657434.0}};
-  for (const auto& [value, expected] : clamped) EXPECT_EQ(ClampDateValue(value), expected) << value;
-
-  const std::pair<double, double> linear[] = {{-1.25, -0.75}, {-2.5, -1.5}, {-3.0, -3.0}, {0.5, 0.5}, {43000.75, 43000.75}};
-  for (const auto& [value, expected] : linear) EXPECT_DOUBLE_EQ(LinearDayValue(value), expected) << value;
-
-  // 1899-12-29 06:00 comes before 1899-12-29 18:00 and before 1899-12-30 00:00.
-  const double morning = LinearDayValue(DateValueFromCivil(1899, 12, 29, 6));
-  const double evening = LinearDayValue(DateValueFromCivil(1899, 12, 29, 18));
-  EXPECT_LT(morning, evening);
-  EXPECT_LT(evening, LinearDayValue(DateValueFromCivil(1899, 12, 30)));
 }
 
 TEST(ClockTitleTest, ShowsTheTimeUpToItsLastNonZeroUnit) {

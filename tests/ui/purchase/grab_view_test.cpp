@@ -29,12 +29,14 @@ class GrabViewTest : public ::testing::Test {
 };
 
 TEST_F(GrabViewTest, UpdatesFromOtherThreadsArriveOnTheWindowThread) {
-  QtSessionView view(&window_);
+  QtSessionView view(ResolveMainWindowControls(&window_));
   auto* start = Find<QPushButton>(&window_, u"超级按钮5");
   start->setEnabled(false);  // as after a click on it
   OrderWish wish;
+  // clang-format off
   wish.dialogTexts = {"K511", Gbk(u8"北京|BJP"), Gbk(u8"上海|SHH"), "2027-01-15", Gbk(u8"李雷(学生[3])"),
                       Gbk(u8"学生票(3)"), Gbk(u8"二代身份证[1](110)"), Gbk(u8"硬座| ,")};
+  // clang-format on
   PassengerRecord passenger;
   passenger.passenger_name = Gbk(u8"李雷");
   passenger.passenger_type = "3";
@@ -79,7 +81,7 @@ TEST_F(GrabViewTest, UpdatesFromOtherThreadsArriveOnTheWindowThread) {
 TEST_F(GrabViewTest, LogLinesGoAtTheEndAndTheEndStaysInView) {
   auto* log = Find<QPlainTextEdit>(&window_, u"编辑框5");
   window_.show();
-  QtSessionView view(&window_);
+  QtSessionView view(ResolveMainWindowControls(&window_));
   for (int i = 0; i < 200; ++i) view.OnGrabLogLine("line " + std::to_string(i) + "\r\n");
   // The user puts the caret at the top; the next line still goes to the end.
   QTextCursor top = log->textCursor();

@@ -67,9 +67,9 @@ class OrderDialogTest : public ::testing::Test {
   }
   void SetUp() override {
     BuildMainWindowLayout(&window_);
-    view_ = std::make_unique<QtSessionView>(&window_);
+    view_ = std::make_unique<QtSessionView>(ResolveMainWindowControls(&window_));
     session_.AddObserver(*view_);
-    page_ = std::make_unique<PurchasePage>(&window_, session_);
+    page_ = std::make_unique<PurchasePage>(ResolveMainWindowControls(&window_), session_);
 
     grid_ = Find<QTableWidget>(&window_, u"高级表格1");
     grid_->setRowCount(3);

@@ -47,7 +47,7 @@ class OrderPagesTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(folder_.isValid());
     BuildMainWindowLayout(&window_);
-    pages_ = std::make_unique<OrderPages>(&window_);
+    pages_ = std::make_unique<OrderPages>(ResolveMainWindowControls(&window_));
     pages_->SetOrderFilePath(folder_.filePath(QStringLiteral("1.txt")));
   }
 
@@ -70,7 +70,7 @@ class OrderPagesTest : public ::testing::Test {
 };
 
 TEST_F(OrderPagesTest, TheOrderFileIsOnTheUsersDesktop) {
-  const OrderPages fresh(&window_);
+  const OrderPages fresh(ResolveMainWindowControls(&window_));
   EXPECT_EQ(fresh.OrderFilePath(),
             QDir(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)).filePath(QStringLiteral("1.txt")));
 }

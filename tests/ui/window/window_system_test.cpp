@@ -57,7 +57,7 @@ class WindowSystemTest : public WindowTest {
   }
   // Opens the order dialog without blocking; the caller closes it.
   std::unique_ptr<OrderDialog> ShowDialog() {
-    auto dialog = std::make_unique<OrderDialog>(window_.get(), *session_);
+    auto dialog = std::make_unique<OrderDialog>(window_->Controls(), *session_);
     dialog->show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     dialog->activateWindow();
@@ -360,7 +360,8 @@ TEST_F(WindowSystemTest, RareCharactersOfNamesHaveGlyphs) {
     painter.drawText(image.rect(), Qt::AlignCenter, QString::fromUcs4(&codePoint, 1));
     return image;
   };
-  const QImage missing = glyph(U'\U0002FFFD');  // unassigned
+  // U+2FFFD is unassigned.
+  const QImage missing = glyph(U'\U0002FFFD');
   for (char32_t rare : {U'\U00020BB7', U'\u9648', U'\u4E3F', U'\u4DAE'}) {  // 𠮷 陈 丿 䶮
     const QImage image = glyph(rare);
     EXPECT_GT(Ink(image), 0) << std::hex << static_cast<unsigned>(rare);
