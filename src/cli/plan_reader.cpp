@@ -6,10 +6,13 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
+#include <system_error>
 #include <toml++/toml.h>
 
 #include "booking/client.h"
 #include "cli/station_match.h"
+#include "cli/toml_guard.h"
 #include "grab/grab_controller.h"
 #include "grab/order_wish.h"
 #include "grab/texts.h"
@@ -37,7 +40,8 @@ struct KeyRule {
 void ReadTable(const toml::table& table, const std::vector<KeyRule>& rules, const std::string& where,
                const Report& report) {
   for (const auto& [key, node] : table) {
-    const auto rule = std::find_if(rules.begin(), rules.end(), [&](const KeyRule& r) { return r.key == key.str(); });
+    const std::string_view name = key.str();
+    const auto rule = std::find_if(rules.begin(), rules.end(), [name](const KeyRule& r) { return r.key == name; });
     if (rule == rules.end()) {
       report(&node, where + "unknown key " + Quote(key.str()));
       continue;
@@ -443,7 +447,12 @@ std::chrono::sys_days TodayInChina() {
 PlanReading ReadPlanText(std::string_view text, const std::string& path, const StationDirectory& stations,
                          std::chrono::sys_days today) {
   PlanReading reading;
-  toml::parse_result parsed = toml::parse(text, path);
+  const AsciiPlanText ascii = ToAsciiPlanText(text);
+  if (!ascii.problem.empty()) {
+    reading.errors.push_back({path, ascii.line, ascii.problem});
+    return reading;
+  }
+  toml::parse_result parsed = toml::parse(ascii.text, path);
   if (!parsed) {
     const toml::parse_error& error = parsed.error();
     reading.errors.push_back(
@@ -457,11 +466,25 @@ PlanReading ReadPlanText(std::string_view text, const std::string& path, const S
 }
 
 PlanReading ReadPlanFile(const std::string& path, const StationDirectory& stations, std::chrono::sys_days today) {
+  // A plan is a short text: a device or a huge file named by mistake is
+  // refused instead of read without end.
+  constexpr std::size_t kMaxPlanBytes = 1 << 20;
+  PlanReading reading;
+  std::error_code error;
+  if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
+    reading.errors.push_back({path, 0, "cannot read the plan file: not a regular file"});
+    return reading;
+  }
   std::ifstream file(path, std::ios::binary);
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::string text(kMaxPlanBytes + 1, '\0');
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(file.gcount()));
   if (!file.is_open() || file.bad()) {
-    PlanReading reading;
     reading.errors.push_back({path, 0, "cannot read the plan file"});
+    return reading;
+  }
+  if (text.size() > kMaxPlanBytes) {
+    reading.errors.push_back({path, 0, "the plan file is larger than 1 MiB"});
     return reading;
   }
   return ReadPlanText(text, path, stations, today);

@@ -96,6 +96,11 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
   };
   const Case cases[] = {
       {"not TOML", account + "[[wish]\n", 2, "not valid TOML"},
+      // Found by fuzzing: the TOML library must never see these (undefined
+      // behaviour in its check for non-ASCII blanks).
+      {"character beyond ASCII after a value", account + "dates = [2024-12-2\xCA\xA2]\n", 2, "beyond ASCII"},
+      {"ideographic letter as a key", account + "\xE5\x87\xBA = 1\n", 2, "beyond ASCII"},
+      {"bytes that are not UTF-8", account + "# \xFF\n", 2, "not UTF-8"},
       {"unknown top key", account + "acount = \"x\"\n" + kGoodWish, 2, "unknown key \"acount\""},
       {"unknown wish key", account + kGoodWish + "seat = [\"二等座\"]\n", 10, "wish 1: unknown key \"seat\""},
       {"no account", kGoodWish, 1, "missing key \"account\""},
@@ -163,6 +168,33 @@ TEST(PlanReader, StartAtIsAMomentInChinaStandardTime) {
     EXPECT_EQ(duration_cast<milliseconds>(reading.plan.wishes[0].startAt->time_since_epoch()).count(), unixMs) << value;
   }
   EXPECT_FALSE(Read("account = \"demo\"\n" + std::string(kGoodWish)).plan.wishes[0].startAt);
+}
+
+TEST(PlanReader, CharactersBeyondAsciiAreFineInStringsAndComments) {
+  const std::string texts[] = {
+      "# 计划：北京 \"到\" 上海\naccount = 'demo' # 帐号 ' \"\n",
+      "account = \"北\\\"京\" # 注释\n",
+      "account = \"\"\"多行\n'''\"\" \"\"\"\nx = '''字\n\"'''\n# \"\"\" 注释\n",
+      "account = 'demo'\n" + std::string(kGoodWish),
+  };
+  for (const std::string& text : texts) {
+    for (const PlanError& error : Read(text).errors) {
+      EXPECT_EQ(error.message.find("beyond ASCII"), std::string::npos) << text;
+    }
+  }
+}
+
+TEST(PlanReader, LiteralStringsBeyondAsciiKeepTheirValues) {
+  std::string wish = kGoodWish;
+  wish.replace(wish.find("\"北京\""), std::string("\"北京\"").size(), "'北京'");
+  wish.replace(wish.find("\"张伟\""), std::string("\"张伟\"").size(), "'''张伟'''");
+  const PlanReading literal = Read("account = 'demo' # 帐号\n" + wish);
+  const PlanReading basic = Read("account = \"demo\"\n" + std::string(kGoodWish));
+  ASSERT_TRUE(literal.Ok()) << DescribePlanError(literal.errors[0]);
+  ASSERT_TRUE(basic.Ok());
+  EXPECT_EQ(literal.plan.wishes[0].from.name, basic.plan.wishes[0].from.name);
+  EXPECT_EQ(literal.plan.wishes[0].passengers, basic.plan.wishes[0].passengers);
+  EXPECT_EQ(literal.plan.wishes[0].line, basic.plan.wishes[0].line);
 }
 
 TEST(PlanReader, ReportsEveryProblemInLineOrder) {
