@@ -23,8 +23,8 @@ SimResponse SubmitRefusal(const std::string& reason) {
 }
 
 SimResponse HtmlPage(int status, const std::string& title, const std::string& bodyHtml, const std::string& script) {
-  std::string page = "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"UTF-8\">\n<title>" + title +
-                     "</title>\n";
+  std::string page =
+      "<!DOCTYPE html>\n<html lang=\"zh-CN\">\n<head>\n<meta charset=\"UTF-8\">\n<title>" + title + "</title>\n";
   if (!script.empty()) page += "<script type=\"text/javascript\">\n" + script + "</script>\n";
   page += "</head>\n<body>\n" + bodyHtml + "\n</body>\n</html>\n";
   return SimResponse{status, kHtmlType, page, {}};

@@ -19,8 +19,7 @@ SimResponse JsonRefusal(const std::string& reason, const std::string& dataJson =
 // form steps refuse.
 SimResponse SubmitRefusal(const std::string& reason);
 
-SimResponse HtmlPage(int status, const std::string& title, const std::string& bodyHtml,
-                     const std::string& script = "");
+SimResponse HtmlPage(int status, const std::string& title, const std::string& bodyHtml, const std::string& script = "");
 SimResponse NotFoundPage();
 SimResponse Redirect(const std::string& location);
 

@@ -30,8 +30,8 @@ struct PendingOrder {
   TrainRef ref;
   TrainRun run;
   std::string purposeCodes;
-  std::string keyCheck;  // from the order page, empty until it was shown
-  bool checked = false;  // checkOrderInfo accepted the passengers
+  std::string keyCheck;            // from the order page, empty until it was shown
+  bool checked = false;            // checkOrderInfo accepted the passengers
   std::string passengerTicketStr;  // decoded, as checkOrderInfo got them
   std::string oldPassengerStr;
   std::string seatCode;  // one class for the whole party
@@ -48,7 +48,7 @@ struct Session {
   std::int64_t lastSeenMs = 0;  // steady clock
   std::optional<CaptchaPicture> captcha;
   bool captchaPassed = false;
-  std::string account;  // set by a right loginAysnSuggest
+  std::string account;    // set by a right loginAysnSuggest
   bool loggedIn = false;  // set by userLogin
   std::string token;      // the latest REPEAT_SUBMIT_TOKEN
   std::optional<PendingOrder> pending;

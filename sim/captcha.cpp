@@ -119,7 +119,8 @@ void DrawThing(QPainter& p, int category, Rng& rng) {
       p.drawPath(full.subtracted(bite));
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 

@@ -16,10 +16,10 @@ inline constexpr int kCaptchaStrip = 30;  // prompt strip height
 inline constexpr int kCaptchaTile = 67;
 
 struct CaptchaPicture {
-  int category = 0;                 // what the prompt asks for
+  int category = 0;                   // what the prompt asks for
   std::array<int, 8> tileCategory{};  // what each tile shows, row by row
-  std::vector<int> cells;           // correct tiles, 1..8, ascending
-  std::uint64_t drawSeed = 0;       // variations of the drawings
+  std::vector<int> cells;             // correct tiles, 1..8, ascending
+  std::uint64_t drawSeed = 0;         // variations of the drawings
 };
 
 // The category names the prompt uses.

@@ -5,7 +5,7 @@ namespace quillet::sim {
 FaultPicker::FaultPicker(const Options& options)
     : rate_(options.faultRate), kinds_(options.faults), rng_(HashText(options.seed, "faults")) {
   if (kinds_.empty()) {
-    kinds_ = {FaultKind::kDelay, FaultKind::kBadGateway, FaultKind::kEmpty, FaultKind::kTruncated,
+    kinds_ = {FaultKind::kDelay,   FaultKind::kBadGateway, FaultKind::kEmpty, FaultKind::kTruncated,
               FaultKind::kGarbage, FaultKind::kDrop,       FaultKind::kBusy};
   }
 }

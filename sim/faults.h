@@ -17,8 +17,8 @@ class FaultPicker {
   explicit FaultPicker(const Options& options);
 
   std::optional<FaultKind> Pick();
-  int DelayMs();                      // 0 to 3000
-  std::string GarbageBytes();         // 16 to 512 random bytes
+  int DelayMs();                             // 0 to 3000
+  std::string GarbageBytes();                // 16 to 512 random bytes
   std::size_t CutPoint(std::size_t length);  // 1 to length - 1
 
  private:

@@ -14,7 +14,7 @@ namespace {
 
 const std::vector<std::pair<FaultKind, const char*>>& FaultNames() {
   static const std::vector<std::pair<FaultKind, const char*>> kNames = {
-      {FaultKind::kDelay, "delay"},   {FaultKind::kBadGateway, "502"}, {FaultKind::kEmpty, "empty"},
+      {FaultKind::kDelay, "delay"},         {FaultKind::kBadGateway, "502"},  {FaultKind::kEmpty, "empty"},
       {FaultKind::kTruncated, "truncated"}, {FaultKind::kGarbage, "garbage"}, {FaultKind::kDrop, "drop"},
       {FaultKind::kBusy, "busy"},
   };
@@ -106,9 +106,9 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
       continue;
     }
     static const std::set<std::string> kWithValue = {
-        "--host", "--port", "--seed", "--account", "--captcha-cells", "--release-every", "--max-unpaid",
-        "--session-ttl", "--latency-ms", "--fault-rate", "--faults", "--tls-cert", "--tls-key", "--threads",
-        "--clock-shift-ms", "--sale"};
+        "--host",       "--port",        "--seed",           "--account",    "--captcha-cells", "--release-every",
+        "--max-unpaid", "--session-ttl", "--latency-ms",     "--fault-rate", "--faults",        "--tls-cert",
+        "--tls-key",    "--threads",     "--clock-shift-ms", "--sale"};
     if (kWithValue.count(arg) == 0) {
       error = "unknown option: " + arg;
       return false;

@@ -28,8 +28,8 @@ std::string RequestLog::EntriesJson() const {
     json += first ? "" : ",";
     first = false;
     json += "{\"t\":" + std::to_string(e.ms) + ",\"unix_ms\":" + std::to_string(e.unixMs) +
-            ",\"method\":" + JsonQuote(e.method) + ",\"path\":" + JsonQuote(e.path) + ",\"query\":" +
-            JsonQuote(e.query) + ",\"headers\":{";
+            ",\"method\":" + JsonQuote(e.method) + ",\"path\":" + JsonQuote(e.path) +
+            ",\"query\":" + JsonQuote(e.query) + ",\"headers\":{";
     for (std::size_t i = 0; i < e.headers.size(); ++i) {
       json += (i ? "," : "") + JsonQuote(e.headers[i].first) + ":" + JsonQuote(e.headers[i].second);
     }

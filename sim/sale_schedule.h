@@ -12,7 +12,7 @@
 namespace quillet::sim {
 
 struct SaleOpening {
-  std::string date;          // travel date, yyyy-MM-dd
+  std::string date;            // travel date, yyyy-MM-dd
   std::int64_t openingMs = 0;  // Unix ms on the service's clock
 };
 

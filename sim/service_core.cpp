@@ -166,14 +166,17 @@ std::string BookingService::BookingsJson() {
   // One entry per ticket; the tickets of one order share its id.
   bool first = true;
   for (const Order& o : orders_) {
-    const char* status = o.status == OrderStatus::kQueued ? "queued" : o.status == OrderStatus::kUnpaid ? "unpaid" : "expired";
+    const char* status = o.status == OrderStatus::kQueued   ? "queued"
+                         : o.status == OrderStatus::kUnpaid ? "unpaid"
+                                                            : "expired";
     for (const Ticket& t : o.tickets) {
-      json += std::string(first ? "" : ",") + "{\"orderId\":" + JsonQuote(o.orderId) + ",\"account\":" +
-              JsonQuote(o.account) + ",\"passenger_name\":" + JsonQuote(t.passenger.name) + ",\"passenger_id_no\":" +
-              JsonQuote(t.passenger.idNo) + ",\"train_code\":" + JsonQuote(o.run.profile.code) +
-              ",\"train_date\":" + JsonQuote(o.date) + ",\"from\":" + JsonQuote(o.run.fromTelecode) +
-              ",\"to\":" + JsonQuote(o.run.toTelecode) + ",\"seat_type\":" + JsonQuote(o.seatCode) +
-              ",\"ticket_type\":" + JsonQuote(t.ticketType) + ",\"status\":" + JsonQuote(status) + "}";
+      json += std::string(first ? "" : ",") + "{\"orderId\":" + JsonQuote(o.orderId) +
+              ",\"account\":" + JsonQuote(o.account) + ",\"passenger_name\":" + JsonQuote(t.passenger.name) +
+              ",\"passenger_id_no\":" + JsonQuote(t.passenger.idNo) +
+              ",\"train_code\":" + JsonQuote(o.run.profile.code) + ",\"train_date\":" + JsonQuote(o.date) +
+              ",\"from\":" + JsonQuote(o.run.fromTelecode) + ",\"to\":" + JsonQuote(o.run.toTelecode) +
+              ",\"seat_type\":" + JsonQuote(o.seatCode) + ",\"ticket_type\":" + JsonQuote(t.ticketType) +
+              ",\"status\":" + JsonQuote(status) + "}";
       first = false;
     }
   }

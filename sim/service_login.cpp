@@ -18,13 +18,14 @@ constexpr char kDeletedCookieTail[] = "=deleted; Expires=Thu, 01-Jan-1970 00:00:
 }  // namespace
 
 SimResponse BookingService::LoginPage(const SimRequest& request) {
-  SimResponse response = HtmlPage(200, "登录 | 客运服务 | 铁路客户服务中心",
-                                  "<div id=\"loginForm\"><h2>用户登录</h2>"
-                                  "<form><input id=\"username\" name=\"loginUserDTO.user_name\">"
-                                  "<input id=\"password\" type=\"password\" name=\"userDTO.password\">"
-                                  "<img id=\"img_rand_code\" src=\"/otn/passcodeNew/getPassCodeNew?module=login&amp;rand=sjrand\">"
-                                  "</form></div>",
-                                  "var ctx='/otn/';\nvar isLogin=false;\n");
+  SimResponse response =
+      HtmlPage(200, "登录 | 客运服务 | 铁路客户服务中心",
+               "<div id=\"loginForm\"><h2>用户登录</h2>"
+               "<form><input id=\"username\" name=\"loginUserDTO.user_name\">"
+               "<input id=\"password\" type=\"password\" name=\"userDTO.password\">"
+               "<img id=\"img_rand_code\" src=\"/otn/passcodeNew/getPassCodeNew?module=login&amp;rand=sjrand\">"
+               "</form></div>",
+               "var ctx='/otn/';\nvar isLogin=false;\n");
   Lock lock(mutex_);
   if (FindSession(request.cookieHeader) == nullptr) NewSession(response);
   return response;

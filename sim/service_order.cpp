@@ -84,7 +84,8 @@ bool TokenMatches(const Session& session, const FormFields& fields) {
 // The order steps that answer in submitStatus form refuse a missing sign-in
 // with the message repeated in the data.
 SimResponse SubmitNotLoggedIn() {
-  return JsonRefusal(msg::kNotLoggedIn, "{\"errMsg\":\"" + std::string(msg::kNotLoggedIn) + "\",\"submitStatus\":false}");
+  return JsonRefusal(msg::kNotLoggedIn,
+                     "{\"errMsg\":\"" + std::string(msg::kNotLoggedIn) + "\",\"submitStatus\":false}");
 }
 
 }  // namespace
@@ -108,8 +109,7 @@ std::string BookingService::OrderPageScript(const Session& session) {
     leftDetails += std::string(leftDetails.empty() ? "" : ",") + "'" + seat->name + "(" +
                    PriceText(run.FareTenths(code)) + "元)" + amount + "'";
     if (code == "W") continue;
-    seatCodes += std::string(seatCodes.empty() ? "" : ",") +
-                 "{'end_station_name':null,'end_time':null,'id':'" + code +
+    seatCodes += std::string(seatCodes.empty() ? "" : ",") + "{'end_station_name':null,'end_time':null,'id':'" + code +
                  "','start_station_name':null,'start_time':null,'value':'" + seat->name + "'}";
   }
   const std::string orderRequest =
@@ -178,8 +178,8 @@ SimResponse BookingService::Passengers(const SimRequest& request) {
             "\",\"passenger_name\":" + JsonQuote(p.name) + ",\"sex_code\":" + JsonQuote(p.sexCode) +
             ",\"sex_name\":" + JsonQuote(p.sexName) + ",\"born_date\":" + JsonQuote(p.bornDate + " 00:00:00") +
             ",\"country_code\":\"CN\",\"passenger_id_type_code\":" + JsonQuote(p.idTypeCode) +
-            ",\"passenger_id_type_name\":" + JsonQuote(p.idTypeName) + ",\"passenger_id_no\":" +
-            JsonQuote(p.idNo) + ",\"passenger_type\":" + JsonQuote(p.type) +
+            ",\"passenger_id_type_name\":" + JsonQuote(p.idTypeName) + ",\"passenger_id_no\":" + JsonQuote(p.idNo) +
+            ",\"passenger_type\":" + JsonQuote(p.type) +
             ",\"passenger_flag\":\"0\",\"passenger_type_name\":" + JsonQuote(p.typeName) +
             ",\"mobile_no\":" + JsonQuote(p.mobile) +
             ",\"phone_no\":\"\",\"email\":\"\",\"address\":\"\",\"postalcode\":\"\",\"first_letter\":" +
@@ -268,8 +268,8 @@ SimResponse BookingService::CheckOrderInfo(const SimRequest& request) {
       return SubmitRefusal(msg::kPassenger);
     }
     if (ticketType == "3" && passenger.type != "3") return SubmitRefusal(msg::kStudent);
-    const bool twice = std::any_of(seats.begin(), seats.end(),
-                                   [&](const PendingOrder::Seat& s) { return s.passengerIndex == index; });
+    const bool twice =
+        std::any_of(seats.begin(), seats.end(), [&](const PendingOrder::Seat& s) { return s.passengerIndex == index; });
     if (twice) return SubmitRefusal(msg::kPassenger);
     seats.push_back({index, ticketType});
   }
@@ -296,12 +296,12 @@ SimResponse BookingService::QueueCount(const SimRequest& request) {
 
   // The browser's date text: "Sun Dec 20 2026 00:00:00 GMT+0800 (...)".
   const std::vector<std::string> words = Split(Field(form, "train_date"), ' ', true);
-  bool dateRight = words.size() >= 4 && words[0] == WeekdayAbbrev(Weekday(day)) &&
-                   words[1] == MonthAbbrev(day.month) && words[3] == std::to_string(day.year);
+  bool dateRight = words.size() >= 4 && words[0] == WeekdayAbbrev(Weekday(day)) && words[1] == MonthAbbrev(day.month) &&
+                   words[3] == std::to_string(day.year);
   if (dateRight) {
     const std::string& d = words[2];
-    dateRight = !d.empty() && d.size() <= 2 && std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
-                std::stoi(d) == day.day;
+    dateRight = !d.empty() && d.size() <= 2 &&
+                std::all_of(d.begin(), d.end(), [](char c) { return c >= '0' && c <= '9'; }) && std::stoi(d) == day.day;
   }
   const TrainRun& run = pending.run;
   if (!dateRight || Field(form, "train_no") != run.profile.trainNo ||
@@ -313,8 +313,9 @@ SimResponse BookingService::QueueCount(const SimRequest& request) {
   const int left = Stock(pending.ref.date, run.profile.code, pending.seatCode);
   int queue = 0;  // others with an order form for the same class open
   for (const auto& [id, other] : sessions_) {
-    if (other.get() != session && other->pending && other->pending->checked && other->pending->ref.date == pending.ref.date &&
-        other->pending->run.profile.code == run.profile.code && other->pending->seatCode == pending.seatCode) {
+    if (other.get() != session && other->pending && other->pending->checked &&
+        other->pending->ref.date == pending.ref.date && other->pending->run.profile.code == run.profile.code &&
+        other->pending->seatCode == pending.seatCode) {
       ++queue;
     }
   }
@@ -432,35 +433,37 @@ SimResponse BookingService::UncompletedOrders(const SimRequest& request) {
     for (std::size_t k = 0; k < o.tickets.size(); ++k) {
       const Ticket& t = o.tickets[k];
       const std::string number = std::to_string(k + 1);
-      tickets += std::string(k ? "," : "") +
+      tickets +=
+          std::string(k ? "," : "") +
           "{\"stationTrainDTO\":{\"trainDTO\":{},\"station_train_code\":" + JsonQuote(o.run.profile.code) +
-          ",\"from_station_telecode\":" + JsonQuote(o.run.fromTelecode) + ",\"from_station_name\":" +
-          JsonQuote(fromName) + ",\"start_time\":\"1970-01-01 " + departs + ":00\",\"to_station_telecode\":" +
-          JsonQuote(o.run.toTelecode) + ",\"to_station_name\":" + JsonQuote(toName) +
+          ",\"from_station_telecode\":" + JsonQuote(o.run.fromTelecode) +
+          ",\"from_station_name\":" + JsonQuote(fromName) + ",\"start_time\":\"1970-01-01 " + departs +
+          ":00\",\"to_station_telecode\":" + JsonQuote(o.run.toTelecode) + ",\"to_station_name\":" + JsonQuote(toName) +
           ",\"arrive_time\":\"1970-01-01 " + arrives + ":00\",\"distance\":\"" + std::to_string(o.run.distanceKm) +
           "\"},\"passengerDTO\":{\"passenger_name\":" + JsonQuote(t.passenger.name) +
-          ",\"passenger_id_type_code\":" + JsonQuote(t.passenger.idTypeCode) + ",\"passenger_id_type_name\":" +
-          JsonQuote(t.passenger.idTypeName) + ",\"passenger_id_no\":" + JsonQuote(t.passenger.idNo) +
-          ",\"total_times\":\"98\"},\"ticket_no\":\"" + o.orderId + "1" + o.coach + "00" + number +
-          "\",\"sequence_no\":\"" +
-          o.orderId + "\",\"batch_no\":\"1\",\"train_date\":\"" + o.date + " 00:00:00\",\"coach_no\":\"" + o.coach +
+          ",\"passenger_id_type_code\":" + JsonQuote(t.passenger.idTypeCode) +
+          ",\"passenger_id_type_name\":" + JsonQuote(t.passenger.idTypeName) +
+          ",\"passenger_id_no\":" + JsonQuote(t.passenger.idNo) + ",\"total_times\":\"98\"},\"ticket_no\":\"" +
+          o.orderId + "1" + o.coach + "00" + number + "\",\"sequence_no\":\"" + o.orderId +
+          "\",\"batch_no\":\"1\",\"train_date\":\"" + o.date + " 00:00:00\",\"coach_no\":\"" + o.coach +
           "\",\"coach_name\":\"" + o.coach + "\",\"seat_no\":\"000" + number +
           "\",\"seat_name\":" + JsonQuote(t.seatName) +
-          ",\"seat_flag\":\"0\",\"seat_type_code\":" + JsonQuote(o.seatCode) + ",\"seat_type_name\":" +
-          JsonQuote(seat ? seat->name : o.seatCode) + ",\"ticket_type_code\":" + JsonQuote(t.ticketType) +
+          ",\"seat_flag\":\"0\",\"seat_type_code\":" + JsonQuote(o.seatCode) +
+          ",\"seat_type_name\":" + JsonQuote(seat ? seat->name : o.seatCode) +
+          ",\"ticket_type_code\":" + JsonQuote(t.ticketType) +
           ",\"ticket_type_name\":" + JsonQuote(TicketTypeName(t.ticketType)) + ",\"reserve_time\":\"" + reserve +
           "\",\"limit_time\":\"" + reserve + "\",\"lose_time\":\"" + lose + "\",\"pay_limit_time\":\"" + lose +
           "\",\"ticket_price\":" + std::to_string(fare * 10) +
           ",\"print_eticket_flag\":\"N\",\"resign_flag\":\"4\",\"return_flag\":\"N\",\"confirm_flag\":\"N\","
           "\"pay_mode_code\":\"Y\",\"ticket_status_code\":\"i\",\"ticket_status_name\":\"待支付\","
           "\"cancel_flag\":\"Y\","
-          "\"amount_char\":0,\"trade_mode\":\"\",\"start_train_date_page\":\"" + o.date + " " + departs +
-          "\",\"str_ticket_price_page\":\"" + price +
+          "\"amount_char\":0,\"trade_mode\":\"\",\"start_train_date_page\":\"" +
+          o.date + " " + departs + "\",\"str_ticket_price_page\":\"" + price +
           "\",\"come_go_traveller_ticket_page\":\"N\",\"return_deliver_flag\":\"N\",\"deliver_fee_char\":\"\","
           "\"is_need_alert_flag\":false,\"is_deliver\":\"N\",\"dynamicProp\":\"\",\"fee_char\":\"\","
           "\"insure_query_no\":\"\",\"column_nine_msg\":\"\",\"lc_flag\":\"\",\"integral_pay_flag\":\"N\","
-          "\"if_cash\":\"Y\",\"start_time_page\":\"" + departs + "\",\"arrive_time_page\":\"" + arrives +
-          "\",\"train_no\":\"" + o.run.profile.trainNo + "\"}";
+          "\"if_cash\":\"Y\",\"start_time_page\":\"" +
+          departs + "\",\"arrive_time_page\":\"" + arrives + "\",\"train_no\":\"" + o.run.profile.trainNo + "\"}";
       names += std::string(k ? "," : "") + JsonQuote(t.passenger.name);
     }
     const std::string count = std::to_string(o.tickets.size());
@@ -468,10 +471,11 @@ SimResponse BookingService::UncompletedOrders(const SimRequest& request) {
     list += std::string(list.empty() ? "" : ",") + "{\"sequence_no\":\"" + o.orderId + "\",\"order_date\":\"" +
             reserve + "\",\"ticket_totalnum\":" + count + ",\"ticket_price_all\":" + std::to_string(total * 10) +
             ",\"cancel_flag\":\"Y\",\"resign_flag\":\"4\",\"return_flag\":\"N\",\"print_eticket_flag\":\"N\","
-            "\"pay_flag\":\"Y\",\"pay_resign_flag\":\"N\",\"confirm_flag\":\"N\",\"tickets\":[" + tickets +
-            "],\"reserve_flag_query\":\"p\",\"if_show_resigning_info\":\"N\",\"recordCount\":\"" + count + "\","
-            "\"isNeedSendMailAndMsg\":\"N\",\"array_passser_name_page\":[" + names +
-            "],\"from_station_name_page\":[" + JsonQuote(fromName) + "],\"to_station_name_page\":[" +
+            "\"pay_flag\":\"Y\",\"pay_resign_flag\":\"N\",\"confirm_flag\":\"N\",\"tickets\":[" +
+            tickets + "],\"reserve_flag_query\":\"p\",\"if_show_resigning_info\":\"N\",\"recordCount\":\"" + count +
+            "\","
+            "\"isNeedSendMailAndMsg\":\"N\",\"array_passser_name_page\":[" +
+            names + "],\"from_station_name_page\":[" + JsonQuote(fromName) + "],\"to_station_name_page\":[" +
             JsonQuote(toName) + "],\"start_train_date_page\":\"" + o.date + " " + departs +
             "\",\"start_time_page\":\"" + departs + "\",\"arrive_time_page\":\"" + arrives +
             "\",\"train_code_page\":" + JsonQuote(o.run.profile.code) + ",\"ticket_total_price_page\":\"" +

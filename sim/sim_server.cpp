@@ -2,10 +2,10 @@
 
 #include <arpa/inet.h>
 #include <dirent.h>
+#include <httplib.h>
 #include <netinet/in.h>
 #include <strings.h>
 #include <sys/socket.h>
-#include <httplib.h>
 
 #include <cstdlib>
 #include <functional>
@@ -266,13 +266,15 @@ void SimServer::ServeControl(const httplib::Request& request, const std::string&
     const bool found = service_.CaptchaCellsJson(Field(query, "session"), cells);
     json(found ? 200 : 404, cells);
   } else if (request.method == "GET" && path == "/sim/stock") {
-    json(200, "{\"count\":" +
-                  std::to_string(service_.StockCount(Field(query, "date"), Field(query, "train"), Field(query, "seat"))) +
-                  "}");
+    json(200,
+         "{\"count\":" +
+             std::to_string(service_.StockCount(Field(query, "date"), Field(query, "train"), Field(query, "seat"))) +
+             "}");
   } else if (request.method == "POST" && path == "/sim/release") {
     const FormFields form = ParseForm(request.body);
     std::string answer;
-    if (service_.Release(Field(form, "date"), Field(form, "train"), Field(form, "seat"), Field(form, "count"), answer)) {
+    if (service_.Release(Field(form, "date"), Field(form, "train"), Field(form, "seat"), Field(form, "count"),
+                         answer)) {
       json(200, answer);
     } else {
       json(400, "{\"error\":" + JsonQuote(answer) + "}");
@@ -314,8 +316,8 @@ void SimServer::SetSale(const httplib::Request& request, httplib::Response& resp
   }
   service_.SetSale(opening);
   response.status = 200;
-  response.set_content("{\"date\":" + JsonQuote(opening.date) + ",\"moment\":" +
-                           JsonQuote(ChinaDateTimeMsText(opening.openingMs)) +
+  response.set_content("{\"date\":" + JsonQuote(opening.date) +
+                           ",\"moment\":" + JsonQuote(ChinaDateTimeMsText(opening.openingMs)) +
                            ",\"moment_ms\":" + std::to_string(opening.openingMs) + "}",
                        kJsonType);
 }

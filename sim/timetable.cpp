@@ -10,9 +10,8 @@ namespace quillet::sim {
 
 const std::vector<SeatClass>& SeatClasses() {
   static const std::vector<SeatClass> kClasses = {
-      {"9", "商务座", 32, 1.46}, {"M", "一等座", 31, 0.74}, {"O", "二等座", 30, 0.46},
-      {"5", "动卧", 23, 0.62},   {"4", "软卧", 23, 0.41},   {"3", "硬卧", 28, 0.26},
-      {"1", "硬座", 29, 0.14},   {"W", "无座", 26, 0.14},
+      {"9", "商务座", 32, 1.46}, {"M", "一等座", 31, 0.74}, {"O", "二等座", 30, 0.46}, {"5", "动卧", 23, 0.62},
+      {"4", "软卧", 23, 0.41},   {"3", "硬卧", 28, 0.26},   {"1", "硬座", 29, 0.14},   {"W", "无座", 26, 0.14},
   };
   return kClasses;
 }
@@ -50,7 +49,9 @@ TrainProfile Timetable::Profile(const std::string& code) const {
   Rng rng(HashText(seed_, "train:" + code));
   const char kind = code.empty() ? 'K' : code[0];
   switch (kind) {
-    case 'G': p.seatCodes = {"9", "M", "O", "W"}; break;
+    case 'G':
+      p.seatCodes = {"9", "M", "O", "W"};
+      break;
     case 'D':
       if (rng.Chance(0.25)) {
         p.seatCodes = {"5", "O", "W"};  // night train with sleeping berths
@@ -65,7 +66,9 @@ TrainProfile Timetable::Profile(const std::string& code) const {
         p.seatCodes = {"4", "3", "1", "W"};
       }
       break;
-    default: p.seatCodes = {"4", "3", "1", "W"}; break;
+    default:
+      p.seatCodes = {"4", "3", "1", "W"};
+      break;
   }
   p.canWebBuy = !rng.Chance(0.08);
   static constexpr char kLetters[] = "PQHKGCWOJ";
@@ -114,11 +117,21 @@ std::vector<TrainRun> Timetable::Runs(const std::string& fromTelecode, const std
     run.toStationNo = run.fromStationNo + rng.Between(1, 12);
     double speed = 1.0;  // minutes per kilometre relative to a G train at 250 km/h
     switch (kind) {
-      case 'G': speed = 1.0; break;
-      case 'D': speed = 1.35; break;
-      case 'Z': speed = 1.7; break;
-      case 'T': speed = 1.9; break;
-      default: speed = 2.3; break;
+      case 'G':
+        speed = 1.0;
+        break;
+      case 'D':
+        speed = 1.35;
+        break;
+      case 'Z':
+        speed = 1.7;
+        break;
+      case 'T':
+        speed = 1.9;
+        break;
+      default:
+        speed = 2.3;
+        break;
     }
     const double baseMinutes = distanceKm * 60.0 / 250.0 * speed;
     run.durationMinute = std::max(25, static_cast<int>(baseMinutes * (0.9 + rng.Below(25) / 100.0)));

@@ -12,10 +12,10 @@
 namespace quillet::sim {
 
 struct SeatClass {
-  const char* code;   // the service's seat type code
-  const char* name;   // as shown to passengers
-  int field;          // index of its count in a train text of the query
-  double yuanPerKm;   // fare rate
+  const char* code;  // the service's seat type code
+  const char* name;  // as shown to passengers
+  int field;         // index of its count in a train text of the query
+  double yuanPerKm;  // fare rate
 };
 
 // All classes the service knows; "W" (无座) cannot be ordered by code.
@@ -23,9 +23,9 @@ const std::vector<SeatClass>& SeatClasses();
 const SeatClass* FindSeatClass(const std::string& code);
 
 struct TrainProfile {
-  std::string code;       // e.g. "G101"
-  std::string trainNo;    // 12 characters, e.g. "240000G10103"
-  std::string location;   // train_location, e.g. "P2"
+  std::string code;      // e.g. "G101"
+  std::string trainNo;   // 12 characters, e.g. "240000G10103"
+  std::string location;  // train_location, e.g. "P2"
   std::vector<std::string> seatCodes;
   bool canWebBuy = true;
   bool Offers(const std::string& seatCode) const;

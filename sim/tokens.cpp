@@ -20,8 +20,7 @@ std::string Joined(const TrainRef& ref) {
 
 std::string TokenMaker::Check(const TrainRef& ref) const {
   char buf[80];
-  std::snprintf(buf, sizeof buf, "%016llx",
-                static_cast<unsigned long long>(HashText(seed_, "secret:" + Joined(ref))));
+  std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(HashText(seed_, "secret:" + Joined(ref))));
   return std::string(buf, 10);
 }
 

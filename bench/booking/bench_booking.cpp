@@ -26,9 +26,8 @@ const StationDirectory& Stations() {
 // percent-encoded secret of some 300 bytes in front.
 std::string LeftTicketAnswer(int trains) {
   const auto& records = Stations().Records();
-  std::string answer = R"({"httpstatus":200,"data":{"flag":"1","map":{"BJP":")" + records[2].name +
-                       R"(","SHH":")" + Stations().NameForTelecode("SHH") +
-                       R"("},"result":[)";
+  std::string answer = R"({"httpstatus":200,"data":{"flag":"1","map":{"BJP":")" + records[2].name + R"(","SHH":")" +
+                       Stations().NameForTelecode("SHH") + R"("},"result":[)";
   const std::string booking = Gbk(u8"预订");
   const std::string none = Gbk(u8"无");
   const std::string some = Gbk(u8"有");
@@ -80,16 +79,17 @@ BENCHMARK(BM_DecodeLeftTickets200ByIconv)->Unit(benchmark::kMicrosecond);
 // The passenger list answer of an account with eight passengers (some 4 KB),
 // read by its ten-group pattern.
 void BM_MatchPassengers8(benchmark::State& state) {
-  std::string answer = R"({"validateMessagesShowId":"_validatorMessage","status":true,"httpstatus":200,)"
-                       R"("data":{"notify_for_gat":"","isExist":true,"exMsg":"","two_isOpenClick":["93","95","97","99"],)"
-                       R"("other_isOpenClick":["91","93","98","99","95","97"],"normal_passengers":[)";
+  std::string answer =
+      R"({"validateMessagesShowId":"_validatorMessage","status":true,"httpstatus":200,)"
+      R"("data":{"notify_for_gat":"","isExist":true,"exMsg":"","two_isOpenClick":["93","95","97","99"],)"
+      R"("other_isOpenClick":["91","93","98","99","95","97"],"normal_passengers":[)";
   for (int i = 0; i < 8; ++i) {
     if (i) answer += ",";
-    answer += R"({"code":")" + std::to_string(i + 1) + R"(","passenger_name":")" + Gbk(u8"张三") +
-              std::to_string(i) + R"(","sex_code":"M","sex_name":")" + Gbk(u8"男") +
+    answer += R"({"code":")" + std::to_string(i + 1) + R"(","passenger_name":")" + Gbk(u8"张三") + std::to_string(i) +
+              R"(","sex_code":"M","sex_name":")" + Gbk(u8"男") +
               R"(","born_date":"1990-01-01 00:00:00","country_code":"CN","passenger_id_type_code":"1",)"
-              R"("passenger_id_type_name":")" + Gbk(u8"中国居民身份证") +
-              R"(","passenger_id_no":"11010519900101123)" + std::to_string(i) +
+              R"("passenger_id_type_name":")" +
+              Gbk(u8"中国居民身份证") + R"(","passenger_id_no":"11010519900101123)" + std::to_string(i) +
               R"(","passenger_type":"1","passenger_flag":"0","passenger_type_name":")" + Gbk(u8"成人") +
               R"(","mobile_no":"1380013800)" + std::to_string(i) +
               R"(","phone_no":"","email":"","address":"","postalcode":"","first_letter":"ZS","recordCount":"8",)"

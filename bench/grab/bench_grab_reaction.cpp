@@ -43,7 +43,8 @@ double ServiceClockOffset(const test::SimProcess& sim) {
     probe.Get("/bench/clock-probe");
   }
   std::vector<double> received;
-  for (const auto& request : test::RequestsTo(test::SimRequests(sim), "/bench/clock-probe")) received.push_back(request.t);
+  for (const auto& request : test::RequestsTo(test::SimRequests(sim), "/bench/clock-probe"))
+    received.push_back(request.t);
   double offset = 1e18;
   for (std::size_t i = 0; i < std::min(sent.size(), received.size()); ++i) {
     offset = std::min(offset, received[received.size() - sent.size() + i] - sent[i]);
@@ -79,9 +80,8 @@ int main(int argc, char** argv) {
 
   const std::string date = test::ChinaDate(3);
   const std::vector<TrainRecord> trains = client.QueryLeftTickets(false, date, "BJP", "SHH").trains;
-  const auto train = std::find_if(trains.begin(), trains.end(), [](const TrainRecord& t) {
-    return t.canWebBuy == "Y" && t.secondClassSeat != "--";
-  });
+  const auto train = std::find_if(trains.begin(), trains.end(),
+                                  [](const TrainRecord& t) { return t.canWebBuy == "Y" && t.secondClassSeat != "--"; });
   if (train == trains.end()) return 1;
   const std::string code = train->stationTrainCode;
   const double offset = ServiceClockOffset(sim);
@@ -123,16 +123,18 @@ int main(int argc, char** argv) {
       continue;
     }
     const double median = Median(reactions);
-    std::printf("reuse %-3s: release -> confirmSingleForQueue received: median %.1f ms over %zu trials "
-                "(min %.0f, max %.0f); ideal %.0f ms; ratio %.3f\n",
-                reuse ? "on" : "off", median, reactions.size(), *std::min_element(reactions.begin(), reactions.end()),
-                *std::max_element(reactions.begin(), reactions.end()), kIdealMs, median / kIdealMs);
+    std::printf(
+        "reuse %-3s: release -> confirmSingleForQueue received: median %.1f ms over %zu trials "
+        "(min %.0f, max %.0f); ideal %.0f ms; ratio %.3f\n",
+        reuse ? "on" : "off", median, reactions.size(), *std::min_element(reactions.begin(), reactions.end()),
+        *std::max_element(reactions.begin(), reactions.end()), kIdealMs, median / kIdealMs);
     // Without the random part (where the release falls in the query cycle):
     // the query that showed the ticket, then five answered chain requests.
     if (!chains.empty()) {
-      std::printf("reuse %-3s: query seeing the ticket -> confirmSingleForQueue received: median %.1f ms; "
-                  "ideal %.0f ms; ratio %.3f\n",
-                  reuse ? "on" : "off", Median(chains), 6 * kLatencyMs, Median(chains) / (6 * kLatencyMs));
+      std::printf(
+          "reuse %-3s: query seeing the ticket -> confirmSingleForQueue received: median %.1f ms; "
+          "ideal %.0f ms; ratio %.3f\n",
+          reuse ? "on" : "off", Median(chains), 6 * kLatencyMs, Median(chains) / (6 * kLatencyMs));
     }
   }
   return 0;

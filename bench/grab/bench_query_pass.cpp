@@ -78,9 +78,8 @@ int main(int argc, char** argv) {
   // A train that sells second class, sold out: every pass finds it and finds no ticket.
   const std::string date = test::ChinaDate(3);
   const std::vector<TrainRecord> trains = client.QueryLeftTickets(false, date, "BJP", "SHH").trains;
-  const auto train = std::find_if(trains.begin(), trains.end(), [](const TrainRecord& t) {
-    return t.canWebBuy == "Y" && t.secondClassSeat != "--";
-  });
+  const auto train = std::find_if(trains.begin(), trains.end(),
+                                  [](const TrainRecord& t) { return t.canWebBuy == "Y" && t.secondClassSeat != "--"; });
   if (train == trains.end()) {
     std::fprintf(stderr, "no train with second class\n");
     return 1;
@@ -88,8 +87,8 @@ int main(int argc, char** argv) {
   const std::string code = train->stationTrainCode;
   sim.Release(date, code, "O", 0);
 
-  const OrderWish wish = WishFromTaskRow(
-      test::WishRow(code, date, passengers.front(), Gbk(u8"成人票(1)"), Gbk(u8"二等座| ,")));
+  const OrderWish wish =
+      WishFromTaskRow(test::WishRow(code, date, passengers.front(), Gbk(u8"成人票(1)"), Gbk(u8"二等座| ,")));
   CountingEvents view;
   GrabController grab(client, view, test::ChinaDate(0));  // the program's pacing
   grab.StartGrabbing(std::vector<OrderWish>(static_cast<std::size_t>(workers), wish));
@@ -110,9 +109,10 @@ int main(int argc, char** argv) {
   const double user = after.userSeconds - before.userSeconds;
   const double system = after.systemSeconds - before.systemSeconds;
   const auto perPassUs = [passes](double s) { return passes > 0 ? s / static_cast<double>(passes) * 1e6 : 0.0; };
-  std::printf("workers %d, latency %s ms, %.1f s: %ld passes (%.1f/s); CPU per pass %.1f us (user %.1f, system "
-              "%.1f); peak RSS %.1f MB; log lines %ld\n",
-              workers, latency.c_str(), elapsed, passes, static_cast<double>(passes) / elapsed,
-              perPassUs(user + system), perPassUs(user), perPassUs(system), end.peakRssKib / 1024.0, logLines);
+  std::printf(
+      "workers %d, latency %s ms, %.1f s: %ld passes (%.1f/s); CPU per pass %.1f us (user %.1f, system "
+      "%.1f); peak RSS %.1f MB; log lines %ld\n",
+      workers, latency.c_str(), elapsed, passes, static_cast<double>(passes) / elapsed, perPassUs(user + system),
+      perPassUs(user), perPassUs(system), end.peakRssKib / 1024.0, logLines);
   return passes > 0 && logLines == 0 ? 0 : 1;
 }

@@ -84,8 +84,7 @@ class Bench {
     const std::size_t queriesBefore = test::ArrivalsUnixMs(sim_, kQuery).size();
     const std::size_t confirmsBefore = test::ArrivalsUnixMs(sim_, kConfirm).size();
 
-    OrderWish wish =
-        WishFromTaskRow(test::WishRow(train_, date_, adult_, Gbk(u8"成人票(1)"), Gbk(u8"二等座| ,")));
+    OrderWish wish = WishFromTaskRow(test::WishRow(train_, date_, adult_, Gbk(u8"成人票(1)"), Gbk(u8"二等座| ,")));
     wish.choice = OrderWish::Choice::kParty;  // as plans make them
     test::RecordingView view;
     GrabController grab(client_, view, test::ChinaDate(0), {5000ms, 200ms, 50ms});
@@ -116,10 +115,11 @@ class Bench {
 };
 
 void Print(const char* mode, const Stats& confirm, const Stats& firstQuery) {
-  std::printf("%s: opening -> confirmSingleForQueue received: median %.1f ms over %zu trials (min %.0f, max %.0f); "
-              "ideal %.0f ms; ratio %.3f\n",
-              mode, confirm.Median(), confirm.values.size(), confirm.Min(), confirm.Max(), kIdealMs,
-              confirm.Median() / kIdealMs);
+  std::printf(
+      "%s: opening -> confirmSingleForQueue received: median %.1f ms over %zu trials (min %.0f, max %.0f); "
+      "ideal %.0f ms; ratio %.3f\n",
+      mode, confirm.Median(), confirm.values.size(), confirm.Min(), confirm.Max(), kIdealMs,
+      confirm.Median() / kIdealMs);
   std::printf("%s: first query received after the opening: median %.1f ms (earliest %+.0f, latest %+.0f)\n", mode,
               firstQuery.Median(), firstQuery.Min(), firstQuery.Max());
 }
@@ -135,11 +135,11 @@ void MeasureClockError(long long shiftMs) {
     return;
   }
   const double offsetMs = std::chrono::duration<double, std::milli>(reading->estimate.OffsetFromSystemClock()).count();
-  std::printf("clock shift %+6lld ms: estimated %+9.2f ms, error %+6.2f ms, stated uncertainty +/- %.2f ms, "
-              "%d probes\n",
-              shiftMs, offsetMs, offsetMs - static_cast<double>(shiftMs),
-              std::chrono::duration<double, std::milli>(reading->estimate.uncertainty).count(),
-              reading->estimate.probes);
+  std::printf(
+      "clock shift %+6lld ms: estimated %+9.2f ms, error %+6.2f ms, stated uncertainty +/- %.2f ms, "
+      "%d probes\n",
+      shiftMs, offsetMs, offsetMs - static_cast<double>(shiftMs),
+      std::chrono::duration<double, std::milli>(reading->estimate.uncertainty).count(), reading->estimate.probes);
 }
 
 }  // namespace
@@ -181,9 +181,10 @@ int main(int argc, char** argv) {
     if (scheduled) {
       Print("start_at", confirm, firstQuery);
     } else {
-      std::printf("no start_at (started %lld ms early, 200 ms pacing): opening -> confirmSingleForQueue received: "
-                  "median %.1f ms over %zu trials (min %.0f, max %.0f)\n",
-                  kOpensInMs, confirm.Median(), confirm.values.size(), confirm.Min(), confirm.Max());
+      std::printf(
+          "no start_at (started %lld ms early, 200 ms pacing): opening -> confirmSingleForQueue received: "
+          "median %.1f ms over %zu trials (min %.0f, max %.0f)\n",
+          kOpensInMs, confirm.Median(), confirm.values.size(), confirm.Min(), confirm.Max());
     }
   }
   for (const long long shift : {-1500LL, -250LL, 0LL, 800LL, 3217LL}) MeasureClockError(shift);

@@ -59,27 +59,27 @@ Figures Run(const std::string& url, int requests, bool reuse, const std::string&
   }
   figures.totalS = std::chrono::duration<double>(Clock::now() - start).count();
   std::sort(times.begin(), times.end());
-  figures.medianMs = times.size() % 2 == 1 ? times[times.size() / 2]
-                                           : (times[times.size() / 2 - 1] + times[times.size() / 2]) / 2;
+  figures.medianMs =
+      times.size() % 2 == 1 ? times[times.size() / 2] : (times[times.size() / 2 - 1] + times[times.size() / 2]) / 2;
   figures.requests = requests;
   figures.connections = countConnections();
   return figures;
 }
 
 void Print(const char* scenario, bool reuse, const Figures& f) {
-  std::printf("%-34s %-5s %8d %11d %9.1f %10.3f %8.2f %8d\n", scenario, reuse ? "on" : "off", f.requests,
-              f.connections, f.connections > 0 ? static_cast<double>(f.requests) / f.connections : 0.0, f.medianMs,
-              f.totalS, f.failures);
+  std::printf("%-34s %-5s %8d %11d %9.1f %10.3f %8.2f %8d\n", scenario, reuse ? "on" : "off", f.requests, f.connections,
+              f.connections > 0 ? static_cast<double>(f.requests) / f.connections : 0.0, f.medianMs, f.totalS,
+              f.failures);
 }
 
 void PlainWithLatency(int requests, int roundTripMs) {
   const auto roundTrip = std::chrono::milliseconds(roundTripMs);
-  quillet::test::RawHttpServer server([roundTrip](const quillet::test::RawRequest& request,
-                                                  quillet::test::RawConnection& connection) {
-    if (request.indexOnConnection == 1) std::this_thread::sleep_for(3 * roundTrip);
-    std::this_thread::sleep_for(roundTrip);
-    connection.Send(quillet::test::Answer(200, {"Set-Cookie: tk=abc; Path=/"}, std::string(2048, 'x')));
-  });
+  quillet::test::RawHttpServer server(
+      [roundTrip](const quillet::test::RawRequest& request, quillet::test::RawConnection& connection) {
+        if (request.indexOnConnection == 1) std::this_thread::sleep_for(3 * roundTrip);
+        std::this_thread::sleep_for(roundTrip);
+        connection.Send(quillet::test::Answer(200, {"Set-Cookie: tk=abc; Path=/"}, std::string(2048, 'x')));
+      });
   char scenario[64];
   std::snprintf(scenario, sizeof scenario, "plain, %d ms RTT, 3 RTT setup", roundTripMs);
   int countedBefore = 0;

@@ -8,7 +8,7 @@ namespace quillet {
 
 struct AppSettings {
   std::string serviceBaseAddress = kRealServiceAddress;
-  std::string caFile;  // extra certificate authority bundle, may be empty
+  std::string caFile;     // extra certificate authority bundle, may be empty
   std::string notifyUrl;  // webhook told of bookings; empty: none
   bool sound = true;      // the completion sound on a booking
 };

@@ -12,13 +12,36 @@ namespace {
 // The options Qt's application object takes from the command line (its own,
 // the window system's and the style's), spelt with one dash; Qt also accepts
 // them with two. They are left in place for Qt, with their values.
-constexpr std::string_view kQtOptionsWithValue[] = {
-    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry", "-geometry",
-    "-qwindowtitle", "-title", "-qwindowicon", "-icon", "-session", "-style", "-stylesheet", "-display",
-    "-name", "-visual", "-ncols", "-im", "-inputstyle", "-fn", "-font", "-bg", "-background", "-fg",
-    "-foreground", "-btn", "-button", "-dialogs"};
-constexpr std::string_view kQtFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync", "-cmap",
-                                         "-testability", "-qdebug", "-qdevel"};
+constexpr std::string_view kQtOptionsWithValue[] = {"-platform",
+                                                    "-platformpluginpath",
+                                                    "-platformtheme",
+                                                    "-plugin",
+                                                    "-qwindowgeometry",
+                                                    "-geometry",
+                                                    "-qwindowtitle",
+                                                    "-title",
+                                                    "-qwindowicon",
+                                                    "-icon",
+                                                    "-session",
+                                                    "-style",
+                                                    "-stylesheet",
+                                                    "-display",
+                                                    "-name",
+                                                    "-visual",
+                                                    "-ncols",
+                                                    "-im",
+                                                    "-inputstyle",
+                                                    "-fn",
+                                                    "-font",
+                                                    "-bg",
+                                                    "-background",
+                                                    "-fg",
+                                                    "-foreground",
+                                                    "-btn",
+                                                    "-button",
+                                                    "-dialogs"};
+constexpr std::string_view kQtFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync",
+                                         "-cmap",    "-testability", "-qdebug", "-qdevel"};
 // Taken in the form -option=value.
 constexpr std::string_view kQtJoinedOptions[] = {"-style=", "-stylesheet=", "-qmljsdebugger=", "-session="};
 
@@ -86,7 +109,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     line.error = "--service needs an http:// or https:// address";
   }
   const std::string& hook = line.settings.notifyUrl;
-  if (line.action == CommandLine::Action::Run && !hook.empty() && hook.rfind("http://", 0) != 0 && hook.rfind("https://", 0) != 0) {
+  if (line.action == CommandLine::Action::Run && !hook.empty() && hook.rfind("http://", 0) != 0 &&
+      hook.rfind("https://", 0) != 0) {
     line.action = CommandLine::Action::Error;
     line.error = "--notify-url needs an http:// or https:// address";
   }

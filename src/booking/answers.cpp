@@ -93,8 +93,8 @@ namespace {
 // Calls visit(item) for every raw text between `left` and `right`, scanning
 // on from each `right` found. Both markers are non-empty.
 template <typename Visit>
-void ForEachRawItem(std::string_view text, std::string_view left, std::string_view right, bool caseSensitive,
-                    int start, Visit&& visit) {
+void ForEachRawItem(std::string_view text, std::string_view left, std::string_view right, bool caseSensitive, int start,
+                    Visit&& visit) {
   // Folding case changes nothing for markers without letters (the quote
   // markers of the train list), and the exact search is much faster.
   const bool ignoreCase = !caseSensitive && (HasAsciiLetter(left) || HasAsciiLetter(right));
@@ -144,8 +144,7 @@ bool ReadTrainText(std::string_view trainText, const StationDirectory& stations,
   return true;
 }
 
-std::string ReadLeftTickets(std::string& answer, const StationDirectory& stations,
-                            std::vector<TrainRecord>& records) {
+std::string ReadLeftTickets(std::string& answer, const StationDirectory& stations, std::vector<TrainRecord>& records) {
   if (Contains(answer, kMessagesMarker)) {
     answer = ServiceMessage(answer);
     return answer;

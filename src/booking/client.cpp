@@ -65,9 +65,8 @@ BookingClient::BookingClient(std::string serviceBaseAddress, CookieJar& cookieJa
   stations_.LoadStations();
 }
 
-HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::string& method,
-                                           const std::string& body, const std::string& headerBlock,
-                                           const std::stop_token& stop) const {
+HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::string& method, const std::string& body,
+                                           const std::string& headerBlock, const std::stop_token& stop) const {
   if (stop.stop_requested()) return {ExchangeOutcome::kStopped, 0, {}};
   ExchangeOptions options;
   options.stop = stop;
@@ -112,10 +111,9 @@ CaptchaResult BookingClient::FetchCaptcha(std::stop_token stop) {
 
 ServiceResult BookingClient::Login(const std::string& userName, const std::string& password,
                                    const std::string& captchaAnswer, std::stop_token stop) {
-  Exchanged answer = ExchangeText(paths::kCaptchaCheck, kPost,
-                                  ConcatTexts(std::string_view("randCode="), captchaAnswer,
-                                              std::string_view("&rand=sjrand")),
-                                  headers_.xhr, stop);
+  Exchanged answer = ExchangeText(
+      paths::kCaptchaCheck, kPost,
+      ConcatTexts(std::string_view("randCode="), captchaAnswer, std::string_view("&rand=sjrand")), headers_.xhr, stop);
   const bool captchaRight = CaptchaAccepted(answer.text);
   SetLastResponse(std::move(answer.text));
   if (!captchaRight) {
@@ -153,9 +151,9 @@ PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
     repeatSubmitToken_ = token;
   }
 
-  Exchanged answer = ExchangeText(paths::kPassengers, kPost,
-                                  ConcatTexts(std::string_view("_json_att=&REPEAT_SUBMIT_TOKEN="), token),
-                                  headers_.passenger, stop);
+  Exchanged answer =
+      ExchangeText(paths::kPassengers, kPost, ConcatTexts(std::string_view("_json_att=&REPEAT_SUBMIT_TOKEN="), token),
+                   headers_.passenger, stop);
   std::vector<PassengerRecord> passengers;
   std::string readerText = ReadPassengers(answer.text, passengers);
   const bool noValidAnswer = readerText == texts::NoValidAnswer();
@@ -168,9 +166,9 @@ PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
 TrainsResult BookingClient::QueryLeftTickets(bool studentPurpose, const std::string& trainDate,
                                              const std::string& fromStation, const std::string& toStation,
                                              std::stop_token stop) {
-  Exchanged answer = ExchangeText(LeftTicketQueryPath(trainDate, StationQueryValue(fromStation),
-                                                      StationQueryValue(toStation), studentPurpose),
-                                  kGet, kNoBody, headers_.query, stop);
+  Exchanged answer = ExchangeText(
+      LeftTicketQueryPath(trainDate, StationQueryValue(fromStation), StationQueryValue(toStation), studentPurpose),
+      kGet, kNoBody, headers_.query, stop);
   std::vector<TrainRecord> trains;
   std::string readerText = ReadLeftTickets(answer.text, stations_, trains);
   const bool noValidAnswer = readerText == texts::NoValidAnswer();
@@ -182,14 +180,13 @@ TrainsResult BookingClient::QueryLeftTickets(bool studentPurpose, const std::str
 
 ServiceResult BookingClient::SubmitOrderRequest(const std::string& secretStr, const std::string& trainDate,
                                                 const std::string& backTrainDate, const std::string& purposeCodes,
-                                                const std::string& fromStationName,
-                                                const std::string& toStationName, std::stop_token stop) {
-  const std::string body =
-      ConcatTexts(std::string_view("secretStr="), secretStr, std::string_view("&train_date="), trainDate,
-                  std::string_view("&back_train_date="), backTrainDate,
-                  std::string_view("&tour_flag=dc&purpose_codes="), purposeCodes,
-                  std::string_view("&query_from_station_name="), fromStationName,
-                  std::string_view("&query_to_station_name="), toStationName, std::string_view("&undefined"));
+                                                const std::string& fromStationName, const std::string& toStationName,
+                                                std::stop_token stop) {
+  const std::string body = ConcatTexts(
+      std::string_view("secretStr="), secretStr, std::string_view("&train_date="), trainDate,
+      std::string_view("&back_train_date="), backTrainDate, std::string_view("&tour_flag=dc&purpose_codes="),
+      purposeCodes, std::string_view("&query_from_station_name="), fromStationName,
+      std::string_view("&query_to_station_name="), toStationName, std::string_view("&undefined"));
   const Exchanged answer = ExchangeText(paths::kSubmitOrderRequest, kPost, body, headers_.xhr, stop);
   return JudgedWithReason(answer.outcome, stop, ReadSubmitOrderRequest(answer.text));
 }
@@ -205,8 +202,8 @@ OrderPageResult BookingClient::InitDc(std::stop_token stop) {
 }
 
 OrderInfoResult BookingClient::CheckOrderInfo(const std::string& seatType, const std::string& ticketType,
-                                              const OrderPassenger& passenger,
-                                              const std::string& repeatSubmitToken, std::stop_token stop) {
+                                              const OrderPassenger& passenger, const std::string& repeatSubmitToken,
+                                              std::stop_token stop) {
   return CheckOrderInfo(seatType, ticketType, std::vector<OrderPassenger>{passenger}, repeatSubmitToken, stop);
 }
 
@@ -226,8 +223,7 @@ OrderInfoResult BookingClient::CheckOrderInfo(const std::string& seatType, const
       passengerTicketStr, std::string_view("&oldPassengerStr="), oldPassengerStr,
       std::string_view("&tour_flag=dc&randCode="), kTokenPiece, repeatSubmitToken);
   const Exchanged answer = ExchangeText(paths::kCheckOrderInfo, kPost, body, headers_.xhr, stop);
-  auto result =
-      WithValues<OrderInfoResult>(JudgedWithReason(answer.outcome, stop, ReadCheckOrderInfo(answer.text)));
+  auto result = WithValues<OrderInfoResult>(JudgedWithReason(answer.outcome, stop, ReadCheckOrderInfo(answer.text)));
   result.passengerTicketStr = std::move(passengerTicketStr);
   result.oldPassengerStr = std::move(oldPassengerStr);
   return result;
@@ -254,21 +250,18 @@ ServiceResult BookingClient::GetQueueCount(const std::string& trainDateMs, const
 
 ServiceResult BookingClient::ConfirmSingleForQueue(const std::string& passengerTicketStr,
                                                    const std::string& oldPassengerStr, const std::string& randCode,
-                                                   const std::string& purposeCodes,
-                                                   const std::string& keyCheckIsChange,
-                                                   const std::string& leftTicketStr,
-                                                   const std::string& trainLocation, const std::string& chooseSeats,
-                                                   const std::string& seatDetailType, const std::string& roomType,
-                                                   const std::string& dwAll, const std::string& repeatSubmitToken,
-                                                   std::stop_token stop) {
+                                                   const std::string& purposeCodes, const std::string& keyCheckIsChange,
+                                                   const std::string& leftTicketStr, const std::string& trainLocation,
+                                                   const std::string& chooseSeats, const std::string& seatDetailType,
+                                                   const std::string& roomType, const std::string& dwAll,
+                                                   const std::string& repeatSubmitToken, std::stop_token stop) {
   const std::string body = ConcatTexts(
       std::string_view("passengerTicketStr="), passengerTicketStr, std::string_view("&oldPassengerStr="),
       oldPassengerStr, std::string_view("&randCode="), randCode, std::string_view("&purpose_codes="), purposeCodes,
       std::string_view("&key_check_isChange="), keyCheckIsChange, std::string_view("&leftTicketStr="),
-      UrlEncode(leftTicketStr), std::string_view("&train_location="), trainLocation,
-      std::string_view("&choose_seats="), chooseSeats, std::string_view("&seatDetailType="), seatDetailType,
-      std::string_view("&whatsSelect=1&roomType="), roomType, std::string_view("&dwAll="), dwAll, kTokenPiece,
-      repeatSubmitToken);
+      UrlEncode(leftTicketStr), std::string_view("&train_location="), trainLocation, std::string_view("&choose_seats="),
+      chooseSeats, std::string_view("&seatDetailType="), seatDetailType, std::string_view("&whatsSelect=1&roomType="),
+      roomType, std::string_view("&dwAll="), dwAll, kTokenPiece, repeatSubmitToken);
   const Exchanged answer = ExchangeText(paths::kConfirmSingleForQueue, kPost, body, headers_.xhr, stop);
   return JudgedWithReason(answer.outcome, stop, ReadConfirmSingleForQueue(answer.text));
 }
@@ -288,8 +281,7 @@ OrderIdResult BookingClient::QueryOrderWaitTime(const std::string& tourFlag, con
 
 ServiceResult BookingClient::ResultOrderForDcQueue(const std::string& orderId, const std::string& repeatSubmitToken,
                                                    std::stop_token stop) {
-  const std::string body =
-      ConcatTexts(std::string_view("orderSequence_no="), orderId, kTokenPiece, repeatSubmitToken);
+  const std::string body = ConcatTexts(std::string_view("orderSequence_no="), orderId, kTokenPiece, repeatSubmitToken);
   const Exchanged answer = ExchangeText(paths::kOrderResult, kPost, body, headers_.xhr, stop);
   return JudgedWithReason(answer.outcome, stop, ReadResultOrderForDcQueue(answer.text));
 }

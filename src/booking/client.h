@@ -78,8 +78,8 @@ class BookingClient {
   // Several passengers on one order, all with the one ticket type: their
   // passenger texts joined as the service expects ("_" between them).
   OrderInfoResult CheckOrderInfo(const std::string& seatType, const std::string& ticketType,
-                                 const std::vector<OrderPassenger>& passengers,
-                                 const std::string& repeatSubmitToken, std::stop_token stop = {});
+                                 const std::vector<OrderPassenger>& passengers, const std::string& repeatSubmitToken,
+                                 std::stop_token stop = {});
   ServiceResult GetQueueCount(const std::string& trainDateMs, const std::string& trainNo,
                               const std::string& stationTrainCode, const std::string& seatType,
                               const std::string& fromTelecode, const std::string& toTelecode,

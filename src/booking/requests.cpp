@@ -27,8 +27,8 @@ HeaderBlocks::HeaderBlocks(const std::string& base) {
                     kUpgradeInsecure);
   page = ConcatTexts(std::string_view(kPageUserAgent), kCrLf, kPageAccept, kCrLf, kUpgradeInsecure);
   captcha = ConcatTexts(std::string_view("Referer:"), base, std::string_view(service_paths::kLoginPage), kCrLf, page);
-  passenger = ConcatTexts(std::string_view("Referer: "), base, std::string_view(service_paths::kOrderPage),
-                          kCrLf, kPageUserAgent);
+  passenger = ConcatTexts(std::string_view("Referer: "), base, std::string_view(service_paths::kOrderPage), kCrLf,
+                          kPageUserAgent);
   query = ConcatTexts(std::string_view("Referer: "), base, std::string_view("/otn/leftTicket/init"));
 }
 
@@ -46,16 +46,14 @@ std::string StationQueryValue(std::string_view station) {
 
 std::string LeftTicketQueryPath(const std::string& trainDate, const std::string& fromStation,
                                 const std::string& toStation, bool studentPurpose) {
-  return ConcatTexts(std::string_view(service_paths::kLeftTicketQuery),
-                     std::string_view("?leftTicketDTO.train_date="), trainDate,
-                     std::string_view("&leftTicketDTO.from_station="), UrlEncode(fromStation),
+  return ConcatTexts(std::string_view(service_paths::kLeftTicketQuery), std::string_view("?leftTicketDTO.train_date="),
+                     trainDate, std::string_view("&leftTicketDTO.from_station="), UrlEncode(fromStation),
                      std::string_view("&leftTicketDTO.to_station="), UrlEncode(toStation),
                      std::string_view(studentPurpose ? "&purpose_codes=0X00" : "&purpose_codes=ADULT"));
 }
 
 std::string PassengerTicketText(const std::string& seatType, const std::string& ticketType,
-                                const std::string& passengerName, const std::string& idType,
-                                const std::string& idNo) {
+                                const std::string& passengerName, const std::string& idType, const std::string& idNo) {
   return UrlEncode(ConcatTexts(seatType, std::string_view(",0,"), ticketType, std::string_view(","), passengerName,
                                std::string_view(","), idType, std::string_view(","), idNo, std::string_view(",,N")));
 }

@@ -32,8 +32,7 @@ std::string LeftTicketQueryPath(const std::string& trainDate, const std::string&
 
 // The two passenger texts of an order, percent-encoded as the service expects.
 std::string PassengerTicketText(const std::string& seatType, const std::string& ticketType,
-                                const std::string& passengerName, const std::string& idType,
-                                const std::string& idNo);
+                                const std::string& passengerName, const std::string& idType, const std::string& idNo);
 std::string OldPassengerText(const std::string& passengerName, const std::string& idType, const std::string& idNo,
                              const std::string& passengerType);
 

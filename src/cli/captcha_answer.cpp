@@ -30,7 +30,8 @@ CaptchaCellsResult ReadCaptchaCells(std::istream& in, std::ostream& prompts, boo
     std::string line;
     if (!std::getline(in, line)) return {{}, "no captcha answer: the input ended"};
     if (auto cells = ParseCaptchaCells(line)) return {*cells, {}};
-    if (!interactive) return {{}, "captcha answer \"" + line + "\" is not cell numbers 1-8 separated by spaces or commas"};
+    if (!interactive)
+      return {{}, "captcha answer \"" + line + "\" is not cell numbers 1-8 separated by spaces or commas"};
     prompts << "Write the cells as numbers 1 to 8, each once, separated by spaces or commas.\n";
   }
 }

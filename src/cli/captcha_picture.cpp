@@ -100,8 +100,8 @@ std::string DrawForTerminal(const RgbImage& image, const char* const* environmen
     chafa_canvas_config_set_canvas_mode(config, CHAFA_CANVAS_MODE_INDEXED_16);
   }
   ChafaSymbolMap* symbols = chafa_symbol_map_new();
-  chafa_symbol_map_add_by_tags(symbols, static_cast<ChafaSymbolTags>(CHAFA_SYMBOL_TAG_BLOCK | CHAFA_SYMBOL_TAG_BORDER |
-                                                                      CHAFA_SYMBOL_TAG_SPACE));
+  chafa_symbol_map_add_by_tags(
+      symbols, static_cast<ChafaSymbolTags>(CHAFA_SYMBOL_TAG_BLOCK | CHAFA_SYMBOL_TAG_BORDER | CHAFA_SYMBOL_TAG_SPACE));
   chafa_canvas_config_set_symbol_map(config, symbols);
 
   ChafaCanvas* canvas = chafa_canvas_new(config);

@@ -44,8 +44,8 @@ std::string EventJson(const Event& event) {
                    ",\"attempts\":" + std::to_string(e.attempts) + "}";
           },
           [](const QueryFailedEvent& e) {
-            return "{\"event\":\"query_failed\",\"wish\":" + std::to_string(e.wish) + ",\"date\":" +
-                   JsonString(e.date) + ",\"reason\":" + JsonString(e.reason) + "}";
+            return "{\"event\":\"query_failed\",\"wish\":" + std::to_string(e.wish) +
+                   ",\"date\":" + JsonString(e.date) + ",\"reason\":" + JsonString(e.reason) + "}";
           },
           [](const OrderRefusedEvent& e) {
             return OrderJson("order_refused", e.order) + ",\"reason\":" + JsonString(e.reason) + "}";
@@ -54,15 +54,13 @@ std::string EventJson(const Event& event) {
             return OrderJson("manual_check", e.order) + ",\"reason\":" + JsonString(e.reason) + "}";
           },
           [](const BookedEvent& e) {
-            return OrderJson("booked", e.order) + ",\"order_id\":" +
-                   (e.orderId.empty() ? std::string("null") : JsonString(e.orderId)) + "}";
+            return OrderJson("booked", e.order) +
+                   ",\"order_id\":" + (e.orderId.empty() ? std::string("null") : JsonString(e.orderId)) + "}";
           },
           [](const StoppedEvent& e) {
             return "{\"event\":\"stopped\",\"reason\":" + JsonStringFromUtf8(e.reason) + "}";
           },
-          [](const ClockEvent& e) {
-            return "{\"event\":\"clock\",\"text\":" + JsonStringFromUtf8(e.text) + "}";
-          },
+          [](const ClockEvent& e) { return "{\"event\":\"clock\",\"text\":" + JsonStringFromUtf8(e.text) + "}"; },
       },
       event);
 }
@@ -87,7 +85,8 @@ void EventOutput::Finish() {
 
 std::string EventOutput::StatusText() const {
   std::string text = "attempts:";
-  for (const auto& [wish, attempts] : attempts_) text += " wish " + std::to_string(wish) + " " + std::to_string(attempts);
+  for (const auto& [wish, attempts] : attempts_)
+    text += " wish " + std::to_string(wish) + " " + std::to_string(attempts);
   return text;
 }
 

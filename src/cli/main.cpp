@@ -16,12 +16,12 @@
 #include "cli/command_line.h"
 #include "cli/event_output.h"
 #include "cli/grab_run.h"
+#include "cli/notify_setup.h"
 #include "cli/password.h"
 #include "cli/plan_reader.h"
 #include "cli/plan_summary.h"
 #include "cli/plan_wishes.h"
 #include "cli/signal_watcher.h"
-#include "cli/notify_setup.h"
 #include "cli/terminal_sign_in.h"
 #include "grab/sale_schedule.h"
 #include "notify/notification_text.h"
@@ -106,10 +106,9 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   settings.serviceBaseAddress = plan.service;
   settings.caFile = plan.caFile;
   // The output and the run outlive the session, whose workers tell them.
-  quillet::cli::EventOutput output(std::cout,
-                                   line.json ? quillet::cli::EventOutput::Format::kJson
-                                             : quillet::cli::EventOutput::Format::kText,
-                                   isatty(STDOUT_FILENO) != 0);
+  quillet::cli::EventOutput output(
+      std::cout, line.json ? quillet::cli::EventOutput::Format::kJson : quillet::cli::EventOutput::Format::kText,
+      isatty(STDOUT_FILENO) != 0);
   GrabRun run(output, plan.wishes.size());
   const std::unique_ptr<quillet::NotifierSet> notifiers = quillet::cli::MakePlanNotifiers(plan, line, ReportNotifier);
   quillet::SessionNotifier told(*notifiers);
@@ -127,7 +126,8 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   const quillet::cli::PlanWishes wishes = quillet::cli::WishesForPlan(plan, passengers.passengers);
   if (!wishes.Ok()) {
     std::string names;
-    for (const std::string& name : wishes.unknownNames) names += (names.empty() ? "" : ", ") + quillet::Utf8FromGbk(name);
+    for (const std::string& name : wishes.unknownNames)
+      names += (names.empty() ? "" : ", ") + quillet::Utf8FromGbk(name);
     return Fail("the account has no passenger named " + names);
   }
   bool waitsForASale = false;
@@ -137,7 +137,8 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   }
   if (waitsForASale) {
     session.SetWishScheduleFactory(quillet::MakeSaleScheduleFactory(
-        plan.service, plan.caFile, [&output](const std::string& text) { output.Write(quillet::cli::ClockEvent{text}); }));
+        plan.service, plan.caFile,
+        [&output](const std::string& text) { output.Write(quillet::cli::ClockEvent{text}); }));
   }
   AddObservers(session, run, told);
 
@@ -161,8 +162,9 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
       output.Write(quillet::cli::StoppedEvent{"session lapsed"});
       output.Finish();
       if (run.AllEnded()) return quillet::cli::ExitCodeOf(run, false);
-      return Fail("the service no longer knows the sign-in (the session lapsed); without a terminal it cannot "
-                  "sign in again, so the run ends");
+      return Fail(
+          "the service no longer knows the sign-in (the session lapsed); without a terminal it cannot "
+          "sign in again, so the run ends");
     }
     std::cerr << "The service no longer knows the sign-in; sign in again to go on.\n";
     run.AcceptSignals(false);

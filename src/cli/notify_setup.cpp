@@ -20,7 +20,7 @@ bool SessionBusAnnounced() {
   if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address) return true;
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime == nullptr || *runtime == '\0') return false;
-  struct stat info{};
+  struct stat info {};
   return stat((std::string(runtime) + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 

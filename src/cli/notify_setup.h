@@ -13,8 +13,7 @@ namespace quillet::cli {
 // The notifiers for a run of `plan`. Attach a SessionNotifier on the set to
 // the session; after the session is closed, Stop() the set (bounded) before
 // anything `report` uses goes. `report` runs on the notifiers' threads.
-std::unique_ptr<NotifierSet> MakePlanNotifiers(const Plan& plan, const CommandLine& line,
-                                               NotifierSet::ReportFn report);
+std::unique_ptr<NotifierSet> MakePlanNotifiers(const Plan& plan, const CommandLine& line, NotifierSet::ReportFn report);
 
 // The terminal to ring: standard error, else standard output; -1 for none.
 int BellTerminalFd();

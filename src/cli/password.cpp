@@ -35,8 +35,7 @@ std::optional<std::string> ReadLine(int fd) {
 
 }  // namespace
 
-PasswordResult ReadPassword(const char* environmentValue, const std::string& account,
-                            const std::string& terminalPath) {
+PasswordResult ReadPassword(const char* environmentValue, const std::string& account, const std::string& terminalPath) {
   if (environmentValue != nullptr && *environmentValue != '\0') return {std::string(environmentValue), {}};
   const int fd = ::open(terminalPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {

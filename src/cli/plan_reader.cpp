@@ -1,5 +1,6 @@
 #include "cli/plan_reader.h"
 
+#include <toml++/toml.h>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -8,7 +9,6 @@
 #include <iterator>
 #include <optional>
 #include <system_error>
-#include <toml++/toml.h>
 
 #include "booking/client.h"
 #include "cli/station_match.h"
@@ -64,8 +64,7 @@ std::optional<std::string> StringOf(const toml::node& node, const std::string& w
 // array, or is empty although it may not be.
 std::optional<std::vector<std::pair<std::string, const toml::node*>>> StringsOf(const toml::node& node,
                                                                                 const std::string& what,
-                                                                                bool mayBeEmpty,
-                                                                                const Report& report) {
+                                                                                bool mayBeEmpty, const Report& report) {
   const toml::array* array = node.as_array();
   if (array == nullptr) {
     report(&node, what + " must be a list of texts, such as [\"a\", \"b\"]");
@@ -115,16 +114,16 @@ std::optional<std::chrono::sys_days> ParseDate(const std::string& text) {
 
 bool IsTrainCode(const std::string& code) {
   return !code.empty() && code.size() <= 8 &&
-         std::all_of(code.begin(), code.end(), [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }) &&
+         std::all_of(code.begin(), code.end(),
+                     [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }) &&
          code.back() >= '0' && code.back() <= '9';
 }
 
 const std::vector<const std::string& (*)()>& OrderableSeatNames() {
   static const std::vector<const std::string& (*)()> names = {
-      grab_texts::BusinessSeat,   grab_texts::DeluxeEmuSleeper, grab_texts::EmuSleeper,
-      grab_texts::DeluxeSoftSleeper, grab_texts::FirstClassSeat, grab_texts::SecondClassSeat,
-      grab_texts::SoftSleeper,    grab_texts::HardSleeper,      grab_texts::SoftSeat,
-      grab_texts::HardSeat};
+      grab_texts::BusinessSeat,   grab_texts::DeluxeEmuSleeper, grab_texts::EmuSleeper,  grab_texts::DeluxeSoftSleeper,
+      grab_texts::FirstClassSeat, grab_texts::SecondClassSeat,  grab_texts::SoftSleeper, grab_texts::HardSleeper,
+      grab_texts::SoftSeat,       grab_texts::HardSeat};
   return names;
 }
 
@@ -316,7 +315,7 @@ class PlanChecker {
       } else if (const auto* date = element.as_date()) {
         const toml::date& d = date->get();
         day = ParseDate(written = DateText(std::chrono::sys_days(std::chrono::year_month_day{
-                                      std::chrono::year(d.year), std::chrono::month(d.month), std::chrono::day(d.day)})));
+                            std::chrono::year(d.year), std::chrono::month(d.month), std::chrono::day(d.day)})));
       }
       if (!day) {
         report_(&element, where + "dates: " + (written.empty() ? "a date" : Quote(written)) +

@@ -11,8 +11,8 @@
 namespace quillet::cli {
 
 struct PlanWishes {
-  std::vector<OrderWish> wishes;            // one per plan wish, in the plan's order
-  std::vector<std::string> unknownNames;    // plan names the account lacks, each once, in plan order
+  std::vector<OrderWish> wishes;          // one per plan wish, in the plan's order
+  std::vector<std::string> unknownNames;  // plan names the account lacks, each once, in plan order
   bool Ok() const { return unknownNames.empty(); }
 };
 

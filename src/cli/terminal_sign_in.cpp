@@ -45,8 +45,8 @@ SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, co
     const ServiceResult result = session.SignIn(account, password, BuildCaptchaAnswer(CaptchaCellPoints(), marked));
     if (result.Done()) return {true, {}};
     if (result.kind != ServiceResultKind::kCaptchaRefused) {
-      return {false, "sign-in refused: " + (result.message.empty() ? std::string("no reason given")
-                                                                    : Utf8FromGbk(result.message))};
+      return {false, "sign-in refused: " +
+                         (result.message.empty() ? std::string("no reason given") : Utf8FromGbk(result.message))};
     }
     io.prompts << "wrong captcha answer; here is a new picture\n" << std::flush;
   }

@@ -12,7 +12,7 @@ namespace quillet::cli {
 
 struct SignInIo {
   std::istream& answers;
-  std::ostream& prompts;    // pictures, file paths, prompts and notes
+  std::ostream& prompts;     // pictures, file paths, prompts and notes
   bool interactive = false;  // answers come from a terminal: a bad line is asked again
   bool drawPicture = true;
   const char* const* environment = nullptr;  // for the terminal's graphics

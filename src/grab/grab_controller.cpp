@@ -359,8 +359,7 @@ struct GrabController::Impl {
   }
 };
 
-GrabController::GrabController(BookingClient& client, GrabEvents& events, std::string backTrainDate,
-                               GrabPacing pacing)
+GrabController::GrabController(BookingClient& client, GrabEvents& events, std::string backTrainDate, GrabPacing pacing)
     : impl_(std::make_unique<Impl>(client, events, std::move(backTrainDate), pacing)) {}
 
 GrabController::~GrabController() { StopAndJoinAll(); }
@@ -381,8 +380,7 @@ void GrabController::StartGrabbing(std::vector<OrderWish> wishes) {
     impl_->TakeEndedLocked(ended);
     std::stop_source start;
     impl_->starts.push_back(start);
-    impl_->LaunchLocked(
-        [impl = impl_.get(), stop = start.get_token(), shared] { impl->RunLauncher(stop, shared); });
+    impl_->LaunchLocked([impl = impl_.get(), stop = start.get_token(), shared] { impl->RunLauncher(stop, shared); });
   }
   Impl::Join(ended);
 }

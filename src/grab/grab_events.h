@@ -12,11 +12,11 @@ namespace quillet {
 
 // An order that went in: booked, or to be checked by hand.
 struct OrderReport {
-  std::size_t wishIndex = 0;  // in the list of the start that ran it
-  std::string train;          // station train code
-  std::string date;           // yyyy-MM-dd
-  std::string seatType;       // the service's seat type code, "1"
-  std::string seatName;       // program text, "硬座"
+  std::size_t wishIndex = 0;            // in the list of the start that ran it
+  std::string train;                    // station train code
+  std::string date;                     // yyyy-MM-dd
+  std::string seatType;                 // the service's seat type code, "1"
+  std::string seatName;                 // program text, "硬座"
   std::vector<std::string> passengers;  // names, program text
   std::string orderId;                  // empty when the service gave none
   std::string message;                  // the order chain's result text

@@ -49,7 +49,8 @@ OrderOutcome Abandoned(const GrabTask& task) {
 }  // namespace
 
 std::string UnreportedOrderLine(const GrabTask& task) {
-  return "an order for " + Utf8FromGbk(task.stationTrainCode) + " on " + Utf8FromGbk(task.trainDate) + " (" + PartyNames(task) + ") was submitted; check the account's unpaid orders\n";
+  return "an order for " + Utf8FromGbk(task.stationTrainCode) + " on " + Utf8FromGbk(task.trainDate) + " (" +
+         PartyNames(task) + ") was submitted; check the account's unpaid orders\n";
 }
 
 OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
@@ -63,9 +64,7 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
   const std::stop_token early = stopOrClose.get_token();
   const auto stopped = [&] { return Outcome(OrderOutcomeKind::kStopped, texts::ChainStopped()); };
   const auto failed = [](std::string message) { return Outcome(OrderOutcomeKind::kFailed, std::move(message)); };
-  const auto lapsed = [](std::string message) {
-    return Outcome(OrderOutcomeKind::kSessionLapsed, std::move(message));
-  };
+  const auto lapsed = [](std::string message) { return Outcome(OrderOutcomeKind::kSessionLapsed, std::move(message)); };
 
   if (early.stop_requested()) return stopped();
 
@@ -75,9 +74,9 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
   if (!user.Done()) return failed(texts::CheckUserFailed());
 
   const std::string& purposeCodes = task.ticketType == "3" ? kStudentPurposeCodes : kAdultPurposeCodes;
-  const ServiceResult submitted = client.SubmitOrderRequest(task.secretStr, task.trainDate, settings.backTrainDate,
-                                                            purposeCodes, task.fromStationName, task.toStationName,
-                                                            early);
+  const ServiceResult submitted =
+      client.SubmitOrderRequest(task.secretStr, task.trainDate, settings.backTrainDate, purposeCodes,
+                                task.fromStationName, task.toStationName, early);
   if (early.stop_requested()) return stopped();
   if (SaysNotSignedIn(submitted)) return lapsed(texts::SubmitOrderFailedPrefix() + submitted.message);
   if (!submitted.Done()) return failed(texts::SubmitOrderFailedPrefix() + submitted.message);
@@ -108,10 +107,10 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
   // ConfirmSingleForQueue takes the ticket. From here on the stop button
   // does not abandon the run, neither its requests nor its waits, so that
   // its outcome is always learnt and reported; only closing the program does.
-  const ServiceResult confirmed = client.ConfirmSingleForQueue(
-      task.passengerTicketStr, task.oldPassengerStr, /*randCode=*/"", kQueuePurposeCodes, task.keyCheckIsChange,
-      task.leftTicketStr, task.trainLocation, /*chooseSeats=*/"", kSeatDetailType, kRoomType, kDwAll,
-      task.repeatSubmitToken, closing);
+  const ServiceResult confirmed =
+      client.ConfirmSingleForQueue(task.passengerTicketStr, task.oldPassengerStr, /*randCode=*/"", kQueuePurposeCodes,
+                                   task.keyCheckIsChange, task.leftTicketStr, task.trainLocation, /*chooseSeats=*/"",
+                                   kSeatDetailType, kRoomType, kDwAll, task.repeatSubmitToken, closing);
   if (confirmed.kind == ServiceResultKind::kStopped) return Abandoned(task);
   if (!confirmed.Done()) return failed(texts::ConfirmQueueFailedPrefix() + confirmed.message);
 

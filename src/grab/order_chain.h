@@ -15,12 +15,12 @@ struct OrderChainSettings {
 };
 
 enum class OrderOutcomeKind {
-  kBooked,       // the service reported the order as placed
-  kManualCheck,  // the order went in but its outcome is not known: the user must look
-  kFailed,       // no order was placed; `message` says why
+  kBooked,         // the service reported the order as placed
+  kManualCheck,    // the order went in but its outcome is not known: the user must look
+  kFailed,         // no order was placed; `message` says why
   kSessionLapsed,  // no order was placed: the service no longer knows the sign-in
-  kStopped,      // stopped before anything was submitted
-  kAbandoned,    // the program is closing: submitted, outcome not learnt (named on standard error)
+  kStopped,        // stopped before anything was submitted
+  kAbandoned,      // the program is closing: submitted, outcome not learnt (named on standard error)
 };
 
 struct OrderOutcome {

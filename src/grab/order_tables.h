@@ -9,11 +9,11 @@
 namespace quillet {
 
 struct SeatType {
-  const std::string& (*name)();         // program text, "硬座"
-  const char* code;                     // the service's seat type code; "" when it has none (无座)
-  int dialogBox;                        // n of the order dialog's 选择框n, 0 when it has none
-  int gridColumn;                       // column of the train grid, 0 when it has none
-  std::string TrainRecord::*tickets;    // the train's remaining-ticket text of this type
+  const std::string& (*name)();       // program text, "硬座"
+  const char* code;                   // the service's seat type code; "" when it has none (无座)
+  int dialogBox;                      // n of the order dialog's 选择框n, 0 when it has none
+  int gridColumn;                     // column of the train grid, 0 when it has none
+  std::string TrainRecord::*tickets;  // the train's remaining-ticket text of this type
 };
 
 // Every seat type; the order of the rows carries no meaning.

@@ -67,9 +67,14 @@ std::string CheckOrderForm(const OrderForm& form) {
 }
 
 std::array<std::string, 8> TaskRowTexts(const OrderForm& form) {
-  return {form.train,          form.from,           form.to,
-          form.date,           form.passengerEntry, form.ticketTypeItem,
-          form.idType + "(" + form.idNo + ")", form.seatOrderText};
+  return {form.train,
+          form.from,
+          form.to,
+          form.date,
+          form.passengerEntry,
+          form.ticketTypeItem,
+          form.idType + "(" + form.idNo + ")",
+          form.seatOrderText};
 }
 
 OrderWish WishFromForm(const OrderForm& form) { return WishFromTaskRow(TaskRowTexts(form)); }

@@ -9,9 +9,8 @@ namespace quillet {
 
 bool TicketsCoverParty(const std::string& ticketsText, int partySize) {
   if (ticketsText == grab_texts::PlentyOfTickets()) return partySize >= 1;
-  if (ticketsText.empty() || !std::all_of(ticketsText.begin(), ticketsText.end(), [](char c) {
-        return c >= '0' && c <= '9';
-      })) {
+  if (ticketsText.empty() ||
+      !std::all_of(ticketsText.begin(), ticketsText.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return false;
   }
   // A count the service could never show is still a number: no overflow.

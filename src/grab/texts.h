@@ -7,30 +7,30 @@ namespace quillet::grab_texts {
 const std::string& Success();  // 成功
 
 // Results of the order chain.
-const std::string& CheckUserFailed();           // 核查用户失败
-const std::string& SubmitOrderFailedPrefix();   // 提交订单请求失败!失败原因:
-const std::string& InitDcFailed();              // 初始化信息失败!
+const std::string& CheckUserFailed();             // 核查用户失败
+const std::string& SubmitOrderFailedPrefix();     // 提交订单请求失败!失败原因:
+const std::string& InitDcFailed();                // 初始化信息失败!
 const std::string& CheckOrderInfoFailedPrefix();  // 检查订单信息失败!失败原因:
-const std::string& QueueCountFailedPrefix();    // 获取队列数量失败!失败原因:
-const std::string& ConfirmQueueFailedPrefix();  // 确认进入队列失败!失败原因:
-const std::string& WaitTimeFailed();            // 确认订单等待时间失败,请手动查看购票结果!
-const std::string& ResultFailed();              // 获取单程队列订单结果失败,请手动查看购票结果!
-const std::string& ChainStopped();              // 已停止抢票,未提交订单
+const std::string& QueueCountFailedPrefix();      // 获取队列数量失败!失败原因:
+const std::string& ConfirmQueueFailedPrefix();    // 确认进入队列失败!失败原因:
+const std::string& WaitTimeFailed();              // 确认订单等待时间失败,请手动查看购票结果!
+const std::string& ResultFailed();                // 获取单程队列订单结果失败,请手动查看购票结果!
+const std::string& ChainStopped();                // 已停止抢票,未提交订单
 // The service's refusal of a request that needs a sign-in it no longer knows.
 const std::string& NotSignedIn();  // 用户未登录
 
 // Log lines and the attempt caption.
-const std::string& GrabStartedLine();    // 抢票开始！\r\n
-const std::string& BookedLinePrefix();   // 购票成功!日期：
-const std::string& ManualLinePrefix();   // 请手动查看购票信息!日期：
-const std::string& TrainPart();          // ,车次：
-const std::string& PassengerPart();      // ,购票人：
+const std::string& GrabStartedLine();       // 抢票开始！\r\n
+const std::string& BookedLinePrefix();      // 购票成功!日期：
+const std::string& ManualLinePrefix();      // 请手动查看购票信息!日期：
+const std::string& TrainPart();             // ,车次：
+const std::string& PassengerPart();         // ,购票人：
 const std::string& AttemptCaptionPrefix();  // 尝试次数：
 
 // Remaining-ticket texts that mean "none left" ("--" is plain ASCII).
-const std::string& NoTickets();  // 无
+const std::string& NoTickets();        // 无
 const std::string& PlentyOfTickets();  // 有: more tickets than the service counts
-const std::string& NotOnSaleYet();  // * (plain ASCII): the class is not on sale yet
+const std::string& NotOnSaleYet();     // * (plain ASCII): the class is not on sale yet
 
 // Seat names.
 const std::string& BusinessSeat();       // 商务座
@@ -46,9 +46,9 @@ const std::string& HardSeat();           // 硬座
 const std::string& NoSeat();             // 无座
 
 // Ticket type names.
-const std::string& AdultTicket();     // 成人票
-const std::string& ChildTicket();     // 儿童票
-const std::string& StudentTicket();   // 学生票
+const std::string& AdultTicket();         // 成人票
+const std::string& ChildTicket();         // 儿童票
+const std::string& StudentTicket();       // 学生票
 const std::string& DisabledArmyTicket();  // 残军票
 
 // Messages of the order dialog's confirm checks.

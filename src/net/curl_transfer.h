@@ -11,9 +11,9 @@
 namespace quillet::net {
 
 struct TransferRequest {
-  std::string url;                       // UTF-8, absolute
-  std::string method;                    // "GET", "POST", ...
-  std::string body;                      // sent when sendBody is true
+  std::string url;     // UTF-8, absolute
+  std::string method;  // "GET", "POST", ...
+  std::string body;    // sent when sendBody is true
   bool sendBody = false;
   std::vector<std::string> headerLines;  // in curl's form: "Name: value" or "Name;" for an empty value
   std::string proxy;                     // empty: no proxy at all

@@ -211,7 +211,8 @@ ClockEstimateResult EstimateServiceClock(const ClockProbing& probing, const Cloc
 
 SteadyTime SendMomentFor(const ServiceClockEstimate& estimate, SystemTime opening, nanoseconds oneWayDelay,
                          nanoseconds lateBy) {
-  const SteadyTime arrival = estimate.SteadyTimeOf(opening) + duration_cast<SteadyTime::duration>(estimate.uncertainty + lateBy);
+  const SteadyTime arrival =
+      estimate.SteadyTimeOf(opening) + duration_cast<SteadyTime::duration>(estimate.uncertainty + lateBy);
   return arrival - duration_cast<SteadyTime::duration>(oneWayDelay);
 }
 

@@ -86,8 +86,7 @@ ClockEstimateResult EstimateServiceClock(const ClockProbing& probing, const Cloc
 // reach the service so that it arrives just after `opening` (a moment on the
 // service's clock): late by the estimate's uncertainty plus `lateBy`, so
 // that it is not early whichever way the estimate errs.
-SteadyTime SendMomentFor(const ServiceClockEstimate& estimate, SystemTime opening,
-                         std::chrono::nanoseconds oneWayDelay,
+SteadyTime SendMomentFor(const ServiceClockEstimate& estimate, SystemTime opening, std::chrono::nanoseconds oneWayDelay,
                          std::chrono::nanoseconds lateBy = std::chrono::nanoseconds::zero());
 
 // "+1234 ms ± 3 ms": an offset and its uncertainty for people to read.

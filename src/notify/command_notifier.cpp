@@ -107,7 +107,8 @@ DeliveryResult CommandNotifier::Deliver(const NotifyEvent& event, std::stop_toke
   BlockSigpipeOnThisThread();
 
   int input[2];
-  if (::pipe2(input, O_CLOEXEC) != 0) return {DeliveryOutcome::kFailed, notify_texts::CannotStart() + std::strerror(errno)};
+  if (::pipe2(input, O_CLOEXEC) != 0)
+    return {DeliveryOutcome::kFailed, notify_texts::CannotStart() + std::strerror(errno)};
   Fd readEnd(input[0]);
   Fd writeEnd(input[1]);
 

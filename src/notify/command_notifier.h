@@ -11,8 +11,8 @@
 namespace quillet {
 
 struct CommandOptions {
-  std::vector<std::string> argv;                // program and arguments, as given
-  std::chrono::milliseconds timeLimit{30000};   // then it is killed
+  std::vector<std::string> argv;               // program and arguments, as given
+  std::chrono::milliseconds timeLimit{30000};  // then it is killed
 };
 
 class CommandNotifier : public Notifier {

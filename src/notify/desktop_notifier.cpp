@@ -42,8 +42,8 @@ int AppendNotify(sd_bus_message* call, const NotificationText& text) {
                                 text.body.c_str());
   if (r < 0) return r;
   if ((r = sd_bus_message_append_strv(call, nullptr)) < 0) return r;
-  return sd_bus_message_append(call, "a{sv}i", 2, "urgency", "y", static_cast<uint8_t>(text.urgency),
-                               "desktop-entry", "s", kNotificationIcon, -1);
+  return sd_bus_message_append(call, "a{sv}i", 2, "urgency", "y", static_cast<uint8_t>(text.urgency), "desktop-entry",
+                               "s", kNotificationIcon, -1);
 }
 
 }  // namespace

@@ -22,9 +22,9 @@ struct NotifierReport {
 };
 
 struct NotifierSetLimits {
-  std::size_t queueCapacity = 32;                    // per notifier; further events are dropped
-  std::chrono::milliseconds drainBound{2000};        // Stop() lets queued deliveries finish this long
-  std::chrono::milliseconds abandonBound{500};       // then asks them to stop and waits this much more
+  std::size_t queueCapacity = 32;               // per notifier; further events are dropped
+  std::chrono::milliseconds drainBound{2000};   // Stop() lets queued deliveries finish this long
+  std::chrono::milliseconds abandonBound{500};  // then asks them to stop and waits this much more
 };
 
 class NotifierSet {

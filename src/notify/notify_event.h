@@ -14,9 +14,9 @@ enum class NotifyEventKind { kBooked, kManualCheck, kSessionLapsed };
 // Texts are program text (GBK), as the booking code holds them.
 struct NotifyEvent {
   NotifyEventKind kind = NotifyEventKind::kBooked;
-  std::string train;                   // e.g. "G101"
-  std::string date;                    // travel date, "2026-12-20"
-  std::string seatClass;               // seat class name, e.g. 二等座
+  std::string train;      // e.g. "G101"
+  std::string date;       // travel date, "2026-12-20"
+  std::string seatClass;  // seat class name, e.g. 二等座
   std::vector<std::string> passengers;
   std::optional<std::string> orderId;  // when the service has given one
   std::optional<std::string> payBy;    // pay-by time as the service states it

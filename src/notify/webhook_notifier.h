@@ -14,10 +14,10 @@ class CurlHandles;
 }
 
 struct WebhookOptions {
-  std::string url;                              // http or https, UTF-8
-  std::string extraCaFile;                      // trusted besides the system store, as for the service
-  std::string proxy;                            // empty: none
-  std::chrono::milliseconds tryLimit{10000};    // the whole of one try
+  std::string url;                            // http or https, UTF-8
+  std::string extraCaFile;                    // trusted besides the system store, as for the service
+  std::string proxy;                          // empty: none
+  std::chrono::milliseconds tryLimit{10000};  // the whole of one try
   int tries = 3;
   std::chrono::milliseconds retryPause{1000};
 };

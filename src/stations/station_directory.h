@@ -11,9 +11,9 @@
 namespace quillet {
 
 struct StationRecord {
-  std::string code;          // 3 lower-case letters, not unique
-  std::string name;          // Chinese name, unique
-  std::string telecode;      // the service's station code, unique
+  std::string code;      // 3 lower-case letters, not unique
+  std::string name;      // Chinese name, unique
+  std::string telecode;  // the service's station code, unique
   std::string pinyin;
   std::string abbreviation;  // never searched
   std::int32_t index = 0;
@@ -56,8 +56,8 @@ class StationDirectory {
 // What the station box's filter decides for a box text; the widget side
 // applies it to its drop-down list.
 struct StationFilterOutcome {
-  bool run = false;        // false: the box is empty, leave the list alone
-  bool clearList = false;  // true unless the text holds "|" (a picked entry)
+  bool run = false;                  // false: the box is empty, leave the list alone
+  bool clearList = false;            // true unless the text holds "|" (a picked entry)
   std::vector<std::string> entries;  // to insert at the end, in order
 };
 StationFilterOutcome FilterStationBox(const StationDirectory& directory, const std::string& boxText);

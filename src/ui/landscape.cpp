@@ -42,8 +42,7 @@ void PaintScene(QPainter& painter) {
   painter.setBrush(QColor(110, 100, 140));
   painter.drawPath(Ridge({{0, 120}, {60, 90}, {120, 125}, {190, 70}, {260, 130}, {330, 95}, {434, 140}}, kHorizon));
   painter.setBrush(QColor(60, 80, 90));
-  painter.drawPath(Ridge({{0, 160}, {80, 130}, {150, 165}, {230, 135}, {310, 170}, {380, 150}, {434, 165}},
-                         kHorizon));
+  painter.drawPath(Ridge({{0, 160}, {80, 130}, {150, 165}, {230, 135}, {310, 170}, {380, 150}, {434, 165}}, kHorizon));
 
   QLinearGradient lake(0, kHorizon, 0, kHeight);
   lake.setColorAt(0.0, QColor(230, 170, 130));

@@ -81,8 +81,7 @@ class QtDesktopNotifier : public Notifier {
 
 NotificationClicks::NotificationClicks(const QDBusConnection& bus, QObject* parent)
     : QObject(parent), bus_(bus), shown_(std::make_shared<Shown>()) {
-  bus_.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this,
-               SLOT(onActionInvoked(uint, QString)));
+  bus_.connect(kService, kPath, kService, QStringLiteral("ActionInvoked"), this, SLOT(onActionInvoked(uint, QString)));
   bus_.connect(kService, kPath, kService, QStringLiteral("NotificationClosed"), this,
                SLOT(onNotificationClosed(uint, uint)));
 }

@@ -18,20 +18,28 @@ enum Charset { kGb18030 = 0, kUtf8 = 1, kUtf16Le = 2, kCharsetCount = 3 };
 
 const char* IconvName(Charset c) {
   switch (c) {
-    case kGb18030: return "GB18030";
-    case kUtf8: return "UTF-8";
-    case kUtf16Le: return "UTF-16LE";
-    default: return "";
+    case kGb18030:
+      return "GB18030";
+    case kUtf8:
+      return "UTF-8";
+    case kUtf16Le:
+      return "UTF-16LE";
+    default:
+      return "";
   }
 }
 
 // U+FFFD in each target encoding.
 std::string_view Replacement(Charset c) {
   switch (c) {
-    case kGb18030: return {"\x84\x31\xA4\x37", 4};
-    case kUtf8: return {"\xEF\xBF\xBD", 3};
-    case kUtf16Le: return {"\xFD\xFF", 2};
-    default: return "?";
+    case kGb18030:
+      return {"\x84\x31\xA4\x37", 4};
+    case kUtf8:
+      return {"\xEF\xBF\xBD", 3};
+    case kUtf16Le:
+      return {"\xFD\xFF", 2};
+    default:
+      return "?";
   }
 }
 
@@ -192,8 +200,7 @@ class CharacterTable {
     std::size_t inLeft = bytes.size();
     char* outPtr = out;
     std::size_t outLeft = sizeof out;
-    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0)
-      return kNotClean;
+    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0) return kNotClean;
     const std::size_t length = sizeof out - outLeft;
     if (length == 0 || length > 4) return kNotClean;
     std::uint64_t packed = static_cast<std::uint64_t>(length) << 32;
@@ -206,7 +213,7 @@ class CharacterTable {
 };
 
 constexpr std::size_t kGbkLeadCount = 0xFE - 0x81 + 1;
-constinit CharacterTable<0x10000, kUtf8, kGb18030> gUtf8ToGb18030;        // by code point
+constinit CharacterTable<0x10000, kUtf8, kGb18030> gUtf8ToGb18030;          // by code point
 constinit CharacterTable<kGbkLeadCount * 256, kGb18030, kUtf8> gGbkToUtf8;  // by lead and trail byte
 
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
@@ -226,7 +233,7 @@ TableCharacter Utf8Character(const unsigned char* data, std::size_t size) {
   }
   if (lead >= 0xE0 && lead <= 0xEF) {
     if (size < 3 || !IsContinuation(data[1]) || !IsContinuation(data[2])) return {};
-    if (lead == 0xE0 && data[1] < 0xA0) return {};  // overlong
+    if (lead == 0xE0 && data[1] < 0xA0) return {};   // overlong
     if (lead == 0xED && data[1] >= 0xA0) return {};  // surrogate
     return {3, (static_cast<std::size_t>(lead & 0x0F) << 12) | (static_cast<std::size_t>(data[1] & 0x3F) << 6) |
                    (data[2] & 0x3F)};
@@ -297,9 +304,7 @@ std::string GbkFromUtf8(std::string_view utf8) {
   return ConvertByTable(utf8, gUtf8ToGb18030, kUtf8, kGb18030, Utf8Character);
 }
 
-std::string Utf8FromGbk(std::string_view gbk) {
-  return ConvertByTable(gbk, gGbkToUtf8, kGb18030, kUtf8, GbkCharacter);
-}
+std::string Utf8FromGbk(std::string_view gbk) { return ConvertByTable(gbk, gGbkToUtf8, kGb18030, kUtf8, GbkCharacter); }
 
 namespace codepage_detail {
 

@@ -126,8 +126,7 @@ bool RegexMatcher::Run(const std::string& pattern, const std::string& subject) {
   // checked once by the first search and not again for every later one.
   uint32_t checked = 0;
   while (offset <= length) {
-    const int rc = pcre2_match(code, data, length, offset, options | checked, matchData.get(),
-                               matchContext.get());
+    const int rc = pcre2_match(code, data, length, offset, options | checked, matchData.get(), matchContext.get());
     checked = PCRE2_NO_UTF_CHECK;
     if (rc == PCRE2_ERROR_NOMATCH && options != 0) {
       // No non-empty match at the place of an empty one: step one character on.

@@ -14,8 +14,8 @@ class RegexMatcher {
   // True when the pattern compiled and the subject was searched (even with no match).
   bool Run(const std::string& pattern, const std::string& subject);
   int MatchCount() const;
-  std::string MatchText(int i) const;                // 1-based
-  std::string SubMatchText(int i, int j) const;      // 1-based match, 1-based group
+  std::string MatchText(int i) const;            // 1-based
+  std::string SubMatchText(int i, int j) const;  // 1-based match, 1-based group
 
  private:
   struct Match {

@@ -39,10 +39,30 @@ bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 int Commonness(unsigned char c) {
   if (c >= 0x80 || (c >= '0' && c <= '9') || IsAsciiLetter(static_cast<char>(c))) return 3;
   switch (c) {
-    case '[': case ']': case '{': case '}': case '\'': case '=': case ';': case '<': case '>': case '(': case ')':
+    case '[':
+    case ']':
+    case '{':
+    case '}':
+    case '\'':
+    case '=':
+    case ';':
+    case '<':
+    case '>':
+    case '(':
+    case ')':
     case '#':
       return 0;
-    case '"': case ',': case ':': case '|': case '%': case ' ': case '-': case '.': case '/': case '_': case '+':
+    case '"':
+    case ',':
+    case ':':
+    case '|':
+    case '%':
+    case ' ':
+    case '-':
+    case '.':
+    case '/':
+    case '_':
+    case '+':
       return 2;
     default:
       return 1;
@@ -98,8 +118,7 @@ std::size_t FindFrom(std::string_view text, std::string_view sub, std::size_t fr
     const void* hit = std::memchr(data + k + anchor, sub[anchor], lastStart - k + 1);
     if (hit == nullptr) return std::string_view::npos;
     k = static_cast<std::size_t>(static_cast<const char*>(hit) - data) - anchor;
-    const bool equal =
-        ignoreCase ? EqualsFolded(data + k, sub) : m == 1 || std::memcmp(data + k, sub.data(), m) == 0;
+    const bool equal = ignoreCase ? EqualsFolded(data + k, sub) : m == 1 || std::memcmp(data + k, sub.data(), m) == 0;
     if (!equal) continue;
     if (IsCharStart(data, known, k)) return k;
     known = k + 1;  // k is the trail of a character
@@ -108,8 +127,7 @@ std::size_t FindFrom(std::string_view text, std::string_view sub, std::size_t fr
 }
 
 bool IsSpaceAt(std::string_view text, std::size_t i) {
-  return text[i] == ' ' ||
-         (text[i] == '\xA1' && i + 1 < text.size() && text[i + 1] == '\xA1');
+  return text[i] == ' ' || (text[i] == '\xA1' && i + 1 < text.size() && text[i + 1] == '\xA1');
 }
 
 const std::string& QuoteWord() {

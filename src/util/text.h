@@ -27,8 +27,8 @@ std::string MidText(std::string_view text, int start, int n);
 std::string TrimSpaces(std::string_view text);
 std::string_view TrimSpacesView(std::string_view text);  // the same, as a view into `text`
 std::string RemoveSpaces(std::string_view text);
-std::string ReplaceText(std::string_view text, std::string_view find, std::string_view replacement = {},
-                        int start = 1, int count = kAll, bool caseSensitive = true);
+std::string ReplaceText(std::string_view text, std::string_view find, std::string_view replacement = {}, int start = 1,
+                        int count = kAll, bool caseSensitive = true);
 // Empty pieces between separators are kept, none follows a final separator;
 // max limits the number of pieces (kAll or any negative: no limit; 0: none).
 std::vector<std::string> SplitText(std::string_view text, std::string_view separator = ",", int max = kAll);
@@ -48,8 +48,8 @@ std::string ConcatTexts(const Texts&... texts) {
 // Marker operations.
 std::string TextBefore(std::string_view text, std::string_view marker, int start = 1, bool ignoreCase = false);
 // Both markers may spell a double quote as the word "#引号" (in GBK).
-std::string TextBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
-                        int start = 1, bool ignoreCase = false);
+std::string TextBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker, int start = 1,
+                        bool ignoreCase = false);
 // start == 0 means omitted: the search window is then the text without its last byte.
 std::string TextAfterLast(std::string_view text, std::string_view marker, int start = 0, bool ignoreCase = false);
 

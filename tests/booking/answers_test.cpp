@@ -22,9 +22,12 @@ std::string TrainText(int pieces, const std::string& from = "VAP", const std::st
   std::string text;
   for (int i = 0; i < pieces; ++i) {
     if (i) text += '|';
-    if (i == 6) text += from;
-    else if (i == 7) text += to;
-    else text += "p" + std::to_string(i);
+    if (i == 6)
+      text += from;
+    else if (i == 7)
+      text += to;
+    else
+      text += "p" + std::to_string(i);
   }
   return text;
 }
@@ -44,8 +47,8 @@ class AnswerReaders : public ::testing::Test {
 StationDirectory* AnswerReaders::stations_ = nullptr;
 
 TEST_F(AnswerReaders, LeftTicketsReadsEveryFullTrainAndNamesItsStations) {
-  std::string answer = R"({"data":{"flag":"1","map":{},"result":[")" + TrainText(36) + R"(", ")" +
-                       TrainText(20) + R"(",")" + TrainText(33, "QQQ", "BJP") + R"("]},"messages":"","status":true})";
+  std::string answer = R"({"data":{"flag":"1","map":{},"result":[")" + TrainText(36) + R"(", ")" + TrainText(20) +
+                       R"(",")" + TrainText(33, "QQQ", "BJP") + R"("]},"messages":"","status":true})";
   std::vector<TrainRecord> records(1);  // appended to, not replaced
   EXPECT_EQ(ReadLeftTickets(answer, *stations_, records), texts::Success());
   ASSERT_EQ(records.size(), 3u);  // the 20-piece text is skipped
@@ -182,7 +185,7 @@ TEST(OrderPage, ReadsTheWholeTrainDateAndTheOrderValues) {
   EXPECT_EQ(ReadTrainDateMs("'train_date':{'time':1404000000000}"), "1404000000000");
   EXPECT_EQ(ReadTrainDateMs("'start_time':{'time':14400000}"), "");
   EXPECT_EQ(ReadTrainDateMs("'train_date':{'date':1},'time':1765468800000"), "");  // outside the object
-  EXPECT_EQ(ReadTrainDateMs("'train_date':{'time':1765"), "");                      // cut page
+  EXPECT_EQ(ReadTrainDateMs("'train_date':{'time':1765"), "");                     // cut page
 
   OrderPageValues none;
   EXPECT_EQ(ReadInitDc("var globalRepeatSubmitToken = 'only';", none), booking_texts::Failed());
@@ -210,8 +213,7 @@ TEST(OrderAnswers, JudgedByTheirMarkers) {
       {ReadConfirmSingleForQueue, R"({"data":{"submitStatus":true}})", texts::Success()},
       {ReadConfirmSingleForQueue, R"({"data":{"errMsg":"none left","submitStatus":false}})", "none left"},
       {ReadConfirmSingleForQueue, "", ""},
-      {ReadGetQueueCount, R"({"data":{"count":"1","ticket":"21,0","op_2":"false"},"status":true})",
-       texts::Success()},
+      {ReadGetQueueCount, R"({"data":{"count":"1","ticket":"21,0","op_2":"false"},"status":true})", texts::Success()},
       {ReadGetQueueCount, R"({"data":{"count":"9","ticket":"0,0","op_2":"true"},"status":true})",
        texts::QueueLongerThanStock()},
       {ReadGetQueueCount, R"({"data":{"count":"1","ticket":"0,3","op_2":"false"},"status":true})",

@@ -331,18 +331,17 @@ TEST_F(ClientOnSim, TheWholeChainBooksATicket) {
 
   const OrderInfoResult info = client_.CheckOrderInfo(
       seat->code, "1",
-      {passenger.passenger_name, passenger.passenger_type, passenger.passenger_id_type_code,
-       passenger.passenger_id_no},
+      {passenger.passenger_name, passenger.passenger_type, passenger.passenger_id_type_code, passenger.passenger_id_no},
       token);
   ASSERT_TRUE(info.Done());
   const std::string ticketStr = info.passengerTicketStr, oldStr = info.oldPassengerStr;
   ASSERT_TRUE(client_
-                  .GetQueueCount(trainDateMs, train->trainNo, train->stationTrainCode, seat->code,
-                                 train->fromTelecode, train->toTelecode, train->leftTicket, "00", token)
+                  .GetQueueCount(trainDateMs, train->trainNo, train->stationTrainCode, seat->code, train->fromTelecode,
+                                 train->toTelecode, train->leftTicket, "00", token)
                   .Done());
   ASSERT_TRUE(client_
-                  .ConfirmSingleForQueue(ticketStr, oldStr, "", "00", keyCheck, leftTicketStr, train->trainLocation,
-                                         "", "000", "00", "N", token)
+                  .ConfirmSingleForQueue(ticketStr, oldStr, "", "00", keyCheck, leftTicketStr, train->trainLocation, "",
+                                         "000", "00", "N", token)
                   .Done());
   std::string orderId;
   for (int poll = 0; poll < 10 && orderId.empty(); ++poll) {
@@ -377,13 +376,13 @@ TEST_F(ClientOnSim, TheWholeChainBooksATicket) {
        "cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr=" + ticketStr +
            "&oldPassengerStr=" + oldStr + "&tour_flag=dc&randCode=" + tokenPiece},
       {"/otn/confirmPassenger/getQueueCount",
-       "train_date=" + trainDateText + "&train_no=" + train->trainNo + "&stationTrainCode=" + trainCode +
-           "&seatType=" + seat->code + "&fromStationTelecode=BJP&toStationTelecode=SHH&leftTicket=" +
-           train->leftTicket + "&purpose_codes=00&train_location=V2" + tokenPiece},
+       "train_date=" + trainDateText + "&train_no=" + train->trainNo + "&stationTrainCode=" + trainCode + "&seatType=" +
+           seat->code + "&fromStationTelecode=BJP&toStationTelecode=SHH&leftTicket=" + train->leftTicket +
+           "&purpose_codes=00&train_location=V2" + tokenPiece},
       {"/otn/confirmPassenger/confirmSingleForQueue",
        "passengerTicketStr=" + ticketStr + "&oldPassengerStr=" + oldStr +
-           "&randCode=&purpose_codes=00&key_check_isChange=" + keyCheck + "&leftTicketStr=" +
-           UrlEncode(leftTicketStr) + "&train_location=" + train->trainLocation +
+           "&randCode=&purpose_codes=00&key_check_isChange=" + keyCheck + "&leftTicketStr=" + UrlEncode(leftTicketStr) +
+           "&train_location=" + train->trainLocation +
            "&choose_seats=&seatDetailType=000&whatsSelect=1&roomType=00&dwAll=N" + tokenPiece},
       {"/otn/confirmPassenger/resultOrderForDcQueue", "orderSequence_no=" + orderId + tokenPiece},
   };

@@ -17,11 +17,11 @@ namespace {
 namespace texts = booking_texts;
 
 std::vector<std::string> Fields(const TrainRecord& r) {
-  return {r.stationTrainCode, r.trainNo,        r.startTime,       r.arriveTime,     r.fromStationName,
-          r.fromTelecode,     r.toStationName,  r.toTelecode,      r.duration,       r.canWebBuy,
-          r.leftTicket,       r.businessSeat,   r.firstClassSeat,  r.secondClassSeat, r.hardSeat,
-          r.hardSleeper,      r.noSeat,         r.seatCount25,     r.softSeat,       r.softSleeper,
-          r.deluxeSoftSleeper, r.otherSeat,     r.secretStr,       r.trainLocation};
+  return {r.stationTrainCode,  r.trainNo,       r.startTime,      r.arriveTime,      r.fromStationName,
+          r.fromTelecode,      r.toStationName, r.toTelecode,     r.duration,        r.canWebBuy,
+          r.leftTicket,        r.businessSeat,  r.firstClassSeat, r.secondClassSeat, r.hardSeat,
+          r.hardSleeper,       r.noSeat,        r.seatCount25,    r.softSeat,        r.softSleeper,
+          r.deluxeSoftSleeper, r.otherSeat,     r.secretStr,      r.trainLocation};
 }
 
 struct Reading {
@@ -116,21 +116,21 @@ TEST_F(LeftTicketsReference, OddAnswers) {
       "",
       "\"" + Train(36, "a") + "\"",
       "\"" + Train(36, "a") + "\",\"" + Train(33, wu, "VAP", "AOH") + "\", \"" + Train(40, yu) + "\"",
-      "\"" + Train(20, "a") + "\",\"" + Train(33, "b") + "\"",  // a 20-piece train text is left out
+      "\"" + Train(20, "a") + "\",\"" + Train(33, "b") + "\"",   // a 20-piece train text is left out
       "\"" + Train(32, "a") + "|\",\"" + Train(33, "") + "|\"",  // 32 pieces and a final separator
       "\"" + Train(35, bar) + "\",\"" + Train(35, quote) + "\"",
       "\"" + Train(34, rare + "x") + "\",\"" + Train(34, "x" + rare) + "\"",
       "\" " + Train(34, "s") + " \",\"" + wide + Train(34, "t") + wide + "\"",
       "\"\",\"\",\"" + Train(33, "e") + "\"",
       "\"" + Train(33, "q") + "\"\"" + Train(33, "r") + "\"",  // no separator between two texts
-      "\"" + Train(33, "x") + "\",\"" + Train(33, "y"),          // the last text never closes
+      "\"" + Train(33, "x") + "\",\"" + Train(33, "y"),        // the last text never closes
       Train(33, "unquoted"),
   };
   for (const std::string& list : lists) ExpectSameReading(Answer(list));
 
   ExpectSameReading("");
   ExpectSameReading("<html><head><title>502 Bad Gateway</title></head><body>nginx</body></html>");
-  ExpectSameReading(R"({"data":{"result":[")" + Train(36, "a") + "\"]");                // no "]}"
+  ExpectSameReading(R"({"data":{"result":[")" + Train(36, "a") + "\"]");  // no "]}"
   ExpectSameReading(R"({"status":false,"messages":["date out of range"],"data":{"result":[]}})");
   ExpectSameReading(R"({"data":{"result":[")" + Train(36, "a") + R"("]},"messages":["busy"]})");
 }

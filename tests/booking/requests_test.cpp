@@ -60,8 +60,7 @@ TEST(RequestPieces, LoginEncodesNameAndPassword) {
 }
 
 TEST(RequestPieces, PassengerTextsAreEncodedAsAWhole) {
-  EXPECT_EQ(PassengerTicketText("O", "1", G(u8"张三"), "1", "123"),
-            "O%2C0%2C1%2C%E5%BC%A0%E4%B8%89%2C1%2C123%2C%2CN");
+  EXPECT_EQ(PassengerTicketText("O", "1", G(u8"张三"), "1", "123"), "O%2C0%2C1%2C%E5%BC%A0%E4%B8%89%2C1%2C123%2C%2CN");
   EXPECT_EQ(OldPassengerText(G(u8"张三"), "1", "123", "1"), "%E5%BC%A0%E4%B8%89%2C1%2C123%2C1_");
 }
 
@@ -79,8 +78,10 @@ class BrowserDate : public ::testing::TestWithParam<const char*> {
     tzset();
   }
   void TearDown() override {
-    if (hadZone_) setenv("TZ", savedZone_.c_str(), 1);
-    else unsetenv("TZ");
+    if (hadZone_)
+      setenv("TZ", savedZone_.c_str(), 1);
+    else
+      unsetenv("TZ");
     tzset();
   }
   std::string savedZone_;
@@ -108,9 +109,9 @@ TEST_P(BrowserDate, RendersChinaStandardTime) {
 INSTANTIATE_TEST_SUITE_P(Zones, BrowserDate, ::testing::Values("UTC", "Asia/Shanghai", "America/New_York"));
 
 TEST(MillisecondTimestamp, IsUnixTimeInMilliseconds) {
-  const auto before = std::chrono::duration_cast<std::chrono::milliseconds>(
-                          std::chrono::system_clock::now().time_since_epoch())
-                          .count();
+  const auto before =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
   const std::string text = MillisecondTimestamp();
   const std::string seconds = MillisecondTimestamp(true);
   ASSERT_EQ(text.size(), 13u);

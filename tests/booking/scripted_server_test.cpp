@@ -144,8 +144,7 @@ TEST_F(ScriptedAnswers, NullOrderIdsGiveNoIdUntilOneComes) {
 }
 
 TEST_F(ScriptedAnswers, ASuccessMarkerCountsWhereverItStands) {
-  server_.Script("/otn/leftTicket/submitOrderRequest",
-                 {R"({"status":false,"messages":["busy status":true"]})"});
+  server_.Script("/otn/leftTicket/submitOrderRequest", {R"({"status":false,"messages":["busy status":true"]})"});
   const ServiceResult result = client_.SubmitOrderRequest("s", "2026-12-12", "2026-12-12", "ADULT", "A", "B");
   EXPECT_TRUE(result.Done());
   EXPECT_EQ(result.message, texts::Success());
@@ -153,10 +152,11 @@ TEST_F(ScriptedAnswers, ASuccessMarkerCountsWhereverItStands) {
 
 TEST_F(ScriptedAnswers, ShortTrainTextsAreSkipped) {
   std::string full, shortText;
-  for (int i = 0; i < 36; ++i) full += (i ? "|" : "") + std::string(i == 3 ? "G1" : i == 6 ? "VAP" : i == 7 ? "SHH" : "x");
+  for (int i = 0; i < 36; ++i)
+    full += (i ? "|" : "") + std::string(i == 3 ? "G1" : i == 6 ? "VAP" : i == 7 ? "SHH" : "x");
   for (int i = 0; i < 20; ++i) shortText += (i ? "|" : "") + std::string(i == 3 ? "G2" : "y");
-  server_.Script("/otn/leftTicket/query", {R"({"data":{"flag":"1","map":{},"result":[")" + shortText + R"(",")" +
-                                           full + R"("]},"messages":"","status":true})"});
+  server_.Script("/otn/leftTicket/query", {R"({"data":{"flag":"1","map":{},"result":[")" + shortText + R"(",")" + full +
+                                           R"("]},"messages":"","status":true})"});
   const TrainsResult result = client_.QueryLeftTickets(false, "2026-12-12", "VAP", "SHH");
   EXPECT_TRUE(result.Done());
   ASSERT_EQ(result.trains.size(), 1u);
@@ -171,8 +171,8 @@ TEST_F(ScriptedAnswers, ResultKindsOfServiceAnswers) {
                                            U(u8R"({"status":false,"messages":["选择的查询日期不在预售日期范围内"]})")});
   server_.Script("/otn/confirmPassenger/initDc", {"<html>var globalRepeatSubmitToken = 'T1';</html>"});
   server_.Script("/otn/confirmPassenger/getPassengerDTOs", {R"({"data":{"normal_passengers":[)"});
-  server_.Script("/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"result":"0","msg":"FALSE"}})",
-                                                         R"({"data":{"result":"1","msg":"TRUE"}})"});
+  server_.Script("/otn/passcodeNew/checkRandCodeAnsyn",
+                 {R"({"data":{"result":"0","msg":"FALSE"}})", R"({"data":{"result":"1","msg":"TRUE"}})"});
   server_.Script("/otn/login/loginAysnSuggest", {U(u8R"({"status":true,"messages":["密码输入错误"]})")});
   server_.Script("/otn/confirmPassenger/getQueueCount",
                  {R"({"data":{"count":"9","ticket":"0,0","op_2":"true"},"status":true})", "{}"});

@@ -173,9 +173,9 @@ class GrabRunTest : public ::testing::Test {
   }
 
   std::string WritePlan(const std::vector<PlanWishText>& wishes, const std::string& extra = {}) {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                       ("quillet-plan-" + std::to_string(::getpid()) + "-" +
-                                        std::to_string(plans_.size()) + ".toml");
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("quillet-plan-" + std::to_string(::getpid()) + "-" + std::to_string(plans_.size()) + ".toml");
     std::ofstream out(path);
     out << "service = \"" << sim_.BaseUrl() << "\"\naccount = \"demo\"\n" << extra;
     for (const PlanWishText& wish : wishes) {
@@ -236,12 +236,31 @@ TEST_F(GrabRunTest, FirstChoiceInPreferenceOrderWins) {
   };
   const Case cases[] = {
       {"only the second date has tickets", {{1, 0, "O", 3}}, {0, 1}, {0}, {"二等座"}, 1, 0, "二等座"},
-      {"the first date wins over the second", {{0, 0, "O", 3}, {1, 0, "O", 3}}, {0, 1}, {0}, {"二等座"}, 0, 0, "二等座"},
-      {"the plan's train order, not the answer's", {{0, 0, "O", 3}, {0, 1, "O", 3}}, {0}, {1, 0}, {"二等座"}, 0, 1,
+      {"the first date wins over the second",
+       {{0, 0, "O", 3}, {1, 0, "O", 3}},
+       {0, 1},
+       {0},
+       {"二等座"},
+       0,
+       0,
+       "二等座"},
+      {"the plan's train order, not the answer's",
+       {{0, 0, "O", 3}, {0, 1, "O", 3}},
+       {0},
+       {1, 0},
+       {"二等座"},
+       0,
+       1,
        "二等座"},
       {"the seat order", {{0, 0, "O", 3}, {0, 0, "M", 3}}, {0}, {0}, {"一等座", "二等座"}, 0, 0, "一等座"},
-      {"a class short of the party is passed over", {{0, 0, "O", 1}, {0, 0, "M", 2}}, {0}, {0}, {"二等座", "一等座"}, 0,
-       0, "一等座"},
+      {"a class short of the party is passed over",
+       {{0, 0, "O", 1}, {0, 0, "M", 2}},
+       {0},
+       {0},
+       {"二等座", "一等座"},
+       0,
+       0,
+       "一等座"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -252,8 +271,8 @@ TEST_F(GrabRunTest, FirstChoiceInPreferenceOrderWins) {
     wish.seats = c.seats;
     GrabProcess grab({"--json", "--captcha-cells", WritePlan({wish})}, "2 7\n");
     EXPECT_EQ(grab.Wait(), 0) << grab.Err();
-    EXPECT_TRUE(Contains(grab.Out(), "\"date\":\"" + dates_[c.bookedDate] + "\",\"train\":\"" +
-                                         trains_[c.bookedTrain] + "\",\"seat\":\"" + c.bookedSeat + "\""))
+    EXPECT_TRUE(Contains(grab.Out(), "\"date\":\"" + dates_[c.bookedDate] + "\",\"train\":\"" + trains_[c.bookedTrain] +
+                                         "\",\"seat\":\"" + c.bookedSeat + "\""))
         << grab.Out();
     // Back to empty, and the account free for the next order.
     for (const Stocked& s : c.stock) Stock(dates_[s.date], trains_[s.train], s.seat, 0);

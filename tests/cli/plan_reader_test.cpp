@@ -43,10 +43,11 @@ seats = ["二等座", "一等座", "硬卧"]
 )";
 
 TEST(PlanReader, AGoodPlanBecomesAPlanInProgramText) {
-  const PlanReading reading = Read("service = \"http://127.0.0.1:8080/\"\naccount = \"demo\"\n\n" +
-                                   std::string(kGoodWish) + "\n[[wish]]\nfrom = \"VNP\"\nto = \"shq\"\n"
-                                   "dates = [\"2026-12-11\"]\npassengers = [\"王晓明\"]\nticket_type = \"成人票\"\n"
-                                   "seats = [\"商务座\"]\n");
+  const PlanReading reading =
+      Read("service = \"http://127.0.0.1:8080/\"\naccount = \"demo\"\n\n" + std::string(kGoodWish) +
+           "\n[[wish]]\nfrom = \"VNP\"\nto = \"shq\"\n"
+           "dates = [\"2026-12-11\"]\npassengers = [\"王晓明\"]\nticket_type = \"成人票\"\n"
+           "seats = [\"商务座\"]\n");
   ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
   const Plan& plan = reading.plan;
   EXPECT_EQ(plan.service, "http://127.0.0.1:8080");
@@ -106,12 +107,16 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
       {"no account", kGoodWish, 1, "missing key \"account\""},
       {"no wish", account, 1, "missing key \"wish\""},
       {"wish not a table list", account + "wish = 3\n", 2, "[[wish]] tables"},
-      {"missing seats", account + "[[wish]]\nfrom = \"北京\"\nto = \"上海\"\ndates = [\"2026-12-20\"]\n"
-                                  "passengers = [\"张伟\"]\nticket_type = \"成人票\"\n", 2, "missing key \"seats\""},
+      {"missing seats",
+       account + "[[wish]]\nfrom = \"北京\"\nto = \"上海\"\ndates = [\"2026-12-20\"]\n"
+                 "passengers = [\"张伟\"]\nticket_type = \"成人票\"\n",
+       2, "missing key \"seats\""},
       {"no such station", wishWith("from", "from = \"火星\""), 3, "from: no station is called \"火星\""},
-      {"several stations", wishWith("from", "from = \"zzd\""), 3, "\"zzd\" names several stations: 漳州东 (GOS), 涿州东 (ZAP)"},
+      {"several stations", wishWith("from", "from = \"zzd\""), 3,
+       "\"zzd\" names several stations: 漳州东 (GOS), 涿州东 (ZAP)"},
       {"same station", wishWith("to", "to = \"BJP\""), 3, "from and to are the same station, 北京"},
-      {"lower-case code and telecode", wishWith("to", "to = \"bjp\""), 4, "\"bjp\" names several stations: 北京 (BJP), 白鸡坡 (BBM)"},
+      {"lower-case code and telecode", wishWith("to", "to = \"bjp\""), 4,
+       "\"bjp\" names several stations: 北京 (BJP), 白鸡坡 (BBM)"},
       {"station not a text", wishWith("to", "to = 7"), 4, "to must be a text"},
       {"date before today", wishWith("dates", "dates = [\"2026-12-09\"]"), 5,
        "2026-12-09 is outside the days on sale, 2026-12-10 to 2027-01-08"},
@@ -198,9 +203,10 @@ TEST(PlanReader, LiteralStringsBeyondAsciiKeepTheirValues) {
 }
 
 TEST(PlanReader, ReportsEveryProblemInLineOrder) {
-  const PlanReading reading = Read("account = \"demo\"\ncolour = 1\n[[wish]]\nfrom = \"火星\"\nto = \"上海\"\n"
-                                   "dates = [\"1999-01-01\"]\npassengers = [\"张伟\"]\nticket_type = \"成人票\"\n"
-                                   "seats = [\"座\"]\n");
+  const PlanReading reading = Read(
+      "account = \"demo\"\ncolour = 1\n[[wish]]\nfrom = \"火星\"\nto = \"上海\"\n"
+      "dates = [\"1999-01-01\"]\npassengers = [\"张伟\"]\nticket_type = \"成人票\"\n"
+      "seats = [\"座\"]\n");
   std::vector<int> lines;
   for (const PlanError& error : reading.errors) lines.push_back(error.line);
   EXPECT_EQ(lines, (std::vector<int>{2, 4, 6, 9}));
@@ -209,8 +215,9 @@ TEST(PlanReader, ReportsEveryProblemInLineOrder) {
 
 TEST(PlanReader, TheNotifyTableNamesAWebhookAndACommand) {
   const std::string plan = "account = \"demo\"\n" + std::string(kGoodWish) + "[notify]\n";
-  const PlanReading good = Read(plan + "url = \"https://push.example/hook?k=1\"\n"
-                                       "command = [\"/usr/bin/my-push\", \"--to\", \"手机\", \"--to\"]\n");
+  const PlanReading good = Read(plan +
+                                "url = \"https://push.example/hook?k=1\"\n"
+                                "command = [\"/usr/bin/my-push\", \"--to\", \"手机\", \"--to\"]\n");
   ASSERT_TRUE(good.Ok()) << DescribePlanError(good.errors[0]);
   EXPECT_EQ(good.plan.notify.url, "https://push.example/hook?k=1");
   EXPECT_EQ(good.plan.notify.command,
@@ -242,9 +249,9 @@ TEST(PlanReader, TheNotifyTableNamesAWebhookAndACommand) {
     EXPECT_EQ(reading.errors[0].line, 11) << c.lines;
     EXPECT_NE(reading.errors[0].message.find(c.says), std::string::npos) << reading.errors[0].message;
   }
-  EXPECT_NE(Read("account = \"demo\"\nnotify = 1\n" + std::string(kGoodWish)).errors.at(0).message.find(
-                "[notify] table"),
-            std::string::npos);
+  EXPECT_NE(
+      Read("account = \"demo\"\nnotify = 1\n" + std::string(kGoodWish)).errors.at(0).message.find("[notify] table"),
+      std::string::npos);
 }
 
 TEST(PlanReader, ARelativeCaFileIsFoundBesideThePlan) {

@@ -26,10 +26,18 @@ TEST(CaptchaCells, ParsesNumbersOneToEight) {
     std::optional<std::vector<int>> cells;
   };
   const Case cases[] = {
-      {"2 5", std::vector<int>{2, 5}},   {"2,5", std::vector<int>{2, 5}}, {" 8 , 1\r", std::vector<int>{8, 1}},
-      {"3", std::vector<int>{3}},         {"", std::nullopt},               {" , ", std::nullopt},
-      {"0", std::nullopt},                {"9", std::nullopt},              {"25", std::nullopt},
-      {"2 2", std::nullopt},              {"2;5", std::nullopt},            {"-1", std::nullopt},
+      {"2 5", std::vector<int>{2, 5}},
+      {"2,5", std::vector<int>{2, 5}},
+      {" 8 , 1\r", std::vector<int>{8, 1}},
+      {"3", std::vector<int>{3}},
+      {"", std::nullopt},
+      {" , ", std::nullopt},
+      {"0", std::nullopt},
+      {"9", std::nullopt},
+      {"25", std::nullopt},
+      {"2 2", std::nullopt},
+      {"2;5", std::nullopt},
+      {"-1", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(ParseCaptchaCells(c.line), c.cells) << '"' << c.line << '"';
 }
@@ -79,8 +87,7 @@ TEST(EventJson, OneObjectPerEvent) {
             "{\"event\":\"query_failed\",\"wish\":1,\"date\":\"2026-12-20\",\"reason\":\"系统繁忙\"}");
   EXPECT_NE(EventJson(OrderRefusedEvent{Order(), G(u8"余票不足！")}).find("\"event\":\"order_refused\""),
             std::string::npos);
-  EXPECT_NE(EventJson(ManualCheckEvent{Order(), "x"}).find("\"event\":\"manual_check\",\"wish\":2"),
-            std::string::npos);
+  EXPECT_NE(EventJson(ManualCheckEvent{Order(), "x"}).find("\"event\":\"manual_check\",\"wish\":2"), std::string::npos);
   EXPECT_EQ(EventJson(StoppedEvent{"SIGTERM"}), "{\"event\":\"stopped\",\"reason\":\"SIGTERM\"}");
 }
 
@@ -168,7 +175,7 @@ TEST(CaptchaPicture, DecodesAJpegAndRefusesAnythingElse) {
   EXPECT_EQ(image->width, 40);
   EXPECT_EQ(image->height, 20);
   ASSERT_EQ(image->pixels.size(), 40u * 20 * 3);
-  EXPECT_GT(image->pixels[0], 200);                  // red on the left
+  EXPECT_GT(image->pixels[0], 200);                       // red on the left
   EXPECT_GT(image->pixels[(39 + 40 * 10) * 3 + 2], 200);  // blue on the right
   EXPECT_FALSE(DecodeJpeg(""));
   EXPECT_FALSE(DecodeJpeg("<html>busy</html>"));

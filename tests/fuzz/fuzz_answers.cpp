@@ -12,8 +12,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillet;
-  const // The readers see what the client sees: the service's bytes decoded.
-  std::string answer = quillet::Utf8BytesToText(std::string_view(reinterpret_cast<const char*>(data), size));
+  const  // The readers see what the client sees: the service's bytes decoded.
+      std::string answer = quillet::Utf8BytesToText(std::string_view(reinterpret_cast<const char*>(data), size));
 
   CaptchaAccepted(answer);
   std::string reason;

@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::Require(total <= text.size());
 
   std::vector<std::string> items;
-  const int count = ExtractItemsBetween(text, left, right, items, !ignoreCase, flags & 0x0F, {}, {},
-                                        flags & 0x10, flags & 0x20, start);
+  const int count = ExtractItemsBetween(text, left, right, items, !ignoreCase, flags & 0x0F, {}, {}, flags & 0x10,
+                                        flags & 0x20, start);
   fuzz::Require(count == static_cast<int>(items.size()));
   for (const std::string& item : items) fuzz::Require(!item.empty());
   return 0;

@@ -58,8 +58,7 @@ TEST(DialogSeatNames, EveryBoxMapsToItsServiceCodeAndNoSeatToNone) {
 }
 
 TEST(TicketTypeItems, CarryTheTicketTypeCodeInParentheses) {
-  const std::vector<std::string> expected = {G(u8"成人票(1)"), G(u8"儿童票(2)"), G(u8"学生票(3)"),
-                                             G(u8"残军票(4)")};
+  const std::vector<std::string> expected = {G(u8"成人票(1)"), G(u8"儿童票(2)"), G(u8"学生票(3)"), G(u8"残军票(4)")};
   EXPECT_EQ(TicketTypeItems(), expected);
 }
 
@@ -117,10 +116,10 @@ TEST(SeatCodesOf, MapsNamesToCodesAndDropsUnknownNames) {
       {u8"无座| ,", {}},
       {u8"无座| ,二等座| ,", {"O"}},
       {u8"", {}},
-      {u8",,硬座| ,", {"1"}},      // empty pieces are skipped
-      {u8"硬座|上铺,", {"1"}},     // the detail after "|" is not part of the code
-      {u8"硬座", {"1"}},           // no detail
-      {u8"硬座 | ,", {}},          // names are compared exactly
+      {u8",,硬座| ,", {"1"}},   // empty pieces are skipped
+      {u8"硬座|上铺,", {"1"}},  // the detail after "|" is not part of the code
+      {u8"硬座", {"1"}},        // no detail
+      {u8"硬座 | ,", {}},       // names are compared exactly
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SeatCodesOf(G(c.seatOrder)), c.codes) << Utf8FromGbk(G(c.seatOrder));

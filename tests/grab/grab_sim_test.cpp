@@ -169,8 +169,10 @@ TEST_F(GrabSimTest, PacingAfterAFailedQueryAndAfterAPassThatOrderedNothing) {
 
   std::vector<test::SimRequest> idle, failed;
   for (const auto& query : test::RequestsTo(test::SimRequests(sim), kQuery)) {
-    if (Contains(query.query, "train_date=" + outOfSale)) failed.push_back(query);
-    else if (Contains(query.query, "purpose_codes=ADULT")) idle.push_back(query);
+    if (Contains(query.query, "train_date=" + outOfSale))
+      failed.push_back(query);
+    else if (Contains(query.query, "purpose_codes=ADULT"))
+      idle.push_back(query);
   }
   idle.erase(idle.begin());  // HighSpeedTrain's own query
   // Receipt times differ from the worker's sleep by the exchange time only,

@@ -28,9 +28,14 @@ const std::string kResult = "/otn/confirmPassenger/resultOrderForDcQueue";
 const GrabPacing kQuickPacing{100ms, 50ms, 20ms};
 
 TaskRow Row(const std::string& train, std::u8string_view seatOrder, std::u8string_view passenger = u8"张三(成人[1])") {
-  return {train,           G(u8"北京|BJP"),        G(u8"上海|SHH"),
-          "2026-12-14",    G(passenger),           G(u8"成人票(1)"),
-          G(u8"二代身份证[1](110101199001011234)"), G(seatOrder)};
+  return {train,
+          G(u8"北京|BJP"),
+          G(u8"上海|SHH"),
+          "2026-12-14",
+          G(passenger),
+          G(u8"成人票(1)"),
+          G(u8"二代身份证[1](110101199001011234)"),
+          G(seatOrder)};
 }
 
 std::string BookedLine(const std::string& train, std::u8string_view passenger = u8"张三") {
@@ -247,8 +252,9 @@ TEST_F(GrabWorkerTest, ClosingDuringTheOrderIdPollsTakesLessThanTwoSeconds) {
   const std::string stderrText = testing::internal::GetCapturedStderr();
   ASSERT_TRUE(polling);
   EXPECT_LT(closing, 2s);
-  EXPECT_EQ(stderrText,
-            "an order for G7 on 2026-12-14 (\xe5\xbc\xa0\xe4\xb8\x89) was submitted; check the account's unpaid orders\n");
+  EXPECT_EQ(
+      stderrText,
+      "an order for G7 on 2026-12-14 (\xe5\xbc\xa0\xe4\xb8\x89) was submitted; check the account's unpaid orders\n");
   EXPECT_EQ(view.Log(), Started());
   EXPECT_TRUE(view.Booked().empty());
   EXPECT_TRUE(view.ManualChecks().empty());

@@ -149,8 +149,8 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
        u8"获取队列数量失败!失败原因:当前排队人数大于剩余票数!", 5},
       {kConfirm, "{\"data\":{\"errMsg\":\"\xe4\xbd\x99\xe7\xa5\xa8\xe4\xb8\x8d\xe8\xb6\xb3\",\"submitStatus\":false}}",
        u8"确认进入队列失败!失败原因:余票不足", 6},
-      {kResult, R"({"data":{"submitStatus":false},"messages":["x"]})",
-       u8"获取单程队列订单结果失败,请手动查看购票结果!", 8, OrderOutcomeKind::kManualCheck},
+      {kResult, R"({"data":{"submitStatus":false},"messages":["x"]})", u8"获取单程队列订单结果失败,请手动查看购票结果!",
+       8, OrderOutcomeKind::kManualCheck},
   };
   for (const Case& c : cases) {
     service.SetDefaults();
@@ -160,8 +160,7 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
     EXPECT_EQ(outcome.message, G(c.expected)) << c.path;
     // A service message that says "手动" is still a plain failure.
     EXPECT_EQ(outcome.kind, c.kind) << c.path;
-    EXPECT_EQ(service.Paths(), std::vector<std::string>(kAllSteps.begin(), kAllSteps.begin() + c.stepsSent))
-        << c.path;
+    EXPECT_EQ(service.Paths(), std::vector<std::string>(kAllSteps.begin(), kAllSteps.begin() + c.stepsSent)) << c.path;
   }
 }
 
@@ -171,8 +170,8 @@ TEST_F(OrderChainTest, APartyGoesOnOneOrderWithItsPassengerTextsJoined) {
   ASSERT_EQ(RunOrderChain(client, task, settings).kind, OrderOutcomeKind::kBooked);
   const std::string ticketStr = "O%2C0%2C1%2CA%2C1%2C11%2C%2CN_O%2C0%2C1%2CB%2C2%2C22%2C%2CN";
   const std::string oldStr = "A%2C1%2C11%2C1_B%2C2%2C22%2C3_";
-  EXPECT_TRUE(Contains(BodyOf(kCheckOrder), "&passengerTicketStr=" + ticketStr + "&oldPassengerStr=" + oldStr +
-                                                "&tour_flag=dc&"))
+  EXPECT_TRUE(Contains(BodyOf(kCheckOrder),
+                       "&passengerTicketStr=" + ticketStr + "&oldPassengerStr=" + oldStr + "&tour_flag=dc&"))
       << BodyOf(kCheckOrder);
   EXPECT_TRUE(Contains(BodyOf(kConfirm), "passengerTicketStr=" + ticketStr + "&oldPassengerStr=" + oldStr + "&"))
       << BodyOf(kConfirm);
@@ -234,8 +233,7 @@ TEST_F(OrderChainTest, StopAbandonsAStepInFlightBeforeTheTicketIsTaken) {
     service.SetDelay(path, 20s);
     service.ClearRequests();
     std::stop_source stop;
-    auto run =
-        std::async(std::launch::async, [&] { return RunOrderChain(client, task, settings, stop.get_token()); });
+    auto run = std::async(std::launch::async, [&] { return RunOrderChain(client, task, settings, stop.get_token()); });
     ASSERT_TRUE(WaitForRequest(service, path)) << path;
     stop.request_stop();
     ASSERT_EQ(run.wait_for(5s), std::future_status::ready) << "the step in flight was not abandoned: " << path;
@@ -306,8 +304,8 @@ TEST_F(OrderChainTest, ClosingBeforeTheConfirmationStopsWithoutANote) {
   service.SetDelay(kQueueCount, 20s);
   std::stop_source closing;
   testing::internal::CaptureStderr();
-  auto run = std::async(std::launch::async,
-                        [&] { return RunOrderChain(client, task, settings, {}, closing.get_token()); });
+  auto run =
+      std::async(std::launch::async, [&] { return RunOrderChain(client, task, settings, {}, closing.get_token()); });
   ASSERT_TRUE(WaitForRequest(service, kQueueCount));
   closing.request_stop();
   ASSERT_EQ(run.wait_for(5s), std::future_status::ready);

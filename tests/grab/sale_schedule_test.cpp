@@ -85,8 +85,8 @@ class SaleScheduleTest : public ::testing::Test {
   // The steady moment at which the service's clock (ahead of the system
   // clock by `ahead`) reads `serviceMoment`.
   SteadyTime SteadyWhenServiceReads(SystemTime serviceMoment, nanoseconds ahead) const {
-    return SteadyTime(duration_cast<SteadyTime::duration>(serviceMoment.time_since_epoch() - clocks.systemMinusSteady -
-                                                          ahead));
+    return SteadyTime(
+        duration_cast<SteadyTime::duration>(serviceMoment.time_since_epoch() - clocks.systemMinusSteady - ahead));
   }
 
   FakeClocks clocks;
@@ -145,8 +145,8 @@ TEST_F(SaleScheduleTest, QuickPassesFollowWhileTheClassesShowNotOnSaleForThreeSe
     std::optional<std::chrono::milliseconds> pause;
   };
   const Case cases[] = {
-      {20ms, true, 50ms}, {20ms, false, std::nullopt}, {2999ms, true, 50ms}, {3000ms, true, std::nullopt},
-      {60s, true, std::nullopt},
+      {20ms, true, 50ms},           {20ms, false, std::nullopt}, {2999ms, true, 50ms},
+      {3000ms, true, std::nullopt}, {60s, true, std::nullopt},
   };
   for (const Case& c : cases) {
     clocks.steady = openingSteady + c.sinceOpening;

@@ -24,8 +24,8 @@ constexpr long long kShiftMs = 800;
 const std::string kQuery = "/otn/leftTicket/query";
 
 TEST(SaleSimTest, TheFirstQueryArrivesJustAfterTheOpeningOnTheServiceClock) {
-  test::SimProcess sim({"--clock-shift-ms", std::to_string(kShiftMs), "--max-unpaid", "100", "--release-every",
-                        "3600"});
+  test::SimProcess sim(
+      {"--clock-shift-ms", std::to_string(kShiftMs), "--max-unpaid", "100", "--release-every", "3600"});
   ASSERT_TRUE(sim.Running());
   CookieJar jar;
   BookingClient client(sim.BaseUrl(), jar);
@@ -36,9 +36,8 @@ TEST(SaleSimTest, TheFirstQueryArrivesJustAfterTheOpeningOnTheServiceClock) {
   ASSERT_NE(adult, passengers.end());
   const std::string date = test::ChinaDate(3);
   const std::vector<TrainRecord> trains = client.QueryLeftTickets(false, date, "BJP", "SHH").trains;
-  const auto train = std::find_if(trains.begin(), trains.end(), [](const TrainRecord& t) {
-    return t.canWebBuy == "Y" && t.secondClassSeat != "--";
-  });
+  const auto train = std::find_if(trains.begin(), trains.end(),
+                                  [](const TrainRecord& t) { return t.canWebBuy == "Y" && t.secondClassSeat != "--"; });
   ASSERT_NE(train, trains.end());
 
   std::vector<std::string> reports;
@@ -57,8 +56,8 @@ TEST(SaleSimTest, TheFirstQueryArrivesJustAfterTheOpeningOnTheServiceClock) {
   sim.Release(date, train->stationTrainCode, "O", 3);
   const std::size_t queriesBefore = test::ArrivalsUnixMs(sim, kQuery).size();
 
-  OrderWish wish = WishFromTaskRow(
-      test::WishRow(train->stationTrainCode, date, *adult, G(u8"成人票(1)"), G(u8"二等座| ,")));
+  OrderWish wish =
+      WishFromTaskRow(test::WishRow(train->stationTrainCode, date, *adult, G(u8"成人票(1)"), G(u8"二等座| ,")));
   wish.choice = OrderWish::Choice::kParty;  // as plans make them
   wish.startAt = SystemTime(std::chrono::milliseconds(*openingMs));
   test::RecordingView view;

@@ -22,7 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 
 DeliveryResult RunCommand(std::vector<std::string> argv, const NotifyEvent& event = SampleBooking(),
-                   std::chrono::milliseconds limit = 10s, std::stop_token stop = {}) {
+                          std::chrono::milliseconds limit = 10s, std::stop_token stop = {}) {
   CommandOptions options;
   options.argv = std::move(argv);
   options.timeLimit = limit;
@@ -54,7 +54,9 @@ TEST(CommandNotifier, ReportsHowTheProgramEnded) {
   } cases[] = {
       {"exit status", {"/bin/sh", "-c", "exit 3"}, DeliveryOutcome::kFailed, Gbk(u8"退出码 3")},
       {"killed", {"/bin/sh", "-c", "kill -9 $$"}, DeliveryOutcome::kFailed, Gbk(u8"被信号终止：9")},
-      {"not found on PATH", {"quillet-no-such-program"}, DeliveryOutcome::kFailed,
+      {"not found on PATH",
+       {"quillet-no-such-program"},
+       DeliveryOutcome::kFailed,
        Gbk(u8"无法启动：") + "No such file or directory"},
       {"found on PATH", {"true"}, DeliveryOutcome::kDelivered, ""},
   };

@@ -19,7 +19,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Utf8(std::u8string_view text) { return std::string(reinterpret_cast<const char*>(text.data()), text.size()); }
+std::string Utf8(std::u8string_view text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
 
 DesktopNotifierOptions On(const std::string& address) {
   DesktopNotifierOptions options;

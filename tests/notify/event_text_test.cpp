@@ -31,7 +31,9 @@ class ZoneGuard {
   std::string old_;
 };
 
-std::string Utf8(std::u8string_view text) { return std::string(reinterpret_cast<const char*>(text.data()), text.size()); }
+std::string Utf8(std::u8string_view text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
 
 // 2026-12-20 01:15:02 UTC
 const auto kMoment = std::chrono::system_clock::from_time_t(1797729302);
@@ -72,14 +74,16 @@ TEST(EventJson, CarriesTheEventAsUtf8WithTheLocalOffset) {
        Utf8(u8R"({"event":"booked","train":"G101","date":"2026-12-20","seat":"二等座","passengers":["张伟","李娜"],)"
             u8R"("order_id":"E123456789","pay_by":"2026-12-20 09:45","at":"2026-12-20T09:15:02+08:00"})")},
       {"manual check without order id", manual,
-       Utf8(u8R"({"event":"manual_check","train":"G101","date":"2026-12-20","seat":"二等座","passengers":["张伟","李娜"],)"
-            u8R"("order_id":null,"at":"2026-12-20T09:15:02+08:00"})")},
+       Utf8(
+           u8R"({"event":"manual_check","train":"G101","date":"2026-12-20","seat":"二等座","passengers":["张伟","李娜"],)"
+           u8R"("order_id":null,"at":"2026-12-20T09:15:02+08:00"})")},
       {"lapsed session", lapsed,
        R"({"event":"session_lapsed","train":"","date":"","seat":"","passengers":[],"order_id":null,)"
        R"("at":"2026-12-20T09:15:02+08:00"})"},
       {"escaping", odd,
-       Utf8(u8R"({"event":"booked","train":"G101","date":"2026-12-20","seat":"二等座","passengers":["a\"b\\c\n\u0001"],)"
-            u8R"("order_id":null,"at":"2026-12-20T09:15:02+08:00"})")},
+       Utf8(
+           u8R"({"event":"booked","train":"G101","date":"2026-12-20","seat":"二等座","passengers":["a\"b\\c\n\u0001"],)"
+           u8R"("order_id":null,"at":"2026-12-20T09:15:02+08:00"})")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -16,7 +16,9 @@
 namespace quillet::test {
 namespace {
 
-std::string Utf8(std::u8string_view text) { return std::string(reinterpret_cast<const char*>(text.data()), text.size()); }
+std::string Utf8(std::u8string_view text) {
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
 
 bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
   QElapsedTimer clock;

@@ -203,8 +203,8 @@ TEST_F(SessionNotifyTest, ABookingReachesEveryNotifierExactlyOnce) {
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_EQ(shown[0].urgency, 2);
   EXPECT_EQ(shown[0].summary, reinterpret_cast<const char*>(u8"订票成功，请尽快付款"));
-  EXPECT_EQ(shown[0].body, Utf8FromGbk(code_ + ' ' + date_ + ' ' + G(u8"二等座") + '\n' +
-                                       passenger_.passenger_name + '\n' + G(u8"订单号：") + order.orderId));
+  EXPECT_EQ(shown[0].body, Utf8FromGbk(code_ + ' ' + date_ + ' ' + G(u8"二等座") + '\n' + passenger_.passenger_name +
+                                       '\n' + G(u8"订单号：") + order.orderId));
 }
 
 TEST_F(SessionNotifyTest, AWebhookThatNeverAnswersDoesNotHoldUpTheWorker) {
@@ -252,7 +252,7 @@ TEST(SessionNotifier, TellsALapsedSignInOnceUntilTheNextSignIn) {
   notifiers.Stop();
   std::lock_guard lock(mutex);
   EXPECT_EQ(kinds, (std::vector<NotifyEventKind>{NotifyEventKind::kSessionLapsed, NotifyEventKind::kManualCheck,
-                                                  NotifyEventKind::kSessionLapsed}));
+                                                 NotifyEventKind::kSessionLapsed}));
 }
 
 }  // namespace

@@ -132,14 +132,12 @@ TEST_F(SessionTest, ObserversHearTheJourneyInOrder) {
   const std::string date = test::ChinaDate(3);
   const TrainsResult trains = session.QueryTrains(false, date, "BJP", "SHH");
   ASSERT_TRUE(trains.Done());
-  const auto train = std::find_if(trains.trains.begin(), trains.trains.end(), [](const TrainRecord& t) {
-    return t.canWebBuy == "Y" && t.secondClassSeat != "--";
-  });
+  const auto train = std::find_if(trains.trains.begin(), trains.trains.end(),
+                                  [](const TrainRecord& t) { return t.canWebBuy == "Y" && t.secondClassSeat != "--"; });
   ASSERT_NE(train, trains.trains.end());
   const std::string code = train->stationTrainCode;
 
-  const OrderWish wish =
-      WishFromTaskRow(test::WishRow(code, date, adult, G(u8"成人票(1)"), G(u8"二等座| ,")));
+  const OrderWish wish = WishFromTaskRow(test::WishRow(code, date, adult, G(u8"成人票(1)"), G(u8"二等座| ,")));
   EXPECT_EQ(session.AddWish(wish), 0u);
   ASSERT_EQ(session.Wishes().size(), 1u);
   EXPECT_EQ(session.Wishes()[0].seatTypes, std::vector<std::string>{"O"});
@@ -150,14 +148,13 @@ TEST_F(SessionTest, ObserversHearTheJourneyInOrder) {
   ASSERT_TRUE(second.WaitFor("booked", 1s));
   session.StopGrabbing();
 
-  const std::string bookedLine = Utf8FromGbk(G(u8"购票成功!日期：") + date + G(u8",车次：") + code +
-                                             G(u8",购票人：") + adult.passenger_name + "\r\n");
+  const std::string bookedLine = Utf8FromGbk(G(u8"购票成功!日期：") + date + G(u8",车次：") + code + G(u8",购票人：") +
+                                             adult.passenger_name + "\r\n");
   for (RecordingObserver* observer : {&first, &second}) {
     const std::vector<std::string> events = observer->Events();
     SCOPED_TRACE(testing::PrintToString(events));
-    const std::vector<std::string> journey = {"signed in",         "passengers 4",     "query done",
-                                              "wish 0 " + code,    "log " + bookedLine, "booked",
-                                              "stopped"};
+    const std::vector<std::string> journey = {"signed in",         "passengers 4", "query done", "wish 0 " + code,
+                                              "log " + bookedLine, "booked",       "stopped"};
     int previous = -1;
     for (const std::string& event : journey) {
       const int at = observer->Index(event);
@@ -237,9 +234,8 @@ TEST(SessionLapseTest, APartyWorkerWaitsForTheNextSignInAndThenBooks) {
   const std::string date = test::ChinaDate(3);
   const TrainsResult trains = session.QueryTrains(false, date, "BJP", "SHH");
   ASSERT_TRUE(trains.Done());
-  const auto train = std::find_if(trains.trains.begin(), trains.trains.end(), [](const TrainRecord& t) {
-    return t.canWebBuy == "Y" && t.secondClassSeat != "--";
-  });
+  const auto train = std::find_if(trains.trains.begin(), trains.trains.end(),
+                                  [](const TrainRecord& t) { return t.canWebBuy == "Y" && t.secondClassSeat != "--"; });
   ASSERT_NE(train, trains.trains.end());
   const std::string code = Utf8FromGbk(train->stationTrainCode);
   sim.Release(date, code, "O", 0);

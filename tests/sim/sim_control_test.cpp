@@ -31,13 +31,15 @@ TEST(SimControl, RequestLogKeepsWhatWasReceivedByteForByte) {
   sim.State();  // control requests are not logged
 
   const std::string log = sim.Requests();
-  EXPECT_TRUE(Has(log, "\"method\":\"GET\",\"path\":\"/otn/leftTicket/query\","
-                       "\"query\":\"leftTicketDTO.train_date=2026-01-01&x=%2B+|\",\"headers\":{"))
+  EXPECT_TRUE(Has(log,
+                  "\"method\":\"GET\",\"path\":\"/otn/leftTicket/query\","
+                  "\"query\":\"leftTicketDTO.train_date=2026-01-01&x=%2B+|\",\"headers\":{"))
       << log;
   EXPECT_TRUE(Has(log, "\"X-Requested-With\":\"XMLHttpRequest\""));
   EXPECT_TRUE(Has(log, "\"method\":\"POST\",\"path\":\"/otn/leftTicket/submitOrderRequest\",\"query\":\"\""));
   EXPECT_TRUE(Has(log, "\"Content-Type\":\"application/x-www-form-urlencoded; charset=UTF-8\""));
-  EXPECT_TRUE(Has(log, "\"body\":\"query_from_station_name=北京南&a=%E5%BC%A0&undefined&gbk=\\u00b1\\u00b1&tab=\\u0001\"}"))
+  EXPECT_TRUE(
+      Has(log, "\"body\":\"query_from_station_name=北京南&a=%E5%BC%A0&undefined&gbk=\\u00b1\\u00b1&tab=\\u0001\"}"))
       << log;
   EXPECT_FALSE(Has(log, "/sim/"));
   EXPECT_EQ(log.front(), '[');
@@ -94,8 +96,8 @@ TEST(SimControl, UnknownPathsGetAnHtml404) {
   SimProcess sim;
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
-  for (const SimAnswer& a : {client.Get("/otn/unknown"), client.Get("/otn/login/checkUser"),
-                             client.Post("/otn/leftTicket/query", "")}) {
+  for (const SimAnswer& a :
+       {client.Get("/otn/unknown"), client.Get("/otn/login/checkUser"), client.Post("/otn/leftTicket/query", "")}) {
     EXPECT_EQ(a.status, 404);
     EXPECT_TRUE(Has(a.body, "<html"));
   }
@@ -158,9 +160,9 @@ int RunSim(const std::vector<std::string>& extra, std::string& output) {
 TEST(SimProcessOptions, HelpListsTheOptionsWithDefaults) {
   std::string out;
   EXPECT_EQ(RunSim({"--help"}, out), 0);
-  for (const char* option : {"--host", "--port", "--seed", "--account", "--captcha-cells", "--release-every",
-                             "--max-unpaid", "--session-ttl", "--latency-ms", "--fault-rate", "--faults", "--control",
-                             "--tls-cert", "--tls-key"}) {
+  for (const char* option :
+       {"--host", "--port", "--seed", "--account", "--captcha-cells", "--release-every", "--max-unpaid",
+        "--session-ttl", "--latency-ms", "--fault-rate", "--faults", "--control", "--tls-cert", "--tls-key"}) {
     EXPECT_TRUE(Has(out, option)) << option;
   }
   EXPECT_TRUE(Has(out, "default 10"));
@@ -168,12 +170,24 @@ TEST(SimProcessOptions, HelpListsTheOptionsWithDefaults) {
 
 TEST(SimProcessOptions, BadOptionsExitWithCodeTwo) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--frobnicate"},          {"--port"},           {"--port", "70000"},      {"--port", "12x"},
-      {"--fault-rate", "1.5"},   {"--faults", "fire"}, {"--captcha-cells", "9"}, {"--captcha-cells", ""},
-      {"--account", "nocolon"},  {"--session-ttl", "0"}, {"--max-unpaid", "0"},  {"--tls-cert", "x.pem"},
+      {"--frobnicate"},
+      {"--port"},
+      {"--port", "70000"},
+      {"--port", "12x"},
+      {"--fault-rate", "1.5"},
+      {"--faults", "fire"},
+      {"--captcha-cells", "9"},
+      {"--captcha-cells", ""},
+      {"--account", "nocolon"},
+      {"--session-ttl", "0"},
+      {"--max-unpaid", "0"},
+      {"--tls-cert", "x.pem"},
       {"--tls-cert", "/nonexistent.pem", "--tls-key", "/nonexistent.key"},
-      {"--clock-shift-ms", "1.5"}, {"--clock-shift-ms", "99999999999999"},
-      {"--sale", "2026-12-06"},    {"--sale", "2026-12-06@2026-12-01"}, {"--sale", "2026-13-06@2026-12-01 08:00:00"},
+      {"--clock-shift-ms", "1.5"},
+      {"--clock-shift-ms", "99999999999999"},
+      {"--sale", "2026-12-06"},
+      {"--sale", "2026-12-06@2026-12-01"},
+      {"--sale", "2026-13-06@2026-12-01 08:00:00"},
       {"--sale", "2026-12-06@2026-12-01 08:00:00.12345"},
   };
   for (const auto& args : cases) {
@@ -235,17 +249,31 @@ TEST_P(SimFaultTest, FaultReplacesTheAnswerAndNothingHappens) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, SimFaultTest,
-    ::testing::Values(
-        FaultCase{"502", [](const SimAnswer& a) { EXPECT_EQ(a.status, 502); EXPECT_TRUE(Has(a.body, "Bad Gateway")); }},
-        FaultCase{"empty", [](const SimAnswer& a) { EXPECT_EQ(a.status, 200); EXPECT_EQ(a.body, ""); }},
-        FaultCase{"truncated", [](const SimAnswer& a) { EXPECT_EQ(a.status, 0) << a.body; }},
-        FaultCase{"drop", [](const SimAnswer& a) { EXPECT_EQ(a.status, 0) << a.body; }},
-        FaultCase{"garbage", [](const SimAnswer& a) { EXPECT_EQ(a.status, 200); EXPECT_FALSE(Has(a.body, "<html")); }},
-        FaultCase{"busy", [](const SimAnswer& a) {
-          EXPECT_TRUE(Has(a.body, "\"status\":false")) << a.body;
-          EXPECT_TRUE(Has(a.body, "\"messages\":[\"系统繁忙，请稍后重试！\"]")) << a.body;
-        }}),
-    [](const auto& test) { return std::string(test.param.kind == std::string("502") ? "BadGateway" : test.param.kind); });
+    ::testing::Values(FaultCase{"502",
+                                [](const SimAnswer& a) {
+                                  EXPECT_EQ(a.status, 502);
+                                  EXPECT_TRUE(Has(a.body, "Bad Gateway"));
+                                }},
+                      FaultCase{"empty",
+                                [](const SimAnswer& a) {
+                                  EXPECT_EQ(a.status, 200);
+                                  EXPECT_EQ(a.body, "");
+                                }},
+                      FaultCase{"truncated", [](const SimAnswer& a) { EXPECT_EQ(a.status, 0) << a.body; }},
+                      FaultCase{"drop", [](const SimAnswer& a) { EXPECT_EQ(a.status, 0) << a.body; }},
+                      FaultCase{"garbage",
+                                [](const SimAnswer& a) {
+                                  EXPECT_EQ(a.status, 200);
+                                  EXPECT_FALSE(Has(a.body, "<html"));
+                                }},
+                      FaultCase{"busy",
+                                [](const SimAnswer& a) {
+                                  EXPECT_TRUE(Has(a.body, "\"status\":false")) << a.body;
+                                  EXPECT_TRUE(Has(a.body, "\"messages\":[\"系统繁忙，请稍后重试！\"]")) << a.body;
+                                }}),
+    [](const auto& test) {
+      return std::string(test.param.kind == std::string("502") ? "BadGateway" : test.param.kind);
+    });
 
 TEST(SimFaults, DelayedAnswersAreStillCarriedOut) {
   SimProcess sim({"--fault-rate", "1", "--faults", "delay"});

@@ -98,9 +98,9 @@ SimAnswer SimConversation::Exchange(bool post, const std::string& pathAndQuery, 
     if (cookies_.count(name) != 0) cookie += (cookie.empty() ? "" : "; ") + name + "=" + cookies_.at(name);
   }
   if (!cookie.empty()) headers.emplace("Cookie", cookie);
-  const auto result = post ? client.Post(pathAndQuery.c_str(), headers, body,
-                                         "application/x-www-form-urlencoded; charset=UTF-8")
-                           : client.Get(pathAndQuery.c_str(), headers);
+  const auto result =
+      post ? client.Post(pathAndQuery.c_str(), headers, body, "application/x-www-form-urlencoded; charset=UTF-8")
+           : client.Get(pathAndQuery.c_str(), headers);
   SimAnswer answer;
   if (!result) return answer;
   answer.status = result->status;
@@ -143,9 +143,9 @@ bool SimConversation::SignIn(const std::string& user, const std::string& passwor
 std::vector<std::vector<std::string>> SimConversation::Query(const std::string& date, const std::string& from,
                                                              const std::string& to, const std::string& purpose,
                                                              std::string* raw) {
-  const SimAnswer answer = Get("/otn/leftTicket/query?leftTicketDTO.train_date=" + date +
-                               "&leftTicketDTO.from_station=" + from + "&leftTicketDTO.to_station=" + to +
-                               "&purpose_codes=" + purpose);
+  const SimAnswer answer =
+      Get("/otn/leftTicket/query?leftTicketDTO.train_date=" + date + "&leftTicketDTO.from_station=" + from +
+          "&leftTicketDTO.to_station=" + to + "&purpose_codes=" + purpose);
   if (raw) *raw = answer.body;
   std::vector<std::vector<std::string>> trains;
   const std::string list = Between(answer.body, "result\":[", "]}");
@@ -192,23 +192,24 @@ SimAnswer SimConversation::GetQueueCount(const OrderValues& v, const std::string
   return Post("/otn/confirmPassenger/getQueueCount",
               "train_date=" + (browserDate.empty() ? BrowserDateText(v.date) : browserDate) +
                   "&train_no=" + v.train.at(2) + "&stationTrainCode=" + v.train.at(3) + "&seatType=" + v.seatType +
-                  "&fromStationTelecode=" + v.fromTelecode + "&toStationTelecode=" + v.toTelecode +
-                  "&leftTicket=" + v.train.at(12) + "&purpose_codes=00&train_location=V2&_json_att=&REPEAT_SUBMIT_TOKEN=" +
-                  v.token);
+                  "&fromStationTelecode=" + v.fromTelecode + "&toStationTelecode=" + v.toTelecode + "&leftTicket=" +
+                  v.train.at(12) + "&purpose_codes=00&train_location=V2&_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token);
 }
 
 SimAnswer SimConversation::ConfirmSingleForQueue(const OrderValues& v) {
-  return Post("/otn/confirmPassenger/confirmSingleForQueue",
-              "passengerTicketStr=" + v.passengerTicketStr + "&oldPassengerStr=" + v.oldPassengerStr +
-                  "&randCode=&purpose_codes=00&key_check_isChange=" + v.keyCheck +
-                  "&leftTicketStr=" + UrlEncode(v.leftTicketStr) + "&train_location=" + v.train.at(15) +
-                  "&choose_seats=&seatDetailType=000&whatsSelect=1&roomType=00&dwAll=N&_json_att=&REPEAT_SUBMIT_TOKEN=" +
-                  v.token);
+  return Post(
+      "/otn/confirmPassenger/confirmSingleForQueue",
+      "passengerTicketStr=" + v.passengerTicketStr + "&oldPassengerStr=" + v.oldPassengerStr +
+          "&randCode=&purpose_codes=00&key_check_isChange=" + v.keyCheck +
+          "&leftTicketStr=" + UrlEncode(v.leftTicketStr) + "&train_location=" + v.train.at(15) +
+          "&choose_seats=&seatDetailType=000&whatsSelect=1&roomType=00&dwAll=N&_json_att=&REPEAT_SUBMIT_TOKEN=" +
+          v.token);
 }
 
 SimAnswer SimConversation::QueryOrderWaitTime(OrderValues& v) {
-  SimAnswer answer = Get("/otn/confirmPassenger/queryOrderWaitTime?random=1765340000000&tourFlag=dc&_json_att=&REPEAT_SUBMIT_TOKEN=" +
-                         v.token);
+  SimAnswer answer =
+      Get("/otn/confirmPassenger/queryOrderWaitTime?random=1765340000000&tourFlag=dc&_json_att=&REPEAT_SUBMIT_TOKEN=" +
+          v.token);
   v.orderId = Between(answer.body, "orderId\":\"", "\"");
   return answer;
 }

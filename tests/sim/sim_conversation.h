@@ -22,8 +22,7 @@ struct SimAnswer {
 // client's URL encoding does.
 std::string UrlEncode(const std::string& text);
 // The text between the first `left` and the next `right`; empty when missing.
-std::string Between(const std::string& text, const std::string& left, const std::string& right,
-                    std::size_t from = 0);
+std::string Between(const std::string& text, const std::string& left, const std::string& right, std::size_t from = 0);
 // The browser date text of the queue-count request for a yyyy-MM-dd date,
 // as the client sends it (URL-encoded, with the fixed zone suffix).
 std::string BrowserDateText(const std::string& date);
@@ -67,13 +66,12 @@ class SimConversation {
   bool SignIn(const std::string& user = "demo", const std::string& password = "demo1234");
 
   // The train texts of a query (empty on a refusal; the answer in *raw).
-  std::vector<std::vector<std::string>> Query(const std::string& date, const std::string& from,
-                                              const std::string& to, const std::string& purpose = "ADULT",
-                                              std::string* raw = nullptr);
+  std::vector<std::vector<std::string>> Query(const std::string& date, const std::string& from, const std::string& to,
+                                              const std::string& purpose = "ADULT", std::string* raw = nullptr);
 
   // The order steps as the client words them.
   SimAnswer SubmitOrderRequest(const OrderValues& v);
-  SimAnswer InitDc(OrderValues& v);  // reads token, leftTicketStr, key, date into v
+  SimAnswer InitDc(OrderValues& v);          // reads token, leftTicketStr, key, date into v
   SimAnswer CheckOrderInfo(OrderValues& v);  // builds the passenger strings into v
   SimAnswer GetQueueCount(const OrderValues& v, const std::string& browserDate = "");
   SimAnswer ConfirmSingleForQueue(const OrderValues& v);
@@ -89,8 +87,7 @@ class SimConversation {
 };
 
 // Finds a train by code among query results; nullptr when absent.
-const std::vector<std::string>* FindTrain(const std::vector<std::vector<std::string>>& trains,
-                                          const std::string& code);
+const std::vector<std::string>* FindTrain(const std::vector<std::vector<std::string>>& trains, const std::string& code);
 // The first bookable train offering the seat type (its count field not "--").
 const std::vector<std::string>* FirstTrainWith(const std::vector<std::vector<std::string>>& trains,
                                                const std::string& seatType);

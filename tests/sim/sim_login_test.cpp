@@ -91,9 +91,9 @@ TEST(SimLogin, EachPictureDrawsANewAnswerAndTheOldOneStopsWorking) {
     client.Get(kCaptchaPath);
     other = sim.CaptchaCells(client.SessionId());
   } while (other == old);
-  EXPECT_TRUE(Has(client.Post("/otn/passcodeNew/checkRandCodeAnsyn", "randCode=" + CaptchaAnswer(old) + "&rand=sjrand")
-                      .body,
-                  "msg\":\"FALSE"));
+  EXPECT_TRUE(
+      Has(client.Post("/otn/passcodeNew/checkRandCodeAnsyn", "randCode=" + CaptchaAnswer(old) + "&rand=sjrand").body,
+          "msg\":\"FALSE"));
 }
 
 struct CaptchaCase {
@@ -116,22 +116,22 @@ TEST_P(SimCaptchaCheckTest, WrongAnswersAreRefused) {
   EXPECT_TRUE(Has(check.body, "\"data\":{\"result\":\"0\",\"msg\":\"FALSE\"}")) << check.body;
   EXPECT_FALSE(Has(check.body, "msg\":\"TRUE"));
   // And no login without a right check.
-  const SimAnswer suggest = client.Post("/otn/login/loginAysnSuggest",
-                                        "loginUserDTO.user_name=demo&userDTO.password=demo1234&randCode=" +
-                                            CaptchaAnswer({2, 7}));
+  const SimAnswer suggest =
+      client.Post("/otn/login/loginAysnSuggest",
+                  "loginUserDTO.user_name=demo&userDTO.password=demo1234&randCode=" + CaptchaAnswer({2, 7}));
   EXPECT_TRUE(Has(suggest.body, "status\":false")) << suggest.body;
   EXPECT_FALSE(Has(suggest.body, "loginCheck\":\"Y"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, SimCaptchaCheckTest,
-    ::testing::Values(CaptchaCase{"Empty", ""}, CaptchaCase{"OneOfTwo", "110.5,35"},
-                      CaptchaCase{"OneWrongExtra", "110.5,35,182,115,38.5,40"},
-                      CaptchaCase{"InTheGapBetweenTiles", "110.5,35,74,40"},
-                      CaptchaCase{"AboveTheTilesInTheStrip", "110.5,-20,182,115"},
-                      CaptchaCase{"OddNumberCount", "110.5,35,182"}, CaptchaCase{"NotNumbers", "a,b,c,d"},
-                      CaptchaCase{"CellNumbersInsteadOfPoints", "2,7"}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Answers, SimCaptchaCheckTest,
+                         ::testing::Values(CaptchaCase{"Empty", ""}, CaptchaCase{"OneOfTwo", "110.5,35"},
+                                           CaptchaCase{"OneWrongExtra", "110.5,35,182,115,38.5,40"},
+                                           CaptchaCase{"InTheGapBetweenTiles", "110.5,35,74,40"},
+                                           CaptchaCase{"AboveTheTilesInTheStrip", "110.5,-20,182,115"},
+                                           CaptchaCase{"OddNumberCount", "110.5,35,182"},
+                                           CaptchaCase{"NotNumbers", "a,b,c,d"},
+                                           CaptchaCase{"CellNumbersInsteadOfPoints", "2,7"}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(SimLogin, FixedCellsAnswerEveryPicture) {
   SimProcess sim({"--captcha-cells", "2,7"});
@@ -169,24 +169,22 @@ TEST_P(SimAccountTest, WrongAccountIsRefusedWithTheServiceMessage) {
   const std::string answer = CaptchaAnswer(sim.CaptchaCells(client.SessionId()));
   ASSERT_FALSE(answer.empty()) << "a refused login keeps the picture";
   client.Post("/otn/passcodeNew/checkRandCodeAnsyn", "randCode=" + answer + "&rand=sjrand");
-  const SimAnswer suggest = client.Post("/otn/login/loginAysnSuggest", "loginUserDTO.user_name=" +
-                                                                           UrlEncode(GetParam().user) +
-                                                                           "&userDTO.password=" + GetParam().password +
-                                                                           "&randCode=" + answer);
+  const SimAnswer suggest = client.Post("/otn/login/loginAysnSuggest",
+                                        "loginUserDTO.user_name=" + UrlEncode(GetParam().user) +
+                                            "&userDTO.password=" + GetParam().password + "&randCode=" + answer);
   EXPECT_TRUE(Has(suggest.body, std::string("\"status\":false")));
   EXPECT_TRUE(Has(suggest.body, std::string("\"messages\":[\"") + GetParam().message + "\"]")) << suggest.body;
   EXPECT_FALSE(client.HasCookie("tk"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Accounts, SimAccountTest,
-    ::testing::Values(AccountCase{"UnknownName", "nobody", "demo1234", "登录名不存在。"},
-                      AccountCase{"WrongPassword", "demo", "demo12345",
-                                  "密码输入错误。如果输错次数超过4次，用户将被锁定。"},
-                      // An "&" sent unescaped cuts the password short, as it did at the service.
-                      AccountCase{"AmpersandUnescaped", "张三", "p&w",
-                                  "密码输入错误。如果输错次数超过4次，用户将被锁定。"}),
-    [](const auto& test) { return std::string(test.param.name); });
+INSTANTIATE_TEST_SUITE_P(Accounts, SimAccountTest,
+                         ::testing::Values(AccountCase{"UnknownName", "nobody", "demo1234", "登录名不存在。"},
+                                           AccountCase{"WrongPassword", "demo", "demo12345",
+                                                       "密码输入错误。如果输错次数超过4次，用户将被锁定。"},
+                                           // An "&" sent unescaped cuts the password short, as it did at the service.
+                                           AccountCase{"AmpersandUnescaped", "张三", "p&w",
+                                                       "密码输入错误。如果输错次数超过4次，用户将被锁定。"}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(SimLogin, ExtraAccountsSignInBesideDemo) {
   SimProcess sim({"--account", "张三:p&w"});
@@ -225,21 +223,21 @@ TEST(SimLogin, EndpointsRefuseWithoutLogin) {
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
   client.Get("/otn/login/init");
-  for (const char* path :
-       {"/otn/confirmPassenger/getPassengerDTOs", "/otn/leftTicket/submitOrderRequest",
-        "/otn/confirmPassenger/checkOrderInfo", "/otn/confirmPassenger/getQueueCount",
-        "/otn/confirmPassenger/confirmSingleForQueue", "/otn/confirmPassenger/resultOrderForDcQueue",
-        "/otn/queryOrder/queryMyOrderNoComplete"}) {
+  for (const char* path : {"/otn/confirmPassenger/getPassengerDTOs", "/otn/leftTicket/submitOrderRequest",
+                           "/otn/confirmPassenger/checkOrderInfo", "/otn/confirmPassenger/getQueueCount",
+                           "/otn/confirmPassenger/confirmSingleForQueue", "/otn/confirmPassenger/resultOrderForDcQueue",
+                           "/otn/queryOrder/queryMyOrderNoComplete"}) {
     const SimAnswer answer = client.Post(path, "_json_att=");
     EXPECT_TRUE(Has(answer.body, "\"status\":false")) << path;
     EXPECT_TRUE(Has(answer.body, "\"messages\":[\"用户未登录\"]")) << path << ": " << answer.body;
   }
-  EXPECT_TRUE(Has(client.Get("/otn/confirmPassenger/queryOrderWaitTime?random=1&tourFlag=dc&_json_att=&"
-                             "REPEAT_SUBMIT_TOKEN=x")
+  EXPECT_TRUE(Has(client
+                      .Get("/otn/confirmPassenger/queryOrderWaitTime?random=1&tourFlag=dc&_json_att=&"
+                           "REPEAT_SUBMIT_TOKEN=x")
                       .body,
                   "用户未登录"));
-  for (const SimAnswer& page : {client.Post("/otn/confirmPassenger/initDc", "_json_att="),
-                                client.Get("/otn/index/initMy12306")}) {
+  for (const SimAnswer& page :
+       {client.Post("/otn/confirmPassenger/initDc", "_json_att="), client.Get("/otn/index/initMy12306")}) {
     EXPECT_EQ(page.status, 302);
     EXPECT_EQ(page.location, "/otn/login/init");
   }

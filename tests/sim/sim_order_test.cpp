@@ -95,8 +95,9 @@ TEST_F(SimOrderTest, CorrectConversationBooksOneTicket) {
   const std::string state = sim_.State();
   EXPECT_TRUE(Has(state, "\"orderId\":\"" + v.orderId + "\",\"account\":\"demo\",\"passenger_name\":\"张伟\""))
       << state;
-  EXPECT_TRUE(Has(state, "\"train_code\":\"" + v.train[3] + "\",\"train_date\":\"" + v.date + "\",\"from\":\"VNP\""
-                         ",\"to\":\"AOH\",\"seat_type\":\"O\",\"ticket_type\":\"1\",\"status\":\"unpaid\""))
+  EXPECT_TRUE(Has(state, "\"train_code\":\"" + v.train[3] + "\",\"train_date\":\"" + v.date +
+                             "\",\"from\":\"VNP\""
+                             ",\"to\":\"AOH\",\"seat_type\":\"O\",\"ticket_type\":\"1\",\"status\":\"unpaid\""))
       << state;
 
   // One unpaid order is the default limit.
@@ -130,17 +131,17 @@ TEST_F(SimOrderTest, OrderPageCarriesTheDatesAsTheServiceWroteThem) {
   const long long midnight = static_cast<long long>(timegm(&tm)) * 1000 - 8LL * 3600 * 1000;
   EXPECT_EQ(v.trainDateMs, std::to_string(midnight));
   EXPECT_TRUE(Has(html, "'train_date':{'date':" + std::to_string(d) + ",'day':" + std::to_string(tm.tm_wday) +
-                            ",'hours':0,'minutes':0,'month':" + std::to_string(m - 1) + ",'seconds':0,'time':" +
-                            std::to_string(midnight) + ",'timezoneOffset':-480,'year':" + std::to_string(y - 1900) +
-                            "}"))
+                            ",'hours':0,'minutes':0,'month':" + std::to_string(m - 1) +
+                            ",'seconds':0,'time':" + std::to_string(midnight) +
+                            ",'timezoneOffset':-480,'year':" + std::to_string(y - 1900) + "}"))
       << html;
   // Departure time of day: milliseconds of that time on 1970-01-01, UTC+8.
   const int hh = std::stoi(v.train[8].substr(0, 2));
   const int mm = std::stoi(v.train[8].substr(3, 2));
   const long long departMs = (hh * 60LL + mm) * 60000 - 8LL * 3600 * 1000;
-  EXPECT_TRUE(Has(html, "'start_time':{'date':1,'day':4,'hours':" + std::to_string(hh) + ",'minutes':" +
-                            std::to_string(mm) + ",'month':0,'seconds':0,'time':" + std::to_string(departMs) +
-                            ",'timezoneOffset':-480,'year':70}"))
+  EXPECT_TRUE(
+      Has(html, "'start_time':{'date':1,'day':4,'hours':" + std::to_string(hh) + ",'minutes':" + std::to_string(mm) +
+                    ",'month':0,'seconds':0,'time':" + std::to_string(departMs) + ",'timezoneOffset':-480,'year':70}"))
       << html;
 }
 
@@ -182,10 +183,14 @@ TEST_P(SimOrderRefusalTest, RefusesTheWrongValue) {
     if (step == Step::kCheckOrderInfo) client_.InitDc(v);
     if (step == c.step) c.change(v);
     switch (step) {
-      case Step::kSubmit: return client_.SubmitOrderRequest(v).body;
-      case Step::kCheckOrderInfo: return client_.CheckOrderInfo(v).body;
-      case Step::kQueueCount: return client_.GetQueueCount(v).body;
-      case Step::kConfirm: return client_.ConfirmSingleForQueue(v).body;
+      case Step::kSubmit:
+        return client_.SubmitOrderRequest(v).body;
+      case Step::kCheckOrderInfo:
+        return client_.CheckOrderInfo(v).body;
+      case Step::kQueueCount:
+        return client_.GetQueueCount(v).body;
+      case Step::kConfirm:
+        return client_.ConfirmSingleForQueue(v).body;
     }
     return std::string();
   };
@@ -205,8 +210,7 @@ TEST_P(SimOrderRefusalTest, RefusesTheWrongValue) {
 }
 
 const RefusalCase kRefusals[] = {
-    {"UnknownSecretStr", Step::kSubmit, [](OrderValues& v) { v.train[0] = "QUJD%2B%2F%3D%3D"; },
-     "车票信息已过期"},
+    {"UnknownSecretStr", Step::kSubmit, [](OrderValues& v) { v.train[0] = "QUJD%2B%2F%3D%3D"; }, "车票信息已过期"},
     {"SecretStrOfAnotherDate", Step::kSubmit, [](OrderValues& v) { v.date = ChinaDatePlusDays(6); },
      "车票信息与查询条件不符"},
     {"StationNameDiffers", Step::kSubmit, [](OrderValues& v) { v.fromName = "北京"; }, "车票信息与查询条件不符"},
@@ -221,8 +225,8 @@ const RefusalCase kRefusals[] = {
     {"UnknownTicketType", Step::kCheckOrderInfo, [](OrderValues& v) { v.ticketType = "5"; }, "票种有误"},
     {"SeatClassTheTrainLacks", Step::kCheckOrderInfo, [](OrderValues& v) { v.seatType = "3"; }, "所选席别"},
     {"StandingCannotBeOrdered", Step::kCheckOrderInfo, [](OrderValues& v) { v.seatType = "W"; }, "所选席别"},
-    {"DateTextOfTheDepartureTime", Step::kQueueCount,
-     [](OrderValues& v) { v.date = "1970-01-01"; }, "排队信息与订单不符"},
+    {"DateTextOfTheDepartureTime", Step::kQueueCount, [](OrderValues& v) { v.date = "1970-01-01"; },
+     "排队信息与订单不符"},
     {"DateTextOneDayOff", Step::kQueueCount, [](OrderValues& v) { v.date = ChinaDatePlusDays(6); },
      "排队信息与订单不符"},
     {"OtherSeatType", Step::kQueueCount, [](OrderValues& v) { v.seatType = "M"; }, "排队信息与订单不符"},
@@ -276,11 +280,11 @@ class SimPartyOrderTest : public SimOrderTest {
     client_.InitDc(v);
     v.passengerTicketStr = UrlEncode("O,0,1,张伟,1," + first + ",,N_O,0,1,李娜,1," + second + ",,N");
     v.oldPassengerStr = UrlEncode("张伟,1," + first + ",1") + "_" + UrlEncode("李娜,1," + second + ",1") + "_";
-    const SimAnswer check =
-        client_.Post("/otn/confirmPassenger/checkOrderInfo",
-                     "cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr=" +
-                         v.passengerTicketStr + "&oldPassengerStr=" + v.oldPassengerStr +
-                         "&tour_flag=dc&randCode=&_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token);
+    const SimAnswer check = client_.Post(
+        "/otn/confirmPassenger/checkOrderInfo",
+        "cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr=" + v.passengerTicketStr +
+            "&oldPassengerStr=" + v.oldPassengerStr +
+            "&tour_flag=dc&randCode=&_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token);
     EXPECT_TRUE(Has(check.body, "submitStatus\":true")) << check.body;
     client_.GetQueueCount(v);
     return client_.ConfirmSingleForQueue(v);

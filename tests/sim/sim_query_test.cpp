@@ -52,8 +52,8 @@ TEST(SimQuery, AnswerHasTheShapeTheClientCutsApart) {
     EXPECT_EQ(t[13], compact);
     EXPECT_EQ(t[15].size(), 2u);
     for (int f : {20, 22, 23, 24, 25, 26, 28, 29, 30, 31, 32}) {
-      EXPECT_TRUE(std::regex_match(t[static_cast<std::size_t>(f)], count)) << t[3] << " field " << f << ": "
-                                                                            << t[static_cast<std::size_t>(f)];
+      EXPECT_TRUE(std::regex_match(t[static_cast<std::size_t>(f)], count))
+          << t[3] << " field " << f << ": " << t[static_cast<std::size_t>(f)];
     }
     const bool fast = t[3][0] == 'G' || t[3][0] == 'D';
     EXPECT_EQ(t[30] != "--", fast) << t[3] << ": second class on G and D trains only";
@@ -86,10 +86,12 @@ INSTANTIATE_TEST_SUITE_P(
     Queries, SimQueryRefusalTest,
     ::testing::Values(
         QueryRefusal{"Yesterday", QueryPath(ChinaDatePlusDays(-1), "VNP", "AOH"), "选择的查询日期不在预售日期范围内"},
-        QueryRefusal{"ThirtyDaysAhead", QueryPath(ChinaDatePlusDays(30), "VNP", "AOH"), "选择的查询日期不在预售日期范围内"},
+        QueryRefusal{"ThirtyDaysAhead", QueryPath(ChinaDatePlusDays(30), "VNP", "AOH"),
+                     "选择的查询日期不在预售日期范围内"},
         QueryRefusal{"NotADate", QueryPath("2026-2-3", "VNP", "AOH"), "选择的查询日期不在预售日期范围内"},
         QueryRefusal{"UnknownTelecode", QueryPath(ChinaDatePlusDays(1), "XXX", "AOH"), "出发地或目的地不存在"},
-        QueryRefusal{"NameInsteadOfTelecode", QueryPath(ChinaDatePlusDays(1), "VNP", "上海|SHH"), "出发地或目的地不存在"},
+        QueryRefusal{"NameInsteadOfTelecode", QueryPath(ChinaDatePlusDays(1), "VNP", "上海|SHH"),
+                     "出发地或目的地不存在"},
         QueryRefusal{"EmptyTelecode", QueryPath(ChinaDatePlusDays(1), "VNP", ""), "出发地或目的地不存在"},
         QueryRefusal{"SameStation", QueryPath(ChinaDatePlusDays(1), "VNP", "VNP"), "出发地与目的地不能相同"},
         QueryRefusal{"UnknownPurpose", QueryPath(ChinaDatePlusDays(1), "VNP", "AOH", "STUDENT"), "查询参数有误"}),
@@ -136,7 +138,8 @@ TEST(SimQuery, ReleasedTicketsShowAsCounts) {
   const auto* train = FirstTrainWith(trains, "O");
   ASSERT_NE(train, nullptr);
   const std::string code = train->at(3);
-  for (const auto& [count, shown] : std::vector<std::pair<int, std::string>>{{7, "7"}, {19, "19"}, {20, "有"}, {0, "无"}}) {
+  for (const auto& [count, shown] :
+       std::vector<std::pair<int, std::string>>{{7, "7"}, {19, "19"}, {20, "有"}, {0, "无"}}) {
     EXPECT_TRUE(Has(sim.Release(date, code, "O", count), "\"count\":" + std::to_string(count)));
     EXPECT_EQ(FindTrain(client.Query(date, kFrom, kTo), code)->at(30), shown);
   }

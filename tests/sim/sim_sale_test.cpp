@@ -139,8 +139,8 @@ TEST_F(SimSaleTest, TheStockAppearsExactlyAtTheMomentAsTheRequestLogShows) {
   }
   ASSERT_EQ(arrivals.size(), onSale.size());
   for (std::size_t i = 0; i < arrivals.size(); ++i) {
-    EXPECT_EQ(onSale[i], arrivals[i] >= opening) << "query " << i << " arrived at " << arrivals[i] << ", opening "
-                                                 << opening;
+    EXPECT_EQ(onSale[i], arrivals[i] >= opening)
+        << "query " << i << " arrived at " << arrivals[i] << ", opening " << opening;
   }
 }
 
@@ -185,8 +185,9 @@ TEST(SimSaleOptions, ControlEndpointChecksItsInput) {
 
 // Every answer carries the service's time as an IMF-fixdate Date header.
 TEST(SimClock, DateHeaderFollowsTheShiftedClock) {
-  const std::regex format("(Mon|Tue|Wed|Thu|Fri|Sat|Sun), [0-3][0-9] (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
-                          "[0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-6][0-9] GMT");
+  const std::regex format(
+      "(Mon|Tue|Wed|Thu|Fri|Sat|Sun), [0-3][0-9] (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+      "[0-9]{4} [0-2][0-9]:[0-5][0-9]:[0-6][0-9] GMT");
   for (const std::int64_t shift : {0LL, -3600000LL, 86400000LL}) {
     SimProcess sim({"--clock-shift-ms", std::to_string(shift)});
     ASSERT_TRUE(sim.Running());

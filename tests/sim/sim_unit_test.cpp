@@ -31,14 +31,15 @@ TEST(SimJson, QuotesAnyBytesIntoValidJson) {
   EXPECT_EQ(JsonQuote("a\"b\\c"), "\"a\\\"b\\\\c\"");
   EXPECT_EQ(JsonQuote("\r\n\t\x01\x7f"), "\"\\r\\n\\t\\u0001\\u007f\"");
   EXPECT_EQ(JsonQuote("张𠮷"), "\"张𠮷\"");
-  EXPECT_EQ(JsonQuote("\xB1\xB1"), "\"\\u00b1\\u00b1\"");  // GBK, not UTF-8
-  EXPECT_EQ(JsonQuote("\xE5\xBC"), "\"\\u00e5\\u00bc\"");  // a cut sequence
+  EXPECT_EQ(JsonQuote("\xB1\xB1"), "\"\\u00b1\\u00b1\"");             // GBK, not UTF-8
+  EXPECT_EQ(JsonQuote("\xE5\xBC"), "\"\\u00e5\\u00bc\"");             // a cut sequence
   EXPECT_EQ(JsonQuote("\xED\xA0\x80"), "\"\\u00ed\\u00a0\\u0080\"");  // an encoded surrogate
-  EXPECT_EQ(JsonQuote("\xC0\xAF"), "\"\\u00c0\\u00af\"");  // an overlong form
+  EXPECT_EQ(JsonQuote("\xC0\xAF"), "\"\\u00c0\\u00af\"");             // an overlong form
 }
 
 TEST(SimCaptcha, EachFixedCellAnswerOfTheClientHitsItsOwnTile) {
-  const char* const answers[] = {"38.5,40", "110.5,35", "180,42", "253,50", "33.5,111.5", "109,110", "182,115", "255,117"};
+  const char* const answers[] = {"38.5,40",    "110.5,35", "180,42",  "253,50",
+                                 "33.5,111.5", "109,110",  "182,115", "255,117"};
   for (int cell = 1; cell <= 8; ++cell) {
     CaptchaPicture picture;
     picture.cells = {cell};
@@ -145,8 +146,13 @@ TEST(SimTime, MomentsInChinaTimeAndHttpDates) {
 TEST(SimSales, OptionsAndScheduleKeepMomentsPerDate) {
   Options o;
   std::string error;
-  const char* args[] = {"quillet-sim", "--clock-shift-ms", "-700", "--sale", "2026-12-06@2026-11-06 08:00:00",
-                        "--sale", "2026-12-07@2026-11-07 08:00:00.250"};
+  const char* args[] = {"quillet-sim",
+                        "--clock-shift-ms",
+                        "-700",
+                        "--sale",
+                        "2026-12-06@2026-11-06 08:00:00",
+                        "--sale",
+                        "2026-12-07@2026-11-07 08:00:00.250"};
   ASSERT_TRUE(ParseOptions(static_cast<int>(std::size(args)), args, o, error)) << error;
   EXPECT_EQ(o.clockShiftMs, -700);
   ASSERT_EQ(o.sales.size(), 2u);
@@ -183,8 +189,9 @@ TEST(SimAccounts, DefaultPassengersAreWellFormed) {
 TEST(SimOptions, ParsesValuesAndRejectsBadOnes) {
   Options o;
   std::string error;
-  const char* good[] = {"quillet-sim", "--port", "0", "--seed", "5", "--account", "a:b:c", "--captcha-cells", "7,2,7",
-                        "--faults", "502,busy", "--fault-rate", "0.25", "--control"};
+  const char* good[] = {"quillet-sim", "--port",          "0",     "--seed",   "5",        "--account",
+                        "a:b:c",       "--captcha-cells", "7,2,7", "--faults", "502,busy", "--fault-rate",
+                        "0.25",        "--control"};
   ASSERT_TRUE(ParseOptions(static_cast<int>(std::size(good)), good, o, error)) << error;
   EXPECT_EQ(o.seed, 5u);
   EXPECT_EQ(o.accounts, (std::vector<std::string>{"a:b:c"}));

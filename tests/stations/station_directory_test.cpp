@@ -67,8 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         BoxCase{u8"上海", 4, {u8"上海|SHH", u8"上海南|SNH", u8"上海虹桥|AOH", u8"上海西|SXH"}},
         BoxCase{u8"bj", 17, {u8"北京北|VAP", u8"北京东|BOP", u8"北京|BJP", u8"北京南|VNP", u8"北京西|BXP"}},
         BoxCase{u8"BJ", 17, {u8"北京北|VAP", u8"北京东|BOP", u8"北京|BJP", u8"北京南|VNP", u8"北京西|BXP"}},
-        BoxCase{u8"sh", 169, {}},
-        BoxCase{u8"zzd", 5, {u8"漳州东|GOS"}},
+        BoxCase{u8"sh", 169, {}}, BoxCase{u8"zzd", 5, {u8"漳州东|GOS"}},
         // one letter is not searched; abbreviations are never consulted
         BoxCase{u8"b", 0, {}}, BoxCase{u8"shhq", 0, {}},
         // a name longer than every station matches nothing
@@ -102,7 +101,7 @@ TEST_F(BuiltInTable, FindStationsAppendsAndHonoursTheMode) {
 
   std::vector<std::string> none;
   directory_->FindStations(G(u8"北京"), 1, none);  // names are not searched in mode 1
-  directory_->FindStations("bj", 0, none);          // letters are not names
+  directory_->FindStations("bj", 0, none);         // letters are not names
   directory_->FindStations("bj", 2, none);
   EXPECT_TRUE(none.empty());
 }
@@ -128,7 +127,7 @@ TEST(StationTableText, TelecodesOfAnyShape) {
   StationDirectory directory;
   directory.LoadFromText(table);
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"AAA", "A1"}, {"ZZZ", "B1"}, {"abc", "C1"}, {"ABC", "ABC"}, {"AB", "D1"}, {"ABCD", "E1"},
+      {"AAA", "A1"}, {"ZZZ", "B1"}, {"abc", "C1"},  {"ABC", "ABC"}, {"AB", "D1"},   {"ABCD", "E1"},
       {"A1B", "F1"}, {"", "G1"},    {"AAB", "AAB"}, {"aaa", "aaa"}, {"[AA", "[AA"}, {"@ZZ", "@ZZ"}};
   for (const auto& [telecode, name] : cases) EXPECT_EQ(directory.NameForTelecode(telecode), name) << telecode;
 }

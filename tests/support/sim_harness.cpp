@@ -1,12 +1,12 @@
 #include "support/sim_harness.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -128,8 +128,8 @@ SimProcess::SimProcess(std::vector<std::string> extraArgs) {
   if (!gotLine || line.rfind(kListening, 0) != 0) {
     const int how = Stop();
     ADD_FAILURE() << "quillet-sim did not report its address within "
-                  << std::chrono::duration_cast<std::chrono::seconds>(kStartTimeout).count()
-                  << " s (first output: '" << line << "', ended with " << how << ")";
+                  << std::chrono::duration_cast<std::chrono::seconds>(kStartTimeout).count() << " s (first output: '"
+                  << line << "', ended with " << how << ")";
     return;
   }
   baseUrl_ = line.substr(sizeof kListening - 1);

@@ -129,10 +129,14 @@ bool JsonReader::Hex4(unsigned& value) {
   for (std::size_t i = 0; i < 4; ++i) {
     const char c = s_[pos_ + i];
     unsigned digit;
-    if (c >= '0' && c <= '9') digit = static_cast<unsigned>(c - '0');
-    else if (c >= 'a' && c <= 'f') digit = static_cast<unsigned>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F') digit = static_cast<unsigned>(c - 'A' + 10);
-    else return false;
+    if (c >= '0' && c <= '9')
+      digit = static_cast<unsigned>(c - '0');
+    else if (c >= 'a' && c <= 'f')
+      digit = static_cast<unsigned>(c - 'a' + 10);
+    else if (c >= 'A' && c <= 'F')
+      digit = static_cast<unsigned>(c - 'A' + 10);
+    else
+      return false;
     value = value * 16 + digit;
   }
   pos_ += 4;
@@ -151,11 +155,21 @@ bool JsonReader::String(std::string& out) {
     if (pos_ >= s_.size()) return false;
     const char e = s_[pos_++];
     switch (e) {
-      case 'n': out += '\n'; break;
-      case 'r': out += '\r'; break;
-      case 't': out += '\t'; break;
-      case 'b': out += '\b'; break;
-      case 'f': out += '\f'; break;
+      case 'n':
+        out += '\n';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'b':
+        out += '\b';
+        break;
+      case 'f':
+        out += '\f';
+        break;
       case 'u': {
         unsigned cp = 0;
         if (!Hex4(cp)) return false;
@@ -168,7 +182,8 @@ bool JsonReader::String(std::string& out) {
         AppendUtf8(out, cp);
         break;
       }
-      default: out += e;
+      default:
+        out += e;
     }
   }
   return false;

@@ -64,12 +64,22 @@ TEST(CodepageTest, InvalidUtf8BecomesReplacementAndConversionGoesOn) {
   };
   const std::string r = kReplacementGbk;
   const std::vector<Case> cases = {
-      {"a\xFF" "b", "a" + r + "b"},
-      {"\x80" "x", r + "x"},                 // lone continuation byte
-      {"x\xC3", "x" + r},                    // cut short at the end
-      {"\xE4\xB8" "x", r + r + "x"},         // cut short in the middle: one per byte
-      {"\xC0\xAF" "x", r + r + "x"},         // overlong form
-      {"\xED\xA0\x80" "x", r + r + r + "x"}, // encoded surrogate
+      {"a\xFF"
+       "b",
+       "a" + r + "b"},
+      {"\x80"
+       "x",
+       r + "x"},           // lone continuation byte
+      {"x\xC3", "x" + r},  // cut short at the end
+      {"\xE4\xB8"
+       "x",
+       r + r + "x"},  // cut short in the middle: one per byte
+      {"\xC0\xAF"
+       "x",
+       r + r + "x"},  // overlong form
+      {"\xED\xA0\x80"
+       "x",
+       r + r + r + "x"},  // encoded surrogate
       {"\xE4\xB8\xAD\xFE\xE5\x9B\xBD", "\xD6\xD0" + r + "\xB9\xFA"},
   };
   for (const auto& c : cases) EXPECT_EQ(GbkFromUtf8(c.utf8), c.gbk);
@@ -87,11 +97,11 @@ TEST(CodepageTest, FastDecodingEqualsIconv) {
       "\xEF\xBF\xBE\xEF\xBF\xBF",              // the non-characters U+FFFE, U+FFFF
       "\xEE\x80\x80\xEE\x80\x81",              // private use
       "\xF0\xA0\xAE\xB7",                      // outside the BMP
-      "\xE4\xB8",                                // cut short
-      "\xC0\xAF\xE0\x80\xAF",                   // overlong
-      "\xE0\x82\x80",                           // overlong U+0080
+      "\xE4\xB8",                              // cut short
+      "\xC0\xAF\xE0\x80\xAF",                  // overlong
+      "\xE0\x82\x80",                          // overlong U+0080
       "\xED\xA0\x80\xED\xBF\xBF",              // encoded surrogates
-      "\x80\xBF\xFE\xFF",                        // stray bytes
+      "\x80\xBF\xFE\xFF",                      // stray bytes
       "\xF4\x90\x80\x80\xF8\x88\x80\x80\x80",  // beyond U+10FFFF
       std::string("a\0b", 3),
   };
@@ -127,13 +137,13 @@ TEST(CodepageTest, FastEncodingEqualsIconv) {
   const std::vector<std::string> pieces = {
       "",
       "plain ascii",
-      "\xD6\xD0\xB9\xFA",              // 中国
-      "\xB0\x41\xB0\x7C\xB0\x22",      // trail bytes that look like 'A', '|' and a quote
-      "\x81\x30\x81\x30",              // a four-byte code (U+0080)
-      "\x95\x32\x82\x36",              // a four-byte code outside the BMP
-      "\x81\x30",                      // a four-byte code cut short
-      "\x80\xFF\xA1",                  // bytes that start nothing, a lone lead byte
-      "\x81\x7F\xFE\x20\xA1\xA1",      // trail bytes out of range, the full-width space
+      "\xD6\xD0\xB9\xFA",          // 中国
+      "\xB0\x41\xB0\x7C\xB0\x22",  // trail bytes that look like 'A', '|' and a quote
+      "\x81\x30\x81\x30",          // a four-byte code (U+0080)
+      "\x95\x32\x82\x36",          // a four-byte code outside the BMP
+      "\x81\x30",                  // a four-byte code cut short
+      "\x80\xFF\xA1",              // bytes that start nothing, a lone lead byte
+      "\x81\x7F\xFE\x20\xA1\xA1",  // trail bytes out of range, the full-width space
       std::string("a\0b", 3),
   };
   for (const std::string& a : pieces) {
@@ -158,21 +168,30 @@ TEST(CodepageTest, FastEncodingEqualsIconv) {
 }
 
 TEST(CodepageTest, InvalidGbkBecomesReplacement) {
-  EXPECT_EQ(Utf8FromGbk("a\xFF" "b"), "a" + kReplacementUtf8 + "b");
+  EXPECT_EQ(Utf8FromGbk("a\xFF"
+                        "b"),
+            "a" + kReplacementUtf8 + "b");
   EXPECT_EQ(Utf8FromGbk("a\x81"), "a" + kReplacementUtf8);
   EXPECT_EQ(Utf8FromGbk("\x81\x20x"), kReplacementUtf8 + " x");
 }
 
 TEST(CodepageTest, Utf16) {
-  EXPECT_EQ(MultiByteToUtf16("\xD6\xD0" "A", kCodePageGbk), std::string("\x2D\x4E\x41\0\0\0", 6));
+  EXPECT_EQ(MultiByteToUtf16("\xD6\xD0"
+                             "A",
+                             kCodePageGbk),
+            std::string("\x2D\x4E\x41\0\0\0", 6));
   EXPECT_EQ(MultiByteToUtf16("\xE4\xB8\xAD", kCodePageUtf8), std::string("\x2D\x4E\0\0", 4));
   EXPECT_EQ(MultiByteToUtf16("", kCodePageUtf8), std::string("\0\0", 2));
   EXPECT_EQ(MultiByteToUtf16("\xF0\xA0\xAE\xB7", kCodePageUtf8), std::string("\x42\xD8\xB7\xDF\0\0", 6));
 
   EXPECT_EQ(Utf16ToMultiByte(std::string("\x2D\x4E\0\0", 4), kCodePageGbk), "\xD6\xD0");
-  EXPECT_EQ(Utf16ToMultiByte(std::string("A\0\0\0B\0", 6), kCodePageUtf8), "A");  // stops at the zero unit
+  EXPECT_EQ(Utf16ToMultiByte(std::string("A\0\0\0B\0", 6), kCodePageUtf8), "A");      // stops at the zero unit
   EXPECT_EQ(Utf16ToMultiByte(std::string("\0A", 2), kCodePageUtf8), "\xE4\x84\x80");  // U+4100, not a zero unit
-  EXPECT_EQ(Utf16ToMultiByte(std::string("\x00\xD8" "A\0", 4), kCodePageUtf8), kReplacementUtf8 + "A");
+  EXPECT_EQ(Utf16ToMultiByte(std::string("\x00\xD8"
+                                         "A\0",
+                                         4),
+                             kCodePageUtf8),
+            kReplacementUtf8 + "A");
   EXPECT_EQ(Utf16ToMultiByte(std::string("A\0B", 3), kCodePageUtf8), "A");  // odd last byte ignored
   EXPECT_EQ(Utf16ToMultiByte(std::string("A\0", 2), 1252), "");             // unknown code page
   // Round trip of a text holding a character outside GBK.

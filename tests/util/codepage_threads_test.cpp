@@ -12,9 +12,8 @@ namespace {
 
 // Each thread converts with descriptors of its own; results must not mix.
 TEST(CodepageThreadsTest, ParallelConversionsStayIntact) {
-  const std::vector<std::string> samples = {
-      "\xE4\xB8\xAD\xE5\x9B\xBD", "\xE5\x8C\x97\xE4\xBA\xAC\xE8\xA5\xBF|BXP", "\xF0\xA0\xAE\xB7 x",
-      "bad \xFF utf8"};
+  const std::vector<std::string> samples = {"\xE4\xB8\xAD\xE5\x9B\xBD", "\xE5\x8C\x97\xE4\xBA\xAC\xE8\xA5\xBF|BXP",
+                                            "\xF0\xA0\xAE\xB7 x", "bad \xFF utf8"};
   std::vector<std::string> expected;
   for (const auto& s : samples) expected.push_back(GbkFromUtf8(s));
 

@@ -68,7 +68,7 @@ TEST(RegexMatcherTest, Dialect) {
   ASSERT_EQ(re.MatchCount(), 2);
   EXPECT_EQ(re.SubMatchText(2, 1), "b");
 
-  ASSERT_TRUE(re.Run("(x)|(y)", "y"));       // a group that took no part is empty
+  ASSERT_TRUE(re.Run("(x)|(y)", "y"));  // a group that took no part is empty
   ASSERT_EQ(re.MatchCount(), 1);
   EXPECT_EQ(re.SubMatchText(1, 1), "");
   EXPECT_EQ(re.SubMatchText(1, 2), "y");

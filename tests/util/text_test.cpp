@@ -27,17 +27,17 @@ TEST(FindTextTest, Table) {
       {"abcb", "b", 1, false, 2},
       {"abcb", "b", 3, false, 4},
       {"abcb", "x", 1, false, -1},
-      {"abcb", "b", 0, false, 2},        // below 1 counts as 1
-      {"abcb", "b", 5, false, -1},       // start beyond the text
-      {"abcb", "", 2, false, 1},         // empty sub, non-empty searched part
+      {"abcb", "b", 0, false, 2},   // below 1 counts as 1
+      {"abcb", "b", 5, false, -1},  // start beyond the text
+      {"abcb", "", 2, false, 1},    // empty sub, non-empty searched part
       {"", "", 1, false, -1},
       {"abc", "abcd", 1, false, -1},
       {"xABc", "ab", 1, true, 2},
       {"xABc", "ab", 1, false, -1},
       {"\xD6\xD0\xB9\xFA", "\xD0\xB9", 1, false, -1},  // never across two characters
       {"\xD6\xD0\xB9\xFA", "\xB9\xFA", 1, false, 3},
-      {"\xB0\x41" "A", "A", 1, false, 3},               // the trail byte is not an 'A'
-      {"\xB0\x61", "\xB0\x41", 1, true, -1},            // trail bytes are not case-folded
+      {"\xB0\x41\x41", "A", 1, false, 3},     // the trail byte is not an 'A'
+      {"\xB0\x61", "\xB0\x41", 1, true, -1},  // trail bytes are not case-folded
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FindText(c.text, c.sub, c.start, c.ignoreCase), c.expected)
@@ -59,8 +59,8 @@ std::vector<int> SeparatorPositions(const std::string& text, char separator) {
 TEST(FindTextTest, TrailBytesNeverMatchAtAnyOffset) {
   for (int prefix = 0; prefix < 20; ++prefix) {
     for (int gap = 0; gap < 12; ++gap) {
-      const std::string text = std::string(prefix, 'a') + "\xB0|\xC4\xA1|" + std::string(gap, 'b') +
-                               "\xB0|" + "|" + std::string(gap, 'c') + "\xD6\xD0|x";
+      const std::string text = std::string(prefix, 'a') + "\xB0|\xC4\xA1|" + std::string(gap, 'b') + "\xB0|" + "|" +
+                               std::string(gap, 'c') + "\xD6\xD0|x";
       const std::vector<int> expected = SeparatorPositions(text, '|');
       std::vector<int> found;
       for (int p = FindText(text, "|"); p != -1; p = FindText(text, "|", p + 1)) found.push_back(p);
@@ -91,8 +91,9 @@ int PlainFind(const std::string& text, const std::string& sub, int start, bool i
 }
 
 TEST(FindTextTest, EqualsPlainWalk) {
-  const std::vector<std::string> pieces = {"a", "B", "[", "\"", "|", "\xB0[", "\xB0\"", "\xB0|", "\xB0\x41",
-                                           "\xD6\xD0", "\xB9\xFA\xB9\xFA\xB9\xFA", "\xA1\xA1", "m", "]}"};
+  const std::vector<std::string> pieces = {
+      "a",        "B", "[", "\"", "|", "\xB0[", "\xB0\"", "\xB0|", "\xB0\x41", "\xD6\xD0", "\xB9\xFA\xB9\xFA\xB9\xFA",
+      "\xA1\xA1", "m", "]}"};
   std::mt19937 random(16);
   const auto make = [&](std::size_t count) {
     std::string text;
@@ -115,16 +116,12 @@ TEST(FindTextTest, EqualsPlainWalk) {
 
 TEST(FindTextTest, BackwardTable) {
   const std::vector<FindCase> cases = {
-      {"abcb", "b", 0, false, 4},   // omitted: whole text
-      {"abcb", "b", 4, false, 2},   // only bytes before position 4
-      {"abcb", "b", 9, false, 4},
-      {"abcb", "bc", 3, false, -1}, // must lie wholly in the window
-      {"abcb", "b", 1, false, -1},
-      {"abcb", "b", -2, false, -1},
-      {"aBcb", "B", 0, true, 4},
-      {"\xD6\xD0\xB9\xFA", "\xD0\xB9", 0, false, -1},
-      {"x\xB0\x7C|y", "|", 0, false, 4},
-      {"\xB0\x7C", "|", 0, false, -1},
+      {"abcb", "b", 0, false, 4},                                       // omitted: whole text
+      {"abcb", "b", 4, false, 2},                                       // only bytes before position 4
+      {"abcb", "b", 9, false, 4},        {"abcb", "bc", 3, false, -1},  // must lie wholly in the window
+      {"abcb", "b", 1, false, -1},       {"abcb", "b", -2, false, -1},
+      {"aBcb", "B", 0, true, 4},         {"\xD6\xD0\xB9\xFA", "\xD0\xB9", 0, false, -1},
+      {"x\xB0\x7C|y", "|", 0, false, 4}, {"\xB0\x7C", "|", 0, false, -1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FindTextBackward(c.text, c.sub, c.start, c.ignoreCase), c.expected)
@@ -152,7 +149,9 @@ TEST(SpacesTest, TrimAndRemove) {
     std::string text, trimmed, removed;
   };
   const std::vector<Case> cases = {
-      {"\xA1\xA1" "a b ", "a b", "ab"},
+      {"\xA1\xA1"
+       "a b ",
+       "a b", "ab"},
       {" \t a \r\n", "\t a \r\n", "\ta\r\n"},  // tabs and line breaks are not spaces
       {"\xA1\xA1\xA1\xA1", "", ""},
       {"", "", ""},
@@ -181,12 +180,14 @@ TEST(ReplaceTextTest, Table) {
       {"hhmmhh", "hh", "HH", 1, 0, true, "hhmmhh"},
       {"HhmmhH", "hh", "x", 1, kAll, false, "xmmx"},
       {"HhmmhH", "hh", "x", 1, kAll, true, "HhmmhH"},
-      {"aaa", "aa", "b", 1, kAll, true, "ba"},          // non-overlapping, left to right
+      {"aaa", "aa", "b", 1, kAll, true, "ba"},  // non-overlapping, left to right
       {"abc", "", "x", 1, kAll, true, "abc"},
       {"abc", "b", "x", 4, kAll, true, "abc"},
       {"", "b", "x", 1, kAll, true, ""},
       {"a-b", "-", "", 1, kAll, true, "ab"},
-      {"\xB0\x41" "A", "A", "z", 1, kAll, true, "\xB0\x41z"},
+      {"\xB0\x41"
+       "A",
+       "A", "z", 1, kAll, true, "\xB0\x41z"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ReplaceText(c.text, c.find, c.replacement, c.start, c.count, c.caseSensitive), c.expected)
@@ -224,9 +225,17 @@ TEST(ConversionTest, LowerAndInteger) {
     int expected;
   };
   const std::vector<Case> cases = {
-      {"123", 123},   {"  -42x", -42},  {"\t+5", 5},       {"abc", 0},  {"", 0},
-      {fullMinus12, -12}, {fullPlus7, 7}, {"1" + Gbk(u8"２") + "3", 123},
-      {"- 5", 0},     {"99999999999", INT_MAX}, {"-99999999999", INT_MIN},
+      {"123", 123},
+      {"  -42x", -42},
+      {"\t+5", 5},
+      {"abc", 0},
+      {"", 0},
+      {fullMinus12, -12},
+      {fullPlus7, 7},
+      {"1" + Gbk(u8"２") + "3", 123},
+      {"- 5", 0},
+      {"99999999999", INT_MAX},
+      {"-99999999999", INT_MIN},
   };
   for (const auto& c : cases) EXPECT_EQ(ToInteger(c.text), c.expected) << c.text;
 }
@@ -268,7 +277,7 @@ TEST(MarkerTest, TextBetween) {
       {"[a][b]", "[", "]", 3, false, "b"},
       {"xKEY=1;", "key=", ";", 1, true, "1"},
       {"k=\"v\",", "k=" + quote, quote, 1, false, "v"},
-      {"a#b", "a#", "b", 1, false, ""},        // a '#' that is not the quote word stays
+      {"a#b", "a#", "b", 1, false, ""},  // a '#' that is not the quote word stays
       {"\xD6\xD0[\xB9\xFA]", "[", "]", 1, false, "\xB9\xFA"},
   };
   for (const auto& c : cases) {

@@ -30,8 +30,8 @@
 #include <memory>
 #include <string>
 
-#include "session/session.h"
 #include "net/http.h"
+#include "session/session.h"
 #include "ui/controls.h"
 #include "ui/main_window.h"
 #include "ui/order_pages.h"

@@ -48,8 +48,7 @@ TEST_P(ClockProbeSimTest, EstimateFindsTheShiftOfTheServiceClock) {
   const auto offset = e.OffsetFromSystemClock();
   const double offsetMs = std::chrono::duration<double, std::milli>(offset).count();
   RecordProperty("estimate", OffsetText(offset, e.uncertainty) + " in " + std::to_string(e.probes) + " probes");
-  EXPECT_NEAR(offsetMs, static_cast<double>(shiftMs), 50.0)
-      << OffsetText(offset, e.uncertainty);
+  EXPECT_NEAR(offsetMs, static_cast<double>(shiftMs), 50.0) << OffsetText(offset, e.uncertainty);
   EXPECT_TRUE(e.tight) << OffsetText(offset, e.uncertainty);
   EXPECT_LE(e.uncertainty, 50ms);
 

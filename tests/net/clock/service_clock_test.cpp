@@ -142,13 +142,12 @@ TEST_P(ClockEstimateNetworkTest, TrueOffsetLiesWithinTheReportedBounds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Networks, ClockEstimateNetworkTest,
-    ::testing::Values(
-        NetworkCase{"Loopback", 0.25, Fixed(100us), Fixed(100us), 5ms},
-        NetworkCase{"LoopbackJustBeforeASecond", 0.9999, Fixed(150us), Fixed(50us), 5ms},
-        NetworkCase{"FirstProbeStraddlesASecond", 0.995, Fixed(10ms), Fixed(10ms), 25ms},
-        NetworkCase{"SlowSymmetric", 0.5, Fixed(40ms), Fixed(40ms), 90ms},
-        NetworkCase{"JitteryAndLopsided", 0.7, Uniform(5000us, 60000us), Uniform(2000us, 10000us), 80ms},
-        NetworkCase{"LoopbackWithJitter", 0.1, Uniform(50us, 2000us), Uniform(50us, 500us), 5ms}),
+    ::testing::Values(NetworkCase{"Loopback", 0.25, Fixed(100us), Fixed(100us), 5ms},
+                      NetworkCase{"LoopbackJustBeforeASecond", 0.9999, Fixed(150us), Fixed(50us), 5ms},
+                      NetworkCase{"FirstProbeStraddlesASecond", 0.995, Fixed(10ms), Fixed(10ms), 25ms},
+                      NetworkCase{"SlowSymmetric", 0.5, Fixed(40ms), Fixed(40ms), 90ms},
+                      NetworkCase{"JitteryAndLopsided", 0.7, Uniform(5000us, 60000us), Uniform(2000us, 10000us), 80ms},
+                      NetworkCase{"LoopbackWithJitter", 0.1, Uniform(50us, 2000us), Uniform(50us, 500us), 5ms}),
     [](const auto& network) { return std::string(network.param.name); });
 
 TEST(ClockEstimate, HalfTheRoundTripCorrectsASymmetricPath) {

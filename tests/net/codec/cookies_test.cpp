@@ -15,17 +15,19 @@ TEST(MergeCookiesTest, Table) {
   const std::vector<Case> cases = {
       {"a=1; b=2", "b=3; c=4", "b=3; c=4; a=1"},
       {"a=1; b=2", "a=deleted", "b=2"},
-      {"a=1", "x=y=deleted", "a=1"},          // any pair ending in "=deleted" is dropped
-      {"a=1;a=2", "", "a=1"},                 // first old pair of a name wins
-      {"", "a=1; a=2", "a=1; a=2"},           // the answer's pairs are not reduced by name
-      {"", "a=1; a=1", "a=1"},                // exact duplicates are
+      {"a=1", "x=y=deleted", "a=1"},  // any pair ending in "=deleted" is dropped
+      {"a=1;a=2", "", "a=1"},         // first old pair of a name wins
+      {"", "a=1; a=2", "a=1; a=2"},   // the answer's pairs are not reduced by name
+      {"", "a=1; a=1", "a=1"},        // exact duplicates are
       {"", "k=hello world", "k=helloworld"},
-      {"k=a\xA1\xA1" "b", "", "k=ab"},        // full-width space removed too
+      {"k=a\xA1\xA1"
+       "b",
+       "", "k=ab"},  // full-width space removed too
       {"a=1; b=2", "", "a=1; b=2"},
       {"", "", ""},
-      {"a=1;;b=2", "", "a=1; ; b=2"},         // an empty piece survives
-      {"a=1; b=2;", "", "a=1; b=2"},          // no piece after a final separator
-      {"flag; a=1", "flag", "flag; a=1"},     // a pair without "=" is all name
+      {"a=1;;b=2", "", "a=1; ; b=2"},      // an empty piece survives
+      {"a=1; b=2;", "", "a=1; b=2"},       // no piece after a final separator
+      {"flag; a=1", "flag", "flag; a=1"},  // a pair without "=" is all name
       {"JSESSIONID=old; tk=t", "JSESSIONID=new; route=r", "JSESSIONID=new; route=r; tk=t"},
   };
   for (const auto& c : cases) {
@@ -69,7 +71,7 @@ TEST(CookieJarTest, MergeKeepsTheJar) {
 // A jar merged with no pairs, again and again, between other changes, ends
 // as MergeCookies applied each time would leave it.
 TEST(CookieJarTest, MergesOfNoPairsMatchMergeCookies) {
-  const std::vector<std::string> jars = {"",  "a=1; b=2", " a = 1 ;b=2;a=3", "a=1; x=deleted; a=1", "a=1;;b=2; ;",
+  const std::vector<std::string> jars = {"",     "a=1; b=2", " a = 1 ;b=2;a=3", "a=1; x=deleted; a=1", "a=1;;b=2; ;",
                                          "=v; k"};
   for (const std::string& start : jars) {
     CookieJar jar;

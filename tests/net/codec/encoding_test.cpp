@@ -21,8 +21,8 @@ TEST(UrlEncodeTest, Table) {
       {"Az09-.", true, true, "Az09-."},
       {"\n", true, true, "%0A"},
       {"a+b=c&d%", true, true, "a%2Bb%3Dc%26d%25"},
-      {"\xD6\xD0", true, true, "%E4%B8%AD"},   // 中 in its UTF-8 form
-      {"\xD6\xD0", true, false, "%D6%D0"},     // 中 in its GBK form
+      {"\xD6\xD0", true, true, "%E4%B8%AD"},  // 中 in its UTF-8 form
+      {"\xD6\xD0", true, false, "%D6%D0"},    // 中 in its GBK form
       {"A", false, true, "%41"},
       {"", true, true, ""},
   };

@@ -46,8 +46,8 @@ TEST(HttpConcurrency, SixteenThreadsShareOneJarInParallelAndLoseNoCookie) {
     const std::string round = request.target.substr(request.target.find("r=") + 2);
     std::string body = "ok";
     if (round == "0") body = gate.Pass() ? "together" : "alone";
-    connection.Send(Answer(200, {"Set-Cookie: c" + thread + "_" + round + "=v; Path=/", "Set-Cookie: shared=" + thread},
-                           body));
+    connection.Send(
+        Answer(200, {"Set-Cookie: c" + thread + "_" + round + "=v; Path=/", "Set-Cookie: shared=" + thread}, body));
   });
 
   CookieJar jar("base=1");

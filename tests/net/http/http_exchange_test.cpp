@@ -136,10 +136,12 @@ TEST(HttpExchange, EachRequestOnAKeptHandleLeavesAsFromAFreshOne) {
     std::chrono::milliseconds timeout;
   };
   const Step steps[] = {
-      {"POST", "k=v", "X-A: 1", 5s},      {"GET", "", "X-A: 1", 5s},         {"HEAD", "", "X-B: 2", 5s},
-      {"GET", "", "X-B: 2", 4s},          {"PUT", "p=1", "X-A: 1", 4s},      {"DELETE", "", "", 4s},
-      {"HEAD", "", "Expect: 100", 5s},    {"POST", "", "X-A: 1\r\nX-C: 3", 5s}, {"GET", "", "X-A: 1", 5s},
-      {"OPTIONS", "o=1", "X-A: 1", 5s},   {"GET", "", "X-A: 1", 5s},
+      {"POST", "k=v", "X-A: 1", 5s},   {"GET", "", "X-A: 1", 5s},
+      {"HEAD", "", "X-B: 2", 5s},      {"GET", "", "X-B: 2", 4s},
+      {"PUT", "p=1", "X-A: 1", 4s},    {"DELETE", "", "", 4s},
+      {"HEAD", "", "Expect: 100", 5s}, {"POST", "", "X-A: 1\r\nX-C: 3", 5s},
+      {"GET", "", "X-A: 1", 5s},       {"OPTIONS", "o=1", "X-A: 1", 5s},
+      {"GET", "", "X-A: 1", 5s},
   };
   CookieJar jar("s=1");
   for (const Step& step : steps) {
@@ -360,8 +362,7 @@ TEST(HttpExchange, AnExchangeWithoutProgressForTheTimeLimitFails) {
     const char* path;
     const char* jarAfter;
   } cases[] = {
-      {"/silent", ""},
-      {"/stalls-mid-body", "half=1"},  // the answer's header did arrive
+      {"/silent", ""}, {"/stalls-mid-body", "half=1"},  // the answer's header did arrive
   };
   for (const auto& [path, jarAfter] : cases) {
     SCOPED_TRACE(path);
@@ -473,9 +474,8 @@ TEST(HttpExchange, SuccessiveExchangesReuseTheConnectionUnlessSwitchedOff) {
 }
 
 TEST(HttpExchange, ProxyIsUsedOnlyWhenNamed) {
-  RawHttpServer server([](const RawRequest& request, RawConnection& connection) {
-    connection.Send(Answer(200, {}, request.target));
-  });
+  RawHttpServer server(
+      [](const RawRequest& request, RawConnection& connection) { connection.Send(Answer(200, {}, request.target)); });
   CookieJar jar;
   {
     SCOPED_TRACE("named proxy");

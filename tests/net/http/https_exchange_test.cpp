@@ -56,12 +56,9 @@ TEST(HttpsExchange, TrustsTheExtraCaAndRefusesEveryOtherCertificate) {
     std::string extraCa;
     bool accepted;
   } cases[] = {
-      {"signed by the extra CA", good, pki.CaFile(), true},
-      {"no extra CA: unknown authority", good, "", false},
-      {"another CA", good, strangerPki.CaFile(), false},
-      {"missing CA file", good, pki.CaFile() + ".missing", false},
-      {"name mismatch", otherName, pki.CaFile(), false},
-      {"expired", expired, pki.CaFile(), false},
+      {"signed by the extra CA", good, pki.CaFile(), true}, {"no extra CA: unknown authority", good, "", false},
+      {"another CA", good, strangerPki.CaFile(), false},    {"missing CA file", good, pki.CaFile() + ".missing", false},
+      {"name mismatch", otherName, pki.CaFile(), false},    {"expired", expired, pki.CaFile(), false},
       {"not yet valid", notYetValid, pki.CaFile(), false},
   };
   for (const auto& c : cases) {

@@ -19,9 +19,9 @@ struct RawRequest {
   std::string head;  // request line and header lines, up to and including the blank line
   std::string body;
   std::string method;
-  std::string target;  // path and query as sent
-  int connection = 0;           // 1 for the first accepted connection, and so on
-  int indexOnConnection = 0;    // 1 for the first request on its connection
+  std::string target;         // path and query as sent
+  int connection = 0;         // 1 for the first accepted connection, and so on
+  int indexOnConnection = 0;  // 1 for the first request on its connection
 
   // The header lines in the order sent, without the request line.
   std::vector<std::string> HeaderLines() const;

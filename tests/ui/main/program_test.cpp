@@ -30,10 +30,14 @@ TEST(CommandLineTest, ReadsTheServiceAndCertificateOptions) {
       {{"--verbose"}, CommandLine::Action::Error, kRealServiceAddress, ""},
       {{"--ca-file", ""}, CommandLine::Action::Error, kRealServiceAddress, ""},
       // Qt's own options are left to Qt, with their values.
-      {{"-platform", "xcb", "-style", "fusion", "--service", "http://s", "-reverse"}, CommandLine::Action::Run,
-       "http://s", ""},
+      {{"-platform", "xcb", "-style", "fusion", "--service", "http://s", "-reverse"},
+       CommandLine::Action::Run,
+       "http://s",
+       ""},
       {{"-display", ":1", "-qwindowgeometry", "992x542+0+0", "-style=fusion", "--platform", "offscreen"},
-       CommandLine::Action::Run, kRealServiceAddress, ""},
+       CommandLine::Action::Run,
+       kRealServiceAddress,
+       ""},
       {{"-qwindowtitle", "--help"}, CommandLine::Action::Run, kRealServiceAddress, ""},  // a title, not ours
       {{"-platform", "offscreen", "--help"}, CommandLine::Action::Help, kRealServiceAddress, ""},
       {{"-platform", "offscreen", "-bogus"}, CommandLine::Action::Error, kRealServiceAddress, ""},

@@ -10,11 +10,11 @@
 #include <QTimer>
 
 #include "booking/client.h"
+#include "sim_window_fixture.h"
 #include "ui/gbk_qt.h"
 #include "ui/main_window.h"
 #include "ui/query_page.h"
 #include "util/codepage.h"
-#include "sim_window_fixture.h"
 
 namespace quillet::test {
 namespace {
@@ -34,9 +34,9 @@ class QueryTest : public SimWindowTest {
   // service lists them for the travel date.
   StationPair PairWithUnbookableTrain(const QString& date) {
     const std::pair<const char16_t*, const char16_t*> candidates[] = {
-        {u"北京|BJP", u"上海|SHH"},     {u"北京南|VNP", u"上海虹桥|AOH"}, {u"广州南|IZQ", u"深圳北|IOQ"},
-        {u"北京西|BXP", u"武汉|WHN"},   {u"上海|SHH", u"杭州|HZH"},       {u"南京|NJH", u"上海|SHH"},
-        {u"北京|BJP", u"天津|TJP"},     {u"成都东|ICW", u"重庆北|CUW"},   {u"西安北|EAY", u"郑州东|ZAF"},
+        {u"北京|BJP", u"上海|SHH"},      {u"北京南|VNP", u"上海虹桥|AOH"}, {u"广州南|IZQ", u"深圳北|IOQ"},
+        {u"北京西|BXP", u"武汉|WHN"},    {u"上海|SHH", u"杭州|HZH"},       {u"南京|NJH", u"上海|SHH"},
+        {u"北京|BJP", u"天津|TJP"},      {u"成都东|ICW", u"重庆北|CUW"},   {u"西安北|EAY", u"郑州东|ZAF"},
         {u"上海虹桥|AOH", u"南京南|NKH"}};
     CookieJar jar;
     BookingClient client(sim_->BaseUrl(), jar);
@@ -91,9 +91,8 @@ TEST_F(QueryTest, FillsTheGridWithOneRowPerTrain) {
   auto* grid = Control<QTableWidget>(QStringLiteral(u"高级表格1"));
   const int trains = static_cast<int>(pair.trains.size());
   ASSERT_EQ(grid->rowCount(), trains + 1);
-  const QStringList header = {u"车次"_s,   u"出发站"_s, u"到达站"_s, u"用时"_s, u"商务座"_s,
-                              u"一等座"_s, u"二等座"_s, u"软卧"_s,   u"硬卧"_s, u"软座"_s,
-                              u"硬座"_s,   u"无座"_s,   u"其他"_s,   u"能否购票"_s};
+  const QStringList header = {u"车次"_s, u"出发站"_s, u"到达站"_s, u"用时"_s, u"商务座"_s, u"一等座"_s, u"二等座"_s,
+                              u"软卧"_s, u"硬卧"_s,   u"软座"_s,   u"硬座"_s, u"无座"_s,   u"其他"_s,   u"能否购票"_s};
   for (int column = 0; column < 14; ++column) EXPECT_EQ(GridCellText(grid, 0, column), header[column]);
   EXPECT_EQ(grid->columnWidth(0), 50);
   for (int column : {2, 3, 13}) EXPECT_EQ(grid->columnWidth(column), 60) << column;
@@ -115,7 +114,8 @@ TEST_F(QueryTest, FillsTheGridWithOneRowPerTrain) {
     }
   }
   const QString names = pair.from.section(QLatin1Char('|'), 0, 0) + u"->"_s + pair.to.section(QLatin1Char('|'), 0, 0);
-  EXPECT_EQ(Caption(), u"出发日期:"_s + date + u"  "_s + names + u"(共查询到"_s + QString::number(trains) + u"趟列车)"_s);
+  EXPECT_EQ(Caption(),
+            u"出发日期:"_s + date + u"  "_s + names + u"(共查询到"_s + QString::number(trains) + u"趟列车)"_s);
 
   // A second query replaces every row; the header row is rebuilt.
   RunQuery();

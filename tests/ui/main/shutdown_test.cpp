@@ -1,16 +1,16 @@
 // Closing the main window while grab workers run: they are stopped and
 // joined before the window goes, promptly, and send nothing afterwards.
-#include <array>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
+#include <array>
 
 #include "grab/order_wish.h"
+#include "sim_window_fixture.h"
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
-#include "sim_window_fixture.h"
 
 namespace quillet::test {
 namespace {

@@ -8,10 +8,10 @@
 #include <QTreeWidget>
 
 #include "booking/captcha_cells.h"
+#include "sim_window_fixture.h"
 #include "ui/gbk_qt.h"
 #include "ui/login_page.h"
 #include "ui/main_window.h"
-#include "sim_window_fixture.h"
 
 namespace quillet::test {
 namespace {

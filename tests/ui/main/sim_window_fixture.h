@@ -53,7 +53,8 @@ class SimWindowTest : public WindowTest {
   }
 
   // Fills the account fields, presses "登录12306" and waits for the captcha picture.
-  void OpenCaptcha(const QString& account = QStringLiteral("demo"), const QString& password = QStringLiteral("demo1234")) {
+  void OpenCaptcha(const QString& account = QStringLiteral("demo"),
+                   const QString& password = QStringLiteral("demo1234")) {
     Control<QLineEdit>(QStringLiteral(u"编辑框1"))->setText(account);
     Control<QLineEdit>(QStringLiteral(u"编辑框2"))->setText(password);
     Control<QPushButton>(QStringLiteral(u"超级按钮1"))->click();

@@ -42,9 +42,9 @@ TEST_F(StationBoxTest, TypingOffersStationsAndPickingWritesTheEntryBack) {
 
   EXPECT_EQ(box->text(), QStringLiteral("bj"));
   ASSERT_EQ(list->count(), 17);
-  EXPECT_EQ(Entries(list).mid(0, 5), (QStringList{QStringLiteral(u"北京北|VAP"), QStringLiteral(u"北京东|BOP"),
-                                                  QStringLiteral(u"北京|BJP"), QStringLiteral(u"北京南|VNP"),
-                                                  QStringLiteral(u"北京西|BXP")}));
+  EXPECT_EQ(Entries(list).mid(0, 5),
+            (QStringList{QStringLiteral(u"北京北|VAP"), QStringLiteral(u"北京东|BOP"), QStringLiteral(u"北京|BJP"),
+                         QStringLiteral(u"北京南|VNP"), QStringLiteral(u"北京西|BXP")}));
   EXPECT_TRUE(list->view()->isVisible());
 
   Press(Qt::Key_Down);

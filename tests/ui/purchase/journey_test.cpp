@@ -24,14 +24,14 @@
 #include <memory>
 #include <string>
 
-#include "session/session.h"
+#include "../support/window_test.h"
 #include "net/http.h"
+#include "session/session.h"
 #include "support/sim_harness.h"
 #include "ui/controls.h"
 #include "ui/main_window.h"
 #include "ui/order_pages.h"
 #include "util/text.h"
-#include "../support/window_test.h"
 #include "window_helpers.h"
 
 namespace quillet::test {

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "session/session.h"
 #include "event_loop.h"
+#include "session/session.h"
 #include "ui/controls.h"
 #include "ui/main_window.h"
 
