@@ -1,7 +1,7 @@
 #include "cli/event_output.h"
 
-#include "cli/json_text.h"
 #include "util/codepage.h"
+#include "util/json_text.h"
 
 namespace quillet::cli {
 namespace {

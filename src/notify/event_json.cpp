@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "util/codepage.h"
+#include "util/json_text.h"
 
 namespace quillet {
 
@@ -23,39 +24,7 @@ std::string_view EventName(NotifyEventKind kind) {
 
 namespace {
 
-// A JSON string from UTF-8 text; control characters are escaped.
-void AppendJsonString(std::string& out, std::string_view utf8) {
-  out += '"';
-  for (const char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (byte < 0x20 || byte == 0x7f) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
-  }
-  out += '"';
-}
+void AppendJsonString(std::string& out, std::string_view utf8) { out += JsonStringFromUtf8(utf8); }
 
 void AppendProgramText(std::string& out, const std::string& gbk) { AppendJsonString(out, Utf8FromGbk(gbk)); }
 

@@ -13,7 +13,7 @@
 #include "cli/captcha_picture.h"
 #include "cli/event_output.h"
 #include "cli/grab_run.h"
-#include "cli/json_text.h"
+#include "util/json_text.h"
 
 namespace quillet::cli {
 namespace {

@@ -2,7 +2,7 @@
 #include <string>
 #include <string_view>
 
-namespace quillet::cli {
+namespace quillet {
 
 // A JSON string literal, quotes included, for UTF-8 text: quote, backslash
 // and control characters escaped, everything else kept.
@@ -10,4 +10,4 @@ std::string JsonStringFromUtf8(std::string_view utf8);
 // The same for program text (GBK), converted to UTF-8 first.
 std::string JsonString(std::string_view gbk);
 
-}  // namespace quillet::cli
+}  // namespace quillet

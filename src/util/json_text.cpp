@@ -1,10 +1,10 @@
-#include "cli/json_text.h"
+#include "util/json_text.h"
 
 #include <cstdio>
 
 #include "util/codepage.h"
 
-namespace quillet::cli {
+namespace quillet {
 
 std::string JsonStringFromUtf8(std::string_view utf8) {
   std::string out = "\"";
@@ -41,4 +41,4 @@ std::string JsonStringFromUtf8(std::string_view utf8) {
 
 std::string JsonString(std::string_view gbk) { return JsonStringFromUtf8(Utf8FromGbk(gbk)); }
 
-}  // namespace quillet::cli
+}  // namespace quillet
