@@ -20,28 +20,15 @@ namespace quillet {
 // worker threads, several at the same time, and OnGrabStopped on the thread
 // that pressed stop. An observer that shows things on a window posts them to
 // the window's thread; none may block on a thread that joins the workers
-// (the one closing the session).
-class SessionObserver {
+// (the one closing the session). The grab events are those of GrabEvents.
+class SessionObserver : public GrabEvents {
  public:
-  virtual ~SessionObserver() = default;
-
   virtual void OnSignedIn() {}
   // The account's passengers, as the session now holds them.
   virtual void OnPassengersLoaded(const std::vector<PassengerRecord>& /*passengers*/) {}
   virtual void OnWishAdded(std::size_t /*index*/, const OrderWish& /*wish*/) {}
   // A left-ticket query asked through the session, with its trains when done.
   virtual void OnQueryResult(const TrainsResult& /*result*/) {}
-
-  // Grabbing (see GrabEvents).
-  virtual void OnGrabAttempt(std::size_t /*wishIndex*/, std::uint32_t /*count*/, const std::string& /*caption*/) {}
-  virtual void OnGrabLogLine(const std::string& /*line*/) {}
-  virtual void OnQueryFailed(std::size_t /*wishIndex*/, const std::string& /*date*/, const std::string& /*reason*/) {}
-  virtual void OnOrderRefused(const OrderReport& /*order*/) {}
-  virtual void OnOrderBooked(const OrderReport& /*order*/) {}
-  virtual void OnOrderNeedsManualCheck(const OrderReport& /*order*/) {}
-  virtual void OnGrabStopped() {}
-  // The service no longer knows the sign-in: a new sign-in is needed.
-  virtual void OnSessionLapsed() {}
 };
 
 }  // namespace quillet
