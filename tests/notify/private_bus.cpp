@@ -40,6 +40,9 @@ PrivateBus::PrivateBus() {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  // The daemon must not hold the test's own output open: a test that dies
+  // before it stops the daemon would otherwise keep its runner waiting.
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   std::string configArg = "--config-file=" + config;
   std::vector<char*> argv = {const_cast<char*>("dbus-daemon"), configArg.data(), const_cast<char*>("--print-address"),
                              const_cast<char*>("--nofork"), nullptr};
