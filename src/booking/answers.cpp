@@ -7,6 +7,7 @@
 
 #include "booking/texts.h"
 #include "booking/train_list.h"
+#include "util/codepage.h"
 #include "util/regex_matcher.h"
 #include "util/text.h"
 
@@ -172,6 +173,28 @@ std::string ReadLeftTickets(std::string& answer, const StationDirectory& station
   });
   lastTrainCount = records.size() - before;
   return texts::Success();
+}
+
+bool ReadWantedLeftTickets(std::string_view utf8Answer, std::span<const std::string> codes,
+                           const StationDirectory& stations, std::vector<TrainRecord>& records, std::string_view& list) {
+  // In UTF-8 text every ASCII byte is a character, so the plain searches
+  // below find the markers where the character-wise searches of
+  // ReadLeftTickets find them in the converted text.
+  if (std::memchr(utf8Answer.data(), '\0', utf8Answer.size()) != nullptr) return false;
+  if (utf8Answer.find(kMessagesMarker) != std::string_view::npos) return false;
+  constexpr std::string_view kListStart = "result\":[";
+  const std::size_t listAt = utf8Answer.find(kListStart);
+  if (listAt == std::string_view::npos) return false;
+  const std::size_t from = listAt + kListStart.size();
+  const std::size_t to = utf8Answer.find("]}", from);
+  if (to == std::string_view::npos || !GbkFromUtf8GoesByCharacter(utf8Answer)) return false;
+  list = utf8Answer.substr(from, to - from);
+
+  const train_list::StationNames names(stations);
+  train_list::ForEachWantedTrainText(list, codes, [&](const train_list::TrainPieces& pieces) {
+    records.emplace_back(TrainRecordMaker{pieces, names});
+  });
+  return true;
 }
 
 std::string ReadSubmitOrderRequest(std::string_view answer) {

@@ -3,6 +3,7 @@
 // decoded answer text (program text), so that each can be checked and
 // fuzzed without a network. Answers are never parsed as JSON: success is a
 // plain search for a marker, values are cut out between two markers.
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,17 @@ std::vector<PassengerRecord> MatchPassengers(const std::string& text);
 // trains are appended to `records`; anything else gives the fixed "no valid
 // answer" text and leaves `records` alone.
 std::string ReadLeftTickets(std::string& answer, const StationDirectory& stations, std::vector<TrainRecord>& records);
+// The left-ticket answer as the service sent it (UTF-8), read for the trains
+// whose station train code is one of `codes` (program text): their records
+// are appended to `records` and `list` is set to the result list, still in
+// UTF-8. Only those trains are converted and made into records. False, with
+// nothing appended, unless the answer is a result list that converts one
+// character at a time without a zero byte; ReadLeftTickets on the converted
+// answer reads it then. When true, ReadLeftTickets on the converted answer
+// would give "success", cut the answer down to the converted `list`, and
+// append these records among the others, in the same order.
+bool ReadWantedLeftTickets(std::string_view utf8Answer, std::span<const std::string> codes,
+                           const StationDirectory& stations, std::vector<TrainRecord>& records, std::string_view& list);
 // One train text; false (and `record` untouched) when it has fewer than 33 pieces.
 bool ReadTrainText(std::string_view trainText, const StationDirectory& stations, TrainRecord& record);
 

@@ -1,5 +1,7 @@
 #include "booking/client.h"
 
+#include <algorithm>
+
 #include "booking/answers.h"
 #include "booking/date_text.h"
 #include "booking/service_paths.h"
@@ -87,11 +89,18 @@ BookingClient::Exchanged BookingClient::ExchangeText(const std::string& path, co
 void BookingClient::SetLastResponse(std::string text) {
   std::lock_guard lock(stateMutex_);
   lastResponse_ = std::move(text);
+  lastResponseIsUtf8_ = false;
+}
+
+void BookingClient::SetLastResponseUtf8(std::string_view utf8) {
+  std::lock_guard lock(stateMutex_);
+  lastResponse_.assign(utf8);  // keeps its room: grab passes set answers of the same size again and again
+  lastResponseIsUtf8_ = true;
 }
 
 std::string BookingClient::LastResponse() const {
   std::lock_guard lock(stateMutex_);
-  return lastResponse_;
+  return lastResponseIsUtf8_ ? Utf8BytesToText(lastResponse_) : lastResponse_;
 }
 
 std::string BookingClient::RepeatSubmitToken() const {
@@ -148,6 +157,7 @@ PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
   {
     std::lock_guard lock(stateMutex_);
     lastResponse_ = std::move(page.text);
+    lastResponseIsUtf8_ = false;
     repeatSubmitToken_ = token;
   }
 
@@ -165,14 +175,28 @@ PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
 
 TrainsResult BookingClient::QueryLeftTickets(bool studentPurpose, const std::string& trainDate,
                                              const std::string& fromStation, const std::string& toStation,
-                                             std::stop_token stop) {
-  Exchanged answer = ExchangeText(
+                                             std::stop_token stop, std::span<const std::string> onlyTrains) {
+  const HttpExchangeResult answer = Exchange(
       LeftTicketQueryPath(trainDate, StationQueryValue(fromStation), StationQueryValue(toStation), studentPurpose),
       kGet, kNoBody, headers_.query, stop);
   std::vector<TrainRecord> trains;
-  std::string readerText = ReadLeftTickets(answer.text, stations_, trains);
+  std::string_view utf8List;
+  if (!onlyTrains.empty() && ReadWantedLeftTickets(answer.body, onlyTrains, stations_, trains, utf8List)) {
+    SetLastResponseUtf8(utf8List);
+    auto result = WithValues<TrainsResult>(Judged(answer.outcome, stop, texts::Success(), false));
+    if (result.Done()) result.trains = std::move(trains);
+    return result;
+  }
+
+  std::string text = Utf8BytesToText(answer.body);
+  std::string readerText = ReadLeftTickets(text, stations_, trains);
   const bool noValidAnswer = readerText == texts::NoValidAnswer();
-  SetLastResponse(std::move(answer.text));
+  SetLastResponse(std::move(text));
+  if (!onlyTrains.empty()) {
+    std::erase_if(trains, [onlyTrains](const TrainRecord& train) {
+      return std::find(onlyTrains.begin(), onlyTrains.end(), train.stationTrainCode) == onlyTrains.end();
+    });
+  }
   auto result = WithValues<TrainsResult>(Judged(answer.outcome, stop, std::move(readerText), noValidAnswer));
   if (result.Done()) result.trains = std::move(trains);
   return result;

@@ -7,6 +7,7 @@
 // and returns a typed result (see service_result.h) with its values.
 #include <atomic>
 #include <mutex>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -63,9 +64,13 @@ class BookingClient {
   // gone ("flag":false); kNoValidAnswer for an answer that says neither.
   ServiceResult CheckUser(std::stop_token stop = {});
   PassengersResult LoadPassengers(std::stop_token stop = {});
-  // Each station text on its own: a picked entry "name|telecode" goes as its telecode.
+  // Each station text on its own: a picked entry "name|telecode" goes as its
+  // telecode. With `onlyTrains` (station train codes) the result holds the
+  // records of just those trains, in the answer's order; a grab pass that
+  // looks at a few trains does not pay for making the others' records.
   TrainsResult QueryLeftTickets(bool studentPurpose, const std::string& trainDate, const std::string& fromStation,
-                                const std::string& toStation, std::stop_token stop = {});
+                                const std::string& toStation, std::stop_token stop = {},
+                                std::span<const std::string> onlyTrains = {});
 
   ServiceResult SubmitOrderRequest(const std::string& secretStr, const std::string& trainDate,
                                    const std::string& backTrainDate, const std::string& purposeCodes,
@@ -121,6 +126,8 @@ class BookingClient {
   Exchanged ExchangeText(const std::string& path, const std::string& method, const std::string& body,
                          const std::string& headerBlock, const std::stop_token& stop) const;
   void SetLastResponse(std::string text);
+  // Keeps an answer still in UTF-8; LastResponse converts it when asked.
+  void SetLastResponseUtf8(std::string_view utf8);
 
   std::string serviceBaseAddress_;
   CookieJar& cookieJar_;
@@ -129,8 +136,9 @@ class BookingClient {
   StationDirectory stations_;
   const HeaderBlocks headers_;
 
-  mutable std::mutex stateMutex_;  // guards the two fields below
+  mutable std::mutex stateMutex_;  // guards the three fields below
   std::string lastResponse_;
+  bool lastResponseIsUtf8_ = false;  // lastResponse_ is not converted yet
   std::string repeatSubmitToken_;
 };
 

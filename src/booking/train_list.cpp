@@ -1,11 +1,14 @@
 #include "booking/train_list.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
+#include "util/codepage.h"
 #include "util/text.h"
 
 namespace quillet::train_list {
@@ -40,6 +43,20 @@ void ForEachMark(std::string_view text, std::size_t at, char a, char b, Visit&& 
   }
 }
 
+// A train text as the list holds it (untrimmed): visited when, trimmed of
+// spaces, it is not empty, not the "," between two texts, and has all the
+// pieces.
+void VisitTrainText(std::string_view text, TrainVisitor visit, void* context) {
+  const std::string_view trimmed = TrimSpacesView(text);
+  if (trimmed.empty() || trimmed == ",") return;
+  TrainPieces pieces;
+  if (SplitTrainText(trimmed, pieces) == kTrainPieces) visit(context, pieces);
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 std::size_t SplitTrainText(std::string_view text, TrainPieces& pieces) {
@@ -69,7 +86,7 @@ void ForEachTrainText(std::string_view list, TrainVisitor visit, void* context) 
     const std::string_view trimmed = TrimSpacesView(text);
     if (trimmed.empty() || trimmed == ",") return;
     if (trimmed.size() != text.size()) {
-      if (SplitTrainText(trimmed, pieces) == kTrainPieces) visit(context, pieces);
+      VisitTrainText(text, visit, context);
       return;
     }
     if (count < kTrainPieces && pieceBegin < end) pieces[count++] = list.substr(pieceBegin, end - pieceBegin);
@@ -90,6 +107,46 @@ void ForEachTrainText(std::string_view list, TrainVisitor visit, void* context) 
     count = 0;
     return true;
   });
+}
+
+void ForEachWantedTrainText(std::string_view utf8List, std::span<const std::string> codes, TrainVisitor visit,
+                            void* context) {
+  // In UTF-8 every '"' and '|' byte is a character, so the texts are the
+  // spans between two quotes, found by a plain byte search. Only the first
+  // four pieces of each are looked at here: trimming changes only the first
+  // and the last piece, and a text whose piece 3 is its last has too few
+  // pieces to count, so piece 3 of the untrimmed text is the one that counts.
+  const auto wanted = [&codes](std::string_view code) {
+    if (IsAscii(code)) return std::find(codes.begin(), codes.end(), code) != codes.end();
+    return std::find(codes.begin(), codes.end(), GbkFromUtf8(code)) != codes.end();
+  };
+  const char* const data = utf8List.data();
+  const char* const end = data + utf8List.size();
+  const auto next = [end](const char* from, char mark) {
+    return static_cast<const char*>(std::memchr(from, mark, static_cast<std::size_t>(end - from)));
+  };
+  const char* quote = next(data, '"');
+  while (quote != nullptr) {
+    const char* textBegin = quote + 1;
+    const char* textEnd = next(textBegin, '"');
+    if (textEnd == nullptr) return;  // an unclosed text is not one
+    const char* pieceBegin = textBegin;
+    std::string_view code;
+    for (int bar = 0; bar < 4; ++bar) {
+      const char* found = static_cast<const char*>(std::memchr(pieceBegin, '|', static_cast<std::size_t>(textEnd - pieceBegin)));
+      if (found == nullptr) {
+        code = {};
+        break;
+      }
+      if (bar == 3) code = std::string_view(pieceBegin, static_cast<std::size_t>(found - pieceBegin));
+      pieceBegin = found + 1;
+    }
+    if (code.data() != nullptr && wanted(code)) {
+      VisitTrainText(GbkFromUtf8(std::string_view(textBegin, static_cast<std::size_t>(textEnd - textBegin))), visit,
+                     context);
+    }
+    quote = textEnd;  // it closes this text and opens the next
+  }
 }
 
 TrainRecord MakeTrainRecord(const TrainPieces& p, const StationNames& names) {

@@ -4,6 +4,7 @@
 // only, so the trail byte of a double-byte character never counts as one.
 #include <array>
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -34,6 +35,23 @@ void ForEachTrainText(std::string_view list, Visit&& visit) {
   using VisitType = std::remove_reference_t<Visit>;
   ForEachTrainText(
       list, [](void* context, const TrainPieces& pieces) { (*static_cast<VisitType*>(context))(pieces); },
+      static_cast<void*>(&visit));
+}
+
+// The same visits for a result list still in UTF-8, as the service sends
+// it, but only for the train texts whose piece 3 (the station train code)
+// is one of `codes` (program text); only those texts are converted. The list
+// must convert one character at a time (GbkFromUtf8GoesByCharacter): then
+// the pieces are those ForEachTrainText gives for the converted list.
+void ForEachWantedTrainText(std::string_view utf8List, std::span<const std::string> codes, TrainVisitor visit,
+                            void* context);
+
+template <typename Visit>
+void ForEachWantedTrainText(std::string_view utf8List, std::span<const std::string> codes, Visit&& visit) {
+  using VisitType = std::remove_reference_t<Visit>;
+  ForEachWantedTrainText(
+      utf8List, codes,
+      [](void* context, const TrainPieces& pieces) { (*static_cast<VisitType*>(context))(pieces); },
       static_cast<void*>(&visit));
 }
 

@@ -208,7 +208,8 @@ struct GrabController::Impl {
       events.OnGrabAttempt(wishIndex, attempts, grab_texts::AttemptCaptionPrefix() + std::to_string(attempts));
 
       const TrainsResult query =
-          client.QueryLeftTickets(studentPurpose, task.trainDate, task.fromTelecode, task.toTelecode, stop);
+          client.QueryLeftTickets(studentPurpose, task.trainDate, task.fromTelecode, task.toTelecode, stop,
+                                  std::span<const std::string>(&task.stationTrainCode, 1));
       if (stop.stop_requested()) return;
       if (!query.Done()) {
         if (!WaitUnlessStopped(stop, pacing.afterFailedQuery)) return;
@@ -314,7 +315,7 @@ struct GrabController::Impl {
       bool lapsed = false;
       for (std::size_t d = 0; d < wish.dates.size() && !lapsed; ++d) {
         const TrainsResult query =
-            client.QueryLeftTickets(studentPurpose, wish.dates[d], task.fromTelecode, task.toTelecode, stop);
+            client.QueryLeftTickets(studentPurpose, wish.dates[d], task.fromTelecode, task.toTelecode, stop, wish.trains);
         if (stop.stop_requested()) return;
         if (!query.Done()) {
           queryFailed = true;

@@ -1,5 +1,9 @@
 #include "util/codepage.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <iconv.h>
 
 #include <algorithm>
@@ -305,6 +309,34 @@ std::string GbkFromUtf8(std::string_view utf8) {
 }
 
 std::string Utf8FromGbk(std::string_view gbk) { return ConvertByTable(gbk, gGbkToUtf8, kGb18030, kUtf8, GbkCharacter); }
+
+bool GbkFromUtf8GoesByCharacter(std::string_view utf8) {
+  const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
+  const std::size_t size = utf8.size();
+  std::size_t i = 0;
+  for (;;) {
+    // Over the ASCII run, sixteen bytes at a time where the processor allows.
+#if defined(__SSE2__)
+    while (size - i >= 16) {
+      const auto high = static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i))));
+      if (high != 0) {
+        i += static_cast<std::size_t>(std::countr_zero(high));
+        break;
+      }
+      i += 16;
+    }
+#endif
+    while (i < size && in[i] < 0x80) ++i;
+    if (i == size) return true;
+    // The run of other characters.
+    do {
+      const TableCharacter c = Utf8Character(in + i, size - i);
+      if (c.length == 0 || gUtf8ToGb18030.Lookup(c.index, utf8.substr(i, c.length)) == 0) return false;
+      i += c.length;
+    } while (i < size && in[i] >= 0x80);
+  }
+}
 
 namespace codepage_detail {
 

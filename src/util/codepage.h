@@ -21,6 +21,13 @@ std::string Utf16ToMultiByte(std::string_view utf16, int codePage);
 std::string GbkFromUtf8(std::string_view utf8);
 std::string Utf8FromGbk(std::string_view gbk);
 
+// True when GbkFromUtf8 converts `utf8` one character at a time: every
+// character is ASCII or a well-formed two- or three-byte sequence that has a
+// GBK (or four-byte GB18030) form of its own. Then converting a piece cut at
+// character boundaries gives the matching piece of the whole text's
+// conversion, and each ASCII byte keeps its place as a character of its own.
+bool GbkFromUtf8GoesByCharacter(std::string_view utf8);
+
 namespace codepage_detail {
 // The two conversions done by iconv over the whole text: the references that
 // the faster GbkFromUtf8 and Utf8FromGbk must equal byte for byte.

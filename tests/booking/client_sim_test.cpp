@@ -265,6 +265,34 @@ TEST_F(ClientOnSim, LeftTicketRefusalsComeBackAsTheirMessage) {
   EXPECT_TRUE(late.trains.empty());
 }
 
+// A query for some trains only sends the same request and gives the records
+// and the last response of the whole query, for those trains only.
+TEST_F(ClientOnSim, LeftTicketQueryForSomeTrains) {
+  const std::string date = test::ChinaDate(3);
+  const TrainsResult all = client_.QueryLeftTickets(false, date, "BJP", "SHH");
+  ASSERT_TRUE(all.Done());
+  ASSERT_GE(all.trains.size(), 3u);
+  const std::string allResponse = client_.LastResponse();
+  const std::vector<SimRequest> allSent = ReceivedSinceLast();
+
+  const std::vector<std::string> wanted = {all.trains[2].stationTrainCode, "X9999", all.trains[0].stationTrainCode};
+  const TrainsResult some = client_.QueryLeftTickets(false, date, "BJP", "SHH", {}, wanted);
+  ASSERT_TRUE(some.Done());
+  ASSERT_EQ(some.trains.size(), 2u);
+  EXPECT_EQ(some.trains[0].stationTrainCode, all.trains[0].stationTrainCode);  // the answer's order
+  EXPECT_EQ(some.trains[0].secretStr, all.trains[0].secretStr);
+  EXPECT_EQ(some.trains[1].leftTicket, all.trains[2].leftTicket);
+  EXPECT_EQ(client_.LastResponse(), allResponse);
+  const std::vector<SimRequest> someSent = ReceivedSinceLast();
+  ASSERT_EQ(someSent.size(), 1u);
+  EXPECT_EQ(someSent[0].query, allSent[0].query);
+
+  const std::vector<std::string> late = {"G1"};
+  const TrainsResult refused = client_.QueryLeftTickets(false, test::ChinaDate(60), "BJP", "SHH", {}, late);
+  EXPECT_EQ(refused.kind, ServiceResultKind::kRefused);
+  EXPECT_EQ(client_.LastResponse(), G(u8"选择的查询日期不在预售日期范围内"));
+}
+
 // The seat class of a train that has it, with the record field that counts it.
 struct SeatChoice {
   const char* code;

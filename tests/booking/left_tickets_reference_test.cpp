@@ -3,11 +3,13 @@
 // between two quotes, "," dropped, split at "|", 33 pieces or more.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "booking/answers.h"
 #include "booking/texts.h"
+#include "net/encoding.h"
 #include "util/codepage.h"
 #include "util/text.h"
 
@@ -171,6 +173,81 @@ TEST_F(LeftTicketsReference, ManyStations) {
   ExpectSameReading(Answer(list));
   ExpectSameReading(Answer("\"" + Train(33, "short") + "\""));
   ExpectSameReading(Answer(list + ",\"" + Train(34, "one more") + "\""));
+}
+
+// A grab pass reads the answer still in UTF-8 and only for its wanted
+// trains: what it reads must be what the full reading of the converted
+// answer holds for those trains, and the answers it leaves to the full
+// reading must be the unusual ones.
+class WantedTrains : public LeftTicketsReference {
+ protected:
+  // False when the wanted reading left the answer to the full reading.
+  static bool ExpectSameAsFullReading(const std::string& utf8Answer, const std::vector<std::string>& codes) {
+    std::vector<TrainRecord> wanted;
+    std::string_view list;
+    if (!ReadWantedLeftTickets(utf8Answer, codes, *stations_, wanted, list)) {
+      EXPECT_TRUE(wanted.empty());
+      return false;
+    }
+    const Reading full = FastReading(Utf8BytesToText(utf8Answer), *stations_);
+    EXPECT_EQ(full.result, texts::Success()) << testing::PrintToString(utf8Answer);
+    EXPECT_EQ(Utf8BytesToText(list), full.answerAfter) << testing::PrintToString(utf8Answer);
+    std::vector<std::vector<std::string>> expected;
+    for (const auto& fields : full.records) {
+      if (std::find(codes.begin(), codes.end(), fields[0]) != codes.end()) expected.push_back(fields);
+    }
+    std::vector<std::vector<std::string>> got;
+    for (const TrainRecord& record : wanted) got.push_back(Fields(record));
+    EXPECT_EQ(got, expected) << testing::PrintToString(utf8Answer);
+    return true;
+  }
+};
+
+TEST_F(WantedTrains, ReadTheSameRecordsAsTheFullReading) {
+  const std::string wu = Gbk(u8"无");
+  const std::string wide = Gbk(u8"\u3000");  // the full-width space
+  const std::vector<std::string> lists = {
+      "",
+      "\"" + Train(36, "a") + "\",\"" + Train(33, wu, "VAP", "AOH") + "\", \"" + Train(40, "a") + "\"",
+      "\"" + Train(20, "a") + "\",\"" + Train(33, "b") + "\"",  // a 20-piece text with the wanted code
+      "\"" + Train(32, "a") + "|\",\"" + Train(33, "") + "|\"",
+      "\" " + Train(34, "a") + " \",\"" + wide + Train(34, "b") + wide + "\"",
+      "\"" + Train(33, "a") + "\"\"" + Train(33, "b") + "\"",
+      "\"" + Train(33, "b") + "\",\"" + Train(33, "a"),  // the last text never closes
+      "\"a|b|c|a3\",\"" + Train(4, "a") + "\"",             // too few pieces
+  };
+  const std::vector<std::vector<std::string>> codeSets = {{"a3"}, {"b3", "a3"}, {wu + "3"}, {"none"}};
+  for (const std::string& list : lists) {
+    for (const auto& codes : codeSets) {
+      EXPECT_TRUE(ExpectSameAsFullReading(Utf8FromGbk(Answer(list)), codes)) << Utf8FromGbk(list);
+    }
+  }
+  // Long texts, so that quotes and separators fall at every place of a block.
+  for (int shift = 0; shift < 20; ++shift) {
+    std::string list;
+    for (int t = 0; t < 4; ++t) {
+      if (t) list += ",";
+      list += "\"" + std::string(static_cast<std::size_t>(shift + 7 * t), 'z') + Train(34 + t, t % 2 ? wu : "a") + "\"";
+    }
+    EXPECT_TRUE(ExpectSameAsFullReading(Utf8FromGbk(Answer(list)), {"a3", wu + "3"}));
+  }
+}
+
+TEST_F(WantedTrains, LeaveUnusualAnswersToTheFullReading) {
+  const std::string train = "\"" + Train(36, "a") + "\"";  // ASCII: the same in UTF-8
+  const std::vector<std::string> unusual = {
+      std::string(1, '\0') + Answer(train),                // a zero byte cuts the answer
+      Answer(train + ",\"\xF0\xA0\xAE\xB7|x\""),  // a four-byte character
+      Answer(train + ",\"\xE6\x97|x\""),          // a cut-off character
+      Answer(train + ",\"\xC0\xAF|x\""),          // an overlong form
+      R"({"status":false,"messages":["busy"],"data":{"result":[]}})",
+      R"({"data":{"result":[)" + train,  // no "]}"
+      "<html>502</html>",
+      "",
+  };
+  for (const std::string& answer : unusual) {
+    EXPECT_FALSE(ExpectSameAsFullReading(answer, {"a3"})) << testing::PrintToString(answer);
+  }
 }
 
 }  // namespace
