@@ -100,9 +100,9 @@ int main(int argc, char** argv) {
   const std::string path = LeftTicketQueryPath(setup.date, "BJP", "SHH", false);
   const std::string queryHeaders = HeaderBlocks(setup.sim.BaseUrl()).query;
   // What libcurl sends for the query, with the session's cookies.
-  const std::string plainRequest = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" +
-                                   std::to_string(setup.sim.Port()) + "\r\nAccept: */*\r\nCookie: " +
-                                   setup.jar.Text() + "\r\n" + queryHeaders + "\r\n\r\n";
+  const std::string plainRequest = "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(setup.sim.Port()) +
+                                   "\r\nAccept: */*\r\nCookie: " + setup.jar.Text() + "\r\n" + queryHeaders +
+                                   "\r\n\r\n";
   const std::chrono::milliseconds pause = GrabPacing{}.afterIdlePass;
 
   std::atomic<long> passes{0};
@@ -122,9 +122,8 @@ int main(int argc, char** argv) {
         } else {
           std::string method = "GET";
           std::string headers = queryHeaders;
-          answered = SendHttpRequest(setup.sim.BaseUrl() + path, method, {}, setup.jar, headers, false, {}, {},
-                                     options)
-                         .Ok();
+          answered =
+              SendHttpRequest(setup.sim.BaseUrl() + path, method, {}, setup.jar, headers, false, {}, {}, options).Ok();
         }
         (answered ? passes : failures).fetch_add(1, std::memory_order_relaxed);
       } while (WaitUnlessStopped(stop, pause));

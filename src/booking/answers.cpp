@@ -176,7 +176,8 @@ std::string ReadLeftTickets(std::string& answer, const StationDirectory& station
 }
 
 bool ReadWantedLeftTickets(std::string_view utf8Answer, std::span<const std::string> codes,
-                           const StationDirectory& stations, std::vector<TrainRecord>& records, std::string_view& list) {
+                           const StationDirectory& stations, std::vector<TrainRecord>& records,
+                           std::string_view& list) {
   // In UTF-8 text every ASCII byte is a character, so the plain searches
   // below find the markers where the character-wise searches of
   // ReadLeftTickets find them in the converted text.

@@ -133,7 +133,8 @@ void ForEachWantedTrainText(std::string_view utf8List, std::span<const std::stri
     const char* pieceBegin = textBegin;
     std::string_view code;
     for (int bar = 0; bar < 4; ++bar) {
-      const char* found = static_cast<const char*>(std::memchr(pieceBegin, '|', static_cast<std::size_t>(textEnd - pieceBegin)));
+      const char* found =
+          static_cast<const char*>(std::memchr(pieceBegin, '|', static_cast<std::size_t>(textEnd - pieceBegin)));
       if (found == nullptr) {
         code = {};
         break;

@@ -50,8 +50,7 @@ template <typename Visit>
 void ForEachWantedTrainText(std::string_view utf8List, std::span<const std::string> codes, Visit&& visit) {
   using VisitType = std::remove_reference_t<Visit>;
   ForEachWantedTrainText(
-      utf8List, codes,
-      [](void* context, const TrainPieces& pieces) { (*static_cast<VisitType*>(context))(pieces); },
+      utf8List, codes, [](void* context, const TrainPieces& pieces) { (*static_cast<VisitType*>(context))(pieces); },
       static_cast<void*>(&visit));
 }
 

@@ -314,8 +314,8 @@ struct GrabController::Impl {
       bool sawNotOnSale = false;
       bool lapsed = false;
       for (std::size_t d = 0; d < wish.dates.size() && !lapsed; ++d) {
-        const TrainsResult query =
-            client.QueryLeftTickets(studentPurpose, wish.dates[d], task.fromTelecode, task.toTelecode, stop, wish.trains);
+        const TrainsResult query = client.QueryLeftTickets(studentPurpose, wish.dates[d], task.fromTelecode,
+                                                           task.toTelecode, stop, wish.trains);
         if (stop.stop_requested()) return;
         if (!query.Done()) {
           queryFailed = true;

@@ -318,8 +318,8 @@ bool GbkFromUtf8GoesByCharacter(std::string_view utf8) {
     // Over the ASCII run, sixteen bytes at a time where the processor allows.
 #if defined(__SSE2__)
     while (size - i >= 16) {
-      const auto high = static_cast<unsigned>(
-          _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i))));
+      const auto high =
+          static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i))));
       if (high != 0) {
         i += static_cast<std::size_t>(std::countr_zero(high));
         break;

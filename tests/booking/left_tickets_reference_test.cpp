@@ -214,7 +214,7 @@ TEST_F(WantedTrains, ReadTheSameRecordsAsTheFullReading) {
       "\" " + Train(34, "a") + " \",\"" + wide + Train(34, "b") + wide + "\"",
       "\"" + Train(33, "a") + "\"\"" + Train(33, "b") + "\"",
       "\"" + Train(33, "b") + "\",\"" + Train(33, "a"),  // the last text never closes
-      "\"a|b|c|a3\",\"" + Train(4, "a") + "\"",             // too few pieces
+      "\"a|b|c|a3\",\"" + Train(4, "a") + "\"",          // too few pieces
   };
   const std::vector<std::vector<std::string>> codeSets = {{"a3"}, {"b3", "a3"}, {wu + "3"}, {"none"}};
   for (const std::string& list : lists) {
@@ -236,7 +236,7 @@ TEST_F(WantedTrains, ReadTheSameRecordsAsTheFullReading) {
 TEST_F(WantedTrains, LeaveUnusualAnswersToTheFullReading) {
   const std::string train = "\"" + Train(36, "a") + "\"";  // ASCII: the same in UTF-8
   const std::vector<std::string> unusual = {
-      std::string(1, '\0') + Answer(train),                // a zero byte cuts the answer
+      std::string(1, '\0') + Answer(train),       // a zero byte cuts the answer
       Answer(train + ",\"\xF0\xA0\xAE\xB7|x\""),  // a four-byte character
       Answer(train + ",\"\xE6\x97|x\""),          // a cut-off character
       Answer(train + ",\"\xC0\xAF|x\""),          // an overlong form
