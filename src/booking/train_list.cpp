@@ -43,6 +43,30 @@ void ForEachMark(std::string_view text, std::size_t at, char a, char b, Visit&& 
   }
 }
 
+// Calls visit(offset) for every byte equal to `a` or `b` from `at` on, in
+// order, while visit returns true: for UTF-8 text, where no byte of a
+// multi-byte character is ASCII.
+template <typename Visit>
+void ForEachAsciiMark(std::string_view text, std::size_t at, char a, char b, Visit&& visit) {
+  const char* data = text.data();
+  const std::size_t size = text.size();
+#if defined(__SSE2__)
+  const __m128i markA = _mm_set1_epi8(a);
+  const __m128i markB = _mm_set1_epi8(b);
+  for (; at + 16 <= size; at += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+    for (auto marks = static_cast<unsigned>(
+             _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, markA), _mm_cmpeq_epi8(block, markB))));
+         marks != 0; marks &= marks - 1) {
+      if (!visit(at + static_cast<std::size_t>(std::countr_zero(marks)))) return;
+    }
+  }
+#endif
+  for (; at < size; ++at) {
+    if ((data[at] == a || data[at] == b) && !visit(at)) return;
+  }
+}
+
 // A train text as the list holds it (untrimmed): visited when, trimmed of
 // spaces, it is not empty, not the "," between two texts, and has all the
 // pieces.
@@ -112,7 +136,7 @@ void ForEachTrainText(std::string_view list, TrainVisitor visit, void* context) 
 void ForEachWantedTrainText(std::string_view utf8List, std::span<const std::string> codes, TrainVisitor visit,
                             void* context) {
   // In UTF-8 every '"' and '|' byte is a character, so the texts are the
-  // spans between two quotes, found by a plain byte search. Only the first
+  // spans between two quotes, found by plain byte searches. Only the first
   // four pieces of each are looked at here: trimming changes only the first
   // and the last piece, and a text whose piece 3 is its last has too few
   // pieces to count, so piece 3 of the untrimmed text is the one that counts.
@@ -120,31 +144,33 @@ void ForEachWantedTrainText(std::string_view utf8List, std::span<const std::stri
     if (IsAscii(code)) return std::find(codes.begin(), codes.end(), code) != codes.end();
     return std::find(codes.begin(), codes.end(), GbkFromUtf8(code)) != codes.end();
   };
-  const char* const data = utf8List.data();
-  const char* const end = data + utf8List.size();
-  const auto next = [end](const char* from, char mark) {
-    return static_cast<const char*>(std::memchr(from, mark, static_cast<std::size_t>(end - from)));
+  const std::size_t size = utf8List.size();
+  const auto quoteFrom = [&utf8List, size](std::size_t from) {
+    const void* found = std::memchr(utf8List.data() + from, '"', size - from);
+    return found == nullptr ? std::string_view::npos
+                            : static_cast<std::size_t>(static_cast<const char*>(found) - utf8List.data());
   };
-  const char* quote = next(data, '"');
-  while (quote != nullptr) {
-    const char* textBegin = quote + 1;
-    const char* textEnd = next(textBegin, '"');
-    if (textEnd == nullptr) return;  // an unclosed text is not one
-    const char* pieceBegin = textBegin;
+  std::size_t quote = quoteFrom(0);
+  while (quote != std::string_view::npos) {
+    const std::size_t textBegin = quote + 1;
+    // The first four separators, unless the text's closing quote comes first.
+    std::size_t bars = 0;
+    std::size_t pieceBegin = textBegin;
+    std::size_t textEnd = std::string_view::npos;
     std::string_view code;
-    for (int bar = 0; bar < 4; ++bar) {
-      const char* found =
-          static_cast<const char*>(std::memchr(pieceBegin, '|', static_cast<std::size_t>(textEnd - pieceBegin)));
-      if (found == nullptr) {
-        code = {};
-        break;
+    ForEachAsciiMark(utf8List, textBegin, '|', '"', [&](std::size_t at) {
+      if (utf8List[at] == '"') {
+        textEnd = at;
+        return false;
       }
-      if (bar == 3) code = std::string_view(pieceBegin, static_cast<std::size_t>(found - pieceBegin));
-      pieceBegin = found + 1;
-    }
-    if (code.data() != nullptr && wanted(code)) {
-      VisitTrainText(GbkFromUtf8(std::string_view(textBegin, static_cast<std::size_t>(textEnd - textBegin))), visit,
-                     context);
+      if (bars == 3) code = utf8List.substr(pieceBegin, at - pieceBegin);
+      pieceBegin = at + 1;
+      return ++bars < 4;
+    });
+    if (textEnd == std::string_view::npos) textEnd = quoteFrom(pieceBegin);
+    if (textEnd == std::string_view::npos) return;  // an unclosed text is not one
+    if (bars == 4 && wanted(code)) {
+      VisitTrainText(GbkFromUtf8(utf8List.substr(textBegin, textEnd - textBegin)), visit, context);
     }
     quote = textEnd;  // it closes this text and opens the next
   }

@@ -329,10 +329,20 @@ bool GbkFromUtf8GoesByCharacter(std::string_view utf8) {
 #endif
     while (i < size && in[i] < 0x80) ++i;
     if (i == size) return true;
-    // The run of other characters.
+    // The run of other characters. Chinese text is three-byte sequences led
+    // by E1..EC, which can be neither overlong nor surrogates: those are
+    // decoded right here.
     do {
-      const TableCharacter c = Utf8Character(in + i, size - i);
-      if (c.length == 0 || gUtf8ToGb18030.Lookup(c.index, utf8.substr(i, c.length)) == 0) return false;
+      TableCharacter c;
+      const unsigned char lead = in[i];
+      if (lead >= 0xE1 && lead <= 0xEC && size - i >= 3 && IsContinuation(in[i + 1]) && IsContinuation(in[i + 2])) {
+        c = {3, (static_cast<std::size_t>(lead & 0x0F) << 12) | (static_cast<std::size_t>(in[i + 1] & 0x3F) << 6) |
+                    (in[i + 2] & 0x3F)};
+      } else {
+        c = Utf8Character(in + i, size - i);
+        if (c.length == 0) return false;
+      }
+      if (gUtf8ToGb18030.Lookup(c.index, utf8.substr(i, c.length)) == 0) return false;
       i += c.length;
     } while (i < size && in[i] >= 0x80);
   }

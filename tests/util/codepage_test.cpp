@@ -175,6 +175,38 @@ TEST(CodepageTest, InvalidGbkBecomesReplacement) {
   EXPECT_EQ(Utf8FromGbk("\x81\x20x"), kReplacementUtf8 + " x");
 }
 
+// Texts that convert one character at a time, and those that do not; for the
+// first kind, converting the pieces cut at each character boundary gives the
+// whole text's conversion.
+TEST(CodepageTest, ConversionGoesByCharacter) {
+  const std::string chinese = "\xE9\xA2\x84\xE8\xAE\xA2|\xE6\x97\xA0";  // 预订|无
+  const std::string longText = std::string(13, 'a') + chinese + std::string(17, 'b') + chinese + "c\xC3\xA9";
+  const std::vector<std::string> byCharacter = {"", "ascii only", chinese, longText,
+                                                "\xE4\xB8\x80\xEF\xBC\x8C\xE3\x80\x80"};
+  for (const std::string& text : byCharacter) {
+    EXPECT_TRUE(GbkFromUtf8GoesByCharacter(text)) << text;
+    std::string pieces;
+    for (std::size_t i = 0; i < text.size();) {
+      const auto lead = static_cast<unsigned char>(text[i]);
+      const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
+      pieces += GbkFromUtf8(text.substr(i, length));
+      i += length;
+    }
+    EXPECT_EQ(pieces, GbkFromUtf8(text)) << text;
+  }
+  const std::vector<std::string> notByCharacter = {
+      "\xF0\x9F\x98\x80",             // four bytes
+      longText + "\xE6\x97",          // cut off
+      "\xE6\x97x\xA0",                // broken
+      "\xC0\xAF",                     // overlong
+      "\xE0\x80\xAF",                 // overlong
+      "\xED\xA0\x80",                 // a surrogate
+      "x\x80y",                       // a lone continuation byte
+      std::string(20, 'a') + "\xFF",  // never in UTF-8
+  };
+  for (const std::string& text : notByCharacter) EXPECT_FALSE(GbkFromUtf8GoesByCharacter(text)) << text;
+}
+
 TEST(CodepageTest, Utf16) {
   EXPECT_EQ(MultiByteToUtf16("\xD6\xD0"
                              "A",
