@@ -116,10 +116,11 @@ void ForEachTrainText(std::string_view list, TrainVisitor visit, void* context) 
     if (count < kTrainPieces && pieceBegin < end) pieces[count++] = list.substr(pieceBegin, end - pieceBegin);
     if (count == kTrainPieces) visit(context, pieces);
   };
+  const char* const data = list.data();
   ForEachMark(list, 0, '|', '"', [&](std::size_t at) {
-    if (list[at] == '|') {
+    if (data[at] == '|') {
       if (inText && count < kTrainPieces) {
-        pieces[count++] = list.substr(pieceBegin, at - pieceBegin);
+        pieces[count++] = std::string_view(data + pieceBegin, at - pieceBegin);  // at < list.size()
         pieceBegin = at + 1;
       }
       return true;
