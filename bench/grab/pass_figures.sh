@@ -14,15 +14,17 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2 ? v[(NR + 1) / 2] :
 
 cpu_per_pass() { sed -n 's/.*CPU per pass \([0-9.]*\) us.*/\1/p'; }
 
-for layer in pass exchange socket; do
-  figures=()
-  for ((r = 0; r < runs; r++)); do
-    if [ "$layer" = pass ]; then
-      figures+=("$("$bench"/bench_query_pass "$workers" "$seconds" | cpu_per_pass)")
-    else
-      figures+=("$("$bench"/bench_pass_layers "$layer" "$workers" "$seconds" | cpu_per_pass)")
-    fi
+# The layers take turns, so that each run of one meets the machine as the
+# others do.
+declare -A figures
+for ((r = 0; r < runs; r++)); do
+  figures[pass]+="$("$bench"/bench_query_pass "$workers" "$seconds" | cpu_per_pass) "
+  for layer in exchange socket; do
+    figures[$layer]+="$("$bench"/bench_pass_layers "$layer" "$workers" "$seconds" | cpu_per_pass) "
   done
+done
+for layer in pass exchange socket; do
+  read -ra values <<<"${figures[$layer]}"
   printf '%-9s CPU per pass, median of %d: %s us (runs: %s)\n' "$layer" "$runs" \
-    "$(printf '%s\n' "${figures[@]}" | median)" "${figures[*]}"
+    "$(printf '%s\n' "${values[@]}" | median)" "${values[*]}"
 done

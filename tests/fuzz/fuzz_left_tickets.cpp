@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const quillet::TrainRecord& record : records)
     quillet::fuzz::Require(original.find(record.secretStr) != std::string::npos);
 
-  // Wanted: the first train read and one that is never there.
+  // Wanted: a fixed code and the code of the first train read.
   std::vector<std::string> codes = {"G1"};
   if (!records.empty()) codes.push_back(records.front().stationTrainCode);
   std::vector<quillet::TrainRecord> wanted;
