@@ -15,11 +15,11 @@ SimResponse JsonOk(const std::string& dataJson) {
 }
 
 SimResponse JsonRefusal(const std::string& reason, const std::string& dataJson) {
-  return SimResponse{200, kJsonType, Envelope(false, dataJson, "[" + JsonQuote(reason) + "]"), {}};
+  return SimResponse{200, kJsonType, Envelope(false, dataJson, "[" + JsonStringFromUtf8(reason) + "]"), {}};
 }
 
 SimResponse SubmitRefusal(const std::string& reason) {
-  return JsonOk("{\"errMsg\":" + JsonQuote(reason) + ",\"submitStatus\":false}");
+  return JsonOk("{\"errMsg\":" + JsonStringFromUtf8(reason) + ",\"submitStatus\":false}");
 }
 
 SimResponse HtmlPage(int status, const std::string& title, const std::string& bodyHtml, const std::string& script) {

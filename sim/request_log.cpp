@@ -28,12 +28,12 @@ std::string RequestLog::EntriesJson() const {
     json += first ? "" : ",";
     first = false;
     json += "{\"t\":" + std::to_string(e.ms) + ",\"unix_ms\":" + std::to_string(e.unixMs) +
-            ",\"method\":" + JsonQuote(e.method) + ",\"path\":" + JsonQuote(e.path) +
-            ",\"query\":" + JsonQuote(e.query) + ",\"headers\":{";
+            ",\"method\":" + JsonStringFromUtf8(e.method) + ",\"path\":" + JsonStringFromUtf8(e.path) +
+            ",\"query\":" + JsonStringFromUtf8(e.query) + ",\"headers\":{";
     for (std::size_t i = 0; i < e.headers.size(); ++i) {
-      json += (i ? "," : "") + JsonQuote(e.headers[i].first) + ":" + JsonQuote(e.headers[i].second);
+      json += (i ? "," : "") + JsonStringFromUtf8(e.headers[i].first) + ":" + JsonStringFromUtf8(e.headers[i].second);
     }
-    json += "},\"body\":" + JsonQuote(e.body) + "}";
+    json += "},\"body\":" + JsonStringFromUtf8(e.body) + "}";
   }
   return json + "]";
 }
@@ -43,7 +43,7 @@ std::string RequestLog::CountsJson() const {
   std::string json = "{";
   bool first = true;
   for (const auto& [path, count] : counts_) {
-    json += (first ? "" : ",") + JsonQuote(path) + ":" + std::to_string(count);
+    json += (first ? "" : ",") + JsonStringFromUtf8(path) + ":" + std::to_string(count);
     first = false;
   }
   return json + "}";

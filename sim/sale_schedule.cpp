@@ -26,8 +26,8 @@ std::string SaleSchedule::Json() const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::string json = "[";
   for (const auto& [date, ms] : openings_) {
-    json += (json.size() > 1 ? "," : "") + std::string("{\"date\":") + JsonQuote(date) +
-            ",\"moment\":" + JsonQuote(ChinaDateTimeMsText(ms)) + ",\"moment_ms\":" + std::to_string(ms) + "}";
+    json += (json.size() > 1 ? "," : "") + std::string("{\"date\":") + JsonStringFromUtf8(date) +
+            ",\"moment\":" + JsonStringFromUtf8(ChinaDateTimeMsText(ms)) + ",\"moment_ms\":" + std::to_string(ms) + "}";
   }
   return json + "]";
 }

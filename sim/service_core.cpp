@@ -170,13 +170,15 @@ std::string BookingService::BookingsJson() {
                          : o.status == OrderStatus::kUnpaid ? "unpaid"
                                                             : "expired";
     for (const Ticket& t : o.tickets) {
-      json += std::string(first ? "" : ",") + "{\"orderId\":" + JsonQuote(o.orderId) +
-              ",\"account\":" + JsonQuote(o.account) + ",\"passenger_name\":" + JsonQuote(t.passenger.name) +
-              ",\"passenger_id_no\":" + JsonQuote(t.passenger.idNo) +
-              ",\"train_code\":" + JsonQuote(o.run.profile.code) + ",\"train_date\":" + JsonQuote(o.date) +
-              ",\"from\":" + JsonQuote(o.run.fromTelecode) + ",\"to\":" + JsonQuote(o.run.toTelecode) +
-              ",\"seat_type\":" + JsonQuote(o.seatCode) + ",\"ticket_type\":" + JsonQuote(t.ticketType) +
-              ",\"status\":" + JsonQuote(status) + "}";
+      json += std::string(first ? "" : ",") + "{\"orderId\":" + JsonStringFromUtf8(o.orderId) +
+              ",\"account\":" + JsonStringFromUtf8(o.account) +
+              ",\"passenger_name\":" + JsonStringFromUtf8(t.passenger.name) +
+              ",\"passenger_id_no\":" + JsonStringFromUtf8(t.passenger.idNo) +
+              ",\"train_code\":" + JsonStringFromUtf8(o.run.profile.code) +
+              ",\"train_date\":" + JsonStringFromUtf8(o.date) + ",\"from\":" + JsonStringFromUtf8(o.run.fromTelecode) +
+              ",\"to\":" + JsonStringFromUtf8(o.run.toTelecode) + ",\"seat_type\":" + JsonStringFromUtf8(o.seatCode) +
+              ",\"ticket_type\":" + JsonStringFromUtf8(t.ticketType) + ",\"status\":" + JsonStringFromUtf8(status) +
+              "}";
       first = false;
     }
   }
@@ -228,8 +230,8 @@ bool BookingService::Release(const std::string& date, const std::string& train, 
   }
   Lock lock(mutex_);
   Stock(date, train, seat) = static_cast<int>(n);
-  answer = "{\"date\":" + JsonQuote(date) + ",\"train\":" + JsonQuote(train) + ",\"seat\":" + JsonQuote(seat) +
-           ",\"count\":" + std::to_string(n) + "}";
+  answer = "{\"date\":" + JsonStringFromUtf8(date) + ",\"train\":" + JsonStringFromUtf8(train) +
+           ",\"seat\":" + JsonStringFromUtf8(seat) + ",\"count\":" + std::to_string(n) + "}";
   return true;
 }
 

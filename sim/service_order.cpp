@@ -175,15 +175,16 @@ SimResponse BookingService::Passengers(const SimRequest& request) {
   for (std::size_t i = 0; i < passengers.size(); ++i) {
     const Passenger& p = passengers[i];
     list += std::string(i ? "," : "") + "{\"code\":\"" + std::to_string(i + 1) +
-            "\",\"passenger_name\":" + JsonQuote(p.name) + ",\"sex_code\":" + JsonQuote(p.sexCode) +
-            ",\"sex_name\":" + JsonQuote(p.sexName) + ",\"born_date\":" + JsonQuote(p.bornDate + " 00:00:00") +
-            ",\"country_code\":\"CN\",\"passenger_id_type_code\":" + JsonQuote(p.idTypeCode) +
-            ",\"passenger_id_type_name\":" + JsonQuote(p.idTypeName) + ",\"passenger_id_no\":" + JsonQuote(p.idNo) +
-            ",\"passenger_type\":" + JsonQuote(p.type) +
-            ",\"passenger_flag\":\"0\",\"passenger_type_name\":" + JsonQuote(p.typeName) +
-            ",\"mobile_no\":" + JsonQuote(p.mobile) +
+            "\",\"passenger_name\":" + JsonStringFromUtf8(p.name) + ",\"sex_code\":" + JsonStringFromUtf8(p.sexCode) +
+            ",\"sex_name\":" + JsonStringFromUtf8(p.sexName) +
+            ",\"born_date\":" + JsonStringFromUtf8(p.bornDate + " 00:00:00") +
+            ",\"country_code\":\"CN\",\"passenger_id_type_code\":" + JsonStringFromUtf8(p.idTypeCode) +
+            ",\"passenger_id_type_name\":" + JsonStringFromUtf8(p.idTypeName) +
+            ",\"passenger_id_no\":" + JsonStringFromUtf8(p.idNo) + ",\"passenger_type\":" + JsonStringFromUtf8(p.type) +
+            ",\"passenger_flag\":\"0\",\"passenger_type_name\":" + JsonStringFromUtf8(p.typeName) +
+            ",\"mobile_no\":" + JsonStringFromUtf8(p.mobile) +
             ",\"phone_no\":\"\",\"email\":\"\",\"address\":\"\",\"postalcode\":\"\",\"first_letter\":" +
-            JsonQuote(p.firstLetter) + ",\"recordCount\":\"" + std::to_string(passengers.size()) +
+            JsonStringFromUtf8(p.firstLetter) + ",\"recordCount\":\"" + std::to_string(passengers.size()) +
             "\",\"total_times\":\"99\",\"index_id\":\"" + std::to_string(i) + "\"}";
   }
   return JsonOk("{\"isExist\":true,\"exMsg\":\"\",\"normal_passengers\":[" + list + "],\"dj_passengers\":[]}");
@@ -435,25 +436,26 @@ SimResponse BookingService::UncompletedOrders(const SimRequest& request) {
       const std::string number = std::to_string(k + 1);
       tickets +=
           std::string(k ? "," : "") +
-          "{\"stationTrainDTO\":{\"trainDTO\":{},\"station_train_code\":" + JsonQuote(o.run.profile.code) +
-          ",\"from_station_telecode\":" + JsonQuote(o.run.fromTelecode) +
-          ",\"from_station_name\":" + JsonQuote(fromName) + ",\"start_time\":\"1970-01-01 " + departs +
-          ":00\",\"to_station_telecode\":" + JsonQuote(o.run.toTelecode) + ",\"to_station_name\":" + JsonQuote(toName) +
-          ",\"arrive_time\":\"1970-01-01 " + arrives + ":00\",\"distance\":\"" + std::to_string(o.run.distanceKm) +
-          "\"},\"passengerDTO\":{\"passenger_name\":" + JsonQuote(t.passenger.name) +
-          ",\"passenger_id_type_code\":" + JsonQuote(t.passenger.idTypeCode) +
-          ",\"passenger_id_type_name\":" + JsonQuote(t.passenger.idTypeName) +
-          ",\"passenger_id_no\":" + JsonQuote(t.passenger.idNo) + ",\"total_times\":\"98\"},\"ticket_no\":\"" +
+          "{\"stationTrainDTO\":{\"trainDTO\":{},\"station_train_code\":" + JsonStringFromUtf8(o.run.profile.code) +
+          ",\"from_station_telecode\":" + JsonStringFromUtf8(o.run.fromTelecode) +
+          ",\"from_station_name\":" + JsonStringFromUtf8(fromName) + ",\"start_time\":\"1970-01-01 " + departs +
+          ":00\",\"to_station_telecode\":" + JsonStringFromUtf8(o.run.toTelecode) +
+          ",\"to_station_name\":" + JsonStringFromUtf8(toName) + ",\"arrive_time\":\"1970-01-01 " + arrives +
+          ":00\",\"distance\":\"" + std::to_string(o.run.distanceKm) +
+          "\"},\"passengerDTO\":{\"passenger_name\":" + JsonStringFromUtf8(t.passenger.name) +
+          ",\"passenger_id_type_code\":" + JsonStringFromUtf8(t.passenger.idTypeCode) +
+          ",\"passenger_id_type_name\":" + JsonStringFromUtf8(t.passenger.idTypeName) +
+          ",\"passenger_id_no\":" + JsonStringFromUtf8(t.passenger.idNo) + ",\"total_times\":\"98\"},\"ticket_no\":\"" +
           o.orderId + "1" + o.coach + "00" + number + "\",\"sequence_no\":\"" + o.orderId +
           "\",\"batch_no\":\"1\",\"train_date\":\"" + o.date + " 00:00:00\",\"coach_no\":\"" + o.coach +
           "\",\"coach_name\":\"" + o.coach + "\",\"seat_no\":\"000" + number +
-          "\",\"seat_name\":" + JsonQuote(t.seatName) +
-          ",\"seat_flag\":\"0\",\"seat_type_code\":" + JsonQuote(o.seatCode) +
-          ",\"seat_type_name\":" + JsonQuote(seat ? seat->name : o.seatCode) +
-          ",\"ticket_type_code\":" + JsonQuote(t.ticketType) +
-          ",\"ticket_type_name\":" + JsonQuote(TicketTypeName(t.ticketType)) + ",\"reserve_time\":\"" + reserve +
-          "\",\"limit_time\":\"" + reserve + "\",\"lose_time\":\"" + lose + "\",\"pay_limit_time\":\"" + lose +
-          "\",\"ticket_price\":" + std::to_string(fare * 10) +
+          "\",\"seat_name\":" + JsonStringFromUtf8(t.seatName) +
+          ",\"seat_flag\":\"0\",\"seat_type_code\":" + JsonStringFromUtf8(o.seatCode) +
+          ",\"seat_type_name\":" + JsonStringFromUtf8(seat ? seat->name : o.seatCode) +
+          ",\"ticket_type_code\":" + JsonStringFromUtf8(t.ticketType) +
+          ",\"ticket_type_name\":" + JsonStringFromUtf8(TicketTypeName(t.ticketType)) + ",\"reserve_time\":\"" +
+          reserve + "\",\"limit_time\":\"" + reserve + "\",\"lose_time\":\"" + lose + "\",\"pay_limit_time\":\"" +
+          lose + "\",\"ticket_price\":" + std::to_string(fare * 10) +
           ",\"print_eticket_flag\":\"N\",\"resign_flag\":\"4\",\"return_flag\":\"N\",\"confirm_flag\":\"N\","
           "\"pay_mode_code\":\"Y\",\"ticket_status_code\":\"i\",\"ticket_status_name\":\"待支付\","
           "\"cancel_flag\":\"Y\","
@@ -464,7 +466,7 @@ SimResponse BookingService::UncompletedOrders(const SimRequest& request) {
           "\"insure_query_no\":\"\",\"column_nine_msg\":\"\",\"lc_flag\":\"\",\"integral_pay_flag\":\"N\","
           "\"if_cash\":\"Y\",\"start_time_page\":\"" +
           departs + "\",\"arrive_time_page\":\"" + arrives + "\",\"train_no\":\"" + o.run.profile.trainNo + "\"}";
-      names += std::string(k ? "," : "") + JsonQuote(t.passenger.name);
+      names += std::string(k ? "," : "") + JsonStringFromUtf8(t.passenger.name);
     }
     const std::string count = std::to_string(o.tickets.size());
     const int total = fare * static_cast<int>(o.tickets.size());
@@ -475,10 +477,10 @@ SimResponse BookingService::UncompletedOrders(const SimRequest& request) {
             tickets + "],\"reserve_flag_query\":\"p\",\"if_show_resigning_info\":\"N\",\"recordCount\":\"" + count +
             "\","
             "\"isNeedSendMailAndMsg\":\"N\",\"array_passser_name_page\":[" +
-            names + "],\"from_station_name_page\":[" + JsonQuote(fromName) + "],\"to_station_name_page\":[" +
-            JsonQuote(toName) + "],\"start_train_date_page\":\"" + o.date + " " + departs +
+            names + "],\"from_station_name_page\":[" + JsonStringFromUtf8(fromName) + "],\"to_station_name_page\":[" +
+            JsonStringFromUtf8(toName) + "],\"start_train_date_page\":\"" + o.date + " " + departs +
             "\",\"start_time_page\":\"" + departs + "\",\"arrive_time_page\":\"" + arrives +
-            "\",\"train_code_page\":" + JsonQuote(o.run.profile.code) + ",\"ticket_total_price_page\":\"" +
+            "\",\"train_code_page\":" + JsonStringFromUtf8(o.run.profile.code) + ",\"ticket_total_price_page\":\"" +
             PriceText(total) +
             "\",\"come_go_traveller_order_page\":\"N\",\"canOffLinePay\":\"N\",\"if_deliver\":\"N\","
             "\"insure_query_no\":\"\"}";

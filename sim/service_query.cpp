@@ -114,7 +114,7 @@ SimResponse BookingService::LeftTicketQuery(const SimRequest& request) {
   std::string map;
   for (const std::string& t : telecodes) {
     const Station* s = stations_.ByTelecode(t);
-    map += (map.empty() ? "" : ",") + JsonQuote(t) + ":" + JsonQuote(s ? s->name : t);
+    map += (map.empty() ? "" : ",") + JsonStringFromUtf8(t) + ":" + JsonStringFromUtf8(s ? s->name : t);
   }
   const std::string data = "{\"flag\":\"1\",\"map\":{" + map + "},\"result\":[" + result + "]}";
   return SimResponse{200, kJsonType, Envelope(true, data, "\"\""), {}};

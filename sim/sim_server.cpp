@@ -277,12 +277,13 @@ void SimServer::ServeControl(const httplib::Request& request, const std::string&
                          answer)) {
       json(200, answer);
     } else {
-      json(400, "{\"error\":" + JsonQuote(answer) + "}");
+      json(400, "{\"error\":" + JsonStringFromUtf8(answer) + "}");
     }
   } else if (request.method == "POST" && path == "/sim/sale") {
     SetSale(request, response);
   } else if (request.method == "GET" && path == "/sim/sales") {
-    json(200, "{\"now\":" + JsonQuote(ChinaDateTimeMsText(UnixMsNow())) + ",\"sales\":" + service_.SalesJson() + "}");
+    json(200, "{\"now\":" + JsonStringFromUtf8(ChinaDateTimeMsText(UnixMsNow())) +
+                  ",\"sales\":" + service_.SalesJson() + "}");
   } else if (request.method == "POST" && path == "/sim/reset") {
     service_.Reset();
     log_.Clear();
@@ -296,7 +297,7 @@ void SimServer::SetSale(const httplib::Request& request, httplib::Response& resp
   const FormFields form = ParseForm(request.body);
   const auto refuse = [&response](const std::string& error) {
     response.status = 400;
-    response.set_content("{\"error\":" + JsonQuote(error) + "}", kJsonType);
+    response.set_content("{\"error\":" + JsonStringFromUtf8(error) + "}", kJsonType);
   };
   SaleOpening opening;
   opening.date = Field(form, "date");
@@ -316,8 +317,8 @@ void SimServer::SetSale(const httplib::Request& request, httplib::Response& resp
   }
   service_.SetSale(opening);
   response.status = 200;
-  response.set_content("{\"date\":" + JsonQuote(opening.date) +
-                           ",\"moment\":" + JsonQuote(ChinaDateTimeMsText(opening.openingMs)) +
+  response.set_content("{\"date\":" + JsonStringFromUtf8(opening.date) +
+                           ",\"moment\":" + JsonStringFromUtf8(ChinaDateTimeMsText(opening.openingMs)) +
                            ",\"moment_ms\":" + std::to_string(opening.openingMs) + "}",
                        kJsonType);
 }

@@ -20,37 +20,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// Length of the well-formed UTF-8 sequence at text[i], or 0 when the byte
-// there does not start one.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char c = byte(i);
-  if (c < 0x80) return 1;
-  std::size_t len = 0;
-  std::uint32_t cp = 0;
-  if (c >= 0xC2 && c <= 0xDF) {
-    len = 2;
-    cp = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    len = 3;
-    cp = c & 0x0F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    len = 4;
-    cp = c & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + len > text.size()) return 0;
-  for (std::size_t k = 1; k < len; ++k) {
-    const unsigned char cc = byte(i + k);
-    if ((cc & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))) return 0;
-  if (cp >= 0xD800 && cp <= 0xDFFF) return 0;
-  return len;
-}
-
 }  // namespace
 
 FormFields ParseForm(std::string_view text) {
@@ -179,59 +148,6 @@ bool Base64Decode(std::string_view text, std::string& bytes) {
     }
   }
   return true;
-}
-
-bool IsValidUtf8(std::string_view text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t len = Utf8SequenceLength(text, i);
-    if (len == 0) return false;
-    i += len;
-  }
-  return true;
-}
-
-std::string JsonQuote(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size() + 2);
-  out.push_back('"');
-  for (std::size_t i = 0; i < text.size();) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const std::size_t len = Utf8SequenceLength(text, i);
-    if (len > 1) {
-      out.append(text.substr(i, len));
-      i += len;
-      continue;
-    }
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20 || c == 0x7F || len == 0) {
-          out += "\\u00";
-          out.push_back(kHex[c >> 4]);
-          out.push_back(kHex[c & 15]);
-        } else {
-          out.push_back(static_cast<char>(c));
-        }
-    }
-    ++i;
-  }
-  out.push_back('"');
-  return out;
 }
 
 }  // namespace quillet::sim

@@ -1,10 +1,14 @@
 #pragma once
 // Small codecs the service needs: form bodies and query strings, cookies,
-// percent-encoding, base64 and JSON string escaping.
+// percent-encoding and base64. JSON strings (JsonStringFromUtf8) and UTF-8
+// checks (IsValidUtf8) are the program's own, from util.
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "util/json_text.h"
+#include "util/utf8.h"
 
 namespace quillet::sim {
 
@@ -29,13 +33,5 @@ std::vector<std::pair<std::string, std::string>> ParseCookieHeader(std::string_v
 std::string Base64Encode(std::string_view bytes);
 // False when the text is not base64.
 bool Base64Decode(std::string_view text, std::string& bytes);
-
-// The text as a JSON string literal, quotes included. Control characters
-// are escaped; bytes that are not valid UTF-8 become \u00XX so the output
-// is always valid JSON.
-std::string JsonQuote(std::string_view text);
-
-// True when the bytes are well-formed UTF-8.
-bool IsValidUtf8(std::string_view text);
 
 }  // namespace quillet::sim

@@ -1,16 +1,24 @@
 #include "util/json_text.h"
 
-#include <cstdio>
-
 #include "util/codepage.h"
+#include "util/utf8.h"
 
 namespace quillet {
 
 std::string JsonStringFromUtf8(std::string_view utf8) {
-  std::string out = "\"";
-  for (const char c : utf8) {
-    const auto byte = static_cast<unsigned char>(c);
-    switch (c) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(utf8.size() + 2);
+  out.push_back('"');
+  for (std::size_t i = 0; i < utf8.size();) {
+    const std::size_t length = Utf8SequenceLength(utf8, i);
+    if (length > 1) {
+      out.append(utf8.substr(i, length));
+      i += length;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(utf8[i++]);
+    switch (byte) {
       case '"':
         out += "\\\"";
         break;
@@ -27,16 +35,19 @@ std::string JsonStringFromUtf8(std::string_view utf8) {
         out += "\\t";
         break;
       default:
-        if (byte < 0x20 || byte == 0x7f) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-          out += escaped;
+        // A control character, or a byte that is not UTF-8 (kept as the
+        // code point of the same number, so the output stays valid JSON).
+        if (byte < 0x20 || byte == 0x7F || length == 0) {
+          out += "\\u00";
+          out.push_back(kHex[byte >> 4]);
+          out.push_back(kHex[byte & 15]);
         } else {
-          out += c;
+          out.push_back(static_cast<char>(byte));
         }
     }
   }
-  return out + "\"";
+  out.push_back('"');
+  return out;
 }
 
 std::string JsonString(std::string_view gbk) { return JsonStringFromUtf8(Utf8FromGbk(gbk)); }

@@ -28,13 +28,13 @@ TEST(SimForm, ParsesLeniently) {
 }
 
 TEST(SimJson, QuotesAnyBytesIntoValidJson) {
-  EXPECT_EQ(JsonQuote("a\"b\\c"), "\"a\\\"b\\\\c\"");
-  EXPECT_EQ(JsonQuote("\r\n\t\x01\x7f"), "\"\\r\\n\\t\\u0001\\u007f\"");
-  EXPECT_EQ(JsonQuote("张𠮷"), "\"张𠮷\"");
-  EXPECT_EQ(JsonQuote("\xB1\xB1"), "\"\\u00b1\\u00b1\"");             // GBK, not UTF-8
-  EXPECT_EQ(JsonQuote("\xE5\xBC"), "\"\\u00e5\\u00bc\"");             // a cut sequence
-  EXPECT_EQ(JsonQuote("\xED\xA0\x80"), "\"\\u00ed\\u00a0\\u0080\"");  // an encoded surrogate
-  EXPECT_EQ(JsonQuote("\xC0\xAF"), "\"\\u00c0\\u00af\"");             // an overlong form
+  EXPECT_EQ(JsonStringFromUtf8("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(JsonStringFromUtf8("\r\n\t\x01\x7f"), "\"\\r\\n\\t\\u0001\\u007f\"");
+  EXPECT_EQ(JsonStringFromUtf8("张𠮷"), "\"张𠮷\"");
+  EXPECT_EQ(JsonStringFromUtf8("\xB1\xB1"), "\"\\u00b1\\u00b1\"");             // GBK, not UTF-8
+  EXPECT_EQ(JsonStringFromUtf8("\xE5\xBC"), "\"\\u00e5\\u00bc\"");             // a cut sequence
+  EXPECT_EQ(JsonStringFromUtf8("\xED\xA0\x80"), "\"\\u00ed\\u00a0\\u0080\"");  // an encoded surrogate
+  EXPECT_EQ(JsonStringFromUtf8("\xC0\xAF"), "\"\\u00c0\\u00af\"");             // an overlong form
 }
 
 TEST(SimCaptcha, EachFixedCellAnswerOfTheClientHitsItsOwnTile) {
