@@ -14,13 +14,21 @@
 namespace quillet::train_list {
 namespace {
 
-// Calls visit(offset) for every byte equal to `a` or `b` that stands at a
-// character start, from `at` (a character start) on, in order, while visit
-// returns true. Sixteen bytes are looked at a time where the processor
-// allows: the marks before the first byte of 0x80 or above stand at
-// character starts, and the scan goes on after that double-byte character.
-template <typename Visit>
+// How the bytes of a text make up characters.
+enum class TextBytes {
+  kGbk,   // a byte of 0x80 or above leads a two-byte character, whose trail may be any byte
+  kUtf8,  // no byte of a multi-byte character is ASCII
+};
+
+// Calls visit(offset) for every byte equal to `a` or `b` (both ASCII) that
+// stands at a character start, from `at` (a character start) on, in order,
+// while visit returns true. Sixteen bytes are looked at a time where the
+// processor allows. In GBK the marks before the first byte of 0x80 or above
+// stand at character starts, and the scan goes on after that double-byte
+// character; in UTF-8 every ASCII byte is a character.
+template <TextBytes kBytes, typename Visit>
 void ForEachMark(std::string_view text, std::size_t at, char a, char b, Visit&& visit) {
+  constexpr bool kGbk = kBytes == TextBytes::kGbk;
   const char* data = text.data();
   const std::size_t size = text.size();
 #if defined(__SSE2__)
@@ -30,7 +38,7 @@ void ForEachMark(std::string_view text, std::size_t at, char a, char b, Visit&& 
     const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
     auto marks = static_cast<unsigned>(
         _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, markA), _mm_cmpeq_epi8(block, markB))));
-    const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
+    const auto high = kGbk ? static_cast<unsigned>(_mm_movemask_epi8(block)) : 0u;
     if (high != 0) marks &= (high & (0u - high)) - 1;  // those before the first high byte
     for (; marks != 0; marks &= marks - 1) {
       if (!visit(at + static_cast<std::size_t>(std::countr_zero(marks)))) return;
@@ -38,31 +46,7 @@ void ForEachMark(std::string_view text, std::size_t at, char a, char b, Visit&& 
     at += high == 0 ? 16 : static_cast<std::size_t>(std::countr_zero(high)) + 2;
   }
 #endif
-  for (; at < size; at += static_cast<unsigned char>(data[at]) >= 0x80 ? 2 : 1) {
-    if ((data[at] == a || data[at] == b) && !visit(at)) return;
-  }
-}
-
-// Calls visit(offset) for every byte equal to `a` or `b` from `at` on, in
-// order, while visit returns true: for UTF-8 text, where no byte of a
-// multi-byte character is ASCII.
-template <typename Visit>
-void ForEachAsciiMark(std::string_view text, std::size_t at, char a, char b, Visit&& visit) {
-  const char* data = text.data();
-  const std::size_t size = text.size();
-#if defined(__SSE2__)
-  const __m128i markA = _mm_set1_epi8(a);
-  const __m128i markB = _mm_set1_epi8(b);
-  for (; at + 16 <= size; at += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-    for (auto marks = static_cast<unsigned>(
-             _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, markA), _mm_cmpeq_epi8(block, markB))));
-         marks != 0; marks &= marks - 1) {
-      if (!visit(at + static_cast<std::size_t>(std::countr_zero(marks)))) return;
-    }
-  }
-#endif
-  for (; at < size; ++at) {
+  for (; at < size; at += kGbk && static_cast<unsigned char>(data[at]) >= 0x80 ? 2 : 1) {
     if ((data[at] == a || data[at] == b) && !visit(at)) return;
   }
 }
@@ -86,7 +70,7 @@ bool IsAscii(std::string_view text) {
 std::size_t SplitTrainText(std::string_view text, TrainPieces& pieces) {
   std::size_t count = 0;
   std::size_t begin = 0;  // of the current piece
-  ForEachMark(text, 0, '|', '|', [&](std::size_t bar) {
+  ForEachMark<TextBytes::kGbk>(text, 0, '|', '|', [&](std::size_t bar) {
     pieces[count++] = text.substr(begin, bar - begin);
     begin = bar + 1;
     return count < kTrainPieces;
@@ -117,7 +101,7 @@ void ForEachTrainText(std::string_view list, TrainVisitor visit, void* context) 
     if (count == kTrainPieces) visit(context, pieces);
   };
   const char* const data = list.data();
-  ForEachMark(list, 0, '|', '"', [&](std::size_t at) {
+  ForEachMark<TextBytes::kGbk>(list, 0, '|', '"', [&](std::size_t at) {
     if (data[at] == '|') {
       if (inText && count < kTrainPieces) {
         pieces[count++] = std::string_view(data + pieceBegin, at - pieceBegin);  // at < list.size()
@@ -159,7 +143,7 @@ void ForEachWantedTrainText(std::string_view utf8List, std::span<const std::stri
     std::size_t pieceBegin = textBegin;
     std::size_t textEnd = std::string_view::npos;
     std::string_view code;
-    ForEachAsciiMark(utf8List, textBegin, '|', '"', [&](std::size_t at) {
+    ForEachMark<TextBytes::kUtf8>(utf8List, textBegin, '|', '"', [&](std::size_t at) {
       if (utf8List[at] == '"') {
         textEnd = at;
         return false;
