@@ -125,30 +125,18 @@ int main(int argc, char** argv) {
           answered =
               SendHttpRequest(setup.sim.BaseUrl() + path, method, {}, setup.jar, headers, false, {}, {}, options).Ok();
         }
+        if (!answered && stop.stop_requested()) break;  // cut off by the end of the run, not failed
         (answered ? passes : failures).fetch_add(1, std::memory_order_relaxed);
       } while (WaitUnlessStopped(stop, pause));
     });
   }
   std::this_thread::sleep_for(2s);  // every worker started and connected
 
-  const bench::CpuSample before = bench::SampleProcess();
-  const long passesBefore = passes.load();
-  const auto start = std::chrono::steady_clock::now();
-  std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  const bench::CpuSample after = bench::SampleProcess();
-  const long counted = passes.load() - passesBefore;
-  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const bench::PassWindow window = bench::MeasurePasses(seconds, [&passes] { return passes.load(); });
   stopAll.request_stop();
   threads.clear();
 
-  const double user = after.userSeconds - before.userSeconds;
-  const double system = after.systemSeconds - before.systemSeconds;
-  const auto perPassUs = [counted](double s) { return counted > 0 ? s / static_cast<double>(counted) * 1e6 : 0.0; };
-  std::printf(
-      "%.*s: workers %d, latency %s ms, %.1f s: %ld passes (%.1f/s); CPU per pass %.1f us (user %.1f, system "
-      "%.1f); failed exchanges %ld\n",
-      static_cast<int>(layer.size()), layer.data(), workers, latency.c_str(), elapsed, counted,
-      static_cast<double>(counted) / elapsed, perPassUs(user + system), perPassUs(user), perPassUs(system),
-      failures.load());
-  return counted > 0 && failures.load() == 0 ? 0 : 1;
+  std::printf("%.*s: workers %d, latency %s ms, %s; failed exchanges %ld\n", static_cast<int>(layer.size()),
+              layer.data(), workers, latency.c_str(), window.Figures().c_str(), failures.load());
+  return window.passes > 0 && failures.load() == 0 ? 0 : 1;
 }

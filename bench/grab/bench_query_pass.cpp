@@ -57,25 +57,13 @@ int main(int argc, char** argv) {
   grab.StartGrabbing(std::vector<OrderWish>(static_cast<std::size_t>(workers), wish));
   std::this_thread::sleep_for(2s);  // every worker started and connected
 
-  const bench::CpuSample before = bench::SampleProcess();
-  const long passesBefore = view.Passes();
   const long logLinesBefore = view.LogLines();
-  const auto start = std::chrono::steady_clock::now();
-  std::this_thread::sleep_for(std::chrono::seconds(seconds));
-  const bench::CpuSample after = bench::SampleProcess();
-  const long passes = view.Passes() - passesBefore;
+  const bench::PassWindow window = bench::MeasurePasses(seconds, [&view] { return view.Passes(); });
   const long logLines = view.LogLines() - logLinesBefore;  // a booking would show here
-  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   grab.StopAndJoinAll();
   const bench::CpuSample end = bench::SampleProcess();
 
-  const double user = after.userSeconds - before.userSeconds;
-  const double system = after.systemSeconds - before.systemSeconds;
-  const auto perPassUs = [passes](double s) { return passes > 0 ? s / static_cast<double>(passes) * 1e6 : 0.0; };
-  std::printf(
-      "workers %d, latency %s ms, %.1f s: %ld passes (%.1f/s); CPU per pass %.1f us (user %.1f, system "
-      "%.1f); peak RSS %.1f MB; log lines %ld\n",
-      workers, latency.c_str(), elapsed, passes, static_cast<double>(passes) / elapsed, perPassUs(user + system),
-      perPassUs(user), perPassUs(system), end.peakRssKib / 1024.0, logLines);
-  return passes > 0 && logLines == 0 ? 0 : 1;
+  std::printf("workers %d, latency %s ms, %s; peak RSS %.1f MB; log lines %ld\n", workers, latency.c_str(),
+              window.Figures().c_str(), end.peakRssKib / 1024.0, logLines);
+  return window.passes > 0 && logLines == 0 ? 0 : 1;
 }

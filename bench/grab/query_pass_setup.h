@@ -5,9 +5,11 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "booking/client.h"
@@ -27,6 +29,41 @@ inline CpuSample SampleProcess() {
   getrusage(RUSAGE_SELF, &usage);
   const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return {seconds(usage.ru_utime), seconds(usage.ru_stime), usage.ru_maxrss};
+}
+
+// What the process spent over a measured stretch of passes.
+struct PassWindow {
+  long passes = 0;
+  double elapsedSeconds = 0;
+  CpuSample before;
+  CpuSample after;
+
+  double UsPerPass(double seconds) const { return passes > 0 ? seconds / static_cast<double>(passes) * 1e6 : 0.0; }
+  // "S s: N passes (R/s); CPU per pass C us (user U, system Y)"
+  std::string Figures() const {
+    const double user = after.userSeconds - before.userSeconds;
+    const double system = after.systemSeconds - before.systemSeconds;
+    char text[200];
+    std::snprintf(text, sizeof text, "%.1f s: %ld passes (%.1f/s); CPU per pass %.1f us (user %.1f, system %.1f)",
+                  elapsedSeconds, passes, static_cast<double>(passes) / elapsedSeconds, UsPerPass(user + system),
+                  UsPerPass(user), UsPerPass(system));
+    return text;
+  }
+};
+
+// Lets the workers run for `seconds` and measures them; countPasses()
+// gives the number of passes so far.
+template <typename CountPasses>
+PassWindow MeasurePasses(int seconds, CountPasses&& countPasses) {
+  PassWindow window;
+  window.before = SampleProcess();
+  const long passesBefore = countPasses();
+  const auto start = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  window.after = SampleProcess();
+  window.passes = countPasses() - passesBefore;
+  window.elapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return window;
 }
 
 // quillet-sim with `latencyMs` on every answer and no tickets given back
