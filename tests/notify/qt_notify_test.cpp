@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <thread>
 
+#include "../ui/support/event_loop.h"
 #include "fake_notification_service.h"
 #include "private_bus.h"
 #include "quillet/version.h"
@@ -18,16 +19,6 @@ namespace {
 
 std::string Utf8(std::u8string_view text) {
   return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
-
-bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
 }
 
 // Delivers on a thread of its own, as the NotifierSet does.

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QTabWidget>
 
+#include "../ui/support/event_loop.h"
 #include "app/window_notifications.h"
 #include "fake_notification_service.h"
 #include "private_bus.h"
@@ -19,16 +20,6 @@
 
 namespace quillet::test {
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > ms) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
-}
 
 QTabWidget* Tabs(MainWindow& window) { return FindControl<QTabWidget>(&window, QStringLiteral(u"高级选择夹1")); }
 
