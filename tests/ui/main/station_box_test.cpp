@@ -12,17 +12,7 @@ namespace {
 
 class StationBoxTest : public WindowTest {
  protected:
-  void SetUp() override {
-    Open();
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-  }
-  // A key as the keyboard delivers it: to the open popup if there is one,
-  // else to the focused control.
-  void Type(const QString& keys) {
-    for (QChar key : keys) QTest::keyClick(window_->windowHandle(), key.toLatin1());
-    QCoreApplication::processEvents();
-  }
+  void SetUp() override { OpenActive(); }
   void Press(Qt::Key key) {
     QTest::keyClick(window_->windowHandle(), key);
     QCoreApplication::processEvents();

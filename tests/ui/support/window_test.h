@@ -3,6 +3,7 @@
 // rehearsal service.
 #include <QCoreApplication>
 #include <QString>
+#include <QTest>
 #include <memory>
 #include <string>
 
@@ -25,6 +26,18 @@ class WindowTest : public ::testing::Test {
     session_ = std::make_unique<Session>(settings);
     window_ = std::make_unique<MainWindow>(*session_);
     window_->show();
+    QCoreApplication::processEvents();
+  }
+  // Open, with the window active, so that key presses reach it as typing does.
+  void OpenActive() {
+    Open();
+    window_->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  }
+  // Keys as the keyboard delivers them: to the open popup if there is one,
+  // else to the focused control.
+  void Type(const QString& keys) {
+    for (QChar key : keys) QTest::keyClick(window_->windowHandle(), key.toLatin1());
     QCoreApplication::processEvents();
   }
   void TearDown() override {

@@ -37,15 +37,7 @@ QWidget* Popup(QComboBox* list) { return list->view()->parentWidget(); }
 
 class WindowSystemTest : public WindowTest {
  protected:
-  void SetUp() override {
-    Open();
-    window_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-  }
-  void Type(const QString& keys) {
-    for (QChar key : keys) QTest::keyClick(window_->windowHandle(), key.toLatin1());
-    QCoreApplication::processEvents();
-  }
+  void SetUp() override { OpenActive(); }
   // Input-method text as the platform delivers it: to the object holding the keyboard.
   static void InputMethod(const QString& preedit, const QString& commit) {
     QInputMethodEvent event(preedit, {});
