@@ -1,6 +1,7 @@
 // The answer readers on fixed answers: what counts as success, which reason
 // comes back, and what is cut out.
 #include "booking/answers.h"
+#include "built_in_stations.h"
 
 #include <gtest/gtest.h>
 
@@ -34,17 +35,8 @@ std::string TrainText(int pieces, const std::string& from = "VAP", const std::st
 
 class AnswerReaders : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    stations_ = new StationDirectory;
-    stations_->LoadStations();
-  }
-  static void TearDownTestSuite() {
-    delete stations_;
-    stations_ = nullptr;
-  }
-  static StationDirectory* stations_;
+  static inline const StationDirectory* const stations_ = &test::BuiltInStations();
 };
-StationDirectory* AnswerReaders::stations_ = nullptr;
 
 TEST_F(AnswerReaders, LeftTicketsReadsEveryFullTrainAndNamesItsStations) {
   std::string answer = R"({"data":{"flag":"1","map":{},"result":[")" + TrainText(36) + R"(", ")" + TrainText(20) +

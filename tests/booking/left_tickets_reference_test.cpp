@@ -9,6 +9,7 @@
 
 #include "booking/answers.h"
 #include "booking/texts.h"
+#include "built_in_stations.h"
 #include "net/encoding.h"
 #include "util/codepage.h"
 #include "util/text.h"
@@ -89,14 +90,6 @@ std::string Answer(const std::string& list) {
 
 class LeftTicketsReference : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    stations_ = new StationDirectory;
-    stations_->LoadStations();
-  }
-  static void TearDownTestSuite() {
-    delete stations_;
-    stations_ = nullptr;
-  }
   static void ExpectSameReading(const std::string& answer) {
     const Reading plain = PlainReading(answer, *stations_);
     const Reading fast = FastReading(answer, *stations_);
@@ -104,7 +97,7 @@ class LeftTicketsReference : public ::testing::Test {
     EXPECT_EQ(fast.answerAfter, plain.answerAfter) << testing::PrintToString(answer);
     EXPECT_EQ(fast.records, plain.records) << testing::PrintToString(answer);
   }
-  static inline StationDirectory* stations_ = nullptr;
+  static inline const StationDirectory* const stations_ = &test::BuiltInStations();
 };
 
 TEST_F(LeftTicketsReference, OddAnswers) {
