@@ -1,5 +1,7 @@
 #include "china_time.h"
 
+#include "util/china_moment.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -14,16 +16,6 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b !
 
 std::atomic<std::int64_t> clockShiftMs{0};
 
-// Reads exactly `count` digits at `pos`; false when any is not a digit.
-bool ReadDigits(std::string_view text, std::size_t pos, std::size_t count, int& value) {
-  if (pos + count > text.size()) return false;
-  value = 0;
-  for (std::size_t i = pos; i < pos + count; ++i) {
-    if (text[i] < '0' || text[i] > '9') return false;
-    value = value * 10 + (text[i] - '0');
-  }
-  return true;
-}
 }  // namespace
 
 // Civil-date algorithms after Howard Hinnant's chrono-compatible formulas.
@@ -116,22 +108,9 @@ std::string ChinaDateTimeMsText(std::int64_t unixMs) {
 }
 
 std::optional<std::int64_t> ParseChinaDateTime(std::string_view text) {
-  if (text.size() < 19 || text[10] != ' ' || text[13] != ':' || text[16] != ':') return std::nullopt;
-  const auto date = ParseDate(text.substr(0, 10));
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-  if (!date || !ReadDigits(text, 11, 2, hour) || !ReadDigits(text, 14, 2, minute) || !ReadDigits(text, 17, 2, second) ||
-      hour > 23 || minute > 59 || second > 59) {
-    return std::nullopt;
-  }
-  int millis = 0;
-  if (text.size() > 19) {
-    const std::size_t digits = text.size() - 20;
-    if (text[19] != '.' || digits < 1 || digits > 3 || !ReadDigits(text, 20, digits, millis)) return std::nullopt;
-    for (std::size_t i = digits; i < 3; ++i) millis *= 10;
-  }
-  return ChinaMidnightMs(*date) + ((hour * 60LL + minute) * 60 + second) * 1000 + millis;
+  const auto moment = ParseChinaMoment(text);
+  if (!moment) return std::nullopt;
+  return std::chrono::duration_cast<std::chrono::milliseconds>(moment->time_since_epoch()).count();
 }
 
 std::string HttpDateText(std::int64_t unixMs) {
