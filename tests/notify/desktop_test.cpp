@@ -11,6 +11,7 @@
 #include "private_bus.h"
 #include "quillet/version.h"
 #include "scripted_notifier.h"
+#include "utf8_text.h"
 #include "util/codepage.h"
 #include "wait_until.h"
 
@@ -18,10 +19,6 @@ namespace quillet::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string Utf8(std::u8string_view text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
 
 DesktopNotifierOptions On(const std::string& address) {
   DesktopNotifierOptions options;

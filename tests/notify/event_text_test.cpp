@@ -6,10 +6,13 @@
 
 #include "notify/event_json.h"
 #include "notify/notification_text.h"
+#include "utf8_text.h"
 #include "util/codepage.h"
 
 namespace quillet {
 namespace {
+
+using test::Utf8;
 
 class ZoneGuard {
  public:
@@ -30,10 +33,6 @@ class ZoneGuard {
  private:
   std::string old_;
 };
-
-std::string Utf8(std::u8string_view text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
 
 // 2026-12-20 01:15:02 UTC
 const auto kMoment = std::chrono::system_clock::from_time_t(1797729302);

@@ -13,13 +13,10 @@
 #include "quillet/version.h"
 #include "scripted_notifier.h"
 #include "ui/notify_qt.h"
+#include "utf8_text.h"
 
 namespace quillet::test {
 namespace {
-
-std::string Utf8(std::u8string_view text) {
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
 
 // Delivers on a thread of its own, as the NotifierSet does.
 DeliveryResult DeliverOffThread(Notifier& notifier, const NotifyEvent& event) {
