@@ -74,6 +74,7 @@ HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::s
   options.stop = stop;
   options.extraCaFile = caFile_;
   options.reuseConnections = reuseConnections_;
+  options.deadline = exchangeDeadline_;
   std::string methodText = method;
   std::string headers = headerBlock;
   return SendHttpRequest(serviceBaseAddress_ + path, methodText, body, cookieJar_, headers, false, {}, {}, options);

@@ -6,6 +6,7 @@
 // and thread-safe. Each operation takes a stop token that abandons it at once,
 // and returns a typed result (see service_result.h) with its values.
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <span>
 #include <stop_token>
@@ -112,6 +113,9 @@ class BookingClient {
 
   // Connection reuse can be switched off to measure what it saves.
   void SetReuseConnections(bool reuse) { reuseConnections_ = reuse; }
+  // How long one exchange with the service may take in all (15 s unless
+  // set); one that is still going then is a kDeadlinePassed transport failure.
+  void SetExchangeDeadline(std::chrono::milliseconds deadline) { exchangeDeadline_ = deadline; }
 
  private:
   struct Exchanged {
@@ -133,6 +137,7 @@ class BookingClient {
   CookieJar& cookieJar_;
   std::string caFile_;
   std::atomic<bool> reuseConnections_ = true;
+  std::atomic<std::chrono::milliseconds> exchangeDeadline_ = ExchangeOptions{}.deadline;
   StationDirectory stations_;
   const HeaderBlocks headers_;
 

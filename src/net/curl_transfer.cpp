@@ -250,6 +250,7 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
   bool finished = false;
   bool cancelled = false;
   bool stalled = false;
+  bool pastDeadline = false;
   CURLcode code = CURLE_OK;
   {
     std::stop_callback wakeOnStop(limits.stop, [multi] { curl_multi_wakeup(multi); });
@@ -268,14 +269,23 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
         cancelled = true;
         break;
       }
-      const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - state.lastProgress);
+      const auto now = Clock::now();
+      if (now >= limits.deadline) {
+        pastDeadline = true;
+        break;
+      }
+      const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - state.lastProgress);
       if (idle >= limits.stallTimeout) {
         stalled = true;
         break;
       }
-      // Wake up in time to notice a stalled exchange; a stop request or
-      // socket activity wakes the poll earlier.
-      const auto wait = std::clamp<std::chrono::milliseconds::rep>((limits.stallTimeout - idle).count(), 1, 1000);
+      // Wake up in time to notice a stalled exchange or the deadline; a stop
+      // request or socket activity wakes the poll earlier.
+      auto wait = std::clamp<std::chrono::milliseconds::rep>((limits.stallTimeout - idle).count(), 1, 1000);
+      if (limits.deadline - now < std::chrono::milliseconds(wait)) {
+        wait = std::max<std::chrono::milliseconds::rep>(
+            1, std::chrono::ceil<std::chrono::milliseconds>(limits.deadline - now).count());
+      }
       if (curl_multi_poll(multi, nullptr, 0, static_cast<int>(wait), nullptr) != CURLM_OK) break;
     }
   }
@@ -294,6 +304,8 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
       result.outcome = TransferOutcome::kCancelled;
     } else if (state.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
       result.outcome = TransferOutcome::kTooLarge;
+    } else if (pastDeadline) {
+      result.outcome = TransferOutcome::kDeadlinePassed;
     } else if (stalled || code == CURLE_OPERATION_TIMEDOUT) {
       result.outcome = TransferOutcome::kTimedOut;
     } else {

@@ -24,6 +24,9 @@ struct TransferLimits {
   std::stop_token stop;
   std::chrono::milliseconds stallTimeout{30000};
   std::chrono::milliseconds totalTimeout{0};  // the whole exchange; zero: no limit besides stallTimeout
+  // The moment by which the transfer must have ended, whatever moves: a
+  // server that drips its answer a byte at a time is given up then.
+  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
   std::size_t maxBodyBytes = 0;
 };
 
@@ -31,6 +34,7 @@ enum class TransferOutcome {
   kCompleted,
   kCouldNotConnect,  // no such host, or the connection was refused
   kTimedOut,         // the exchange stalled for longer than stallTimeout
+  kDeadlinePassed,   // the exchange was still going at its deadline
   kTlsFailure,       // handshake or certificate failure
   kTooLarge,         // the answer exceeded maxBodyBytes
   kCancelled,        // the stop token was triggered

@@ -47,6 +47,8 @@ ExchangeOutcome OutcomeOf(net::TransferOutcome outcome) {
       return ExchangeOutcome::kCouldNotConnect;
     case net::TransferOutcome::kTimedOut:
       return ExchangeOutcome::kTimedOut;
+    case net::TransferOutcome::kDeadlinePassed:
+      return ExchangeOutcome::kDeadlinePassed;
     case net::TransferOutcome::kTlsFailure:
       return ExchangeOutcome::kTlsFailure;
     case net::TransferOutcome::kTooLarge:
@@ -87,6 +89,7 @@ HttpExchangeResult SendHttpRequest(const std::string& url, std::string& method, 
   limits.stop = options.stop;
   limits.stallTimeout = options.timeout;
   limits.maxBodyBytes = options.maxBodyBytes;
+  limits.deadline = std::chrono::steady_clock::now() + options.deadline;
 
   std::optional<net::CurlHandles> freshHandles;
   net::CurlHandles* handles = options.reuseConnections ? &net::ThreadCurlHandles() : nullptr;

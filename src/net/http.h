@@ -17,7 +17,8 @@ inline constexpr char kDefaultHeaderBlock[] =
 struct ExchangeOptions {
   std::stop_token stop;                            // aborts the exchange within ~100 ms
   std::string extraCaFile;                         // extra CA bundle besides the system store
-  std::chrono::milliseconds timeout{30000};        // each of resolve, connect, send, receive
+  std::chrono::milliseconds timeout{30000};        // longest time without progress (connect, send, receive)
+  std::chrono::milliseconds deadline{15000};       // the whole exchange, redirects included
   std::size_t maxBodyBytes = 32u * 1024u * 1024u;  // a larger answer is a failed exchange
   bool reuseConnections = true;                    // keep connections of this thread alive
 };
@@ -27,6 +28,7 @@ enum class ExchangeOutcome {
   kOk,               // an answer arrived (its status is not judged)
   kCouldNotConnect,  // no such host, or the connection was refused
   kTimedOut,         // nothing moved for longer than the time limit
+  kDeadlinePassed,   // the answer had not ended by the exchange's deadline (it may have been acted on)
   kTlsFailure,       // handshake or certificate failure
   kTooLarge,         // the answer exceeded maxBodyBytes
   kStopped,          // the stop token was triggered

@@ -98,6 +98,19 @@ void DiscardPendingSigpipe() {
   }
 }
 
+// This process's environment without the withheld variables.
+std::vector<std::string> EnvironmentWithout(const std::vector<std::string>& withheld) {
+  std::vector<std::string> kept;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    const std::string_view text(*entry);
+    const std::string_view name = text.substr(0, text.find('='));
+    bool secret = false;
+    for (const std::string& variable : withheld) secret = secret || name == variable;
+    if (!secret) kept.emplace_back(text);
+  }
+  return kept;
+}
+
 }  // namespace
 
 CommandNotifier::CommandNotifier(CommandOptions options) : options_(std::move(options)) {}
@@ -133,9 +146,13 @@ DeliveryResult CommandNotifier::Deliver(const NotifyEvent& event, std::stop_toke
   std::vector<char*> argv;
   for (std::string& arg : options_.argv) argv.push_back(arg.data());
   argv.push_back(nullptr);
+  std::vector<std::string> environment = EnvironmentWithout(options_.withheldVariables);
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
 
   pid_t child = 0;
-  const int spawnError = ::posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), environ);
+  const int spawnError = ::posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   if (spawnError != 0) return {DeliveryOutcome::kFailed, notify_texts::CannotStart() + std::strerror(spawnError)};

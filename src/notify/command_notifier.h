@@ -13,6 +13,8 @@ namespace quillet {
 struct CommandOptions {
   std::vector<std::string> argv;               // program and arguments, as given
   std::chrono::milliseconds timeLimit{30000};  // then it is killed
+  // The program's own secrets: the command gets the environment without them.
+  std::vector<std::string> withheldVariables = {"QUILLET_PASSWORD", "QUILLET_WEB_TOKEN", "QUILLET_REDIS_PASSWORD"};
 };
 
 class CommandNotifier : public Notifier {

@@ -369,4 +369,30 @@ std::string TextAfterLast(std::string_view text, std::string_view marker, int st
   return RightText(text, length - TextLength(marker) - p + 1);
 }
 
+std::string VisibleControls(std::string_view utf8) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    if (byte < 0x20 || byte == 0x7f) {
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0x0f];
+      continue;
+    }
+    // U+0080 to U+009F are the two bytes C2 80 to C2 9F.
+    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    if (byte == 0xc2 && next >= 0x80 && next <= 0x9f) {
+      out += "\\u00";
+      out += kHex[next >> 4];
+      out += kHex[next & 0x0f];
+      ++i;
+      continue;
+    }
+    out += static_cast<char>(byte);
+  }
+  return out;
+}
+
 }  // namespace quillet

@@ -53,4 +53,10 @@ std::string TextBetween(std::string_view text, std::string_view startMarker, std
 // start == 0 means omitted: the search window is then the text without its last byte.
 std::string TextAfterLast(std::string_view text, std::string_view marker, int start = 0, bool ignoreCase = false);
 
+// For a terminal: UTF-8 text with every control character (C0, DEL and the
+// C1 range U+0080 to U+009F) written as a visible escape, "\x1b" or
+// "\u009b", so that text from outside can neither move the cursor, retitle
+// the window nor break a line in two. Everything else is kept as it is.
+std::string VisibleControls(std::string_view utf8);
+
 }  // namespace quillet

@@ -45,6 +45,28 @@ TEST(CommandNotifier, TheProgramReadsTheJsonOnItsStandardInput) {
   EXPECT_TRUE(NoChildLeft());
 }
 
+TEST(CommandNotifier, TheProgramGetsTheEnvironmentWithoutTheProgramsSecrets) {
+  const std::string file =
+      std::filesystem::temp_directory_path() / ("quillet-command-env-" + std::to_string(::getpid()));
+  for (const char* secret : {"QUILLET_PASSWORD", "QUILLET_WEB_TOKEN", "QUILLET_REDIS_PASSWORD"}) {
+    ::setenv(secret, "s3cret", 1);
+  }
+  ::setenv("QUILLET_TEST_KEPT", "kept", 1);
+  ::setenv("QUILLET_PASSWORD_HINT", "kept too", 1);  // only exact names are withheld
+  EXPECT_EQ(RunCommand({"/bin/sh", "-c", "env > \"$0\"", file}).outcome, DeliveryOutcome::kDelivered);
+  for (const char* variable : {"QUILLET_PASSWORD", "QUILLET_WEB_TOKEN", "QUILLET_REDIS_PASSWORD", "QUILLET_TEST_KEPT",
+                               "QUILLET_PASSWORD_HINT"}) {
+    ::unsetenv(variable);
+  }
+  std::ifstream in(file);
+  const std::string environment(std::istreambuf_iterator<char>(in), {});
+  std::filesystem::remove(file);
+  EXPECT_EQ(environment.find("s3cret"), std::string::npos) << environment;
+  EXPECT_NE(environment.find("QUILLET_TEST_KEPT=kept\n"), std::string::npos) << environment;
+  EXPECT_NE(environment.find("QUILLET_PASSWORD_HINT=kept too\n"), std::string::npos) << environment;
+  EXPECT_NE(environment.find("PATH="), std::string::npos) << environment;
+}
+
 TEST(CommandNotifier, ReportsHowTheProgramEnded) {
   const struct {
     const char* name;

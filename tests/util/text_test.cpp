@@ -298,5 +298,25 @@ TEST(MarkerTest, TextAfterLast) {
   EXPECT_EQ(TextAfterLast("a::b::c", "::"), "c");
 }
 
+TEST(VisibleControlsTest, ControlCharactersBecomeEscapesAndTheRestStays) {
+  const struct {
+    std::string_view in;
+    std::string_view out;
+  } cases[] = {
+      {"plain text, 二等座", "plain text, 二等座"},
+      {"\x1b]0;owned\x07title", "\\x1b]0;owned\\x07title"},
+      {"\x1b[2J\x1b[Hcleared", "\\x1b[2J\\x1b[Hcleared"},
+      {"refused\r\nwish 1: BOOKED G1", "refused\\x0d\\x0awish 1: BOOKED G1"},
+      {"tab\tnul", "tab\\x09nul"},
+      {std::string_view("a\0b", 3), "a\\x00b"},
+      {"del\x7f", "del\\x7f"},
+      {"\xc2\x9b"
+       "31mred \xc2\x85 \xc2\xa0",
+       "\\u009b31mred \\u0085 \xc2\xa0"},  // CSI and NEL; no-break space stays
+      {"\xc2", "\xc2"},                    // a cut-off sequence is not a control character
+  };
+  for (const auto& c : cases) EXPECT_EQ(VisibleControls(c.in), c.out) << c.in;
+}
+
 }  // namespace
 }  // namespace quillet

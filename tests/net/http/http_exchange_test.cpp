@@ -396,6 +396,48 @@ TEST(HttpExchange, TheTimeLimitCountsIdleTimeNotTheWholeExchange) {
   EXPECT_EQ(call.Send(jar), std::string(12, 'x'));
 }
 
+TEST(HttpExchange, AnExchangeStillGoingAtItsDeadlineFails) {
+  // Each answer moves every 100 ms, so the idle limit never ends it; only
+  // the deadline of the whole exchange (redirects included) does.
+  RawHttpServer server([](const RawRequest& request, RawConnection& connection) {
+    if (request.target == "/drip") {
+      connection.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\nSet-Cookie: drip=1\r\n\r\n");
+      for (int piece = 0; piece < 100; ++piece) {
+        if (!connection.Wait(100ms)) return;
+        connection.Send("x");
+      }
+    } else if (request.target == "/slow-hop") {
+      connection.Wait(300ms);
+      connection.Send(Answer(302, {"Location: /slow-end"}));
+    } else if (request.target == "/slow-end") {
+      connection.Wait(300ms);
+      connection.Send(Answer(200, {}, "late"));
+    }
+  });
+  const struct {
+    const char* path;
+    const char* jarAfter;
+  } cases[] = {
+      {"/drip", "drip=1"},  // the answer's header did arrive
+      {"/slow-hop", ""},    // two hops of 300 ms each pass a 500 ms deadline
+  };
+  for (const auto& [path, jarAfter] : cases) {
+    SCOPED_TRACE(path);
+    StopAfter safety(10s);  // ends the call if the deadline is not enforced
+    CookieJar jar;
+    Call call{server.Url(path)};
+    call.options.timeout = 1s;
+    call.options.deadline = 500ms;
+    call.options.stop = safety.Token();
+    const auto start = std::chrono::steady_clock::now();
+    const HttpExchangeResult result = call.Exchange(jar);
+    EXPECT_EQ(result.body, "");
+    EXPECT_EQ(result.outcome, ExchangeOutcome::kDeadlinePassed);
+    EXPECT_LT(SecondsSince(start), 2.0);
+    EXPECT_EQ(jar.Text(), jarAfter);
+  }
+}
+
 TEST(HttpExchange, AnAnswerLargerThanTheLimitIsAFailedExchange) {
   const struct {
     const char* name;
