@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 #include "notify/notifier.h"
+#include "notify/notify_event.h"
 
 namespace quillet {
 
@@ -19,12 +21,37 @@ struct NotifierReport {
   NotifyEventKind kind = NotifyEventKind::kBooked;
   DeliveryOutcome outcome = DeliveryOutcome::kFailed;
   std::string detail;  // program text (GBK)
+  NotifyEvent event;   // the event that was delivered or not
+};
+
+// A delivery that was queued or under way.
+struct PendingDelivery {
+  std::string notifier;  // Notifier::Name()
+  NotifyEvent event;
 };
 
 struct NotifierSetLimits {
   std::size_t queueCapacity = 32;               // per notifier; further events are dropped
   std::chrono::milliseconds drainBound{2000};   // Stop() lets queued deliveries finish this long
   std::chrono::milliseconds abandonBound{500};  // then asks them to stop and waits this much more
+  // With DrainControl::fullSchedule: deliveries of bookings and manual checks
+  // run to their notifiers' own limits, but never longer than this in all.
+  std::chrono::milliseconds fullScheduleBound{std::chrono::minutes(5)};
+  // With DrainControl::stillDelivering: how long deliveries may take before
+  // the person is told that the program waits for them.
+  std::chrono::milliseconds stillDeliveringAfter{500};
+};
+
+// How Stop() ends the deliveries still pending.
+struct DrainControl {
+  // Deliveries of bookings and manual checks get their whole schedule (each
+  // notifier's own limits and tries) instead of drainBound; the others keep
+  // drainBound.
+  bool fullSchedule = false;
+  std::stop_token abandon;  // gives up every pending delivery at once
+  // Called once, on the stopping thread, with what is still being delivered
+  // when that takes longer than stillDeliveringAfter.
+  std::function<void(const std::vector<PendingDelivery>&)> stillDelivering;
 };
 
 class NotifierSet {
@@ -48,10 +75,12 @@ class NotifierSet {
   // or some notifier's queue was full (that one misses it).
   bool Post(const NotifyEvent& event);
 
-  // Lets queued deliveries finish within drainBound, then stops the rest and
-  // leaves behind, still running, any notifier that does not stop within
-  // abandonBound. Safe to call more than once.
-  void Stop();
+  // Lets queued deliveries finish within drainBound (or as `control` says),
+  // then stops the rest and leaves behind, still running, any notifier that
+  // does not stop within abandonBound. Returns the deliveries that were given
+  // up (not made, and not reported). Safe to call more than once; later calls
+  // return nothing.
+  std::vector<PendingDelivery> Stop(const DrainControl& control = {});
 
  private:
   struct Shared;
