@@ -2,6 +2,7 @@
 
 #include "util/codepage.h"
 #include "util/json_text.h"
+#include "util/text.h"
 
 namespace quillet::cli {
 namespace {
@@ -61,6 +62,14 @@ std::string EventJson(const Event& event) {
             return "{\"event\":\"stopped\",\"reason\":" + JsonStringFromUtf8(e.reason) + "}";
           },
           [](const ClockEvent& e) { return "{\"event\":\"clock\",\"text\":" + JsonStringFromUtf8(e.text) + "}"; },
+          [](const NotificationEvent& e) {
+            std::string json = std::string("{\"event\":\"") + (e.delivered ? "notify_delivered" : "notify_failed") +
+                               "\",\"notifier\":" + JsonStringFromUtf8(e.notifier) +
+                               ",\"about\":" + JsonStringFromUtf8(e.about) + ",\"train\":" + JsonString(e.train) +
+                               ",\"date\":" + JsonString(e.date);
+            if (!e.delivered) json += ",\"reason\":" + JsonString(e.reason);
+            return json + "}";
+          },
       },
       event);
 }
@@ -123,11 +132,17 @@ void EventOutput::WriteText(const Event& event) {
           },
           [](const StoppedEvent& e) { return "stopped: " + e.reason; },
           [](const ClockEvent& e) { return e.text; },
+          [](const NotificationEvent& e) {
+            std::string text = "notify " + e.notifier + (e.delivered ? ": delivered " : ": not delivered ") + e.about;
+            if (!e.train.empty()) text += " " + Utf8FromGbk(e.train) + " on " + Utf8FromGbk(e.date);
+            if (!e.delivered) text += ": " + Utf8FromGbk(e.reason);
+            return text;
+          },
       },
       event);
   if (statusShown_) out_ << "\r\x1b[K";
   statusShown_ = false;
-  out_ << line << "\n" << std::flush;
+  out_ << VisibleControls(line) << "\n" << std::flush;
 }
 
 }  // namespace quillet::cli

@@ -47,8 +47,17 @@ struct StoppedEvent {
 struct ClockEvent {
   std::string text;  // plain ASCII, e.g. "service clock: +797 ms +/- 5 ms (14 probes)"
 };
+// What became of telling one notifier about a booking, a manual check or a
+// lapsed session.
+struct NotificationEvent {
+  bool delivered = false;
+  std::string notifier;  // plain ASCII: "webhook", "command", ...
+  std::string about;     // plain ASCII: "booked", "manual_check", "session_lapsed"
+  std::string train, date;
+  std::string reason;  // why it failed (program text); empty when delivered
+};
 using Event = std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent,
-                           StoppedEvent, ClockEvent>;
+                           StoppedEvent, ClockEvent, NotificationEvent>;
 
 class EventOutput {
  public:
@@ -57,7 +66,8 @@ class EventOutput {
 
   // `terminal`: the output is a terminal, where attempt summaries form one
   // status line that rewrites itself. Attempt summaries appear at most once
-  // a second in text; every event is a line in JSON.
+  // a second in text; every event is a line in JSON. In text, control
+  // characters in the texts show as escapes (VisibleControls).
   EventOutput(std::ostream& out, Format format, bool terminal, Clock clock = std::chrono::steady_clock::now);
 
   void Write(const Event& event);

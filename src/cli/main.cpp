@@ -4,31 +4,31 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "cli/event_output.h"
 #include "cli/grab_run.h"
+#include "cli/interruptible_input.h"
 #include "cli/notify_setup.h"
 #include "cli/password.h"
 #include "cli/plan_reader.h"
 #include "cli/plan_summary.h"
 #include "cli/plan_wishes.h"
+#include "cli/private_folder.h"
 #include "cli/signal_watcher.h"
+#include "cli/stop_requests.h"
 #include "cli/terminal_sign_in.h"
 #include "grab/sale_schedule.h"
-#include "notify/notification_text.h"
 #include "notify/session_notifier.h"
 #include "session/session.h"
 #include "stations/station_directory.h"
 #include "util/codepage.h"
+#include "util/text.h"
 
 extern char** environ;
 
@@ -37,19 +37,36 @@ namespace {
 using quillet::Session;
 using quillet::cli::CommandLine;
 using quillet::cli::GrabRun;
+using quillet::cli::StopRequests;
 
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitStopped = 3;
 
+// A line on standard error. Texts from the service or the plan in it show
+// their control characters as escapes.
 int Fail(const std::string& message) {
-  std::cerr << "quillet-grab: " << message << "\n";
+  std::cerr << "quillet-grab: " << quillet::VisibleControls(message) << "\n";
   return kExitFailure;
 }
 
-std::string PictureFolder() {
-  std::error_code error;
-  const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-  return error ? std::string(".") : folder.string();
+// Text of several lines, each with its control characters shown as escapes.
+std::string VisibleLines(const std::string& text) {
+  std::string out;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    out += quillet::VisibleControls(std::string_view(text).substr(start, end - start));
+    if (end == std::string::npos) break;
+    out += '\n';
+    start = end + 1;
+  }
+  return out;
+}
+
+int StoppedWhile(const StopRequests& stops, const std::string& doing) {
+  std::cerr << "quillet-grab: stopped by " << quillet::cli::SignalName(stops.FirstSignal()) << " " << doing << "\n";
+  return kExitStopped;
 }
 
 // Everything that hears the session's events. The run's own observer comes
@@ -60,66 +77,105 @@ void AddObservers(Session& session, GrabRun& run, quillet::SessionNotifier& told
   session.AddObserver(told);
 }
 
-// What the notifiers report (a failed webhook, say), on their own threads.
-void ReportNotifier(const quillet::NotifierReport& report) {
-  static std::mutex mutex;
-  std::lock_guard lock(mutex);
-  std::cerr << "quillet-grab: " << quillet::Utf8FromGbk(quillet::ReportLine(report)) << "\n";
+quillet::cli::NotificationEvent NotificationOf(const std::string& notifier, const quillet::NotifyEvent& event,
+                                               bool delivered, std::string reason) {
+  return {delivered, notifier, std::string(quillet::EventName(event.kind)), event.train, event.date, std::move(reason)};
 }
 
-// Ends the run's telling in order: the workers first (a booking confirmed
-// while closing is still told), then the notifiers (bounded), then the
-// observer goes.
-struct TellingEnd {
-  Session& session;
-  quillet::NotifierSet& notifiers;
-  quillet::SessionNotifier& told;
-  ~TellingEnd() {
-    session.Close();
-    notifiers.Stop();
-    session.RemoveObserver(told);
+// "webhook (booked G101 on 2026-12-20), command (...)".
+std::string DeliveryList(const std::vector<quillet::PendingDelivery>& deliveries) {
+  std::string list;
+  for (const quillet::PendingDelivery& delivery : deliveries) {
+    if (!list.empty()) list += ", ";
+    list += delivery.notifier + " (" + std::string(quillet::EventName(delivery.event.kind));
+    if (!delivery.event.train.empty()) {
+      list += " " + quillet::Utf8FromGbk(delivery.event.train) + " on " + quillet::Utf8FromGbk(delivery.event.date);
+    }
+    list += ")";
   }
-};
+  return quillet::VisibleControls(list);
+}
+
+// The end of every run: the workers first (a booking confirmed while closing
+// is still told), then the notifications of bookings and manual checks get
+// their whole schedule, unless another signal gives them up.
+void EndRun(Session& session, quillet::NotifierSet& notifiers, quillet::SessionNotifier& told,
+            const StopRequests& stops, quillet::cli::EventOutput& output) {
+  session.Close();
+  quillet::DrainControl control;
+  control.fullSchedule = true;
+  control.abandon = stops.Nth(stops.Count() + 1);
+  control.stillDelivering = [&output](const std::vector<quillet::PendingDelivery>& pending) {
+    output.Finish();
+    std::cerr << "quillet-grab: still delivering " << DeliveryList(pending) << "; Ctrl+C (or SIGTERM) gives them up\n";
+  };
+  const std::vector<quillet::PendingDelivery> givenUp = notifiers.Stop(control);
+  session.RemoveObserver(told);
+  if (givenUp.empty()) return;
+  for (const quillet::PendingDelivery& delivery : givenUp) {
+    output.Write(NotificationOf(delivery.notifier, delivery.event, false, "given up at exit"));
+  }
+  output.Finish();
+  std::cerr << "quillet-grab: not delivered: " << DeliveryList(givenUp) << "\n";
+}
+
+enum class SignInEnd { kSignedIn, kFailed, kStopped };
 
 // Signs in with the password from QUILLET_PASSWORD or the terminal.
-bool SignIn(Session& session, const std::string& account, quillet::cli::SignInIo& io) {
-  const quillet::cli::PasswordResult password = quillet::cli::ReadPassword(std::getenv("QUILLET_PASSWORD"), account);
+SignInEnd SignIn(Session& session, const std::string& account, quillet::cli::SignInIo& io, const StopRequests& stops) {
+  const quillet::cli::PasswordResult password =
+      quillet::cli::ReadPassword(std::getenv("QUILLET_PASSWORD"), account, "/dev/tty", stops.WakeFd());
+  if (password.stopped || stops.Count() > 0) return SignInEnd::kStopped;
   if (!password.password) {
     Fail(password.error);
-    return false;
+    return SignInEnd::kFailed;
   }
   const quillet::cli::SignInOutcome outcome = quillet::cli::SignInWithCaptcha(session, account, *password.password, io);
-  if (!outcome.signedIn) Fail(outcome.error);
-  return outcome.signedIn;
+  if (outcome.stopped || stops.Count() > 0) return SignInEnd::kStopped;
+  if (!outcome.signedIn) {
+    Fail(outcome.error);
+    return SignInEnd::kFailed;
+  }
+  return SignInEnd::kSignedIn;
 }
 
 // After a stop, the workers end on their own: an order chain past its
-// confirmation runs to its end (a few seconds) and reports its outcome.
-void WaitForWorkers(Session& session) {
-  while (session.RunningWorkerCount() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+// confirmation runs to its end and reports its outcome. A second signal
+// closes them at once; a submitted order is then named on standard error.
+void WaitForWorkers(Session& session, const StopRequests& stops) {
+  const std::stop_token endNow = stops.Second();
+  while (session.RunningWorkerCount() > 0 && !endNow.stop_requested()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   session.Close();
 }
 
-int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
+int StopGrabbing(Session& session, GrabRun& run, const StopRequests& stops, quillet::cli::EventOutput& output) {
+  session.StopGrabbing();
+  WaitForWorkers(session, stops);
+  output.Write(quillet::cli::StoppedEvent{quillet::cli::SignalName(stops.FirstSignal())});
+  output.Finish();
+  return quillet::cli::ExitCodeOf(run, true);
+}
+
+int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Session& session, GrabRun& run,
+                  quillet::SessionNotifier& told, quillet::cli::EventOutput& output, const StopRequests& stops,
+                  const std::string& pictureFolder) {
   const bool interactive = isatty(STDIN_FILENO) != 0;
-  quillet::SessionSettings settings;
-  settings.serviceBaseAddress = plan.service;
-  settings.caFile = plan.caFile;
-  // The output and the run outlive the session, whose workers tell them.
-  quillet::cli::EventOutput output(
-      std::cout, line.json ? quillet::cli::EventOutput::Format::kJson : quillet::cli::EventOutput::Format::kText,
-      isatty(STDOUT_FILENO) != 0);
-  GrabRun run(output, plan.wishes.size());
-  const std::unique_ptr<quillet::NotifierSet> notifiers = quillet::cli::MakePlanNotifiers(plan, line, ReportNotifier);
-  quillet::SessionNotifier told(*notifiers);
-  Session session(settings);
-  const TellingEnd tellingEnd{session, *notifiers, told};
-  quillet::cli::SignalWatcher signals([&run](int signalNumber) { return run.TakeSignal(signalNumber); });
+  // The answers are read so that a signal ends the wait for them.
+  quillet::cli::InterruptibleInput answers(STDIN_FILENO, stops.WakeFd());
+  quillet::cli::SignInIo io{answers, std::cerr, interactive, !line.captchaCells, environ, pictureFolder, stops.First()};
+  switch (SignIn(session, plan.account, io, stops)) {
+    case SignInEnd::kSignedIn:
+      break;
+    case SignInEnd::kFailed:
+      return kExitFailure;
+    case SignInEnd::kStopped:
+      return StoppedWhile(stops, "during the sign-in");
+  }
 
-  quillet::cli::SignInIo io{std::cin, std::cerr, interactive, !line.captchaCells, environ, PictureFolder()};
-  if (!SignIn(session, plan.account, io)) return kExitFailure;
-
-  const quillet::PassengersResult passengers = session.LoadPassengers();
+  const quillet::PassengersResult passengers = session.LoadPassengers(stops.First());
+  if (stops.Count() > 0) return StoppedWhile(stops, "before grabbing");
   if (!passengers.Done()) {
     return Fail("cannot load the account's passengers: " + quillet::Utf8FromGbk(passengers.message));
   }
@@ -142,23 +198,16 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   }
   AddObservers(session, run, told);
 
-  run.AcceptSignals(true);
   session.StartGrabbing();
   for (;;) {
     const GrabRun::Wake wake = run.WaitForChange();
     if (wake == GrabRun::Wake::kAllEnded) break;
-    if (wake == GrabRun::Wake::kSignal) {
-      session.StopGrabbing();
-      WaitForWorkers(session);
-      output.Write(quillet::cli::StoppedEvent{run.SignalNumber() == SIGINT ? "SIGINT" : "SIGTERM"});
-      output.Finish();
-      return quillet::cli::ExitCodeOf(run, true);
-    }
+    if (wake == GrabRun::Wake::kSignal) return StopGrabbing(session, run, stops, output);
     // A lapsed session: the workers wait for a new sign-in.
     output.Finish();
     if (!interactive) {
       session.StopGrabbing();
-      WaitForWorkers(session);
+      WaitForWorkers(session, stops);
       output.Write(quillet::cli::StoppedEvent{"session lapsed"});
       output.Finish();
       if (run.AllEnded()) return quillet::cli::ExitCodeOf(run, false);
@@ -167,18 +216,60 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
           "sign in again, so the run ends");
     }
     std::cerr << "The service no longer knows the sign-in; sign in again to go on.\n";
-    run.AcceptSignals(false);
-    if (!SignIn(session, plan.account, io)) {
-      session.StopGrabbing();
-      WaitForWorkers(session);
-      return kExitFailure;
+    switch (SignIn(session, plan.account, io, stops)) {
+      case SignInEnd::kSignedIn:
+        break;
+      case SignInEnd::kFailed:
+        session.StopGrabbing();
+        WaitForWorkers(session, stops);
+        return kExitFailure;
+      case SignInEnd::kStopped:
+        return StopGrabbing(session, run, stops, output);
     }
-    run.AcceptSignals(true);
   }
   session.StopGrabbing();
-  WaitForWorkers(session);
+  WaitForWorkers(session, stops);
   output.Finish();
   return quillet::cli::ExitCodeOf(run, false);
+}
+
+int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
+  // Captcha pictures stay where only this user can look, and go at exit.
+  quillet::cli::PrivateFolder pictures(std::getenv("XDG_RUNTIME_DIR"), std::getenv("TMPDIR"));
+  // A second signal ends the program within two seconds whatever it is doing.
+  StopRequests stops([&pictures] {
+    quillet::cli::RestoreTerminalOfPasswordPrompt();
+    pictures.RemoveNow();
+    static constexpr char kLine[] = "\nquillet-grab: ended by a second signal\n";
+    [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
+    ::_exit(kExitStopped);
+  });
+  quillet::SessionSettings settings;
+  settings.serviceBaseAddress = plan.service;
+  settings.caFile = plan.caFile;
+  // The output and the run outlive the session, whose workers tell them.
+  quillet::cli::EventOutput output(
+      std::cout, line.json ? quillet::cli::EventOutput::Format::kJson : quillet::cli::EventOutput::Format::kText,
+      isatty(STDOUT_FILENO) != 0);
+  GrabRun run(output, plan.wishes.size());
+  run.AcceptSignals(true);
+  const std::unique_ptr<quillet::NotifierSet> notifiers =
+      quillet::cli::MakePlanNotifiers(plan, line, [&output](const quillet::NotifierReport& report) {
+        output.Write(NotificationOf(report.notifier, report.event,
+                                    report.outcome == quillet::DeliveryOutcome::kDelivered, report.detail));
+      });
+  quillet::SessionNotifier told(*notifiers);
+  Session session(settings);
+  quillet::cli::SignalWatcher signals([&stops, &run](int signalNumber) {
+    stops.Take(signalNumber);
+    run.TakeSignal(signalNumber);
+    return true;
+  });
+  if (pictures.Path().empty() && !line.captchaCells) Fail(pictures.Error());
+
+  const int code = SignInAndGrab(line, plan, session, run, told, output, stops, pictures.Path());
+  EndRun(session, *notifiers, told, stops, output);
+  return code;
 }
 
 }  // namespace
@@ -207,11 +298,11 @@ int main(int argc, char** argv) {
   const quillet::cli::PlanReading reading =
       quillet::cli::ReadPlanFile(line.planPath, stations, quillet::cli::TodayInChina());
   if (!reading.Ok()) {
-    for (const auto& error : reading.errors) std::cerr << quillet::cli::DescribePlanError(error) << "\n";
+    for (const auto& error : reading.errors) std::cerr << VisibleLines(quillet::cli::DescribePlanError(error)) << "\n";
     return kExitUsage;
   }
   if (line.mode == CommandLine::Mode::kCheck) {
-    std::cout << quillet::cli::DescribePlan(reading.plan);
+    std::cout << VisibleLines(quillet::cli::DescribePlan(reading.plan));
     return 0;
   }
   return Run(line, reading.plan);

@@ -1,6 +1,8 @@
 #include "cli/terminal_sign_in.h"
 
 #include <array>
+#include <chrono>
+#include <string>
 
 #include "booking/captcha_cells.h"
 #include "cli/captcha_answer.h"
@@ -29,20 +31,50 @@ void ShowPicture(const std::string& jpeg, SignInIo& io) {
 
 }  // namespace
 
+std::string TransportProblem(ExchangeOutcome outcome) {
+  switch (outcome) {
+    case ExchangeOutcome::kOk:
+      return "the answer was not one it knows";
+    case ExchangeOutcome::kCouldNotConnect:
+      return "the service cannot be reached";
+    case ExchangeOutcome::kTimedOut:
+      return "the service stopped answering";
+    case ExchangeOutcome::kDeadlinePassed:
+      return "the answer did not arrive in time (an exchange may take " +
+             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(ExchangeOptions{}.deadline).count()) +
+             " s)";
+    case ExchangeOutcome::kTlsFailure:
+      return "the secure connection failed";
+    case ExchangeOutcome::kTooLarge:
+      return "the answer was too large";
+    case ExchangeOutcome::kStopped:
+      return "stopped";
+    case ExchangeOutcome::kOther:
+      break;
+  }
+  return "the exchange failed";
+}
+
 SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, const std::string& password,
                                 SignInIo& io) {
+  const SignInOutcome stopped{false, "stopped", true};
   for (;;) {
-    const CaptchaResult captcha = session.FetchCaptcha();
+    const CaptchaResult captcha = session.FetchCaptcha(io.stop);
+    if (io.stop.stop_requested()) return stopped;
     if (!captcha.Done() || captcha.picture.empty()) {
-      return {false, "cannot fetch the captcha picture from the service"};
+      return {false, "cannot fetch the captcha picture from the service" +
+                         (captcha.Done() ? std::string() : ": " + TransportProblem(captcha.transport))};
     }
     if (io.drawPicture) ShowPicture(captcha.picture, io);
     const CaptchaCellsResult cells = ReadCaptchaCells(io.answers, io.prompts, io.interactive);
+    if (io.stop.stop_requested()) return stopped;
     if (!cells.error.empty()) return {false, cells.error};
 
     std::array<bool, 8> marked{};
     for (int cell : cells.cells) marked[static_cast<std::size_t>(cell - 1)] = true;
-    const ServiceResult result = session.SignIn(account, password, BuildCaptchaAnswer(CaptchaCellPoints(), marked));
+    const ServiceResult result =
+        session.SignIn(account, password, BuildCaptchaAnswer(CaptchaCellPoints(), marked), io.stop);
+    if (io.stop.stop_requested()) return stopped;
     if (result.Done()) return {true, {}};
     if (result.kind != ServiceResultKind::kCaptchaRefused) {
       return {false, "sign-in refused: " +

@@ -4,6 +4,7 @@
 // cells are read, and a wrong answer fetches a new picture.
 #include <istream>
 #include <ostream>
+#include <stop_token>
 #include <string>
 
 #include "session/session.h"
@@ -17,12 +18,17 @@ struct SignInIo {
   bool drawPicture = true;
   const char* const* environment = nullptr;  // for the terminal's graphics
   std::string pictureFolder;                 // where each picture is also saved
+  std::stop_token stop;                      // ends the exchanges (the prompts end with `answers`)
 };
 
 struct SignInOutcome {
   bool signedIn = false;
-  std::string error;  // plain text, set when not signed in
+  std::string error;     // plain text, set when not signed in
+  bool stopped = false;  // `stop` ended it
 };
+
+// Why an exchange with the service brought no answer, for a message.
+std::string TransportProblem(ExchangeOutcome outcome);
 
 SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, const std::string& password,
                                 SignInIo& io);

@@ -4,10 +4,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <future>
 
 namespace quillet::cli {
@@ -58,6 +60,37 @@ TEST(Password, TypedOnTheTerminalWithoutEcho) {
   ASSERT_TRUE(result.password) << result.error;
   EXPECT_EQ(*result.password, "pa ss");
   EXPECT_EQ(Drain(master, 50).find("pa ss"), std::string::npos) << "the password was echoed";
+  ::close(master);
+}
+
+TEST(Password, AStopRequestEndsThePromptWithTheEchoBack) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string slave = ::ptsname(master);
+  int wake[2];
+  ASSERT_EQ(::pipe(wake), 0);
+
+  auto reading = std::async(std::launch::async, [&] { return ReadPassword(nullptr, "demo", slave, wake[0]); });
+  std::string seen;
+  for (int i = 0; i < 100 && seen.find("Password for demo: ") == std::string::npos; ++i) seen += Drain(master, 100);
+  ASSERT_NE(seen.find("Password for demo: "), std::string::npos) << seen;
+  ASSERT_EQ(::write(wake[1], "x", 1), 1);  // what a signal does
+  ASSERT_EQ(reading.wait_for(std::chrono::seconds(5)), std::future_status::ready) << "the prompt kept waiting";
+  const PasswordResult result = reading.get();
+  EXPECT_FALSE(result.password);
+  EXPECT_TRUE(result.stopped);
+
+  // The terminal echoes again.
+  const int terminal = ::open(slave.c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  termios now{};
+  ASSERT_EQ(::tcgetattr(terminal, &now), 0);
+  EXPECT_NE(now.c_lflag & ECHO, 0u);
+  ::close(terminal);
+  ::close(wake[0]);
+  ::close(wake[1]);
   ::close(master);
 }
 
