@@ -23,10 +23,11 @@ int PortOf(const sockaddr_storage& address) {
   return -1;
 }
 
-// Closes the connection a request came in on without answering. The HTTP
-// library does not hand the socket to handlers, so it is found among the
-// process's descriptors by its two port numbers.
-bool DropConnection(const httplib::Request& request) {
+// Closes the connection a request came in on without answering; with
+// `reset` the close is an abort (RST). The HTTP library does not hand the
+// socket to handlers, so it is found among the process's descriptors by its
+// two port numbers.
+bool DropConnection(const httplib::Request& request, bool reset = false) {
   DIR* dir = opendir("/proc/self/fd");
   if (dir == nullptr) return false;
   bool dropped = false;
@@ -41,6 +42,10 @@ bool DropConnection(const httplib::Request& request) {
     if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &localLength) != 0) continue;
     if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) continue;
     if (PortOf(local) == request.local_port && PortOf(peer) == request.remote_port) {
+      if (reset) {
+        const linger abort{1, 0};
+        setsockopt(static_cast<int>(fd), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+      }
       shutdown(static_cast<int>(fd), SHUT_RDWR);
       dropped = true;
       break;
@@ -147,6 +152,7 @@ std::string SimServer::Url() const {
 void SimServer::Run() { server_->listen_after_bind(); }
 
 void SimServer::Stop() {
+  afterFaults_.Stop();
   if (server_) server_->stop();
 }
 
@@ -246,7 +252,16 @@ void SimServer::Answer(const httplib::Request& request, const std::string& rawQu
   simRequest.body = request.body;
   simRequest.cookieHeader = HeaderValues(request, "Cookie");
   simRequest.receivedMs = receivedMs;
-  Apply(service_.Handle(simRequest), response);
+  const SimResponse answer = service_.Handle(simRequest);
+  if (const auto lost = afterFaults_.Take(request.path)) {
+    if (*lost != AfterEffect::kReset) {
+      SendSpoiled(*lost, answer, faults_, afterFaults_, response);
+    } else if (!DropConnection(request, /*reset=*/true)) {
+      response.set_chunked_content_provider(kHtmlType, [](std::size_t, httplib::DataSink&) { return false; });
+    }
+    return;
+  }
+  Apply(answer, response);
 }
 
 void SimServer::ServeControl(const httplib::Request& request, const std::string& path, httplib::Response& response) {
@@ -284,13 +299,40 @@ void SimServer::ServeControl(const httplib::Request& request, const std::string&
   } else if (request.method == "GET" && path == "/sim/sales") {
     json(200, "{\"now\":" + JsonStringFromUtf8(ChinaDateTimeMsText(UnixMsNow())) +
                   ",\"sales\":" + service_.SalesJson() + "}");
+  } else if (request.method == "POST" && path == "/sim/fault") {
+    ArmFault(request, response);
+  } else if (request.method == "GET" && path == "/sim/faults") {
+    json(200, afterFaults_.ArmedJson());
   } else if (request.method == "POST" && path == "/sim/reset") {
     service_.Reset();
     log_.Clear();
+    afterFaults_.Clear();
     json(200, "{\"reset\":true}");
   } else {
     json(404, "{\"error\":\"unknown control endpoint\"}");
   }
+}
+
+void SimServer::ArmFault(const httplib::Request& request, httplib::Response& response) {
+  const FormFields form = ParseForm(request.body);
+  const auto refuse = [&response](const std::string& error) {
+    response.status = 400;
+    response.set_content("{\"error\":" + JsonStringFromUtf8(error) + "}", kJsonType);
+  };
+  const std::string path = Field(form, "path");
+  if (path.empty()) return refuse("path must name a path or its last segment");
+  const auto effect = AfterEffectNamed(Field(form, "mode"));
+  if (!effect) return refuse("mode must be garbage, truncated, reset or drip");
+  const std::string timesText = Field(form, "times");
+  long times = 1;
+  if (!timesText.empty()) {
+    char* end = nullptr;
+    times = std::strtol(timesText.c_str(), &end, 10);
+    if (*end != '\0' || times < 0 || times > 1000000) return refuse("times must be 0 to 1000000");
+  }
+  afterFaults_.Arm(path, *effect, static_cast<int>(times));
+  response.status = 200;
+  response.set_content(afterFaults_.ArmedJson(), kJsonType);
 }
 
 void SimServer::SetSale(const httplib::Request& request, httplib::Response& response) {

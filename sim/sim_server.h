@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "after_faults.h"
 #include "booking_service.h"
 #include "faults.h"
 #include "options.h"
@@ -41,11 +42,13 @@ class SimServer {
   void LogRequest(const httplib::Request& request, const std::string& path, const std::string& query,
                   std::int64_t arrivedMs);
   void SetSale(const httplib::Request& request, httplib::Response& response);
+  void ArmFault(const httplib::Request& request, httplib::Response& response);
 
   Options options_;
   BookingService& service_;
   RequestLog log_;
   FaultPicker faults_;
+  AfterEffectFaults afterFaults_;  // armed with POST /sim/fault
   std::unique_ptr<httplib::Server> server_;
   int port_ = 0;
 };

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "booking/client.h"
+#include "grab/account_gate.h"
 #include "grab/party_choice.h"
 #include "grab/texts.h"
 #include "grab/wait.h"
@@ -121,11 +122,13 @@ struct GrabController::Impl {
   };
 
   Impl(BookingClient& c, GrabEvents& e, std::string backTrainDate, GrabPacing p)
-      : client(c), events(e), pacing(p), chainSettings{std::move(backTrainDate), p.orderPollWait} {}
+      : client(c), events(e), pacing(p), chainSettings{std::move(backTrainDate), p.orderPollWait, &accountGate} {}
 
   BookingClient& client;
   GrabEvents& events;
   const GrabPacing pacing;
+  // One session is one account: its workers order through one gate.
+  AccountGate accountGate;
   const OrderChainSettings chainSettings;
   WishScheduleFactory scheduleFactory;  // set before the first start
   std::atomic<int> runningWorkers{0};
@@ -204,6 +207,7 @@ struct GrabController::Impl {
     std::uint32_t attempts = 0;
 
     while (!stop.stop_requested()) {
+      if (EndedByHeldAccount(wishIndex, task)) return;
       ++attempts;
       events.OnGrabAttempt(wishIndex, attempts, grab_texts::AttemptCaptionPrefix() + std::to_string(attempts));
 
@@ -264,6 +268,14 @@ struct GrabController::Impl {
     }
   }
 
+  // A wish of an account whose order outcome stayed unknown does not order
+  // again: it ends as a manual check naming that reason.
+  bool EndedByHeldAccount(std::size_t wishIndex, const GrabTask& task) {
+    if (!accountGate.Held()) return false;
+    ReportEnd(wishIndex, task, OrderOutcome{OrderOutcomeKind::kManualCheck, grab_texts::AccountOrderInDoubt()});
+    return true;
+  }
+
   // Waits while the gate is closed; false when stopped first. `round` is the
   // sign-in the pass runs under.
   bool WaitForSignIn(const std::stop_token& stop, std::uint64_t& round) {
@@ -307,6 +319,7 @@ struct GrabController::Impl {
     while (!stop.stop_requested()) {
       std::uint64_t round = 0;
       if (!WaitForSignIn(stop, round)) return;
+      if (EndedByHeldAccount(wishIndex, task)) return;
       ++attempts;
       events.OnGrabAttempt(wishIndex, attempts, grab_texts::AttemptCaptionPrefix() + std::to_string(attempts));
 
@@ -378,6 +391,8 @@ void GrabController::StartGrabbing(std::vector<OrderWish> wishes) {
   {
     std::lock_guard lock(impl_->mutex);
     if (impl_->closing) return;
+    // A new start is the person's word that they have looked at the account.
+    impl_->accountGate.Release();
     impl_->TakeEndedLocked(ended);
     std::stop_source start;
     impl_->starts.push_back(start);

@@ -61,6 +61,13 @@ class GrabController {
 
   // The start button: starts a launcher thread, which starts one worker per
   // wish of `wishes`, and returns at once.
+  //
+  // The workers share the account: while an order of one of them has been
+  // confirmed and its outcome is not learnt yet, the others do not order
+  // (they wait, still stoppable); once such an outcome stays unknown (a
+  // manual check, or the service says the account holds an unpaid order),
+  // every wish still running ends as a manual check at its next pass or
+  // order, until the next start.
   void StartGrabbing(std::vector<OrderWish> wishes);
   // The stop button: signals every launcher and worker, does not wait, and
   // reports OnGrabStopped. A worker ends at its next safe point: before a

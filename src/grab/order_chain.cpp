@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "booking/client.h"
+#include "grab/account_gate.h"
 #include "grab/texts.h"
 #include "grab/wait.h"
 #include "util/codepage.h"
@@ -25,6 +26,21 @@ OrderOutcome Outcome(OrderOutcomeKind kind, std::string message) { return {kind,
 // one about this order.
 bool SaysNotSignedIn(const ServiceResult& result) {
   return result.kind == ServiceResultKind::kRefused && result.message == grab_texts::NotSignedIn();
+}
+
+// A refusal saying the account already holds an order that is not paid.
+bool SaysUnpaidOrderPending(const ServiceResult& result) {
+  return result.kind == ServiceResultKind::kRefused &&
+         result.message.find(grab_texts::UnpaidOrderPending()) != std::string::npos;
+}
+
+// Whether a failed confirmation may have been carried out. Only the
+// service's own refusal, or an exchange that ended before anything was sent
+// (no connection, no TLS session), says that it was not.
+bool MayHaveReachedService(const ServiceResult& result) {
+  if (result.kind == ServiceResultKind::kRefused) return false;
+  if (result.kind != ServiceResultKind::kTransportFailure) return true;
+  return result.transport != ExchangeOutcome::kCouldNotConnect && result.transport != ExchangeOutcome::kTlsFailure;
 }
 
 std::vector<OrderPassenger> PartyOf(const GrabTask& task) {
@@ -53,8 +69,12 @@ std::string UnreportedOrderLine(const GrabTask& task) {
          PartyNames(task) + ") was submitted; check the account's unpaid orders\n";
 }
 
-OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
-                           std::stop_token stop, std::stop_token closing) {
+namespace {
+
+// The steps of one order. `inDoubt` is set once the chain holds the
+// account's doubt (see AccountGate).
+OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
+                      const std::stop_token& stop, const std::stop_token& closing, bool& inDoubt) {
   namespace texts = grab_texts;
   // Up to and including GetQueueCount nothing is bought yet: a stop or a
   // close abandons the step in flight and ends the run.
@@ -65,8 +85,16 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
   const auto stopped = [&] { return Outcome(OrderOutcomeKind::kStopped, texts::ChainStopped()); };
   const auto failed = [](std::string message) { return Outcome(OrderOutcomeKind::kFailed, std::move(message)); };
   const auto lapsed = [](std::string message) { return Outcome(OrderOutcomeKind::kSessionLapsed, std::move(message)); };
+  const auto unpaid = [](std::string message) { return Outcome(OrderOutcomeKind::kManualCheck, std::move(message)); };
+  const auto held = [] { return Outcome(OrderOutcomeKind::kManualCheck, texts::AccountOrderInDoubt()); };
+  AccountGate* gate = settings.accountGate;
 
   if (early.stop_requested()) return stopped();
+  if (gate != nullptr) {
+    const AccountGate::Pass pass = gate->WaitUntilClear(early);
+    if (pass == AccountGate::Pass::kStopped) return stopped();
+    if (pass == AccountGate::Pass::kHeld) return held();
+  }
 
   const ServiceResult user = client.CheckUser(early);
   if (early.stop_requested()) return stopped();
@@ -79,6 +107,7 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
                                 task.fromStationName, task.toStationName, early);
   if (early.stop_requested()) return stopped();
   if (SaysNotSignedIn(submitted)) return lapsed(texts::SubmitOrderFailedPrefix() + submitted.message);
+  if (SaysUnpaidOrderPending(submitted)) return unpaid(texts::SubmitOrderFailedPrefix() + submitted.message);
   if (!submitted.Done()) return failed(texts::SubmitOrderFailedPrefix() + submitted.message);
 
   OrderPageResult page = client.InitDc(early);
@@ -95,6 +124,7 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
   task.oldPassengerStr = std::move(info.oldPassengerStr);
   if (early.stop_requested()) return stopped();
   if (SaysNotSignedIn(info)) return lapsed(texts::CheckOrderInfoFailedPrefix() + info.message);
+  if (SaysUnpaidOrderPending(info)) return unpaid(texts::CheckOrderInfoFailedPrefix() + info.message);
   if (!info.Done()) return failed(texts::CheckOrderInfoFailedPrefix() + info.message);
 
   const ServiceResult queue =
@@ -102,7 +132,15 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
                            task.toTelecode, task.leftTicket, kQueuePurposeCodes, task.repeatSubmitToken, early);
   if (early.stop_requested()) return stopped();
   if (SaysNotSignedIn(queue)) return lapsed(texts::QueueCountFailedPrefix() + queue.message);
+  if (SaysUnpaidOrderPending(queue)) return unpaid(texts::QueueCountFailedPrefix() + queue.message);
   if (!queue.Done()) return failed(texts::QueueCountFailedPrefix() + queue.message);
+
+  if (gate != nullptr) {
+    const AccountGate::Pass pass = gate->EnterDoubt(early);
+    if (pass == AccountGate::Pass::kStopped) return stopped();
+    if (pass == AccountGate::Pass::kHeld) return held();
+    inDoubt = true;
+  }
 
   // ConfirmSingleForQueue takes the ticket. From here on the stop button
   // does not abandon the run, neither its requests nor its waits, so that
@@ -112,7 +150,13 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
                                    task.keyCheckIsChange, task.leftTicketStr, task.trainLocation, /*chooseSeats=*/"",
                                    kSeatDetailType, kRoomType, kDwAll, task.repeatSubmitToken, closing);
   if (confirmed.kind == ServiceResultKind::kStopped) return Abandoned(task);
-  if (!confirmed.Done()) return failed(texts::ConfirmQueueFailedPrefix() + confirmed.message);
+  if (SaysUnpaidOrderPending(confirmed)) return unpaid(texts::ConfirmQueueFailedPrefix() + confirmed.message);
+  if (!confirmed.Done() && !MayHaveReachedService(confirmed)) {
+    return failed(texts::ConfirmQueueFailedPrefix() + confirmed.message);
+  }
+  // A confirmation whose answer was lost may have taken the ticket: the
+  // polls below find out, and learning nothing is a manual check.
+  const bool answerLost = !confirmed.Done();
 
   task.orderId.clear();
   for (int poll = 0; poll < kOrderIdPolls; ++poll) {
@@ -121,12 +165,26 @@ OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderCha
     if (!task.orderId.empty()) break;
     if (!WaitUnlessStopped(closing, settings.pollWait)) return Abandoned(task);
   }
-  if (task.orderId.empty()) return Outcome(OrderOutcomeKind::kManualCheck, texts::WaitTimeFailed());
+  if (task.orderId.empty()) {
+    return Outcome(OrderOutcomeKind::kManualCheck, answerLost ? texts::ConfirmAnswerLost() : texts::WaitTimeFailed());
+  }
 
   const ServiceResult result = client.ResultOrderForDcQueue(task.orderId, task.repeatSubmitToken, closing);
   if (result.kind == ServiceResultKind::kStopped) return Abandoned(task);
   if (!result.Done()) return Outcome(OrderOutcomeKind::kManualCheck, texts::ResultFailed());
   return Outcome(OrderOutcomeKind::kBooked, texts::Success());
+}
+
+}  // namespace
+
+OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
+                           std::stop_token stop, std::stop_token closing) {
+  bool inDoubt = false;
+  OrderOutcome outcome = RunSteps(client, task, settings, stop, closing, inDoubt);
+  if (settings.accountGate != nullptr) {
+    settings.accountGate->Settle(inDoubt, outcome.kind == OrderOutcomeKind::kManualCheck);
+  }
+  return outcome;
 }
 
 }  // namespace quillet

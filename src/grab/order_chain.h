@@ -7,16 +7,18 @@
 
 namespace quillet {
 
+class AccountGate;
 class BookingClient;
 
 struct OrderChainSettings {
   std::string backTrainDate;                 // the program's reference date, yyyy-MM-dd
   std::chrono::milliseconds pollWait{2000};  // wait after each empty order-id answer
+  AccountGate* accountGate = nullptr;        // the signed-in account's, shared by its workers; none: no gate
 };
 
 enum class OrderOutcomeKind {
   kBooked,         // the service reported the order as placed
-  kManualCheck,    // the order went in but its outcome is not known: the user must look
+  kManualCheck,    // an order may stand at the service (or the account holds one): the user must look
   kFailed,         // no order was placed; `message` says why
   kSessionLapsed,  // no order was placed: the service no longer knows the sign-in
   kStopped,        // stopped before anything was submitted
@@ -29,6 +31,15 @@ struct OrderOutcome {
 };
 
 // Places one order for the task's train, passenger and seat type.
+//
+// Once ConfirmSingleForQueue may have reached the service, a lost or
+// unreadable answer is not taken for a refusal: the order-id polls ask what
+// became of it, and when they learn nothing the outcome is a manual check.
+// A refusal saying that the account still holds an unpaid order is a manual
+// check at once. With an account gate, the chain waits before it starts and
+// before it confirms while another order of the account is in doubt, and
+// does not order at all once an outcome of the account stayed unknown
+// (a manual check naming that reason).
 //
 // `stop` (the stop button) is honoured before the chain starts and up to
 // ConfirmSingleForQueue; once that step is under way the chain runs to its

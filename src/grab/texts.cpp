@@ -48,6 +48,18 @@ const std::string& ChainStopped() {
   static const std::string text = Gbk(u8"已停止抢票,未提交订单");
   return text;
 }
+const std::string& ConfirmAnswerLost() {
+  static const std::string text = Gbk(u8"确认进入队列未得应答,请手动查看购票结果!");
+  return text;
+}
+const std::string& AccountOrderInDoubt() {
+  static const std::string text = Gbk(u8"本账号另有订单结果未明,请手动查看购票结果!");
+  return text;
+}
+const std::string& UnpaidOrderPending() {
+  static const std::string text = Gbk(u8"您还有未处理的订单");
+  return text;
+}
 const std::string& GrabStartedLine() {
   static const std::string text = Gbk(u8"抢票开始！\r\n");
   return text;

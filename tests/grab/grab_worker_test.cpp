@@ -2,6 +2,8 @@
 // the log lines, the start button, and stopping.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "booking/client.h"
 #include "fake_service.h"
 #include "gbk.h"
@@ -18,6 +20,7 @@ using test::G;
 using test::TaskRow;
 
 const std::string kQuery = "/otn/leftTicket/query";
+const std::string kSubmit = "/otn/leftTicket/submitOrderRequest";
 const std::string kCheckOrder = "/otn/confirmPassenger/checkOrderInfo";
 const std::string kQueueCount = "/otn/confirmPassenger/getQueueCount";
 const std::string kConfirm = "/otn/confirmPassenger/confirmSingleForQueue";
@@ -136,6 +139,85 @@ TEST_F(GrabWorkerTest, ManualCheckResultEndsTheWorkerWithItsLine) {
   ASSERT_EQ(view.ManualChecks().size(), 1u);
   EXPECT_EQ(view.ManualChecks()[0].seatType, "O");
   EXPECT_EQ(view.ManualChecks()[0].orderId, "");
+}
+
+// The lost answer of a confirmation the service may have carried out, and
+// the service saying the account holds an unpaid order, end the worker: the
+// order is reported, never tried again in a loop.
+TEST_F(GrabWorkerTest, ALostConfirmationOrAnUnpaidOrderEndsTheWorker) {
+  const std::string noOrderId = R"({"data":{"waitTime":4,"orderId":null}})";
+  const struct {
+    const char* name;
+    const std::string& path;
+    std::string answer;
+    std::string waitAnswer;  // empty: the default, an order id at once
+    bool booked;
+    std::u8string_view message;
+    std::size_t confirms;
+  } cases[] = {
+      {"lost confirmation, the polls learn the id", kConfirm, "<html>502 Bad Gateway</html>", "", true, u8"成功", 1},
+      {"lost confirmation, the polls learn nothing", kConfirm, "<html>502 Bad Gateway</html>", noOrderId, false,
+       u8"确认进入队列未得应答,请手动查看购票结果!", 1},
+      {"an unpaid order refuses the submission", kSubmit,
+       "{\"status\":false,\"messages\":[\"" + test::U8(u8"您还有未处理的订单，请您到[未完成订单]进行处理!") + "\"]}",
+       "", false, u8"提交订单请求失败!失败原因:您还有未处理的订单，请您到[未完成订单]进行处理!", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    service.SetDefaults();
+    service.SetText(c.path, c.answer);
+    if (!c.waitAnswer.empty()) service.SetText(kWaitTime, c.waitAnswer);
+    service.ClearRequests();
+    Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}, {"M", "3"}})});
+    test::RecordingView view({Row("G7", u8"二等座| ,一等座| ,")});
+    auto grab = Controller(view);
+    grab->StartGrabbing(view.Wishes());
+    ASSERT_TRUE(view.WaitForLog(c.booked ? BookedLine("G7") : ManualLine("G7"), 5s)) << Utf8FromGbk(view.Log());
+    ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 5s));
+    EXPECT_EQ(view.Log(), Started() + (c.booked ? BookedLine("G7") : ManualLine("G7")));
+    EXPECT_EQ(service.RequestsTo(kSubmit).size(), 1u) << "the next class is not tried";
+    EXPECT_EQ(service.RequestsTo(kConfirm).size(), c.confirms);
+    const std::vector<OrderReport> reports = c.booked ? view.Booked() : view.ManualChecks();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].message, G(c.message));
+    EXPECT_EQ(reports[0].train, "G7");
+    EXPECT_EQ(reports[0].date, "2026-12-14");
+    EXPECT_EQ(reports[0].passengers, std::vector<std::string>{G(u8"张三")});
+  }
+}
+
+// One session is one account: while one wish's confirmed order is in doubt
+// the other does not confirm, and once that outcome stays unknown the other
+// ends as a manual check without ordering.
+TEST_F(GrabWorkerTest, AnotherWishOfTheAccountDoesNotOrderWhileAnOutcomeIsUnknown) {
+  service.SetText(kConfirm, "<html>502 Bad Gateway</html>");
+  service.SetText(kWaitTime, R"({"data":{"waitTime":4,"orderId":null}})");
+  Answer(
+      {test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}}), test::FakeTrainText("G8", "BJP", "SHH", {{"O", "3"}})});
+  test::RecordingView view({Row("G7", u8"二等座| ,"), Row("G8", u8"二等座| ,")});
+  auto grab = Controller(view, {100ms, 50ms, 200ms});
+  grab->StartGrabbing(view.Wishes());
+  ASSERT_TRUE(test::WaitUntil([&] { return view.ManualChecks().size() == 2; }, 5s)) << Utf8FromGbk(view.Log());
+  ASSERT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 5s));
+  EXPECT_EQ(service.RequestsTo(kConfirm).size(), 1u);
+  EXPECT_EQ(service.RequestsTo(kWaitTime).size(), 3u);
+  const std::vector<OrderReport> manual = view.ManualChecks();
+  ASSERT_EQ(manual.size(), 2u);
+  std::set<std::string> messages = {manual[0].message, manual[1].message};
+  EXPECT_EQ(messages, (std::set<std::string>{G(u8"确认进入队列未得应答,请手动查看购票结果!"),
+                                             G(u8"本账号另有订单结果未明,请手动查看购票结果!")}));
+  EXPECT_NE(manual[0].train, manual[1].train);
+  const std::string log = view.Log();
+  EXPECT_TRUE(log == Started() + ManualLine("G7") + ManualLine("G8") ||
+              log == Started() + ManualLine("G8") + ManualLine("G7"))
+      << Utf8FromGbk(log);
+
+  // A new start is the person's word that they have looked: it orders again.
+  service.SetDefaults();
+  Answer({test::FakeTrainText("G7", "BJP", "SHH", {{"O", "3"}})});
+  test::RecordingView again({Row("G7", u8"二等座| ,")});
+  grab->StartGrabbing(again.Wishes());
+  EXPECT_TRUE(view.WaitForLog(BookedLine("G7"), 5s));
 }
 
 TEST_F(GrabWorkerTest, FailedChainMovesToTheNextClassThenToTheNextAttempt) {

@@ -7,6 +7,7 @@
 #include "booking/client.h"
 #include "fake_service.h"
 #include "gbk.h"
+#include "grab/account_gate.h"
 #include "grab/order_chain.h"
 #include "net/cookies.h"
 #include "util/text.h"
@@ -16,6 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::G;
+using test::U8;
 
 const std::string kCheckUser = "/otn/login/checkUser";
 const std::string kSubmit = "/otn/leftTicket/submitOrderRequest";
@@ -210,6 +212,100 @@ void ExpectStoppedResult(const OrderOutcome& result) {
   EXPECT_NE(result.message, G(u8"成功"));
   EXPECT_EQ(FindText(result.message, G(u8"手动")), kNotFound);
 }
+
+// A confirmation whose answer is lost may have taken the ticket: the polls
+// find out, and learning nothing is a manual check, never a plain refusal.
+TEST_F(OrderChainTest, ALostConfirmationAnswerIsFollowedByTheOrderIdPolls) {
+  const struct {
+    const char* name;
+    std::string confirmAnswer;
+    std::string waitAnswer;  // empty: the default, an order id at once
+    OrderOutcomeKind kind;
+    std::u8string_view message;
+    std::size_t polls;
+  } cases[] = {
+      {"an error page, then the id", "<html>502 Bad Gateway</html>", "", OrderOutcomeKind::kBooked, u8"成功", 1},
+      {"random bytes, and no id", "\x9f\xfe\x01}{garbage", kNoOrderId, OrderOutcomeKind::kManualCheck,
+       u8"确认进入队列未得应答,请手动查看购票结果!", 3},
+      {"the service's own refusal", "{\"data\":{\"errMsg\":\"" + U8(u8"余票不足") + "\",\"submitStatus\":false}}", "",
+       OrderOutcomeKind::kFailed, u8"确认进入队列失败!失败原因:余票不足", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    service.SetDefaults();
+    service.SetText(kConfirm, c.confirmAnswer);
+    if (!c.waitAnswer.empty()) service.SetText(kWaitTime, c.waitAnswer);
+    service.ClearRequests();
+    const OrderOutcome outcome = RunOrderChain(client, task, settings);
+    EXPECT_EQ(outcome.kind, c.kind);
+    EXPECT_EQ(outcome.message, G(c.message));
+    EXPECT_EQ(service.RequestsTo(kConfirm).size(), 1u);
+    EXPECT_EQ(service.RequestsTo(kWaitTime).size(), c.polls);
+    EXPECT_EQ(service.RequestsTo(kResult).size(), c.kind == OrderOutcomeKind::kBooked ? 1u : 0u);
+  }
+}
+
+TEST_F(OrderChainTest, TheAccountsUnpaidOrderIsAManualCheckAtOnce) {
+  constexpr std::u8string_view kUnpaid = u8"您还有未处理的订单，请您到[未完成订单]进行处理!";
+  const std::string unpaid = U8(kUnpaid);
+  const struct {
+    const std::string& path;
+    std::string answer;
+    std::u8string_view prefix;
+    std::size_t stepsSent;
+  } cases[] = {
+      {kSubmit, "{\"status\":false,\"messages\":[\"" + unpaid + "\"]}", u8"提交订单请求失败!失败原因:", 2},
+      {kConfirm, "{\"data\":{\"errMsg\":\"" + unpaid + "\",\"submitStatus\":false}}", u8"确认进入队列失败!失败原因:",
+       6},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    service.SetDefaults();
+    service.SetText(c.path, c.answer);
+    service.ClearRequests();
+    const OrderOutcome outcome = RunOrderChain(client, task, settings);
+    EXPECT_EQ(outcome.kind, OrderOutcomeKind::kManualCheck);
+    EXPECT_EQ(outcome.message, G(c.prefix) + G(kUnpaid));
+    EXPECT_EQ(service.Paths(), std::vector<std::string>(kAllSteps.begin(), kAllSteps.begin() + c.stepsSent));
+  }
+}
+
+TEST_F(OrderChainTest, TheAccountGateKeepsOrdersApartWhileOneIsInDoubt) {
+  AccountGate gate;
+  OrderChainSettings gated = settings;
+  gated.accountGate = &gate;
+
+  // Another order of the account is in doubt: the chain waits before it
+  // sends anything, and a stop ends the wait.
+  ASSERT_EQ(gate.EnterDoubt({}), AccountGate::Pass::kClear);
+  std::stop_source stop;
+  auto waiting = std::async(std::launch::async, [&] { return RunOrderChain(client, task, gated, stop.get_token()); });
+  EXPECT_EQ(waiting.wait_for(300ms), std::future_status::timeout);
+  EXPECT_TRUE(service.Requests().empty());
+  stop.request_stop();
+  ASSERT_EQ(waiting.wait_for(5s), std::future_status::ready);
+  ExpectStoppedResult(waiting.get());
+
+  // That order learnt, a chain waiting for it goes on and books.
+  auto next = std::async(std::launch::async, [&] { return RunOrderChain(client, task, gated); });
+  EXPECT_EQ(next.wait_for(200ms), std::future_status::timeout);
+  gate.Settle(/*leaveDoubt=*/true, /*unknown=*/false);
+  EXPECT_EQ(next.get().kind, OrderOutcomeKind::kBooked);
+  EXPECT_FALSE(gate.Held());
+
+  // An outcome that stays unknown holds the account: the next chain sends
+  // nothing and is a manual check that says why.
+  service.SetText(kWaitTime, kNoOrderId);
+  EXPECT_EQ(RunOrderChain(client, task, gated).kind, OrderOutcomeKind::kManualCheck);
+  EXPECT_TRUE(gate.Held());
+  service.SetDefaults();
+  service.ClearRequests();
+  const OrderOutcome held = RunOrderChain(client, task, gated);
+  EXPECT_EQ(held.kind, OrderOutcomeKind::kManualCheck);
+  EXPECT_EQ(held.message, G(u8"本账号另有订单结果未明,请手动查看购票结果!"));
+  EXPECT_TRUE(service.Requests().empty());
+}
+
 
 TEST_F(OrderChainTest, StopBeforeTheRunSendsNothing) {
   std::stop_source stop;

@@ -197,4 +197,8 @@ std::string SimProcess::Release(const std::string& date, const std::string& trai
 
 void SimProcess::Reset() const { PostForm("/sim/reset", {}); }
 
+std::string SimProcess::ArmFault(const std::string& path, const std::string& mode, int times) const {
+  return PostForm("/sim/fault", {{"path", path}, {"mode", mode}, {"times", std::to_string(times)}});
+}
+
 }  // namespace quillet::test

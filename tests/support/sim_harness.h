@@ -32,6 +32,10 @@ class SimProcess {
   // Sets the stock of a class; returns the answer text.
   std::string Release(const std::string& date, const std::string& train, const std::string& seat, int count) const;
   void Reset() const;
+  // Spoils the answers of the next `times` requests to a path (or its last
+  // segment, "confirmSingleForQueue") after the service carried them out:
+  // mode "garbage", "truncated", "reset" or "drip". Returns the answer text.
+  std::string ArmFault(const std::string& path, const std::string& mode, int times = 1) const;
 
   // Ends the sim (SIGTERM, SIGKILL after 5 s) and returns how it ended:
   // its exit code, or 128 + the signal that ended it; -1 when it was not

@@ -1,0 +1,36 @@
+#include "grab/account_gate.h"
+
+namespace quillet {
+
+AccountGate::Pass AccountGate::Wait(const std::stop_token& stop, bool enter) {
+  std::unique_lock lock(mutex_);
+  if (!changed_.wait(lock, stop, [this] { return held_ || !inDoubt_; })) return Pass::kStopped;
+  if (held_) return Pass::kHeld;
+  if (enter) inDoubt_ = true;
+  return Pass::kClear;
+}
+
+AccountGate::Pass AccountGate::WaitUntilClear(const std::stop_token& stop) { return Wait(stop, false); }
+
+AccountGate::Pass AccountGate::EnterDoubt(const std::stop_token& stop) { return Wait(stop, true); }
+
+void AccountGate::Settle(bool leaveDoubt, bool unknown) {
+  {
+    std::lock_guard lock(mutex_);
+    if (leaveDoubt) inDoubt_ = false;
+    if (unknown) held_ = true;
+  }
+  changed_.notify_all();
+}
+
+bool AccountGate::Held() const {
+  std::lock_guard lock(mutex_);
+  return held_;
+}
+
+void AccountGate::Release() {
+  std::lock_guard lock(mutex_);
+  held_ = false;
+}
+
+}  // namespace quillet

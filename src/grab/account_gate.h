@@ -1,0 +1,43 @@
+#pragma once
+// Keeps the orders of one account apart while one of them is in doubt. A
+// confirmed order whose answer was lost may stand at the service; until its
+// outcome is learnt no other order of the account goes in, and once an
+// outcome stays unknown (a manual check) the account may hold an order, so
+// no wish of it orders again until the person has looked (a new start).
+#include <condition_variable>
+#include <mutex>
+#include <stop_token>
+
+namespace quillet {
+
+class AccountGate {
+ public:
+  enum class Pass {
+    kClear,    // go on
+    kHeld,     // an order of the account ended unknown: do not order
+    kStopped,  // the stop token was triggered while waiting
+  };
+
+  // Waits while an order of the account is in doubt.
+  Pass WaitUntilClear(const std::stop_token& stop);
+  // The same, and on kClear the caller's order is the one in doubt until
+  // Settle: others wait for it.
+  Pass EnterDoubt(const std::stop_token& stop);
+  // An order chain ended: `leaveDoubt` when it had entered the doubt,
+  // `unknown` when its outcome is to be checked by hand (the account is then
+  // held). One step, so that no waiting order slips in between.
+  void Settle(bool leaveDoubt, bool unknown);
+  bool Held() const;
+  // A new start: the person has looked at the account.
+  void Release();
+
+ private:
+  Pass Wait(const std::stop_token& stop, bool enter);
+
+  mutable std::mutex mutex_;  // guards the two fields below
+  bool inDoubt_ = false;
+  bool held_ = false;
+  std::condition_variable_any changed_;
+};
+
+}  // namespace quillet
