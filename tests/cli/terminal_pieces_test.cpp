@@ -2,17 +2,27 @@
 // JSON texts and the event lines.
 #include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "../grab/gbk.h"
 #include "cli/captcha_answer.h"
 #include "cli/captcha_picture.h"
 #include "cli/event_output.h"
 #include "cli/grab_run.h"
+#include "cli/interruptible_input.h"
+#include "cli/private_folder.h"
+#include "cli/stop_requests.h"
 #include "util/json_text.h"
 
 namespace quillet::cli {
@@ -135,6 +145,119 @@ TEST(EventOutput, OffATerminalSummariesArePlainLinesAndJsonIsEveryEvent) {
   EXPECT_EQ(json.str(),
             "{\"event\":\"attempt\",\"wish\":1,\"attempts\":1}\n{\"event\":\"attempt\",\"wish\":1,\"attempts\":2}\n"
             "{\"event\":\"stopped\",\"reason\":\"SIGINT\"}\n");
+}
+
+TEST(EventOutput, ControlCharactersFromTheServiceShowAsEscapesInTextOnly) {
+  // A refusal that would retitle the window, clear the screen and fake a
+  // booking line of its own.
+  const std::string refusal = "\x1b]0;owned\x07\x1b[2J\r\nwish 2: BOOKED G9 on 2026-12-20\x1b[K";
+  std::ostringstream text;
+  EventOutput plain(text, EventOutput::Format::kText, true);
+  plain.Write(OrderRefusedEvent{Order(), refusal});
+  EXPECT_EQ(text.str(),
+            "wish 2: order refused, G101 on 2026-12-20, 二等座, for 张伟, 李\"娜: "
+            "\\x1b]0;owned\\x07\\x1b[2J\\x0d\\x0awish 2: BOOKED G9 on 2026-12-20\\x1b[K\n");
+  EXPECT_EQ(text.str().find("\nwish 2: BOOKED"), std::string::npos);
+
+  std::ostringstream json;
+  EventOutput lines(json, EventOutput::Format::kJson, false);
+  lines.Write(OrderRefusedEvent{Order(), refusal});
+  EXPECT_NE(json.str().find("\"reason\":\"\\u001b]0;owned\\u0007\\u001b[2J\\r\\nwish 2: BOOKED"), std::string::npos)
+      << json.str();
+}
+
+TEST(EventOutput, NotificationResultsAreEventsWithTheNotifierAndTheEvent) {
+  const NotificationEvent delivered{true, "webhook", "booked", "G101", "2026-12-20", {}};
+  const NotificationEvent failed{false, "command", "manual_check", "G101", "2026-12-20", G(u8"退出码 2")};
+  EXPECT_EQ(EventJson(delivered),
+            "{\"event\":\"notify_delivered\",\"notifier\":\"webhook\",\"about\":\"booked\",\"train\":\"G101\","
+            "\"date\":\"2026-12-20\"}");
+  EXPECT_EQ(EventJson(failed),
+            "{\"event\":\"notify_failed\",\"notifier\":\"command\",\"about\":\"manual_check\",\"train\":\"G101\","
+            "\"date\":\"2026-12-20\",\"reason\":\"退出码 2\"}");
+  std::ostringstream text;
+  EventOutput plain(text, EventOutput::Format::kText, false);
+  plain.Write(delivered);
+  plain.Write(failed);
+  plain.Write(NotificationEvent{false, "webhook", "session_lapsed", "", "", "x"});
+  EXPECT_EQ(text.str(),
+            "notify webhook: delivered booked G101 on 2026-12-20\n"
+            "notify command: not delivered manual_check G101 on 2026-12-20: 退出码 2\n"
+            "notify webhook: not delivered session_lapsed: x\n");
+}
+
+TEST(PrivateFolder, OnlyTheUserMayEnterAndItGoesWithItsFiles) {
+  const std::filesystem::path base =
+      std::filesystem::temp_directory_path() / ("quillet-private-test-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(base / "runtime");
+  std::filesystem::create_directories(base / "tmp");
+  const struct {
+    const char* name;
+    std::string runtime;
+    std::filesystem::path parent;
+  } cases[] = {
+      {"under XDG_RUNTIME_DIR", (base / "runtime").string(), base / "runtime"},
+      {"no runtime folder: under TMPDIR", "", base / "tmp"},
+      {"a runtime folder that cannot be used", (base / "missing").string(), base / "tmp"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path;
+    {
+      PrivateFolder folder(c.runtime.c_str(), (base / "tmp").c_str());
+      path = folder.Path();
+      ASSERT_FALSE(path.empty()) << folder.Error();
+      EXPECT_EQ(std::filesystem::path(path).parent_path(), c.parent);
+      struct stat info {};
+      ASSERT_EQ(::stat(path.c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & 0777, 0700u);
+      const SavedPicture saved = SaveCaptchaPicture("jpeg bytes", path);
+      ASSERT_FALSE(saved.path.empty()) << saved.error;
+      ASSERT_EQ(::stat(saved.path.c_str(), &info), 0);
+      EXPECT_EQ(info.st_mode & 0777, 0600u);
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+  }
+  std::filesystem::remove_all(base);
+}
+
+TEST(InterruptibleInput, ReadsLinesUntilTheWakeDescriptorIsReadable) {
+  int input[2];
+  int wake[2];
+  ASSERT_EQ(::pipe(input), 0);
+  ASSERT_EQ(::pipe(wake), 0);
+  InterruptibleInput in(input[0], wake[0]);
+  ASSERT_EQ(::write(input[1], "2 7\n", 4), 4);
+  std::string line;
+  ASSERT_TRUE(std::getline(in, line));
+  EXPECT_EQ(line, "2 7");
+  // The reader is waiting for the next line when the wake-up comes.
+  std::thread waker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(::write(wake[1], "x", 1), 1);
+  });
+  EXPECT_FALSE(std::getline(in, line));
+  EXPECT_TRUE(in.Interrupted());
+  waker.join();
+  for (int fd : {input[0], input[1], wake[0], wake[1]}) ::close(fd);
+}
+
+TEST(StopRequests, TheFirstSignalStopsTheSecondEndsAndTheLastResortFollowsLate) {
+  std::atomic<int> lastResorts{0};
+  StopRequests stops([&] { ++lastResorts; }, std::chrono::milliseconds(200));
+  EXPECT_FALSE(stops.First().stop_requested());
+  stops.Take(SIGTERM);
+  EXPECT_TRUE(stops.First().stop_requested());
+  EXPECT_FALSE(stops.Second().stop_requested());
+  pollfd wake{stops.WakeFd(), POLLIN, 0};
+  EXPECT_EQ(::poll(&wake, 1, 0), 1);
+  stops.Take(SIGINT);
+  EXPECT_TRUE(stops.Second().stop_requested());
+  EXPECT_EQ(stops.FirstSignal(), SIGTERM);
+  EXPECT_EQ(stops.Count(), 2);
+  EXPECT_EQ(lastResorts.load(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_EQ(lastResorts.load(), 1);
 }
 
 // A small JPEG: left half red, right half blue.
