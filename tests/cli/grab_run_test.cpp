@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,7 @@
 
 #include "booking/client.h"
 #include "net/cookies.h"
+#include "raw_http_server.h"
 #include "support/sim_harness.h"
 #include "util/codepage.h"
 
@@ -46,7 +48,9 @@ std::size_t CountOf(const std::string& text, const std::string& part) {
 // its output in files.
 class GrabProcess {
  public:
-  GrabProcess(const std::vector<std::string>& args, const std::string& input, bool withPassword = true)
+  // `keepInputOpen`: the input stays open after `input` (a prompt then waits).
+  GrabProcess(const std::vector<std::string>& args, const std::string& input, bool withPassword = true,
+              bool keepInputOpen = false)
       : folder_(std::filesystem::temp_directory_path() /
                 ("quillet-grab-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++))) {
     std::filesystem::create_directories(folder_);
@@ -75,18 +79,24 @@ class GrabProcess {
         unsetenv("QUILLET_PASSWORD");
       }
       setenv("TMPDIR", folder_.c_str(), 1);
+      unsetenv("XDG_RUNTIME_DIR");
       execv(raw[0], raw.data());
       _exit(127);
     }
     close(fds[0]);
     if (!input.empty() && write(fds[1], input.data(), input.size()) < 0) ADD_FAILURE() << "cannot write the input";
-    close(fds[1]);
+    if (keepInputOpen) {
+      inputFd_ = fds[1];
+    } else {
+      close(fds[1]);
+    }
   }
   ~GrabProcess() {
     if (pid_ > 0 && exitCode_ < 0) {
       kill(pid_, SIGKILL);
       waitpid(pid_, nullptr, 0);
     }
+    if (inputFd_ >= 0) close(inputFd_);
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
   }
@@ -102,6 +112,7 @@ class GrabProcess {
     return false;
   }
   void Signal(int signalNumber) const { kill(pid_, signalNumber); }
+  const std::filesystem::path& Folder() const { return folder_; }  // its TMPDIR
   // The exit code; a run still going after a minute is killed (-1).
   int Wait() {
     if (exitCode_ >= 0) return exitCode_;
@@ -126,6 +137,7 @@ class GrabProcess {
   std::filesystem::path folder_;
   pid_t pid_ = -1;
   int exitCode_ = -1;
+  int inputFd_ = -1;
 };
 
 struct PlanWishText {
@@ -192,6 +204,15 @@ class GrabRunTest : public ::testing::Test {
   }
 
   std::size_t Submits() const { return CountOf(sim_.Requests(), "\"/otn/leftTicket/submitOrderRequest\""); }
+
+  // Waits (generously) until the sim has seen a request to the path.
+  bool WaitForRequest(const std::string& path) const {
+    for (auto waited = 0ms; waited < 30s; waited += 20ms) {
+      if (Contains(sim_.Requests(), path)) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
 
   SimProcess sim_;
   std::vector<std::string> dates_;
@@ -324,6 +345,124 @@ TEST_F(GrabRunTest, RunTimeFailuresAndBadPlansEndWithTheirCodes) {
     EXPECT_EQ(grab.Wait(), c.exitCode) << c.name << "\n" << grab.Err();
     EXPECT_TRUE(Contains(grab.Err(), c.message)) << c.name << "\n" << grab.Err();
   }
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(GrabRunTest, ASecondSignalEndsADrippedConfirmationWithinTwoSecondsAndNamesTheOrder) {
+  Stock(dates_[0], trains_[0], "O", 3);
+  sim_.ArmFault("confirmSingleForQueue", "drip");
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
+  ASSERT_TRUE(WaitForRequest("/otn/confirmPassenger/confirmSingleForQueue")) << grab.Err();
+  std::this_thread::sleep_for(300ms);
+  grab.Signal(SIGTERM);  // the confirmed order is followed to its end...
+  std::this_thread::sleep_for(300ms);
+  const auto second = std::chrono::steady_clock::now();
+  grab.Signal(SIGTERM);  // ...unless a second signal ends the program
+  EXPECT_EQ(grab.Wait(), 3) << grab.Err();
+  EXPECT_LT(SecondsSince(second), 2.0);
+  EXPECT_TRUE(Contains(grab.Err(), "an order for " + trains_[0] + " on " + dates_[0])) << grab.Err();
+  EXPECT_TRUE(Contains(grab.Out(), "{\"event\":\"stopped\",\"reason\":\"SIGTERM\"}")) << grab.Out();
+}
+
+TEST_F(GrabRunTest, ADrippedCaptchaPictureEndsAtTheDeadlineWithAClearMessage) {
+  sim_.ArmFault("getPassCodeNew", "drip");
+  GrabProcess grab({"--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(grab.Wait(), 1) << grab.Err();
+  EXPECT_LT(SecondsSince(start), 30.0);
+  EXPECT_TRUE(Contains(grab.Err(),
+                       "cannot fetch the captcha picture from the service: the answer did not arrive in "
+                       "time (an exchange may take 15 s)"))
+      << grab.Err();
+}
+
+TEST_F(GrabRunTest, ASignalAtTheCaptchaPromptStopsAndTakesThePictureAlong) {
+  // The picture is drawn and saved; the answer never comes.
+  GrabProcess grab({WritePlan({{{dates_[0]}, {trains_[0]}}})}, "", true, true);
+  ASSERT_TRUE(WaitForRequest("getPassCodeNew")) << grab.Err();
+  for (auto waited = 0ms;
+       waited < 30s && !Contains(grab.Err(), "Captcha cells") && !Contains(grab.Err(), "cells are numbered");
+       waited += 20ms) {
+    std::this_thread::sleep_for(20ms);
+  }
+  const std::string before = grab.Err();
+  ASSERT_TRUE(Contains(before, "captcha picture saved to " + grab.Folder().string() + "/quillet-grab-")) << before;
+  grab.Signal(SIGINT);
+  EXPECT_EQ(grab.Wait(), 3) << grab.Err();
+  EXPECT_TRUE(Contains(grab.Err(), "quillet-grab: stopped by SIGINT during the sign-in\n")) << grab.Err();
+  for (const auto& entry : std::filesystem::directory_iterator(grab.Folder())) {
+    EXPECT_EQ(entry.path().filename().string().rfind("quillet-grab-", 0), std::string::npos)
+        << entry.path() << " was left behind";
+  }
+}
+
+// A webhook that answers after `delay`, counting what it received.
+class SlowWebhook {
+ public:
+  explicit SlowWebhook(std::chrono::milliseconds delay)
+      : server_([this, delay](const RawRequest& request, RawConnection& connection) {
+          received_ += Contains(request.body, "\"event\":\"booked\"") ? 1 : 0;
+          if (!connection.Wait(delay)) return;
+          connection.Send(Answer(200, {}, "ok"));
+        }) {}
+  std::string Url() const { return server_.Url("/hook"); }
+  int Received() const { return received_; }
+
+ private:
+  std::atomic<int> received_{0};
+  RawHttpServer server_;
+};
+
+TEST_F(GrabRunTest, TheFinalBookingReachesASlowWebhookAndASlowCommandWithoutThePassword) {
+  Stock(dates_[0], trains_[0], "O", 3);
+  SlowWebhook hook(5s);
+  const std::filesystem::path told =
+      std::filesystem::temp_directory_path() / ("quillet-told-" + std::to_string(::getpid()));
+  const std::string notify =
+      "[notify]\nurl = \"" + hook.Url() +
+      "\"\ncommand = [\"/bin/sh\", \"-c\", \"sleep 3; env > \\\"$0.env\\\"; cat > \\\"$0\\\"\", \"" + told.string() +
+      "\"]\n";
+  GrabProcess grab({"--json", "--captcha-cells", "--no-sound", WritePlan({{{dates_[0]}, {trains_[0]}}}, notify)},
+                   "2 7\n");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string out = grab.Out();
+  EXPECT_TRUE(
+      Contains(out, "{\"event\":\"notify_delivered\",\"notifier\":\"webhook\",\"about\":\"booked\",\"train\":\"" +
+                        trains_[0] + "\",\"date\":\"" + dates_[0] + "\"}"))
+      << out;
+  EXPECT_TRUE(Contains(out, "{\"event\":\"notify_delivered\",\"notifier\":\"command\",\"about\":\"booked\"")) << out;
+  EXPECT_TRUE(Contains(grab.Err(), "quillet-grab: still delivering ")) << grab.Err();
+  EXPECT_EQ(hook.Received(), 1);
+  EXPECT_TRUE(Contains(ReadFile(told.string()), "\"event\":\"booked\""));
+  const std::string environment = ReadFile(told.string() + ".env");
+  EXPECT_TRUE(Contains(environment, "PATH=")) << environment;
+  EXPECT_FALSE(Contains(environment, "QUILLET_PASSWORD")) << environment;
+  std::filesystem::remove(told);
+  std::filesystem::remove(told.string() + ".env");
+}
+
+TEST_F(GrabRunTest, ASignalGivesUpTheNotificationsStillPendingAndSaysWhich) {
+  Stock(dates_[0], trains_[0], "O", 3);
+  SlowWebhook hook(60s);
+  GrabProcess grab({"--captcha-cells", "--no-sound",
+                    WritePlan({{{dates_[0]}, {trains_[0]}}}, "[notify]\nurl = \"" + hook.Url() + "\"\n")},
+                   "2 7\n");
+  for (auto waited = 0ms; waited < 30s && !Contains(grab.Err(), "still delivering"); waited += 20ms) {
+    std::this_thread::sleep_for(20ms);
+  }
+  ASSERT_TRUE(Contains(grab.Err(), "still delivering webhook (booked " + trains_[0] + " on " + dates_[0] + ")"))
+      << grab.Err();
+  const auto signalled = std::chrono::steady_clock::now();
+  grab.Signal(SIGINT);
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();  // the booking stands
+  EXPECT_LT(SecondsSince(signalled), 2.0);
+  EXPECT_TRUE(
+      Contains(grab.Err(), "quillet-grab: not delivered: webhook (booked " + trains_[0] + " on " + dates_[0] + ")\n"))
+      << grab.Err();
+  EXPECT_TRUE(Contains(grab.Out(), "notify webhook: not delivered booked " + trains_[0])) << grab.Out();
 }
 
 }  // namespace
