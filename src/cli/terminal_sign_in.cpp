@@ -20,7 +20,9 @@ void ShowPicture(const std::string& jpeg, SignInIo& io) {
   } else {
     io.prompts << "(the captcha picture cannot be drawn here)\n";
   }
-  const SavedPicture saved = SaveCaptchaPicture(jpeg, io.pictureFolder);
+  // Only into a folder of the user's own: a picture elsewhere would be anyone's to read.
+  const SavedPicture saved = io.pictureFolder.empty() ? SavedPicture{{}, "(the picture is not saved to a file)"}
+                                                      : SaveCaptchaPicture(jpeg, io.pictureFolder);
   if (saved.path.empty()) {
     io.prompts << saved.error << "\n";
   } else {

@@ -17,7 +17,7 @@ struct SignInIo {
   bool interactive = false;  // answers come from a terminal: a bad line is asked again
   bool drawPicture = true;
   const char* const* environment = nullptr;  // for the terminal's graphics
-  std::string pictureFolder;                 // where each picture is also saved
+  std::string pictureFolder;                 // where each picture is also saved; empty: not saved
   std::stop_token stop;                      // ends the exchanges (the prompts end with `answers`)
 };
 
