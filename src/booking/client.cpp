@@ -68,12 +68,13 @@ BookingClient::BookingClient(std::string serviceBaseAddress, CookieJar& cookieJa
 }
 
 HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::string& method, const std::string& body,
-                                           const std::string& headerBlock, const std::stop_token& stop) const {
+                                           const std::string& headerBlock, const std::stop_token& stop,
+                                           bool freshConnection) const {
   if (stop.stop_requested()) return {ExchangeOutcome::kStopped, 0, {}};
   ExchangeOptions options;
   options.stop = stop;
   options.extraCaFile = caFile_;
-  options.reuseConnections = reuseConnections_;
+  options.reuseConnections = reuseConnections_ && !freshConnection;
   options.deadline = exchangeDeadline_;
   std::string methodText = method;
   std::string headers = headerBlock;
@@ -82,8 +83,8 @@ HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::s
 
 BookingClient::Exchanged BookingClient::ExchangeText(const std::string& path, const std::string& method,
                                                      const std::string& body, const std::string& headerBlock,
-                                                     const std::stop_token& stop) const {
-  HttpExchangeResult answer = Exchange(path, method, body, headerBlock, stop);
+                                                     const std::stop_token& stop, bool freshConnection) const {
+  HttpExchangeResult answer = Exchange(path, method, body, headerBlock, stop, freshConnection);
   return {answer.outcome, Utf8BytesToText(answer.body)};
 }
 
@@ -287,7 +288,13 @@ ServiceResult BookingClient::ConfirmSingleForQueue(const std::string& passengerT
       UrlEncode(leftTicketStr), std::string_view("&train_location="), trainLocation, std::string_view("&choose_seats="),
       chooseSeats, std::string_view("&seatDetailType="), seatDetailType, std::string_view("&whatsSelect=1&roomType="),
       roomType, std::string_view("&dwAll="), dwAll, kTokenPiece, repeatSubmitToken);
-  const Exchanged answer = ExchangeText(paths::kConfirmSingleForQueue, kPost, body, headers_.xhr, stop);
+  // The confirmation takes the ticket, so it must go exactly once. On a
+  // kept-alive connection that the service closes before answering, libcurl
+  // sends the request again on a new one; the service may have carried out
+  // the first, and the second's refusal would hide that booking. A
+  // connection of its own is never sent twice.
+  const Exchanged answer =
+      ExchangeText(paths::kConfirmSingleForQueue, kPost, body, headers_.xhr, stop, /*freshConnection=*/true);
   return JudgedWithReason(answer.outcome, stop, ReadConfirmSingleForQueue(answer.text));
 }
 

@@ -123,12 +123,15 @@ class BookingClient {
     std::string text;  // the answer decoded to program text; empty unless the exchange succeeded
   };
   // One exchange with the service; nothing is sent when the stop token has
-  // been triggered before it starts.
+  // been triggered before it starts. `freshConnection`: on a connection of
+  // its own, never a kept-alive one (see ConfirmSingleForQueue).
   HttpExchangeResult Exchange(const std::string& path, const std::string& method, const std::string& body,
-                              const std::string& headerBlock, const std::stop_token& stop) const;
+                              const std::string& headerBlock, const std::stop_token& stop,
+                              bool freshConnection = false) const;
   // Exchange, with the answer decoded to program text.
   Exchanged ExchangeText(const std::string& path, const std::string& method, const std::string& body,
-                         const std::string& headerBlock, const std::stop_token& stop) const;
+                         const std::string& headerBlock, const std::stop_token& stop,
+                         bool freshConnection = false) const;
   void SetLastResponse(std::string text);
   // Keeps an answer still in UTF-8; LastResponse converts it when asked.
   void SetLastResponseUtf8(std::string_view utf8);

@@ -204,6 +204,17 @@ class GrabRunTest : public ::testing::Test {
   }
 
   std::size_t Submits() const { return CountOf(sim_.Requests(), "\"/otn/leftTicket/submitOrderRequest\""); }
+  std::size_t Confirms() const { return CountOf(sim_.Requests(), "\"/otn/confirmPassenger/confirmSingleForQueue\""); }
+  // Order requests (submissions and confirmations) in the sim's log after its
+  // first confirmation: the account ordering again.
+  std::size_t OrderRequestsAfterTheFirstConfirmation() const {
+    const std::string log = sim_.Requests();
+    const std::size_t first = log.find("\"/otn/confirmPassenger/confirmSingleForQueue\"");
+    if (first == std::string::npos) return 0;
+    const std::string after = log.substr(first + 1);
+    return CountOf(after, "\"/otn/leftTicket/submitOrderRequest\"") +
+           CountOf(after, "\"/otn/confirmPassenger/confirmSingleForQueue\"");
+  }
 
   // Waits (generously) until the sim has seen a request to the path.
   bool WaitForRequest(const std::string& path) const {
@@ -299,6 +310,71 @@ TEST_F(GrabRunTest, FirstChoiceInPreferenceOrderWins) {
     for (const Stocked& s : c.stock) Stock(dates_[s.date], trains_[s.train], s.seat, 0);
     sim_.Reset();
   }
+}
+
+// The service books the order and the confirmation's answer is lost on the
+// way back: the run learns the order id from the polls and reports the
+// booking, or, when the polls are lost too, ends as a manual check. Never a
+// loop: nothing is ordered after that confirmation.
+TEST_F(GrabRunTest, ALostConfirmationAnswerIsReportedWithinTheQueueWait) {
+  const struct {
+    const char* mode;
+    bool pollsLost;
+    int exitCode;
+    const char* event;
+  } cases[] = {
+      {"garbage", false, 0, "booked"},      {"truncated", false, 0, "booked"},      {"reset", false, 0, "booked"},
+      {"garbage", true, 4, "manual_check"}, {"truncated", true, 4, "manual_check"}, {"reset", true, 4, "manual_check"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.mode) + (c.pollsLost ? ", polls lost" : ""));
+    sim_.Reset();
+    Stock(dates_[0], trains_[0], "O", 2);
+    ASSERT_TRUE(Contains(sim_.ArmFault("confirmSingleForQueue", c.mode), c.mode));
+    if (c.pollsLost) sim_.ArmFault("queryOrderWaitTime", "garbage", 3);
+    GrabProcess grab({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
+    EXPECT_EQ(grab.Wait(), c.exitCode) << grab.Err();
+    const std::string out = grab.Out();
+    EXPECT_TRUE(Contains(out, "{\"event\":\"" + std::string(c.event) + "\",\"wish\":1,\"date\":\"" + dates_[0] +
+                                  "\",\"train\":\"" + trains_[0] +
+                                  "\",\"seat\":\"二等座\",\"passengers\":[\"张伟\",\"李娜\"]"))
+        << out;
+    if (c.pollsLost) {
+      EXPECT_TRUE(Contains(out, "\"reason\":\"确认进入队列未得应答,请手动查看购票结果!\"")) << out;
+    }
+    EXPECT_EQ(Confirms(), 1u);
+    EXPECT_EQ(OrderRequestsAfterTheFirstConfirmation(), 0u) << "the account ordered again";
+    EXPECT_TRUE(Contains(sim_.State(), "\"status\":\"" + std::string(c.pollsLost ? "queued" : "unpaid") + "\""));
+  }
+}
+
+TEST_F(GrabRunTest, AnUnpaidOrderOfTheAccountEndsTheWishAsAManualCheckAtOnce) {
+  Stock(dates_[0], trains_[0], "O", 4);
+  GrabProcess first({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
+  ASSERT_EQ(first.Wait(), 0) << first.Err();
+  // The account now holds an unpaid order: the service refuses the next one.
+  GrabProcess second({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
+  EXPECT_EQ(second.Wait(), 4) << second.Err();
+  const std::string out = second.Out();
+  EXPECT_EQ(CountOf(out, "\"event\":\"manual_check\""), 1u) << out;
+  EXPECT_TRUE(Contains(out, "\"reason\":\"提交订单请求失败!失败原因:您还有未处理的订单")) << out;
+  EXPECT_EQ(CountOf(out, "order_refused"), 0u) << out;
+  EXPECT_EQ(Submits(), 2u) << "one submission per run";
+}
+
+TEST_F(GrabRunTest, AnotherWishOfTheAccountDoesNotOrderWhileAnOutcomeIsUnknown) {
+  Stock(dates_[0], trains_[0], "O", 2);
+  Stock(dates_[0], trains_[1], "O", 2);
+  sim_.ArmFault("confirmSingleForQueue", "reset");
+  sim_.ArmFault("queryOrderWaitTime", "garbage", 3);
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}, {{dates_[0]}, {trains_[1]}}})},
+                   "2 7\n");
+  EXPECT_EQ(grab.Wait(), 4) << grab.Err();
+  const std::string out = grab.Out();
+  EXPECT_EQ(CountOf(out, "\"event\":\"manual_check\""), 2u) << out;
+  EXPECT_TRUE(Contains(out, "\"reason\":\"确认进入队列未得应答,请手动查看购票结果!\"")) << out;
+  EXPECT_TRUE(Contains(out, "\"reason\":\"本账号另有订单结果未明,请手动查看购票结果!\"")) << out;
+  EXPECT_EQ(OrderRequestsAfterTheFirstConfirmation(), 0u) << "the account ordered again";
 }
 
 TEST_F(GrabRunTest, SigtermStopsTheRunWithAStoppedEvent) {

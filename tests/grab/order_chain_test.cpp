@@ -306,7 +306,6 @@ TEST_F(OrderChainTest, TheAccountGateKeepsOrdersApartWhileOneIsInDoubt) {
   EXPECT_TRUE(service.Requests().empty());
 }
 
-
 TEST_F(OrderChainTest, StopBeforeTheRunSendsNothing) {
   std::stop_source stop;
   stop.request_stop();
