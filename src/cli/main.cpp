@@ -121,7 +121,8 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
 
   const quillet::PassengersResult passengers = session.LoadPassengers();
   if (!passengers.Done()) {
-    return Fail("cannot load the account's passengers: " + quillet::Utf8FromGbk(passengers.message));
+    return Fail("cannot load the account's passengers: " +
+                quillet::cli::SignInFailureText(passengers, passengers.decidedBy));
   }
   const quillet::cli::PlanWishes wishes = quillet::cli::WishesForPlan(plan, passengers.passengers);
   if (!wishes.Ok()) {

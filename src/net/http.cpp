@@ -106,6 +106,7 @@ HttpExchangeResult SendHttpRequest(const std::string& url, std::string& method, 
     request.headerLines = HeaderLinesForHop(cookieText, cookiesAllowed, blockHeaders);
 
     net::TransferResult answer = net::RunTransfer(*handles, request, limits);
+    result.url = request.url;
     for (const std::string& line : answer.headerLines) answerHeaderLines.push_back(Utf8BytesToText(line));
     result.outcome = OutcomeOf(answer.outcome);
     if (answer.outcome != net::TransferOutcome::kCompleted) break;

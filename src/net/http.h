@@ -37,6 +37,9 @@ struct HttpExchangeResult {
   ExchangeOutcome outcome = ExchangeOutcome::kOther;
   long status = 0;   // of the last answer; 0 unless kOk
   std::string body;  // as received; empty unless kOk
+  // The URL (UTF-8) of the chain's last request: where the answer came from
+  // after any redirects, or the hop that failed.
+  std::string url;
   bool Ok() const { return outcome == ExchangeOutcome::kOk; }
 };
 

@@ -85,9 +85,9 @@ void Session::Tell(Call call) {
 
 CaptchaResult Session::FetchCaptcha(std::stop_token stop) { return client_->FetchCaptcha(stop); }
 
-ServiceResult Session::SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
-                              std::stop_token stop) {
-  ServiceResult result = client_->Login(account, password, captchaAnswer, stop);
+LoginResult Session::SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
+                            std::stop_token stop) {
+  LoginResult result = client_->Login(account, password, captchaAnswer, stop);
   if (!result.Done()) return result;
   {
     std::lock_guard lock(mutex_);

@@ -53,8 +53,8 @@ class Session {
 
   // Sign-in. On success the session is signed in and observers hear OnSignedIn.
   CaptchaResult FetchCaptcha(std::stop_token stop = {});
-  ServiceResult SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
-                       std::stop_token stop = {});
+  LoginResult SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
+                     std::stop_token stop = {});
   bool SignedIn() const;
 
   // Loads the account's passengers and adds them to the session's list
