@@ -13,6 +13,7 @@ if(QUILLET_FUZZ)
     message(FATAL_ERROR "QUILLET_FUZZ needs clang (libFuzzer)")
   endif()
   # Instrument everything for coverage; the fuzz targets add -fsanitize=fuzzer at link time.
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address,undefined)
+  # Undefined behaviour ends the run (a crash the fuzzer reports), never just a line on stderr.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()

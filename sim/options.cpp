@@ -186,7 +186,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.clockShiftMs = n;
     } else if (arg == "--sale") {
       const auto opening = ParseSaleOpening(value);
-      if (!opening) return bad("yyyy-mm-dd@YYYY-MM-DD HH:MM:SS[.mmm]");
+      if (!opening) return bad("yyyy-mm-dd@YYYY-MM-DD HH:MM:SS[.mmm], a moment in the years 2000 to 2099");
       options.sales.push_back(*opening);
     }
   }

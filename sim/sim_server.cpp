@@ -349,7 +349,8 @@ void SimServer::SetSale(const httplib::Request& request, httplib::Response& resp
   if (moment.empty() == inMs.empty()) return refuse("give either moment or in_ms");
   if (!moment.empty()) {
     const auto parsed = ParseChinaDateTime(moment);
-    if (!parsed) return refuse("moment must be YYYY-MM-DD HH:MM:SS[.mmm], China Standard Time");
+    if (!parsed)
+      return refuse("moment must be YYYY-MM-DD HH:MM:SS[.mmm], China Standard Time, in the years 2000 to 2099");
     opening.openingMs = *parsed;
   } else {
     char* end = nullptr;

@@ -43,7 +43,21 @@ constexpr char kPassengerPattern[] =
 
 std::string ServiceMessage(std::string_view answer) { return TextBetween(answer, kMessagesMarker, kQuote); }
 
+bool AsksToTryLater(std::string_view answer) { return Contains(answer, texts::TryLaterMarker()); }
+
 bool CaptchaAccepted(std::string_view answer) { return Contains(answer, "msg\":\"TRUE"); }
+
+bool HasCaptchaVerdict(std::string_view answer) { return Contains(answer, "msg\":\""); }
+
+bool HasLoginVerdict(std::string_view answer) {
+  return Contains(answer, "loginCheck\":\"") || !ServiceMessage(answer).empty();
+}
+
+bool LooksLikePicture(std::string_view bytes) {
+  constexpr std::string_view kJpeg("\xFF\xD8\xFF", 3);
+  constexpr std::string_view kPng("\x89PNG\r\n\x1A\n", 8);
+  return bytes.starts_with(kJpeg) || bytes.starts_with(kPng);
+}
 
 bool LoginAccepted(std::string_view answer, std::string& errorText) {
   if (Contains(answer, "loginCheck\":\"Y")) return true;

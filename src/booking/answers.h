@@ -16,8 +16,19 @@ namespace quillet {
 // The service's first message (between messages":[" and the next quote), or empty.
 std::string ServiceMessage(std::string_view answer);
 
+// An answer that asks to come again later (the service is busy): no
+// refusal of what was asked.
+bool AsksToTryLater(std::string_view answer);
+
 // Login and session.
 bool CaptchaAccepted(std::string_view answer);
+// The captcha check's verdict either way (its "msg" field), without which
+// the answer is none the check gives.
+bool HasCaptchaVerdict(std::string_view answer);
+// The login step's verdict either way: its loginCheck field or a message.
+bool HasLoginVerdict(std::string_view answer);
+// A JPEG or PNG picture, by its first bytes.
+bool LooksLikePicture(std::string_view bytes);
 // True when the login step passed; otherwise errorText receives the service's message.
 bool LoginAccepted(std::string_view answer, std::string& errorText);
 std::string ReadCheckUser(std::string_view answer);

@@ -1,6 +1,7 @@
 #include "booking/client.h"
 
 #include <algorithm>
+#include <condition_variable>
 
 #include "booking/answers.h"
 #include "booking/date_text.h"
@@ -70,7 +71,7 @@ BookingClient::BookingClient(std::string serviceBaseAddress, CookieJar& cookieJa
 HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::string& method, const std::string& body,
                                            const std::string& headerBlock, const std::stop_token& stop,
                                            bool freshConnection) const {
-  if (stop.stop_requested()) return {ExchangeOutcome::kStopped, 0, {}};
+  if (stop.stop_requested()) return {ExchangeOutcome::kStopped, 0, {}, {}};
   ExchangeOptions options;
   options.stop = stop;
   options.extraCaFile = caFile_;
@@ -110,39 +111,154 @@ std::string BookingClient::RepeatSubmitToken() const {
   return repeatSubmitToken_;
 }
 
-CaptchaResult BookingClient::FetchCaptcha(std::stop_token stop) {
-  // The login page only gives the session its first cookies.
-  Exchange(paths::kLoginPage, kGet, kNoBody, headers_.page, stop);
-  HttpExchangeResult picture = Exchange(paths::kCaptchaPicture, kGet, kNoBody, headers_.captcha, stop);
-  // Any picture counts: the window shows whatever bytes came.
-  auto result = WithValues<CaptchaResult>(Judged(picture.outcome, stop, texts::Success(), false));
-  result.picture = std::move(picture.body);
+template <typename Judge>
+BookingClient::Attempt BookingClient::ExchangeWithTries(const std::string& path, const std::string& method,
+                                                        const std::string& body, const std::string& headerBlock,
+                                                        const std::stop_token& stop, bool decode, Judge&& judge) const {
+  Attempt attempt;
+  for (int tried = 1;; ++tried) {
+    attempt.answer = Exchange(path, method, body, headerBlock, stop);
+    attempt.text = decode && attempt.answer.Ok() ? Utf8BytesToText(attempt.answer.body) : std::string();
+    attempt.verdict = judge(attempt);
+    if (attempt.verdict != Verdict::kTryAgain || tried >= kSignInTries || stop.stop_requested()) return attempt;
+    // An answer that took the whole deadline is not waited for again: the
+    // person hears of it now instead of after several deadlines.
+    if (attempt.answer.outcome == ExchangeOutcome::kDeadlinePassed) return attempt;
+    if (!PauseBeforeRetry(stop)) return attempt;
+  }
+}
+
+bool BookingClient::PauseBeforeRetry(const std::stop_token& stop) const {
+  std::mutex mutex;
+  std::condition_variable_any wake;
+  std::unique_lock lock(mutex);
+  wake.wait_for(lock, stop, retryPause_.load(), [] { return false; });
+  return !stop.stop_requested();
+}
+
+std::string_view BookingClient::ServicePathOf(std::string_view url) const {
+  if (!url.starts_with(serviceBaseAddress_)) return {};
+  url.remove_prefix(serviceBaseAddress_.size());
+  return url.substr(0, url.find_first_of("?#"));
+}
+
+namespace {
+
+// What a sign-in step came to after its tries: accepted, refused with
+// `refusal` as its kind, or its last failure as it was.
+ServiceResult SignInJudged(ExchangeOutcome transport, bool accepted, bool refused, bool askedToTryLater,
+                           const std::stop_token& stop, ServiceResultKind refusal, std::string message) {
+  ServiceResult result;
+  result.transport = transport;
+  if (stop.stop_requested() || transport == ExchangeOutcome::kStopped) {
+    result.kind = ServiceResultKind::kStopped;
+  } else if (accepted) {
+    result.kind = ServiceResultKind::kDone;
+  } else if (refused) {
+    result.kind = refusal;
+  } else if (transport != ExchangeOutcome::kOk) {
+    result.kind = ServiceResultKind::kTransportFailure;
+  } else {
+    // Still busy after every try is the service's own word; anything else is
+    // an answer the step does not know.
+    result.kind = askedToTryLater ? ServiceResultKind::kRefused : ServiceResultKind::kNoValidAnswer;
+  }
+  result.message = std::move(message);
   return result;
 }
 
-ServiceResult BookingClient::Login(const std::string& userName, const std::string& password,
-                                   const std::string& captchaAnswer, std::stop_token stop) {
-  Exchanged answer = ExchangeText(
-      paths::kCaptchaCheck, kPost,
-      ConcatTexts(std::string_view("randCode="), captchaAnswer, std::string_view("&rand=sjrand")), headers_.xhr, stop);
-  const bool captchaRight = CaptchaAccepted(answer.text);
-  SetLastResponse(std::move(answer.text));
-  if (!captchaRight) {
-    ServiceResult result = Judged(answer.outcome, stop, texts::CaptchaWrong(), false);
-    if (result.kind != ServiceResultKind::kStopped) result.kind = ServiceResultKind::kCaptchaRefused;
+}  // namespace
+
+CaptchaResult BookingClient::FetchCaptcha(std::stop_token stop) {
+  CaptchaResult result;
+  // The login page only gives the session its first cookies: any answer will do.
+  const Attempt page =
+      ExchangeWithTries(paths::kLoginPage, kGet, kNoBody, headers_.page, stop, false,
+                        [](const Attempt& a) { return a.answer.Ok() ? Verdict::kAccepted : Verdict::kTryAgain; });
+  if (page.verdict != Verdict::kAccepted) {
+    static_cast<ServiceResult&>(result) = SignInJudged(page.answer.outcome, false, false, false, stop,
+                                                       ServiceResultKind::kRefused, texts::NoValidAnswer());
+    result.decidedBy = {SignInStep::kLoginPage, page.answer.status, {}};
+    return result;
+  }
+  Attempt picture =
+      ExchangeWithTries(paths::kCaptchaPicture, kGet, kNoBody, headers_.captcha, stop, false, [](const Attempt& a) {
+        return a.answer.Ok() && LooksLikePicture(a.answer.body) ? Verdict::kAccepted : Verdict::kTryAgain;
+      });
+  const bool accepted = picture.verdict == Verdict::kAccepted;
+  const bool busy = !accepted && picture.answer.Ok() && AsksToTryLater(Utf8BytesToText(picture.answer.body));
+  static_cast<ServiceResult&>(result) =
+      SignInJudged(picture.answer.outcome, accepted, false, busy, stop, ServiceResultKind::kRefused,
+                   accepted ? texts::Success() : texts::NoValidAnswer());
+  result.decidedBy = {SignInStep::kCaptchaPicture, picture.answer.status,
+                      accepted ? std::string() : ServiceMessage(Utf8BytesToText(picture.answer.body))};
+  if (result.Done()) result.picture = std::move(picture.answer.body);
+  return result;
+}
+
+LoginResult BookingClient::Login(const std::string& userName, const std::string& password,
+                                 const std::string& captchaAnswer, std::stop_token stop) {
+  LoginResult result;
+  const auto judgeCaptcha = [](const Attempt& a) {
+    if (CaptchaAccepted(a.text)) return Verdict::kAccepted;
+    if (HasCaptchaVerdict(a.text) && !AsksToTryLater(a.text)) return Verdict::kRefused;
+    return Verdict::kTryAgain;
+  };
+  Attempt check =
+      ExchangeWithTries(paths::kCaptchaCheck, kPost,
+                        ConcatTexts(std::string_view("randCode="), captchaAnswer, std::string_view("&rand=sjrand")),
+                        headers_.xhr, stop, true, judgeCaptcha);
+  result.decidedBy = {SignInStep::kCaptchaCheck, check.answer.status, ServiceMessage(check.text)};
+  const Verdict captcha = check.verdict;
+  const bool captchaBusy = AsksToTryLater(check.text);
+  SetLastResponse(std::move(check.text));
+  if (captcha != Verdict::kAccepted) {
+    // Whatever went wrong, the window shows what it shows for a wrong answer.
+    static_cast<ServiceResult&>(result) =
+        SignInJudged(check.answer.outcome, false, captcha == Verdict::kRefused, captchaBusy, stop,
+                     ServiceResultKind::kCaptchaRefused, texts::CaptchaWrong());
     return result;
   }
 
-  answer = ExchangeText(paths::kLogin, kPost, LoginBody(userName, password, captchaAnswer), headers_.xhr, stop);
-  std::string reason;
-  const bool accepted = LoginAccepted(answer.text, reason);
-  SetLastResponse(std::move(answer.text));
-  if (!accepted) return Judged(answer.outcome, stop, std::move(reason), false);
+  const auto judgeLogin = [](const Attempt& a) {
+    std::string reason;
+    if (LoginAccepted(a.text, reason)) return Verdict::kAccepted;
+    if (HasLoginVerdict(a.text) && !AsksToTryLater(a.text)) return Verdict::kRefused;
+    return Verdict::kTryAgain;
+  };
+  Attempt login = ExchangeWithTries(paths::kLogin, kPost, LoginBody(userName, password, captchaAnswer), headers_.xhr,
+                                    stop, true, judgeLogin);
+  result.decidedBy = {SignInStep::kLogin, login.answer.status, ServiceMessage(login.text)};
+  if (login.verdict != Verdict::kAccepted) {
+    std::string reason;
+    LoginAccepted(login.text, reason);
+    const bool busy = AsksToTryLater(login.text);
+    SetLastResponse(std::move(login.text));
+    static_cast<ServiceResult&>(result) = SignInJudged(login.answer.outcome, false, login.verdict == Verdict::kRefused,
+                                                       busy, stop, ServiceResultKind::kRefused, std::move(reason));
+    return result;
+  }
+  SetLastResponse(std::move(login.text));
 
-  // The confirmation's answer is not examined.
-  answer = ExchangeText(paths::kLoginConfirm, kPost, kJsonAtt, headers_.xhr, stop);
-  SetLastResponse(std::move(answer.text));
-  return Judged(ExchangeOutcome::kOk, {}, texts::Success(), false);
+  // The service confirms a sign-in by sending it on to the user's pages, and
+  // refuses it by sending it back to its login page; an answer that stays
+  // where it was sent is none of the two. Once sent on, the sign-in holds
+  // even if the page it was sent to did not come.
+  const auto judgeConfirm = [this](const Attempt& a) {
+    const std::string_view path = ServicePathOf(a.answer.url);
+    if (path == paths::kLoginPage) return Verdict::kRefused;
+    if (path == paths::kLoginConfirm) return Verdict::kTryAgain;
+    return a.answer.url.empty() ? Verdict::kTryAgain : Verdict::kAccepted;
+  };
+  Attempt confirm = ExchangeWithTries(paths::kLoginConfirm, kPost, kJsonAtt, headers_.xhr, stop, true, judgeConfirm);
+  result.decidedBy = {SignInStep::kLoginConfirm, confirm.answer.status, ServiceMessage(confirm.text)};
+  const bool confirmed = confirm.verdict == Verdict::kAccepted;
+  const bool busy = AsksToTryLater(confirm.text);
+  SetLastResponse(std::move(confirm.text));
+  static_cast<ServiceResult&>(result) = SignInJudged(
+      confirmed ? ExchangeOutcome::kOk : confirm.answer.outcome, confirmed, confirm.verdict == Verdict::kRefused, busy,
+      stop, ServiceResultKind::kRefused, confirmed ? texts::Success() : texts::SignInNotConfirmed());
+  return result;
 }
 
 ServiceResult BookingClient::CheckUser(std::stop_token stop) {
@@ -154,23 +270,44 @@ ServiceResult BookingClient::CheckUser(std::stop_token stop) {
 }
 
 PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
-  Exchanged page = ExchangeText(paths::kOrderPage, kPost, kJsonAtt, headers_.xhr, stop);
+  PassengersResult result;
+  // The order page holds the token; without a sign-in the service sends the
+  // page request back to its login page, and the list then says why.
+  const auto judgePage = [this](const Attempt& a) {
+    if (!ReadPageToken(a.text).empty()) return Verdict::kAccepted;
+    if (a.answer.Ok() && ServicePathOf(a.answer.url) == paths::kLoginPage) return Verdict::kRefused;
+    return Verdict::kTryAgain;
+  };
+  Attempt page = ExchangeWithTries(paths::kOrderPage, kPost, kJsonAtt, headers_.xhr, stop, true, judgePage);
   const std::string token = ReadPageToken(page.text);
   {
     std::lock_guard lock(stateMutex_);
-    lastResponse_ = std::move(page.text);
+    lastResponse_ = page.text;
     lastResponseIsUtf8_ = false;
     repeatSubmitToken_ = token;
   }
+  if (page.verdict == Verdict::kTryAgain) {
+    static_cast<ServiceResult&>(result) = SignInJudged(page.answer.outcome, false, false, AsksToTryLater(page.text),
+                                                       stop, ServiceResultKind::kRefused, texts::NoValidAnswer());
+    result.decidedBy = {SignInStep::kOrderPage, page.answer.status, ServiceMessage(page.text)};
+    return result;
+  }
 
-  Exchanged answer =
-      ExchangeText(paths::kPassengers, kPost, ConcatTexts(std::string_view("_json_att=&REPEAT_SUBMIT_TOKEN="), token),
-                   headers_.passenger, stop);
+  const auto judgeList = [](const Attempt& a) {
+    if (!ServiceMessage(a.text).empty()) return AsksToTryLater(a.text) ? Verdict::kTryAgain : Verdict::kRefused;
+    return FindText(a.text, "\"status\":true") != kNotFound ? Verdict::kAccepted : Verdict::kTryAgain;
+  };
+  Attempt answer = ExchangeWithTries(paths::kPassengers, kPost,
+                                     ConcatTexts(std::string_view("_json_att=&REPEAT_SUBMIT_TOKEN="), token),
+                                     headers_.passenger, stop, true, judgeList);
+  result.decidedBy = {SignInStep::kPassengerList, answer.answer.status, ServiceMessage(answer.text)};
   std::vector<PassengerRecord> passengers;
+  const bool busy = AsksToTryLater(answer.text);
   std::string readerText = ReadPassengers(answer.text, passengers);
-  const bool noValidAnswer = readerText == texts::NoValidAnswer();
   SetLastResponse(std::move(answer.text));
-  auto result = WithValues<PassengersResult>(Judged(answer.outcome, stop, std::move(readerText), noValidAnswer));
+  static_cast<ServiceResult&>(result) =
+      SignInJudged(answer.answer.outcome, answer.verdict == Verdict::kAccepted, answer.verdict == Verdict::kRefused,
+                   busy, stop, ServiceResultKind::kRefused, std::move(readerText));
   if (result.Done()) result.passengers = std::move(passengers);
   return result;
 }

@@ -24,11 +24,27 @@ namespace quillet {
 
 inline constexpr char kRealServiceAddress[] = "https://kyfw.12306.cn";
 
+// The exchanges of signing in and of loading the account's passengers.
+enum class SignInStep { kLoginPage, kCaptchaPicture, kCaptchaCheck, kLogin, kLoginConfirm, kOrderPage, kPassengerList };
+
+// The exchange that decided a sign-in operation and what came back from it,
+// so that a front end can name the real reason of a failure.
+struct SignInStepOutcome {
+  SignInStep step = SignInStep::kLoginPage;
+  long httpStatus = 0;         // of its last answer; 0 without one
+  std::string serviceMessage;  // the service's first message in that answer, if any
+};
+
 struct CaptchaResult : ServiceResult {
-  std::string picture;  // the picture's bytes as the service sent them
+  std::string picture;  // the picture's bytes as the service sent them; empty unless done
+  SignInStepOutcome decidedBy;
+};
+struct LoginResult : ServiceResult {
+  SignInStepOutcome decidedBy;
 };
 struct PassengersResult : ServiceResult {
   std::vector<PassengerRecord> passengers;  // the account's passengers, in the service's order
+  SignInStepOutcome decidedBy;
 };
 struct TrainsResult : ServiceResult {
   std::vector<TrainRecord> trains;
@@ -55,11 +71,21 @@ class BookingClient {
 
   const StationDirectory& Stations() const { return stations_; }
 
-  // The captcha check, then the login and its confirmation. A captcha check
-  // that does not pass, an unreachable service included, is kCaptchaRefused
-  // with the text "验证码错误"; a refused login carries the service's message.
-  ServiceResult Login(const std::string& userName, const std::string& password, const std::string& captchaAnswer,
-                      std::stop_token stop = {});
+  // Signing in and loading the passengers try each exchange up to
+  // kSignInTries times, a pause apart, while it fails in transport, brings an
+  // answer the step does not know, or the service asks to come again later;
+  // an answer that says no is taken at once.
+  static constexpr int kSignInTries = 3;
+
+  // The captcha check, then the login and its confirmation (the service
+  // sends a confirmed sign-in on from its login page, a refused one back to
+  // it). A captcha answer the check refuses is kCaptchaRefused; every
+  // failure of the check keeps the text "验证码错误" the window acts on,
+  // with the real kind. A refused login carries the service's message.
+  LoginResult Login(const std::string& userName, const std::string& password, const std::string& captchaAnswer,
+                    std::stop_token stop = {});
+  // The login page (for the session's first cookies), then a picture: an
+  // answer that is not a JPEG or PNG picture is fetched again.
   CaptchaResult FetchCaptcha(std::stop_token stop = {});
   // kDone while signed in; kRefused when the service says the sign-in is
   // gone ("flag":false); kNoValidAnswer for an answer that says neither.
@@ -116,8 +142,27 @@ class BookingClient {
   // How long one exchange with the service may take in all (15 s unless
   // set); one that is still going then is a kDeadlinePassed transport failure.
   void SetExchangeDeadline(std::chrono::milliseconds deadline) { exchangeDeadline_ = deadline; }
+  // The pause between two tries of a sign-in exchange.
+  void SetRetryPause(std::chrono::milliseconds pause) { retryPause_ = pause; }
 
  private:
+  // How a sign-in step takes one answer.
+  enum class Verdict { kAccepted, kRefused, kTryAgain };
+  struct Attempt {
+    HttpExchangeResult answer;
+    std::string text;  // the answer decoded to program text (when asked for)
+    Verdict verdict = Verdict::kTryAgain;
+  };
+  // Exchange up to kSignInTries times while `judge` says kTryAgain; the last
+  // attempt comes back. A stop ends the tries at once.
+  template <typename Judge>
+  Attempt ExchangeWithTries(const std::string& path, const std::string& method, const std::string& body,
+                            const std::string& headerBlock, const std::stop_token& stop, bool decode,
+                            Judge&& judge) const;
+  // False when stopped during the pause.
+  bool PauseBeforeRetry(const std::stop_token& stop) const;
+  // The path of an answer's URL when it lies on the service, else empty.
+  std::string_view ServicePathOf(std::string_view url) const;
   struct Exchanged {
     ExchangeOutcome outcome = ExchangeOutcome::kOther;
     std::string text;  // the answer decoded to program text; empty unless the exchange succeeded
@@ -141,6 +186,7 @@ class BookingClient {
   std::string caFile_;
   std::atomic<bool> reuseConnections_ = true;
   std::atomic<std::chrono::milliseconds> exchangeDeadline_ = ExchangeOptions{}.deadline;
+  std::atomic<std::chrono::milliseconds> retryPause_{std::chrono::milliseconds(400)};
   StationDirectory stations_;
   const HeaderBlocks headers_;
 

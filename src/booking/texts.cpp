@@ -37,4 +37,13 @@ const std::string& NoValidAnswer() {
   return text;
 }
 
+const std::string& SignInNotConfirmed() {
+  static const std::string text = Gbk(u8"登录未被确认");
+  return text;
+}
+const std::string& TryLaterMarker() {
+  static const std::string text = Gbk(u8"稍后重试");
+  return text;
+}
+
 }  // namespace quillet::booking_texts

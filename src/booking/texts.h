@@ -12,5 +12,8 @@ const std::string& QueueCountFailed();      // 获取队列数量失败
 const std::string& QueueLongerThanStock();  // 当前排队人数大于剩余票数!
 const std::string& UnknownError();          // 未知错误!
 const std::string& NoValidAnswer();         // 服务无有效应答
+const std::string& SignInNotConfirmed();    // 登录未被确认
+// What the service's "busy, try again later" answers say.
+const std::string& TryLaterMarker();  // 稍后重试
 
 }  // namespace quillet::booking_texts

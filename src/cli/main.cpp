@@ -177,7 +177,8 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
   const quillet::PassengersResult passengers = session.LoadPassengers(stops.First());
   if (stops.Count() > 0) return StoppedWhile(stops, "before grabbing");
   if (!passengers.Done()) {
-    return Fail("cannot load the account's passengers: " + quillet::Utf8FromGbk(passengers.message));
+    return Fail("cannot load the account's passengers: " +
+                quillet::cli::SignInFailureText(passengers, passengers.decidedBy));
   }
   const quillet::cli::PlanWishes wishes = quillet::cli::WishesForPlan(plan, passengers.passengers);
   if (!wishes.Ok()) {

@@ -422,7 +422,8 @@ class PlanChecker {
     if (!startAt) {
       report_(&node, where + "start_at: " + (written.empty() ? "the value" : Quote(written)) +
                          " is not a moment written as \"YYYY-MM-DD HH:MM:SS\" or \"YYYY-MM-DD HH:MM:SS.mmm\" "
-                         "(China Standard Time)");
+                         "(China Standard Time) in the years " +
+                         std::to_string(kFirstMomentYear) + " to " + std::to_string(kLastMomentYear));
     }
   }
 

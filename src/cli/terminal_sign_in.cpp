@@ -31,6 +31,47 @@ void ShowPicture(const std::string& jpeg, SignInIo& io) {
   io.prompts << "cells are numbered 1 2 3 4 on the top row and 5 6 7 8 below\n" << std::flush;
 }
 
+const char* StepName(SignInStep step) {
+  switch (step) {
+    case SignInStep::kLoginPage:
+      return "the login page";
+    case SignInStep::kCaptchaPicture:
+      return "the captcha picture";
+    case SignInStep::kCaptchaCheck:
+      return "the captcha check";
+    case SignInStep::kLogin:
+      return "the login";
+    case SignInStep::kLoginConfirm:
+      return "the confirmation of the login";
+    case SignInStep::kOrderPage:
+      return "the order page (for the passenger list)";
+    case SignInStep::kPassengerList:
+      return "the passenger list";
+  }
+  return "a sign-in step";
+}
+
+std::string TransportText(ExchangeOutcome outcome) {
+  switch (outcome) {
+    case ExchangeOutcome::kCouldNotConnect:
+      return "cannot connect to the service";
+    case ExchangeOutcome::kTimedOut:
+      return "the service did not answer in time";
+    case ExchangeOutcome::kDeadlinePassed:
+      return TransportProblem(outcome);
+    case ExchangeOutcome::kTlsFailure:
+      return "the secure connection failed (handshake or certificate)";
+    case ExchangeOutcome::kTooLarge:
+      return "the answer was too large";
+    case ExchangeOutcome::kStopped:
+      return "stopped";
+    case ExchangeOutcome::kOk:
+    case ExchangeOutcome::kOther:
+      break;
+  }
+  return "the connection failed or the answer was cut short";
+}
+
 }  // namespace
 
 std::string TransportProblem(ExchangeOutcome outcome) {
@@ -57,6 +98,31 @@ std::string TransportProblem(ExchangeOutcome outcome) {
   return "the exchange failed";
 }
 
+std::string SignInFailureText(const ServiceResult& result, const SignInStepOutcome& at) {
+  const std::string step = StepName(at.step);
+  const std::string tries = " (tried " + std::to_string(BookingClient::kSignInTries) + " times)";
+  switch (result.kind) {
+    case ServiceResultKind::kDone:
+      return step + ": done";
+    case ServiceResultKind::kStopped:
+      return step + ": stopped";
+    case ServiceResultKind::kTransportFailure:
+      return step + ": no answer: " + TransportText(result.transport) +
+             (result.transport == ExchangeOutcome::kDeadlinePassed ? std::string() : tries);
+    case ServiceResultKind::kNoValidAnswer:
+      return step + ": the service's answer is not one it gives" +
+             (at.httpStatus != 0 && at.httpStatus != 200 ? " (HTTP status " + std::to_string(at.httpStatus) + ")"
+                                                         : std::string()) +
+             tries;
+    case ServiceResultKind::kCaptchaRefused:
+      return step + ": wrong captcha answer";
+    case ServiceResultKind::kRefused:
+      break;
+  }
+  const std::string& reason = at.serviceMessage.empty() ? result.message : at.serviceMessage;
+  return step + ": refused: " + (reason.empty() ? std::string("no reason given") : Utf8FromGbk(reason));
+}
+
 SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, const std::string& password,
                                 SignInIo& io) {
   const SignInOutcome stopped{false, "stopped", true};
@@ -64,8 +130,7 @@ SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, co
     const CaptchaResult captcha = session.FetchCaptcha(io.stop);
     if (io.stop.stop_requested()) return stopped;
     if (!captcha.Done() || captcha.picture.empty()) {
-      return {false, "cannot fetch the captcha picture from the service" +
-                         (captcha.Done() ? std::string() : ": " + TransportProblem(captcha.transport))};
+      return {false, "cannot fetch the captcha picture: " + SignInFailureText(captcha, captcha.decidedBy)};
     }
     if (io.drawPicture) ShowPicture(captcha.picture, io);
     const CaptchaCellsResult cells = ReadCaptchaCells(io.answers, io.prompts, io.interactive);
@@ -74,13 +139,12 @@ SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, co
 
     std::array<bool, 8> marked{};
     for (int cell : cells.cells) marked[static_cast<std::size_t>(cell - 1)] = true;
-    const ServiceResult result =
+    const LoginResult result =
         session.SignIn(account, password, BuildCaptchaAnswer(CaptchaCellPoints(), marked), io.stop);
     if (io.stop.stop_requested()) return stopped;
     if (result.Done()) return {true, {}};
     if (result.kind != ServiceResultKind::kCaptchaRefused) {
-      return {false, "sign-in refused: " +
-                         (result.message.empty() ? std::string("no reason given") : Utf8FromGbk(result.message))};
+      return {false, "cannot sign in: " + SignInFailureText(result, result.decidedBy)};
     }
     io.prompts << "wrong captcha answer; here is a new picture\n" << std::flush;
   }

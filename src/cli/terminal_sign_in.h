@@ -33,4 +33,9 @@ std::string TransportProblem(ExchangeOutcome outcome);
 SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, const std::string& password,
                                 SignInIo& io);
 
+// Plain text for a failed sign-in step: the step, and what really went
+// wrong there (no answer and why, an answer the step does not know, or the
+// service's own refusal).
+std::string SignInFailureText(const ServiceResult& result, const SignInStepOutcome& at);
+
 }  // namespace quillet::cli

@@ -5,8 +5,14 @@
 namespace quillet {
 namespace {
 
+std::string FarOffReason() {
+  return "the service's clock is more than " + std::to_string(net::kMaxBelievedClockOffset.count()) +
+         " hours away from this machine's";
+}
+
 std::string FallbackReason(net::ClockEstimateOutcome outcome) {
   if (outcome == net::ClockEstimateOutcome::kInconsistent) return "the service's answers disagree about the time";
+  if (outcome == net::ClockEstimateOutcome::kFarOff) return FarOffReason();
   return "no answer of the service carried a readable Date header";
 }
 
@@ -60,14 +66,19 @@ std::optional<ServiceClockReading> SharedServiceClock::ReadingSince(SteadyTime n
 }
 
 std::optional<ServiceClockReading> SharedServiceClock::Estimate(const std::stop_token& stop) {
-  const net::ClockEstimateResult result = estimator_(stop);
+  net::ClockEstimateResult result = estimator_(stop);
   if (result.outcome == net::ClockEstimateOutcome::kStopped || stop.stop_requested()) return std::nullopt;
   ServiceClockReading reading;
   reading.takenAt = clocks_.steadyNow();
+  const auto offset = result.estimate.ServiceTimeAt(reading.takenAt) - clocks_.systemNow();
+  // However it was taken, an estimate that far from this machine's clock is not believed.
+  if (result.outcome == net::ClockEstimateOutcome::kEstimated &&
+      (offset > net::kMaxBelievedClockOffset || offset < -net::kMaxBelievedClockOffset)) {
+    result.outcome = net::ClockEstimateOutcome::kFarOff;
+  }
   if (result.outcome == net::ClockEstimateOutcome::kEstimated) {
     reading.estimate = result.estimate;
     reading.fromService = true;
-    const auto offset = reading.estimate.ServiceTimeAt(reading.takenAt) - clocks_.systemNow();
     if (report_) {
       report_("service clock: " + net::OffsetText(offset, reading.estimate.uncertainty) + " (" +
               std::to_string(reading.estimate.probes) + " probes)");

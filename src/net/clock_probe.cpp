@@ -56,6 +56,7 @@ ClockProbing MachineClockProbing(HttpClockProber& prober, std::stop_token stop) 
   ClockProbing probing;
   probing.probe = [&prober] { return prober.Probe(); };
   probing.now = [] { return std::chrono::steady_clock::now(); };
+  probing.systemNow = [] { return std::chrono::system_clock::now(); };
   probing.waitUntil = [stop](SteadyTime moment) {
     std::mutex mutex;
     std::condition_variable_any wake;

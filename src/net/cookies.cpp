@@ -114,4 +114,16 @@ std::string CookieJar::Merge(std::string newPairs) {
   return text_;
 }
 
+std::string CookieJar::OtherHostText(const std::string& hostKey) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = otherHosts_.find(hostKey);
+  return it == otherHosts_.end() ? std::string() : it->second;
+}
+
+void CookieJar::MergeForOtherHost(const std::string& hostKey, std::string newPairs) {
+  if (newPairs.empty()) return;
+  std::lock_guard<std::mutex> lock(mutex_);
+  MergeCookies(otherHosts_[hostKey], newPairs);
+}
+
 }  // namespace quillet

@@ -1,5 +1,6 @@
 #pragma once
 // The cookie text: name=value pairs joined by "; ", and its merge rules.
+#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -30,9 +31,16 @@ class CookieJar {
   // MergeCookies of the current jar with newPairs, under the lock; returns the new jar.
   std::string Merge(std::string newPairs);
 
+  // Cookies that other hosts set (a redirect's target), kept apart per host
+  // key ("host:port") in the same text form: sent back only to that host,
+  // never to the service, never merged into the service's text.
+  std::string OtherHostText(const std::string& hostKey) const;
+  void MergeForOtherHost(const std::string& hostKey, std::string newPairs);
+
  private:
   mutable std::mutex mutex_;
   std::string text_;
+  std::map<std::string, std::string> otherHosts_;
   // True once a merge of no pairs was seen to leave text_ as it is: most
   // answers set no cookie, and the same merge would change nothing again.
   bool settled_ = false;

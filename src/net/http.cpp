@@ -1,5 +1,6 @@
 #include "net/http.h"
 
+#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -22,16 +23,17 @@ bool HasHeaderNamed(const std::vector<net::RequestHeader>& headers, std::string_
   return false;
 }
 
-// Request header lines in curl's form: the Cookie header first (when allowed
-// and non-empty), then the block's lines in order.
-std::vector<std::string> HeaderLinesForHop(const std::string& cookieText, bool cookiesAllowed,
+// Request header lines in curl's form: the Cookie header first (when
+// non-empty), then the block's lines in order. A block's own Cookie line
+// goes to the service only.
+std::vector<std::string> HeaderLinesForHop(const std::string& cookieText, bool toService,
                                            const std::vector<net::RequestHeader>& blockHeaders) {
   std::vector<std::string> lines;
-  if (cookiesAllowed && !cookieText.empty() && cookieText.find_first_of("\r\n") == std::string::npos) {
+  if (!cookieText.empty() && cookieText.find_first_of("\r\n") == std::string::npos) {
     lines.push_back("Cookie: " + TextToUtf8(cookieText));
   }
   for (const net::RequestHeader& header : blockHeaders) {
-    if (!cookiesAllowed && net::EqualsIgnoreAsciiCase(header.name, "Cookie")) continue;
+    if (!toService && net::EqualsIgnoreAsciiCase(header.name, "Cookie")) continue;
     lines.push_back(net::CurlHeaderLine({TextToUtf8(header.name), TextToUtf8(header.value)}));
   }
   // The answer to a body is awaited at once, never after a 100-continue.
@@ -96,20 +98,33 @@ HttpExchangeResult SendHttpRequest(const std::string& url, std::string& method, 
   if (handles == nullptr || !handles->Valid()) handles = &freshHandles.emplace();
 
   const std::string firstUrl = request.url;
-  std::vector<std::string> answerHeaderLines;  // of every answer of the chain, in order
+  const net::CookieHost service = net::CookieHostOf(firstUrl);
+  // The Set-Cookie pairs of every answer of the chain, by the host that set
+  // them: the service's own go into the jar's text, others are kept apart.
+  std::string servicePairs;
+  std::map<std::string, std::string> otherPairs;  // by host key
   HttpExchangeResult result;
   for (int hop = 0;; ++hop) {
-    std::string cookieText = jarSnapshot;
-    if (hop > 0) {
-      // A redirect target gets the cookies that the answers so far have set.
-      std::string pairsSoFar = net::CollectSetCookiePairs(answerHeaderLines);
-      MergeCookies(cookieText, pairsSoFar);
-    }
-    const bool cookiesAllowed = hop == 0 || net::CookiesMayFollowRedirect(firstUrl, request.url);
-    request.headerLines = HeaderLinesForHop(cookieText, cookiesAllowed, blockHeaders);
+    const net::CookieHost target = net::CookieHostOf(request.url);
+    const bool toService = hop == 0 || (!target.key.empty() && target.key == service.key &&
+                                        net::CookiesMayFollowRedirect(firstUrl, request.url));
+    // A hop gets the cookies of its own host, with what the answers so far have set.
+    std::string cookieText = toService ? jarSnapshot : cookieJar.OtherHostText(target.key);
+    std::string pairsSoFar = toService ? servicePairs : otherPairs[target.key];
+    if (hop > 0 && !target.key.empty()) MergeCookies(cookieText, pairsSoFar);
+    request.headerLines = HeaderLinesForHop(cookieText, toService, blockHeaders);
 
     net::TransferResult answer = net::RunTransfer(*handles, request, limits);
-    for (const std::string& line : answer.headerLines) answerHeaderLines.push_back(Utf8BytesToText(line));
+    result.url = request.url;
+    std::vector<std::string> lines;
+    lines.reserve(answer.headerLines.size());
+    for (const std::string& line : answer.headerLines) lines.push_back(Utf8BytesToText(line));
+    std::string pairs = net::CollectSetCookiePairsFrom(lines, target.host);
+    if (!pairs.empty()) {
+      std::string& into = toService ? servicePairs : otherPairs[target.key];
+      if (!into.empty()) into += "; ";
+      into += pairs;
+    }
     result.outcome = OutcomeOf(answer.outcome);
     if (answer.outcome != net::TransferOutcome::kCompleted) break;
 
@@ -133,7 +148,10 @@ HttpExchangeResult SendHttpRequest(const std::string& url, std::string& method, 
 
   // Cookies that answers of the chain did set are kept even when a later
   // step failed: the service has already acted on them.
-  cookieJar.Merge(net::CollectSetCookiePairs(answerHeaderLines));
+  cookieJar.Merge(std::move(servicePairs));
+  for (auto& [hostKey, pairs] : otherPairs) {
+    if (!hostKey.empty()) cookieJar.MergeForOtherHost(hostKey, std::move(pairs));
+  }
   return result;
 }
 

@@ -39,6 +39,9 @@ struct HttpExchangeResult {
   ExchangeOutcome outcome = ExchangeOutcome::kOther;
   long status = 0;   // of the last answer; 0 unless kOk
   std::string body;  // as received; empty unless kOk
+  // The URL (UTF-8) of the chain's last request: where the answer came from
+  // after any redirects, or the hop that failed.
+  std::string url;
   bool Ok() const { return outcome == ExchangeOutcome::kOk; }
 };
 
@@ -47,11 +50,15 @@ struct HttpExchangeResult {
 // are written back. The jar is sent as the Cookie header (first) and the
 // answer's Set-Cookie pairs are merged into it. Program text (URL, text body,
 // header values) leaves as UTF-8; bodyBytes go as they are. The HTTP status
-// is not judged. Certificates are verified; a Cookie header never follows a
-// redirect to another host or port, or from https to http. Redirects (up to
-// ten) are followed unless disableRedirects; each hop carries the cookies the
-// answers so far have set, and every answer's Set-Cookie lines reach the jar,
-// also when a later step of the exchange fails.
+// is not judged. Certificates are verified. Redirects (up to ten) are
+// followed unless disableRedirects. The jar's text belongs to the host and
+// port of `url`: a hop there (never from https down to http) carries it
+// with what the answers so far have set. A hop to another host or port
+// carries only the cookies that host set, kept apart in the jar, and what
+// it sets stays there: it never reaches the service or replaces its
+// cookies. A cookie whose Domain attribute does not cover the host that set
+// it is refused. Every answer's cookies are kept, also when a later step of
+// the exchange fails.
 HttpExchangeResult SendHttpRequest(const std::string& url, std::string& method, const std::string& bodyText,
                                    CookieJar& cookieJar, std::string& headerBlock, bool disableRedirects = false,
                                    const std::string& bodyBytes = {}, const std::string& proxy = {},

@@ -30,4 +30,15 @@ std::string CurlHeaderLine(const RequestHeader& header);
 // whole line without "Set-Cookie:" (any case). Pairs are trimmed of spaces.
 std::string CollectSetCookiePairs(const std::vector<std::string>& headerLines);
 
+// RFC 6265 5.1.3: `host` (a host name or an IP address, any letter case) lies
+// in `domain` (a Domain attribute's value, a leading dot ignored): equal to
+// it, or a name ending in "." + domain. A bare top-level name ("cn") and an
+// empty one cover nothing; an IP address only itself.
+bool DomainMatches(std::string_view host, std::string_view domain);
+
+// CollectSetCookiePairs over the lines a cookie set by `host` may come from:
+// a line whose Domain attribute does not cover `host` is left out, as a
+// browser refuses such a cookie.
+std::string CollectSetCookiePairsFrom(const std::vector<std::string>& headerLines, std::string_view host);
+
 }  // namespace quillet::net

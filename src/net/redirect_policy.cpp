@@ -52,4 +52,13 @@ bool CookiesMayFollowRedirect(const std::string& fromUrl, const std::string& toU
   return !(EqualsIgnoreAsciiCase(from.scheme, "https") && !EqualsIgnoreAsciiCase(to.scheme, "https"));
 }
 
+CookieHost CookieHostOf(const std::string& url) {
+  const Origin origin = OriginOf(url);
+  if (!origin.valid) return {};
+  std::string host = origin.host;
+  for (char& c : host)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return {host, host + ":" + origin.port};
+}
+
 }  // namespace quillet::net

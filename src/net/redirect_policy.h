@@ -16,4 +16,12 @@ bool RedirectBecomesGet(long status, const std::string& method);
 // down to plain http. An unparsable URL gets no cookies.
 bool CookiesMayFollowRedirect(const std::string& fromUrl, const std::string& toUrl);
 
+// The host of a URL (lower case) and its key among the hosts whose cookies
+// are kept apart: "host:port". Both empty for an unparsable URL.
+struct CookieHost {
+  std::string host;
+  std::string key;
+};
+CookieHost CookieHostOf(const std::string& url);
+
 }  // namespace quillet::net

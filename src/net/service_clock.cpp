@@ -21,6 +21,10 @@ constexpr int kMaxStalledRounds = 2;
 // Time allowed between planning a probe and sending it.
 constexpr std::int64_t kPlanningSlackNs = kMillisecondNs;
 constexpr auto kPauseAfterFailure = std::chrono::milliseconds(200);
+// Dates outside the years 2000 to 2099 are refused even without this
+// machine's clock to compare with; their nanoseconds would not fit.
+constexpr std::int64_t kFirstBelievedSecond = 946'684'800;   // 2000-01-01 UTC
+constexpr std::int64_t kLastBelievedSecond = 4'102'444'799;  // 2099-12-31 23:59:59 UTC
 
 std::int64_t Ns(SteadyTime t) { return duration_cast<nanoseconds>(t.time_since_epoch()).count(); }
 
@@ -47,6 +51,7 @@ class Estimator {
 
   ClockEstimateResult Run() {
     while (!bounds_) {
+      if (farOff_) return Ended(ClockEstimateOutcome::kFarOff);
       if (OutOfFailures() || probing_.now() >= deadline_) return Ended(ClockEstimateOutcome::kNoDate);
       if (failures_ > 0 && !probing_.waitUntil(probing_.now() + kPauseAfterFailure)) {
         return Ended(ClockEstimateOutcome::kStopped);
@@ -76,18 +81,35 @@ class Estimator {
   }
 
  private:
-  enum class RoundEnd { kDone, kStopped, kInconsistent };
+  enum class RoundEnd { kDone, kStopped, kInconsistent, kFarOff };
 
   ClockEstimateResult Ended(RoundEnd end) const {
+    if (end == RoundEnd::kFarOff) return Ended(ClockEstimateOutcome::kFarOff);
     return Ended(end == RoundEnd::kStopped ? ClockEstimateOutcome::kStopped : ClockEstimateOutcome::kInconsistent);
   }
 
   bool OutOfFailures() const { return failures_ > settings_.maxFailedProbes; }
 
+  // A Date that far off ends the estimate (farOff_): more probes would
+  // only say the same.
+  bool FarOff(const ClockSample& sample) const {
+    if (sample.dateSeconds < kFirstBelievedSecond || sample.dateSeconds > kLastBelievedSecond) return true;
+    if (!probing_.systemNow) return false;
+    const std::int64_t machineSeconds =
+        std::chrono::duration_cast<std::chrono::seconds>(probing_.systemNow().time_since_epoch()).count();
+    const std::int64_t apart =
+        sample.dateSeconds > machineSeconds ? sample.dateSeconds - machineSeconds : machineSeconds - sample.dateSeconds;
+    return apart > std::chrono::duration_cast<std::chrono::seconds>(kMaxBelievedClockOffset).count();
+  }
+
   std::optional<ClockSample> ProbeOnce() {
     auto sample = probing_.probe();
     if (!sample || sample->received < sample->sent) {
       ++failures_;
+      return std::nullopt;
+    }
+    if (FarOff(*sample)) {
+      farOff_ = true;
       return std::nullopt;
     }
     ++probes_;
@@ -133,6 +155,7 @@ class Estimator {
       const std::int64_t arrival = second * kSecondNs - planned.hi + step * i;
       if (!probing_.waitUntil(AtNs(arrival - halfTrip))) return RoundEnd::kStopped;
       const auto sample = ProbeOnce();
+      if (farOff_) return RoundEnd::kFarOff;
       if (!sample) continue;
       if (!Take(*sample)) return RoundEnd::kInconsistent;
       // Past the boundary, later probes of this window would only say so again.
@@ -159,6 +182,7 @@ class Estimator {
       for (int i = 0; i < perSide; ++i) {
         if (!probing_.waitUntil(AtNs(arrival - halfTrip))) return RoundEnd::kStopped;
         const auto sample = ProbeOnce();
+        if (farOff_) return RoundEnd::kFarOff;
         if (sample && !Take(*sample)) return RoundEnd::kInconsistent;
       }
     }
@@ -187,6 +211,7 @@ class Estimator {
   int probes_ = 0;
   int failures_ = 0;
   int restarts_ = 0;
+  bool farOff_ = false;
 };
 
 }  // namespace

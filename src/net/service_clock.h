@@ -36,7 +36,14 @@ struct ClockProbing {
   std::function<SteadyTime()> now;
   // Returns at once for a moment already past; false when asked to stop.
   std::function<bool(SteadyTime)> waitUntil;
+  // This machine's clock, to which a Date is compared; may be empty, and
+  // then only Dates outside the years 2000 to 2099 are refused.
+  std::function<SystemTime()> systemNow;
 };
+
+// A service clock further than this from this machine's is not believed:
+// its Date headers are broken, not the machine's clock.
+inline constexpr std::chrono::hours kMaxBelievedClockOffset{24};
 
 struct ClockEstimateSettings {
   // Done once the service's clock is known to within this either way.
@@ -72,6 +79,7 @@ enum class ClockEstimateOutcome {
   kEstimated,
   kNoDate,        // no probe brought back a readable Date
   kInconsistent,  // the answers contradict each other (the clock jumped, or servers disagree)
+  kFarOff,        // a Date lies more than kMaxBelievedClockOffset from this machine's clock
   kStopped,
 };
 

@@ -1,19 +1,18 @@
 #include "session/session.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <ctime>
+
+#include "util/china_moment.h"
 
 namespace quillet {
+namespace {
 
-std::string LocalDateToday() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-  return text;
+std::string ReferenceDateOf(const SessionSettings& settings) {
+  if (!settings.referenceDate.empty()) return settings.referenceDate;
+  return ChinaDateText(settings.now ? settings.now() : std::chrono::system_clock::now());
 }
+
+}  // namespace
 
 // Carries the grab controller's events to the session's observers.
 class Session::GrabRelay : public GrabEvents {
@@ -54,7 +53,7 @@ class Session::GrabRelay : public GrabEvents {
 
 Session::Session(SessionSettings settings)
     : client_(std::make_unique<BookingClient>(settings.serviceBaseAddress, cookieJar_, settings.caFile)),
-      referenceDate_(settings.referenceDate.empty() ? LocalDateToday() : settings.referenceDate),
+      referenceDate_(ReferenceDateOf(settings)),
       relay_(std::make_unique<GrabRelay>(*this)),
       grab_(std::make_unique<GrabController>(*client_, *relay_, referenceDate_, settings.pacing)) {}
 
@@ -86,9 +85,9 @@ void Session::Tell(Call call) {
 
 CaptchaResult Session::FetchCaptcha(std::stop_token stop) { return client_->FetchCaptcha(stop); }
 
-ServiceResult Session::SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
-                              std::stop_token stop) {
-  ServiceResult result = client_->Login(account, password, captchaAnswer, stop);
+LoginResult Session::SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
+                            std::stop_token stop) {
+  LoginResult result = client_->Login(account, password, captchaAnswer, stop);
   if (!result.Done()) return result;
   {
     std::lock_guard lock(mutex_);

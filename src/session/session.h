@@ -4,7 +4,9 @@
 // passengers, the program's reference date, the order wishes and grabbing.
 // Front ends act through its operations and learn what happened through
 // SessionObserver. Every operation may be called from any thread.
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <stop_token>
@@ -21,13 +23,14 @@ namespace quillet {
 
 struct SessionSettings {
   std::string serviceBaseAddress = kRealServiceAddress;
-  std::string caFile;         // extra certificate authority bundle, may be empty
-  std::string referenceDate;  // yyyy-MM-dd; empty: the local date when the session is created
+  std::string caFile;  // extra certificate authority bundle, may be empty
+  // yyyy-MM-dd; empty: today in China Standard Time when the session is
+  // created, whatever the machine's time zone (the service's today).
+  std::string referenceDate;
+  // The moment "now", for that date; empty: the system clock.
+  std::function<std::chrono::system_clock::time_point()> now;
   GrabPacing pacing;
 };
-
-// The local date today, yyyy-MM-dd.
-std::string LocalDateToday();
 
 class Session {
  public:
@@ -50,8 +53,8 @@ class Session {
 
   // Sign-in. On success the session is signed in and observers hear OnSignedIn.
   CaptchaResult FetchCaptcha(std::stop_token stop = {});
-  ServiceResult SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
-                       std::stop_token stop = {});
+  LoginResult SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
+                     std::stop_token stop = {});
   bool SignedIn() const;
 
   // Loads the account's passengers and adds them to the session's list

@@ -231,6 +231,12 @@ QWidget* CreateWidget(const ControlEntry& entry, QWidget* parent, const QColor& 
     case ControlKind::ListView: {
       auto* list = new QTreeWidget(parent);
       SetUpListView(list, entry.columns);
+      // A list placed partly left of its parent (the passenger list lies 7 px
+      // out of its group) would lose that strip, the start of its first
+      // column: its content starts where the parent begins.
+      if (entry.geometry.x() < 0) {
+        list->setStyleSheet(QStringLiteral("QTreeView { margin-left: %1px; }").arg(-entry.geometry.x()));
+      }
       return list;
     }
     case ControlKind::Grid: {
@@ -271,8 +277,17 @@ QWidget* CreateWidget(const ControlEntry& entry, QWidget* parent, const QColor& 
   return nullptr;
 }
 
-void BuildControls(QWidget* window, const std::vector<ControlEntry>& entries, const QColor& windowBackground) {
-  const QDateTime created = QDateTime::currentDateTime();
+// The moment now in China Standard Time (UTC+8), as the date and time the
+// pickers show: the service's today, not the machine's.
+QDateTime ChinaNow() {
+  const QDateTime china = QDateTime::currentDateTimeUtc().addSecs(8 * 3600);
+  return QDateTime(china.date(), china.time());
+}
+
+void BuildControls(QWidget* window, const std::vector<ControlEntry>& entries, const QColor& windowBackground,
+                   const QDate& today = {}) {
+  QDateTime created = ChinaNow();
+  if (today.isValid()) created.setDate(today);
   QHash<QString, QWidget*> built;
   QHash<QString, ControlKind> kinds;
   std::vector<TabControl*> tabControls;
@@ -317,7 +332,7 @@ void CentreOnScreen(QWidget* window) {
   }
 }
 
-void BuildMainWindowLayout(QWidget* window) {
+void BuildMainWindowLayout(QWidget* window, const QDate& today) {
   window->setObjectName(QStringLiteral("MainWindow"));
   window->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -330,7 +345,7 @@ void BuildMainWindowLayout(QWidget* window) {
   window->setPalette(palette);
   window->setAutoFillBackground(true);
 
-  BuildControls(window, MainWindowLayout(), Qt::white);
+  BuildControls(window, MainWindowLayout(), Qt::white, today);
   // Each station box lies over its list's edit part: typing goes on into the
   // box while the list is open.
   for (const auto& [boxName, listName] : {std::pair{u"编辑框3", u"组合框1"}, std::pair{u"编辑框4", u"组合框2"}}) {

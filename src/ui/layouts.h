@@ -10,6 +10,7 @@
 // header row, Qt's own headers are hidden), tab control QTabWidget, picture
 // box QLabel, plain panel QFrame, timer QTimer.
 #include <QColor>
+#include <QDate>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -87,7 +88,9 @@ QColor UnbookableRowColour();
 
 // Creates every control of the main window (all four tab pages) on `window`,
 // sets the window's size, frame, title and background, and names it "MainWindow".
-void BuildMainWindowLayout(QWidget* window);
+// The date pickers start at `today` (the program's reference date), with the
+// time of day in China; an invalid date means today in China Standard Time.
+void BuildMainWindowLayout(QWidget* window, const QDate& today = {});
 // Creates every control of the order dialog on `dialog` (frameless, light
 // grey, 417 x 366) and names it "OrderDialog".
 void BuildOrderDialogLayout(QDialog* dialog);

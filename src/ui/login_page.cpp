@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 
 #include "booking/captcha_cells.h"
+#include "booking/texts.h"
 #include "session/session.h"
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
@@ -119,8 +120,9 @@ void LoginPage::OnLoginAnswered(const ServiceResult& result) {
     StartPassengerLoading();
     return;
   }
-  // Any other failure leaves the panel as it is, marks included.
-  if (result.kind != ServiceResultKind::kCaptchaRefused) return;
+  // The captcha's text asks for a new captcha, whatever the check came to;
+  // any other failure leaves the panel as it is, marks included.
+  if (result.kind == ServiceResultKind::kStopped || result.message != booking_texts::CaptchaWrong()) return;
   ShowInfo(ui_.window, page_texts::CaptchaRetry());
   ClearCaptcha();
   FetchCaptcha();

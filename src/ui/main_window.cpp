@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QCloseEvent>
+#include <QDate>
 #include <QTabWidget>
 
 #include "session/session.h"
@@ -22,7 +23,7 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
       query_(nullptr),
       purchase_(nullptr),
       orders_(nullptr) {
-  BuildMainWindowLayout(this);
+  BuildMainWindowLayout(this, QDate::fromString(QString::fromStdString(session_.ReferenceDate()), Qt::ISODate));
   ui_ = ResolveMainWindowControls(this);
   view_ = new QtSessionView(ui_, this);
   session_.AddObserver(*view_);

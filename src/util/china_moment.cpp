@@ -36,6 +36,7 @@ std::optional<system_clock::time_point> ParseChinaMoment(std::string_view text) 
   }
   const year_month_day day{year(y), month(static_cast<unsigned>(mo)), std::chrono::day(static_cast<unsigned>(d))};
   if (!day.ok() || h > 23 || mi > 59 || s > 59) return std::nullopt;
+  if (y < kFirstMomentYear || y > kLastMomentYear) return std::nullopt;
   const auto local = sys_days(day) + hours(h) + minutes(mi) + seconds(s) + milliseconds(ms);
   return time_point_cast<system_clock::duration>(local - kChinaOffset);
 }
@@ -52,5 +53,7 @@ std::string ChinaMomentText(system_clock::time_point moment) {
                 static_cast<int>(time.seconds().count()), static_cast<int>(time.subseconds().count()));
   return text;
 }
+
+std::string ChinaDateText(system_clock::time_point moment) { return ChinaMomentText(moment).substr(0, 10); }
 
 }  // namespace quillet

@@ -8,10 +8,18 @@
 
 namespace quillet {
 
+// The moments the program reads: the years 2000 to 2099. Further out a
+// moment is a typing error (and past 2262 it would not fit the clock's type).
+inline constexpr int kFirstMomentYear = 2000;
+inline constexpr int kLastMomentYear = 2099;
+
 // Reads "YYYY-MM-DD HH:MM:SS" with optional milliseconds ".mmm" (one to three
-// digits, ".5" is 500 ms); nothing for any other form or a date or time that
-// does not exist.
+// digits, ".5" is 500 ms); nothing for any other form, a date or time that
+// does not exist, or a year outside kFirstMomentYear..kLastMomentYear.
 std::optional<std::chrono::system_clock::time_point> ParseChinaMoment(std::string_view text);
+
+// The date of a moment in China Standard Time, "YYYY-MM-DD".
+std::string ChinaDateText(std::chrono::system_clock::time_point moment);
 
 // "YYYY-MM-DD HH:MM:SS.mmm" in China Standard Time.
 std::string ChinaMomentText(std::chrono::system_clock::time_point moment);

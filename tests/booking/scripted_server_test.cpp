@@ -55,6 +55,11 @@ class ScriptedServer {
       const auto until = std::chrono::steady_clock::now() + delay_.load();
       while (!stopping_ && std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      // "REDIRECT /path" sends the client on, as the service does after a step.
+      if (answer.starts_with("REDIRECT ")) {
+        response.set_redirect(answer.substr(9));
+        return;
+      }
       response.set_content(answer, "application/json;charset=UTF-8");
     };
     // One request per connection, so that shutting down never waits for an idle keep-alive.
@@ -107,14 +112,168 @@ int ClosedLoopbackPort() {
   return ntohs(address.sin_port);
 }
 
+using Kind = ServiceResultKind;
+
 class ScriptedAnswers : public ::testing::Test {
  protected:
+  ScriptedAnswers() { client_.SetRetryPause(std::chrono::milliseconds(1)); }
+  int RequestsTo(const std::string& path) const {
+    int count = 0;
+    for (const Received& r : server_.Requests()) count += r.path == path;
+    return count;
+  }
+
   ScriptedServer server_;
   CookieJar jar_;
   BookingClient client_{server_.BaseUrl(), jar_};
 };
 
-using Kind = ServiceResultKind;
+const std::string kJpeg = std::string("\xFF\xD8\xFF\xE0", 4) + "JFIF picture";
+const std::string kBusy = U(u8R"({"status":false,"messages":["系统繁忙，请稍后重试！"]})");
+const std::string kPassengerList =
+    U(u8R"({"data":{"normal_passengers":[{"passenger_name":"张三","sex_name":"男","passenger_id_type_code":"1",)"
+      u8R"("passenger_id_type_name":"二代身份证","passenger_id_no":"110","passenger_type":"1",)"
+      u8R"("passenger_type_name":"成人","mobile_no":"","phone_no":"","email":""}]},"status":true,"messages":[]})");
+
+// A service that spoils answers now and then: every sign-in step tries
+// again after a garbled answer, a page that is not a picture, or a "busy",
+// and the sign-in and the passenger load get through.
+TEST_F(ScriptedAnswers, SignInStepsTryAgainAfterSpoiledAnswers) {
+  server_.Script("/otn/login/init", {"<html>login</html>"});
+  server_.Script("/otn/passcodeNew/getPassCodeNew", {"<html>500 Internal Server Error</html>", kBusy, kJpeg});
+  server_.Script("/otn/passcodeNew/checkRandCodeAnsyn", {"", R"({"data":{"result":"1","msg":"TRUE"}})"});
+  server_.Script("/otn/login/loginAysnSuggest", {kBusy, R"({"data":{"loginCheck":"Y"},"status":true})"});
+  server_.Script("/otn/login/userLogin", {"\x01\x02garbage", "REDIRECT /otn/index/initMy12306"});
+  server_.Script("/otn/index/initMy12306", {"<html>my page</html>"});
+  server_.Script("/otn/confirmPassenger/initDc", {"", "<html>var globalRepeatSubmitToken = 'T9';</html>"});
+  server_.Script("/otn/confirmPassenger/getPassengerDTOs", {"{\"data\":{\"normal_pa", kPassengerList});
+
+  const CaptchaResult captcha = client_.FetchCaptcha();
+  EXPECT_TRUE(captcha.Done());
+  EXPECT_EQ(captcha.picture, kJpeg);
+  const LoginResult login = client_.Login("u", "p", "1,2");
+  EXPECT_TRUE(login.Done()) << static_cast<int>(login.decidedBy.step);
+  const PassengersResult passengers = client_.LoadPassengers();
+  EXPECT_TRUE(passengers.Done());
+  ASSERT_EQ(passengers.passengers.size(), 1u);
+  EXPECT_EQ(passengers.passengers[0].passenger_name, G(u8"张三"));
+  EXPECT_EQ(client_.RepeatSubmitToken(), "T9");
+
+  const std::pair<const char*, int> tries[] = {
+      {"/otn/login/init", 1},
+      {"/otn/passcodeNew/getPassCodeNew", 3},
+      {"/otn/passcodeNew/checkRandCodeAnsyn", 2},
+      {"/otn/login/loginAysnSuggest", 2},
+      {"/otn/login/userLogin", 2},
+      {"/otn/confirmPassenger/initDc", 2},
+      {"/otn/confirmPassenger/getPassengerDTOs", 2},
+  };
+  for (const auto& [path, count] : tries) EXPECT_EQ(RequestsTo(path), count) << path;
+}
+
+// What the service says no to is taken at once; what never comes right is
+// reported as what it was, at the step where it happened.
+TEST_F(ScriptedAnswers, RefusalsAreNotTriedAgainAndSpoiledStepsNameThemselves) {
+  const struct {
+    const char* name;
+    std::map<std::string, std::vector<std::string>> scripts;
+    const char* triedPath;
+    int tries;
+    Kind kind;
+    SignInStep step;
+    std::string message;
+  } cases[] = {
+      {"wrong captcha answer",
+       {{"/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"result":"0","msg":"FALSE"}})"}}},
+       "/otn/passcodeNew/checkRandCodeAnsyn",
+       1,
+       Kind::kCaptchaRefused,
+       SignInStep::kCaptchaCheck,
+       texts::CaptchaWrong()},
+      {"garbled captcha check",
+       {{"/otn/passcodeNew/checkRandCodeAnsyn", {"<html>502 Bad Gateway</html>"}}},
+       "/otn/passcodeNew/checkRandCodeAnsyn",
+       3,
+       Kind::kNoValidAnswer,
+       SignInStep::kCaptchaCheck,
+       texts::CaptchaWrong()},
+      {"wrong password",
+       {{"/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"msg":"TRUE"}})"}},
+        {"/otn/login/loginAysnSuggest", {U(u8R"({"status":false,"messages":["密码输入错误"]})")}}},
+       "/otn/login/loginAysnSuggest",
+       1,
+       Kind::kRefused,
+       SignInStep::kLogin,
+       G(u8"密码输入错误")},
+      {"busy login",
+       {{"/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"msg":"TRUE"}})"}},
+        {"/otn/login/loginAysnSuggest", {kBusy}}},
+       "/otn/login/loginAysnSuggest",
+       3,
+       Kind::kRefused,
+       SignInStep::kLogin,
+       G(u8"系统繁忙，请稍后重试！")},
+      {"sent back to the login page",
+       {{"/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"msg":"TRUE"}})"}},
+        {"/otn/login/loginAysnSuggest", {R"({"data":{"loginCheck":"Y"}})"}},
+        {"/otn/login/userLogin", {"REDIRECT /otn/login/init"}}},
+       "/otn/login/userLogin",
+       1,
+       Kind::kRefused,
+       SignInStep::kLoginConfirm,
+       texts::SignInNotConfirmed()},
+      {"confirmation never sent on",
+       {{"/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"msg":"TRUE"}})"}},
+        {"/otn/login/loginAysnSuggest", {R"({"data":{"loginCheck":"Y"}})"}},
+        {"/otn/login/userLogin", {kBusy}}},
+       "/otn/login/userLogin",
+       3,
+       Kind::kRefused,
+       SignInStep::kLoginConfirm,
+       texts::SignInNotConfirmed()},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedServer server;
+    for (const auto& [path, answers] : c.scripts) server.Script(path, answers);
+    server.Script("/otn/login/init", {"<html>login</html>"});
+    CookieJar jar;
+    BookingClient client(server.BaseUrl(), jar);
+    client.SetRetryPause(std::chrono::milliseconds(1));
+    const LoginResult result = client.Login("u", "p", "1,2");
+    EXPECT_EQ(result.kind, c.kind);
+    EXPECT_EQ(result.decidedBy.step, c.step);
+    EXPECT_EQ(result.message, c.message);
+    int tries = 0;
+    for (const Received& r : server.Requests()) tries += r.path == c.triedPath;
+    EXPECT_EQ(tries, c.tries);
+  }
+}
+
+TEST_F(ScriptedAnswers, APictureThatNeverComesIsReportedNotShown) {
+  server_.Script("/otn/passcodeNew/getPassCodeNew", {"<html>500 Internal Server Error</html>"});
+  const CaptchaResult captcha = client_.FetchCaptcha();
+  EXPECT_EQ(captcha.kind, Kind::kNoValidAnswer);
+  EXPECT_EQ(captcha.decidedBy.step, SignInStep::kCaptchaPicture);
+  EXPECT_EQ(captcha.picture, "");
+  EXPECT_EQ(RequestsTo("/otn/passcodeNew/getPassCodeNew"), BookingClient::kSignInTries);
+}
+
+TEST_F(ScriptedAnswers, AStopEndsThePauseBetweenTries) {
+  client_.SetRetryPause(std::chrono::seconds(30));
+  server_.Script("/otn/passcodeNew/checkRandCodeAnsyn", {"garbled"});
+  std::stop_source stop;
+  std::thread stopper([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    stop.request_stop();
+  });
+  const auto started = std::chrono::steady_clock::now();
+  const LoginResult result = client_.Login("u", "p", "1,2", stop.get_token());
+  stopper.join();
+  EXPECT_EQ(result.kind, Kind::kStopped);
+  EXPECT_EQ(RequestsTo("/otn/passcodeNew/checkRandCodeAnsyn"), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+}
 
 TEST_F(ScriptedAnswers, AManualCheckMessageComesBackWordForWord) {
   server_.Script("/otn/confirmPassenger/resultOrderForDcQueue",
@@ -222,11 +381,14 @@ TEST(UnreachableService, EveryOperationReportsItsFailure) {
   const int freePort = ClosedLoopbackPort();
   CookieJar jar;
   BookingClient client("http://127.0.0.1:" + std::to_string(freePort), jar);
-  const ServiceResult login = client.Login("u", "p", "1,2");
-  // The captcha check is the step that failed: the window asks for a new captcha, as it always has.
-  EXPECT_EQ(login.kind, Kind::kCaptchaRefused);
+  client.SetRetryPause(std::chrono::milliseconds(1));
+  const LoginResult login = client.Login("u", "p", "1,2");
+  // The captcha check is the step that failed: its text still makes the
+  // window ask for a new captcha, as it always has; the kind is the real one.
+  EXPECT_EQ(login.kind, Kind::kTransportFailure);
   EXPECT_EQ(login.message, texts::CaptchaWrong());
   EXPECT_EQ(login.transport, ExchangeOutcome::kCouldNotConnect);
+  EXPECT_EQ(login.decidedBy.step, SignInStep::kCaptchaCheck);
   const CaptchaResult captcha = client.FetchCaptcha();
   EXPECT_EQ(captcha.picture, "");
   const PassengersResult passengers = client.LoadPassengers();
@@ -243,7 +405,7 @@ TEST(UnreachableService, EveryOperationReportsItsFailure) {
     ServiceResult result;
     std::string message;
   } cases[] = {
-      {"captcha", captcha, texts::Success()},
+      {"captcha", captcha, texts::NoValidAnswer()},
       {"check user", client.CheckUser(), texts::CheckUserFailed()},
       {"passengers", passengers, texts::NoValidAnswer()},
       {"query", trains, texts::NoValidAnswer()},

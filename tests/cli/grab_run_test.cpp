@@ -450,8 +450,8 @@ TEST_F(GrabRunTest, ADrippedCaptchaPictureEndsAtTheDeadlineWithAClearMessage) {
   EXPECT_EQ(grab.Wait(), 1) << grab.Err();
   EXPECT_LT(SecondsSince(start), 30.0);
   EXPECT_TRUE(Contains(grab.Err(),
-                       "cannot fetch the captcha picture from the service: the answer did not arrive in "
-                       "time (an exchange may take 15 s)"))
+                       "cannot fetch the captcha picture: the captcha picture: no answer: the answer did not "
+                       "arrive in time (an exchange may take 15 s)"))
       << grab.Err();
 }
 

@@ -142,6 +142,12 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
        "wish 1: start_at: \"2026-12-06 8:00\" is not a moment written as \"YYYY-MM-DD HH:MM:SS\""},
       {"start_at no such day", account + kGoodWish + "start_at = \"2026-02-30 08:00:00\"\n", 10, "is not a moment"},
       {"start_at with an offset", account + kGoodWish + "start_at = 2026-12-06T08:00:00Z\n", 10, "is not a moment"},
+      // Moments outside the clock's range once wrapped round to other years.
+      {"start_at long ago", account + kGoodWish + "start_at = \"1013-12-11 08:00:00\"\n", 10,
+       "in the years 2000 to 2099"},
+      {"start_at far ahead", account + kGoodWish + "start_at = 2300-01-01 08:00:00\n", 10, "in the years 2000 to 2099"},
+      {"start_at just before 2000", account + kGoodWish + "start_at = \"1999-12-31 23:59:59.999\"\n", 10,
+       "is not a moment"},
       {"missing ca file", "ca_file = \"nowhere.pem\"\n" + account + kGoodWish, 1,
        "ca_file \"/plans/nowhere.pem\" is not a file"},
   };
@@ -165,6 +171,8 @@ TEST(PlanReader, StartAtIsAMomentInChinaStandardTime) {
       {"\"2026-12-06 08:00:00.5\"", 1'796'515'200'500LL},
       {"2026-12-06 08:00:00.125", 1'796'515'200'125LL},  // a TOML local date-time
       {"\"2020-01-01 00:00:00\"", 1'577'808'000'000LL},
+      {"\"2000-01-01 00:00:00\"", 946'656'000'000LL},        // the first moment read ...
+      {"\"2099-12-31 23:59:59.999\"", 4'102'415'999'999LL},  // ... and the last
   };
   for (const auto& [value, unixMs] : cases) {
     const PlanReading reading = Read("account = \"demo\"\n" + std::string(kGoodWish) + "start_at = " + value + "\n");

@@ -132,6 +132,31 @@ TEST_F(SaleScheduleTest, WithoutTheServiceClockTheMachineClockStandsIn) {
   }
 }
 
+// A service clock more than a day away from this machine's is not believed,
+// whoever estimated it: a line says so and the machine's clock stands in.
+TEST_F(SaleScheduleTest, AServiceClockADayAwayIsNotBelieved) {
+  const struct {
+    const char* name;
+    net::ClockEstimateResult result;
+  } cases[] = {
+      {"estimated 25 hours ahead", Estimated(clocks, 25h, 4ms, 30ms)},
+      {"estimated years behind", Estimated(clocks, -3 * 8766h, 4ms, 30ms)},
+      {"refused by the estimate", Failed(net::ClockEstimateOutcome::kFarOff)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    estimator.results = {c.result};
+    reports.clear();
+    const SystemTime opening = clocks.System() + 20s;
+    auto schedule = MakeSaleSchedule(Clock(), opening);
+    ASSERT_TRUE(schedule->WaitForFirstQuery({}));
+    EXPECT_EQ(clocks.steady, SteadyWhenServiceReads(opening, 0ms) + 1ms);
+    EXPECT_EQ(reports, (std::vector<std::string>{
+                           "service clock: cannot be read (the service's clock is more than 24 hours away from this "
+                           "machine's); this machine's clock is used as China Standard Time"}));
+  }
+}
+
 TEST_F(SaleScheduleTest, QuickPassesFollowWhileTheClassesShowNotOnSaleForThreeSeconds) {
   estimator.results = {Estimated(clocks, -700ms, 2ms, 10ms)};
   const SystemTime opening = clocks.System() + 5s;
@@ -189,13 +214,16 @@ TEST_F(SaleScheduleTest, OnlyWishesWithAStartMomentGetASchedule) {
 TEST(SharedServiceClockTest, WishesStartingTogetherShareOneEstimate) {
   std::atomic<int> calls{0};
   std::atomic<bool> release{false};
+  // A service clock 42 s ahead of this machine's.
+  const nanoseconds serviceMinusSteady = duration_cast<nanoseconds>(
+      std::chrono::system_clock::now().time_since_epoch() - std::chrono::steady_clock::now().time_since_epoch() + 42s);
   const auto estimator = [&](const std::stop_token& stop) {
     ++calls;
     while (!release.load() && !stop.stop_requested()) std::this_thread::sleep_for(1ms);
     net::ClockEstimateResult result;
     result.outcome =
         stop.stop_requested() ? net::ClockEstimateOutcome::kStopped : net::ClockEstimateOutcome::kEstimated;
-    result.estimate.serviceMinusSteady = 42s;
+    result.estimate.serviceMinusSteady = serviceMinusSteady;
     return result;
   };
   SharedServiceClock clock(estimator, nullptr);
@@ -212,7 +240,7 @@ TEST(SharedServiceClockTest, WishesStartingTogetherShareOneEstimate) {
   for (int i = 0; i < 4; ++i) {
     wishes.emplace_back([&] {
       const auto reading = clock.Reading({});
-      if (reading && reading->fromService && reading->estimate.serviceMinusSteady == 42s) ++read;
+      if (reading && reading->fromService && reading->estimate.serviceMinusSteady == serviceMinusSteady) ++read;
     });
   }
   while (calls.load() < 2) std::this_thread::sleep_for(1ms);
@@ -221,7 +249,8 @@ TEST(SharedServiceClockTest, WishesStartingTogetherShareOneEstimate) {
   for (std::thread& wish : wishes) wish.join();
   EXPECT_EQ(read.load(), 4);
   EXPECT_EQ(calls.load(), 2) << "one stopped estimate, then one for all four";
-  EXPECT_EQ(clock.ReadingSince(std::chrono::steady_clock::now() - 1h, {})->estimate.serviceMinusSteady, 42s);
+  EXPECT_EQ(clock.ReadingSince(std::chrono::steady_clock::now() - 1h, {})->estimate.serviceMinusSteady,
+            serviceMinusSteady);
   EXPECT_EQ(calls.load(), 2) << "a recent estimate is reused";
 }
 

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -106,6 +108,33 @@ class SessionTest : public ::testing::Test {
 
   test::SimProcess sim_;
 };
+
+// The program's today is the service's: in a zone behind China, at a moment
+// when China has already begun the next day, the reference date is China's.
+TEST(SessionReferenceDate, IsTodayInChinaWhateverTheMachinesZone) {
+  const char* zoneBefore = std::getenv("TZ");
+  const std::string savedZone = zoneBefore ? zoneBefore : "";
+  ::setenv("TZ", "America/Los_Angeles", 1);
+  ::tzset();
+  // 2026-12-10 18:30 in Los Angeles is 2026-12-11 10:30 in China.
+  const auto moment = std::chrono::system_clock::time_point(std::chrono::seconds(1'796'956'200));
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(moment);
+  std::tm local{};
+  ::localtime_r(&seconds, &local);
+  SessionSettings settings;
+  settings.serviceBaseAddress = "http://127.0.0.1:9";
+  settings.now = [moment] { return moment; };
+  const Session session(settings);
+  const std::string reference = session.ReferenceDate();
+  if (zoneBefore) {
+    ::setenv("TZ", savedZone.c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+  EXPECT_EQ(local.tm_mday, 10) << "the machine's own date is still the 10th";
+  EXPECT_EQ(reference, "2026-12-11");
+}
 
 TEST_F(SessionTest, ObserversHearTheJourneyInOrder) {
   ASSERT_TRUE(sim_.Running());

@@ -189,6 +189,7 @@ TEST(SimProcessOptions, BadOptionsExitWithCodeTwo) {
       {"--sale", "2026-12-06@2026-12-01"},
       {"--sale", "2026-13-06@2026-12-01 08:00:00"},
       {"--sale", "2026-12-06@2026-12-01 08:00:00.12345"},
+      {"--sale", "2026-12-06@1013-12-11 08:00:00"},
   };
   for (const auto& args : cases) {
     std::string out;

@@ -174,6 +174,7 @@ TEST(SimSaleOptions, ControlEndpointChecksItsInput) {
       {{"date", date}, {"moment", "2026-12-06 8:00:00"}},
       {{"date", date}, {"moment", "2026-12-06 08:00:60"}},
       {{"date", date}, {"moment", "2026-12-06 08:00:00.1234"}},
+      {{"date", date}, {"moment", "1013-12-11 08:00:00"}},
   };
   for (const auto& fields : bad) {
     EXPECT_TRUE(Has(sim.PostForm("/sim/sale", fields), "\"error\"")) << fields.begin()->second;

@@ -136,6 +136,8 @@ TEST(SimTime, MomentsInChinaTimeAndHttpDates) {
       {"2026-12-06 08:00:00.", std::nullopt},
       {"2026-12-06 08:00:00.1234", std::nullopt},
       {"2026-12-06 08:00:00 ", std::nullopt},
+      {"1013-12-11 08:00:00", std::nullopt},  // once wrapped round to 2183
+      {"2263-01-01 00:00:00", std::nullopt},
   };
   for (const auto& [text, ms] : cases) EXPECT_EQ(ParseChinaDateTime(text), ms) << text;
   EXPECT_EQ(ChinaDateTimeMsText(midnight + 8 * 3600000 + 50), "2026-12-06 08:00:00.050");

@@ -39,6 +39,7 @@ class SimulatedService {
   SimulatedService(double startFraction, Delay towards, Delay back)
       : towards_(std::move(towards)), back_(std::move(back)) {
     offsets_.push_back(kServiceStartNs + static_cast<std::int64_t>(startFraction * kSecondNs) - nowNs_);
+    machineMinusSteady_ = offsets_.front();
   }
 
   // Answers come from the servers in turn, each with its clock this far off the first's.
@@ -48,11 +49,22 @@ class SimulatedService {
     jumpAfter_ = afterProbes;
     jump_ = jump.count();
   }
+  // Every server's clock runs this far ahead of where it started.
+  void ShiftBy(nanoseconds shift) {
+    for (std::int64_t& offset : offsets_) offset += shift.count();
+  }
   void FailEveryProbe() { failing_ = true; }
   void StopWaiting() { stopWaiting_ = true; }
 
-  ClockProbing Probing() {
+  // With `machineClock`, this machine's clock reads what the service's read
+  // at the start, moving on with the steady clock.
+  ClockProbing Probing(bool machineClock = false) {
     ClockProbing probing;
+    if (machineClock) {
+      probing.systemNow = [this] {
+        return SystemTime(duration_cast<SystemTime::duration>(nanoseconds(nowNs_ + machineMinusSteady_)));
+      };
+    }
     probing.probe = [this]() -> std::optional<ClockSample> {
       if (failing_) {
         nowNs_ += 1'000'000;
@@ -91,6 +103,7 @@ class SimulatedService {
 
   std::int64_t nowNs_ = 5000 * kSecondNs;  // the steady clock's epoch is arbitrary
   std::vector<std::int64_t> offsets_;
+  std::int64_t machineMinusSteady_ = 0;
   Delay towards_;
   Delay back_;
   std::mt19937_64 rng_{12306};
@@ -183,6 +196,35 @@ TEST(ClockEstimate, NoDateMeansNoEstimateAndAStopIsHonoured) {
   stopped.StopWaiting();
   EXPECT_EQ(EstimateServiceClock(stopped.Probing()).outcome, ClockEstimateOutcome::kStopped);
   EXPECT_EQ(stopped.Probes(), 1) << "only the first probe goes out without a wait";
+}
+
+// A Date a day or years away from this machine's clock (a year 9999 once
+// made the bounds overflow) is not believed: the estimate ends at once.
+TEST(ClockEstimate, ADateFarFromThisMachinesClockIsNotBelieved) {
+  const struct {
+    const char* name;
+    nanoseconds shift;
+    bool machineClock;
+    ClockEstimateOutcome outcome;
+  } cases[] = {
+      {"23 hours ahead", 23h, true, ClockEstimateOutcome::kEstimated},
+      {"25 hours ahead", 25h, true, ClockEstimateOutcome::kFarOff},
+      {"25 hours behind", -25h, true, ClockEstimateOutcome::kFarOff},
+      {"five years ahead, no machine clock", 5 * 8766h, false, ClockEstimateOutcome::kEstimated},
+      {"in the year 9999", duration_cast<nanoseconds>(std::chrono::seconds(253'402'300'799LL - 1'796'907'849LL)), false,
+       ClockEstimateOutcome::kFarOff},
+      {"before 2000", -30 * 8766h, false, ClockEstimateOutcome::kFarOff},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimulatedService service(0.3, Fixed(100us), Fixed(100us));
+    service.ShiftBy(c.shift);
+    const ClockEstimateResult result = EstimateServiceClock(service.Probing(c.machineClock));
+    EXPECT_EQ(result.outcome, c.outcome);
+    if (c.outcome == ClockEstimateOutcome::kFarOff) {
+      EXPECT_EQ(service.Probes(), 1);
+    }
+  }
 }
 
 TEST(ClockEstimate, SendMomentAndOffsetText) {

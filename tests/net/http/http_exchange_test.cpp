@@ -185,6 +185,10 @@ TEST(HttpExchange, FoldsSetCookieLinesIntoTheJar) {
       {"deleted pair", {"Set-Cookie: tk=deleted; Max-Age=0"}, "tk=abc; u=1", "u=1"},
       {"no Set-Cookie normalises only", {"Content-Type: text/plain"}, "a = 1;  b=2; a=3", "a=1; b=2"},
       {"into an empty jar", {"Set-Cookie: JSESSIONID=F00D; Path=/otn"}, "", "JSESSIONID=F00D"},
+      {"Domain of another host refused",
+       {"Set-Cookie: JSESSIONID=EVIL; Domain=evil.example; Path=/", "Set-Cookie: ok=1; Domain=127.0.0.1"},
+       "JSESSIONID=MINE",
+       "ok=1; JSESSIONID=MINE"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -316,6 +320,47 @@ TEST(HttpExchange, NoCookieHeaderFollowsARedirectToAnotherHostOrPort) {
     call.headerBlock = "X-Test: 1\r\nCookie: block=1";
     EXPECT_EQ(call.Send(jar), c.expected);
   }
+}
+
+// A redirect to another host that sets its own session cookie: the cookie
+// stays with that host (sent back only to it), never reaches the service,
+// and never replaces the service's own JSESSIONID.
+TEST(HttpExchange, CookiesOfAnotherHostStayWithIt) {
+  std::string serviceUrl;
+  RawHttpServer other([&serviceUrl](const RawRequest& request, RawConnection& connection) {
+    if (request.target == "/sso") {
+      connection.Send(Answer(302,
+                             {"Location: " + serviceUrl + "/home", "Set-Cookie: JSESSIONID=FOREIGN; Path=/",
+                              "Set-Cookie: sso=1; Domain=localhost"},
+                             ""));
+    } else {
+      Landing(request, connection);
+    }
+  });
+  RawHttpServer service([&other](const RawRequest& request, RawConnection& connection) {
+    if (request.target == "/login") {
+      connection.Send(Answer(302, {"Location: " + other.Url("/sso", "localhost"), "Set-Cookie: tk=7"}, ""));
+    } else if (request.target == "/again") {
+      connection.Send(Answer(302, {"Location: " + other.Url("/landing", "localhost")}, ""));
+    } else {
+      Landing(request, connection);
+    }
+  });
+  serviceUrl = "http://127.0.0.1:" + std::to_string(service.Port());
+  CookieJar jar("JSESSIONID=SERVICE");
+
+  Call login{service.Url("/login")};
+  EXPECT_EQ(login.Send(jar), "landed:[tk=7; JSESSIONID=SERVICE]");
+  EXPECT_EQ(jar.Text(), "tk=7; JSESSIONID=SERVICE");
+  const std::string otherKey = "localhost:" + std::to_string(other.Port());
+  EXPECT_EQ(jar.OtherHostText(otherKey), "JSESSIONID=FOREIGN; sso=1");
+  ASSERT_EQ(other.Requests().size(), 1u);
+  EXPECT_FALSE(other.Requests()[0].HasHeader("Cookie")) << "the service's cookies never go to another host";
+
+  // Later, that host gets its own cookies back, and only those.
+  Call again{service.Url("/again")};
+  EXPECT_EQ(again.Send(jar), "landed:[JSESSIONID=FOREIGN; sso=1]");
+  EXPECT_EQ(jar.Text(), "tk=7; JSESSIONID=SERVICE");
 }
 
 TEST(HttpExchange, FailedExchangeGivesNoBodyAndStillNormalisesTheJar) {

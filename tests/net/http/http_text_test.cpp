@@ -73,6 +73,39 @@ TEST(SetCookieFolding, CollectsPairsInAnswerOrder) {
   }
 }
 
+// A Domain attribute must cover the host that set the cookie (RFC 6265
+// 5.3); a cookie whose attribute names another domain is refused.
+TEST(SetCookieFolding, ADomainAttributeMustCoverTheSettingHost) {
+  const struct {
+    const char* host;
+    const char* domain;
+    bool matches;
+  } domains[] = {
+      {"kyfw.12306.cn", "12306.cn", true},
+      {"kyfw.12306.cn", ".12306.cn", true},
+      {"KYFW.12306.CN", "kyfw.12306.cn", true},
+      {"kyfw.12306.cn", "cn", false},
+      {"kyfw.12306.cn", "evil.example", false},
+      {"kyfw.12306.cn", "fw.12306.cn", false},
+      {"12306.cn", "kyfw.12306.cn", false},
+      {"127.0.0.1", "127.0.0.1", true},
+      {"127.0.0.1", "0.0.1", false},
+      {"localhost", "localhost", true},
+      {"kyfw.12306.cn", "", false},
+  };
+  for (const auto& d : domains) EXPECT_EQ(DomainMatches(d.host, d.domain), d.matches) << d.host << " " << d.domain;
+
+  const std::vector<std::string> lines = {
+      "Set-Cookie: a=1; Path=/; Domain=12306.cn",
+      "Set-Cookie: b=2; domain=.evil.example; Path=/",
+      "Set-Cookie: c=3; Domain=cn",
+      "Set-Cookie: d=4",
+      "Set-Cookie: e=5; Domain=",
+      "Set-Cookie: f=6; Domain=kyfw.12306.cn; Secure",
+  };
+  EXPECT_EQ(CollectSetCookiePairsFrom(lines, "kyfw.12306.cn"), "a=1; d=4; e=5; f=6");
+}
+
 TEST(RedirectCookies, FollowOnlyToTheSameHostAndPortWithoutDowngrade) {
   const struct {
     const char* from;

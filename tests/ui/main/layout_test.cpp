@@ -2,7 +2,9 @@
 // control's class, parent, place, size, initial state, text and look.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDate>
 #include <QDateEdit>
+#include <QDateTime>
 #include <QDialog>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -260,6 +262,26 @@ TEST_F(LayoutTest, MainWindowHasEveryControlInPlace) {
   EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
   EXPECT_EQ(window->palette().color(QPalette::Window), QColor(Qt::white));
   CheckWindow(window, MainWindowTable());
+}
+
+// The date pickers start at the session's reference date, China's today:
+// not the machine's date, which behind China can still be yesterday.
+TEST(LayoutDates, DatePickersStartAtTheReferenceDate) {
+  SessionSettings settings;
+  settings.serviceBaseAddress = "http://127.0.0.1:9";
+  settings.referenceDate = "2026-12-11";
+  Session session(settings);
+  MainWindow window(session);
+  for (const char16_t* name : {u"日期框1", u"日期框2", u"日期框3", u"日期框4"}) {
+    auto* picker = FindControl<QDateEdit>(&window, QString::fromUtf16(name));
+    ASSERT_NE(picker, nullptr);
+    EXPECT_EQ(picker->date(), QDate(2026, 12, 11)) << QString::fromUtf16(name).toStdString();
+  }
+  // Without a reference date the layout takes today in China Standard Time.
+  QWidget bare;
+  BuildMainWindowLayout(&bare);
+  EXPECT_EQ(FindControl<QDateEdit>(&bare, QStringLiteral(u"日期框1"))->date(),
+            QDateTime::currentDateTimeUtc().addSecs(8 * 3600).date());
 }
 
 TEST_F(LayoutTest, MainWindowTitleAtCreation) {

@@ -1,6 +1,7 @@
 // The query page against the rehearsal service: the date checks, the train
 // grid, the captions, and a window that keeps turning while the service is slow.
 #include <QDateEdit>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -71,7 +72,9 @@ class QueryTest : public SimWindowTest {
 };
 
 // The sim's day is China Standard Time; 3 days ahead is in range everywhere.
-QDate TravelDate() { return QDate::currentDate().addDays(3); }
+// The program's today: China's, whatever the machine's zone.
+QDate ChinaToday() { return QDateTime::currentDateTimeUtc().addSecs(8 * 3600).date(); }
+QDate TravelDate() { return ChinaToday().addDays(3); }
 
 TEST_F(QueryTest, FillsTheGridWithOneRowPerTrain) {
   StartSim();
@@ -137,7 +140,7 @@ TEST_F(QueryTest, StudentTicketsAndStationsTypedWithoutCode) {
 
 TEST_F(QueryTest, TravelDateBeforeTodayIsRefused) {
   StartSim();
-  EnterQuery(QDate::currentDate().addDays(-1), QStringLiteral(u"北京|BJP"), QStringLiteral(u"上海|SHH"));
+  EnterQuery(ChinaToday().addDays(-1), QStringLiteral(u"北京|BJP"), QStringLiteral(u"上海|SHH"));
   MessageBoxCatcher boxes;
   QueryButton()->click();
   EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral(u"出发时间不能早于今天！")});
@@ -147,7 +150,7 @@ TEST_F(QueryTest, TravelDateBeforeTodayIsRefused) {
   EXPECT_EQ(CountRequests(*sim_, kLeftTicketPath), 0);
 
   // Today itself is accepted.
-  EnterQuery(QDate::currentDate(), QStringLiteral(u"北京|BJP"), QStringLiteral(u"上海|SHH"));
+  EnterQuery(ChinaToday(), QStringLiteral(u"北京|BJP"), QStringLiteral(u"上海|SHH"));
   RunQuery();
   EXPECT_EQ(CountRequests(*sim_, kLeftTicketPath), 1);
   EXPECT_EQ(boxes.Texts().count(QStringLiteral(u"出发时间不能早于今天！")), 1);
@@ -172,7 +175,7 @@ TEST_F(QueryTest, FailedQueryShowsTheServiceReasonAndKeepsTheGrid) {
   ASSERT_GT(rows, 1);
 
   // A date beyond the service's booking period.
-  EnterQuery(QDate::currentDate().addDays(90), QStringLiteral(u"北京|BJP"), QStringLiteral(u"上海|SHH"));
+  EnterQuery(ChinaToday().addDays(90), QStringLiteral(u"北京|BJP"), QStringLiteral(u"上海|SHH"));
   MessageBoxCatcher boxes;
   RunQuery();
   ASSERT_EQ(boxes.Texts().size(), 1);

@@ -1,5 +1,6 @@
 // Closing the main window while grab workers run: they are stopped and
 // joined before the window goes, promptly, and send nothing afterwards.
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
@@ -20,7 +21,8 @@ class ShutdownTest : public SimWindowTest {};
 TEST_F(ShutdownTest, ClosingWithWorkersRunningStopsThemFirst) {
   StartSim({"--latency-ms", "300"});
   auto* tasks = Control<QTreeWidget>(QStringLiteral(u"超级列表框2"));
-  const QString date = QDate::currentDate().addDays(3).toString(QStringLiteral("yyyy-MM-dd"));
+  const QString date =
+      QDateTime::currentDateTimeUtc().addSecs(8 * 3600).date().addDays(3).toString(QStringLiteral("yyyy-MM-dd"));
   for (int i = 0; i < 3; ++i) {
     const QString cells[] = {QStringLiteral("G1"),
                              QStringLiteral(u"北京|BJP"),

@@ -7,7 +7,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QImage>
 #include <QInputMethodEvent>
 #include <QInputMethodQueryEvent>
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTest>
 #include <QTextLayout>
@@ -25,6 +28,8 @@
 
 #include "../main/window_fixture.h"
 #include "ui/order_dialog.h"
+#include "ui/qt_session_view.h"
+#include "util/codepage.h"
 
 namespace quillet::test {
 namespace {
@@ -359,6 +364,33 @@ TEST_F(WindowSystemTest, RareCharactersOfNamesHaveGlyphs) {
     EXPECT_GT(Ink(image), 0) << std::hex << static_cast<unsigned>(rare);
     EXPECT_NE(image, missing) << "U+" << std::hex << static_cast<unsigned>(rare) << " has no glyph";
   }
+}
+
+// The passenger list lies partly out of its group on the left; it starts at
+// its left edge all the same: "序号" is whole, nothing is scrolled, also after
+// the passengers are loaded and the first is selected.
+TEST_F(WindowSystemTest, PassengerListStartsAtItsLeftEdge) {
+  auto* list = Control<QTreeWidget>(u"超级列表框1");
+  auto* group = Control<QGroupBox>(u"分组框1");
+  const auto expectLeftEdgeShown = [&](const char* when) {
+    SCOPED_TRACE(when);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->horizontalScrollBar()->value(), 0);
+    QHeaderView* header = list->header();
+    const QPoint firstColumn = header->viewport()->mapTo(group, QPoint(header->sectionViewportPosition(0), 0));
+    EXPECT_GE(firstColumn.x(), 0) << "the start of the first column is cut off by the group";
+    EXPECT_GE(list->viewport()->mapTo(group, QPoint(0, 0)).x(), 0);
+  };
+  expectLeftEdgeShown("at start");
+  QtSessionView view(window_->Controls());
+  PassengerRecord passenger;
+  passenger.passenger_name = Gbk(u8"李雷");
+  passenger.passenger_type = "1";
+  passenger.passenger_type_name = Gbk(u8"成人");
+  view.OnPassengersLoaded({passenger, passenger});
+  ASSERT_TRUE(WaitFor([list] { return list->topLevelItemCount() == 2; }));
+  EXPECT_EQ(list->currentItem(), list->topLevelItem(0));
+  expectLeftEdgeShown("loaded");
 }
 
 }  // namespace
