@@ -73,6 +73,8 @@ const std::vector<OptionEntry>& OptionTable() {
       {"--control", "", "serve the /sim/ control endpoints"},
       {"--tls-cert", "FILE", "serve HTTPS with this certificate (PEM) ..."},
       {"--tls-key", "FILE", "... and this private key (PEM)"},
+      {"--read-timeout", "SECONDS",
+       "time a request's head and body may take to arrive; a\nslower client is cut off (default 10)"},
       {"--threads", "N", "most worker threads, one per open connection, started as\nconnections come (default 1024)"},
       {"--clock-shift-ms", "N", "run the service's clock N ms ahead of this machine's;\nnegative: behind (default 0)"},
       {"--sale", "DATE@MOMENT",
@@ -185,6 +187,9 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
     } else if (arg == "--max-sessions") {
       if (!ParseInt(value, 1, 10000000, n)) return bad("1 to 10000000");
       options.maxSessions = static_cast<int>(n);
+    } else if (arg == "--read-timeout") {
+      if (!ParseReal(value, 0.1, 3600, real)) return bad("seconds, 0.1 to 3600");
+      options.readTimeoutSeconds = real;
     } else if (arg == "--latency-ms") {
       if (!ParseInt(value, 0, 600000, n)) return bad("0 to 600000");
       options.latencyMs = static_cast<int>(n);

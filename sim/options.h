@@ -27,6 +27,7 @@ struct Options {
   bool control = false;
   std::string tlsCert;
   std::string tlsKey;
+  double readTimeoutSeconds = 10;  // for a request's head and body
   int threads = 1024;              // most at once; started as connections come
   std::int64_t clockShiftMs = 0;   // the service's clock runs this far ahead of the machine's
   std::vector<SaleOpening> sales;  // --sale, in the service's clock

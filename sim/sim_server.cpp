@@ -17,6 +17,7 @@
 
 #include "answers.h"
 #include "connection_threads.h"
+#include "request_stream.h"
 
 namespace quillet::sim {
 
@@ -82,6 +83,9 @@ class WideBacklog : public Base {
 // The largest request body taken, whether its length is given or it comes in
 // chunks; the service's own forms are a few hundred bytes.
 constexpr std::size_t kMaxBodyBytes = 4 * 1024 * 1024;
+// The most bytes one request may take on the wire: its head, and its body
+// with room for the chunks' framing.
+constexpr std::size_t kMaxRequestBytes = 64 * 1024 + 2 * kMaxBodyBytes;
 
 // Threads of connections that ended stay this long for the next one.
 constexpr std::chrono::seconds kIdleThreadEnd{30};
@@ -141,6 +145,36 @@ void RefuseBody(int status, httplib::Response& response) {
                                 });
 }
 
+// The plain-HTTP server with its connections read through RequestStream.
+// The keep-alive loop is the library's, with the stream swapped.
+class GuardedServer : public WideBacklog<httplib::Server> {
+ public:
+  GuardedServer(std::chrono::milliseconds readTimeout, std::size_t requestBudget)
+      : readTimeout_(readTimeout), requestBudget_(requestBudget) {}
+
+ private:
+  bool process_and_close_socket(int sock) override {
+    const auto writeTimeout = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::seconds(write_timeout_sec_) + std::chrono::microseconds(write_timeout_usec_));
+    RequestStream stream(sock, readTimeout_, writeTimeout);
+    bool ok = false;
+    const auto stopped = [this] { return svr_sock_ == INVALID_SOCKET; };
+    for (std::size_t left = keep_alive_max_count_;
+         left > 0 && stream.AwaitRequest(std::chrono::seconds(keep_alive_timeout_sec_), stopped); --left) {
+      stream.StartRequest(requestBudget_);
+      bool closed = false;
+      ok = process_request(stream, left == 1, closed, nullptr);
+      if (!ok || closed || stream.CutOff()) break;
+    }
+    shutdown(sock, SHUT_RDWR);
+    close(sock);
+    return ok;
+  }
+
+  std::chrono::milliseconds readTimeout_;
+  std::size_t requestBudget_;
+};
+
 const char kBadGatewayPage[] =
     "<html>\r\n<head><title>502 Bad Gateway</title></head>\r\n<body>\r\n<center><h1>502 Bad Gateway</h1></center>\r\n"
     "<hr><center>nginx</center>\r\n</body>\r\n</html>\r\n";
@@ -160,7 +194,8 @@ bool SimServer::Bind(std::string& error, int& exitCode) {
     widenBacklog = [s = server.get()] { s->Widen(1024); };
     server_ = std::move(server);
   } else {
-    auto server = std::make_unique<WideBacklog<httplib::Server>>();
+    const auto readTimeout = std::chrono::milliseconds(static_cast<long long>(options_.readTimeoutSeconds * 1000));
+    auto server = std::make_unique<GuardedServer>(readTimeout, kMaxRequestBytes);
     widenBacklog = [s = server.get()] { s->Widen(1024); };
     server_ = std::move(server);
   }
@@ -183,7 +218,8 @@ bool SimServer::Bind(std::string& error, int& exitCode) {
   // Answers go out at once; on a kept-alive connection Nagle's algorithm would
   // otherwise hold each small answer for the client's delayed acknowledgement.
   server_->set_tcp_nodelay(true);
-  server_->set_read_timeout(10);
+  // Each wait for a piece of a request (the whole request, without TLS).
+  server_->set_read_timeout(std::chrono::milliseconds(static_cast<long long>(options_.readTimeoutSeconds * 1000)));
   server_->set_write_timeout(10);
   server_->set_payload_max_length(kMaxBodyBytes);
   const auto handler = [this](const httplib::Request& request, httplib::Response& response) {

@@ -66,15 +66,16 @@ TEST(SimAbuse, SignsInWhileFiveHundredSlowConnectionsAreOpen) {
 
 struct BodyCase {
   const char* name;
-  const char* head;  // request head up to and with the empty line
-  bool chunked;
+  const char* head;  // what is sent first
+  bool chunked;      // then 100 MiB in 64 KiB chunks, else as they are
+  int status;        // the answer
 };
 
 void PrintTo(const BodyCase& body, std::ostream* out) { *out << body.name; }
 
 class SimBodyLimitTest : public ::testing::TestWithParam<BodyCase> {};
 
-TEST_P(SimBodyLimitTest, HundredMegabyteBodyIsRefusedWith413) {
+TEST_P(SimBodyLimitTest, HundredMegabytesAreRefused) {
   SimProcess sim;
   ASSERT_TRUE(sim.Running());
   const long long before = PeakMemoryBytes(sim.Pid());
@@ -90,7 +91,7 @@ TEST_P(SimBodyLimitTest, HundredMegabyteBodyIsRefusedWith413) {
     if (!connection.Send(piece)) break;
   }
   std::string answer;
-  EXPECT_EQ(connection.ReadAnswer(10000, &answer), 413) << answer.substr(0, 200);
+  EXPECT_EQ(connection.ReadAnswer(10000, &answer), GetParam().status) << answer.substr(0, 200);
   const long long peak = PeakMemoryBytes(sim.Pid());
   ASSERT_GT(before, 0);
   EXPECT_LT(peak - before, 50LL * 1024 * 1024) << "peak " << peak << " bytes";
@@ -108,12 +109,37 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(BodyCase{"Chunked",
                                "POST /otn/login/checkUser HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\nTransfer-Encoding: chunked\r\n\r\n",
-                               true},
+                               true, 413},
                       BodyCase{"WithLength",
                                "POST /otn/login/checkUser HTTP/1.1\r\nHost: 127.0.0.1\r\n"
                                "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 104857600\r\n\r\n",
-                               false}),
+                               false, 413},
+                      BodyCase{"HeaderLineWithoutEnd", "GET /otn/login/init HTTP/1.1\r\nX-Long: ", false, 400}),
     [](const ::testing::TestParamInfo<BodyCase>& param) { return std::string(param.param.name); });
+
+// A client that keeps sending, but too slowly to finish its request within
+// --read-timeout, is cut off then.
+TEST(SimAbuse, ARequestThatTakesLongerThanTheReadTimeoutIsCutOff) {
+  SimProcess sim({"--read-timeout", "1"});
+  ASSERT_TRUE(sim.Running());
+  RawConnection connection(sim.Port());
+  ASSERT_TRUE(connection.Open());
+  const std::string request = "GET /otn/login/init HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+  const auto start = std::chrono::steady_clock::now();
+  bool ended = false;
+  for (std::size_t i = 0; i < 100 && !ended; ++i) {
+    connection.Send(i < request.size() ? request.substr(i, 1) : "a");
+    // A byte every 100 ms is well within the wait for each piece.
+    ended = connection.Readable(100);
+  }
+  const auto took = std::chrono::steady_clock::now() - start;
+  ASSERT_TRUE(ended) << "still open after 10 s";
+  EXPECT_GE(took, std::chrono::milliseconds(900));
+  EXPECT_LT(took, std::chrono::seconds(3));
+  // A prompt request on a new connection is served.
+  SimConversation client(sim);
+  EXPECT_EQ(client.Get("/otn/login/init").status, 200);
+}
 
 TEST(SimAbuse, SessionsAreCappedAndTheOneIdleLongestGoes) {
   SimProcess sim({"--max-sessions", "20"});
