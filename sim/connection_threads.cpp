@@ -1,12 +1,16 @@
 #include "connection_threads.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
 namespace quillet::sim {
 
-ConnectionThreads::ConnectionThreads(std::size_t maxThreads, std::chrono::milliseconds idleEnd)
-    : maxThreads_(maxThreads), idleEnd_(idleEnd) {}
+ConnectionThreads::ConnectionThreads(std::size_t keptThreads, std::size_t maxThreads, std::chrono::milliseconds idleEnd)
+    : keptThreads_(std::min(keptThreads, maxThreads)), maxThreads_(maxThreads), idleEnd_(idleEnd) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  while (running_ < keptThreads_) StartWorker();
+}
 
 ConnectionThreads::~ConnectionThreads() { shutdown(); }
 
@@ -17,15 +21,19 @@ void ConnectionThreads::enqueue(std::function<void()> task) {
   if (idle_ >= tasks_.size()) {
     wake_.notify_one();
   } else if (running_ < maxThreads_) {
-    const auto self = workers_.emplace(workers_.end());
-    try {
-      self->thread = std::thread([this, self] { Work(self); });
-      ++running_;
-    } catch (const std::system_error&) {
-      workers_.erase(self);  // no thread to be had now: the task waits for a running one
-    }
+    StartWorker();
   }
   // Otherwise the task waits for the first thread that comes free.
+}
+
+void ConnectionThreads::StartWorker() {
+  const auto self = workers_.emplace(workers_.end());
+  try {
+    self->thread = std::thread([this, self] { Work(self); });
+    ++running_;
+  } catch (const std::system_error&) {
+    workers_.erase(self);  // no thread to be had now: the task waits for a running one
+  }
 }
 
 void ConnectionThreads::shutdown() {
@@ -47,7 +55,8 @@ void ConnectionThreads::Work(std::list<Worker>::iterator self) {
     ++idle_;
     const bool woken = wake_.wait_for(lock, idleEnd_, [this] { return !tasks_.empty() || stopping_; });
     --idle_;
-    if (tasks_.empty() && (stopping_ || !woken)) break;
+    if (tasks_.empty() && (stopping_ || (!woken && running_ > keptThreads_))) break;
+    if (tasks_.empty()) continue;
     std::function<void()> task = std::move(tasks_.front());
     tasks_.pop_front();
     lock.unlock();

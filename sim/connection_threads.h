@@ -4,7 +4,8 @@
 // pool has a fixed number of threads, and a connection holds its thread for
 // as long as the client takes to send a request: a few hundred clients that
 // send their headers slowly would leave every thread waiting on them and
-// queue a normal request behind them. Threads that stay idle end again.
+// queue a normal request behind them. The first `keptThreads` start at once
+// and stay; threads beyond them end again after being idle for a while.
 #include <httplib.h>
 
 #include <chrono>
@@ -20,7 +21,7 @@ namespace quillet::sim {
 
 class ConnectionThreads : public httplib::TaskQueue {
  public:
-  ConnectionThreads(std::size_t maxThreads, std::chrono::milliseconds idleEnd);
+  ConnectionThreads(std::size_t keptThreads, std::size_t maxThreads, std::chrono::milliseconds idleEnd);
   ~ConnectionThreads() override;
 
   void enqueue(std::function<void()> task) override;
@@ -32,9 +33,11 @@ class ConnectionThreads : public httplib::TaskQueue {
     std::thread thread;
     bool ended = false;
   };
+  void StartWorker();  // mutex held
   void Work(std::list<Worker>::iterator self);
   void JoinEnded();  // mutex held
 
+  const std::size_t keptThreads_;
   const std::size_t maxThreads_;
   const std::chrono::milliseconds idleEnd_;
   std::mutex mutex_;

@@ -87,7 +87,9 @@ constexpr std::size_t kMaxBodyBytes = 4 * 1024 * 1024;
 // with room for the chunks' framing.
 constexpr std::size_t kMaxRequestBytes = 64 * 1024 + 2 * kMaxBodyBytes;
 
-// Threads of connections that ended stay this long for the next one.
+// Threads that wait for connections from the start (the library's pool had
+// as many), and how long those started beyond them wait for the next one.
+constexpr std::size_t kKeptThreads = 128;
 constexpr std::chrono::seconds kIdleThreadEnd{30};
 
 // Why the address cannot be listened on, in the system's words. The library
@@ -205,7 +207,7 @@ bool SimServer::Bind(std::string& error, int& exitCode) {
   }
   exitCode = 1;
   const std::size_t threads = static_cast<std::size_t>(options_.threads);
-  server_->new_task_queue = [threads] { return new ConnectionThreads(threads, kIdleThreadEnd); };
+  server_->new_task_queue = [threads] { return new ConnectionThreads(kKeptThreads, threads, kIdleThreadEnd); };
   // Not the library's default SO_REUSEPORT: with it a second service started
   // on the same port would listen too, and the kernel would share the
   // connections between the two.

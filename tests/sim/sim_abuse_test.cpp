@@ -92,11 +92,11 @@ TEST_P(SimBodyLimitTest, HundredMegabytesAreRefused) {
   }
   std::string answer;
   EXPECT_EQ(connection.ReadAnswer(10000, &answer), GetParam().status) << answer.substr(0, 200);
-  const long long peak = PeakMemoryBytes(sim.Pid());
   ASSERT_GT(before, 0);
-  EXPECT_LT(peak - before, 50LL * 1024 * 1024) << "peak " << peak << " bytes";
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
   // The sanitizers' own bookkeeping makes any process larger.
+  const long long peak = PeakMemoryBytes(sim.Pid());
+  EXPECT_LT(peak - before, 50LL * 1024 * 1024) << "peak " << peak << " bytes";
   EXPECT_LT(peak, 100LL * 1024 * 1024) << "peak " << peak << " bytes";
 #endif
   // The service goes on answering.
@@ -135,7 +135,7 @@ TEST(SimAbuse, ARequestThatTakesLongerThanTheReadTimeoutIsCutOff) {
   const auto took = std::chrono::steady_clock::now() - start;
   ASSERT_TRUE(ended) << "still open after 10 s";
   EXPECT_GE(took, std::chrono::milliseconds(900));
-  EXPECT_LT(took, std::chrono::seconds(3));
+  EXPECT_LT(took, std::chrono::seconds(5));  // the 10 s default would take the whole loop
   // A prompt request on a new connection is served.
   SimConversation client(sim);
   EXPECT_EQ(client.Get("/otn/login/init").status, 200);
