@@ -102,9 +102,11 @@ classes you accept, in order of preference) and start grabbing: one worker
 per wish queries again and again and orders as soon as a wanted class has
 tickets, until a ticket is booked or must be checked by hand.
 .
-The package also holds quillet-sim, a rehearsal booking service on loopback
-with a ticket stock that changes over time, so that a grab can be practised
-before the real sale.")
+The package also holds quillet-grab, the same grabber for a terminal, which
+follows a plan file on an always-on machine without a display, and
+quillet-sim, a rehearsal booking service on loopback with a ticket stock that
+changes over time, so that a grab can be practised before the real sale. Each
+program has a manual page.")
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${QUILLET_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -17,7 +17,11 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "install-deps: all ${#packages[@]} packages are installed; nothing to install"
+  exit 0
+fi
+echo "install-deps: missing ${#missing[@]} of ${#packages[@]} packages: ${missing[*]}"
 
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -27,3 +31,13 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 "${as_root[@]}" apt-get update -qq
 "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+still=()
+for p in "${missing[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || still+=("$p")
+done
+if [ ${#still[@]} -ne 0 ]; then
+  echo "install-deps: still not installed: ${still[*]}" >&2
+  exit 1
+fi
+echo "install-deps: installed ${missing[*]}"

@@ -63,6 +63,12 @@ done
 [ -f "$root/usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no scalable icon $icon"
 appstreamcli validate --no-net "$root"/usr/share/metainfo/*.metainfo.xml
 
+echo "-- the package's description names every program"
+description=$(dpkg-deb -f "$deb" Description)
+for program in "$root"/usr/bin/*; do
+  grep -qw -- "$(basename "$program")" <<<"$description" || fail "the description does not name $(basename "$program")"
+done
+
 echo "-- manual pages"
 for program in "$root"/usr/bin/*; do
   page="$root/usr/share/man/man1/$(basename "$program").1.gz"

@@ -35,7 +35,8 @@ build=$root/build/release
 bash scripts/install-deps.sh
 
 echo "== building quillet and quillet-sim in $build"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# Only the programs: the tests and benchmarks are scripts/test.sh's business.
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target quillet quillet-sim
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
@@ -49,14 +50,13 @@ MSG
   exit 1
 fi
 
-find_binary() {  # name
-  local path
-  path=$(find "$build" -type f -name "$1" -perm -u+x -print -quit)
-  [ -n "$path" ] || { echo "rehearse: $1 was not built" >&2; exit 1; }
-  printf '%s\n' "$path"
-}
-quillet=$(find_binary quillet)
-sim=$(find_binary quillet-sim)
+# The programs' own places in the build tree (a search could find a stale
+# copy, e.g. cpack's staging folder).
+quillet=$build/src/app/quillet
+sim=$build/sim/quillet-sim
+for program in "$quillet" "$sim"; do
+  [ -x "$program" ] || { echo "rehearse: $program was not built" >&2; exit 1; }
+done
 
 sim_out=$(mktemp)
 sim_pid=

@@ -4,6 +4,7 @@
 // no handler sleeps or draws while holding it.
 #include <chrono>
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -45,7 +46,8 @@ struct PendingOrder {
 struct Session {
   std::string id;
   Rng rng;
-  std::int64_t lastSeenMs = 0;  // steady clock
+  std::int64_t lastSeenMs = 0;                 // steady clock
+  std::list<std::string>::iterator idlePlace;  // in BookingService::idleOrder_
   std::optional<CaptchaPicture> captcha;
   bool captchaPassed = false;
   std::string account;    // set by a right loginAysnSuggest
@@ -117,7 +119,9 @@ class BookingService {
 
   // Session handling (mutex held).
   Session* FindSession(const std::string& cookieHeader);
+  // Makes a session; when --max-sessions are kept, the one idle longest goes.
   Session& NewSession(SimResponse& response);
+  void DropSession(std::map<std::string, std::unique_ptr<Session>>::iterator it);
   std::int64_t SteadyMs() const;
 
   // Endpoints. Those taking a Lock may release it while drawing.
@@ -161,6 +165,7 @@ class BookingService {
 
   std::mutex mutex_;
   std::map<std::string, std::unique_ptr<Session>> sessions_;
+  std::list<std::string> idleOrder_;  // session ids, the one idle longest first
   std::uint64_t sessionCounter_ = 0;
   std::map<std::string, int> stock_;  // "date|code|seat"
   std::vector<Order> orders_;

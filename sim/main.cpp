@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <pthread.h>
+#include <sys/resource.h>
 
 #include "booking_service.h"
 #include "china_time.h"
@@ -64,6 +65,14 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  // Every open connection takes a descriptor; the usual soft limit of 1024
+  // would stop new connections long before --threads of them are open.
+  rlimit files{};
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 
   // The captcha is drawn off screen; no display is needed.
   qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1,5 +1,6 @@
 #include "options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -48,6 +49,51 @@ std::vector<std::string> SplitComma(const std::string& text) {
   return parts;
 }
 
+struct OptionEntry {
+  const char* name;
+  const char* value;  // empty for a switch
+  const char* help;   // lines after the first are indented below it
+};
+
+// Every option, in the order --help lists them.
+const std::vector<OptionEntry>& OptionTable() {
+  static const std::vector<OptionEntry> kTable = {
+      {"--host", "ADDRESS", "address to bind (default 127.0.0.1)"},
+      {"--port", "N", "port; 0 takes a free one (default 0)"},
+      {"--seed", "N", "seed of trains, tokens and captchas (default 12306)"},
+      {"--account", "NAME:PASSWORD", "add an account (repeatable); demo:demo1234 always exists"},
+      {"--captcha-cells", "LIST", "fix the correct captcha tiles, e.g. 2,7 (default random)"},
+      {"--release-every", "SECONDS", "give back a few tickets this often; 0 never (default 10)"},
+      {"--max-unpaid", "N", "unpaid orders an account may hold (default 1)"},
+      {"--session-ttl", "SECONDS", "idle time after which a session ends (default 1800)"},
+      {"--max-sessions", "N", "sessions kept at most; the one idle longest goes first\n(default 10000)"},
+      {"--latency-ms", "N", "delay every answer by N ms (default 0)"},
+      {"--fault-rate", "P", "share of answers, 0 to 1, that get a fault (default 0)"},
+      {"--faults", "LIST", "fault kinds to draw from (default all):\ndelay,502,empty,truncated,garbage,drop,busy"},
+      {"--control", "", "serve the /sim/ control endpoints"},
+      {"--tls-cert", "FILE", "serve HTTPS with this certificate (PEM) ..."},
+      {"--tls-key", "FILE", "... and this private key (PEM)"},
+      {"--read-timeout", "SECONDS",
+       "time a request's head and body may take to arrive; a\nslower client is cut off (default 10)"},
+      {"--threads", "N", "most worker threads, one per open connection, started as\nconnections come (default 1024)"},
+      {"--clock-shift-ms", "N", "run the service's clock N ms ahead of this machine's;\nnegative: behind (default 0)"},
+      {"--sale", "DATE@MOMENT",
+       "the trains of travel date DATE (yyyy-mm-dd) go on sale at\nMOMENT (YYYY-MM-DD HH:MM:SS[.mmm], China Standard "
+       "Time, on\n"
+       "the service's clock); repeatable"},
+      {"--help", "", "show this text"},
+      {"--version", "", "show the version"},
+  };
+  return kTable;
+}
+
+bool TakesValue(const std::string& name) {
+  for (const OptionEntry& option : OptionTable()) {
+    if (name == option.name) return *option.value != '\0';
+  }
+  return false;
+}
+
 }  // namespace
 
 const char* FaultName(FaultKind kind) {
@@ -58,34 +104,22 @@ const char* FaultName(FaultKind kind) {
 }
 
 std::string UsageText() {
-  return "Usage: quillet-sim [options]\n"
-         "A rehearsal booking service on loopback that answers like the 12306 service.\n"
-         "\n"
-         "  --host ADDRESS           address to bind (default 127.0.0.1)\n"
-         "  --port N                 port; 0 takes a free one (default 0)\n"
-         "  --seed N                 seed of trains, tokens and captchas (default 12306)\n"
-         "  --account NAME:PASSWORD  add an account (repeatable); demo:demo1234 always exists\n"
-         "  --captcha-cells LIST     fix the correct captcha tiles, e.g. 2,7 (default random)\n"
-         "  --release-every SECONDS  give back a few tickets this often; 0 never (default 10)\n"
-         "  --max-unpaid N           unpaid orders an account may hold (default 1)\n"
-         "  --session-ttl SECONDS    idle time after which a session ends (default 1800)\n"
-         "  --latency-ms N           delay every answer by N ms (default 0)\n"
-         "  --fault-rate P           share of answers, 0 to 1, that get a fault (default 0)\n"
-         "  --faults LIST            fault kinds to draw from (default all):\n"
-         "                           delay,502,empty,truncated,garbage,drop,busy\n"
-         "  --control                serve the /sim/ control endpoints\n"
-         "  --tls-cert FILE          serve HTTPS with this certificate (PEM) ...\n"
-         "  --tls-key FILE           ... and this private key (PEM)\n"
-         "  --threads N              worker threads, one per open connection (default 128)\n"
-         "  --clock-shift-ms N       run the service's clock N ms ahead of this machine's;\n"
-         "                           negative: behind (default 0)\n"
-         "  --sale DATE@MOMENT       the trains of travel date DATE (yyyy-mm-dd) go on sale at\n"
-         "                           MOMENT (YYYY-MM-DD HH:MM:SS[.mmm], China Standard Time, on\n"
-         "                           the service's clock); repeatable\n"
-         "  --help                   show this text\n"
-         "  --version                show the version\n"
-         "\n"
-         "The first line on standard output is \"listening on http://HOST:PORT\".\n";
+  std::string text =
+      "Usage: quillet-sim [options]\n"
+      "A rehearsal booking service on loopback that answers like the 12306 service.\n"
+      "\n";
+  for (const OptionEntry& option : OptionTable()) {
+    std::string head = std::string("  ") + option.name + (*option.value ? " " : "") + option.value;
+    head.resize(std::max<std::size_t>(head.size() + 1, 27), ' ');
+    std::stringstream lines(option.help);
+    std::string line;
+    bool first = true;
+    while (std::getline(lines, line)) {
+      text += (first ? head : std::string(27, ' ')) + line + "\n";
+      first = false;
+    }
+  }
+  return text + "\nThe first line on standard output is \"listening on http://HOST:PORT\".\n";
 }
 
 std::string VersionText() { return std::string("quillet-sim ") + kVersion + "\n"; }
@@ -105,11 +139,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
       options.control = true;
       continue;
     }
-    static const std::set<std::string> kWithValue = {
-        "--host",       "--port",        "--seed",           "--account",    "--captcha-cells", "--release-every",
-        "--max-unpaid", "--session-ttl", "--latency-ms",     "--fault-rate", "--faults",        "--tls-cert",
-        "--tls-key",    "--threads",     "--clock-shift-ms", "--sale"};
-    if (kWithValue.count(arg) == 0) {
+    if (!TakesValue(arg)) {
       error = "unknown option: " + arg;
       return false;
     }
@@ -154,6 +184,12 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
     } else if (arg == "--session-ttl") {
       if (!ParseReal(value, 0.001, 1e9, real)) return bad("seconds, more than 0");
       options.sessionTtlSeconds = real;
+    } else if (arg == "--max-sessions") {
+      if (!ParseInt(value, 1, 10000000, n)) return bad("1 to 10000000");
+      options.maxSessions = static_cast<int>(n);
+    } else if (arg == "--read-timeout") {
+      if (!ParseReal(value, 0.1, 3600, real)) return bad("seconds, 0.1 to 3600");
+      options.readTimeoutSeconds = real;
     } else if (arg == "--latency-ms") {
       if (!ParseInt(value, 0, 600000, n)) return bad("0 to 600000");
       options.latencyMs = static_cast<int>(n);

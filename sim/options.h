@@ -20,13 +20,15 @@ struct Options {
   double releaseEverySeconds = 10;
   int maxUnpaid = 1;
   double sessionTtlSeconds = 1800;
+  int maxSessions = 10000;  // the one idle longest goes first
   int latencyMs = 0;
   double faultRate = 0;
   std::vector<FaultKind> faults;  // empty: all kinds
   bool control = false;
   std::string tlsCert;
   std::string tlsKey;
-  int threads = 128;
+  double readTimeoutSeconds = 10;  // for a request's head and body
+  int threads = 1024;              // most at once; started as connections come
   std::int64_t clockShiftMs = 0;   // the service's clock runs this far ahead of the machine's
   std::vector<SaleOpening> sales;  // --sale, in the service's clock
   bool help = false;

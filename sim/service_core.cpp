@@ -84,16 +84,25 @@ Session* BookingService::FindSession(const std::string& cookieHeader) {
     const auto it = sessions_.find(value);
     if (it == sessions_.end()) continue;
     if (now - it->second->lastSeenMs > ttl) {
-      sessions_.erase(it);
+      DropSession(it);
       continue;
     }
     it->second->lastSeenMs = now;
+    idleOrder_.splice(idleOrder_.end(), idleOrder_, it->second->idlePlace);
     return it->second.get();
   }
   return nullptr;
 }
 
+void BookingService::DropSession(std::map<std::string, std::unique_ptr<Session>>::iterator it) {
+  idleOrder_.erase(it->second->idlePlace);
+  sessions_.erase(it);
+}
+
 Session& BookingService::NewSession(SimResponse& response) {
+  while (!idleOrder_.empty() && sessions_.size() >= static_cast<std::size_t>(options_.maxSessions)) {
+    DropSession(sessions_.find(idleOrder_.front()));
+  }
   const std::uint64_t index = ++sessionCounter_;
   auto session = std::make_unique<Session>();
   session->rng = Rng(HashText(options_.seed, "session:" + std::to_string(index)));
@@ -109,6 +118,7 @@ Session& BookingService::NewSession(SimResponse& response) {
   response.headers.emplace_back("Set-Cookie", std::string("BIGipServerotn=") + bigIp + "; path=/");
   response.headers.emplace_back("Set-Cookie", "route=" + Hex(session->rng, 32, false) + "; Path=/");
   Session& ref = *session;
+  session->idlePlace = idleOrder_.insert(idleOrder_.end(), session->id);
   sessions_.emplace(session->id, std::move(session));
   return ref;
 }
@@ -243,6 +253,7 @@ int BookingService::StockCount(const std::string& date, const std::string& train
 void BookingService::Reset() {
   Lock lock(mutex_);
   sessions_.clear();
+  idleOrder_.clear();
   orders_.clear();
 }
 
@@ -251,8 +262,10 @@ void BookingService::Maintain() {
   ExpireOrders(UnixMsNow());
   const std::int64_t now = SteadyMs();
   const auto ttl = static_cast<std::int64_t>(options_.sessionTtlSeconds * 1000);
-  for (auto it = sessions_.begin(); it != sessions_.end();) {
-    it = now - it->second->lastSeenMs > ttl ? sessions_.erase(it) : std::next(it);
+  while (!idleOrder_.empty()) {
+    const auto it = sessions_.find(idleOrder_.front());
+    if (now - it->second->lastSeenMs <= ttl) break;
+    DropSession(it);
   }
 }
 

@@ -3,15 +3,21 @@
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <httplib.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <strings.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <thread>
 
 #include "answers.h"
+#include "connection_threads.h"
+#include "request_stream.h"
 
 namespace quillet::sim {
 
@@ -79,6 +85,103 @@ class WideBacklog : public Base {
   void Widen(int backlog) { ::listen(this->svr_sock_, backlog); }
 };
 
+// The largest request body taken, whether its length is given or it comes in
+// chunks; the service's own forms are a few hundred bytes.
+constexpr std::size_t kMaxBodyBytes = 4 * 1024 * 1024;
+// The most bytes one request may take on the wire: its head, and its body
+// with room for the chunks' framing.
+constexpr std::size_t kMaxRequestBytes = 64 * 1024 + 2 * kMaxBodyBytes;
+
+// Threads that wait for connections from the start (the library's pool had
+// as many), and how long those started beyond them wait for the next one.
+constexpr std::size_t kKeptThreads = 128;
+constexpr std::chrono::seconds kIdleThreadEnd{30};
+
+// Why the address cannot be listened on, in the system's words. The library
+// keeps the error of its own attempt to itself, so the attempt is made again
+// here the same way.
+std::string ListenFailure(const std::string& host, int port) {
+  addrinfo hints{};
+  hints.ai_family = AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const int resolved = getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
+  if (resolved != 0) return gai_strerror(resolved);
+  std::string reason;
+  for (const addrinfo* address = found; address != nullptr && reason.empty(); address = address->ai_next) {
+    const int fd = socket(address->ai_family, address->ai_socktype | SOCK_CLOEXEC, address->ai_protocol);
+    if (fd < 0) {
+      reason = std::strerror(errno);
+      break;
+    }
+    const int yes = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (bind(fd, address->ai_addr, address->ai_addrlen) != 0 || listen(fd, 1) != 0) reason = std::strerror(errno);
+    close(fd);
+  }
+  freeaddrinfo(found);
+  return reason.empty() ? "it could not be bound a moment ago" : reason;
+}
+
+// Whether a request says it has a body. One with neither a length nor
+// chunks has none; the library would otherwise read until the client closes.
+bool HasBody(const httplib::Request& request) {
+  return request.has_header("Content-Length") || request.has_header("Transfer-Encoding");
+}
+
+const char kTooLargePage[] =
+    "<html>\r\n<head><title>413 Request Entity Too Large</title></head>\r\n<body>\r\n"
+    "<center><h1>413 Request Entity Too Large</h1></center>\r\n<hr><center>nginx</center>\r\n</body>\r\n</html>\r\n";
+const char kBadRequestPage[] =
+    "<html>\r\n<head><title>400 Bad Request</title></head>\r\n<body>\r\n"
+    "<center><h1>400 Bad Request</h1></center>\r\n<hr><center>nginx</center>\r\n</body>\r\n</html>\r\n";
+
+// Refuses a request whose body was not read to its end and closes the
+// connection after the answer: what is left of the body must not be taken
+// for the next request. The answer goes out whole; the provider's "false"
+// after it is what makes the library close the connection.
+void RefuseBody(int status, httplib::Response& response) {
+  const std::string page = status == 413 ? kTooLargePage : kBadRequestPage;
+  response.status = status;
+  response.set_header("Connection", "close");
+  response.set_header("Date", HttpDateText(UnixMsNow()));
+  response.set_content_provider(page.size(), kHtmlType,
+                                [page](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                                  if (offset == 0) sink.write(page.data(), page.size());
+                                  return false;
+                                });
+}
+
+// The plain-HTTP server with its connections read through RequestStream.
+// The keep-alive loop is the library's, with the stream swapped.
+class GuardedServer : public WideBacklog<httplib::Server> {
+ public:
+  GuardedServer(std::chrono::milliseconds readTimeout, std::size_t requestBudget)
+      : readTimeout_(readTimeout), requestBudget_(requestBudget) {}
+
+ private:
+  bool process_and_close_socket(int sock) override {
+    const auto writeTimeout = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::seconds(write_timeout_sec_) + std::chrono::microseconds(write_timeout_usec_));
+    RequestStream stream(sock, readTimeout_, writeTimeout);
+    bool ok = false;
+    const auto stopped = [this] { return svr_sock_ == INVALID_SOCKET; };
+    for (std::size_t left = keep_alive_max_count_;
+         left > 0 && stream.AwaitRequest(std::chrono::seconds(keep_alive_timeout_sec_), stopped); --left) {
+      stream.StartRequest(requestBudget_);
+      bool closed = false;
+      ok = process_request(stream, left == 1, closed, nullptr);
+      if (!ok || closed || stream.CutOff()) break;
+    }
+    shutdown(sock, SHUT_RDWR);
+    close(sock);
+    return ok;
+  }
+
+  std::chrono::milliseconds readTimeout_;
+  std::size_t requestBudget_;
+};
+
 const char kBadGatewayPage[] =
     "<html>\r\n<head><title>502 Bad Gateway</title></head>\r\n<body>\r\n<center><h1>502 Bad Gateway</h1></center>\r\n"
     "<hr><center>nginx</center>\r\n</body>\r\n</html>\r\n";
@@ -98,7 +201,8 @@ bool SimServer::Bind(std::string& error, int& exitCode) {
     widenBacklog = [s = server.get()] { s->Widen(1024); };
     server_ = std::move(server);
   } else {
-    auto server = std::make_unique<WideBacklog<httplib::Server>>();
+    const auto readTimeout = std::chrono::milliseconds(static_cast<long long>(options_.readTimeoutSeconds * 1000));
+    auto server = std::make_unique<GuardedServer>(readTimeout, kMaxRequestBytes);
     widenBacklog = [s = server.get()] { s->Widen(1024); };
     server_ = std::move(server);
   }
@@ -108,34 +212,47 @@ bool SimServer::Bind(std::string& error, int& exitCode) {
   }
   exitCode = 1;
   const std::size_t threads = static_cast<std::size_t>(options_.threads);
-  server_->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  server_->new_task_queue = [threads] { return new ConnectionThreads(kKeptThreads, threads, kIdleThreadEnd); };
+  // Not the library's default SO_REUSEPORT: with it a second service started
+  // on the same port would listen too, and the kernel would share the
+  // connections between the two.
+  server_->set_socket_options([](int sock) {
+    const int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   server_->set_keep_alive_max_count(1000);
   server_->set_keep_alive_timeout(5);
   // Answers go out at once; on a kept-alive connection Nagle's algorithm would
   // otherwise hold each small answer for the client's delayed acknowledgement.
   server_->set_tcp_nodelay(true);
-  server_->set_read_timeout(10);
+  // Each wait for a piece of a request (the whole request, without TLS).
+  server_->set_read_timeout(std::chrono::milliseconds(static_cast<long long>(options_.readTimeoutSeconds * 1000)));
   server_->set_write_timeout(10);
-  server_->set_payload_max_length(4 * 1024 * 1024);
+  server_->set_payload_max_length(kMaxBodyBytes);
   const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
     Serve(request, response);
   };
+  // Bodies are read here rather than by the library, which limits only a
+  // body of given length and would take chunks without end.
+  const auto bodyHandler = [this](const httplib::Request& request, httplib::Response& response,
+                                  const httplib::ContentReader& reader) { ServeWithBody(request, response, reader); };
   server_->Get(".*", handler);
-  server_->Post(".*", handler);
-  server_->Put(".*", handler);
-  server_->Patch(".*", handler);
-  server_->Delete(".*", handler);
+  server_->Post(".*", bodyHandler);
+  server_->Put(".*", bodyHandler);
+  server_->Patch(".*", bodyHandler);
+  server_->Delete(".*", bodyHandler);
   server_->Options(".*", handler);
 
   if (options_.port == 0) {
     port_ = server_->bind_to_any_port(options_.host);
     if (port_ <= 0) {
-      error = "cannot listen on " + options_.host;
+      error = "cannot listen on " + options_.host + ": " + ListenFailure(options_.host, 0);
       return false;
     }
   } else {
     if (!server_->bind_to_port(options_.host, options_.port)) {
-      error = "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
+      error = "cannot listen on " + options_.host + ":" + std::to_string(options_.port) + ": " +
+              ListenFailure(options_.host, options_.port);
       return false;
     }
     port_ = options_.port;
@@ -174,6 +291,33 @@ void SimServer::LogRequest(const httplib::Request& request, const std::string& p
   }
   entry.body = request.body;
   log_.Add(std::move(entry));
+}
+
+void SimServer::ServeWithBody(const httplib::Request& request, httplib::Response& response,
+                              const httplib::ContentReader& reader) {
+  httplib::Request withBody = request;
+  if (HasBody(request)) {
+    bool tooLarge = false;
+    const auto take = [&](const char* data, std::size_t length) {
+      if (withBody.body.size() + length > kMaxBodyBytes) {
+        tooLarge = true;
+        return false;
+      }
+      withBody.body.append(data, length);
+      return true;
+    };
+    // The service takes no multipart forms; their parts are only counted.
+    std::size_t partBytes = 0;
+    const bool read = request.is_multipart_form_data() ? reader([](const httplib::MultipartFormData&) { return true; },
+                                                                [&](const char*, std::size_t length) {
+                                                                  partBytes += length;
+                                                                  tooLarge = partBytes > kMaxBodyBytes;
+                                                                  return !tooLarge;
+                                                                })
+                                                       : reader(take);
+    if (!read) return RefuseBody(tooLarge || response.status == 413 ? 413 : 400, response);
+  }
+  Serve(withBody, response);
 }
 
 void SimServer::Serve(const httplib::Request& request, httplib::Response& response) {

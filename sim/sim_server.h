@@ -15,6 +15,7 @@ namespace httplib {
 class Server;
 struct Request;
 struct Response;
+class ContentReader;
 }  // namespace httplib
 
 namespace quillet::sim {
@@ -35,6 +36,9 @@ class SimServer {
 
  private:
   void Serve(const httplib::Request& request, httplib::Response& response);
+  // Reads a body (within its limit) and serves the request with it.
+  void ServeWithBody(const httplib::Request& request, httplib::Response& response,
+                     const httplib::ContentReader& reader);
   // The answer of the service, or the fault that replaces it.
   void Answer(const httplib::Request& request, const std::string& rawQuery, std::int64_t receivedMs,
               httplib::Response& response);

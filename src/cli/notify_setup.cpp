@@ -17,7 +17,10 @@ int BellTerminalFd() {
 }
 
 bool SessionBusAnnounced() {
-  if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address) return true;
+  if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address) {
+    // D-Bus's way of saying that there is no bus.
+    return std::string(address).rfind("disabled:", 0) != 0;
+  }
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime == nullptr || *runtime == '\0') return false;
   struct stat info {};

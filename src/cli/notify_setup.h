@@ -17,8 +17,8 @@ std::unique_ptr<NotifierSet> MakePlanNotifiers(const Plan& plan, const CommandLi
 
 // The terminal to ring: standard error, else standard output; -1 for none.
 int BellTerminalFd();
-// Whether a D-Bus session bus is announced (DBUS_SESSION_BUS_ADDRESS, or the
-// socket $XDG_RUNTIME_DIR/bus).
+// Whether a D-Bus session bus is announced (DBUS_SESSION_BUS_ADDRESS other than
+// "disabled:", or the socket $XDG_RUNTIME_DIR/bus).
 bool SessionBusAnnounced();
 
 }  // namespace quillet::cli

@@ -6,11 +6,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 
+#include "raw_connection.h"
 #include "sim_fixture.h"
 
 extern char** environ;
@@ -103,6 +106,34 @@ TEST(SimControl, UnknownPathsGetAnHtml404) {
   }
 }
 
+// Requests with neither a length nor chunks have no body; the service must
+// not wait for one.
+TEST(SimControl, EndpointsThatNeedNoInputTakeARequestWithoutBody) {
+  SimProcess sim;
+  ASSERT_TRUE(sim.Running());
+  const struct {
+    const char* method;
+    const char* path;
+    const char* marker;
+  } cases[] = {
+      {"GET", "/sim/state", "\"bookings\":["},
+      {"GET", "/sim/requests", "["},
+      {"GET", "/sim/sales", "\"sales\":["},
+      {"POST", "/sim/reset", "{\"reset\":true}"},
+  };
+  for (const auto& c : cases) {
+    for (const char* length : {"", "Content-Length: 0\r\n"}) {
+      RawConnection connection(sim.Port());
+      ASSERT_TRUE(connection.Open());
+      ASSERT_TRUE(
+          connection.Send(std::string(c.method) + " " + c.path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n" + length + "\r\n"));
+      std::string answer;
+      EXPECT_EQ(connection.ReadAnswer(3000, &answer), 200) << c.method << " " << c.path << " " << length << answer;
+      EXPECT_TRUE(Has(answer, c.marker)) << answer;
+    }
+  }
+}
+
 TEST(SimControl, ControlEndpointsNeedTheSwitch) {
   // The harness always passes --control; start one without it by hand.
   const std::string binary = SimBinaryPath();
@@ -145,7 +176,8 @@ TEST(SimControl, SigtermEndsItCleanly) {
 // Runs quillet-sim with the arguments to its end; returns the exit code
 // and what it wrote.
 int RunSim(const std::vector<std::string>& extra, std::string& output) {
-  std::string command = SimBinaryPath();
+  // One that keeps running instead of ending is stopped (and then ends with 0).
+  std::string command = "timeout 20 " + SimBinaryPath();
   for (const std::string& a : extra) command += " '" + a + "'";
   command += " 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
@@ -181,6 +213,7 @@ TEST(SimProcessOptions, BadOptionsExitWithCodeTwo) {
       {"--account", "nocolon"},
       {"--session-ttl", "0"},
       {"--max-unpaid", "0"},
+      {"--max-sessions", "0"},
       {"--tls-cert", "x.pem"},
       {"--tls-cert", "/nonexistent.pem", "--tls-key", "/nonexistent.key"},
       {"--clock-shift-ms", "1.5"},
@@ -196,6 +229,19 @@ TEST(SimProcessOptions, BadOptionsExitWithCodeTwo) {
     EXPECT_EQ(RunSim(args, out), 2) << args[0] << ": " << out;
     EXPECT_TRUE(Has(out, "quillet-sim: ")) << out;
   }
+}
+
+TEST(SimProcessOptions, ASecondSimOnTheSamePortExitsWithTheReason) {
+  SimProcess first;
+  ASSERT_TRUE(first.Running());
+  const std::string address = "127.0.0.1:" + std::to_string(first.Port());
+  std::string out;
+  EXPECT_EQ(RunSim({"--port", std::to_string(first.Port())}, out), 1) << out;
+  EXPECT_FALSE(Has(out, "listening")) << out;
+  EXPECT_TRUE(Has(out, "quillet-sim: cannot listen on " + address + ": " + std::strerror(EADDRINUSE))) << out;
+  // The first one still has every connection.
+  SimConversation client(first);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(client.Get("/otn/login/init").status, 200);
 }
 
 TEST(SimProcessOptions, LatencyDelaysEveryAnswer) {
