@@ -16,6 +16,7 @@
 #include "cli/command_line.h"
 #include "cli/event_output.h"
 #include "cli/grab_run.h"
+#include "cli/notifier_report_text.h"
 #include "cli/notify_setup.h"
 #include "cli/password.h"
 #include "cli/plan_reader.h"
@@ -23,12 +24,13 @@
 #include "cli/plan_wishes.h"
 #include "cli/signal_watcher.h"
 #include "cli/terminal_sign_in.h"
+#include "cli/trains_command.h"
 #include "grab/sale_schedule.h"
-#include "notify/notification_text.h"
 #include "notify/session_notifier.h"
 #include "session/session.h"
 #include "stations/station_directory.h"
 #include "util/codepage.h"
+#include "util/messages.h"
 
 extern char** environ;
 
@@ -64,7 +66,7 @@ void AddObservers(Session& session, GrabRun& run, quillet::SessionNotifier& told
 void ReportNotifier(const quillet::NotifierReport& report) {
   static std::mutex mutex;
   std::lock_guard lock(mutex);
-  std::cerr << "quillet-grab: " << quillet::Utf8FromGbk(quillet::ReportLine(report)) << "\n";
+  std::cerr << "quillet-grab: " << quillet::cli::NotifierReportText(report) << "\n";
 }
 
 // Ends the run's telling in order: the workers first (a booking confirmed
@@ -121,14 +123,15 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
 
   const quillet::PassengersResult passengers = session.LoadPassengers();
   if (!passengers.Done()) {
-    return Fail("cannot load the account's passengers: " + quillet::Utf8FromGbk(passengers.message));
+    return Fail(
+        quillet::Format(_("cannot load the account's passengers: %s"), quillet::Utf8FromGbk(passengers.message)));
   }
   const quillet::cli::PlanWishes wishes = quillet::cli::WishesForPlan(plan, passengers.passengers);
   if (!wishes.Ok()) {
     std::string names;
     for (const std::string& name : wishes.unknownNames)
       names += (names.empty() ? "" : ", ") + quillet::Utf8FromGbk(name);
-    return Fail("the account has no passenger named " + names);
+    return Fail(quillet::Format(_("the account has no passenger named %s"), names));
   }
   bool waitsForASale = false;
   for (const quillet::OrderWish& wish : wishes.wishes) {
@@ -159,14 +162,14 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
     if (!interactive) {
       session.StopGrabbing();
       WaitForWorkers(session);
-      output.Write(quillet::cli::StoppedEvent{"session lapsed"});
+      output.Write(quillet::cli::StoppedEvent{N_("session lapsed")});
       output.Finish();
       if (run.AllEnded()) return quillet::cli::ExitCodeOf(run, false);
       return Fail(
-          "the service no longer knows the sign-in (the session lapsed); without a terminal it cannot "
-          "sign in again, so the run ends");
+          _("the service no longer knows the sign-in (the session lapsed); without a terminal it cannot "
+            "sign in again, so the run ends"));
     }
-    std::cerr << "The service no longer knows the sign-in; sign in again to go on.\n";
+    std::cerr << _("The service no longer knows the sign-in; sign in again to go on.") << "\n";
     run.AcceptSignals(false);
     if (!SignIn(session, plan.account, io)) {
       session.StopGrabbing();
@@ -184,8 +187,7 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Before any thread starts, so that every thread leaves them to the watcher.
-  quillet::cli::BlockStopSignals();
+  quillet::SetUpMessages();
   const std::vector<std::string> args(argv + 1, argv + argc);
   const quillet::cli::CommandLineResult parsed = quillet::cli::ParseCommandLine(args);
   if (!parsed.line) {
@@ -201,6 +203,11 @@ int main(int argc, char** argv) {
     std::cout << "quillet-grab " << QUILLET_VERSION << "\n";
     return 0;
   }
+  if (line.mode == CommandLine::Mode::kTrains) {
+    return quillet::cli::RunTrains(line.trains, line.json, std::cout, std::cerr, quillet::cli::TodayInChina());
+  }
+  // Before any thread starts, so that every thread leaves them to the watcher.
+  quillet::cli::BlockStopSignals();
 
   quillet::StationDirectory stations;
   stations.LoadStations();

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+#include "util/messages.h"
+
 namespace quillet::cli {
 namespace {
 
@@ -39,7 +41,7 @@ PasswordResult ReadPassword(const char* environmentValue, const std::string& acc
   if (environmentValue != nullptr && *environmentValue != '\0') return {std::string(environmentValue), {}};
   const int fd = ::open(terminalPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
-    return {std::nullopt, "no password: set QUILLET_PASSWORD or run quillet-grab on a terminal"};
+    return {std::nullopt, _("no password: set QUILLET_PASSWORD or run quillet-grab on a terminal")};
   }
   termios saved{};
   const bool isTerminal = ::tcgetattr(fd, &saved) == 0;
@@ -49,12 +51,12 @@ PasswordResult ReadPassword(const char* environmentValue, const std::string& acc
     quiet.c_lflag |= ICANON;
     ::tcsetattr(fd, TCSAFLUSH, &quiet);
   }
-  WriteAll(fd, "Password for " + account + ": ");
+  WriteAll(fd, Format(_("Password for %s: "), account));
   const std::optional<std::string> line = ReadLine(fd);
   if (isTerminal) ::tcsetattr(fd, TCSAFLUSH, &saved);
   WriteAll(fd, "\n");
   ::close(fd);
-  if (!line || line->empty()) return {std::nullopt, "no password was typed"};
+  if (!line || line->empty()) return {std::nullopt, _("no password was typed")};
   return {*line, {}};
 }
 

@@ -6,6 +6,7 @@
 #include "cli/captcha_answer.h"
 #include "cli/captcha_picture.h"
 #include "util/codepage.h"
+#include "util/messages.h"
 
 namespace quillet::cli {
 namespace {
@@ -16,15 +17,15 @@ void ShowPicture(const std::string& jpeg, SignInIo& io) {
   if (const auto image = DecodeJpeg(jpeg)) {
     io.prompts << DrawForTerminal(*image, io.environment, kPictureColumns) << "\n";
   } else {
-    io.prompts << "(the captcha picture cannot be drawn here)\n";
+    io.prompts << _("(the captcha picture cannot be drawn here)") << "\n";
   }
   const SavedPicture saved = SaveCaptchaPicture(jpeg, io.pictureFolder);
   if (saved.path.empty()) {
     io.prompts << saved.error << "\n";
   } else {
-    io.prompts << "captcha picture saved to " << saved.path << "\n";
+    io.prompts << Format(_("captcha picture saved to %s"), saved.path) << "\n";
   }
-  io.prompts << "cells are numbered 1 2 3 4 on the top row and 5 6 7 8 below\n" << std::flush;
+  io.prompts << _("cells are numbered 1 2 3 4 on the top row and 5 6 7 8 below") << "\n" << std::flush;
 }
 
 }  // namespace
@@ -34,7 +35,7 @@ SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, co
   for (;;) {
     const CaptchaResult captcha = session.FetchCaptcha();
     if (!captcha.Done() || captcha.picture.empty()) {
-      return {false, "cannot fetch the captcha picture from the service"};
+      return {false, _("cannot fetch the captcha picture from the service")};
     }
     if (io.drawPicture) ShowPicture(captcha.picture, io);
     const CaptchaCellsResult cells = ReadCaptchaCells(io.answers, io.prompts, io.interactive);
@@ -45,10 +46,10 @@ SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, co
     const ServiceResult result = session.SignIn(account, password, BuildCaptchaAnswer(CaptchaCellPoints(), marked));
     if (result.Done()) return {true, {}};
     if (result.kind != ServiceResultKind::kCaptchaRefused) {
-      return {false, "sign-in refused: " +
-                         (result.message.empty() ? std::string("no reason given") : Utf8FromGbk(result.message))};
+      return {false, Format(_("sign-in refused: %s"),
+                            result.message.empty() ? std::string(_("no reason given")) : Utf8FromGbk(result.message))};
     }
-    io.prompts << "wrong captcha answer; here is a new picture\n" << std::flush;
+    io.prompts << _("wrong captcha answer; here is a new picture") << "\n" << std::flush;
   }
 }
 

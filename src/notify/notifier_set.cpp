@@ -43,8 +43,8 @@ struct NotifierSet::Worker {
         if (result.outcome == DeliveryOutcome::kSkipped) continue;
         std::lock_guard lock(w.shared->reportMutex);
         if (w.shared->reportsOpen && w.shared->report) {
-          w.shared->report(
-              NotifierReport{std::string(w.notifier->Name()), event.kind, result.outcome, std::move(result.detail)});
+          w.shared->report(NotifierReport{std::string(w.notifier->Name()), event.kind, result.outcome,
+                                          std::move(result.detail), std::move(result.failure)});
         }
       } catch (...) {
       }

@@ -19,6 +19,7 @@ struct NotifierReport {
   NotifyEventKind kind = NotifyEventKind::kBooked;
   DeliveryOutcome outcome = DeliveryOutcome::kFailed;
   std::string detail;  // program text (GBK)
+  DeliveryFailure failure;
 };
 
 struct NotifierSetLimits {

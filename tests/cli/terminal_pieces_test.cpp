@@ -82,13 +82,21 @@ TEST(EventJson, OneObjectPerEvent) {
             "\"passengers\":[\"张伟\",\"李\\\"娜\"],\"order_id\":\"E123456789\"}");
   const std::string unknownId = EventJson(BookedEvent{Order(), ""});
   EXPECT_EQ(unknownId.substr(unknownId.size() - 17), ",\"order_id\":null}");
-  EXPECT_EQ(EventJson(AttemptEvent{1, 42}), "{\"event\":\"attempt\",\"wish\":1,\"attempts\":42}");
+  EXPECT_EQ(EventJson(AttemptEvent{1, 42, 5}), "{\"event\":\"attempt\",\"wish\":1,\"attempts\":5,\"total\":42}");
   EXPECT_EQ(EventJson(QueryFailedEvent{1, "2026-12-20", G(u8"系统繁忙")}),
             "{\"event\":\"query_failed\",\"wish\":1,\"date\":\"2026-12-20\",\"reason\":\"系统繁忙\"}");
   EXPECT_NE(EventJson(OrderRefusedEvent{Order(), G(u8"余票不足！")}).find("\"event\":\"order_refused\""),
             std::string::npos);
   EXPECT_NE(EventJson(ManualCheckEvent{Order(), "x"}).find("\"event\":\"manual_check\",\"wish\":2"), std::string::npos);
   EXPECT_EQ(EventJson(StoppedEvent{"SIGTERM"}), "{\"event\":\"stopped\",\"reason\":\"SIGTERM\"}");
+  EXPECT_EQ(EventJson(SessionLapsedEvent{}), "{\"event\":\"session_lapsed\"}");
+  EXPECT_EQ(EventJson(SignedInEvent{}), "{\"event\":\"signed_in\"}");
+  EXPECT_EQ(EventJson(UnknownTrainEvent{1, "G7029"}), "{\"event\":\"unknown_train\",\"wish\":1,\"train\":\"G7029\"}");
+  EXPECT_EQ(EventJson(NoTrainRunsEvent{2}), "{\"event\":\"wish_failed\",\"wish\":2,\"reason\":\"no_train_runs\"}");
+  // The moment is China Standard Time with milliseconds, whatever the zone.
+  const auto moment = std::chrono::system_clock::time_point(std::chrono::milliseconds(1797729302045));
+  EXPECT_EQ(EventJson(StoppedEvent{"SIGTERM"}, moment),
+            "{\"event\":\"stopped\",\"reason\":\"SIGTERM\",\"at\":\"2026-12-20T09:15:02.045+08:00\"}");
 }
 
 struct FakeClock {
@@ -127,14 +135,24 @@ TEST(EventOutput, OffATerminalSummariesArePlainLinesAndJsonIsEveryEvent) {
   plain.Write(QueryFailedEvent{1, "2026-12-20", G(u8"网络错误")});
   EXPECT_EQ(text.str(), "attempts: wish 1 1\nwish 1: query for 2026-12-20 failed: 网络错误\n");
 
+  // JSON: every event with its moment; a wish's attempts at most once a
+  // second, counting the passes since its last line.
   std::ostringstream json;
-  EventOutput lines(json, EventOutput::Format::kJson, true, clock.Get());
+  const auto moment = std::chrono::system_clock::time_point(std::chrono::milliseconds(1797729302000));
+  EventOutput lines(json, EventOutput::Format::kJson, true, clock.Get(), [&] { return moment; });
   lines.Write(AttemptEvent{1, 1});
+  lines.Write(AttemptEvent{2, 1});
+  clock.now += std::chrono::milliseconds(600);
   lines.Write(AttemptEvent{1, 2});
+  lines.Write(AttemptEvent{1, 3});
+  clock.now += std::chrono::milliseconds(400);
+  lines.Write(AttemptEvent{1, 4});
   lines.Write(StoppedEvent{"SIGINT"});
-  EXPECT_EQ(json.str(),
-            "{\"event\":\"attempt\",\"wish\":1,\"attempts\":1}\n{\"event\":\"attempt\",\"wish\":1,\"attempts\":2}\n"
-            "{\"event\":\"stopped\",\"reason\":\"SIGINT\"}\n");
+  const std::string at = ",\"at\":\"2026-12-20T09:15:02.000+08:00\"}\n";
+  EXPECT_EQ(json.str(), "{\"event\":\"attempt\",\"wish\":1,\"attempts\":1,\"total\":1" + at +
+                            "{\"event\":\"attempt\",\"wish\":2,\"attempts\":1,\"total\":1" + at +
+                            "{\"event\":\"attempt\",\"wish\":1,\"attempts\":3,\"total\":4" + at +
+                            "{\"event\":\"stopped\",\"reason\":\"SIGINT\"" + at);
 }
 
 // A small JPEG: left half red, right half blue.
@@ -226,6 +244,19 @@ TEST(GrabRunExitCode, FollowsHowTheWishesEnded) {
       {"a signal before anything", {}, true, 3},
       {"ended otherwise (a lapsed session)", {true}, false, 1},
   };
+  // A wish none of whose trains runs ends the run with 1 once the others end.
+  {
+    std::ostringstream out;
+    EventOutput output(out, EventOutput::Format::kJson, false);
+    GrabRun run(output, 2);
+    OrderReport report;
+    run.OnOrderBooked(report);
+    EXPECT_FALSE(run.AllEnded());
+    run.OnWishWithoutTrains(1);
+    EXPECT_TRUE(run.AllEnded());
+    EXPECT_EQ(run.WaitForChange(), GrabRun::Wake::kAllEnded);
+    EXPECT_EQ(ExitCodeOf(run, false), 1);
+  }
   for (const Case& c : cases) {
     std::ostringstream out;
     EventOutput output(out, EventOutput::Format::kJson, false);
