@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "quillet/version.h"
+#include "util/messages.h"
 
 namespace quillet::sim {
 
@@ -58,7 +59,7 @@ const char* FaultName(FaultKind kind) {
 }
 
 std::string UsageText() {
-  return "Usage: quillet-sim [options]\n"
+  return _("Usage: quillet-sim [options]\n"
          "A rehearsal booking service on loopback that answers like the 12306 service.\n"
          "\n"
          "  --host ADDRESS           address to bind (default 127.0.0.1)\n"
@@ -85,7 +86,7 @@ std::string UsageText() {
          "  --help                   show this text\n"
          "  --version                show the version\n"
          "\n"
-         "The first line on standard output is \"listening on http://HOST:PORT\".\n";
+         "The first line on standard output is \"listening on http://HOST:PORT\".\n");
 }
 
 std::string VersionText() { return std::string("quillet-sim ") + kVersion + "\n"; }
@@ -110,55 +111,55 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
         "--max-unpaid", "--session-ttl", "--latency-ms",     "--fault-rate", "--faults",        "--tls-cert",
         "--tls-key",    "--threads",     "--clock-shift-ms", "--sale"};
     if (kWithValue.count(arg) == 0) {
-      error = "unknown option: " + arg;
+      error = Format(_("unknown option: %s"), arg);
       return false;
     }
     if (i + 1 >= argc) {
-      error = "option " + arg + " needs a value";
+      error = Format(_("option %s needs a value"), arg);
       return false;
     }
     const std::string value = argv[++i];
     long long n = 0;
     double real = 0;
     const auto bad = [&](const std::string& what) {
-      error = "bad value for " + arg + ": '" + value + "' (" + what + ")";
+      error = Format(_("bad value for %s: '%s' (%s)"), arg, value, what);
       return false;
     };
     if (arg == "--host") {
-      if (value.empty()) return bad("an address");
+      if (value.empty()) return bad(_("an address"));
       options.host = value;
     } else if (arg == "--port") {
-      if (!ParseInt(value, 0, 65535, n)) return bad("0 to 65535");
+      if (!ParseInt(value, 0, 65535, n)) return bad(_("0 to 65535"));
       options.port = static_cast<int>(n);
     } else if (arg == "--seed") {
-      if (!ParseInt(value, 0, 9223372036854775807LL, n)) return bad("a non-negative integer");
+      if (!ParseInt(value, 0, 9223372036854775807LL, n)) return bad(_("a non-negative integer"));
       options.seed = static_cast<std::uint64_t>(n);
     } else if (arg == "--account") {
       const std::size_t colon = value.find(':');
-      if (colon == std::string::npos || colon == 0) return bad("NAME:PASSWORD");
+      if (colon == std::string::npos || colon == 0) return bad(_("NAME:PASSWORD"));
       options.accounts.push_back(value);
     } else if (arg == "--captcha-cells") {
       std::set<int> cells;
       for (const std::string& part : SplitComma(value)) {
-        if (!ParseInt(part, 1, 8, n)) return bad("cell numbers 1 to 8, comma-separated");
+        if (!ParseInt(part, 1, 8, n)) return bad(_("cell numbers 1 to 8, comma-separated"));
         cells.insert(static_cast<int>(n));
       }
-      if (cells.empty()) return bad("at least one cell");
+      if (cells.empty()) return bad(_("at least one cell"));
       options.captchaCells.assign(cells.begin(), cells.end());
     } else if (arg == "--release-every") {
-      if (!ParseReal(value, 0, 1e6, real)) return bad("seconds, 0 or more");
+      if (!ParseReal(value, 0, 1e6, real)) return bad(_("seconds, 0 or more"));
       options.releaseEverySeconds = real;
     } else if (arg == "--max-unpaid") {
-      if (!ParseInt(value, 1, 1000000, n)) return bad("1 or more");
+      if (!ParseInt(value, 1, 1000000, n)) return bad(_("1 or more"));
       options.maxUnpaid = static_cast<int>(n);
     } else if (arg == "--session-ttl") {
-      if (!ParseReal(value, 0.001, 1e9, real)) return bad("seconds, more than 0");
+      if (!ParseReal(value, 0.001, 1e9, real)) return bad(_("seconds, more than 0"));
       options.sessionTtlSeconds = real;
     } else if (arg == "--latency-ms") {
-      if (!ParseInt(value, 0, 600000, n)) return bad("0 to 600000");
+      if (!ParseInt(value, 0, 600000, n)) return bad(_("0 to 600000"));
       options.latencyMs = static_cast<int>(n);
     } else if (arg == "--fault-rate") {
-      if (!ParseReal(value, 0, 1, real)) return bad("0 to 1");
+      if (!ParseReal(value, 0, 1, real)) return bad(_("0 to 1"));
       options.faultRate = real;
     } else if (arg == "--faults") {
       options.faults.clear();
@@ -170,19 +171,19 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
             known = true;
           }
         }
-        if (!known) return bad("kinds among delay,502,empty,truncated,garbage,drop,busy");
+        if (!known) return bad(_("kinds among delay,502,empty,truncated,garbage,drop,busy"));
       }
-      if (options.faults.empty()) return bad("at least one kind");
+      if (options.faults.empty()) return bad(_("at least one kind"));
     } else if (arg == "--tls-cert") {
       options.tlsCert = value;
     } else if (arg == "--tls-key") {
       options.tlsKey = value;
     } else if (arg == "--threads") {
-      if (!ParseInt(value, 4, 4096, n)) return bad("4 to 4096");
+      if (!ParseInt(value, 4, 4096, n)) return bad(_("4 to 4096"));
       options.threads = static_cast<int>(n);
     } else if (arg == "--clock-shift-ms") {
       // A year either way is more than any test needs, and keeps every time in range.
-      if (!ParseInt(value, -31536000000LL, 31536000000LL, n)) return bad("milliseconds, within a year either way");
+      if (!ParseInt(value, -31536000000LL, 31536000000LL, n)) return bad(_("milliseconds, within a year either way"));
       options.clockShiftMs = n;
     } else if (arg == "--sale") {
       const auto opening = ParseSaleOpening(value);
@@ -191,7 +192,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
     }
   }
   if (options.tlsCert.empty() != options.tlsKey.empty()) {
-    error = "--tls-cert and --tls-key go together";
+    error = _("--tls-cert and --tls-key go together");
     return false;
   }
   return true;
