@@ -1,5 +1,6 @@
 #include "cli/event_output.h"
 
+#include "net/service_clock.h"
 #include "util/china_moment.h"
 #include "util/codepage.h"
 #include "util/json_text.h"
@@ -62,7 +63,15 @@ std::string EventJson(const Event& event) {
           [](const StoppedEvent& e) {
             return "{\"event\":\"stopped\",\"reason\":" + JsonStringFromUtf8(e.reason) + "}";
           },
-          [](const ClockEvent& e) { return "{\"event\":\"clock\",\"text\":" + JsonStringFromUtf8(e.text) + "}"; },
+          [](const ClockEvent& e) {
+            std::string json = "{\"event\":\"clock\",\"text\":" + JsonStringFromUtf8(ServiceClockNoteText(e.note));
+            if (e.note.read) {
+              json += ",\"offset_ms\":" + std::to_string(e.note.offset.count() / 1000000) +
+                      ",\"uncertainty_ms\":" + std::to_string(e.note.uncertainty.count() / 1000000) +
+                      ",\"probes\":" + std::to_string(e.note.probes);
+            }
+            return json + "}";
+          },
           [](const SessionLapsedEvent&) { return std::string("{\"event\":\"session_lapsed\"}"); },
           [](const SignedInEvent&) { return std::string("{\"event\":\"signed_in\"}"); },
           [](const UnknownTrainEvent& e) {
@@ -161,7 +170,17 @@ void EventOutput::WriteText(const Event& event) {
           [](const StoppedEvent& e) {
             return quillet::Format(_("stopped: %s"), std::string(::gettext(e.reason.c_str())));
           },
-          [](const ClockEvent& e) { return e.text; },
+          [](const ClockEvent& e) {
+            if (e.note.read) {
+              return quillet::Format(_("service clock: %s (%s probes)"),
+                                     net::OffsetText(e.note.offset, e.note.uncertainty), std::to_string(e.note.probes));
+            }
+            return quillet::Format(
+                _("service clock: cannot be read (%s); this machine's clock is used as China "
+                  "Standard Time"),
+                std::string(e.note.answersDisagree ? _("the service's answers disagree about the time")
+                                                   : _("no answer of the service carried a readable Date header")));
+          },
           [](const SessionLapsedEvent&) {
             return std::string(_("the service no longer knows the sign-in (the session lapsed)"));
           },

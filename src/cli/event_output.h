@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "grab/shared_service_clock.h"
+
 namespace quillet::cli {
 
 // Texts in events are program text (GBK); wish numbers count from 1.
@@ -58,7 +60,7 @@ struct NoTrainRunsEvent {
 };
 // The estimate of the service's clock taken for a sale opening.
 struct ClockEvent {
-  std::string text;  // plain ASCII, e.g. "service clock: +797 ms +/- 5 ms (14 probes)"
+  ServiceClockNote note;
 };
 using Event =
     std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent, StoppedEvent,

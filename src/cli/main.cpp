@@ -141,7 +141,7 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   if (waitsForASale) {
     session.SetWishScheduleFactory(quillet::MakeSaleScheduleFactory(
         plan.service, plan.caFile,
-        [&output](const std::string& text) { output.Write(quillet::cli::ClockEvent{text}); }));
+        [&output](const quillet::ServiceClockNote& note) { output.Write(quillet::cli::ClockEvent{note}); }));
   }
   AddObservers(session, run, told);
 

@@ -3,14 +3,17 @@
 #include "net/clock_probe.h"
 
 namespace quillet {
-namespace {
 
-std::string FallbackReason(net::ClockEstimateOutcome outcome) {
-  if (outcome == net::ClockEstimateOutcome::kInconsistent) return "the service's answers disagree about the time";
-  return "no answer of the service carried a readable Date header";
+std::string ServiceClockNoteText(const ServiceClockNote& note) {
+  if (note.read) {
+    return "service clock: " + net::OffsetText(note.offset, note.uncertainty) + " (" + std::to_string(note.probes) +
+           " probes)";
+  }
+  return std::string("service clock: cannot be read (") +
+         (note.answersDisagree ? "the service's answers disagree about the time"
+                               : "no answer of the service carried a readable Date header") +
+         "); this machine's clock is used as China Standard Time";
 }
-
-}  // namespace
 
 ScheduleClocks MachineScheduleClocks() {
   ScheduleClocks clocks;
@@ -69,8 +72,12 @@ std::optional<ServiceClockReading> SharedServiceClock::Estimate(const std::stop_
     reading.fromService = true;
     const auto offset = reading.estimate.ServiceTimeAt(reading.takenAt) - clocks_.systemNow();
     if (report_) {
-      report_("service clock: " + net::OffsetText(offset, reading.estimate.uncertainty) + " (" +
-              std::to_string(reading.estimate.probes) + " probes)");
+      ServiceClockNote note;
+      note.read = true;
+      note.offset = std::chrono::duration_cast<std::chrono::nanoseconds>(offset);
+      note.uncertainty = reading.estimate.uncertainty;
+      note.probes = reading.estimate.probes;
+      report_(note);
     }
     return reading;
   }
@@ -80,8 +87,9 @@ std::optional<ServiceClockReading> SharedServiceClock::Estimate(const std::stop_
   reading.estimate.serviceMinusSteady = duration_cast<nanoseconds>(clocks_.systemNow().time_since_epoch()) -
                                         duration_cast<nanoseconds>(reading.takenAt.time_since_epoch());
   if (report_) {
-    report_("service clock: cannot be read (" + FallbackReason(result.outcome) +
-            "); this machine's clock is used as China Standard Time");
+    ServiceClockNote note;
+    note.answersDisagree = result.outcome == net::ClockEstimateOutcome::kInconsistent;
+    report_(note);
   }
   return reading;
 }

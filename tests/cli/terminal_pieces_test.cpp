@@ -93,6 +93,15 @@ TEST(EventJson, OneObjectPerEvent) {
   EXPECT_EQ(EventJson(SignedInEvent{}), "{\"event\":\"signed_in\"}");
   EXPECT_EQ(EventJson(UnknownTrainEvent{1, "G7029"}), "{\"event\":\"unknown_train\",\"wish\":1,\"train\":\"G7029\"}");
   EXPECT_EQ(EventJson(NoTrainRunsEvent{2}), "{\"event\":\"wish_failed\",\"wish\":2,\"reason\":\"no_train_runs\"}");
+  ServiceClockNote clock;
+  clock.read = true;
+  clock.offset = std::chrono::milliseconds(1234);
+  clock.uncertainty = std::chrono::milliseconds(4);
+  clock.probes = 16;
+  EXPECT_EQ(EventJson(ClockEvent{clock}),
+            "{\"event\":\"clock\",\"text\":\"service clock: +1234 ms +/- 4 ms (16 probes)\",\"offset_ms\":1234,"
+            "\"uncertainty_ms\":4,\"probes\":16}");
+  EXPECT_EQ(EventJson(ClockEvent{ServiceClockNote{}}).find("\"offset_ms\""), std::string::npos);
   // The moment is China Standard Time with milliseconds, whatever the zone.
   const auto moment = std::chrono::system_clock::time_point(std::chrono::milliseconds(1797729302045));
   EXPECT_EQ(EventJson(StoppedEvent{"SIGTERM"}, moment),
