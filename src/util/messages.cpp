@@ -18,8 +18,17 @@ std::string ExecutablePath() {
 
 std::string LocaleDirectory() {
   if (const char* chosen = std::getenv("QUILLET_LOCALEDIR"); chosen != nullptr && *chosen != '\0') return chosen;
+  const std::string program = ExecutablePath();
   const std::string buildDir = QUILLET_BUILD_DIR;
-  if (ExecutablePath().rfind(buildDir + "/", 0) == 0) return QUILLET_BUILD_LOCALEDIR;
+  if (program.rfind(buildDir + "/", 0) == 0) return QUILLET_BUILD_LOCALEDIR;
+  // Installed: beside the program's bin folder (/usr/bin and /usr/share/locale,
+  // whatever prefix the package or `cmake --install` chose).
+  if (!program.empty()) {
+    const std::filesystem::path beside =
+        std::filesystem::path(program).parent_path().parent_path() / QUILLET_RELATIVE_LOCALEDIR;
+    std::error_code error;
+    if (std::filesystem::is_directory(beside, error)) return beside.string();
+  }
   return QUILLET_INSTALLED_LOCALEDIR;
 }
 

@@ -19,8 +19,8 @@ namespace quillet {
 inline constexpr char kMessagesDomain[] = "quillet";
 
 // Chooses the language from the environment and finds the catalogue: in the
-// build tree for a program run from there, else where it is installed
-// (QUILLET_LOCALEDIR overrides both). Messages are UTF-8 whatever the
+// build tree for a program run from there, else where it is installed beside
+// the program (QUILLET_LOCALEDIR overrides both). Messages are UTF-8 whatever the
 // locale's character set. Call once, before any thread starts.
 void SetUpMessages();
 

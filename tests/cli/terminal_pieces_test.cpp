@@ -13,6 +13,7 @@
 #include "cli/captcha_picture.h"
 #include "cli/event_output.h"
 #include "cli/grab_run.h"
+#include "cli/notifier_report_text.h"
 #include "util/json_text.h"
 
 namespace quillet::cli {
@@ -280,6 +281,39 @@ TEST(GrabRunExitCode, FollowsHowTheWishesEnded) {
       }
     }
     EXPECT_EQ(ExitCodeOf(run, c.signal), c.exitCode) << c.name;
+  }
+}
+
+// quillet-grab words the notifiers' reports itself, in its own language,
+// from what they report as values.
+TEST(NotifierReportText, WordsEachReportInQuilletGrabsLanguage) {
+  using Kind = DeliveryFailure::Kind;
+  const struct {
+    const char* notifier;
+    NotifyEventKind event;
+    DeliveryOutcome outcome;
+    DeliveryFailure failure;
+    const char* line;
+  } cases[] = {
+      {"bell", NotifyEventKind::kBooked, DeliveryOutcome::kDelivered, {}, "terminal bell: told of the booking"},
+      {"webhook", NotifyEventKind::kManualCheck, DeliveryOutcome::kFailed, DeliveryFailure(Kind::kHttpStatus, 500),
+       "webhook: could not tell of the manual check: HTTP status 500 after 0 tries"},
+      {"command", NotifyEventKind::kBooked, DeliveryOutcome::kFailed,
+       DeliveryFailure(Kind::kCannotStart, 0, "No such file or directory"),
+       "notify command: could not tell of the booking: cannot start it: No such file or directory"},
+      {"sound", NotifyEventKind::kBooked, DeliveryOutcome::kFailed, DeliveryFailure(Kind::kNoSound, 0, "Not available"),
+       "sound: could not tell of the booking: cannot play it: Not available"},
+      {"desktop", NotifyEventKind::kSessionLapsed, DeliveryOutcome::kFailed, DeliveryFailure(Kind::kNoSessionBus),
+       "desktop notification: could not tell of the lapsed sign-in: there is no session bus"},
+  };
+  for (const auto& c : cases) {
+    NotifierReport report;
+    report.notifier = c.notifier;
+    report.kind = c.event;
+    report.outcome = c.outcome;
+    report.detail = G(u8"通知 失败");  // the window's text, never shown here
+    report.failure = c.failure;
+    EXPECT_EQ(NotifierReportText(report), c.line);
   }
 }
 
