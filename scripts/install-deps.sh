@@ -10,7 +10,7 @@ packages=(
   libtomlplusplus-dev libchafa-dev libglib2.0-dev libjpeg-dev
   qt6-base-dev libgl-dev fonts-noto-cjk fonts-wqy-zenhei xvfb xauth libxcb-cursor0 curl ca-certificates
   scdoc librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db
-  libsystemd-dev libcanberra-dev dbus
+  libsystemd-dev libcanberra-dev libasound2-dev dbus gettext
 )
 
 missing=()

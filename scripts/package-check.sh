@@ -46,7 +46,10 @@ version=$(dpkg-deb -f "$deb" Version)
 upstream=${version%-*}
 [ "$("$root/usr/bin/quillet" --version)" = "quillet $upstream" ] || fail "quillet --version is not 'quillet $upstream'"
 [ "$("$root/usr/bin/quillet-sim" --version)" = "quillet-sim $upstream" ] || fail "quillet-sim --version is wrong"
-"$root/usr/bin/quillet-sim" --help | grep -q "^Usage: quillet-sim" || fail "quillet-sim --help"
+LC_ALL=C.UTF-8 "$root/usr/bin/quillet-sim" --help | grep -q "^Usage: quillet-sim" || fail "quillet-sim --help"
+# The message catalogue is found beside the installed programs.
+LC_ALL= LANGUAGE= LANG=zh_CN.UTF-8 "$root/usr/bin/quillet-sim" --help | grep -q "^用法：quillet-sim" ||
+  fail "quillet-sim --help under LANG=zh_CN.UTF-8 is not in Chinese"
 
 echo "-- lintian"
 # Errors fail the check; warnings and notes are shown.

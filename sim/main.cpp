@@ -18,6 +18,7 @@
 #include "china_time.h"
 #include "options.h"
 #include "sim_server.h"
+#include "util/messages.h"
 
 using quillet::sim::BookingService;
 using quillet::sim::Options;
@@ -41,10 +42,11 @@ void QtMessages(QtMsgType type, const QMessageLogContext&, const QString& messag
 }  // namespace
 
 int main(int argc, char** argv) {
+  quillet::SetUpMessages();
   Options options;
   std::string error;
   if (!quillet::sim::ParseOptions(argc, argv, options, error)) {
-    std::fprintf(stderr, "quillet-sim: %s\nTry 'quillet-sim --help' for the options.\n", error.c_str());
+    std::fprintf(stderr, "quillet-sim: %s\n%s\n", error.c_str(), _("Try 'quillet-sim --help' for the options."));
     return 2;
   }
   if (options.help) {

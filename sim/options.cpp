@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "quillet/version.h"
+#include "util/messages.h"
 
 namespace quillet::sim {
 
@@ -58,31 +59,31 @@ struct OptionEntry {
 // Every option, in the order --help lists them.
 const std::vector<OptionEntry>& OptionTable() {
   static const std::vector<OptionEntry> kTable = {
-      {"--host", "ADDRESS", "address to bind (default 127.0.0.1)"},
-      {"--port", "N", "port; 0 takes a free one (default 0)"},
-      {"--seed", "N", "seed of trains, tokens and captchas (default 12306)"},
-      {"--account", "NAME:PASSWORD", "add an account (repeatable); demo:demo1234 always exists"},
-      {"--captcha-cells", "LIST", "fix the correct captcha tiles, e.g. 2,7 (default random)"},
-      {"--release-every", "SECONDS", "give back a few tickets this often; 0 never (default 10)"},
-      {"--max-unpaid", "N", "unpaid orders an account may hold (default 1)"},
-      {"--session-ttl", "SECONDS", "idle time after which a session ends (default 1800)"},
-      {"--max-sessions", "N", "sessions kept at most; the one idle longest goes first\n(default 10000)"},
-      {"--latency-ms", "N", "delay every answer by N ms (default 0)"},
-      {"--fault-rate", "P", "share of answers, 0 to 1, that get a fault (default 0)"},
-      {"--faults", "LIST", "fault kinds to draw from (default all):\ndelay,502,empty,truncated,garbage,drop,busy"},
-      {"--control", "", "serve the /sim/ control endpoints"},
-      {"--tls-cert", "FILE", "serve HTTPS with this certificate (PEM) ..."},
-      {"--tls-key", "FILE", "... and this private key (PEM)"},
+      {"--host", "ADDRESS", N_("address to bind (default 127.0.0.1)")},
+      {"--port", "N", N_("port; 0 takes a free one (default 0)")},
+      {"--seed", "N", N_("seed of trains, tokens and captchas (default 12306)")},
+      {"--account", "NAME:PASSWORD", N_("add an account (repeatable); demo:demo1234 always exists")},
+      {"--captcha-cells", "LIST", N_("fix the correct captcha tiles, e.g. 2,7 (default random)")},
+      {"--release-every", "SECONDS", N_("give back a few tickets this often; 0 never (default 10)")},
+      {"--max-unpaid", "N", N_("unpaid orders an account may hold (default 1)")},
+      {"--session-ttl", "SECONDS", N_("idle time after which a session ends (default 1800)")},
+      {"--max-sessions", "N", N_("sessions kept at most; the one idle longest goes first\n(default 10000)")},
+      {"--latency-ms", "N", N_("delay every answer by N ms (default 0)")},
+      {"--fault-rate", "P", N_("share of answers, 0 to 1, that get a fault (default 0)")},
+      {"--faults", "LIST", N_("fault kinds to draw from (default all):\ndelay,502,empty,truncated,garbage,drop,busy")},
+      {"--control", "", N_("serve the /sim/ control endpoints")},
+      {"--tls-cert", "FILE", N_("serve HTTPS with this certificate (PEM) ...")},
+      {"--tls-key", "FILE", N_("... and this private key (PEM)")},
       {"--read-timeout", "SECONDS",
-       "time a request's head and body may take to arrive; a\nslower client is cut off (default 10)"},
-      {"--threads", "N", "most worker threads, one per open connection, started as\nconnections come (default 1024)"},
-      {"--clock-shift-ms", "N", "run the service's clock N ms ahead of this machine's;\nnegative: behind (default 0)"},
+       N_("time a request's head and body may take to arrive; a\nslower client is cut off (default 10)")},
+      {"--threads", "N", N_("most worker threads, one per open connection, started as\nconnections come (default 1024)")},
+      {"--clock-shift-ms", "N", N_("run the service's clock N ms ahead of this machine's;\nnegative: behind (default 0)")},
       {"--sale", "DATE@MOMENT",
-       "the trains of travel date DATE (yyyy-mm-dd) go on sale at\nMOMENT (YYYY-MM-DD HH:MM:SS[.mmm], China Standard "
+       N_("the trains of travel date DATE (yyyy-mm-dd) go on sale at\nMOMENT (YYYY-MM-DD HH:MM:SS[.mmm], China Standard "
        "Time, on\n"
-       "the service's clock); repeatable"},
-      {"--help", "", "show this text"},
-      {"--version", "", "show the version"},
+       "the service's clock); repeatable")},
+      {"--help", "", N_("show this text")},
+      {"--version", "", N_("show the version")},
   };
   return kTable;
 }
@@ -104,14 +105,14 @@ const char* FaultName(FaultKind kind) {
 }
 
 std::string UsageText() {
-  std::string text =
+  std::string text = _(
       "Usage: quillet-sim [options]\n"
       "A rehearsal booking service on loopback that answers like the 12306 service.\n"
-      "\n";
+      "\n");
   for (const OptionEntry& option : OptionTable()) {
     std::string head = std::string("  ") + option.name + (*option.value ? " " : "") + option.value;
     head.resize(std::max<std::size_t>(head.size() + 1, 27), ' ');
-    std::stringstream lines(option.help);
+    std::stringstream lines(::gettext(option.help));
     std::string line;
     bool first = true;
     while (std::getline(lines, line)) {
@@ -119,7 +120,7 @@ std::string UsageText() {
       first = false;
     }
   }
-  return text + "\nThe first line on standard output is \"listening on http://HOST:PORT\".\n";
+  return text + _("\nThe first line on standard output is \"listening on http://HOST:PORT\".\n");
 }
 
 std::string VersionText() { return std::string("quillet-sim ") + kVersion + "\n"; }
@@ -140,49 +141,49 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
       continue;
     }
     if (!TakesValue(arg)) {
-      error = "unknown option: " + arg;
+      error = Format(_("unknown option: %s"), arg);
       return false;
     }
     if (i + 1 >= argc) {
-      error = "option " + arg + " needs a value";
+      error = Format(_("option %s needs a value"), arg);
       return false;
     }
     const std::string value = argv[++i];
     long long n = 0;
     double real = 0;
     const auto bad = [&](const std::string& what) {
-      error = "bad value for " + arg + ": '" + value + "' (" + what + ")";
+      error = Format(_("bad value for %s: '%s' (%s)"), arg, value, what);
       return false;
     };
     if (arg == "--host") {
-      if (value.empty()) return bad("an address");
+      if (value.empty()) return bad(_("an address"));
       options.host = value;
     } else if (arg == "--port") {
-      if (!ParseInt(value, 0, 65535, n)) return bad("0 to 65535");
+      if (!ParseInt(value, 0, 65535, n)) return bad(_("0 to 65535"));
       options.port = static_cast<int>(n);
     } else if (arg == "--seed") {
-      if (!ParseInt(value, 0, 9223372036854775807LL, n)) return bad("a non-negative integer");
+      if (!ParseInt(value, 0, 9223372036854775807LL, n)) return bad(_("a non-negative integer"));
       options.seed = static_cast<std::uint64_t>(n);
     } else if (arg == "--account") {
       const std::size_t colon = value.find(':');
-      if (colon == std::string::npos || colon == 0) return bad("NAME:PASSWORD");
+      if (colon == std::string::npos || colon == 0) return bad(_("NAME:PASSWORD"));
       options.accounts.push_back(value);
     } else if (arg == "--captcha-cells") {
       std::set<int> cells;
       for (const std::string& part : SplitComma(value)) {
-        if (!ParseInt(part, 1, 8, n)) return bad("cell numbers 1 to 8, comma-separated");
+        if (!ParseInt(part, 1, 8, n)) return bad(_("cell numbers 1 to 8, comma-separated"));
         cells.insert(static_cast<int>(n));
       }
-      if (cells.empty()) return bad("at least one cell");
+      if (cells.empty()) return bad(_("at least one cell"));
       options.captchaCells.assign(cells.begin(), cells.end());
     } else if (arg == "--release-every") {
-      if (!ParseReal(value, 0, 1e6, real)) return bad("seconds, 0 or more");
+      if (!ParseReal(value, 0, 1e6, real)) return bad(_("seconds, 0 or more"));
       options.releaseEverySeconds = real;
     } else if (arg == "--max-unpaid") {
-      if (!ParseInt(value, 1, 1000000, n)) return bad("1 or more");
+      if (!ParseInt(value, 1, 1000000, n)) return bad(_("1 or more"));
       options.maxUnpaid = static_cast<int>(n);
     } else if (arg == "--session-ttl") {
-      if (!ParseReal(value, 0.001, 1e9, real)) return bad("seconds, more than 0");
+      if (!ParseReal(value, 0.001, 1e9, real)) return bad(_("seconds, more than 0"));
       options.sessionTtlSeconds = real;
     } else if (arg == "--max-sessions") {
       if (!ParseInt(value, 1, 10000000, n)) return bad("1 to 10000000");
@@ -191,10 +192,10 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
       if (!ParseReal(value, 0.1, 3600, real)) return bad("seconds, 0.1 to 3600");
       options.readTimeoutSeconds = real;
     } else if (arg == "--latency-ms") {
-      if (!ParseInt(value, 0, 600000, n)) return bad("0 to 600000");
+      if (!ParseInt(value, 0, 600000, n)) return bad(_("0 to 600000"));
       options.latencyMs = static_cast<int>(n);
     } else if (arg == "--fault-rate") {
-      if (!ParseReal(value, 0, 1, real)) return bad("0 to 1");
+      if (!ParseReal(value, 0, 1, real)) return bad(_("0 to 1"));
       options.faultRate = real;
     } else if (arg == "--faults") {
       options.faults.clear();
@@ -206,19 +207,19 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
             known = true;
           }
         }
-        if (!known) return bad("kinds among delay,502,empty,truncated,garbage,drop,busy");
+        if (!known) return bad(_("kinds among delay,502,empty,truncated,garbage,drop,busy"));
       }
-      if (options.faults.empty()) return bad("at least one kind");
+      if (options.faults.empty()) return bad(_("at least one kind"));
     } else if (arg == "--tls-cert") {
       options.tlsCert = value;
     } else if (arg == "--tls-key") {
       options.tlsKey = value;
     } else if (arg == "--threads") {
-      if (!ParseInt(value, 4, 4096, n)) return bad("4 to 4096");
+      if (!ParseInt(value, 4, 4096, n)) return bad(_("4 to 4096"));
       options.threads = static_cast<int>(n);
     } else if (arg == "--clock-shift-ms") {
       // A year either way is more than any test needs, and keeps every time in range.
-      if (!ParseInt(value, -31536000000LL, 31536000000LL, n)) return bad("milliseconds, within a year either way");
+      if (!ParseInt(value, -31536000000LL, 31536000000LL, n)) return bad(_("milliseconds, within a year either way"));
       options.clockShiftMs = n;
     } else if (arg == "--sale") {
       const auto opening = ParseSaleOpening(value);
@@ -227,7 +228,7 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
     }
   }
   if (options.tlsCert.empty() != options.tlsKey.empty()) {
-    error = "--tls-cert and --tls-key go together";
+    error = _("--tls-cert and --tls-key go together");
     return false;
   }
   return true;

@@ -18,6 +18,7 @@
 #include "answers.h"
 #include "connection_threads.h"
 #include "request_stream.h"
+#include "util/messages.h"
 
 namespace quillet::sim {
 
@@ -207,7 +208,7 @@ bool SimServer::Bind(std::string& error, int& exitCode) {
     server_ = std::move(server);
   }
   if (!server_->is_valid()) {
-    error = "cannot use the TLS certificate or key (" + options_.tlsCert + ", " + options_.tlsKey + ")";
+    error = Format(_("cannot use the TLS certificate or key (%s, %s)"), options_.tlsCert, options_.tlsKey);
     return false;
   }
   exitCode = 1;
@@ -246,13 +247,13 @@ bool SimServer::Bind(std::string& error, int& exitCode) {
   if (options_.port == 0) {
     port_ = server_->bind_to_any_port(options_.host);
     if (port_ <= 0) {
-      error = "cannot listen on " + options_.host + ": " + ListenFailure(options_.host, 0);
+      error = Format(_("cannot listen on %s: %s"), options_.host, ListenFailure(options_.host, 0));
       return false;
     }
   } else {
     if (!server_->bind_to_port(options_.host, options_.port)) {
-      error = "cannot listen on " + options_.host + ":" + std::to_string(options_.port) + ": " +
-              ListenFailure(options_.host, options_.port);
+      error = Format(_("cannot listen on %s: %s"), options_.host + ":" + std::to_string(options_.port),
+                     ListenFailure(options_.host, options_.port));
       return false;
     }
     port_ = options_.port;

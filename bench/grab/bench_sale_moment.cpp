@@ -156,9 +156,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot sign in or find a train\n");
     return 1;
   }
-  auto clock = std::make_shared<SharedServiceClock>(HttpClockEstimator(sim.BaseUrl(), ""), [](const std::string& line) {
-    std::fprintf(stderr, "%s\n", line.c_str());
-  });
+  auto clock = std::make_shared<SharedServiceClock>(
+      HttpClockEstimator(sim.BaseUrl(), ""),
+      [](const ServiceClockNote& note) { std::fprintf(stderr, "%s\n", ServiceClockNoteText(note).c_str()); });
 
   for (const bool scheduled : {true, false}) {
     Stats confirm, firstQuery;

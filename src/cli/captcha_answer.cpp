@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "util/messages.h"
+
 namespace quillet::cli {
 
 std::optional<std::vector<int>> ParseCaptchaCells(std::string_view line) {
@@ -26,13 +28,13 @@ std::optional<std::vector<int>> ParseCaptchaCells(std::string_view line) {
 
 CaptchaCellsResult ReadCaptchaCells(std::istream& in, std::ostream& prompts, bool interactive) {
   while (true) {
-    if (interactive) prompts << "Captcha cells (1-8, e.g. 2 5): " << std::flush;
+    if (interactive) prompts << _("Captcha cells (1-8, e.g. 2 5): ") << std::flush;
     std::string line;
-    if (!std::getline(in, line)) return {{}, "no captcha answer: the input ended"};
+    if (!std::getline(in, line)) return {{}, _("no captcha answer: the input ended")};
     if (auto cells = ParseCaptchaCells(line)) return {*cells, {}};
     if (!interactive)
-      return {{}, "captcha answer \"" + line + "\" is not cell numbers 1-8 separated by spaces or commas"};
-    prompts << "Write the cells as numbers 1 to 8, each once, separated by spaces or commas.\n";
+      return {{}, Format(_("captcha answer \"%s\" is not cell numbers 1-8 separated by spaces or commas"), line)};
+    prompts << _("Write the cells as numbers 1 to 8, each once, separated by spaces or commas.") << "\n";
   }
 }
 

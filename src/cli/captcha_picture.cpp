@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "util/messages.h"
+
 namespace quillet::cli {
 namespace {
 
@@ -120,7 +122,8 @@ std::string DrawForTerminal(const RgbImage& image, const char* const* environmen
 SavedPicture SaveCaptchaPicture(std::string_view jpegBytes, const std::string& folder) {
   std::string path = (folder.empty() ? std::string(".") : folder) + "/quillet-captcha-XXXXXX.jpg";
   const int fd = ::mkstemps(path.data(), 4);
-  if (fd < 0) return {{}, "cannot create a file for the captcha picture in " + folder + ": " + std::strerror(errno)};
+  if (fd < 0)
+    return {{}, Format(_("cannot create a file for the captcha picture in %s: %s"), folder, std::strerror(errno))};
   std::size_t done = 0;
   while (done < jpegBytes.size()) {
     const ssize_t n = ::write(fd, jpegBytes.data() + done, jpegBytes.size() - done);
@@ -129,7 +132,7 @@ SavedPicture SaveCaptchaPicture(std::string_view jpegBytes, const std::string& f
       const std::string reason = std::strerror(errno);
       ::close(fd);
       ::unlink(path.c_str());
-      return {{}, "cannot write the captcha picture to " + path + ": " + reason};
+      return {{}, Format(_("cannot write the captcha picture to %s: %s"), path, reason)};
     }
     done += static_cast<std::size_t>(n);
   }

@@ -6,13 +6,22 @@
 
 namespace quillet::cli {
 
+// quillet-grab trains FROM TO DATE: a day's trains, as written (UTF-8).
+struct TrainsRequest {
+  std::string from, to, date;
+  std::string service;  // empty: the real service
+  std::string caFile;
+  bool student = false;
+};
+
 struct CommandLine {
-  enum class Mode { kRun, kCheck, kHelp, kVersion };
+  enum class Mode { kRun, kCheck, kTrains, kHelp, kVersion };
   Mode mode = Mode::kRun;
   std::string planPath;
   bool json = false;          // one JSON object per event and line
   bool captchaCells = false;  // captcha answers from standard input, no picture drawn
   bool noSound = false;
+  TrainsRequest trains;  // kTrains
 };
 
 struct CommandLineResult {

@@ -1,8 +1,11 @@
 #include "cli/event_output.h"
 
+#include "net/service_clock.h"
+#include "util/china_moment.h"
 #include "util/codepage.h"
 #include "util/json_text.h"
 #include "util/text.h"
+#include "util/messages.h"
 
 namespace quillet::cli {
 namespace {
@@ -29,11 +32,11 @@ std::string OrderJson(const char* event, const OrderOutcome& order) {
 std::string OrderText(const OrderOutcome& order) {
   std::string names;
   for (const std::string& name : order.passengers) names += (names.empty() ? "" : ", ") + Utf8FromGbk(name);
-  return Utf8FromGbk(order.train) + " on " + Utf8FromGbk(order.date) + ", " + Utf8FromGbk(order.seat) + ", for " +
-         names;
+  return quillet::Format(_("%s on %s, %s, for %s"), Utf8FromGbk(order.train), Utf8FromGbk(order.date),
+                         Utf8FromGbk(order.seat), names);
 }
 
-std::string WishPrefix(int wish) { return "wish " + std::to_string(wish) + ": "; }
+std::string WishPrefix(int wish) { return quillet::Format(_("wish %s: "), std::to_string(wish)); }
 
 }  // namespace
 
@@ -42,7 +45,7 @@ std::string EventJson(const Event& event) {
       Overloaded{
           [](const AttemptEvent& e) {
             return "{\"event\":\"attempt\",\"wish\":" + std::to_string(e.wish) +
-                   ",\"attempts\":" + std::to_string(e.attempts) + "}";
+                   ",\"attempts\":" + std::to_string(e.newAttempts) + ",\"total\":" + std::to_string(e.attempts) + "}";
           },
           [](const QueryFailedEvent& e) {
             return "{\"event\":\"query_failed\",\"wish\":" + std::to_string(e.wish) +
@@ -61,7 +64,24 @@ std::string EventJson(const Event& event) {
           [](const StoppedEvent& e) {
             return "{\"event\":\"stopped\",\"reason\":" + JsonStringFromUtf8(e.reason) + "}";
           },
-          [](const ClockEvent& e) { return "{\"event\":\"clock\",\"text\":" + JsonStringFromUtf8(e.text) + "}"; },
+          [](const ClockEvent& e) {
+            std::string json = "{\"event\":\"clock\",\"text\":" + JsonStringFromUtf8(ServiceClockNoteText(e.note));
+            if (e.note.read) {
+              json += ",\"offset_ms\":" + std::to_string(e.note.offset.count() / 1000000) +
+                      ",\"uncertainty_ms\":" + std::to_string(e.note.uncertainty.count() / 1000000) +
+                      ",\"probes\":" + std::to_string(e.note.probes);
+            }
+            return json + "}";
+          },
+          [](const SessionLapsedEvent&) { return std::string("{\"event\":\"session_lapsed\"}"); },
+          [](const SignedInEvent&) { return std::string("{\"event\":\"signed_in\"}"); },
+          [](const UnknownTrainEvent& e) {
+            return "{\"event\":\"unknown_train\",\"wish\":" + std::to_string(e.wish) +
+                   ",\"train\":" + JsonString(e.train) + "}";
+          },
+          [](const NoTrainRunsEvent& e) {
+            return "{\"event\":\"wish_failed\",\"wish\":" + std::to_string(e.wish) + ",\"reason\":\"no_train_runs\"}";
+          },
           [](const NotificationEvent& e) {
             std::string json = std::string("{\"event\":\"") + (e.delivered ? "notify_delivered" : "notify_failed") +
                                "\",\"notifier\":" + JsonStringFromUtf8(e.notifier) +
@@ -74,16 +94,36 @@ std::string EventJson(const Event& event) {
       event);
 }
 
-EventOutput::EventOutput(std::ostream& out, Format format, bool terminal, Clock clock)
-    : out_(out), format_(format), terminal_(terminal), clock_(std::move(clock)) {}
+std::string EventJson(const Event& event, std::chrono::system_clock::time_point at) {
+  std::string json = EventJson(event);
+  json.insert(json.size() - 1, ",\"at\":" + JsonStringFromUtf8(ChinaIsoMoment(at, IsoPrecision::kMilliseconds)));
+  return json;
+}
+
+EventOutput::EventOutput(std::ostream& out, Format format, bool terminal, Clock clock, WallClock wallClock)
+    : out_(out), format_(format), terminal_(terminal), clock_(std::move(clock)), wallClock_(std::move(wallClock)) {}
 
 void EventOutput::Write(const Event& event) {
   std::lock_guard lock(mutex_);
   if (format_ == Format::kJson) {
-    out_ << EventJson(event) << "\n" << std::flush;
+    WriteJson(event);
     return;
   }
   WriteText(event);
+}
+
+void EventOutput::WriteJson(const Event& event) {
+  if (const auto* attempt = std::get_if<AttemptEvent>(&event)) {
+    const auto now = clock_();
+    const auto last = attemptLines_.find(attempt->wish);
+    if (last != attemptLines_.end() && now - last->second.when < std::chrono::seconds(1)) return;
+    AttemptEvent line = *attempt;
+    line.newAttempts = attempt->attempts - (last == attemptLines_.end() ? 0 : last->second.attempts);
+    attemptLines_[attempt->wish] = {now, attempt->attempts};
+    out_ << EventJson(line, wallClock_()) << "\n" << std::flush;
+    return;
+  }
+  out_ << EventJson(event, wallClock_()) << "\n" << std::flush;
 }
 
 void EventOutput::Finish() {
@@ -93,9 +133,9 @@ void EventOutput::Finish() {
 }
 
 std::string EventOutput::StatusText() const {
-  std::string text = "attempts:";
+  std::string text = _("attempts:");
   for (const auto& [wish, attempts] : attempts_)
-    text += " wish " + std::to_string(wish) + " " + std::to_string(attempts);
+    text += " " + quillet::Format(_("wish %s %s"), std::to_string(wish), std::to_string(attempts));
   return text;
 }
 
@@ -118,23 +158,57 @@ void EventOutput::WriteText(const Event& event) {
       Overloaded{
           [](const AttemptEvent&) { return std::string(); },
           [](const QueryFailedEvent& e) {
-            return WishPrefix(e.wish) + "query for " + Utf8FromGbk(e.date) + " failed: " + Utf8FromGbk(e.reason);
+            return WishPrefix(e.wish) +
+                   quillet::Format(_("query for %s failed: %s"), Utf8FromGbk(e.date), Utf8FromGbk(e.reason));
           },
           [](const OrderRefusedEvent& e) {
-            return WishPrefix(e.order.wish) + "order refused, " + OrderText(e.order) + ": " + Utf8FromGbk(e.reason);
+            return WishPrefix(e.order.wish) +
+                   quillet::Format(_("order refused, %s: %s"), OrderText(e.order), Utf8FromGbk(e.reason));
           },
           [](const ManualCheckEvent& e) {
-            return WishPrefix(e.order.wish) + "CHECK BY HAND, " + OrderText(e.order) + ": " + Utf8FromGbk(e.reason);
+            return WishPrefix(e.order.wish) +
+                   quillet::Format(_("CHECK BY HAND, %s: %s"), OrderText(e.order), Utf8FromGbk(e.reason));
           },
           [](const BookedEvent& e) {
-            return WishPrefix(e.order.wish) + "BOOKED " + OrderText(e.order) +
-                   (e.orderId.empty() ? std::string() : ", order " + Utf8FromGbk(e.orderId));
+            return WishPrefix(e.order.wish) +
+                   (e.orderId.empty()
+                        ? quillet::Format(_("BOOKED %s"), OrderText(e.order))
+                        : quillet::Format(_("BOOKED %s, order %s"), OrderText(e.order), Utf8FromGbk(e.orderId)));
           },
-          [](const StoppedEvent& e) { return "stopped: " + e.reason; },
-          [](const ClockEvent& e) { return e.text; },
+          // The reason is a signal's name or a text marked N_() where it was made.
+          [](const StoppedEvent& e) {
+            return quillet::Format(_("stopped: %s"), std::string(::gettext(e.reason.c_str())));
+          },
+          [](const ClockEvent& e) {
+            if (e.note.read) {
+              return quillet::Format(_("service clock: %s (%s probes)"),
+                                     net::OffsetText(e.note.offset, e.note.uncertainty), std::to_string(e.note.probes));
+            }
+            std::string reason = _("no answer of the service carried a readable Date header");
+            if (e.note.answersDisagree) reason = _("the service's answers disagree about the time");
+            if (e.note.farOff) reason = _("the service's clock is more than 24 hours away from this machine's");
+            return quillet::Format(
+                _("service clock: cannot be read (%s); this machine's clock is used as China "
+                  "Standard Time"),
+                reason);
+          },
+          [](const SessionLapsedEvent&) {
+            return std::string(_("the service no longer knows the sign-in (the session lapsed)"));
+          },
+          [](const SignedInEvent&) { return std::string(_("signed in again; grabbing goes on")); },
+          [](const UnknownTrainEvent& e) {
+            return WishPrefix(e.wish) +
+                   quillet::Format(_("the service runs no train %s between these stations on any of the "
+                                     "wish's dates"),
+                                   Utf8FromGbk(e.train));
+          },
+          [](const NoTrainRunsEvent& e) {
+            return WishPrefix(e.wish) + _("GIVEN UP: none of its trains runs on any of its dates");
+          },
           [](const NotificationEvent& e) {
-            std::string text = "notify " + e.notifier + (e.delivered ? ": delivered " : ": not delivered ") + e.about;
-            if (!e.train.empty()) text += " " + Utf8FromGbk(e.train) + " on " + Utf8FromGbk(e.date);
+            std::string text = quillet::Format(e.delivered ? _("notify %s: delivered %s") : _("notify %s: not delivered %s"),
+                                               e.notifier, e.about);
+            if (!e.train.empty()) text += quillet::Format(_(" %s on %s"), Utf8FromGbk(e.train), Utf8FromGbk(e.date));
             if (!e.delivered) text += ": " + Utf8FromGbk(e.reason);
             return text;
           },

@@ -11,12 +11,15 @@
 #include <variant>
 #include <vector>
 
+#include "grab/shared_service_clock.h"
+
 namespace quillet::cli {
 
 // Texts in events are program text (GBK); wish numbers count from 1.
 struct AttemptEvent {
   int wish = 0;
-  std::int64_t attempts = 0;  // passes so far
+  std::int64_t attempts = 0;     // passes so far
+  std::int64_t newAttempts = 0;  // passes since the wish's last attempt line (the output counts them)
 };
 struct QueryFailedEvent {
   int wish = 0;
@@ -43,9 +46,21 @@ struct BookedEvent {
 struct StoppedEvent {
   std::string reason;  // plain ASCII, e.g. "SIGTERM"
 };
+// The service no longer knows the sign-in; and when it is back.
+struct SessionLapsedEvent {};
+struct SignedInEvent {};
+// A train the wish names that the service runs on none of its dates.
+struct UnknownTrainEvent {
+  int wish = 0;
+  std::string train;
+};
+// A wish that ended without an order because none of its trains runs.
+struct NoTrainRunsEvent {
+  int wish = 0;
+};
 // The estimate of the service's clock taken for a sale opening.
 struct ClockEvent {
-  std::string text;  // plain ASCII, e.g. "service clock: +797 ms +/- 5 ms (14 probes)"
+  ServiceClockNote note;
 };
 // What became of telling one notifier about a booking, a manual check or a
 // lapsed session.
@@ -56,19 +71,24 @@ struct NotificationEvent {
   std::string train, date;
   std::string reason;  // why it failed (program text); empty when delivered
 };
-using Event = std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent,
-                           StoppedEvent, ClockEvent, NotificationEvent>;
+using Event =
+    std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent, StoppedEvent,
+                 ClockEvent, SessionLapsedEvent, SignedInEvent, UnknownTrainEvent, NoTrainRunsEvent, NotificationEvent>;
 
 class EventOutput {
  public:
   enum class Format { kText, kJson };
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  using WallClock = std::function<std::chrono::system_clock::time_point()>;
 
   // `terminal`: the output is a terminal, where attempt summaries form one
   // status line that rewrites itself. Attempt summaries appear at most once
-  // a second in text; every event is a line in JSON. In text, control
+  // a second in text; in JSON every event is a line, with its moment "at"
+  // (China Standard Time), and a wish's attempts at most once a second,
+  // counting the passes since its last attempt line. In text, control
   // characters in the texts show as escapes (VisibleControls).
-  EventOutput(std::ostream& out, Format format, bool terminal, Clock clock = std::chrono::steady_clock::now);
+  EventOutput(std::ostream& out, Format format, bool terminal, Clock clock = std::chrono::steady_clock::now,
+              WallClock wallClock = std::chrono::system_clock::now);
 
   void Write(const Event& event);
   // Ends a status line still shown, so that what follows starts on a line of its own.
@@ -76,20 +96,29 @@ class EventOutput {
 
  private:
   void WriteText(const Event& event);
+  void WriteJson(const Event& event);
   std::string StatusText() const;
 
   std::ostream& out_;
   const Format format_;
   const bool terminal_;
   const Clock clock_;
+  const WallClock wallClock_;
   std::mutex mutex_;
   std::map<int, std::int64_t> attempts_;  // by wish
   bool statusShown_ = false;
   bool statusPending_ = false;
   std::chrono::steady_clock::time_point lastStatus_{};
+  struct AttemptLine {
+    std::chrono::steady_clock::time_point when;
+    std::int64_t attempts = 0;
+  };
+  std::map<int, AttemptLine> attemptLines_;  // JSON: by wish, the last one written
 };
 
-// One JSON object (no line end) for an event.
+// One JSON object (no line end) for an event, without its moment.
 std::string EventJson(const Event& event);
+// The same with "at" last: "2026-12-20T09:15:02.123+08:00".
+std::string EventJson(const Event& event, std::chrono::system_clock::time_point at);
 
 }  // namespace quillet::cli

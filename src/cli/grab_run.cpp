@@ -47,7 +47,23 @@ void GrabRun::OnOrderNeedsManualCheck(const OrderReport& order) {
   changed_.notify_all();
 }
 
+void GrabRun::OnSignedIn() { output_.Write(SignedInEvent{}); }
+
+void GrabRun::OnTrainsNotRunning(std::size_t wishIndex, const std::vector<std::string>& trains) {
+  for (const std::string& train : trains) output_.Write(UnknownTrainEvent{static_cast<int>(wishIndex) + 1, train});
+}
+
+void GrabRun::OnWishWithoutTrains(std::size_t wishIndex) {
+  output_.Write(NoTrainRunsEvent{static_cast<int>(wishIndex) + 1});
+  {
+    std::lock_guard lock(mutex_);
+    failed_.insert(wishIndex);
+  }
+  changed_.notify_all();
+}
+
 void GrabRun::OnSessionLapsed() {
+  output_.Write(SessionLapsedEvent{});
   {
     std::lock_guard lock(mutex_);
     lapsed_ = true;
@@ -57,7 +73,9 @@ void GrabRun::OnSessionLapsed() {
 
 GrabRun::Wake GrabRun::WaitForChange() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return signal_ != 0 || lapsed_ || booked_.size() + manual_.size() >= wishCount_; });
+  changed_.wait(lock, [this] {
+    return signal_ != 0 || lapsed_ || booked_.size() + manual_.size() + failed_.size() >= wishCount_;
+  });
   if (signal_ != 0) return Wake::kSignal;
   if (lapsed_) {
     lapsed_ = false;
@@ -88,7 +106,7 @@ int GrabRun::SignalNumber() const {
 
 bool GrabRun::AllEnded() const {
   std::lock_guard lock(mutex_);
-  return booked_.size() + manual_.size() >= wishCount_;
+  return booked_.size() + manual_.size() + failed_.size() >= wishCount_;
 }
 
 bool GrabRun::AllBooked() const {

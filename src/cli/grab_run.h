@@ -23,6 +23,9 @@ class GrabRun : public SessionObserver {
   void OnOrderBooked(const OrderReport& order) override;
   void OnOrderNeedsManualCheck(const OrderReport& order) override;
   void OnSessionLapsed() override;
+  void OnSignedIn() override;
+  void OnTrainsNotRunning(std::size_t wishIndex, const std::vector<std::string>& trains) override;
+  void OnWishWithoutTrains(std::size_t wishIndex) override;
 
   enum class Wake { kAllEnded, kSessionLapsed, kSignal };
   // Blocks until one of them is there; a lapse is taken (reported once).
@@ -45,13 +48,15 @@ class GrabRun : public SessionObserver {
   std::condition_variable changed_;
   std::set<std::size_t> booked_;
   std::set<std::size_t> manual_;
+  std::set<std::size_t> failed_;  // ended without an order: no train of theirs runs
   bool lapsed_ = false;
   bool acceptSignals_ = false;
   int signal_ = 0;
 };
 
 // The exit code of a run that has ended: 0 every wish booked, else 4 when
-// some wish needs a manual check, else 3 when a signal stopped it, else 1.
+// some wish needs a manual check, else 3 when a signal stopped it, else 1
+// (a wish none of whose trains runs, a lapsed session without a terminal).
 int ExitCodeOf(const GrabRun& run, bool stoppedBySignal);
 
 }  // namespace quillet::cli

@@ -14,6 +14,7 @@
 #include "cli/event_output.h"
 #include "cli/grab_run.h"
 #include "cli/interruptible_input.h"
+#include "cli/notifier_report_text.h"
 #include "cli/notify_setup.h"
 #include "cli/password.h"
 #include "cli/plan_reader.h"
@@ -23,12 +24,14 @@
 #include "cli/signal_watcher.h"
 #include "cli/stop_requests.h"
 #include "cli/terminal_sign_in.h"
+#include "cli/trains_command.h"
 #include "grab/sale_schedule.h"
 #include "notify/session_notifier.h"
 #include "session/session.h"
 #include "stations/station_directory.h"
 #include "util/codepage.h"
 #include "util/text.h"
+#include "util/messages.h"
 
 extern char** environ;
 
@@ -177,15 +180,15 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
   const quillet::PassengersResult passengers = session.LoadPassengers(stops.First());
   if (stops.Count() > 0) return StoppedWhile(stops, "before grabbing");
   if (!passengers.Done()) {
-    return Fail("cannot load the account's passengers: " +
-                quillet::cli::SignInFailureText(passengers, passengers.decidedBy));
+    return Fail(quillet::Format(_("cannot load the account's passengers: %s"),
+                                quillet::cli::SignInFailureText(passengers, passengers.decidedBy)));
   }
   const quillet::cli::PlanWishes wishes = quillet::cli::WishesForPlan(plan, passengers.passengers);
   if (!wishes.Ok()) {
     std::string names;
     for (const std::string& name : wishes.unknownNames)
       names += (names.empty() ? "" : ", ") + quillet::Utf8FromGbk(name);
-    return Fail("the account has no passenger named " + names);
+    return Fail(quillet::Format(_("the account has no passenger named %s"), names));
   }
   bool waitsForASale = false;
   for (const quillet::OrderWish& wish : wishes.wishes) {
@@ -195,7 +198,7 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
   if (waitsForASale) {
     session.SetWishScheduleFactory(quillet::MakeSaleScheduleFactory(
         plan.service, plan.caFile,
-        [&output](const std::string& text) { output.Write(quillet::cli::ClockEvent{text}); }));
+        [&output](const quillet::ServiceClockNote& note) { output.Write(quillet::cli::ClockEvent{note}); }));
   }
   AddObservers(session, run, told);
 
@@ -209,14 +212,14 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
     if (!interactive) {
       session.StopGrabbing();
       WaitForWorkers(session, stops);
-      output.Write(quillet::cli::StoppedEvent{"session lapsed"});
+      output.Write(quillet::cli::StoppedEvent{N_("session lapsed")});
       output.Finish();
       if (run.AllEnded()) return quillet::cli::ExitCodeOf(run, false);
       return Fail(
-          "the service no longer knows the sign-in (the session lapsed); without a terminal it cannot "
-          "sign in again, so the run ends");
+          _("the service no longer knows the sign-in (the session lapsed); without a terminal it cannot "
+            "sign in again, so the run ends"));
     }
-    std::cerr << "The service no longer knows the sign-in; sign in again to go on.\n";
+    std::cerr << _("The service no longer knows the sign-in; sign in again to go on.") << "\n";
     switch (SignIn(session, plan.account, io, stops)) {
       case SignInEnd::kSignedIn:
         break;
@@ -257,7 +260,8 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   const std::unique_ptr<quillet::NotifierSet> notifiers =
       quillet::cli::MakePlanNotifiers(plan, line, [&output](const quillet::NotifierReport& report) {
         output.Write(NotificationOf(report.notifier, report.event,
-                                    report.outcome == quillet::DeliveryOutcome::kDelivered, report.detail));
+                                    report.outcome == quillet::DeliveryOutcome::kDelivered,
+                                    quillet::GbkFromUtf8(quillet::cli::NotifierFailureText(report.failure))));
       });
   quillet::SessionNotifier told(*notifiers);
   Session session(settings);
@@ -276,8 +280,7 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Before any thread starts, so that every thread leaves them to the watcher.
-  quillet::cli::BlockStopSignals();
+  quillet::SetUpMessages();
   const std::vector<std::string> args(argv + 1, argv + argc);
   const quillet::cli::CommandLineResult parsed = quillet::cli::ParseCommandLine(args);
   if (!parsed.line) {
@@ -293,6 +296,11 @@ int main(int argc, char** argv) {
     std::cout << "quillet-grab " << QUILLET_VERSION << "\n";
     return 0;
   }
+  if (line.mode == CommandLine::Mode::kTrains) {
+    return quillet::cli::RunTrains(line.trains, line.json, std::cout, std::cerr, quillet::cli::TodayInChina());
+  }
+  // Before any thread starts, so that every thread leaves them to the watcher.
+  quillet::cli::BlockStopSignals();
 
   quillet::StationDirectory stations;
   stations.LoadStations();

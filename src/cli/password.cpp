@@ -9,6 +9,8 @@
 
 #include "cli/interruptible_input.h"
 
+#include "util/messages.h"
+
 namespace quillet::cli {
 namespace {
 
@@ -71,7 +73,7 @@ PasswordResult ReadPassword(const char* environmentValue, const std::string& acc
   if (environmentValue != nullptr && *environmentValue != '\0') return {std::string(environmentValue), {}};
   const int fd = ::open(terminalPath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
-    return {std::nullopt, "no password: set QUILLET_PASSWORD or run quillet-grab on a terminal"};
+    return {std::nullopt, _("no password: set QUILLET_PASSWORD or run quillet-grab on a terminal")};
   }
   termios saved{};
   const bool isTerminal = ::tcgetattr(fd, &saved) == 0;
@@ -85,13 +87,13 @@ PasswordResult ReadPassword(const char* environmentValue, const std::string& acc
     current.saved = saved;
     ::tcsetattr(fd, TCSAFLUSH, &quiet);
   }
-  WriteAll(fd, "Password for " + account + ": ");
+  WriteAll(fd, Format(_("Password for %s: "), account));
   const LineRead read = ReadLine(fd, wakeFd);
   if (isTerminal) RestoreQuietTerminal();
   WriteAll(fd, "\n");
   ::close(fd);
-  if (read.stopped) return {std::nullopt, "the password prompt was stopped", true};
-  if (!read.line || read.line->empty()) return {std::nullopt, "no password was typed"};
+  if (read.stopped) return {std::nullopt, _("the password prompt was stopped"), true};
+  if (!read.line || read.line->empty()) return {std::nullopt, _("no password was typed")};
   return {*read.line, {}};
 }
 

@@ -2,22 +2,25 @@
 
 #include <toml++/toml.h>
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <system_error>
 
 #include "booking/client.h"
 #include "cli/station_match.h"
 #include "cli/toml_guard.h"
+#include "cli/travel_date.h"
 #include "grab/grab_controller.h"
 #include "grab/order_wish.h"
 #include "grab/texts.h"
 #include "util/china_moment.h"
 #include "util/codepage.h"
+#include "util/messages.h"
 #include "util/text.h"
 
 namespace quillet::cli {
@@ -43,19 +46,20 @@ void ReadTable(const toml::table& table, const std::vector<KeyRule>& rules, cons
     const std::string_view name = key.str();
     const auto rule = std::find_if(rules.begin(), rules.end(), [name](const KeyRule& r) { return r.key == name; });
     if (rule == rules.end()) {
-      report(&node, where + "unknown key " + Quote(key.str()));
+      report(&node, where + Format(_("unknown key %s"), Quote(key.str())));
       continue;
     }
     rule->read(node);
   }
   for (const KeyRule& rule : rules) {
-    if (rule.required && !table.contains(rule.key)) report(&table, where + "missing key " + Quote(rule.key));
+    if (rule.required && !table.contains(rule.key))
+      report(&table, where + Format(_("missing key %s"), Quote(rule.key)));
   }
 }
 
 std::optional<std::string> StringOf(const toml::node& node, const std::string& what, const Report& report) {
   if (const auto* text = node.as_string()) return text->get();
-  report(&node, what + " must be a text in quotes");
+  report(&node, Format(_("%s must be a text in quotes"), what));
   return std::nullopt;
 }
 
@@ -67,24 +71,24 @@ std::optional<std::vector<std::pair<std::string, const toml::node*>>> StringsOf(
                                                                                 bool mayBeEmpty, const Report& report) {
   const toml::array* array = node.as_array();
   if (array == nullptr) {
-    report(&node, what + " must be a list of texts, such as [\"a\", \"b\"]");
+    report(&node, Format(_("%s must be a list of texts, such as [\"a\", \"b\"]"), what));
     return std::nullopt;
   }
   if (array->empty() && !mayBeEmpty) {
-    report(&node, what + " must not be empty");
+    report(&node, Format(_("%s must not be empty"), what));
     return std::nullopt;
   }
   std::vector<std::pair<std::string, const toml::node*>> items;
   for (const toml::node& element : *array) {
     const auto* text = element.as_string();
     if (text == nullptr) {
-      report(&element, what + " must hold texts in quotes only");
+      report(&element, Format(_("%s must hold texts in quotes only"), what));
       continue;
     }
     const bool twice =
         std::any_of(items.begin(), items.end(), [&](const auto& item) { return item.first == text->get(); });
     if (twice) {
-      report(&element, what + " names " + Quote(text->get()) + " twice");
+      report(&element, Format(_("%s names %s twice"), what, Quote(text->get())));
       continue;
     }
     items.emplace_back(text->get(), &element);
@@ -92,31 +96,28 @@ std::optional<std::vector<std::pair<std::string, const toml::node*>>> StringsOf(
   return items;
 }
 
-std::string DateText(std::chrono::sys_days day) {
-  const std::chrono::year_month_day ymd(day);
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04d-%02u-%02u", static_cast<int>(ymd.year()), static_cast<unsigned>(ymd.month()),
-                static_cast<unsigned>(ymd.day()));
-  return buf;
-}
-
-std::optional<std::chrono::sys_days> ParseDate(const std::string& text) {
-  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
-  for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-  }
-  const std::chrono::year_month_day ymd{std::chrono::year(std::stoi(text.substr(0, 4))),
-                                        std::chrono::month(static_cast<unsigned>(std::stoi(text.substr(5, 2)))),
-                                        std::chrono::day(static_cast<unsigned>(std::stoi(text.substr(8, 2))))};
-  if (!ymd.ok()) return std::nullopt;
-  return std::chrono::sys_days(ymd);
-}
-
+// An optional letter of the service's train kinds, then 1 to 4 digits:
+// G101, D3, K1159, 1461.
 bool IsTrainCode(const std::string& code) {
-  return !code.empty() && code.size() <= 8 &&
-         std::all_of(code.begin(), code.end(),
-                     [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }) &&
-         code.back() >= '0' && code.back() <= '9';
+  static constexpr std::string_view kKinds = "GDCZTKSYL";
+  std::size_t digitsFrom = 0;
+  if (!code.empty() && kKinds.find(code[0]) != std::string_view::npos) digitsFrom = 1;
+  const std::size_t digits = code.size() - digitsFrom;
+  return digits >= 1 && digits <= 4 &&
+         std::all_of(code.begin() + static_cast<long>(digitsFrom), code.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The code a person most likely meant when letters stand where digits belong
+// (G7O29 for G7029); empty when that does not make a train code either.
+std::string TrainCodeMeant(const std::string& code) {
+  if (code.empty()) return {};
+  std::string meant = code;
+  for (std::size_t i = 1; i < meant.size(); ++i) {
+    if (meant[i] == 'O') meant[i] = '0';
+    if (meant[i] == 'I' || meant[i] == 'L') meant[i] = '1';
+  }
+  return meant != code && IsTrainCode(meant) ? meant : std::string();
 }
 
 const std::vector<const std::string& (*)()>& OrderableSeatNames() {
@@ -154,6 +155,11 @@ class PlanChecker {
                   {"account", true, [&](const toml::node& n) { ReadAccount(n); }},
                   {"wish", true, [&](const toml::node& n) { ReadWishes(n); }},
                   {"notify", false, [&](const toml::node& n) { ReadNotify(n); }},
+                  {"password", false,
+                   [&](const toml::node& n) {
+                     report_(&n, _("password does not belong in a plan: the password comes from QUILLET_PASSWORD "
+                                   "or is asked for on the terminal, never from the plan"));
+                   }},
               },
               "", report_);
   }
@@ -163,7 +169,7 @@ class PlanChecker {
     const auto text = StringOf(node, "service", report_);
     if (!text) return;
     if (text->rfind("https://", 0) != 0 && text->rfind("http://", 0) != 0) {
-      report_(&node, "service must be an address beginning with https:// or http://");
+      report_(&node, _("service must be an address beginning with https:// or http://"));
       return;
     }
     std::string service = *text;
@@ -179,7 +185,7 @@ class PlanChecker {
     file = file.lexically_normal();
     std::error_code error;
     if (text->empty() || !std::filesystem::is_regular_file(file, error)) {
-      report_(&node, "ca_file " + Quote(file.string()) + " is not a file");
+      report_(&node, Format(_("ca_file %s is not a file"), Quote(file.string())));
       return;
     }
     reading_.plan.caFile = file.string();
@@ -189,7 +195,7 @@ class PlanChecker {
     const auto text = StringOf(node, "account", report_);
     if (!text) return;
     if (text->empty()) {
-      report_(&node, "account must not be empty");
+      report_(&node, _("account must not be empty"));
       return;
     }
     reading_.plan.account = GbkFromUtf8(*text);
@@ -198,7 +204,7 @@ class PlanChecker {
   void ReadNotify(const toml::node& node) {
     const toml::table* table = node.as_table();
     if (table == nullptr) {
-      report_(&node, "notify must be written as a [notify] table");
+      report_(&node, _("notify must be written as a [notify] table"));
       return;
     }
     PlanNotify& notify = reading_.plan.notify;
@@ -214,7 +220,7 @@ class PlanChecker {
     const auto text = StringOf(node, "notify: url", report_);
     if (!text) return;
     if (text->rfind("https://", 0) != 0 && text->rfind("http://", 0) != 0) {
-      report_(&node, "notify: url must be an address beginning with https:// or http://");
+      report_(&node, _("notify: url must be an address beginning with https:// or http://"));
       return;
     }
     url = *text;
@@ -225,20 +231,21 @@ class PlanChecker {
   void ReadNotifyCommand(const toml::node& node, std::vector<std::string>& command) {
     const toml::array* array = node.as_array();
     if (array == nullptr || array->empty()) {
-      report_(&node, "notify: command must be a list of texts, the program first, such as [\"my-push\", \"--phone\"]");
+      report_(&node,
+              _("notify: command must be a list of texts, the program first, such as [\"my-push\", \"--phone\"]"));
       return;
     }
     std::vector<std::string> items;
     for (const toml::node& element : *array) {
       const auto* text = element.as_string();
       if (text == nullptr) {
-        report_(&element, "notify: command must hold texts in quotes only");
+        report_(&element, _("notify: command must hold texts in quotes only"));
         return;
       }
       items.push_back(text->get());
     }
     if (items.front().empty()) {
-      report_(&node, "notify: command names no program");
+      report_(&node, _("notify: command names no program"));
       return;
     }
     command = std::move(items);
@@ -247,7 +254,7 @@ class PlanChecker {
   void ReadWishes(const toml::node& node) {
     const toml::array* wishes = node.as_array();
     if (wishes == nullptr || !wishes->is_array_of_tables()) {
-      report_(&node, "wish must be written as [[wish]] tables");
+      report_(&node, _("wish must be written as [[wish]] tables"));
       return;
     }
     int number = 0;
@@ -255,7 +262,7 @@ class PlanChecker {
   }
 
   void ReadWish(const toml::table& table, int number) {
-    const std::string where = "wish " + std::to_string(number) + ": ";
+    const std::string where = Format(_("wish %s: "), std::to_string(number));
     PlanWish wish;
     wish.line = LineOf(&table);
     const std::size_t errorsBefore = reading_.errors.size();
@@ -277,7 +284,7 @@ class PlanChecker {
               },
               where, report_);
     if (!wish.from.telecode.empty() && wish.from.telecode == wish.to.telecode) {
-      report_(fromNode, where + "from and to are the same station, " + Utf8FromGbk(wish.from.name));
+      report_(fromNode, where + Format(_("from and to are the same station, %s"), Utf8FromGbk(wish.from.name)));
     }
     if (reading_.errors.size() == errorsBefore) reading_.plan.wishes.push_back(std::move(wish));
   }
@@ -285,54 +292,45 @@ class PlanChecker {
   void ReadStation(const toml::node& node, const std::string& what, PlanStation& station) {
     const auto text = StringOf(node, what, report_);
     if (!text) return;
-    const std::vector<const StationRecord*> matches = MatchStations(stations_, GbkFromUtf8(*text));
-    if (matches.empty()) {
-      report_(&node, what + ": no station is called " + Quote(*text));
+    const StationChoice choice = ChooseStation(stations_, *text);
+    if (choice.station == nullptr) {
+      report_(&node, what + ": " + choice.problem);
       return;
     }
-    if (matches.size() > 1) {
-      std::vector<std::string> names;
-      for (const StationRecord* match : matches) names.push_back(match->name + " (" + match->telecode + ")");
-      report_(&node, what + ": " + Quote(*text) + " names several stations: " + JoinUtf8(names));
-      return;
-    }
-    station = {matches[0]->name, matches[0]->telecode};
+    station = {choice.station->name, choice.station->telecode};
   }
 
   void ReadDates(const toml::node& node, const std::string& where, std::vector<std::string>& dates) {
     const toml::array* array = node.as_array();
     if (array == nullptr || array->empty()) {
-      report_(&node, where + "dates must be a list of one or more dates, such as [\"" + DateText(today_) + "\"]");
+      report_(&node,
+              where + Format(_("dates must be a list of one or more dates, such as [\"%s\"]"), DateText(today_)));
       return;
     }
-    const std::string last = DateText(today_ + std::chrono::days(kPresaleDays - 1));
     for (const toml::node& element : *array) {
-      std::optional<std::chrono::sys_days> day;
       std::string written;
       if (const auto* text = element.as_string()) {
         written = text->get();
-        day = ParseDate(written);
       } else if (const auto* date = element.as_date()) {
         const toml::date& d = date->get();
-        day = ParseDate(written = DateText(std::chrono::sys_days(std::chrono::year_month_day{
-                            std::chrono::year(d.year), std::chrono::month(d.month), std::chrono::day(d.day)})));
+        const std::chrono::year_month_day ymd{std::chrono::year(d.year), std::chrono::month(d.month),
+                                              std::chrono::day(d.day)};
+        if (ymd.ok()) written = DateText(std::chrono::sys_days(ymd));
       }
-      if (!day) {
-        report_(&element, where + "dates: " + (written.empty() ? "a date" : Quote(written)) +
-                              " is not a date written as yyyy-MM-dd");
+      if (written.empty()) {
+        report_(&element, where + _("dates: a date must be a text such as \"2026-12-20\""));
         continue;
       }
-      const std::string date = DateText(*day);
-      if (*day < today_ || *day >= today_ + std::chrono::days(kPresaleDays)) {
-        report_(&element, where + "dates: " + date + " is outside the days on sale, " + DateText(today_) + " to " +
-                              last + " (China Standard Time)");
+      const TravelDate date = ReadTravelDate(written, today_);
+      if (!date.problem.empty()) {
+        report_(&element, where + "dates: " + date.problem);
         continue;
       }
-      if (std::find(dates.begin(), dates.end(), date) != dates.end()) {
-        report_(&element, where + "dates: " + date + " is named twice");
+      if (std::find(dates.begin(), dates.end(), date.date) != dates.end()) {
+        report_(&element, where + "dates: " + Format(_("%s is named twice"), date.date));
         continue;
       }
-      dates.push_back(date);
+      dates.push_back(date.date);
     }
   }
 
@@ -343,28 +341,58 @@ class PlanChecker {
       std::string code = text;
       for (char& c : code) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
       if (!IsTrainCode(code)) {
-        report_(element, where + "trains: " + Quote(text) + " is not a train code such as G101");
+        const std::string meant = TrainCodeMeant(code);
+        report_(element, where + "trains: " +
+                             (meant.empty() ? Format(_("%s is not a train code such as G101 or K1159"), Quote(text))
+                                            : Format(_("%s is not a train code; did you mean %s? (a digit 0 or 1 "
+                                                       "where a letter stands)"),
+                                                     Quote(text), meant)));
         continue;
       }
       trains.push_back(code);
     }
   }
 
+  // Every problem of the list in one message: the person mends them at once.
   void ReadPassengers(const toml::node& node, const std::string& where, std::vector<std::string>& passengers) {
-    const auto items = StringsOf(node, where + "passengers", false, report_);
-    if (!items) return;
-    if (items->size() > static_cast<std::size_t>(kMaxPassengers)) {
-      report_(&node, where + "passengers: " + std::to_string(items->size()) + " names, but one order holds at most " +
-                         std::to_string(kMaxPassengers));
+    const toml::array* array = node.as_array();
+    if (array == nullptr) {
+      report_(&node, where + Format(_("%s must be a list of texts, such as [\"a\", \"b\"]"), "passengers"));
       return;
     }
-    for (const auto& [name, element] : *items) {
-      if (name.empty()) {
-        report_(element, where + "passengers: a name is empty");
+    if (array->empty()) {
+      report_(&node, where + Format(_("%s must not be empty"), "passengers"));
+      return;
+    }
+    std::vector<std::string> names;
+    std::vector<std::string> problems;
+    for (const toml::node& element : *array) {
+      const auto* text = element.as_string();
+      if (text == nullptr) {
+        problems.push_back(Format(_("%s must hold texts in quotes only"), "passengers"));
         continue;
       }
-      passengers.push_back(GbkFromUtf8(name));
+      if (text->get().empty()) {
+        problems.push_back(_("a name is empty"));
+        continue;
+      }
+      if (std::find(names.begin(), names.end(), text->get()) != names.end()) {
+        problems.push_back(Format(_("%s is named twice"), Quote(text->get())));
+        continue;
+      }
+      names.push_back(text->get());
     }
+    if (array->size() > static_cast<std::size_t>(kMaxPassengers)) {
+      problems.insert(problems.begin(), Format(_("%s names, but one order holds at most %s"),
+                                               std::to_string(array->size()), std::to_string(kMaxPassengers)));
+    }
+    if (!problems.empty()) {
+      std::string message;
+      for (const std::string& problem : problems) message += (message.empty() ? "" : "; ") + problem;
+      report_(&node, where + "passengers: " + message);
+      return;
+    }
+    for (const std::string& name : names) passengers.push_back(GbkFromUtf8(name));
   }
 
   void ReadTicketType(const toml::node& node, const std::string& where, PlanWish& wish) {
@@ -381,7 +409,7 @@ class PlanChecker {
       }
       known.push_back(itemName);
     }
-    report_(&node, where + "ticket_type: " + Quote(*text) + " is not one of " + JoinUtf8(known));
+    report_(&node, where + "ticket_type: " + Format(_("%s is not one of %s"), Quote(*text), JoinUtf8(known)));
   }
 
   void ReadSeats(const toml::node& node, const std::string& where, std::vector<PlanSeat>& seats) {
@@ -395,12 +423,14 @@ class PlanChecker {
         continue;
       }
       if (name == grab_texts::NoSeat()) {
-        report_(element, where + "seats: " + Quote(text) + " cannot be ordered on its own; name the classes to book");
+        report_(element, where + "seats: " +
+                             Format(_("%s cannot be ordered on its own; name the classes to book"), Quote(text)));
         continue;
       }
       std::vector<std::string> known;
       for (const auto seatName : OrderableSeatNames()) known.push_back(seatName());
-      report_(element, where + "seats: " + Quote(text) + " is not a seat class; known: " + JoinUtf8(known));
+      report_(element,
+              where + "seats: " + Format(_("%s is not a seat class; known: %s"), Quote(text), JoinUtf8(known)));
     }
   }
 
@@ -420,10 +450,11 @@ class PlanChecker {
     }
     startAt = ParseChinaMoment(written);
     if (!startAt) {
-      report_(&node, where + "start_at: " + (written.empty() ? "the value" : Quote(written)) +
-                         " is not a moment written as \"YYYY-MM-DD HH:MM:SS\" or \"YYYY-MM-DD HH:MM:SS.mmm\" "
-                         "(China Standard Time) in the years " +
-                         std::to_string(kFirstMomentYear) + " to " + std::to_string(kLastMomentYear));
+      report_(&node, where + "start_at: " +
+                         Format(_("%s is not a moment written as \"YYYY-MM-DD HH:MM:SS\" or \"YYYY-MM-DD "
+                                  "HH:MM:SS.mmm\" (China Standard Time) in the years %s to %s"),
+                                written.empty() ? std::string(_("the value")) : Quote(written),
+                                std::to_string(kFirstMomentYear), std::to_string(kLastMomentYear)));
     }
   }
 
@@ -440,13 +471,11 @@ std::string DescribePlanError(const PlanError& error) {
   return error.file + (error.line > 0 ? ":" + std::to_string(error.line) : "") + ": " + error.message;
 }
 
-std::chrono::sys_days TodayInChina() {
-  return std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now() + std::chrono::hours(8));
-}
-
 PlanReading ReadPlanText(std::string_view text, const std::string& path, const StationDirectory& stations,
                          std::chrono::sys_days today) {
   PlanReading reading;
+  // Some editors begin a UTF-8 file with a byte order mark.
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   const AsciiPlanText ascii = ToAsciiPlanText(text);
   if (!ascii.problem.empty()) {
     reading.errors.push_back({path, ascii.line, ascii.problem});
@@ -455,8 +484,8 @@ PlanReading ReadPlanText(std::string_view text, const std::string& path, const S
   toml::parse_result parsed = toml::parse(ascii.text, path);
   if (!parsed) {
     const toml::parse_error& error = parsed.error();
-    reading.errors.push_back(
-        {path, static_cast<int>(error.source().begin.line), "not valid TOML: " + std::string(error.description())});
+    reading.errors.push_back({path, static_cast<int>(error.source().begin.line),
+                              Format(_("not valid TOML: %s"), std::string(error.description()))});
     return reading;
   }
   PlanChecker(path, stations, today, reading).Read(parsed.table());
@@ -472,19 +501,25 @@ PlanReading ReadPlanFile(const std::string& path, const StationDirectory& statio
   PlanReading reading;
   std::error_code error;
   if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
-    reading.errors.push_back({path, 0, "cannot read the plan file: not a regular file"});
+    reading.errors.push_back({path, 0, _("cannot read the plan file: not a regular file")});
     return reading;
   }
-  std::ifstream file(path, std::ios::binary);
+  errno = 0;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) {
+    const std::string reason = std::error_code(errno, std::generic_category()).message();
+    reading.errors.push_back({path, 0, Format(_("cannot read the plan file: %s"), reason)});
+    return reading;
+  }
   std::string text(kMaxPlanBytes + 1, '\0');
-  file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(file.gcount()));
-  if (!file.is_open() || file.bad()) {
-    reading.errors.push_back({path, 0, "cannot read the plan file"});
+  text.resize(std::fread(text.data(), 1, text.size(), file.get()));
+  if (std::ferror(file.get())) {
+    const std::string reason = std::error_code(errno, std::generic_category()).message();
+    reading.errors.push_back({path, 0, Format(_("cannot read the plan file: %s"), reason)});
     return reading;
   }
   if (text.size() > kMaxPlanBytes) {
-    reading.errors.push_back({path, 0, "the plan file is larger than 1 MiB"});
+    reading.errors.push_back({path, 0, _("the plan file is larger than 1 MiB")});
     return reading;
   }
   return ReadPlanText(text, path, stations, today);

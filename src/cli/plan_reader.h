@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/plan.h"
+#include "cli/travel_date.h"
 #include "stations/station_directory.h"
 
 namespace quillet::cli {
@@ -25,11 +26,7 @@ struct PlanReading {
   bool Ok() const { return errors.empty(); }
 };
 
-// Travel dates run from today to today + kPresaleDays - 1, China Standard Time.
-inline constexpr int kPresaleDays = 30;
 inline constexpr int kMaxPassengers = 5;
-
-std::chrono::sys_days TodayInChina();
 
 PlanReading ReadPlanFile(const std::string& path, const StationDirectory& stations, std::chrono::sys_days today);
 // The same for a plan already in memory; `path` names it in messages and

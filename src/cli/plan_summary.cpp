@@ -2,6 +2,7 @@
 
 #include "util/china_moment.h"
 #include "util/codepage.h"
+#include "util/messages.h"
 
 namespace quillet::cli {
 namespace {
@@ -22,25 +23,26 @@ std::string Row(const char* label, const std::string& value) {
 }  // namespace
 
 std::string DescribePlan(const Plan& plan) {
-  std::string out = "Plan " + plan.path + "\n";
+  std::string out = Format(_("Plan %s"), plan.path) + "\n";
   out += Row("service", plan.service);
   if (!plan.caFile.empty()) out += Row("ca_file", plan.caFile);
   out += Row("account", Utf8FromGbk(plan.account));
   for (std::size_t i = 0; i < plan.wishes.size(); ++i) {
     const PlanWish& wish = plan.wishes[i];
-    out += "Wish " + std::to_string(i + 1) + " (line " + std::to_string(wish.line) + ")\n";
+    out += Format(_("Wish %s (line %s)"), std::to_string(i + 1), std::to_string(wish.line)) + "\n";
     out += Row("from", Utf8FromGbk(wish.from.name) + " (" + wish.from.telecode + ")");
     out += Row("to", Utf8FromGbk(wish.to.name) + " (" + wish.to.telecode + ")");
     out += Row("dates", Join(wish.dates));
-    out += Row("trains", wish.trains.empty() ? "any" : Join(wish.trains));
+    out += Row("trains", wish.trains.empty() ? std::string(_("any")) : Join(wish.trains));
     out += Row("passengers", Join(wish.passengers));
-    out += Row("ticket type", Utf8FromGbk(wish.ticketTypeName) + " (" + wish.ticketType + ")");
+    out += Row("ticket_type", Utf8FromGbk(wish.ticketTypeName) + " (" + wish.ticketType + ")");
     std::vector<std::string> seats;
     for (const PlanSeat& seat : wish.seats) seats.push_back(seat.name + " (" + seat.code + ")");
     out += Row("seats", Join(seats));
-    out += Row("start at", wish.startAt ? ChinaMomentText(*wish.startAt) + " (China Standard Time)" : "at once");
+    out += Row("start_at", wish.startAt ? Format(_("%s (China Standard Time)"), ChinaMomentText(*wish.startAt))
+                                        : std::string(_("at once")));
   }
-  if (!plan.notify.url.empty() || !plan.notify.command.empty()) out += "Notify\n";
+  if (!plan.notify.url.empty() || !plan.notify.command.empty()) out += std::string(_("Notify")) + "\n";
   if (!plan.notify.url.empty()) out += Row("url", plan.notify.url);
   if (!plan.notify.command.empty()) {
     std::string command;

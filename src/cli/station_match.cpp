@@ -1,5 +1,7 @@
 #include "cli/station_match.h"
 
+#include "util/codepage.h"
+#include "util/messages.h"
 #include "util/text.h"
 
 namespace quillet::cli {
@@ -19,6 +21,23 @@ std::vector<const StationRecord*> MatchStations(const StationDirectory& director
     }
   }
   return matches;
+}
+
+}  // namespace quillet::cli
+
+namespace quillet::cli {
+
+StationChoice ChooseStation(const StationDirectory& directory, const std::string& written) {
+  const std::vector<const StationRecord*> matches = MatchStations(directory, GbkFromUtf8(written));
+  if (matches.empty()) return {nullptr, Format(_("no station is called \"%s\""), written)};
+  if (matches.size() > 1) {
+    std::string names;
+    for (const StationRecord* match : matches) {
+      names += (names.empty() ? "" : ", ") + Utf8FromGbk(match->name) + " (" + match->telecode + ")";
+    }
+    return {nullptr, Format(_("\"%s\" names several stations: %s"), written, names)};
+  }
+  return {matches[0], {}};
 }
 
 }  // namespace quillet::cli

@@ -15,3 +15,14 @@ namespace quillet::cli {
 std::vector<const StationRecord*> MatchStations(const StationDirectory& directory, const std::string& query);
 
 }  // namespace quillet::cli
+
+namespace quillet::cli {
+
+struct StationChoice {
+  const StationRecord* station = nullptr;  // the one station meant
+  std::string problem;                     // UTF-8 when there is none or several
+};
+// The one station `written` (UTF-8, as the person typed it) names, or why not.
+StationChoice ChooseStation(const StationDirectory& directory, const std::string& written);
+
+}  // namespace quillet::cli

@@ -8,6 +8,7 @@
 #include "cli/captcha_answer.h"
 #include "cli/captcha_picture.h"
 #include "util/codepage.h"
+#include "util/messages.h"
 
 namespace quillet::cli {
 namespace {
@@ -18,7 +19,7 @@ void ShowPicture(const std::string& jpeg, SignInIo& io) {
   if (const auto image = DecodeJpeg(jpeg)) {
     io.prompts << DrawForTerminal(*image, io.environment, kPictureColumns) << "\n";
   } else {
-    io.prompts << "(the captcha picture cannot be drawn here)\n";
+    io.prompts << _("(the captcha picture cannot be drawn here)") << "\n";
   }
   // Only into a folder of the user's own: a picture elsewhere would be anyone's to read.
   const SavedPicture saved = io.pictureFolder.empty() ? SavedPicture{{}, "(the picture is not saved to a file)"}
@@ -26,9 +27,9 @@ void ShowPicture(const std::string& jpeg, SignInIo& io) {
   if (saved.path.empty()) {
     io.prompts << saved.error << "\n";
   } else {
-    io.prompts << "captcha picture saved to " << saved.path << "\n";
+    io.prompts << Format(_("captcha picture saved to %s"), saved.path) << "\n";
   }
-  io.prompts << "cells are numbered 1 2 3 4 on the top row and 5 6 7 8 below\n" << std::flush;
+  io.prompts << _("cells are numbered 1 2 3 4 on the top row and 5 6 7 8 below") << "\n" << std::flush;
 }
 
 const char* StepName(SignInStep step) {
@@ -146,7 +147,7 @@ SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, co
     if (result.kind != ServiceResultKind::kCaptchaRefused) {
       return {false, "cannot sign in: " + SignInFailureText(result, result.decidedBy)};
     }
-    io.prompts << "wrong captcha answer; here is a new picture\n" << std::flush;
+    io.prompts << _("wrong captcha answer; here is a new picture") << "\n" << std::flush;
   }
 }
 

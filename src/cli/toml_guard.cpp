@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "util/messages.h"
+
 namespace quillet::cli {
 namespace {
 
@@ -67,22 +69,23 @@ AsciiPlanText ToAsciiPlanText(std::string_view text) {
     return result;
   };
 
+  int multiFrom = 0;  // the line where the open multi-line string began
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (static_cast<unsigned char>(c) >= 0x80) {
       std::size_t length = 0;
       const char32_t code = DecodeUtf8(text, i, length);
-      if (code == 0) return refuse("not valid TOML: the text is not UTF-8");
-      if (in == In::kCode) return refuse("not valid TOML: a character beyond ASCII outside a string or comment");
+      if (code == 0) return refuse(_("not valid TOML: the text is not UTF-8"));
+      if (in == In::kCode) return refuse(_("not valid TOML: a character beyond ASCII outside a string or comment"));
       out += in == In::kComment ? std::string("?") : Escape(code);
       i += length - 1;
       continue;
     }
     if (c == '\n') {
+      // The parser would only say that a line break is a control character.
+      if (in == In::kBasic) return refuse(_("not valid TOML: a string in \"...\" is not closed on its line"));
       ++line;
-      // Single-line strings and comments end with their line (an unclosed
-      // string is the parser's error to report).
-      if (in == In::kComment || in == In::kBasic) in = In::kCode;
+      if (in == In::kComment) in = In::kCode;
       out += c;
       continue;
     }
@@ -94,6 +97,7 @@ AsciiPlanText ToAsciiPlanText(std::string_view text) {
           out += "\"\"";
           i += 2;
           in = In::kMultiBasic;
+          multiFrom = line;
         } else if (c == '"') {
           in = In::kBasic;
         } else if (c == '\'') {
@@ -112,8 +116,8 @@ AsciiPlanText ToAsciiPlanText(std::string_view text) {
             for (int extra = 0; extra < 2 && end + 3 < text.size() && text[end + 3] == '\''; ++extra) ++end;
           }
           if (end == std::string_view::npos) {
-            out += c;  // unclosed: the parser reports it
-            break;
+            return refuse(multi ? _("not valid TOML: a string in '''...''' is never closed")
+                                : _("not valid TOML: a string in '...' is not closed on its line"));
           }
           const std::string_view body = text.substr(i + quote.size(), end - i - quote.size());
           if (!HasNonAscii(body)) {
@@ -127,7 +131,7 @@ AsciiPlanText ToAsciiPlanText(std::string_view text) {
               if (static_cast<unsigned char>(b) >= 0x80) {
                 std::size_t length = 0;
                 const char32_t code = DecodeUtf8(body, k, length);
-                if (code == 0) return refuse("not valid TOML: the text is not UTF-8");
+                if (code == 0) return refuse(_("not valid TOML: the text is not UTF-8"));
                 out += Escape(code);
                 k += length - 1;
               } else if (b == '\\' || b == '"') {
@@ -151,7 +155,7 @@ AsciiPlanText ToAsciiPlanText(std::string_view text) {
         if (c == '\\') {
           // An escaped quote or backslash does not end the string.
           if (i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80) {
-            return refuse("not valid TOML: a backslash before a character beyond ASCII");
+            return refuse(_("not valid TOML: a backslash before a character beyond ASCII"));
           }
           if (i + 1 < text.size() && text[i + 1] != '\n') {
             out += c;
@@ -174,6 +178,11 @@ AsciiPlanText ToAsciiPlanText(std::string_view text) {
     }
     out += c;
   }
+  if (in == In::kMultiBasic) {
+    line = multiFrom;
+    return refuse(_("not valid TOML: a string in \"\"\"...\"\"\" is never closed"));
+  }
+  if (in == In::kBasic) return refuse(_("not valid TOML: a string in \"...\" is not closed on its line"));
   return result;
 }
 

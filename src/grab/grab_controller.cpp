@@ -4,6 +4,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <optional>
+#include <set>
 #include <system_error>
 
 #include "booking/client.h"
@@ -49,6 +51,35 @@ OrderReport ReportOf(std::size_t wishIndex, const GrabTask& task, const OrderOut
   report.message = outcome.message;
   return report;
 }
+
+// Which of a wish's trains the service runs, learnt from the first answer of
+// each of its dates.
+class TrainsRunning {
+ public:
+  explicit TrainsRunning(const OrderWish& wish) : wish_(wish), answered_(wish.dates.size(), false) {}
+
+  // Notes the answer of date `d`. Once every date has answered, returns the
+  // wish's trains that none of them lists, once; nothing before or after.
+  std::optional<std::vector<std::string>> Answered(std::size_t d, const std::vector<TrainRecord>& trains) {
+    if (done_ || wish_.trains.empty() || answered_[d]) return std::nullopt;
+    answered_[d] = true;
+    for (const TrainRecord& train : trains) listed_.insert(train.stationTrainCode);
+    if (std::find(answered_.begin(), answered_.end(), false) != answered_.end()) return std::nullopt;
+    done_ = true;
+    std::vector<std::string> missing;
+    for (const std::string& code : wish_.trains) {
+      if (listed_.count(code) == 0) missing.push_back(code);
+    }
+    return missing;
+  }
+  bool NoneRuns(const std::vector<std::string>& missing) const { return missing.size() == wish_.trains.size(); }
+
+ private:
+  const OrderWish& wish_;
+  std::vector<bool> answered_;
+  std::set<std::string> listed_;
+  bool done_ = false;
+};
 
 // Some wanted class of a wanted train shows as not on sale yet.
 bool ShowsNotOnSale(const std::vector<TrainRecord>& trains, const OrderWish& wish) {
@@ -313,6 +344,7 @@ struct GrabController::Impl {
     const PartyWish party{wish.dates, wish.trains, wish.seatTypes, static_cast<int>(wish.passengers.size())};
     std::unique_ptr<WishSchedule> schedule;
     if (wish.startAt && factory) schedule = factory(wish);
+    TrainsRunning running(wish);
     if (schedule && !schedule->WaitForFirstQuery(stop)) return;
     std::uint32_t attempts = 0;
 
@@ -334,6 +366,13 @@ struct GrabController::Impl {
           queryFailed = true;
           events.OnQueryFailed(wishIndex, wish.dates[d], query.message);
           continue;
+        }
+        if (const auto missing = running.Answered(d, query.trains); missing && !missing->empty()) {
+          events.OnTrainsNotRunning(wishIndex, *missing);
+          if (running.NoneRuns(*missing)) {
+            events.OnWishWithoutTrains(wishIndex);
+            return;
+          }
         }
         sawNotOnSale = sawNotOnSale || ShowsNotOnSale(query.trains, wish);
         for (const PartyChoice& choice : PartyChoicesOn(party, d, query.trains)) {

@@ -42,6 +42,12 @@ class GrabEvents {
   // order was refused for it). Told once per lapse; the workers of party
   // wishes then wait until SignedInAgain or a stop.
   virtual void OnSessionLapsed() {}
+  // Trains a party wish names that the service runs on none of its dates,
+  // known once every date has answered a query; told once per wish.
+  virtual void OnTrainsNotRunning(std::size_t /*wishIndex*/, const std::vector<std::string>& /*trains*/) {}
+  // A party wish's worker ended without an order: none of its trains runs on
+  // any of its dates (after OnTrainsNotRunning).
+  virtual void OnWishWithoutTrains(std::size_t /*wishIndex*/) {}
 };
 
 }  // namespace quillet

@@ -3,20 +3,20 @@
 #include "net/clock_probe.h"
 
 namespace quillet {
-namespace {
 
-std::string FarOffReason() {
-  return "the service's clock is more than " + std::to_string(net::kMaxBelievedClockOffset.count()) +
-         " hours away from this machine's";
+std::string ServiceClockNoteText(const ServiceClockNote& note) {
+  if (note.read) {
+    return "service clock: " + net::OffsetText(note.offset, note.uncertainty) + " (" + std::to_string(note.probes) +
+           " probes)";
+  }
+  std::string reason = "no answer of the service carried a readable Date header";
+  if (note.answersDisagree) reason = "the service's answers disagree about the time";
+  if (note.farOff) {
+    reason = "the service's clock is more than " + std::to_string(net::kMaxBelievedClockOffset.count()) +
+             " hours away from this machine's";
+  }
+  return "service clock: cannot be read (" + reason + "); this machine's clock is used as China Standard Time";
 }
-
-std::string FallbackReason(net::ClockEstimateOutcome outcome) {
-  if (outcome == net::ClockEstimateOutcome::kInconsistent) return "the service's answers disagree about the time";
-  if (outcome == net::ClockEstimateOutcome::kFarOff) return FarOffReason();
-  return "no answer of the service carried a readable Date header";
-}
-
-}  // namespace
 
 ScheduleClocks MachineScheduleClocks() {
   ScheduleClocks clocks;
@@ -80,8 +80,12 @@ std::optional<ServiceClockReading> SharedServiceClock::Estimate(const std::stop_
     reading.estimate = result.estimate;
     reading.fromService = true;
     if (report_) {
-      report_("service clock: " + net::OffsetText(offset, reading.estimate.uncertainty) + " (" +
-              std::to_string(reading.estimate.probes) + " probes)");
+      ServiceClockNote note;
+      note.read = true;
+      note.offset = std::chrono::duration_cast<std::chrono::nanoseconds>(offset);
+      note.uncertainty = reading.estimate.uncertainty;
+      note.probes = reading.estimate.probes;
+      report_(note);
     }
     return reading;
   }
@@ -91,8 +95,10 @@ std::optional<ServiceClockReading> SharedServiceClock::Estimate(const std::stop_
   reading.estimate.serviceMinusSteady = duration_cast<nanoseconds>(clocks_.systemNow().time_since_epoch()) -
                                         duration_cast<nanoseconds>(reading.takenAt.time_since_epoch());
   if (report_) {
-    report_("service clock: cannot be read (" + FallbackReason(result.outcome) +
-            "); this machine's clock is used as China Standard Time");
+    ServiceClockNote note;
+    note.answersDisagree = result.outcome == net::ClockEstimateOutcome::kInconsistent;
+    note.farOff = result.outcome == net::ClockEstimateOutcome::kFarOff;
+    report_(note);
   }
   return reading;
 }

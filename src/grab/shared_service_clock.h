@@ -32,9 +32,22 @@ using ClockEstimator = std::function<net::ClockEstimateResult(const std::stop_to
 // Probes the service at `serviceAddress` over HTTP (Date headers of HEAD answers).
 ClockEstimator HttpClockEstimator(std::string serviceAddress, std::string caFile);
 
-// A line for the person running the grab, e.g.
-// "service clock: +1234 ms +/- 5 ms (16 probes)". Called on a worker's thread.
-using ClockReport = std::function<void(const std::string&)>;
+// What an estimate of the service's clock came to, for the person running
+// the grab; the front end words it.
+struct ServiceClockNote {
+  bool read = false;                       // false: this machine's clock stands in
+  std::chrono::nanoseconds offset{};       // the service's clock minus this machine's
+  std::chrono::nanoseconds uncertainty{};  // give or take
+  int probes = 0;
+  // Why it was not read; when neither, no answer carried a readable Date header.
+  bool answersDisagree = false;
+  bool farOff = false;  // more than a day away from this machine's clock
+};
+// In English: "service clock: +1234 ms +/- 5 ms (16 probes)", or why it
+// could not be read.
+std::string ServiceClockNoteText(const ServiceClockNote& note);
+// Called on a worker's thread.
+using ClockReport = std::function<void(const ServiceClockNote&)>;
 
 struct ServiceClockReading {
   net::ServiceClockEstimate estimate;

@@ -25,6 +25,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+DeliveryResult Failed(std::string detail, DeliveryFailure::Kind kind, long number = 0, std::string systemText = {}) {
+  return {DeliveryOutcome::kFailed, std::move(detail), DeliveryFailure(kind, number, std::move(systemText))};
+}
+
+DeliveryResult CannotStart(int error) {
+  return Failed(notify_texts::CannotStart() + std::strerror(error), DeliveryFailure::Kind::kCannotStart, 0,
+                std::strerror(error));
+}
+
 class Fd {
  public:
   Fd() = default;
@@ -120,8 +129,7 @@ DeliveryResult CommandNotifier::Deliver(const NotifyEvent& event, std::stop_toke
   BlockSigpipeOnThisThread();
 
   int input[2];
-  if (::pipe2(input, O_CLOEXEC) != 0)
-    return {DeliveryOutcome::kFailed, notify_texts::CannotStart() + std::strerror(errno)};
+  if (::pipe2(input, O_CLOEXEC) != 0) return CannotStart(errno);
   Fd readEnd(input[0]);
   Fd writeEnd(input[1]);
 
@@ -155,7 +163,7 @@ DeliveryResult CommandNotifier::Deliver(const NotifyEvent& event, std::stop_toke
   const int spawnError = ::posix_spawnp(&child, argv[0], &actions, &attributes, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  if (spawnError != 0) return {DeliveryOutcome::kFailed, notify_texts::CannotStart() + std::strerror(spawnError)};
+  if (spawnError != 0) return CannotStart(spawnError);
   readEnd.Close();
 
   const auto deadline = Clock::now() + options_.timeLimit;
@@ -166,12 +174,15 @@ DeliveryResult CommandNotifier::Deliver(const NotifyEvent& event, std::stop_toke
   DiscardPendingSigpipe();
 
   const std::optional<int> status = AwaitExit(child, deadline, stop);
-  if (!status) return {DeliveryOutcome::kFailed, notify_texts::TimedOut()};
+  if (!status) return Failed(notify_texts::TimedOut(), DeliveryFailure::Kind::kTimedOut);
   if (WIFSIGNALED(*status)) {
-    return {DeliveryOutcome::kFailed, notify_texts::KilledBySignal() + std::to_string(WTERMSIG(*status))};
+    return Failed(notify_texts::KilledBySignal() + std::to_string(WTERMSIG(*status)),
+                  DeliveryFailure::Kind::kKilledBySignal, WTERMSIG(*status));
   }
   const int code = WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
-  if (code != 0) return {DeliveryOutcome::kFailed, notify_texts::ExitStatusPrefix() + std::to_string(code)};
+  if (code != 0) {
+    return Failed(notify_texts::ExitStatusPrefix() + std::to_string(code), DeliveryFailure::Kind::kExitStatus, code);
+  }
   return {DeliveryOutcome::kDelivered, {}};
 }
 

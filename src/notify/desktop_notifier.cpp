@@ -52,17 +52,17 @@ DesktopNotifier::DesktopNotifier(DesktopNotifierOptions options) : options_(std:
 
 DesktopNotifier::~DesktopNotifier() { sd_bus_flush_close_unref(bus_); }
 
-DeliveryResult DesktopNotifier::FailOnce(const std::string& detail) {
+DeliveryResult DesktopNotifier::FailOnce(const std::string& detail, DeliveryFailure failure) {
   if (failureReported_) return {DeliveryOutcome::kSkipped, {}};
   failureReported_ = true;
-  return {DeliveryOutcome::kFailed, detail};
+  return {DeliveryOutcome::kFailed, detail, std::move(failure)};
 }
 
 DeliveryResult DesktopNotifier::Deliver(const NotifyEvent& event, std::stop_token stop) {
   if (stop.stop_requested()) return {DeliveryOutcome::kSkipped, {}};
   if (bus_ == nullptr && OpenBus(options_.busAddress, &bus_) < 0) {
     bus_ = nullptr;
-    return FailOnce(notify_texts::NoSessionBus());
+    return FailOnce(notify_texts::NoSessionBus(), DeliveryFailure(DeliveryFailure::Kind::kNoSessionBus));
   }
   MessageRef call;
   MessageRef reply;
@@ -79,13 +79,18 @@ DeliveryResult DesktopNotifier::Deliver(const NotifyEvent& event, std::stop_toke
   }
   if (sd_bus_error_has_name(&error.error, SD_BUS_ERROR_SERVICE_UNKNOWN) ||
       sd_bus_error_has_name(&error.error, SD_BUS_ERROR_NAME_HAS_NO_OWNER)) {
-    return FailOnce(notify_texts::NoNotificationService());
+    return FailOnce(notify_texts::NoNotificationService(),
+                    DeliveryFailure(DeliveryFailure::Kind::kNoNotificationService));
   }
   // The connection may be gone; open a new one for the next event.
   if (!sd_bus_is_open(bus_)) bus_ = sd_bus_flush_close_unref(bus_);
   std::string detail = notify_texts::NoNotificationService();
-  if (error.error.message != nullptr) detail += std::string(": ") + error.error.message;
-  return FailOnce(detail);
+  DeliveryFailure failure(DeliveryFailure::Kind::kNoNotificationService);
+  if (error.error.message != nullptr) {
+    detail += std::string(": ") + error.error.message;
+    failure.systemText = error.error.message;
+  }
+  return FailOnce(detail, std::move(failure));
 }
 
 }  // namespace quillet

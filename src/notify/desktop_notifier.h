@@ -28,7 +28,7 @@ class DesktopNotifier : public Notifier {
   DeliveryResult Deliver(const NotifyEvent& event, std::stop_token stop) override;
 
  private:
-  DeliveryResult FailOnce(const std::string& detail);
+  DeliveryResult FailOnce(const std::string& detail, DeliveryFailure failure);
 
   DesktopNotifierOptions options_;
   sd_bus* bus_ = nullptr;  // opened on the delivering thread, used only there

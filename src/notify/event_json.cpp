@@ -1,10 +1,8 @@
 #include "notify/event_json.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <string_view>
 
+#include "util/china_moment.h"
 #include "util/codepage.h"
 #include "util/json_text.h"
 
@@ -36,19 +34,6 @@ void AppendField(std::string& out, std::string_view name) {
 
 }  // namespace
 
-std::string IsoLocalTime(std::chrono::system_clock::time_point at) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
-  std::tm local{};
-  localtime_r(&seconds, &local);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
-  const long offsetMinutes = local.tm_gmtoff / 60;
-  char offset[40];
-  std::snprintf(offset, sizeof offset, "%c%02ld:%02ld", offsetMinutes < 0 ? '-' : '+', std::labs(offsetMinutes) / 60,
-                std::labs(offsetMinutes) % 60);
-  return std::string(stamp) + offset;
-}
-
 std::string EventJson(const NotifyEvent& event) {
   std::string out = "{";
   AppendJsonString(out, "event");
@@ -78,7 +63,7 @@ std::string EventJson(const NotifyEvent& event) {
     AppendProgramText(out, *event.payBy);
   }
   AppendField(out, "at");
-  AppendJsonString(out, IsoLocalTime(event.at));
+  AppendJsonString(out, ChinaIsoMoment(event.at, IsoPrecision::kSeconds));
   out += '}';
   return out;
 }

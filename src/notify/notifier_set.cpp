@@ -96,7 +96,7 @@ struct NotifierSet::Worker {
           std::lock_guard lock(w.shared->reportMutex);
           if (w.shared->reportsOpen && w.shared->report) {
             w.shared->report(NotifierReport{std::string(w.notifier->Name()), event.kind, result.outcome,
-                                            std::move(result.detail), std::move(event)});
+                                            std::move(result.detail), std::move(event), std::move(result.failure)});
           }
         } catch (...) {
         }

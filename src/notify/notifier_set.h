@@ -22,6 +22,7 @@ struct NotifierReport {
   DeliveryOutcome outcome = DeliveryOutcome::kFailed;
   std::string detail;  // program text (GBK)
   NotifyEvent event;   // the event that was delivered or not
+  DeliveryFailure failure;
 };
 
 // A delivery that was queued or under way.

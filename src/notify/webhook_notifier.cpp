@@ -62,11 +62,15 @@ DeliveryResult WebhookNotifier::Deliver(const NotifyEvent& event, std::stop_toke
     }
     if (result.outcome == net::TransferOutcome::kCancelled || !WorthRetrying(result)) break;
   }
-  std::string detail = result.outcome == net::TransferOutcome::kCompleted
-                           ? notify_texts::HttpStatusPrefix() + std::to_string(result.status)
-                           : notify_texts::NoAnswer();
+  const bool answered = result.outcome == net::TransferOutcome::kCompleted;
+  std::string detail =
+      answered ? notify_texts::HttpStatusPrefix() + std::to_string(result.status) : notify_texts::NoAnswer();
   detail += notify_texts::TriesPrefix() + std::to_string(tried) + notify_texts::TriesSuffix();
-  return {DeliveryOutcome::kFailed, std::move(detail)};
+  DeliveryFailure failure;
+  failure.kind = answered ? DeliveryFailure::Kind::kHttpStatus : DeliveryFailure::Kind::kNoAnswer;
+  failure.number = answered ? result.status : 0;
+  failure.tries = tried;
+  return {DeliveryOutcome::kFailed, std::move(detail), std::move(failure)};
 }
 
 }  // namespace quillet

@@ -46,6 +46,12 @@ class Session::GrabRelay : public GrabEvents {
     }
     session_.Tell([](SessionObserver& o) { o.OnSessionLapsed(); });
   }
+  void OnTrainsNotRunning(std::size_t wishIndex, const std::vector<std::string>& trains) override {
+    session_.Tell([&](SessionObserver& o) { o.OnTrainsNotRunning(wishIndex, trains); });
+  }
+  void OnWishWithoutTrains(std::size_t wishIndex) override {
+    session_.Tell([&](SessionObserver& o) { o.OnWishWithoutTrains(wishIndex); });
+  }
 
  private:
   Session& session_;

@@ -56,4 +56,11 @@ std::string ChinaMomentText(system_clock::time_point moment) {
 
 std::string ChinaDateText(system_clock::time_point moment) { return ChinaMomentText(moment).substr(0, 10); }
 
+std::string ChinaIsoMoment(system_clock::time_point moment, IsoPrecision precision) {
+  std::string text = ChinaMomentText(moment);
+  text[10] = 'T';
+  if (precision == IsoPrecision::kSeconds) text.resize(19);
+  return text + "+08:00";
+}
+
 }  // namespace quillet

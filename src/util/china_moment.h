@@ -24,4 +24,9 @@ std::string ChinaDateText(std::chrono::system_clock::time_point moment);
 // "YYYY-MM-DD HH:MM:SS.mmm" in China Standard Time.
 std::string ChinaMomentText(std::chrono::system_clock::time_point moment);
 
+enum class IsoPrecision { kSeconds, kMilliseconds };
+// ISO 8601 in China Standard Time with its offset: "2026-12-20T09:15:02+08:00",
+// or "2026-12-20T09:15:02.123+08:00" (cut, not rounded, like the text above).
+std::string ChinaIsoMoment(std::chrono::system_clock::time_point moment, IsoPrecision precision);
+
 }  // namespace quillet

@@ -49,8 +49,10 @@ std::size_t CountOf(const std::string& text, const std::string& part) {
 class GrabProcess {
  public:
   // `keepInputOpen`: the input stays open after `input` (a prompt then waits).
+  // `environment`: variables set for it on top of the test's; its language
+  // is English unless they say otherwise.
   GrabProcess(const std::vector<std::string>& args, const std::string& input, bool withPassword = true,
-              bool keepInputOpen = false)
+              bool keepInputOpen = false, const std::vector<std::pair<std::string, std::string>>& environment = {})
       : folder_(std::filesystem::temp_directory_path() /
                 ("quillet-grab-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++))) {
     std::filesystem::create_directories(folder_);
@@ -80,6 +82,16 @@ class GrabProcess {
       }
       setenv("TMPDIR", folder_.c_str(), 1);
       unsetenv("XDG_RUNTIME_DIR");
+      unsetenv("LANGUAGE");
+      unsetenv("LC_MESSAGES");
+      setenv("LC_ALL", "C.UTF-8", 1);
+      for (const auto& [name, value] : environment) {
+        if (value.empty()) {
+          unsetenv(name.c_str());
+        } else {
+          setenv(name.c_str(), value.c_str(), 1);
+        }
+      }
       execv(raw[0], raw.data());
       _exit(127);
     }
@@ -107,6 +119,17 @@ class GrabProcess {
   bool WaitForOutput(const std::string& part) const {
     for (auto waited = 0ms; waited < 30s; waited += 20ms) {
       if (Contains(Out(), part)) return true;
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
+  // Waits until a JSON attempt line counts `passes` passes of a wish.
+  bool WaitForPasses(long passes) const {
+    for (auto waited = 0ms; waited < 30s; waited += 20ms) {
+      const std::string out = Out();
+      for (std::size_t at = out.find("\"total\":"); at != std::string::npos; at = out.find("\"total\":", at + 1)) {
+        if (std::stol(out.substr(at + 8)) >= passes) return true;
+      }
       std::this_thread::sleep_for(20ms);
     }
     return false;
@@ -236,7 +259,7 @@ TEST_F(GrabRunTest, PartyOfTwoWaitsForTwoTicketsThenBooksOneOrder) {
   const std::string plan = WritePlan({{{dates_[0]}, {trains_[0]}}});
   // A wrong first answer fetches a new picture; the second line is right.
   GrabProcess grab({"--json", "--captcha-cells", plan}, "1 3\n2 7\n");
-  ASSERT_TRUE(grab.WaitForOutput("\"attempts\":5")) << grab.Err();
+  ASSERT_TRUE(grab.WaitForPasses(5)) << grab.Err();
   EXPECT_TRUE(Contains(grab.Err(), "wrong captcha answer"));
   EXPECT_EQ(Submits(), 0u) << "one ticket does not cover two travellers";
 
@@ -379,20 +402,21 @@ TEST_F(GrabRunTest, AnotherWishOfTheAccountDoesNotOrderWhileAnOutcomeIsUnknown) 
 
 TEST_F(GrabRunTest, SigtermStopsTheRunWithAStoppedEvent) {
   GrabProcess grab({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
-  ASSERT_TRUE(grab.WaitForOutput("\"attempts\":3")) << grab.Err();
+  ASSERT_TRUE(grab.WaitForPasses(3)) << grab.Err();
   grab.Signal(SIGTERM);
   EXPECT_EQ(grab.Wait(), 3) << grab.Err();
   const std::string out = grab.Out();
-  EXPECT_TRUE(Contains(out, "{\"event\":\"stopped\",\"reason\":\"SIGTERM\"}\n")) << out;
+  EXPECT_TRUE(Contains(out, "{\"event\":\"stopped\",\"reason\":\"SIGTERM\",\"at\":")) << out;
 }
 
 TEST_F(GrabRunTest, LapsedSessionWithoutATerminalEndsWithAMessage) {
   GrabProcess grab({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
-  ASSERT_TRUE(grab.WaitForOutput("\"attempts\":3")) << grab.Err();
+  ASSERT_TRUE(grab.WaitForPasses(3)) << grab.Err();
   sim_.Reset();  // the service forgets every session
   Stock(dates_[0], trains_[0], "O", 5);
   EXPECT_EQ(grab.Wait(), 1) << grab.Err();
   EXPECT_TRUE(Contains(grab.Err(), "the session lapsed")) << grab.Err();
+  EXPECT_EQ(CountOf(grab.Out(), "{\"event\":\"session_lapsed\""), 1u) << grab.Out();
   EXPECT_EQ(Submits(), 0u) << "a lapse is seen by the session check before any order";
   // Told once, not a loop of refusals.
   EXPECT_LE(CountOf(grab.Out(), "order_refused"), 1u) << grab.Out();
@@ -539,6 +563,100 @@ TEST_F(GrabRunTest, ASignalGivesUpTheNotificationsStillPendingAndSaysWhich) {
       Contains(grab.Err(), "quillet-grab: not delivered: webhook (booked " + trains_[0] + " on " + dates_[0] + ")\n"))
       << grab.Err();
   EXPECT_TRUE(Contains(grab.Out(), "notify webhook: not delivered booked " + trains_[0])) << grab.Out();
+
+TEST_F(GrabRunTest, TrainsListsTheDaysTrainsWithoutASignIn) {
+  Stock(dates_[0], trains_[0], "O", 7);
+  GrabProcess table({"trains", "VNP", "shanghaihongqiao", dates_[0], "--service", sim_.BaseUrl()}, "", false);
+  EXPECT_EQ(table.Wait(), 0) << table.Err();
+  const std::string out = table.Out();
+  EXPECT_TRUE(Contains(out, "Trains from 北京南 (VNP) to 上海虹桥 (AOH) on " + dates_[0])) << out;
+  EXPECT_TRUE(Contains(out, "二等座 7")) << out;
+  EXPECT_TRUE(Contains(out, trains_[1])) << out;
+  EXPECT_EQ(CountOf(sim_.Requests(), "/otn/login/"), 0u) << "no sign-in";
+
+  GrabProcess json({"trains", "北京南", "上海虹桥", dates_[0], "--service", sim_.BaseUrl(), "--json"}, "", false);
+  EXPECT_EQ(json.Wait(), 0) << json.Err();
+  EXPECT_TRUE(Contains(json.Out(), "{\"train\":\"" + trains_[0] + "\",\"from\":\"北京南\"")) << json.Out();
+  EXPECT_TRUE(Contains(json.Out(), "\"二等座\":\"7\"")) << json.Out();
+
+  const struct {
+    std::vector<std::string> args;
+    int exitCode;
+    const char* says;
+  } cases[] = {
+      {{"trains", "火星", "上海", dates_[0], "--service", sim_.BaseUrl()}, 2, "from: no station is called \"火星\""},
+      {{"trains", "北京", "上海", "2020-01-01", "--service", sim_.BaseUrl()}, 2, "is outside the days on sale"},
+      {{"trains", "北京", "上海"}, 2, "trains needs FROM TO DATE"},
+      {{"trains", "北京", "上海", dates_[0], "--service", "http://127.0.0.1:1"}, 1, "the query failed"},
+  };
+  for (const auto& c : cases) {
+    GrabProcess bad(c.args, "", false);
+    EXPECT_EQ(bad.Wait(), c.exitCode) << c.says << "\n" << bad.Err();
+    EXPECT_TRUE(Contains(bad.Err(), c.says)) << bad.Err();
+  }
+}
+
+// A train the service does not run on any of the wish's dates is told once;
+// a wish none of whose trains runs ends, and the run with it (exit 1).
+TEST_F(GrabRunTest, TrainsTheServiceDoesNotRunAreToldAndAWishWithoutAnyEnds) {
+  const std::string ghost = "G9";  // the sim runs no G9 between these stations
+  Stock(dates_[1], trains_[0], "O", 2);
+  PlanWishText someRun{{dates_[0], dates_[1]}, {ghost, trains_[0]}};
+  PlanWishText noneRuns{{dates_[0]}, {ghost}};
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan({someRun, noneRuns})}, "2 7\n");
+  EXPECT_EQ(grab.Wait(), 1) << grab.Err();
+  const std::string out = grab.Out();
+  EXPECT_EQ(CountOf(out, "{\"event\":\"unknown_train\",\"wish\":1,\"train\":\"G9\""), 1u) << out;
+  EXPECT_EQ(CountOf(out, "{\"event\":\"unknown_train\",\"wish\":2,\"train\":\"G9\""), 1u) << out;
+  EXPECT_TRUE(Contains(out, "{\"event\":\"wish_failed\",\"wish\":2,\"reason\":\"no_train_runs\"")) << out;
+  EXPECT_TRUE(Contains(out, "{\"event\":\"booked\",\"wish\":1")) << out;
+  // Every line carries its moment in China Standard Time.
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t at = line.find(",\"at\":\"");
+    ASSERT_NE(at, std::string::npos) << line;
+    EXPECT_EQ(line.substr(at + 26, 1), ".") << line;
+    EXPECT_EQ(line.substr(line.size() - 8), "+08:00\"}") << line;
+  }
+}
+
+// The plan in docs/ books against quillet-sim as the README starts it (with
+// the test's own port).
+TEST_F(GrabRunTest, TheRehearsalPlanInDocsBooks) {
+  SimProcess readmeSim({"--captcha-cells", "2,7"});
+  ASSERT_TRUE(readmeSim.Running());
+  std::string plan = ReadFile(QUILLET_SOURCE_DIR "/docs/rehearsal-plan.toml");
+  const std::string readmeService = "\"http://127.0.0.1:8080\"";
+  ASSERT_TRUE(Contains(plan, "service = " + readmeService));
+  plan.replace(plan.find(readmeService), readmeService.size(), "\"" + readmeSim.BaseUrl() + "\"");
+  const std::string path = WritePlan({});
+  std::ofstream(path) << plan;
+  GrabProcess grab({"--captcha-cells", path}, "2,7\n");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Out() << grab.Err();
+  EXPECT_TRUE(Contains(grab.Out(), "wish 1: BOOKED ")) << grab.Out();
+  EXPECT_FALSE(Contains(grab.Out() + grab.Err(), "ALSA lib")) << grab.Err();
+}
+
+// One language per line: English under C.UTF-8, Chinese under zh_CN.UTF-8
+// (also where that locale is not generated), never a mix.
+TEST_F(GrabRunTest, LinesAreInTheLocalesLanguage) {
+  const std::string plan = WritePlan({{{"2020-01-01"}, {trains_[0]}}});
+  const struct {
+    const char* lang;
+    const char* usage;
+    const char* planError;
+  } cases[] = {
+      {"C.UTF-8", "Usage: quillet-grab", "is outside the days on sale"},
+      {"zh_CN.UTF-8", "用法：quillet-grab", "不在发售的日期内"},
+  };
+  for (const auto& c : cases) {
+    GrabProcess help({"--help"}, "", false, false, {{"LC_ALL", ""}, {"LANG", c.lang}});
+    EXPECT_EQ(help.Wait(), 0);
+    EXPECT_TRUE(Contains(help.Out(), c.usage)) << c.lang << "\n" << help.Out();
+    GrabProcess bad({"--check", plan}, "", false, false, {{"LC_ALL", ""}, {"LANG", c.lang}});
+    EXPECT_EQ(bad.Wait(), 2);
+    EXPECT_TRUE(Contains(bad.Err(), c.planError)) << c.lang << "\n" << bad.Err();
+  }
 }
 
 }  // namespace

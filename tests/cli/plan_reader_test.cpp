@@ -130,7 +130,21 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
       {"no passenger", wishWith("passengers", "passengers = []"), 7, "passengers must not be empty"},
       {"six passengers", wishWith("passengers", "passengers = [\"a\", \"b\", \"c\", \"d\", \"e\", \"f\"]"), 7,
        "6 names, but one order holds at most 5"},
-      {"passenger twice", wishWith("passengers", "passengers = [\"张伟\", \"张伟\"]"), 7, "names \"张伟\" twice"},
+      {"passenger twice", wishWith("passengers", "passengers = [\"张伟\", \"张伟\"]"), 7, "\"张伟\" is named twice"},
+      {"six passengers, one twice", wishWith("passengers", "passengers = [\"a\", \"b\", \"c\", \"d\", \"e\", \"a\"]"),
+       7, "passengers: 6 names, but one order holds at most 5; \"a\" is named twice"},
+      {"letter O for a zero", wishWith("trains", "trains = [\"G7O29\"]"), 6,
+       "\"G7O29\" is not a train code; did you mean G7029?"},
+      {"five digits", wishWith("trains", "trains = [\"G10101\"]"), 6, "\"G10101\" is not a train code such as G101"},
+      {"a kind the service has not", wishWith("trains", "trains = [\"X101\"]"), 6, "\"X101\" is not a train code"},
+      {"a password", "password = \"demo1234\"\n" + account + kGoodWish, 1,
+       "the password comes from QUILLET_PASSWORD or is asked for on the terminal, never from the plan"},
+      {"unclosed string", "account = \"demo\ncolour = 1\n", 1, "a string in \"...\" is not closed on its line"},
+      {"unclosed string at the end", account + "x = \"abc", 2, "is not closed on its line"},
+      {"unclosed literal string", account + "x = 'abc\n", 2, "a string in '...' is not closed on its line"},
+      {"unclosed multi-line string", account + "x = \"\"\"abc\n\ndef\n", 2, "is never closed"},
+      {"day counted from today too far", wishWith("dates", "dates = [\"today+30\"]"), 5,
+       "2027-01-09 is outside the days on sale"},
       {"passenger not a text", wishWith("passengers", "passengers = [\"张伟\", 3]"), 7, "texts in quotes only"},
       {"ticket type", wishWith("ticket_type", "ticket_type = \"老人票\""), 8,
        "\"老人票\" is not one of 成人票, 儿童票, 学生票, 残军票"},
@@ -164,6 +178,21 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
 
 // start_at is China Standard Time whatever the machine's zone; past moments
 // are allowed (the wish starts at once).
+TEST(PlanReader, WhatAPersonWritesIsReadAsMeant) {
+  std::string wish = kGoodWish;
+  wish.replace(wish.find("\"2026-12-20\""), std::string("\"2026-12-20\"").size(), "\"today+10\", \"today\"");
+  wish.replace(wish.find(", 2026-12-10"), std::string(", 2026-12-10").size(), "");
+  // A byte order mark from an editor, train codes in lower case.
+  const PlanReading reading = Read(
+      "\xEF\xBB\xBF"
+      "account = \"demo\"\n" +
+      wish);
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+  EXPECT_EQ(reading.plan.wishes[0].dates, (std::vector<std::string>{"2026-12-20", "2026-12-10", "2027-01-08"}));
+  EXPECT_EQ(reading.plan.wishes[0].trains, (std::vector<std::string>{"G101", "G103"}));
+  EXPECT_EQ(reading.plan.wishes[0].line, 2);
+}
+
 TEST(PlanReader, StartAtIsAMomentInChinaStandardTime) {
   const std::pair<std::string, long long> cases[] = {
       {"\"2026-12-06 08:00:00\"", 1'796'515'200'000LL},
@@ -274,7 +303,8 @@ TEST(PlanReader, ARelativeCaFileIsFoundBesideThePlan) {
 
   const PlanReading missing = ReadPlanFile((folder / "absent.toml").string(), Stations(), kToday);
   ASSERT_EQ(missing.errors.size(), 1u);
-  EXPECT_EQ(DescribePlanError(missing.errors[0]), (folder / "absent.toml").string() + ": cannot read the plan file");
+  EXPECT_EQ(DescribePlanError(missing.errors[0]),
+            (folder / "absent.toml").string() + ": cannot read the plan file: No such file or directory");
   std::filesystem::remove_all(folder);
 }
 

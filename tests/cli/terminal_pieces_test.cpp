@@ -23,6 +23,7 @@
 #include "cli/interruptible_input.h"
 #include "cli/private_folder.h"
 #include "cli/stop_requests.h"
+#include "cli/notifier_report_text.h"
 #include "util/json_text.h"
 
 namespace quillet::cli {
@@ -92,13 +93,30 @@ TEST(EventJson, OneObjectPerEvent) {
             "\"passengers\":[\"张伟\",\"李\\\"娜\"],\"order_id\":\"E123456789\"}");
   const std::string unknownId = EventJson(BookedEvent{Order(), ""});
   EXPECT_EQ(unknownId.substr(unknownId.size() - 17), ",\"order_id\":null}");
-  EXPECT_EQ(EventJson(AttemptEvent{1, 42}), "{\"event\":\"attempt\",\"wish\":1,\"attempts\":42}");
+  EXPECT_EQ(EventJson(AttemptEvent{1, 42, 5}), "{\"event\":\"attempt\",\"wish\":1,\"attempts\":5,\"total\":42}");
   EXPECT_EQ(EventJson(QueryFailedEvent{1, "2026-12-20", G(u8"系统繁忙")}),
             "{\"event\":\"query_failed\",\"wish\":1,\"date\":\"2026-12-20\",\"reason\":\"系统繁忙\"}");
   EXPECT_NE(EventJson(OrderRefusedEvent{Order(), G(u8"余票不足！")}).find("\"event\":\"order_refused\""),
             std::string::npos);
   EXPECT_NE(EventJson(ManualCheckEvent{Order(), "x"}).find("\"event\":\"manual_check\",\"wish\":2"), std::string::npos);
   EXPECT_EQ(EventJson(StoppedEvent{"SIGTERM"}), "{\"event\":\"stopped\",\"reason\":\"SIGTERM\"}");
+  EXPECT_EQ(EventJson(SessionLapsedEvent{}), "{\"event\":\"session_lapsed\"}");
+  EXPECT_EQ(EventJson(SignedInEvent{}), "{\"event\":\"signed_in\"}");
+  EXPECT_EQ(EventJson(UnknownTrainEvent{1, "G7029"}), "{\"event\":\"unknown_train\",\"wish\":1,\"train\":\"G7029\"}");
+  EXPECT_EQ(EventJson(NoTrainRunsEvent{2}), "{\"event\":\"wish_failed\",\"wish\":2,\"reason\":\"no_train_runs\"}");
+  ServiceClockNote clock;
+  clock.read = true;
+  clock.offset = std::chrono::milliseconds(1234);
+  clock.uncertainty = std::chrono::milliseconds(4);
+  clock.probes = 16;
+  EXPECT_EQ(EventJson(ClockEvent{clock}),
+            "{\"event\":\"clock\",\"text\":\"service clock: +1234 ms +/- 4 ms (16 probes)\",\"offset_ms\":1234,"
+            "\"uncertainty_ms\":4,\"probes\":16}");
+  EXPECT_EQ(EventJson(ClockEvent{ServiceClockNote{}}).find("\"offset_ms\""), std::string::npos);
+  // The moment is China Standard Time with milliseconds, whatever the zone.
+  const auto moment = std::chrono::system_clock::time_point(std::chrono::milliseconds(1797729302045));
+  EXPECT_EQ(EventJson(StoppedEvent{"SIGTERM"}, moment),
+            "{\"event\":\"stopped\",\"reason\":\"SIGTERM\",\"at\":\"2026-12-20T09:15:02.045+08:00\"}");
 }
 
 struct FakeClock {
@@ -137,14 +155,24 @@ TEST(EventOutput, OffATerminalSummariesArePlainLinesAndJsonIsEveryEvent) {
   plain.Write(QueryFailedEvent{1, "2026-12-20", G(u8"网络错误")});
   EXPECT_EQ(text.str(), "attempts: wish 1 1\nwish 1: query for 2026-12-20 failed: 网络错误\n");
 
+  // JSON: every event with its moment; a wish's attempts at most once a
+  // second, counting the passes since its last line.
   std::ostringstream json;
-  EventOutput lines(json, EventOutput::Format::kJson, true, clock.Get());
+  const auto moment = std::chrono::system_clock::time_point(std::chrono::milliseconds(1797729302000));
+  EventOutput lines(json, EventOutput::Format::kJson, true, clock.Get(), [&] { return moment; });
   lines.Write(AttemptEvent{1, 1});
+  lines.Write(AttemptEvent{2, 1});
+  clock.now += std::chrono::milliseconds(600);
   lines.Write(AttemptEvent{1, 2});
+  lines.Write(AttemptEvent{1, 3});
+  clock.now += std::chrono::milliseconds(400);
+  lines.Write(AttemptEvent{1, 4});
   lines.Write(StoppedEvent{"SIGINT"});
-  EXPECT_EQ(json.str(),
-            "{\"event\":\"attempt\",\"wish\":1,\"attempts\":1}\n{\"event\":\"attempt\",\"wish\":1,\"attempts\":2}\n"
-            "{\"event\":\"stopped\",\"reason\":\"SIGINT\"}\n");
+  const std::string at = ",\"at\":\"2026-12-20T09:15:02.000+08:00\"}\n";
+  EXPECT_EQ(json.str(), "{\"event\":\"attempt\",\"wish\":1,\"attempts\":1,\"total\":1" + at +
+                            "{\"event\":\"attempt\",\"wish\":2,\"attempts\":1,\"total\":1" + at +
+                            "{\"event\":\"attempt\",\"wish\":1,\"attempts\":3,\"total\":4" + at +
+                            "{\"event\":\"stopped\",\"reason\":\"SIGINT\"" + at);
 }
 
 TEST(EventOutput, ControlCharactersFromTheServiceShowAsEscapesInTextOnly) {
@@ -349,6 +377,19 @@ TEST(GrabRunExitCode, FollowsHowTheWishesEnded) {
       {"a signal before anything", {}, true, 3},
       {"ended otherwise (a lapsed session)", {true}, false, 1},
   };
+  // A wish none of whose trains runs ends the run with 1 once the others end.
+  {
+    std::ostringstream out;
+    EventOutput output(out, EventOutput::Format::kJson, false);
+    GrabRun run(output, 2);
+    OrderReport report;
+    run.OnOrderBooked(report);
+    EXPECT_FALSE(run.AllEnded());
+    run.OnWishWithoutTrains(1);
+    EXPECT_TRUE(run.AllEnded());
+    EXPECT_EQ(run.WaitForChange(), GrabRun::Wake::kAllEnded);
+    EXPECT_EQ(ExitCodeOf(run, false), 1);
+  }
   for (const Case& c : cases) {
     std::ostringstream out;
     EventOutput output(out, EventOutput::Format::kJson, false);
@@ -363,6 +404,39 @@ TEST(GrabRunExitCode, FollowsHowTheWishesEnded) {
       }
     }
     EXPECT_EQ(ExitCodeOf(run, c.signal), c.exitCode) << c.name;
+  }
+}
+
+// quillet-grab words the notifiers' reports itself, in its own language,
+// from what they report as values.
+TEST(NotifierReportText, WordsEachReportInQuilletGrabsLanguage) {
+  using Kind = DeliveryFailure::Kind;
+  const struct {
+    const char* notifier;
+    NotifyEventKind event;
+    DeliveryOutcome outcome;
+    DeliveryFailure failure;
+    const char* line;
+  } cases[] = {
+      {"bell", NotifyEventKind::kBooked, DeliveryOutcome::kDelivered, {}, "terminal bell: told of the booking"},
+      {"webhook", NotifyEventKind::kManualCheck, DeliveryOutcome::kFailed, DeliveryFailure(Kind::kHttpStatus, 500),
+       "webhook: could not tell of the manual check: HTTP status 500 after 0 tries"},
+      {"command", NotifyEventKind::kBooked, DeliveryOutcome::kFailed,
+       DeliveryFailure(Kind::kCannotStart, 0, "No such file or directory"),
+       "notify command: could not tell of the booking: cannot start it: No such file or directory"},
+      {"sound", NotifyEventKind::kBooked, DeliveryOutcome::kFailed, DeliveryFailure(Kind::kNoSound, 0, "Not available"),
+       "sound: could not tell of the booking: cannot play it: Not available"},
+      {"desktop", NotifyEventKind::kSessionLapsed, DeliveryOutcome::kFailed, DeliveryFailure(Kind::kNoSessionBus),
+       "desktop notification: could not tell of the lapsed sign-in: there is no session bus"},
+  };
+  for (const auto& c : cases) {
+    NotifierReport report;
+    report.notifier = c.notifier;
+    report.kind = c.event;
+    report.outcome = c.outcome;
+    report.detail = G(u8"通知 失败");  // the window's text, never shown here
+    report.failure = c.failure;
+    EXPECT_EQ(NotifierReportText(report), c.line);
   }
 }
 

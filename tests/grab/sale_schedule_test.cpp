@@ -80,7 +80,8 @@ class SaleScheduleTest : public ::testing::Test {
  protected:
   std::shared_ptr<SharedServiceClock> Clock() {
     return std::make_shared<SharedServiceClock>(
-        estimator.Estimator(), [this](const std::string& line) { reports.push_back(line); }, clocks.Clocks());
+        estimator.Estimator(), [this](const ServiceClockNote& note) { reports.push_back(ServiceClockNoteText(note)); },
+        clocks.Clocks());
   }
   // The steady moment at which the service's clock (ahead of the system
   // clock by `ahead`) reads `serviceMoment`.

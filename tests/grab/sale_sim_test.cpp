@@ -41,8 +41,9 @@ TEST(SaleSimTest, TheFirstQueryArrivesJustAfterTheOpeningOnTheServiceClock) {
   ASSERT_NE(train, trains.end());
 
   std::vector<std::string> reports;
-  auto clock = std::make_shared<SharedServiceClock>(HttpClockEstimator(sim.BaseUrl(), ""),
-                                                    [&](const std::string& line) { reports.push_back(line); });
+  auto clock = std::make_shared<SharedServiceClock>(
+      HttpClockEstimator(sim.BaseUrl(), ""),
+      [&](const ServiceClockNote& note) { reports.push_back(ServiceClockNoteText(note)); });
   // The estimate takes a few seconds; taken first, the sale can open soon.
   const auto reading = clock->Reading({});
   ASSERT_TRUE(reading && reading->fromService);

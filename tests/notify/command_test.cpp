@@ -73,20 +73,36 @@ TEST(CommandNotifier, ReportsHowTheProgramEnded) {
     std::vector<std::string> argv;
     DeliveryOutcome outcome;
     std::string detail;
+    DeliveryFailure::Kind kind;  // what a front end words
+    long number;
   } cases[] = {
-      {"exit status", {"/bin/sh", "-c", "exit 3"}, DeliveryOutcome::kFailed, Gbk(u8"退出码 3")},
-      {"killed", {"/bin/sh", "-c", "kill -9 $$"}, DeliveryOutcome::kFailed, Gbk(u8"被信号终止：9")},
+      {"exit status",
+       {"/bin/sh", "-c", "exit 3"},
+       DeliveryOutcome::kFailed,
+       Gbk(u8"退出码 3"),
+       DeliveryFailure::Kind::kExitStatus,
+       3},
+      {"killed",
+       {"/bin/sh", "-c", "kill -9 $$"},
+       DeliveryOutcome::kFailed,
+       Gbk(u8"被信号终止：9"),
+       DeliveryFailure::Kind::kKilledBySignal,
+       9},
       {"not found on PATH",
        {"quillet-no-such-program"},
        DeliveryOutcome::kFailed,
-       Gbk(u8"无法启动：") + "No such file or directory"},
-      {"found on PATH", {"true"}, DeliveryOutcome::kDelivered, ""},
+       Gbk(u8"无法启动：") + "No such file or directory",
+       DeliveryFailure::Kind::kCannotStart,
+       0},
+      {"found on PATH", {"true"}, DeliveryOutcome::kDelivered, "", DeliveryFailure::Kind::kNone, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const DeliveryResult result = RunCommand(c.argv);
     EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_EQ(result.detail, c.detail);
+    EXPECT_EQ(result.failure.kind, c.kind);
+    EXPECT_EQ(result.failure.number, c.number);
   }
   EXPECT_TRUE(NoChildLeft());
 }

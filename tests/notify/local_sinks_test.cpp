@@ -49,21 +49,61 @@ TEST(TerminalBell, RingsATerminalOnABookingOnly) {
   ::close(pipeFds[0]);
 }
 
-// Here there is usually no sound server: playing fails, is reported once,
-// and nothing else happens.
-TEST(SoundNotifier, PlaysForBookingsAndReportsAMissingServerOnce) {
-  SoundNotifier sound;
+// Standard error's bytes while `body` runs.
+template <typename Body>
+std::string StandardErrorOf(Body body) {
+  char path[] = "/tmp/quillet-stderr-XXXXXX";
+  const int file = ::mkstemp(path);
+  const int saved = ::dup(STDERR_FILENO);
+  ::dup2(file, STDERR_FILENO);
+  body();
+  ::dup2(saved, STDERR_FILENO);
+  ::close(saved);
+  std::string out;
+  char buffer[256];
+  ::lseek(file, 0, SEEK_SET);
+  for (ssize_t n; (n = ::read(file, buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<std::size_t>(n));
+  ::close(file);
+  ::unlink(path);
+  return out;
+}
+
+// Here there is usually no sound server or card: playing fails, is reported
+// once for good (a later success does not bring the report back), and the
+// sound library's diagnostics ("ALSA lib ...") stay off standard error.
+TEST(SoundNotifier, PlaysForBookingsAndReportsAFailureOnceQuietly) {
+  SoundNotifier sound([] { return true; });
   NotifyEvent manual = SampleBooking();
   manual.kind = NotifyEventKind::kManualCheck;
   EXPECT_EQ(sound.Deliver(manual, {}).outcome, DeliveryOutcome::kSkipped);
-  const DeliveryResult first = sound.Deliver(SampleBooking(), {});
-  const DeliveryResult second = sound.Deliver(SampleBooking(), {});
+  DeliveryResult first, second;
+  const std::string diagnostics = StandardErrorOf([&] {
+    first = sound.Deliver(SampleBooking(), {});
+    second = sound.Deliver(SampleBooking(), {});
+  });
+  EXPECT_EQ(diagnostics, "");
   if (first.outcome == DeliveryOutcome::kFailed) {
     EXPECT_FALSE(first.detail.empty());
+    EXPECT_EQ(first.failure.kind, DeliveryFailure::Kind::kNoSound);
+    EXPECT_FALSE(first.failure.systemText.empty());
     EXPECT_EQ(second.outcome, DeliveryOutcome::kSkipped);
   } else {
     EXPECT_EQ(first.outcome, DeliveryOutcome::kDelivered);
   }
+}
+
+TEST(SoundNotifier, WithoutAnyOutputTheSoundIsSkippedUntried) {
+  int asked = 0;
+  SoundNotifier sound([&] {
+    ++asked;
+    return false;
+  });
+  const std::string diagnostics = StandardErrorOf([&] {
+    EXPECT_EQ(sound.Deliver(SampleBooking(), {}).outcome, DeliveryOutcome::kSkipped);
+    EXPECT_EQ(sound.Deliver(SampleBooking(), {}).outcome, DeliveryOutcome::kSkipped);
+  });
+  EXPECT_EQ(diagnostics, "");
+  EXPECT_EQ(asked, 1) << "the machine is looked at once";
 }
 
 }  // namespace

@@ -63,6 +63,11 @@ TEST(Webhook, RetriesTwiceUnlessTheAnswerIsFinal) {
     EXPECT_EQ(result.outcome, c.outcome);
     EXPECT_EQ(result.detail, c.detail);
     EXPECT_EQ(server.Requests().size(), c.tries);
+    if (c.outcome == DeliveryOutcome::kFailed) {
+      EXPECT_EQ(result.failure.kind, DeliveryFailure::Kind::kHttpStatus);
+      EXPECT_EQ(result.failure.number, c.status);
+      EXPECT_EQ(result.failure.tries, static_cast<int>(c.tries));
+    }
   }
 }
 
