@@ -563,6 +563,7 @@ TEST_F(GrabRunTest, ASignalGivesUpTheNotificationsStillPendingAndSaysWhich) {
       Contains(grab.Err(), "quillet-grab: not delivered: webhook (booked " + trains_[0] + " on " + dates_[0] + ")\n"))
       << grab.Err();
   EXPECT_TRUE(Contains(grab.Out(), "notify webhook: not delivered booked " + trains_[0])) << grab.Out();
+}
 
 TEST_F(GrabRunTest, TrainsListsTheDaysTrainsWithoutASignIn) {
   Stock(dates_[0], trains_[0], "O", 7);
