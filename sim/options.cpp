@@ -76,12 +76,15 @@ const std::vector<OptionEntry>& OptionTable() {
       {"--tls-key", "FILE", N_("... and this private key (PEM)")},
       {"--read-timeout", "SECONDS",
        N_("time a request's head and body may take to arrive; a\nslower client is cut off (default 10)")},
-      {"--threads", "N", N_("most worker threads, one per open connection, started as\nconnections come (default 1024)")},
-      {"--clock-shift-ms", "N", N_("run the service's clock N ms ahead of this machine's;\nnegative: behind (default 0)")},
+      {"--threads", "N",
+       N_("most worker threads, one per open connection, started as\nconnections come (default 1024)")},
+      {"--clock-shift-ms", "N",
+       N_("run the service's clock N ms ahead of this machine's;\nnegative: behind (default 0)")},
       {"--sale", "DATE@MOMENT",
-       N_("the trains of travel date DATE (yyyy-mm-dd) go on sale at\nMOMENT (YYYY-MM-DD HH:MM:SS[.mmm], China Standard "
-       "Time, on\n"
-       "the service's clock); repeatable")},
+       N_("the trains of travel date DATE (yyyy-mm-dd) go on sale at\nMOMENT (YYYY-MM-DD HH:MM:SS[.mmm], China "
+          "Standard "
+          "Time, on\n"
+          "the service's clock); repeatable")},
       {"--help", "", N_("show this text")},
       {"--version", "", N_("show the version")},
   };
@@ -105,10 +108,10 @@ const char* FaultName(FaultKind kind) {
 }
 
 std::string UsageText() {
-  std::string text = _(
-      "Usage: quillet-sim [options]\n"
-      "A rehearsal booking service on loopback that answers like the 12306 service.\n"
-      "\n");
+  std::string text =
+      _("Usage: quillet-sim [options]\n"
+        "A rehearsal booking service on loopback that answers like the 12306 service.\n"
+        "\n");
   for (const OptionEntry& option : OptionTable()) {
     std::string head = std::string("  ") + option.name + (*option.value ? " " : "") + option.value;
     head.resize(std::max<std::size_t>(head.size() + 1, 27), ' ');

@@ -4,8 +4,8 @@
 #include "util/china_moment.h"
 #include "util/codepage.h"
 #include "util/json_text.h"
-#include "util/text.h"
 #include "util/messages.h"
+#include "util/text.h"
 
 namespace quillet::cli {
 namespace {
@@ -187,10 +187,9 @@ void EventOutput::WriteText(const Event& event) {
             std::string reason = _("no answer of the service carried a readable Date header");
             if (e.note.answersDisagree) reason = _("the service's answers disagree about the time");
             if (e.note.farOff) reason = _("the service's clock is more than 24 hours away from this machine's");
-            return quillet::Format(
-                _("service clock: cannot be read (%s); this machine's clock is used as China "
-                  "Standard Time"),
-                reason);
+            return quillet::Format(_("service clock: cannot be read (%s); this machine's clock is used as China "
+                                     "Standard Time"),
+                                   reason);
           },
           [](const SessionLapsedEvent&) {
             return std::string(_("the service no longer knows the sign-in (the session lapsed)"));
@@ -206,8 +205,8 @@ void EventOutput::WriteText(const Event& event) {
             return WishPrefix(e.wish) + _("GIVEN UP: none of its trains runs on any of its dates");
           },
           [](const NotificationEvent& e) {
-            std::string text = quillet::Format(e.delivered ? _("notify %s: delivered %s") : _("notify %s: not delivered %s"),
-                                               e.notifier, e.about);
+            std::string text = quillet::Format(
+                e.delivered ? _("notify %s: delivered %s") : _("notify %s: not delivered %s"), e.notifier, e.about);
             if (!e.train.empty()) text += quillet::Format(_(" %s on %s"), Utf8FromGbk(e.train), Utf8FromGbk(e.date));
             if (!e.delivered) text += ": " + Utf8FromGbk(e.reason);
             return text;

@@ -30,8 +30,8 @@
 #include "session/session.h"
 #include "stations/station_directory.h"
 #include "util/codepage.h"
-#include "util/text.h"
 #include "util/messages.h"
+#include "util/text.h"
 
 extern char** environ;
 

@@ -21,9 +21,9 @@
 #include "cli/event_output.h"
 #include "cli/grab_run.h"
 #include "cli/interruptible_input.h"
+#include "cli/notifier_report_text.h"
 #include "cli/private_folder.h"
 #include "cli/stop_requests.h"
-#include "cli/notifier_report_text.h"
 #include "util/json_text.h"
 
 namespace quillet::cli {
