@@ -35,42 +35,21 @@ void ShowPicture(const std::string& jpeg, SignInIo& io) {
 const char* StepName(SignInStep step) {
   switch (step) {
     case SignInStep::kLoginPage:
-      return "the login page";
+      return _("the login page");
     case SignInStep::kCaptchaPicture:
-      return "the captcha picture";
+      return _("the captcha picture");
     case SignInStep::kCaptchaCheck:
-      return "the captcha check";
+      return _("the captcha check");
     case SignInStep::kLogin:
-      return "the login";
+      return _("the login");
     case SignInStep::kLoginConfirm:
-      return "the confirmation of the login";
+      return _("the confirmation of the login");
     case SignInStep::kOrderPage:
-      return "the order page (for the passenger list)";
+      return _("the order page (for the passenger list)");
     case SignInStep::kPassengerList:
-      return "the passenger list";
+      return _("the passenger list");
   }
-  return "a sign-in step";
-}
-
-std::string TransportText(ExchangeOutcome outcome) {
-  switch (outcome) {
-    case ExchangeOutcome::kCouldNotConnect:
-      return "cannot connect to the service";
-    case ExchangeOutcome::kTimedOut:
-      return "the service did not answer in time";
-    case ExchangeOutcome::kDeadlinePassed:
-      return TransportProblem(outcome);
-    case ExchangeOutcome::kTlsFailure:
-      return "the secure connection failed (handshake or certificate)";
-    case ExchangeOutcome::kTooLarge:
-      return "the answer was too large";
-    case ExchangeOutcome::kStopped:
-      return "stopped";
-    case ExchangeOutcome::kOk:
-    case ExchangeOutcome::kOther:
-      break;
-  }
-  return "the connection failed or the answer was cut short";
+  return _("a sign-in step");
 }
 
 }  // namespace
@@ -78,50 +57,50 @@ std::string TransportText(ExchangeOutcome outcome) {
 std::string TransportProblem(ExchangeOutcome outcome) {
   switch (outcome) {
     case ExchangeOutcome::kOk:
-      return "the answer was not one it knows";
+      return _("the answer was not one it knows");
     case ExchangeOutcome::kCouldNotConnect:
-      return "the service cannot be reached";
+      return _("the service cannot be reached");
     case ExchangeOutcome::kTimedOut:
-      return "the service stopped answering";
+      return _("the service stopped answering");
     case ExchangeOutcome::kDeadlinePassed:
-      return "the answer did not arrive in time (an exchange may take " +
-             std::to_string(std::chrono::duration_cast<std::chrono::seconds>(ExchangeOptions{}.deadline).count()) +
-             " s)";
+      return Format(
+          _("the answer did not arrive in time (an exchange may take %s s)"),
+          std::to_string(std::chrono::duration_cast<std::chrono::seconds>(ExchangeOptions{}.deadline).count()));
     case ExchangeOutcome::kTlsFailure:
-      return "the secure connection failed";
+      return _("the secure connection failed");
     case ExchangeOutcome::kTooLarge:
-      return "the answer was too large";
+      return _("the answer was too large");
     case ExchangeOutcome::kStopped:
-      return "stopped";
+      return _("stopped");
     case ExchangeOutcome::kOther:
       break;
   }
-  return "the exchange failed";
+  return _("the exchange failed");
 }
 
 std::string SignInFailureText(const ServiceResult& result, const SignInStepOutcome& at) {
   const std::string step = StepName(at.step);
-  const std::string tries = " (tried " + std::to_string(BookingClient::kSignInTries) + " times)";
+  const std::string tries = Format(_(" (tried %s times)"), std::to_string(BookingClient::kSignInTries));
   switch (result.kind) {
     case ServiceResultKind::kDone:
-      return step + ": done";
+      return Format(_("%s: done"), step);
     case ServiceResultKind::kStopped:
-      return step + ": stopped";
+      return Format(_("%s: stopped"), step);
     case ServiceResultKind::kTransportFailure:
-      return step + ": no answer: " + TransportText(result.transport) +
+      return Format(_("%s: no answer: %s"), step, TransportProblem(result.transport)) +
              (result.transport == ExchangeOutcome::kDeadlinePassed ? std::string() : tries);
     case ServiceResultKind::kNoValidAnswer:
-      return step + ": the service's answer is not one it gives" +
-             (at.httpStatus != 0 && at.httpStatus != 200 ? " (HTTP status " + std::to_string(at.httpStatus) + ")"
+      return Format(_("%s: the service's answer is not one it gives"), step) +
+             (at.httpStatus != 0 && at.httpStatus != 200 ? Format(_(" (HTTP status %s)"), std::to_string(at.httpStatus))
                                                          : std::string()) +
              tries;
     case ServiceResultKind::kCaptchaRefused:
-      return step + ": wrong captcha answer";
+      return Format(_("%s: wrong captcha answer"), step);
     case ServiceResultKind::kRefused:
       break;
   }
   const std::string& reason = at.serviceMessage.empty() ? result.message : at.serviceMessage;
-  return step + ": refused: " + (reason.empty() ? std::string("no reason given") : Utf8FromGbk(reason));
+  return Format(_("%s: refused: %s"), step, reason.empty() ? std::string(_("no reason given")) : Utf8FromGbk(reason));
 }
 
 SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, const std::string& password,
@@ -131,7 +110,7 @@ SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, co
     const CaptchaResult captcha = session.FetchCaptcha(io.stop);
     if (io.stop.stop_requested()) return stopped;
     if (!captcha.Done() || captcha.picture.empty()) {
-      return {false, "cannot fetch the captcha picture: " + SignInFailureText(captcha, captcha.decidedBy)};
+      return {false, Format(_("cannot fetch the captcha picture: %s"), SignInFailureText(captcha, captcha.decidedBy))};
     }
     if (io.drawPicture) ShowPicture(captcha.picture, io);
     const CaptchaCellsResult cells = ReadCaptchaCells(io.answers, io.prompts, io.interactive);
@@ -145,7 +124,7 @@ SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, co
     if (io.stop.stop_requested()) return stopped;
     if (result.Done()) return {true, {}};
     if (result.kind != ServiceResultKind::kCaptchaRefused) {
-      return {false, "cannot sign in: " + SignInFailureText(result, result.decidedBy)};
+      return {false, Format(_("cannot sign in: %s"), SignInFailureText(result, result.decidedBy))};
     }
     io.prompts << _("wrong captcha answer; here is a new picture") << "\n" << std::flush;
   }
