@@ -19,8 +19,18 @@ std::string ExecutablePath() {
 std::string LocaleDirectory() {
   if (const char* chosen = std::getenv("QUILLET_LOCALEDIR"); chosen != nullptr && *chosen != '\0') return chosen;
   const std::string program = ExecutablePath();
-  const std::string buildDir = QUILLET_BUILD_DIR;
-  if (program.rfind(buildDir + "/", 0) == 0) return QUILLET_BUILD_LOCALEDIR;
+  // Run from a build tree (a folder or two below the one that holds
+  // CMakeCache.txt): its own catalogues. No path of the build machine is
+  // compiled in, so installed programs carry none.
+  if (!program.empty()) {
+    std::filesystem::path folder = std::filesystem::path(program).parent_path();
+    for (int up = 0; up < 3 && folder.has_relative_path(); ++up, folder = folder.parent_path()) {
+      std::error_code error;
+      if (std::filesystem::is_regular_file(folder / "CMakeCache.txt", error)) {
+        return (folder / QUILLET_BUILD_LOCALE_FOLDER).string();
+      }
+    }
+  }
   // Installed: beside the program's bin folder (/usr/bin and /usr/share/locale,
   // whatever prefix the package or `cmake --install` chose).
   if (!program.empty()) {
