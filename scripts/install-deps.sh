@@ -11,6 +11,7 @@ packages=(
   qt6-base-dev libgl-dev fonts-noto-cjk fonts-wqy-zenhei xvfb xauth libxcb-cursor0 curl ca-certificates
   scdoc librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db
   libsystemd-dev libcanberra-dev libasound2-dev dbus gettext
+  libqrencode-dev zbar-tools
 )
 
 missing=()

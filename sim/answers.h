@@ -50,6 +50,30 @@ inline constexpr char kOrderChanged[] = "订单信息已变更，请重新提交
 inline constexpr char kTicketsGone[] = "余票不足！";
 inline constexpr char kNoQueuedOrder[] = "没有排队中的订单！";
 inline constexpr char kWrongOrderId[] = "订单号有误，请重新查询！";
+// QR sign-in on the passport service.
+inline constexpr char kQrCreated[] = "生成二维码成功";
+inline constexpr char kQrWaiting[] = "二维码状态查询成功";
+inline constexpr char kQrScanned[] = "二维码已扫描，请在手机上确认登录";
+inline constexpr char kQrConfirmed[] = "扫码登录成功";
+inline constexpr char kQrExpired[] = "二维码已失效";
+inline constexpr char kQrRefused[] = "您已在手机上取消登录";
+inline constexpr char kQrUnknown[] = "二维码不存在";
+inline constexpr char kTokenAccepted[] = "验证通过";
+inline constexpr char kTokenRefused[] = "验证失败，请重新登录";
 }  // namespace msg
+
+// The passport's result codes of a QR code's state, as checkqr answers them.
+namespace qr_result {
+inline constexpr char kWaiting[] = "0";
+inline constexpr char kScanned[] = "1";
+inline constexpr char kConfirmed[] = "2";
+inline constexpr char kExpired[] = "3";
+inline constexpr char kRefused[] = "4";
+inline constexpr char kUnknown[] = "5";
+}  // namespace qr_result
+
+// What a sign-in QR code encodes: the address the railway's phone app opens,
+// with the code's uuid.
+inline constexpr char kQrContentPrefix[] = "https://kyfw.12306.cn/otn/login/qr?uuid=";
 
 }  // namespace quillet::sim

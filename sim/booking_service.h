@@ -61,6 +61,25 @@ struct Session {
 
 enum class OrderStatus { kQueued, kUnpaid, kExpired };
 
+// A sign-in QR code as the passport service keeps it. Waiting and scanned
+// codes expire --qr-ttl seconds after they were made.
+enum class QrCodeState { kWaiting, kScanned, kConfirmed, kRefused };
+struct QrCode {
+  std::string uuid;
+  std::int64_t createdMs = 0;  // steady clock
+  QrCodeState state = QrCodeState::kWaiting;
+  std::string account;  // who scanned it
+  std::string uamtk;    // the passport token its confirmation gave
+};
+
+// What the phone does with a code (POST /sim/qr/scan): scan it and, with
+// `confirm`, confirm or refuse the sign-in.
+struct QrScan {
+  std::string id;
+  std::string account;
+  std::optional<bool> confirm;
+};
+
 // One ticket of an order: who travels, on which ticket type, in which seat.
 struct Ticket {
   Passenger passenger;
@@ -100,6 +119,8 @@ class BookingService {
   bool Release(const std::string& date, const std::string& train, const std::string& seat, const std::string& count,
                std::string& answer);
   void Reset();
+  // The phone's part of a QR sign-in; the HTTP status and the JSON answer.
+  int ScanQrCode(const QrScan& scan, std::string& answer);
   // Sets when a travel date goes on sale; the sale moments as JSON.
   void SetSale(const SaleOpening& opening) { sales_.Set(opening); }
   std::string SalesJson() const { return sales_.Json(); }
@@ -133,6 +154,10 @@ class BookingService {
   SimResponse MyPage(const SimRequest& request);
   SimResponse CheckUser(const SimRequest& request);
   SimResponse QueryPage();
+  SimResponse CreateQrCode(const SimRequest& request);
+  SimResponse CheckQrCode(const SimRequest& request);
+  SimResponse PassportToken(const SimRequest& request);
+  SimResponse AuthClient(const SimRequest& request);
   SimResponse LeftTicketQuery(const SimRequest& request);
   SimResponse OrderPage(const SimRequest& request);
   SimResponse Passengers(const SimRequest& request);
@@ -154,6 +179,8 @@ class BookingService {
   std::string TrainText(const TrainRun& run, const std::string& date, std::optional<std::int64_t> opensAtMs);
   std::string OrderPageScript(const Session& session);
   std::string NewOrderId();
+  // Waiting and scanned codes past --qr-ttl count as expired (mutex held).
+  bool QrExpired(const QrCode& code) const;
 
   Options options_;
   StationTable stations_;
@@ -171,6 +198,13 @@ class BookingService {
   std::vector<Order> orders_;
   Rng idRng_;
   Rng releaseRng_;
+  // The passport side of QR sign-in: codes by uuid, confirmed passport
+  // tokens (uamtk) and the app tokens they were exchanged for, each by value
+  // with the account it signs in.
+  std::map<std::string, QrCode> qrCodes_;
+  std::map<std::string, std::string> passportTokens_;
+  std::map<std::string, std::string> appTokens_;
+  Rng qrRng_;
 };
 
 }  // namespace quillet::sim

@@ -67,6 +67,7 @@ const std::vector<OptionEntry>& OptionTable() {
       {"--release-every", "SECONDS", N_("give back a few tickets this often; 0 never (default 10)")},
       {"--max-unpaid", "N", N_("unpaid orders an account may hold (default 1)")},
       {"--session-ttl", "SECONDS", N_("idle time after which a session ends (default 1800)")},
+      {"--qr-ttl", "SECONDS", N_("a sign-in QR code not yet confirmed expires after this\n(default 120)")},
       {"--max-sessions", "N", N_("sessions kept at most; the one idle longest goes first\n(default 10000)")},
       {"--latency-ms", "N", N_("delay every answer by N ms (default 0)")},
       {"--fault-rate", "P", N_("share of answers, 0 to 1, that get a fault (default 0)")},
@@ -194,6 +195,9 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
     } else if (arg == "--read-timeout") {
       if (!ParseReal(value, 0.1, 3600, real)) return bad("seconds, 0.1 to 3600");
       options.readTimeoutSeconds = real;
+    } else if (arg == "--qr-ttl") {
+      if (!ParseReal(value, 0.001, 1e9, real)) return bad("seconds, more than 0");
+      options.qrTtlSeconds = real;
     } else if (arg == "--latency-ms") {
       if (!ParseInt(value, 0, 600000, n)) return bad(_("0 to 600000"));
       options.latencyMs = static_cast<int>(n);

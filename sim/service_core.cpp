@@ -29,7 +29,8 @@ BookingService::BookingService(const Options& options)
       accounts_(options.accounts),
       started_(std::chrono::steady_clock::now()),
       idRng_(HashText(options.seed, "order-ids")),
-      releaseRng_(HashText(options.seed, "releases")) {
+      releaseRng_(HashText(options.seed, "releases")),
+      qrRng_(HashText(options.seed, "qr-codes")) {
   for (const SaleOpening& opening : options.sales) sales_.Set(opening);
 }
 
@@ -61,6 +62,10 @@ SimResponse BookingService::Handle(const SimRequest& request) {
       {"GET", "/otn/confirmPassenger/queryOrderWaitTime", &BookingService::WaitTime},
       {"POST", "/otn/confirmPassenger/resultOrderForDcQueue", &BookingService::ResultOrder},
       {"POST", "/otn/queryOrder/queryMyOrderNoComplete", &BookingService::UncompletedOrders},
+      {"POST", "/passport/web/create-qr64", &BookingService::CreateQrCode},
+      {"POST", "/passport/web/checkqr", &BookingService::CheckQrCode},
+      {"POST", "/passport/web/auth/uamtk", &BookingService::PassportToken},
+      {"POST", "/otn/uamauthclient", &BookingService::AuthClient},
   };
   for (const Route& route : kRoutes) {
     if (request.path == route.path && request.method == route.method) return (this->*route.handler)(request);
@@ -255,6 +260,9 @@ void BookingService::Reset() {
   sessions_.clear();
   idleOrder_.clear();
   orders_.clear();
+  qrCodes_.clear();
+  passportTokens_.clear();
+  appTokens_.clear();
 }
 
 void BookingService::Maintain() {
@@ -266,6 +274,11 @@ void BookingService::Maintain() {
     const auto it = sessions_.find(idleOrder_.front());
     if (now - it->second->lastSeenMs <= ttl) break;
     DropSession(it);
+  }
+  // Expired codes still answer "expired" for a while, then are forgotten.
+  const auto qrKeep = static_cast<std::int64_t>(options_.qrTtlSeconds * 1000) + 600000;
+  for (auto it = qrCodes_.begin(); it != qrCodes_.end();) {
+    it = now - it->second.createdMs > qrKeep ? qrCodes_.erase(it) : std::next(it);
   }
 }
 

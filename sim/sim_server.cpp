@@ -19,6 +19,7 @@
 #include "connection_threads.h"
 #include "request_stream.h"
 #include "util/messages.h"
+#include "qr_scan_request.h"
 
 namespace quillet::sim {
 
@@ -448,6 +449,15 @@ void SimServer::ServeControl(const httplib::Request& request, const std::string&
     ArmFault(request, response);
   } else if (request.method == "GET" && path == "/sim/faults") {
     json(200, afterFaults_.ArmedJson());
+  } else if (request.method == "POST" && path == "/sim/qr/scan") {
+    std::string error;
+    if (const auto scan = ReadQrScan(request.body, error)) {
+      std::string answer;
+      const int status = service_.ScanQrCode(*scan, answer);
+      json(status, answer);
+    } else {
+      json(400, "{\"error\":" + JsonStringFromUtf8(error) + "}");
+    }
   } else if (request.method == "POST" && path == "/sim/reset") {
     service_.Reset();
     log_.Clear();

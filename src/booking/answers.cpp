@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <openssl/evp.h>
+
 #include "booking/texts.h"
 #include "booking/train_list.h"
 #include "util/codepage.h"
@@ -68,6 +70,84 @@ bool LoginAccepted(std::string_view answer, std::string& errorText) {
 std::string ReadCheckUser(std::string_view answer) {
   return Contains(answer, "flag\":true") ? texts::Success() : texts::CheckUserFailed();
 }
+
+namespace {
+
+// The number after result_code, quoted or not; nothing when there is none.
+std::optional<int> PassportResultCode(std::string_view answer) {
+  constexpr std::string_view kMarker = "result_code\":";
+  const int at = FindText(answer, kMarker);
+  if (at == kNotFound) return std::nullopt;
+  std::size_t pos = static_cast<std::size_t>(at - 1) + kMarker.size();
+  if (pos < answer.size() && answer[pos] == '"') ++pos;
+  int value = 0;
+  std::size_t digits = 0;
+  for (; pos < answer.size() && digits < 4 && answer[pos] >= '0' && answer[pos] <= '9'; ++pos, ++digits) {
+    value = value * 10 + (answer[pos] - '0');
+  }
+  if (digits == 0 || digits == 4) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::string PassportMessage(std::string_view answer) { return TextBetween(answer, "result_message\":\"", kQuote); }
+
+bool ReadQrCreated(std::string_view answer, std::string& uuid, std::string& pictureBase64) {
+  if (PassportResultCode(answer) != 0) return false;
+  std::string id = TextBetween(answer, "uuid\":\"", kQuote);
+  if (id.empty()) return false;
+  uuid = std::move(id);
+  pictureBase64 = TextBetween(answer, "image\":\"", kQuote);
+  return true;
+}
+
+std::string DecodeQrPicture(std::string_view pictureBase64) {
+  // A JSON writer may escape the slashes of the alphabet.
+  std::string text;
+  text.reserve(pictureBase64.size());
+  for (const char c : pictureBase64)
+    if (c != '\\') text.push_back(c);
+  if (text.empty() || text.size() % 4 != 0) return {};
+  std::string bytes(text.size() / 4 * 3, '\0');
+  const int length =
+      EVP_DecodeBlock(reinterpret_cast<unsigned char*>(bytes.data()),
+                      reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+  if (length < 0) return {};
+  // The decoder counts the padding as zero bytes.
+  std::size_t padding = 0;
+  for (std::size_t i = text.size(); i > 0 && text[i - 1] == '=' && padding < 2; --i) ++padding;
+  bytes.resize(static_cast<std::size_t>(length) - padding);
+  return bytes;
+}
+
+std::optional<QrCodeState> ReadQrCheck(std::string_view answer) {
+  const std::optional<int> code = PassportResultCode(answer);
+  if (!code) return std::nullopt;
+  switch (*code) {
+    case 0:
+      return QrCodeState::kWaiting;
+    case 1:
+      return QrCodeState::kScanned;
+    case 2:
+      return QrCodeState::kConfirmed;
+    case 3:
+      return QrCodeState::kExpired;
+    case 4:
+      return QrCodeState::kRefused;
+    case 5:
+      return QrCodeState::kUnknown;
+    default:
+      return std::nullopt;
+  }
+}
+
+std::string ReadNewAppToken(std::string_view answer) {
+  if (PassportResultCode(answer) != 0) return {};
+  return TextBetween(answer, "newapptk\":\"", kQuote);
+}
+
+bool AuthClientAccepted(std::string_view answer) { return PassportResultCode(answer) == 0; }
 
 std::string ReadPageToken(std::string_view page) { return TextBetween(page, "globalRepeatSubmitToken = '", "'"); }
 

@@ -3,6 +3,7 @@
 // decoded answer text (program text), so that each can be checked and
 // fuzzed without a network. Answers are never parsed as JSON: success is a
 // plain search for a marker, values are cut out between two markers.
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,30 @@ bool LooksLikePicture(std::string_view bytes);
 // True when the login step passed; otherwise errorText receives the service's message.
 bool LoginAccepted(std::string_view answer, std::string& errorText);
 std::string ReadCheckUser(std::string_view answer);
+
+// QR sign-in. The passport service answers flat objects with a result_code
+// (a number, quoted or not) and a result_message.
+enum class QrCodeState {
+  kWaiting,    // nobody has scanned it yet
+  kScanned,    // scanned; the phone has not answered yet
+  kConfirmed,  // confirmed on the phone: the passport token is set
+  kExpired,    // too old; a new code is needed
+  kRefused,    // the sign-in was refused on the phone
+  kUnknown,    // the service does not know the code
+};
+// The passport's message (result_message), or empty.
+std::string PassportMessage(std::string_view answer);
+// The new code's uuid and its picture (base64, as sent); false when the
+// answer is not a made code.
+bool ReadQrCreated(std::string_view answer, std::string& uuid, std::string& pictureBase64);
+// The picture's bytes; empty when the text is not base64.
+std::string DecodeQrPicture(std::string_view pictureBase64);
+// The state a check answer tells; nothing for an answer that tells none.
+std::optional<QrCodeState> ReadQrCheck(std::string_view answer);
+// The app token the passport token was exchanged for; empty when refused.
+std::string ReadNewAppToken(std::string_view answer);
+// True when the session accepted the app token.
+bool AuthClientAccepted(std::string_view answer);
 
 // The page token of the order-form page.
 std::string ReadPageToken(std::string_view page);

@@ -261,6 +261,47 @@ LoginResult BookingClient::Login(const std::string& userName, const std::string&
   return result;
 }
 
+QrCodeResult BookingClient::CreateQrCode(std::stop_token stop) {
+  Exchange(paths::kLoginPage, kGet, kNoBody, headers_.page, stop);
+  const Exchanged answer = ExchangeText(paths::kQrCreate, kPost, "appid=otn", headers_.xhr, stop);
+  std::string uuid;
+  std::string pictureBase64;
+  const bool made = ReadQrCreated(answer.text, uuid, pictureBase64);
+  std::string reason = made ? texts::Success() : PassportMessage(answer.text);
+  auto result = WithValues<QrCodeResult>(JudgedWithReason(answer.outcome, stop, std::move(reason)));
+  if (result.Done()) {
+    result.content = QrSignInContent(uuid);
+    result.uuid = std::move(uuid);
+    result.picture = DecodeQrPicture(pictureBase64);
+  }
+  return result;
+}
+
+QrStateResult BookingClient::CheckQrCode(const std::string& uuid, std::stop_token stop) {
+  const Exchanged answer = ExchangeText(
+      paths::kQrCheck, kPost, ConcatTexts(std::string_view("uuid="), UrlEncode(uuid), std::string_view("&appid=otn")),
+      headers_.xhr, stop);
+  const std::optional<QrCodeState> state = ReadQrCheck(answer.text);
+  auto result = WithValues<QrStateResult>(
+      Judged(answer.outcome, stop, state ? texts::Success() : texts::NoValidAnswer(), !state.has_value()));
+  if (result.Done()) {
+    result.state = *state;
+    result.message = PassportMessage(answer.text);
+  }
+  return result;
+}
+
+ServiceResult BookingClient::FinishQrSignIn(std::stop_token stop) {
+  Exchanged answer = ExchangeText(paths::kPassportToken, kPost, "appid=otn", headers_.xhr, stop);
+  const std::string appToken = ReadNewAppToken(answer.text);
+  if (appToken.empty()) return JudgedWithReason(answer.outcome, stop, PassportMessage(answer.text));
+  answer = ExchangeText(paths::kAuthClient, kPost, ConcatTexts(std::string_view("tk="), UrlEncode(appToken)),
+                        headers_.xhr, stop);
+  const bool accepted = AuthClientAccepted(answer.text);
+  SetLastResponse(answer.text);
+  return JudgedWithReason(answer.outcome, stop, accepted ? texts::Success() : PassportMessage(answer.text));
+}
+
 ServiceResult BookingClient::CheckUser(std::stop_token stop) {
   const Exchanged answer = ExchangeText(paths::kCheckUser, kPost, kJsonAtt, headers_.xhr, stop);
   std::string readerText = ReadCheckUser(answer.text);

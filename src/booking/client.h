@@ -56,6 +56,14 @@ struct OrderInfoResult : ServiceResult {
   std::string passengerTicketStr;  // the two passenger texts as sent, for the confirm step
   std::string oldPassengerStr;
 };
+struct QrCodeResult : ServiceResult {
+  std::string uuid;
+  std::string content;  // what the code encodes: the address the phone app opens
+  std::string picture;  // the PNG as the service sent it; empty when it was not readable
+};
+struct QrStateResult : ServiceResult {
+  QrCodeState state = QrCodeState::kUnknown;  // read when Done(); `message` holds the service's words
+};
 struct OrderIdResult : ServiceResult {
   std::string orderId;  // empty (and the kind kNoValidAnswer) while the service has none
 };
@@ -87,6 +95,13 @@ class BookingClient {
   // The login page (for the session's first cookies), then a picture: an
   // answer that is not a JPEG or PNG picture is fetched again.
   CaptchaResult FetchCaptcha(std::stop_token stop = {});
+  // QR sign-in: a new code (after the login page, for the first cookies),
+  // its state, and once it is confirmed the exchange of its passport token
+  // for the signed-in session. A check answer that tells no state is
+  // kNoValidAnswer; a refused exchange carries the service's message.
+  QrCodeResult CreateQrCode(std::stop_token stop = {});
+  QrStateResult CheckQrCode(const std::string& uuid, std::stop_token stop = {});
+  ServiceResult FinishQrSignIn(std::stop_token stop = {});
   // kDone while signed in; kRefused when the service says the sign-in is
   // gone ("flag":false); kNoValidAnswer for an answer that says neither.
   ServiceResult CheckUser(std::stop_token stop = {});

@@ -38,6 +38,8 @@ std::string LoginBody(const std::string& userName, const std::string& password, 
                      captchaAnswer);
 }
 
+std::string QrSignInContent(const std::string& uuid) { return service_paths::kQrContentPrefix + uuid; }
+
 std::string StationQueryValue(std::string_view station) {
   const int bar = FindTextBackward(station, "|");
   if (bar == kNotFound) return std::string(station);

@@ -21,6 +21,9 @@ struct HeaderBlocks {
 // answer as the login page built it.
 std::string LoginBody(const std::string& userName, const std::string& password, const std::string& captchaAnswer);
 
+// What a sign-in QR code with this uuid encodes.
+std::string QrSignInContent(const std::string& uuid);
+
 // A station box text as the query sends it: a picked entry "name|telecode"
 // becomes its telecode (the part after the last "|"); any other text stays.
 std::string StationQueryValue(std::string_view station);

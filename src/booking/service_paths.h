@@ -20,4 +20,14 @@ inline constexpr char kConfirmSingleForQueue[] = "/otn/confirmPassenger/confirmS
 inline constexpr char kOrderWaitTime[] = "/otn/confirmPassenger/queryOrderWaitTime";  // followed by its query string
 inline constexpr char kOrderResult[] = "/otn/confirmPassenger/resultOrderForDcQueue";
 
+// QR sign-in: the passport service makes a code and tells its state; once the
+// phone has confirmed it, its passport token is exchanged for the session's.
+inline constexpr char kQrCreate[] = "/passport/web/create-qr64";
+inline constexpr char kQrCheck[] = "/passport/web/checkqr";
+inline constexpr char kPassportToken[] = "/passport/web/auth/uamtk";
+inline constexpr char kAuthClient[] = "/otn/uamauthclient";
+// What a sign-in QR code encodes, followed by the code's uuid: the address
+// the railway's phone app opens.
+inline constexpr char kQrContentPrefix[] = "https://kyfw.12306.cn/otn/login/qr?uuid=";
+
 }  // namespace quillet::service_paths

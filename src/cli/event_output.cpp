@@ -36,6 +36,10 @@ std::string OrderText(const OrderOutcome& order) {
                          Utf8FromGbk(order.seat), names);
 }
 
+std::string NullOrText(const std::string& utf8) {
+  return utf8.empty() ? std::string("null") : JsonStringFromUtf8(utf8);
+}
+
 std::string WishPrefix(int wish) { return quillet::Format(_("wish %s: "), std::to_string(wish)); }
 
 }  // namespace
@@ -73,8 +77,19 @@ std::string EventJson(const Event& event) {
             }
             return json + "}";
           },
-          [](const SessionLapsedEvent&) { return std::string("{\"event\":\"session_lapsed\"}"); },
-          [](const SignedInEvent&) { return std::string("{\"event\":\"signed_in\"}"); },
+          [](const QrCodeEvent& e) {
+            return "{\"event\":\"qr_code\",\"id\":" + JsonStringFromUtf8(e.id) +
+                   ",\"content\":" + JsonStringFromUtf8(e.content) + ",\"picture\":" + NullOrText(e.picture) + "}";
+          },
+          [](const SessionLapsedEvent& e) {
+            if (e.qrContent.empty()) return std::string("{\"event\":\"session_lapsed\"}");
+            return "{\"event\":\"session_lapsed\",\"qr_content\":" + JsonStringFromUtf8(e.qrContent) +
+                   ",\"qr_picture\":" + NullOrText(e.qrPicture) + "}";
+          },
+          [](const SignedInEvent& e) {
+            if (e.method.empty()) return std::string("{\"event\":\"signed_in\"}");
+            return "{\"event\":\"signed_in\",\"method\":" + JsonStringFromUtf8(e.method) + "}";
+          },
           [](const UnknownTrainEvent& e) {
             return "{\"event\":\"unknown_train\",\"wish\":" + std::to_string(e.wish) +
                    ",\"train\":" + JsonString(e.train) + "}";
@@ -191,10 +206,16 @@ void EventOutput::WriteText(const Event& event) {
                                      "Standard Time"),
                                    reason);
           },
-          [](const SessionLapsedEvent&) {
-            return std::string(_("the service no longer knows the sign-in (the session lapsed)"));
+          [](const QrCodeEvent& e) { return quillet::Format(_("QR code to scan: %s"), e.content); },
+          [](const SessionLapsedEvent& e) {
+            std::string text = _("the service no longer knows the sign-in (the session lapsed)");
+            if (!e.qrContent.empty()) text += quillet::Format(_("; scan the new QR code: %s"), e.qrContent);
+            return text;
           },
-          [](const SignedInEvent&) { return std::string(_("signed in again; grabbing goes on")); },
+          [](const SignedInEvent& e) {
+            if (e.again) return std::string(_("signed in again; grabbing goes on"));
+            return quillet::Format(_("signed in (%s)"), e.method);
+          },
           [](const UnknownTrainEvent& e) {
             return WishPrefix(e.wish) +
                    quillet::Format(_("the service runs no train %s between these stations on any of the "

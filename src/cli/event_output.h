@@ -47,8 +47,16 @@ struct StoppedEvent {
   std::string reason;  // plain ASCII, e.g. "SIGTERM"
 };
 // The service no longer knows the sign-in; and when it is back.
-struct SessionLapsedEvent {};
-struct SignedInEvent {};
+// The service no longer knows the sign-in. In a QR run the event carries the
+// new code to scan (one event per code until one is confirmed).
+struct SessionLapsedEvent {
+  std::string qrContent;  // empty: no code (a captcha run)
+  std::string qrPicture;
+};
+struct SignedInEvent {
+  std::string method;  // "captcha" or "qr"; empty when not known
+  bool again = false;  // after a lapse
+};
 // A train the wish names that the service runs on none of its dates.
 struct UnknownTrainEvent {
   int wish = 0;
@@ -71,9 +79,16 @@ struct NotificationEvent {
   std::string train, date;
   std::string reason;  // why it failed (program text); empty when delivered
 };
+// A sign-in QR code shown for scanning; texts are UTF-8 (ASCII in practice).
+struct QrCodeEvent {
+  std::string id;
+  std::string content;  // what the code encodes
+  std::string picture;  // path of the saved picture; empty when none was saved
+};
 using Event =
     std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent, StoppedEvent,
-                 ClockEvent, SessionLapsedEvent, SignedInEvent, UnknownTrainEvent, NoTrainRunsEvent, NotificationEvent>;
+                 ClockEvent, QrCodeEvent, SessionLapsedEvent, SignedInEvent, UnknownTrainEvent, NoTrainRunsEvent,
+                 NotificationEvent>;
 
 class EventOutput {
  public:

@@ -47,7 +47,7 @@ void GrabRun::OnOrderNeedsManualCheck(const OrderReport& order) {
   changed_.notify_all();
 }
 
-void GrabRun::OnSignedIn() { output_.Write(SignedInEvent{}); }
+void GrabRun::OnSignedIn() { output_.Write(SignedInEvent{signInMethod_, true}); }
 
 void GrabRun::OnTrainsNotRunning(std::size_t wishIndex, const std::vector<std::string>& trains) {
   for (const std::string& train : trains) output_.Write(UnknownTrainEvent{static_cast<int>(wishIndex) + 1, train});

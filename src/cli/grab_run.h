@@ -37,12 +37,17 @@ class GrabRun : public SessionObserver {
   bool TakeSignal(int signalNumber);
   int SignalNumber() const;
 
+  // How the run signs in ("captcha" or "qr"), for the events; set before
+  // the run observes a session.
+  void SetSignInMethod(std::string method) { signInMethod_ = std::move(method); }
+
   bool AllEnded() const;
   bool AllBooked() const;
   bool AnyManualCheck() const;
 
  private:
   EventOutput& output_;
+  std::string signInMethod_;
   const std::size_t wishCount_;
   mutable std::mutex mutex_;  // guards the fields below
   std::condition_variable changed_;

@@ -21,11 +21,14 @@
 #include "cli/plan_summary.h"
 #include "cli/plan_wishes.h"
 #include "cli/private_folder.h"
+#include "cli/qr_sign_in.h"
 #include "cli/signal_watcher.h"
 #include "cli/stop_requests.h"
 #include "cli/terminal_sign_in.h"
 #include "cli/trains_command.h"
 #include "grab/sale_schedule.h"
+#include "notify/notification_text.h"
+#include "notify/notify_event.h"
 #include "notify/session_notifier.h"
 #include "session/session.h"
 #include "stations/station_directory.h"
@@ -142,6 +145,39 @@ SignInEnd SignIn(Session& session, const std::string& account, quillet::cli::Sig
   return SignInEnd::kSignedIn;
 }
 
+// Signs in by QR code; no password is needed. After a lapse every new code is
+// told through the plan's notifiers and a session_lapsed event, and a service
+// that cannot make codes is waited for: nobody may be at the keyboard.
+quillet::cli::QrSignInOutcome SignInByQr(Session& session, const StopRequests& stops, quillet::cli::EventOutput& output,
+                                         quillet::NotifierSet& notifiers, quillet::cli::PrivateFolder& pictures,
+                                         bool afterLapse) {
+  const auto tell = [&](const quillet::cli::QrCodeShown& code) {
+    if (afterLapse) {
+      output.Write(quillet::cli::SessionLapsedEvent{code.content, code.picturePath});
+      quillet::NotifyEvent event;
+      event.kind = quillet::NotifyEventKind::kSessionLapsed;
+      event.qrContent = code.content;
+      if (!code.picturePath.empty()) event.qrPicture = code.picturePath;
+      notifiers.Post(event);
+    }
+    output.Write(quillet::cli::QrCodeEvent{code.id, code.content, code.picturePath});
+  };
+  quillet::cli::QrSignInIo io{
+      .prompts = std::cerr,
+      .pictures = pictures,
+      .draw = true,
+      .colour = isatty(STDERR_FILENO) != 0,
+      .onCode = tell,
+      .stopRequested = [&stops] { return stops.Count() > 0; },
+      .pollInterval = std::chrono::seconds(1),
+      .creationAttempts = afterLapse ? 0 : 3,
+      .creationRetryWait = std::chrono::seconds(10),
+  };
+  quillet::cli::QrSignInOutcome outcome = quillet::cli::SignInWithQr(session, io);
+  if (!outcome.signedIn && !outcome.stopped) Fail(outcome.error);
+  return outcome;
+}
+
 // After a stop, the workers end on their own: an order chain past its
 // confirmation runs to its end and reports its outcome. A second signal
 // closes them at once; a submitted order is then named on standard error.
@@ -162,20 +198,29 @@ int StopGrabbing(Session& session, GrabRun& run, const StopRequests& stops, quil
 }
 
 int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Session& session, GrabRun& run,
-                  quillet::SessionNotifier& told, quillet::cli::EventOutput& output, const StopRequests& stops,
-                  const std::string& pictureFolder) {
+                  quillet::SessionNotifier& told, quillet::NotifierSet& notifiers, quillet::cli::EventOutput& output,
+                  const StopRequests& stops, quillet::cli::PrivateFolder& pictures) {
   const bool interactive = isatty(STDIN_FILENO) != 0;
+  const bool byQr = plan.signIn == quillet::cli::SignInMethod::kQr;
+  run.SetSignInMethod(byQr ? "qr" : "captcha");
   // The answers are read so that a signal ends the wait for them.
   quillet::cli::InterruptibleInput answers(STDIN_FILENO, stops.WakeFd());
-  quillet::cli::SignInIo io{answers, std::cerr, interactive, !line.captchaCells, environ, pictureFolder, stops.First()};
-  switch (SignIn(session, plan.account, io, stops)) {
-    case SignInEnd::kSignedIn:
-      break;
-    case SignInEnd::kFailed:
-      return kExitFailure;
-    case SignInEnd::kStopped:
-      return StoppedWhile(stops, "during the sign-in");
+  quillet::cli::SignInIo io{answers, std::cerr, interactive, !line.captchaCells, environ, pictures.Path(), stops.First()};
+  if (byQr) {
+    const quillet::cli::QrSignInOutcome outcome = SignInByQr(session, stops, output, notifiers, pictures, false);
+    if (outcome.stopped) return StoppedWhile(stops, "during the sign-in");
+    if (!outcome.signedIn) return kExitFailure;
+  } else {
+    switch (SignIn(session, plan.account, io, stops)) {
+      case SignInEnd::kSignedIn:
+        break;
+      case SignInEnd::kFailed:
+        return kExitFailure;
+      case SignInEnd::kStopped:
+        return StoppedWhile(stops, "during the sign-in");
+    }
   }
+  output.Write(quillet::cli::SignedInEvent{byQr ? "qr" : "captcha"});
 
   const quillet::PassengersResult passengers = session.LoadPassengers(stops.First());
   if (stops.Count() > 0) return StoppedWhile(stops, "before grabbing");
@@ -209,6 +254,18 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
     if (wake == GrabRun::Wake::kSignal) return StopGrabbing(session, run, stops, output);
     // A lapsed session: the workers wait for a new sign-in.
     output.Finish();
+    if (byQr) {
+      // With or without a terminal: the person scans the new code wherever
+      // the notifiers reach them, and grabbing goes on by itself.
+      std::cerr << _("The service no longer knows the sign-in; scan the new QR code to go on.") << "\n";
+      const quillet::cli::QrSignInOutcome outcome = SignInByQr(session, stops, output, notifiers, pictures, true);
+      if (outcome.signedIn) continue;
+      if (outcome.stopped) return StopGrabbing(session, run, stops, output);
+      session.StopGrabbing();
+      WaitForWorkers(session, stops);
+      output.Finish();
+      return kExitFailure;
+    }
     if (!interactive) {
       session.StopGrabbing();
       WaitForWorkers(session, stops);
@@ -263,7 +320,8 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
                                     report.outcome == quillet::DeliveryOutcome::kDelivered,
                                     quillet::GbkFromUtf8(quillet::cli::NotifierFailureText(report.failure))));
       });
-  quillet::SessionNotifier told(*notifiers);
+  // A QR run tells of a lapse itself, with the code to scan.
+  quillet::SessionNotifier told(*notifiers, plan.signIn != quillet::cli::SignInMethod::kQr);
   Session session(settings);
   quillet::cli::SignalWatcher signals([&stops, &run](int signalNumber) {
     stops.Take(signalNumber);
@@ -272,7 +330,7 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   });
   if (pictures.Path().empty() && !line.captchaCells) Fail(pictures.Error());
 
-  const int code = SignInAndGrab(line, plan, session, run, told, output, stops, pictures.Path());
+  const int code = SignInAndGrab(line, plan, session, run, told, *notifiers, output, stops, pictures);
   EndRun(session, *notifiers, told, stops, output);
   return code;
 }

@@ -38,11 +38,16 @@ struct PlanNotify {
   std::vector<std::string> command;  // program and arguments; empty: none
 };
 
+// How the run signs in: captcha cells and a password, or a QR code that the
+// railway's phone app scans and confirms (no password).
+enum class SignInMethod { kCaptcha, kQr };
+
 struct Plan {
   std::string path;
   std::string service;
   std::string caFile;  // absolute, or empty for the system's certificates
   std::string account;
+  SignInMethod signIn = SignInMethod::kCaptcha;
   std::vector<PlanWish> wishes;
   PlanNotify notify;
 };

@@ -153,6 +153,7 @@ class PlanChecker {
                   {"service", false, [&](const toml::node& n) { ReadService(n); }},
                   {"ca_file", false, [&](const toml::node& n) { ReadCaFile(n); }},
                   {"account", true, [&](const toml::node& n) { ReadAccount(n); }},
+                  {"sign_in", false, [&](const toml::node& n) { ReadSignIn(n); }},
                   {"wish", true, [&](const toml::node& n) { ReadWishes(n); }},
                   {"notify", false, [&](const toml::node& n) { ReadNotify(n); }},
                   {"password", false,
@@ -199,6 +200,18 @@ class PlanChecker {
       return;
     }
     reading_.plan.account = GbkFromUtf8(*text);
+  }
+
+  void ReadSignIn(const toml::node& node) {
+    const auto text = StringOf(node, "sign_in", report_);
+    if (!text) return;
+    if (*text == "captcha") {
+      reading_.plan.signIn = SignInMethod::kCaptcha;
+    } else if (*text == "qr") {
+      reading_.plan.signIn = SignInMethod::kQr;
+    } else {
+      report_(&node, "sign_in must be \"captcha\" or \"qr\"");
+    }
   }
 
   void ReadNotify(const toml::node& node) {

@@ -27,6 +27,7 @@ std::string DescribePlan(const Plan& plan) {
   out += Row("service", plan.service);
   if (!plan.caFile.empty()) out += Row("ca_file", plan.caFile);
   out += Row("account", Utf8FromGbk(plan.account));
+  if (plan.signIn == SignInMethod::kQr) out += Row("sign_in", "qr");
   for (std::size_t i = 0; i < plan.wishes.size(); ++i) {
     const PlanWish& wish = plan.wishes[i];
     out += Format(_("Wish %s (line %s)"), std::to_string(i + 1), std::to_string(wish.line)) + "\n";

@@ -5,6 +5,7 @@
 // goes, or by RemoveNow (for a program that must leave at once).
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace quillet::cli {
 
@@ -22,12 +23,21 @@ class PrivateFolder {
   std::string Error() const { return error_; }
   // Any thread; later calls do nothing.
   void RemoveNow();
+  struct Saved {
+    std::string path;   // set on success
+    std::string error;  // set on failure
+  };
+  // Writes the bytes to a new file named after `stem` with `suffix`.
+  Saved Save(std::string_view bytes, const std::string& stem, const std::string& suffix);
+  // Removes one file made by Save (a picture that is no longer current).
+  void Remove(const std::string& path);
 
  private:
   std::string path_;
   std::string error_;
   std::mutex mutex_;
   bool removed_ = false;
+  int counter_ = 0;
 };
 
 }  // namespace quillet::cli

@@ -62,6 +62,14 @@ std::string EventJson(const NotifyEvent& event) {
     AppendField(out, "pay_by");
     AppendProgramText(out, *event.payBy);
   }
+  if (event.qrContent) {
+    AppendField(out, "qr_content");
+    AppendJsonString(out, *event.qrContent);
+  }
+  if (event.qrPicture) {
+    AppendField(out, "qr_picture");
+    AppendJsonString(out, *event.qrPicture);
+  }
   AppendField(out, "at");
   AppendJsonString(out, ChinaIsoMoment(event.at, IsoPrecision::kSeconds));
   out += '}';

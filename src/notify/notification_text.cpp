@@ -44,6 +44,7 @@ NotificationText NotificationFor(const NotifyEvent& event) {
   AppendLine(body, passengers);
   if (event.orderId) AppendLine(body, notify_texts::OrderIdPart() + *event.orderId);
   if (event.payBy) AppendLine(body, notify_texts::PayByPart() + *event.payBy);
+  if (event.qrContent) AppendLine(body, notify_texts::ScanQrPart() + *event.qrContent);
 
   NotificationText text;
   text.summary = Utf8FromGbk(SummaryFor(event.kind));

@@ -20,6 +20,10 @@ struct NotifyEvent {
   std::vector<std::string> passengers;
   std::optional<std::string> orderId;  // when the service has given one
   std::optional<std::string> payBy;    // pay-by time as the service states it
+  // A lapsed sign-in in a QR run: the new code's content (the address the
+  // railway's phone app opens) and its saved picture; UTF-8, not program text.
+  std::optional<std::string> qrContent;
+  std::optional<std::string> qrPicture;
   std::chrono::system_clock::time_point at = std::chrono::system_clock::now();
 };
 

@@ -24,7 +24,7 @@ void SessionNotifier::OnOrderNeedsManualCheck(const OrderReport& order) {
 }
 
 void SessionNotifier::OnSessionLapsed() {
-  if (lapseTold_.exchange(true)) return;
+  if (!tellLapses_ || lapseTold_.exchange(true)) return;
   NotifyEvent event;
   event.kind = NotifyEventKind::kSessionLapsed;
   notifiers_.Post(event);

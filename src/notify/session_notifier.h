@@ -19,7 +19,10 @@ NotifyEvent NotifyEventForOrder(NotifyEventKind kind, const OrderReport& order);
 class SessionNotifier : public SessionObserver {
  public:
   // The set outlives this observer's attachment to the session.
-  explicit SessionNotifier(NotifierSet& notifiers) : notifiers_(notifiers) {}
+  // `tellLapses` false: the caller tells of a lapse itself (a QR run tells it
+  // with the new code to scan).
+  explicit SessionNotifier(NotifierSet& notifiers, bool tellLapses = true)
+      : notifiers_(notifiers), tellLapses_(tellLapses) {}
 
   void OnSignedIn() override;
   void OnOrderBooked(const OrderReport& order) override;
@@ -30,6 +33,7 @@ class SessionNotifier : public SessionObserver {
 
  private:
   NotifierSet& notifiers_;
+  const bool tellLapses_;
   std::atomic<bool> lapseTold_{false};
 };
 

@@ -13,6 +13,7 @@ const std::string& SessionLapsedSummary();  // 登录已失效，请重新登录
 const std::string& OrderIdPart();    // 订单号：
 const std::string& PayByPart();      // 付款截止：
 const std::string& ListSeparator();  // 、
+const std::string& ScanQrPart();     // 用铁路12306手机应用扫码并确认：
 
 // Report lines.
 const std::string& ReportPrefix();           // 通知

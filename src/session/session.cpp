@@ -94,13 +94,28 @@ CaptchaResult Session::FetchCaptcha(std::stop_token stop) { return client_->Fetc
 LoginResult Session::SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
                             std::stop_token stop) {
   LoginResult result = client_->Login(account, password, captchaAnswer, stop);
-  if (!result.Done()) return result;
+  if (result.Done()) MarkSignedIn();
+  return result;
+}
+
+void Session::MarkSignedIn() {
   {
     std::lock_guard lock(mutex_);
     signedIn_ = true;
   }
   grab_->SignedInAgain();
   Tell([](SessionObserver& o) { o.OnSignedIn(); });
+}
+
+QrCodeResult Session::CreateQrCode(std::stop_token stop) { return client_->CreateQrCode(stop); }
+
+QrStateResult Session::CheckQrCode(const std::string& uuid, std::stop_token stop) {
+  return client_->CheckQrCode(uuid, stop);
+}
+
+ServiceResult Session::FinishQrSignIn(std::stop_token stop) {
+  ServiceResult result = client_->FinishQrSignIn(stop);
+  if (result.Done()) MarkSignedIn();
   return result;
 }
 

@@ -56,6 +56,12 @@ class Session {
   LoginResult SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
                      std::stop_token stop = {});
   bool SignedIn() const;
+  // QR sign-in: a code to show, its state while the phone scans and confirms
+  // it, then the session for the confirmed code. FinishQrSignIn signs in as
+  // SignIn does (observers hear OnSignedIn, waiting workers go on).
+  QrCodeResult CreateQrCode(std::stop_token stop = {});
+  QrStateResult CheckQrCode(const std::string& uuid, std::stop_token stop = {});
+  ServiceResult FinishQrSignIn(std::stop_token stop = {});
 
   // Loads the account's passengers and adds them to the session's list
   // (unless stopped); observers hear OnPassengersLoaded with the whole list.
@@ -90,6 +96,7 @@ class Session {
   class GrabRelay;
   template <typename Call>
   void Tell(Call call);
+  void MarkSignedIn();
 
   CookieJar cookieJar_;
   std::unique_ptr<BookingClient> client_;

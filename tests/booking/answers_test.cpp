@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -232,6 +233,66 @@ TEST(LoginAnswers, CaptchaAndLoginSteps) {
   EXPECT_EQ(reason, "wrong password");
   EXPECT_FALSE(LoginAccepted("", reason));
   EXPECT_EQ(reason, "");
+}
+
+TEST(QrAnswers, StatesByResultCode) {
+  struct Case {
+    const char* answer;
+    std::optional<QrCodeState> state;
+  };
+  const Case cases[] = {
+      {R"({"result_message":"m","result_code":"0"})", QrCodeState::kWaiting},
+      {R"({"result_message":"m","result_code":"1"})", QrCodeState::kScanned},
+      {R"({"result_message":"m","result_code":"2"})", QrCodeState::kConfirmed},
+      {R"({"result_message":"m","result_code":"3"})", QrCodeState::kExpired},
+      {R"({"result_message":"m","result_code":"4"})", QrCodeState::kRefused},
+      {R"({"result_message":"m","result_code":"5"})", QrCodeState::kUnknown},
+      {R"({"result_code":2,"result_message":"m"})", QrCodeState::kConfirmed},  // unquoted
+      {R"({"result_message":"m","result_code":"7"})", std::nullopt},
+      {R"({"result_message":"m","result_code":"20"})", std::nullopt},
+      {R"({"result_message":"m","result_code":""})", std::nullopt},
+      {R"({"result_message":"result_code"})", std::nullopt},
+      {"<html>502 Bad Gateway</html>", std::nullopt},
+      {"", std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadQrCheck(c.answer), c.state) << c.answer;
+  EXPECT_EQ(PassportMessage(G(u8R"({"result_message":"二维码已失效","result_code":"3"})")), G(u8"二维码已失效"));
+}
+
+TEST(QrAnswers, MadeCodeAndTokens) {
+  std::string uuid = "kept";
+  std::string picture = "kept";
+  EXPECT_FALSE(ReadQrCreated(R"({"result_message":"busy","result_code":"1","uuid":"u1"})", uuid, picture));
+  EXPECT_FALSE(ReadQrCreated(R"({"result_code":"0","image":"AAAA"})", uuid, picture));
+  EXPECT_EQ(uuid, "kept");
+  ASSERT_TRUE(ReadQrCreated(R"({"result_code":"0","uuid":"u-1_x","image":"iVBO\/w=="})", uuid, picture));
+  EXPECT_EQ(uuid, "u-1_x");
+  EXPECT_EQ(picture, "iVBO\\/w==");
+
+  EXPECT_EQ(ReadNewAppToken(R"({"result_message":"ok","result_code":0,"apptk":null,"newapptk":"tk1"})"), "tk1");
+  EXPECT_EQ(ReadNewAppToken(R"({"result_message":"no","result_code":1,"newapptk":"tk1"})"), "");
+  EXPECT_TRUE(AuthClientAccepted(R"({"apptk":"tk1","result_code":0,"username":"demo"})"));
+  EXPECT_FALSE(AuthClientAccepted(R"({"result_code":2})"));
+  EXPECT_FALSE(AuthClientAccepted(""));
+}
+
+TEST(QrAnswers, PictureFromBase64) {
+  struct Case {
+    std::string base64;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"TWFu", "Man"},
+      {"TWE=", "Ma"},
+      {"TQ==", "M"},
+      {"AAEC", std::string("\0\1\2", 3)},
+      {"iVBORw0KGgo=", "\x89PNG\r\n\x1a\n"},
+      {"aV\\/v", "i\x5f\xef"},  // an escaped slash
+      {"", ""},
+      {"TWF", ""},   // not a whole group
+      {"T!F=", ""},  // not the alphabet
+  };
+  for (const Case& c : cases) EXPECT_EQ(DecodeQrPicture(c.base64), c.bytes) << c.base64;
 }
 
 }  // namespace

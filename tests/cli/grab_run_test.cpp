@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -21,6 +22,7 @@
 #include "booking/client.h"
 #include "net/cookies.h"
 #include "raw_http_server.h"
+#include "support/qr_decoder.h"
 #include "support/sim_harness.h"
 #include "util/codepage.h"
 
@@ -81,7 +83,7 @@ class GrabProcess {
         unsetenv("QUILLET_PASSWORD");
       }
       setenv("TMPDIR", folder_.c_str(), 1);
-      unsetenv("XDG_RUNTIME_DIR");
+      setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
       unsetenv("LANGUAGE");
       unsetenv("LC_MESSAGES");
       setenv("LC_ALL", "C.UTF-8", 1);
@@ -115,10 +117,11 @@ class GrabProcess {
 
   std::string Out() const { return ReadFile(OutPath()); }
   std::string Err() const { return ReadFile(ErrPath()); }
-  // Waits (generously) until standard output holds `part`.
-  bool WaitForOutput(const std::string& part) const {
+  const std::filesystem::path& Folder() const { return folder_; }
+  // Waits (generously) until standard output holds `part` (`times` times).
+  bool WaitForOutput(const std::string& part, std::size_t times = 1) const {
     for (auto waited = 0ms; waited < 30s; waited += 20ms) {
-      if (Contains(Out(), part)) return true;
+      if (CountOf(Out(), part) >= times) return true;
       std::this_thread::sleep_for(20ms);
     }
     return false;
@@ -135,7 +138,6 @@ class GrabProcess {
     return false;
   }
   void Signal(int signalNumber) const { kill(pid_, signalNumber); }
-  const std::filesystem::path& Folder() const { return folder_; }  // its TMPDIR
   // The exit code; a run still going after a minute is killed (-1).
   int Wait() {
     if (exitCode_ >= 0) return exitCode_;
@@ -178,7 +180,12 @@ std::string TomlList(const std::vector<std::string>& items) {
 
 class GrabRunTest : public ::testing::Test {
  protected:
-  GrabRunTest() : sim_({"--captcha-cells", "2,7", "--release-every", "0"}) {}
+  explicit GrabRunTest(std::vector<std::string> extraSimArgs = {}) : sim_(SimArgs(std::move(extraSimArgs))) {}
+  static std::vector<std::string> SimArgs(std::vector<std::string> extra) {
+    std::vector<std::string> args = {"--captcha-cells", "2,7", "--release-every", "0"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
+  }
 
   void SetUp() override {
     ASSERT_TRUE(sim_.Running());
@@ -658,6 +665,149 @@ TEST_F(GrabRunTest, LinesAreInTheLocalesLanguage) {
     EXPECT_EQ(bad.Wait(), 2);
     EXPECT_TRUE(Contains(bad.Err(), c.planError)) << c.lang << "\n" << bad.Err();
   }
+}
+
+// The values of one key in the events of a run, in order: "id" of qr_code
+// events, say.
+std::vector<std::string> EventValues(const std::string& out, const std::string& event, const std::string& key) {
+  std::vector<std::string> values;
+  const std::string start = "{\"event\":\"" + event + "\"";
+  for (std::size_t at = out.find(start); at != std::string::npos; at = out.find(start, at + 1)) {
+    const std::size_t lineEnd = out.find('\n', at);
+    const std::string line = out.substr(at, lineEnd == std::string::npos ? std::string::npos : lineEnd - at);
+    const std::string marker = "\"" + key + "\":\"";
+    const std::size_t value = line.find(marker);
+    if (value == std::string::npos) continue;
+    const std::size_t from = value + marker.size();
+    values.push_back(line.substr(from, line.find('"', from) - from));
+  }
+  return values;
+}
+
+const char kQrSignIn[] = "sign_in = \"qr\"\n";
+
+// A QR run: no password, the code scanned through the sim's control endpoint.
+class QrGrabRunTest : public GrabRunTest {
+ protected:
+  explicit QrGrabRunTest(std::vector<std::string> extraSimArgs = {"--session-ttl", "3"})
+      : GrabRunTest(std::move(extraSimArgs)) {}
+
+  // Waits for the run's `count`-th code and scans it for demo.
+  std::string ScanCode(const GrabProcess& grab, std::size_t count, const std::string& confirm) {
+    if (!grab.WaitForOutput("\"event\":\"qr_code\"", count)) {
+      ADD_FAILURE() << "no code " << count << "\n" << grab.Out() << grab.Err();
+      return {};
+    }
+    const std::vector<std::string> ids = EventValues(grab.Out(), "qr_code", "id");
+    if (ids.size() < count) return {};
+    int status = 0;
+    const std::string answer = sim_.ScanQrCode(ids[count - 1], "demo", confirm, &status);
+    EXPECT_EQ(status, 200) << answer;
+    return ids[count - 1];
+  }
+};
+
+TEST_F(QrGrabRunTest, ConfirmedCodeSignsInWithoutAPasswordAndBooksTheParty) {
+  Stock(dates_[0], trains_[0], "O", 2);
+  GrabProcess grab({"--json", WritePlan({{{dates_[0]}, {trains_[0]}}}, kQrSignIn)}, "", false);
+  ASSERT_TRUE(grab.WaitForOutput("\"event\":\"qr_code\"")) << grab.Err();
+  const std::string out = grab.Out();
+  const std::vector<std::string> contents = EventValues(out, "qr_code", "content");
+  const std::vector<std::string> pictures = EventValues(out, "qr_code", "picture");
+  ASSERT_EQ(contents.size(), 1u) << out;
+  ASSERT_EQ(pictures.size(), 1u) << out;
+  EXPECT_TRUE(Contains(contents[0], EventValues(out, "qr_code", "id")[0])) << out;
+  // The picture is the service's, private, in a folder of its own under $XDG_RUNTIME_DIR.
+  const std::filesystem::path picture(pictures[0]);
+  EXPECT_EQ(picture.parent_path().parent_path(), grab.Folder());
+  EXPECT_EQ(std::filesystem::status(picture).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(DecodeQrPicture(ReadFile(pictures[0])), contents[0]);
+  EXPECT_TRUE(Contains(grab.Err(), "scan with the railway app and confirm")) << grab.Err();
+
+  ScanCode(grab, 1, "true");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string done = grab.Out();
+  EXPECT_TRUE(Contains(done, "{\"event\":\"signed_in\",\"method\":\"qr\",\"at\":")) << done;
+  EXPECT_EQ(CountOf(done, "\"event\":\"booked\""), 1u) << done;
+  EXPECT_FALSE(std::filesystem::exists(picture.parent_path())) << "the pictures go at exit";
+}
+
+TEST_F(QrGrabRunTest, RefusalOnThePhoneEndsWithTheReason) {
+  GrabProcess grab({"--json", WritePlan({{{dates_[0]}, {trains_[0]}}}, kQrSignIn)}, "", false);
+  ScanCode(grab, 1, "");
+  for (auto waited = 0ms; waited < 10s && !Contains(grab.Err(), "scanned;"); waited += 20ms) {
+    std::this_thread::sleep_for(20ms);
+  }
+  const std::string id = EventValues(grab.Out(), "qr_code", "id").at(0);
+  EXPECT_TRUE(Contains(sim_.ScanQrCode(id, "demo", "false"), "refused"));
+  EXPECT_EQ(grab.Wait(), 1) << grab.Err();
+  const std::string err = grab.Err();
+  EXPECT_TRUE(Contains(err, "scanned; confirm the sign-in on the phone")) << err;
+  EXPECT_TRUE(Contains(err, "the sign-in was refused on the phone: 您已在手机上取消登录")) << err;
+  EXPECT_FALSE(Contains(grab.Out(), "signed_in")) << grab.Out();
+}
+
+class ShortQrLifeGrabRunTest : public QrGrabRunTest {
+ protected:
+  ShortQrLifeGrabRunTest() : QrGrabRunTest({"--qr-ttl", "2"}) {}
+};
+
+TEST_F(ShortQrLifeGrabRunTest, ExpiredCodeIsReplacedAndTheNewOneSignsIn) {
+  Stock(dates_[0], trains_[0], "O", 2);
+  GrabProcess grab({"--json", WritePlan({{{dates_[0]}, {trains_[0]}}}, kQrSignIn)}, "", false);
+  const std::string second = ScanCode(grab, 2, "true");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::vector<std::string> ids = EventValues(grab.Out(), "qr_code", "id");
+  ASSERT_EQ(ids.size(), 2u) << grab.Out();
+  EXPECT_NE(ids[0], ids[1]);
+  EXPECT_EQ(ids[1], second);
+  EXPECT_TRUE(Contains(grab.Err(), "the QR code has expired; here is a new one")) << grab.Err();
+  EXPECT_EQ(CountOf(grab.Out(), "\"event\":\"booked\""), 1u) << grab.Out();
+}
+
+// China Standard Time this many seconds from now, as a plan's start_at.
+std::string ChinaMomentIn(int seconds) {
+  const std::time_t at = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() +
+                                                              std::chrono::seconds(seconds) + std::chrono::hours(8));
+  std::tm fields{};
+  gmtime_r(&at, &fields);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &fields);
+  return text;
+}
+
+TEST_F(QrGrabRunTest, LapseWithoutATerminalIsToldWithANewCodeAndTheRunGoesOn) {
+  const std::filesystem::path told =
+      std::filesystem::temp_directory_path() / ("quillet-told-" + std::to_string(::getpid()) + ".json");
+  std::filesystem::remove(told);
+  const std::string notify = "[notify]\ncommand = [\"sh\", \"-c\", \"cat >> '" + told.string() + "'\"]\n";
+  Stock(dates_[0], trains_[0], "O", 2);
+  // The wish waits for its start well past the service's idle time
+  // (--session-ttl 3), so the first order finds the sign-in forgotten.
+  std::string plan = WritePlan({{{dates_[0]}, {trains_[0]}}}, kQrSignIn + notify);
+  {
+    std::ofstream out(plan, std::ios::app);
+    out << "start_at = \"" << ChinaMomentIn(8) << "\"\n";
+  }
+  GrabProcess grab({"--json", plan}, "", false);
+  ScanCode(grab, 1, "true");
+  ASSERT_TRUE(grab.WaitForOutput("\"event\":\"session_lapsed\"")) << grab.Out() << grab.Err();
+  const std::string second = ScanCode(grab, 2, "true");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+
+  const std::string out = grab.Out();
+  const std::vector<std::string> lapseCodes = EventValues(out, "session_lapsed", "qr_content");
+  ASSERT_EQ(lapseCodes.size(), 1u) << out;
+  EXPECT_TRUE(Contains(lapseCodes[0], second)) << out;
+  EXPECT_EQ(EventValues(out, "session_lapsed", "qr_picture").size(), 1u) << out;
+  EXPECT_EQ(CountOf(out, "\"event\":\"signed_in\""), 2u) << out;
+  EXPECT_EQ(CountOf(out, "\"event\":\"booked\""), 1u) << out;
+  // The notifiers carried the code, so a phone can open it from there.
+  const std::string delivered = ReadFile(told.string());
+  EXPECT_TRUE(Contains(delivered, "\"event\":\"session_lapsed\"")) << delivered;
+  EXPECT_TRUE(Contains(delivered, "\"qr_content\":\"" + lapseCodes[0] + "\"")) << delivered;
+  std::filesystem::remove(told);
 }
 
 }  // namespace

@@ -53,6 +53,7 @@ TEST(PlanReader, AGoodPlanBecomesAPlanInProgramText) {
   EXPECT_EQ(plan.service, "http://127.0.0.1:8080");
   EXPECT_EQ(plan.account, "demo");
   EXPECT_TRUE(plan.caFile.empty());
+  EXPECT_EQ(plan.signIn, SignInMethod::kCaptcha);
   ASSERT_EQ(plan.wishes.size(), 2u);
   const PlanWish& wish = plan.wishes[0];
   EXPECT_EQ(wish.line, 4);
@@ -105,6 +106,8 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
       {"unknown top key", account + "acount = \"x\"\n" + kGoodWish, 2, "unknown key \"acount\""},
       {"unknown wish key", account + kGoodWish + "seat = [\"二等座\"]\n", 10, "wish 1: unknown key \"seat\""},
       {"no account", kGoodWish, 1, "missing key \"account\""},
+      {"unknown sign-in", account + "sign_in = \"password\"\n" + kGoodWish, 2, "sign_in must be \"captcha\" or \"qr\""},
+      {"sign-in not a text", account + "sign_in = true\n" + kGoodWish, 2, "sign_in must be a text"},
       {"no wish", account, 1, "missing key \"wish\""},
       {"wish not a table list", account + "wish = 3\n", 2, "[[wish]] tables"},
       {"missing seats",
@@ -191,6 +194,17 @@ TEST(PlanReader, WhatAPersonWritesIsReadAsMeant) {
   EXPECT_EQ(reading.plan.wishes[0].dates, (std::vector<std::string>{"2026-12-20", "2026-12-10", "2027-01-08"}));
   EXPECT_EQ(reading.plan.wishes[0].trains, (std::vector<std::string>{"G101", "G103"}));
   EXPECT_EQ(reading.plan.wishes[0].line, 2);
+}
+
+TEST(PlanReader, SignInIsByCaptchaOrByQrCode) {
+  for (const auto& [text, method] :
+       {std::pair{"captcha", SignInMethod::kCaptcha}, std::pair{"qr", SignInMethod::kQr}}) {
+    const PlanReading reading =
+        Read("account = \"demo\"\nsign_in = \"" + std::string(text) + "\"\n" + std::string(kGoodWish));
+    ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+    EXPECT_EQ(reading.plan.signIn, method) << text;
+    EXPECT_EQ(DescribePlan(reading.plan).find("qr") != std::string::npos, method == SignInMethod::kQr) << text;
+  }
 }
 
 TEST(PlanReader, StartAtIsAMomentInChinaStandardTime) {

@@ -59,6 +59,9 @@ TEST(EventJson, CarriesTheEventAsUtf8) {
   NotifyEvent lapsed;
   lapsed.kind = NotifyEventKind::kSessionLapsed;
   lapsed.at = kMoment;
+  NotifyEvent lapsedWithCode = lapsed;
+  lapsedWithCode.qrContent = "https://kyfw.12306.cn/otn/login/qr?uuid=u1";
+  lapsedWithCode.qrPicture = "/run/user/1000/quillet-grab-x/quillet-qr-2.png";
   NotifyEvent odd = Booking();
   odd.passengers = {"a\"b\\c\n\x01"};
   odd.orderId.reset();
@@ -79,6 +82,10 @@ TEST(EventJson, CarriesTheEventAsUtf8) {
       {"lapsed session", lapsed,
        R"({"event":"session_lapsed","train":"","date":"","seat":"","passengers":[],"order_id":null,)"
        R"("at":"2026-12-20T09:15:02+08:00"})"},
+      {"lapsed session with a QR code to scan", lapsedWithCode,
+       R"({"event":"session_lapsed","train":"","date":"","seat":"","passengers":[],"order_id":null,)"
+       R"("qr_content":"https://kyfw.12306.cn/otn/login/qr?uuid=u1",)"
+       R"("qr_picture":"/run/user/1000/quillet-grab-x/quillet-qr-2.png","at":"2026-12-20T09:15:02+08:00"})"},
       {"escaping", odd,
        Utf8(
            u8R"({"event":"booked","train":"G101","date":"2026-12-20","seat":"二等座","passengers":["a\"b\\c\n\u0001"],)"
@@ -112,6 +119,10 @@ TEST(NotificationText, BookingIsCriticalAndNamesTheTripPartyOrderAndDeadline) {
   EXPECT_EQ(text.summary, Utf8(u8"登录已失效，请重新登录"));
   EXPECT_EQ(text.body, "");
   EXPECT_EQ(text.urgency, NotificationUrgency::kNormal);
+  // A QR run's lapse says where to go on.
+  lapsed.qrContent = "https://kyfw.12306.cn/otn/login/qr?uuid=u1";
+  EXPECT_EQ(NotificationFor(lapsed).body,
+            Utf8(u8"用铁路12306手机应用扫码并确认：https://kyfw.12306.cn/otn/login/qr?uuid=u1"));
 }
 
 }  // namespace

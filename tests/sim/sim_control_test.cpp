@@ -192,9 +192,9 @@ int RunSim(const std::vector<std::string>& extra, std::string& output) {
 TEST(SimProcessOptions, HelpListsTheOptionsWithDefaults) {
   std::string out;
   EXPECT_EQ(RunSim({"--help"}, out), 0);
-  for (const char* option :
-       {"--host", "--port", "--seed", "--account", "--captcha-cells", "--release-every", "--max-unpaid",
-        "--session-ttl", "--latency-ms", "--fault-rate", "--faults", "--control", "--tls-cert", "--tls-key"}) {
+  for (const char* option : {"--host", "--port", "--seed", "--account", "--captcha-cells", "--release-every",
+                             "--max-unpaid", "--session-ttl", "--qr-ttl", "--latency-ms", "--fault-rate", "--faults",
+                             "--control", "--tls-cert", "--tls-key"}) {
     EXPECT_TRUE(Has(out, option)) << option;
   }
   EXPECT_TRUE(Has(out, "default 10"));
@@ -212,6 +212,8 @@ TEST(SimProcessOptions, BadOptionsExitWithCodeTwo) {
       {"--captcha-cells", ""},
       {"--account", "nocolon"},
       {"--session-ttl", "0"},
+      {"--qr-ttl", "0"},
+      {"--qr-ttl", "soon"},
       {"--max-unpaid", "0"},
       {"--max-sessions", "0"},
       {"--tls-cert", "x.pem"},

@@ -178,6 +178,18 @@ std::string SimProcess::PostForm(const std::string& path, const std::map<std::st
   return result ? result->body : std::string();
 }
 
+std::string SimProcess::ScanQrCode(const std::string& id, const std::string& account, const std::string& confirm,
+                                   int* status) const {
+  if (baseUrl_.empty()) return {};
+  std::string body = "{\"id\":" + JsonStringFromUtf8(id) + ",\"account\":" + JsonStringFromUtf8(account);
+  if (!confirm.empty()) body += ",\"confirm\":" + confirm;
+  body += "}";
+  httplib::Client client = MakeClient(baseUrl_);
+  const auto result = client.Post("/sim/qr/scan", body, "application/json");
+  if (status != nullptr) *status = result ? result->status : 0;
+  return result ? result->body : std::string();
+}
+
 std::vector<int> SimProcess::CaptchaCells(const std::string& jsessionId) const {
   const std::string json = Get("/sim/captcha?session=" + sim::PercentEncode(jsessionId));
   std::vector<int> cells;

@@ -26,6 +26,11 @@ class SimProcess {
   std::string Get(const std::string& pathAndQuery) const;
   std::string PostForm(const std::string& path, const std::map<std::string, std::string>& fields) const;
   std::string State() const { return Get("/sim/state"); }
+  // The phone's part of a QR sign-in (POST /sim/qr/scan): scans the code for
+  // the account and, unless `confirm` is empty, confirms ("true") or refuses
+  // ("false"). The answer text; `status` receives the HTTP status.
+  std::string ScanQrCode(const std::string& id, const std::string& account, const std::string& confirm,
+                         int* status = nullptr) const;
   std::string Requests() const { return Get("/sim/requests"); }
   // The correct cells (1..8) of the session's current captcha.
   std::vector<int> CaptchaCells(const std::string& jsessionId) const;
