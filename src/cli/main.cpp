@@ -205,7 +205,8 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
   run.SetSignInMethod(byQr ? "qr" : "captcha");
   // The answers are read so that a signal ends the wait for them.
   quillet::cli::InterruptibleInput answers(STDIN_FILENO, stops.WakeFd());
-  quillet::cli::SignInIo io{answers, std::cerr, interactive, !line.captchaCells, environ, pictures.Path(), stops.First()};
+  quillet::cli::SignInIo io{answers, std::cerr,       interactive,  !line.captchaCells,
+                            environ, pictures.Path(), stops.First()};
   if (byQr) {
     const quillet::cli::QrSignInOutcome outcome = SignInByQr(session, stops, output, notifiers, pictures, false);
     if (outcome.stopped) return StoppedWhile(stops, "during the sign-in");
