@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "grab/train_window.h"
+
 namespace quillet::cli {
 
 struct PlanStation {
@@ -30,6 +32,10 @@ struct PlanWish {
   // The sale opening, China Standard Time on the service's clock: no query
   // before it. None: at once.
   std::optional<std::chrono::system_clock::time_point> startAt;
+  // depart, arrive and order: which trains by their times, and in which order
+  // unnamed trains are tried.
+  TrainTimes times;
+  std::string departText, arriveText;  // as written, for --check
 };
 
 // Who else hears of a booking ([notify]); UTF-8 as written, for curl and exec.

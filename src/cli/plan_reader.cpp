@@ -280,22 +280,30 @@ class PlanChecker {
     wish.line = LineOf(&table);
     const std::size_t errorsBefore = reading_.errors.size();
     const toml::node* fromNode = nullptr;
-    ReadTable(table,
-              {
-                  {"from", true,
-                   [&](const toml::node& n) {
-                     fromNode = &n;
-                     ReadStation(n, where + "from", wish.from);
-                   }},
-                  {"to", true, [&](const toml::node& n) { ReadStation(n, where + "to", wish.to); }},
-                  {"dates", true, [&](const toml::node& n) { ReadDates(n, where, wish.dates); }},
-                  {"trains", false, [&](const toml::node& n) { ReadTrains(n, where, wish.trains); }},
-                  {"passengers", true, [&](const toml::node& n) { ReadPassengers(n, where, wish.passengers); }},
-                  {"ticket_type", true, [&](const toml::node& n) { ReadTicketType(n, where, wish); }},
-                  {"seats", true, [&](const toml::node& n) { ReadSeats(n, where, wish.seats); }},
-                  {"start_at", false, [&](const toml::node& n) { ReadStartAt(n, where, wish.startAt); }},
-              },
-              where, report_);
+    const toml::node* orderNode = nullptr;
+    ReadTable(
+        table,
+        {
+            {"from", true,
+             [&](const toml::node& n) {
+               fromNode = &n;
+               ReadStation(n, where + "from", wish.from);
+             }},
+            {"to", true, [&](const toml::node& n) { ReadStation(n, where + "to", wish.to); }},
+            {"dates", true, [&](const toml::node& n) { ReadDates(n, where, wish.dates); }},
+            {"trains", false, [&](const toml::node& n) { ReadTrains(n, where, wish.trains); }},
+            {"passengers", true, [&](const toml::node& n) { ReadPassengers(n, where, wish.passengers); }},
+            {"ticket_type", true, [&](const toml::node& n) { ReadTicketType(n, where, wish); }},
+            {"seats", true, [&](const toml::node& n) { ReadSeats(n, where, wish.seats); }},
+            {"start_at", false, [&](const toml::node& n) { ReadStartAt(n, where, wish.startAt); }},
+            {"depart", false,
+             [&](const toml::node& n) { ReadTimeWindowKey(n, where + "depart", wish.times.depart, wish.departText); }},
+            {"arrive", false,
+             [&](const toml::node& n) { ReadTimeWindowKey(n, where + "arrive", wish.times.arrive, wish.arriveText); }},
+            {"order", false, [&](const toml::node& n) { orderNode = &n; }},
+        },
+        where, report_);
+    ReadTrainOrder(orderNode, where, wish);
     if (!wish.from.telecode.empty() && wish.from.telecode == wish.to.telecode) {
       report_(fromNode, where + Format(_("from and to are the same station, %s"), Utf8FromGbk(wish.from.name)));
     }
@@ -469,6 +477,55 @@ class PlanChecker {
                                 written.empty() ? std::string(_("the value")) : Quote(written),
                                 std::to_string(kFirstMomentYear), std::to_string(kLastMomentYear)));
     }
+  }
+
+  // "07:00-21:00", "-22:30" or "07:00-"; a window past midnight wraps.
+  void ReadTimeWindowKey(const toml::node& node, const std::string& what, TimeWindow& window, std::string& written) {
+    const auto text = StringOf(node, what, report_);
+    if (!text) return;
+    const TimeWindowReading reading = ReadTimeWindow(*text);
+    switch (reading.problem) {
+      case TimeWindowProblem::kNone:
+        window = reading.window;
+        written = *text;
+        return;
+      case TimeWindowProblem::kBadFrom:
+      case TimeWindowProblem::kBadTo:
+        report_(&node, what + ": " + Format(_("%s holds a time that is not HH:MM from 00:00 to 23:59"), Quote(*text)));
+        return;
+      case TimeWindowProblem::kNoSeparator:
+      case TimeWindowProblem::kNoBound:
+        break;
+    }
+    report_(&node,
+            what + ": " +
+                Format(_("%s is not a time window such as \"07:00-21:00\", \"07:00-\" or \"-22:30\""), Quote(*text)));
+  }
+
+  // Trains that are not named: earliest departure first once a window limits
+  // them, the service's own order otherwise, unless the plan says.
+  void ReadTrainOrder(const toml::node* node, const std::string& where, PlanWish& wish) {
+    if (node == nullptr) {
+      wish.times.order = wish.times.Limits() ? TrainOrder::kDeparture : TrainOrder::kAnswer;
+      return;
+    }
+    const auto text = StringOf(*node, where + "order", report_);
+    if (!text) return;
+    static const std::pair<const char*, TrainOrder> kOrders[] = {
+        {"departure", TrainOrder::kDeparture}, {"arrival", TrainOrder::kArrival}, {"duration", TrainOrder::kDuration}};
+    const auto* found =
+        std::find_if(std::begin(kOrders), std::end(kOrders), [&](const auto& entry) { return *text == entry.first; });
+    if (found == std::end(kOrders)) {
+      report_(node,
+              where + "order: " +
+                  Format(_("%s is not an order; write \"departure\", \"arrival\" or \"duration\""), Quote(*text)));
+      return;
+    }
+    if (!wish.trains.empty()) {
+      report_(node, where + "order: " + _("orders trains that are not named; with trains named, their order holds"));
+      return;
+    }
+    wish.times.order = found->second;
   }
 
   const std::string& path_;

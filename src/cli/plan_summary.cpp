@@ -40,6 +40,12 @@ std::string DescribePlan(const Plan& plan) {
     std::vector<std::string> seats;
     for (const PlanSeat& seat : wish.seats) seats.push_back(seat.name + " (" + seat.code + ")");
     out += Row("seats", Join(seats));
+    if (!wish.departText.empty()) out += Row("depart", wish.departText);
+    if (!wish.arriveText.empty()) out += Row("arrive", wish.arriveText);
+    if (wish.trains.empty() && wish.times.order != TrainOrder::kAnswer) {
+      static const char* const kOrderNames[] = {"", "departure", "arrival", "duration"};
+      out += Row("order", kOrderNames[static_cast<int>(wish.times.order)]);
+    }
     out += Row("start_at", wish.startAt ? Format(_("%s (China Standard Time)"), ChinaMomentText(*wish.startAt))
                                         : std::string(_("at once")));
   }

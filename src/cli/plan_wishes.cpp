@@ -15,6 +15,7 @@ PlanWishes WishesForPlan(const Plan& plan, const std::vector<PassengerRecord>& a
     wish.trains = planWish.trains;
     wish.ticketType = planWish.ticketType;
     wish.startAt = planWish.startAt;
+    wish.times = planWish.times;
     for (const PlanSeat& seat : planWish.seats) wish.seatTypes.push_back(seat.code);
     for (const std::string& name : planWish.passengers) {
       const auto found = std::find_if(accountPassengers.begin(), accountPassengers.end(),

@@ -341,7 +341,8 @@ struct GrabController::Impl {
                       const WishScheduleFactory& factory) {
     GrabTask task = TaskForWish(wish);
     const bool studentPurpose = task.ticketType == "3";
-    const PartyWish party{wish.dates, wish.trains, wish.seatTypes, static_cast<int>(wish.passengers.size())};
+    const PartyWish party{wish.dates, wish.trains, wish.seatTypes, static_cast<int>(wish.passengers.size()),
+                          wish.times};
     std::unique_ptr<WishSchedule> schedule;
     if (wish.startAt && factory) schedule = factory(wish);
     TrainsRunning running(wish);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "booking/records.h"
+#include "grab/train_window.h"
 
 namespace quillet {
 
@@ -46,6 +47,9 @@ struct OrderWish {
   // When the wish may send its first query, on the service's clock (a sale
   // opening); none: at once.
   std::optional<std::chrono::system_clock::time_point> startAt;
+  // Party wishes: the departure and arrival windows and the order of trains
+  // that are not named.
+  TrainTimes times{};
 };
 
 // Seat-order text after ticking or unticking the box for seatName.

@@ -32,13 +32,13 @@ std::vector<PartyChoice> PartyChoicesOn(const PartyWish& wish, std::size_t dateI
     }
   };
   if (wish.trains.empty()) {
-    for (const TrainRecord& train : answer) addCoveredSeats(train);
+    for (const TrainRecord* train : TrainsInOrder(answer, wish.times)) addCoveredSeats(*train);
     return choices;
   }
   for (const std::string& code : wish.trains) {
     const auto train =
         std::find_if(answer.begin(), answer.end(), [&](const TrainRecord& t) { return t.stationTrainCode == code; });
-    if (train != answer.end()) addCoveredSeats(*train);
+    if (train != answer.end() && TrainFitsTimes(*train, wish.times)) addCoveredSeats(*train);
   }
   return choices;
 }

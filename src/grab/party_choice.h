@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "booking/records.h"
+#include "grab/train_window.h"
 
 namespace quillet {
 
@@ -15,6 +16,8 @@ struct PartyWish {
   std::vector<std::string> trains;     // station train codes in order of preference; empty: any train
   std::vector<std::string> seatCodes;  // service seat type codes in order of preference
   int partySize = 1;
+  // Limits both named and unnamed trains; orders the unnamed ones.
+  TrainTimes times{};
 };
 
 struct PartyChoice {
@@ -30,8 +33,9 @@ struct PartyChoice {
 bool TicketsCoverParty(const std::string& ticketsText, int partySize);
 
 // Every (train, seat class) of one date's answer that covers the party, in
-// preference order: trains first (with no trains named, the answer's own
-// order), then seat classes.
+// preference order: trains first (with no trains named, the order of
+// wish.times, the answer's own by default), then seat classes. Trains outside
+// the wish's time windows are left out.
 std::vector<PartyChoice> PartyChoicesOn(const PartyWish& wish, std::size_t dateIndex,
                                         const std::vector<TrainRecord>& answer);
 

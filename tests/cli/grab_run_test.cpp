@@ -170,6 +170,7 @@ struct PlanWishText {
   std::vector<std::string> trains;
   std::vector<std::string> passengers = {"张伟", "李娜"};
   std::vector<std::string> seats = {"二等座"};
+  std::string extraKeys = {};  // more lines of the wish, each ending in a newline
 };
 
 std::string TomlList(const std::vector<std::string>& items) {
@@ -223,7 +224,8 @@ class GrabRunTest : public ::testing::Test {
     for (const PlanWishText& wish : wishes) {
       out << "\n[[wish]]\nfrom = \"VNP\"\nto = \"AOH\"\ndates = " << TomlList(wish.dates)
           << "\ntrains = " << TomlList(wish.trains) << "\npassengers = " << TomlList(wish.passengers)
-          << "\nticket_type = \"成人票\"\nseats = " << TomlList(wish.seats) << "\n";
+          << "\nticket_type = \"成人票\"\nseats = " << TomlList(wish.seats) << "\n"
+          << wish.extraKeys;
     }
     plans_.push_back(path);
     return path.string();
@@ -279,6 +281,36 @@ TEST_F(GrabRunTest, PartyOfTwoWaitsForTwoTicketsThenBooksOneOrder) {
   EXPECT_TRUE(Contains(out, "{\"event\":\"booked\",\"wish\":1,\"date\":\"" + dates_[0] + "\",\"train\":\"" +
                                 trains_[0] + "\",\"seat\":\"二等座\",\"passengers\":[\"张伟\",\"李娜\"],\"order_id\":"))
       << out;
+}
+
+TEST_F(GrabRunTest, ADepartureWindowPassesOverAnEarlierTrainWithTickets) {
+  CookieJar jar;
+  BookingClient client(sim_.BaseUrl(), jar);
+  const TrainsResult answer = client.QueryLeftTickets(false, dates_[0], "VNP", "AOH");
+  ASSERT_TRUE(answer.Done());
+  std::string firstStart, secondStart;
+  for (const TrainRecord& train : answer.trains) {
+    if (train.stationTrainCode == trains_[0]) firstStart = train.startTime;
+    if (train.stationTrainCode == trains_[1]) secondStart = train.startTime;
+  }
+  ASSERT_FALSE(firstStart.empty());
+  ASSERT_FALSE(secondStart.empty());
+  // The train that leaves later is wanted second; the window leaves only it.
+  const bool firstLeavesFirst = firstStart < secondStart;
+  ASSERT_NE(firstStart, secondStart);
+  const std::string early = firstLeavesFirst ? trains_[0] : trains_[1];
+  const std::string late = firstLeavesFirst ? trains_[1] : trains_[0];
+  const std::string lateStart = firstLeavesFirst ? secondStart : firstStart;
+  Stock(dates_[0], early, "O", 5);
+  Stock(dates_[0], late, "O", 5);
+  PlanWishText wish{{dates_[0]}, {early, late}};
+  wish.extraKeys = "depart = \"" + lateStart + "-\"\n";
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan({wish})}, "2 7\n");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  EXPECT_TRUE(
+      Contains(grab.Out(), "\"event\":\"booked\",\"wish\":1,\"date\":\"" + dates_[0] + "\",\"train\":\"" + late + "\""))
+      << grab.Out();
+  EXPECT_EQ(Submits(), 1u);
 }
 
 TEST_F(GrabRunTest, FirstChoiceInPreferenceOrderWins) {

@@ -165,6 +165,16 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
       {"start_at far ahead", account + kGoodWish + "start_at = 2300-01-01 08:00:00\n", 10, "in the years 2000 to 2099"},
       {"start_at just before 2000", account + kGoodWish + "start_at = \"1999-12-31 23:59:59.999\"\n", 10,
        "is not a moment"},
+      {"depart without a dash", account + kGoodWish + "depart = \"07:00\"\n", 10,
+       "wish 1: depart: \"07:00\" is not a time window such as \"07:00-21:00\""},
+      {"arrive with no bound", account + kGoodWish + "arrive = \"-\"\n", 10, "is not a time window"},
+      {"depart hour 24", account + kGoodWish + "depart = \"07:00-24:00\"\n", 10,
+       "\"07:00-24:00\" holds a time that is not HH:MM"},
+      {"arrive in hours only", account + kGoodWish + "arrive = \"-8\"\n", 10, "holds a time that is not HH:MM"},
+      {"depart not a text", account + kGoodWish + "depart = 7\n", 10, "depart must be a text"},
+      {"unknown order", account + kGoodWish + "order = \"price\"\n", 10, "\"price\" is not an order"},
+      {"order with trains named", account + kGoodWish + "order = \"arrival\"\n", 10,
+       "order: orders trains that are not named"},
       {"missing ca file", "ca_file = \"nowhere.pem\"\n" + account + kGoodWish, 1,
        "ca_file \"/plans/nowhere.pem\" is not a file"},
   };
@@ -194,6 +204,37 @@ TEST(PlanReader, WhatAPersonWritesIsReadAsMeant) {
   EXPECT_EQ(reading.plan.wishes[0].dates, (std::vector<std::string>{"2026-12-20", "2026-12-10", "2027-01-08"}));
   EXPECT_EQ(reading.plan.wishes[0].trains, (std::vector<std::string>{"G101", "G103"}));
   EXPECT_EQ(reading.plan.wishes[0].line, 2);
+}
+
+TEST(PlanReader, TimeWindowsLimitTrainsAndOrderTheUnnamedOnes) {
+  std::string wish = kGoodWish;
+  wish.erase(wish.find("trains = "), std::string("trains = [\"g101\", \"G103\"]\n").size());
+  struct Case {
+    std::string keys;
+    std::optional<int> departFrom, departTo, arriveFrom, arriveTo;
+    TrainOrder order;
+  };
+  const Case cases[] = {
+      {"", {}, {}, {}, {}, TrainOrder::kAnswer},
+      {"depart = \"07:00-21:00\"\n", 420, 1260, {}, {}, TrainOrder::kDeparture},
+      {"arrive = \"-22:30\"\norder = \"duration\"\n", {}, {}, {}, 1350, TrainOrder::kDuration},
+      {"depart = \" 22:00 - 02:00 \"\narrive = \"06:00-\"\n", 1320, 120, 360, {}, TrainOrder::kDeparture},
+      {"order = \"arrival\"\n", {}, {}, {}, {}, TrainOrder::kArrival},
+  };
+  for (const Case& c : cases) {
+    const PlanReading reading = Read("account = \"demo\"\n" + wish + c.keys);
+    ASSERT_TRUE(reading.Ok()) << c.keys << ": " << DescribePlanError(reading.errors[0]);
+    const TrainTimes& times = reading.plan.wishes[0].times;
+    EXPECT_EQ(times.depart.from, c.departFrom) << c.keys;
+    EXPECT_EQ(times.depart.to, c.departTo) << c.keys;
+    EXPECT_EQ(times.arrive.from, c.arriveFrom) << c.keys;
+    EXPECT_EQ(times.arrive.to, c.arriveTo) << c.keys;
+    EXPECT_EQ(times.order, c.order) << c.keys;
+  }
+  const PlanReading windowed = Read("account = \"demo\"\n" + wish + "depart = \"07:00-21:00\"\n");
+  const std::string summary = DescribePlan(windowed.plan);
+  EXPECT_NE(summary.find("  depart       07:00-21:00\n"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("  order        departure\n"), std::string::npos) << summary;
 }
 
 TEST(PlanReader, SignInIsByCaptchaOrByQrCode) {
