@@ -21,8 +21,10 @@ struct PlanSeat {
 };
 
 struct PlanWish {
-  int line = 0;  // where its [[wish]] table starts
-  PlanStation from, to;
+  int line = 0;          // where its [[wish]] table starts
+  PlanStation from, to;  // the first of each list
+  // Every station of each end in order of preference ("from" may be a list).
+  std::vector<PlanStation> fromStations, toStations;
   std::vector<std::string> dates;       // yyyy-MM-dd, in order of preference
   std::vector<std::string> trains;      // empty: any train
   std::vector<std::string> passengers;  // one order for all of them

@@ -287,9 +287,9 @@ class PlanChecker {
             {"from", true,
              [&](const toml::node& n) {
                fromNode = &n;
-               ReadStation(n, where + "from", wish.from);
+               ReadStations(n, where + "from", wish.fromStations);
              }},
-            {"to", true, [&](const toml::node& n) { ReadStation(n, where + "to", wish.to); }},
+            {"to", true, [&](const toml::node& n) { ReadStations(n, where + "to", wish.toStations); }},
             {"dates", true, [&](const toml::node& n) { ReadDates(n, where, wish.dates); }},
             {"trains", false, [&](const toml::node& n) { ReadTrains(n, where, wish.trains); }},
             {"passengers", true, [&](const toml::node& n) { ReadPassengers(n, where, wish.passengers); }},
@@ -304,21 +304,51 @@ class PlanChecker {
         },
         where, report_);
     ReadTrainOrder(orderNode, where, wish);
-    if (!wish.from.telecode.empty() && wish.from.telecode == wish.to.telecode) {
+    if (!wish.fromStations.empty()) wish.from = wish.fromStations.front();
+    if (!wish.toStations.empty()) wish.to = wish.toStations.front();
+    // A pair of a station with itself is left out; a wish made only of such
+    // pairs has nothing to query.
+    const bool everyPairIsOneStation =
+        std::all_of(wish.fromStations.begin(), wish.fromStations.end(), [&](const PlanStation& from) {
+          return std::all_of(wish.toStations.begin(), wish.toStations.end(),
+                             [&](const PlanStation& to) { return from.telecode == to.telecode; });
+        });
+    if (!wish.fromStations.empty() && !wish.toStations.empty() && everyPairIsOneStation) {
       report_(fromNode, where + Format(_("from and to are the same station, %s"), Utf8FromGbk(wish.from.name)));
     }
     if (reading_.errors.size() == errorsBefore) reading_.plan.wishes.push_back(std::move(wish));
   }
 
-  void ReadStation(const toml::node& node, const std::string& what, PlanStation& station) {
+  // One station, or a list of them in order of preference.
+  void ReadStations(const toml::node& node, const std::string& what, std::vector<PlanStation>& stations) {
+    if (node.as_array() == nullptr) {
+      if (const auto station = ReadStation(node, what)) stations.push_back(*station);
+      return;
+    }
+    const auto items = StringsOf(node, what, false, report_);
+    if (!items) return;
+    for (const auto& [text, element] : *items) {
+      const auto station = ReadStation(*element, what);
+      if (!station) continue;
+      const bool twice = std::any_of(stations.begin(), stations.end(),
+                                     [&](const PlanStation& s) { return s.telecode == station->telecode; });
+      if (twice) {
+        report_(element, what + ": " + Format(_("%s is named twice"), Utf8FromGbk(station->name)));
+        continue;
+      }
+      stations.push_back(*station);
+    }
+  }
+
+  std::optional<PlanStation> ReadStation(const toml::node& node, const std::string& what) {
     const auto text = StringOf(node, what, report_);
-    if (!text) return;
+    if (!text) return std::nullopt;
     const StationChoice choice = ChooseStation(stations_, *text);
     if (choice.station == nullptr) {
       report_(&node, what + ": " + choice.problem);
-      return;
+      return std::nullopt;
     }
-    station = {choice.station->name, choice.station->telecode};
+    return PlanStation{choice.station->name, choice.station->telecode};
   }
 
   void ReadDates(const toml::node& node, const std::string& where, std::vector<std::string>& dates) {

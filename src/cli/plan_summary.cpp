@@ -13,6 +13,14 @@ std::string Join(const std::vector<std::string>& texts) {
   return out;
 }
 
+std::string Stations(const std::vector<PlanStation>& stations) {
+  std::string out;
+  for (const PlanStation& station : stations) {
+    out += (out.empty() ? "" : ", ") + Utf8FromGbk(station.name) + " (" + station.telecode + ")";
+  }
+  return out;
+}
+
 std::string Row(const char* label, const std::string& value) {
   std::string row = "  ";
   row += label;
@@ -31,8 +39,18 @@ std::string DescribePlan(const Plan& plan) {
   for (std::size_t i = 0; i < plan.wishes.size(); ++i) {
     const PlanWish& wish = plan.wishes[i];
     out += Format(_("Wish %s (line %s)"), std::to_string(i + 1), std::to_string(wish.line)) + "\n";
-    out += Row("from", Utf8FromGbk(wish.from.name) + " (" + wish.from.telecode + ")");
-    out += Row("to", Utf8FromGbk(wish.to.name) + " (" + wish.to.telecode + ")");
+    out += Row("from", Stations(wish.fromStations.empty() ? std::vector<PlanStation>{wish.from} : wish.fromStations));
+    out += Row("to", Stations(wish.toStations.empty() ? std::vector<PlanStation>{wish.to} : wish.toStations));
+    if (wish.fromStations.size() > 1 || wish.toStations.size() > 1) {
+      std::string pairs;
+      for (const PlanStation& from : wish.fromStations) {
+        for (const PlanStation& to : wish.toStations) {
+          if (from.telecode == to.telecode) continue;
+          pairs += (pairs.empty() ? "" : ", ") + from.telecode + "-" + to.telecode;
+        }
+      }
+      out += Row("pairs", pairs);
+    }
     out += Row("dates", Join(wish.dates));
     out += Row("trains", wish.trains.empty() ? std::string(_("any")) : Join(wish.trains));
     out += Row("passengers", Join(wish.passengers));

@@ -16,6 +16,12 @@ PlanWishes WishesForPlan(const Plan& plan, const std::vector<PassengerRecord>& a
     wish.ticketType = planWish.ticketType;
     wish.startAt = planWish.startAt;
     wish.times = planWish.times;
+    if (planWish.fromStations.size() > 1 || planWish.toStations.size() > 1) {
+      std::vector<WishStation> from, to;
+      for (const PlanStation& station : planWish.fromStations) from.push_back({station.name, station.telecode});
+      for (const PlanStation& station : planWish.toStations) to.push_back({station.name, station.telecode});
+      wish.stationPairs = PairsOfStations(from, to);
+    }
     for (const PlanSeat& seat : planWish.seats) wish.seatTypes.push_back(seat.code);
     for (const std::string& name : planWish.passengers) {
       const auto found = std::find_if(accountPassengers.begin(), accountPassengers.end(),

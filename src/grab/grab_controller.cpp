@@ -346,6 +346,7 @@ struct GrabController::Impl {
     std::unique_ptr<WishSchedule> schedule;
     if (wish.startAt && factory) schedule = factory(wish);
     TrainsRunning running(wish);
+    const std::vector<StationPair> pairs = StationPairsOf(wish);
     if (schedule && !schedule->WaitForFirstQuery(stop)) return;
     std::uint32_t attempts = 0;
 
@@ -360,44 +361,59 @@ struct GrabController::Impl {
       bool sawNotOnSale = false;
       bool lapsed = false;
       for (std::size_t d = 0; d < wish.dates.size() && !lapsed; ++d) {
-        const TrainsResult query = client.QueryLeftTickets(studentPurpose, wish.dates[d], task.fromTelecode,
-                                                           task.toTelecode, stop, wish.trains);
-        if (stop.stop_requested()) return;
-        if (!query.Done()) {
-          queryFailed = true;
-          events.OnQueryFailed(wishIndex, wish.dates[d], query.message);
-          continue;
-        }
-        if (const auto missing = running.Answered(d, query.trains); missing && !missing->empty()) {
-          events.OnTrainsNotRunning(wishIndex, *missing);
-          if (running.NoneRuns(*missing)) {
-            events.OnWishWithoutTrains(wishIndex);
-            return;
-          }
-        }
-        sawNotOnSale = sawNotOnSale || ShowsNotOnSale(query.trains, wish);
-        for (const PartyChoice& choice : PartyChoicesOn(party, d, query.trains)) {
+        // Whether a named train runs is judged on what every pair of the
+        // date listed.
+        std::vector<TrainRecord> listedOnDate;
+        bool everyPairAnswered = true;
+        for (std::size_t p = 0; p < pairs.size() && !lapsed; ++p) {
+          const StationPair& pair = pairs[p];
+          const TrainsResult query = client.QueryLeftTickets(studentPurpose, wish.dates[d], pair.from.telecode,
+                                                             pair.to.telecode, stop, wish.trains);
           if (stop.stop_requested()) return;
-          task.trainDate = choice.date;
-          task.stationTrainCode = choice.train.stationTrainCode;
-          task.trainNo = choice.train.trainNo;
-          task.secretStr = choice.train.secretStr;
-          task.leftTicket = choice.train.leftTicket;
-          task.trainLocation = choice.train.trainLocation;
-          task.seatType = choice.seatCode;
-          const OrderOutcome outcome = RunOrderChain(client, task, chainSettings, stop, closingSource.get_token());
-          if (outcome.kind == OrderOutcomeKind::kStopped) return;
-          if (outcome.kind == OrderOutcomeKind::kFailed || outcome.kind == OrderOutcomeKind::kSessionLapsed) {
-            events.OnOrderRefused(ReportOf(wishIndex, task, outcome));
-            if (outcome.kind == OrderOutcomeKind::kSessionLapsed) {
-              NoteLapse(round);
-              lapsed = true;
-              break;
-            }
+          if (!query.Done()) {
+            queryFailed = true;
+            everyPairAnswered = false;
+            events.OnQueryFailed(wishIndex, wish.dates[d], query.message);
             continue;
           }
-          ReportEnd(wishIndex, task, outcome);
-          return;
+          listedOnDate.insert(listedOnDate.end(), query.trains.begin(), query.trains.end());
+          if (p + 1 == pairs.size() && everyPairAnswered) {
+            if (const auto missing = running.Answered(d, listedOnDate); missing && !missing->empty()) {
+              events.OnTrainsNotRunning(wishIndex, *missing);
+              if (running.NoneRuns(*missing)) {
+                events.OnWishWithoutTrains(wishIndex);
+                return;
+              }
+            }
+          }
+          sawNotOnSale = sawNotOnSale || ShowsNotOnSale(query.trains, wish);
+          task.fromStationName = pair.from.name;
+          task.fromTelecode = pair.from.telecode;
+          task.toStationName = pair.to.name;
+          task.toTelecode = pair.to.telecode;
+          for (const PartyChoice& choice : PartyChoicesOn(party, d, query.trains)) {
+            if (stop.stop_requested()) return;
+            task.trainDate = choice.date;
+            task.stationTrainCode = choice.train.stationTrainCode;
+            task.trainNo = choice.train.trainNo;
+            task.secretStr = choice.train.secretStr;
+            task.leftTicket = choice.train.leftTicket;
+            task.trainLocation = choice.train.trainLocation;
+            task.seatType = choice.seatCode;
+            const OrderOutcome outcome = RunOrderChain(client, task, chainSettings, stop, closingSource.get_token());
+            if (outcome.kind == OrderOutcomeKind::kStopped) return;
+            if (outcome.kind == OrderOutcomeKind::kFailed || outcome.kind == OrderOutcomeKind::kSessionLapsed) {
+              events.OnOrderRefused(ReportOf(wishIndex, task, outcome));
+              if (outcome.kind == OrderOutcomeKind::kSessionLapsed) {
+                NoteLapse(round);
+                lapsed = true;
+                break;
+              }
+              continue;
+            }
+            ReportEnd(wishIndex, task, outcome);
+            return;
+          }
         }
       }
       if (lapsed) continue;

@@ -77,6 +77,11 @@ std::array<std::string, 8> TaskRowTexts(const OrderForm& form) {
           form.seatOrderText};
 }
 
+std::vector<StationPair> StationPairsOf(const OrderWish& wish) {
+  if (!wish.stationPairs.empty()) return wish.stationPairs;
+  return {{wish.from, wish.to}};
+}
+
 OrderWish WishFromForm(const OrderForm& form) { return WishFromTaskRow(TaskRowTexts(form)); }
 
 OrderWish WishFromTaskRow(const std::array<std::string, 8>& cells) {

@@ -8,14 +8,10 @@
 #include <vector>
 
 #include "booking/records.h"
+#include "grab/station_pairs.h"
 #include "grab/train_window.h"
 
 namespace quillet {
-
-struct WishStation {
-  std::string name;      // program text, "北京南"
-  std::string telecode;  // "VNP"
-};
 
 struct WishPassenger {
   std::string name;
@@ -50,7 +46,13 @@ struct OrderWish {
   // Party wishes: the departure and arrival windows and the order of trains
   // that are not named.
   TrainTimes times{};
+  // Party wishes: every (from, to) pair to query, in order of preference;
+  // empty: from -> to alone.
+  std::vector<StationPair> stationPairs{};
 };
+
+// The pairs a wish queries: its stationPairs, or from -> to.
+std::vector<StationPair> StationPairsOf(const OrderWish& wish);
 
 // Seat-order text after ticking or unticking the box for seatName.
 std::string ToggleSeatType(const std::string& seatOrderText, const std::string& seatName, bool nowChecked);

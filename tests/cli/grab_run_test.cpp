@@ -170,7 +170,9 @@ struct PlanWishText {
   std::vector<std::string> trains;
   std::vector<std::string> passengers = {"张伟", "李娜"};
   std::vector<std::string> seats = {"二等座"};
-  std::string extraKeys = {};  // more lines of the wish, each ending in a newline
+  std::string extraKeys = {};    // more lines of the wish, each ending in a newline
+  std::string from = "\"VNP\"";  // TOML values
+  std::string to = "\"AOH\"";
 };
 
 std::string TomlList(const std::vector<std::string>& items) {
@@ -222,7 +224,7 @@ class GrabRunTest : public ::testing::Test {
     std::ofstream out(path);
     out << "service = \"" << sim_.BaseUrl() << "\"\naccount = \"demo\"\n" << extra;
     for (const PlanWishText& wish : wishes) {
-      out << "\n[[wish]]\nfrom = \"VNP\"\nto = \"AOH\"\ndates = " << TomlList(wish.dates)
+      out << "\n[[wish]]\nfrom = " << wish.from << "\nto = " << wish.to << "\ndates = " << TomlList(wish.dates)
           << "\ntrains = " << TomlList(wish.trains) << "\npassengers = " << TomlList(wish.passengers)
           << "\nticket_type = \"成人票\"\nseats = " << TomlList(wish.seats) << "\n"
           << wish.extraKeys;
@@ -310,6 +312,36 @@ TEST_F(GrabRunTest, ADepartureWindowPassesOverAnEarlierTrainWithTickets) {
   EXPECT_TRUE(
       Contains(grab.Out(), "\"event\":\"booked\",\"wish\":1,\"date\":\"" + dates_[0] + "\",\"train\":\"" + late + "\""))
       << grab.Out();
+  EXPECT_EQ(Submits(), 1u);
+}
+
+TEST_F(GrabRunTest, TheSecondStationPairBooksWhenTheFirstIsSoldOut) {
+  // A G train from Beijing (not Beijing South) with second class that the
+  // Beijing South query does not list.
+  CookieJar jar;
+  BookingClient client(sim_.BaseUrl(), jar);
+  const TrainsResult fromBeijing = client.QueryLeftTickets(false, dates_[0], "BJP", "AOH");
+  ASSERT_TRUE(fromBeijing.Done());
+  std::string other;
+  for (const TrainRecord& train : fromBeijing.trains) {
+    if (train.stationTrainCode.rfind("G", 0) == 0 && train.secondClassSeat != "--" &&
+        std::find(trains_.begin(), trains_.end(), train.stationTrainCode) == trains_.end()) {
+      other = train.stationTrainCode;
+      break;
+    }
+  }
+  ASSERT_FALSE(other.empty()) << "no G train from BJP";
+  Stock(dates_[0], other, "O", 5);
+  PlanWishText wish{{dates_[0]}, {trains_[0], other}};
+  wish.from = "[\"VNP\", \"BJP\"]";
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan({wish})}, "2 7\n");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  EXPECT_TRUE(Contains(grab.Out(),
+                       "\"event\":\"booked\",\"wish\":1,\"date\":\"" + dates_[0] + "\",\"train\":\"" + other + "\""))
+      << grab.Out();
+  const std::string log = sim_.Requests();
+  EXPECT_TRUE(Contains(log, "from_station=VNP")) << "the first pair is asked too";
+  EXPECT_TRUE(Contains(log, "from_station=BJP"));
   EXPECT_EQ(Submits(), 1u);
 }
 

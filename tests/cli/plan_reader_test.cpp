@@ -9,6 +9,7 @@
 
 #include "../grab/gbk.h"
 #include "cli/plan_summary.h"
+#include "cli/plan_wishes.h"
 
 namespace quillet::cli {
 namespace {
@@ -175,6 +176,9 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
       {"unknown order", account + kGoodWish + "order = \"price\"\n", 10, "\"price\" is not an order"},
       {"order with trains named", account + kGoodWish + "order = \"arrival\"\n", 10,
        "order: orders trains that are not named"},
+      {"a station twice in a list", wishWith("from", "from = [\"北京\", \"BJP\"]"), 3, "from: 北京 is named twice"},
+      {"an empty station list", wishWith("to", "to = []"), 4, "to must not be empty"},
+      {"only pairs of one station", wishWith("to", "to = [\"BJP\"]"), 3, "from and to are the same station, 北京"},
       {"missing ca file", "ca_file = \"nowhere.pem\"\n" + account + kGoodWish, 1,
        "ca_file \"/plans/nowhere.pem\" is not a file"},
   };
@@ -204,6 +208,27 @@ TEST(PlanReader, WhatAPersonWritesIsReadAsMeant) {
   EXPECT_EQ(reading.plan.wishes[0].dates, (std::vector<std::string>{"2026-12-20", "2026-12-10", "2027-01-08"}));
   EXPECT_EQ(reading.plan.wishes[0].trains, (std::vector<std::string>{"G101", "G103"}));
   EXPECT_EQ(reading.plan.wishes[0].line, 2);
+}
+
+TEST(PlanReader, EachEndMayNameSeveralStationsInOrder) {
+  std::string wish = kGoodWish;
+  wish.replace(wish.find("from = \"北京\""), std::string("from = \"北京\"").size(), "from = [\"北京南\", \"北京\"]");
+  wish.replace(wish.find("to = \"shanghaihongqiao\""), std::string("to = \"shanghaihongqiao\"").size(),
+               "to = [\"上海虹桥\", \"北京\"]");
+  const PlanReading reading = Read("account = \"demo\"\n" + wish);
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+  const PlanWish& read = reading.plan.wishes[0];
+  ASSERT_EQ(read.fromStations.size(), 2u);
+  EXPECT_EQ(read.fromStations[1].telecode, "BJP");
+  EXPECT_EQ(read.from.telecode, "VNP");
+  EXPECT_EQ(read.to.telecode, "AOH");
+  // Beijing to Beijing is left out of the pairs.
+  const std::string summary = DescribePlan(reading.plan);
+  EXPECT_NE(summary.find("VNP-AOH, VNP-BJP, BJP-AOH\n"), std::string::npos) << summary;
+  const PlanWishes wishes = WishesForPlan(reading.plan, {});
+  ASSERT_EQ(wishes.wishes[0].stationPairs.size(), 3u);
+  EXPECT_EQ(wishes.wishes[0].stationPairs[2].from.telecode, "BJP");
+  EXPECT_EQ(wishes.wishes[0].stationPairs[2].to.telecode, "AOH");
 }
 
 TEST(PlanReader, TimeWindowsLimitTrainsAndOrderTheUnnamedOnes) {
