@@ -419,7 +419,9 @@ OrderInfoResult BookingClient::CheckOrderInfo(const std::string& seatType, const
   std::string oldPassengerStr;
   for (const OrderPassenger& passenger : passengers) {
     if (!passengerTicketStr.empty()) passengerTicketStr += '_';
-    passengerTicketStr += PassengerTicketText(seatType, ticketType, passenger.name, passenger.idType, passenger.idNo);
+    passengerTicketStr +=
+        PassengerTicketText(seatType, passenger.ticketType.empty() ? ticketType : passenger.ticketType, passenger.name,
+                            passenger.idType, passenger.idNo);
     oldPassengerStr += OldPassengerText(passenger.name, passenger.idType, passenger.idNo, passenger.passengerType);
   }
   const std::string body = ConcatTexts(

@@ -47,6 +47,7 @@ struct OrderPassenger {
   std::string passengerType;
   std::string idType;
   std::string idNo;
+  std::string ticketType{};  // the service's code; empty: the order's
 };
 
 }  // namespace quillet

@@ -234,7 +234,10 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
     std::string names;
     for (const std::string& name : wishes.unknownNames)
       names += (names.empty() ? "" : ", ") + quillet::Utf8FromGbk(name);
-    return Fail(quillet::Format(_("the account has no passenger named %s"), names));
+    if (!names.empty()) return Fail(quillet::Format(_("the account has no passenger named %s"), names));
+    std::string problems;
+    for (const std::string& problem : wishes.ticketProblems) problems += (problems.empty() ? "" : "; ") + problem;
+    return Fail(problems);
   }
   bool waitsForASale = false;
   for (const quillet::OrderWish& wish : wishes.wishes) {

@@ -30,7 +30,10 @@ struct PlanWish {
   std::vector<std::string> passengers;  // one order for all of them
   std::string ticketTypeName;           // 成人票
   std::string ticketType;               // the service's code, "1"
-  std::vector<PlanSeat> seats;          // in order of preference
+  // Per passenger, parallel to passengers: the name and code of its ticket
+  // type (a passenger written as {name = ..., ticket = ...}), or ticket_type.
+  std::vector<std::pair<std::string, std::string>> passengerTickets;
+  std::vector<PlanSeat> seats;  // in order of preference
   // The sale opening, China Standard Time on the service's clock: no query
   // before it. None: at once.
   std::optional<std::chrono::system_clock::time_point> startAt;

@@ -292,8 +292,8 @@ class PlanChecker {
             {"to", true, [&](const toml::node& n) { ReadStations(n, where + "to", wish.toStations); }},
             {"dates", true, [&](const toml::node& n) { ReadDates(n, where, wish.dates); }},
             {"trains", false, [&](const toml::node& n) { ReadTrains(n, where, wish.trains); }},
-            {"passengers", true, [&](const toml::node& n) { ReadPassengers(n, where, wish.passengers); }},
-            {"ticket_type", true, [&](const toml::node& n) { ReadTicketType(n, where, wish); }},
+            {"passengers", true, [&](const toml::node& n) { ReadPassengers(n, where, wish); }},
+            {"ticket_type", false, [&](const toml::node& n) { ReadTicketType(n, where, wish); }},
             {"seats", true, [&](const toml::node& n) { ReadSeats(n, where, wish.seats); }},
             {"start_at", false, [&](const toml::node& n) { ReadStartAt(n, where, wish.startAt); }},
             {"depart", false,
@@ -304,6 +304,14 @@ class PlanChecker {
         },
         where, report_);
     ReadTrainOrder(orderNode, where, wish);
+    if (wish.ticketType.empty()) {  // no ticket_type: 成人票
+      const auto adult = TicketTypeNamed(GbkFromUtf8("成人票"));
+      wish.ticketTypeName = adult->first;
+      wish.ticketType = adult->second;
+    }
+    for (auto& ticket : wish.passengerTickets) {
+      if (ticket.second.empty()) ticket = {wish.ticketTypeName, wish.ticketType};
+    }
     if (!wish.fromStations.empty()) wish.from = wish.fromStations.front();
     if (!wish.toStations.empty()) wish.to = wish.toStations.front();
     // A pair of a station with itself is left out; a wish made only of such
@@ -405,7 +413,7 @@ class PlanChecker {
   }
 
   // Every problem of the list in one message: the person mends them at once.
-  void ReadPassengers(const toml::node& node, const std::string& where, std::vector<std::string>& passengers) {
+  void ReadPassengers(const toml::node& node, const std::string& where, PlanWish& wish) {
     const toml::array* array = node.as_array();
     if (array == nullptr) {
       report_(&node, where + Format(_("%s must be a list of texts, such as [\"a\", \"b\"]"), "passengers"));
@@ -416,9 +424,42 @@ class PlanChecker {
       return;
     }
     std::vector<std::string> names;
+    std::vector<std::pair<std::string, std::string>> tickets;
     std::vector<std::string> problems;
     for (const toml::node& element : *array) {
-      const auto* text = element.as_string();
+      const toml::node* nameNode = &element;
+      std::pair<std::string, std::string> ticket;
+      if (const toml::table* table = element.as_table()) {
+        // {name = "张小明", ticket = "儿童票"}
+        nameNode = nullptr;
+        bool tableOk = true;
+        for (const auto& [key, value] : *table) {
+          if (key.str() == "name") {
+            nameNode = &value;
+          } else if (key.str() == "ticket") {
+            const auto* written = value.as_string();
+            const auto type = written ? TicketTypeNamed(GbkFromUtf8(written->get())) : std::nullopt;
+            if (!type) {
+              problems.push_back("ticket: " + (written ? UnknownTicketType(written->get())
+                                                       : Format(_("%s must be a text in quotes"), "ticket")));
+              tableOk = false;
+            } else {
+              ticket = *type;
+            }
+          } else {
+            problems.push_back(Format(_("unknown key %s"), Quote(key.str())));
+            tableOk = false;
+          }
+        }
+        if (nameNode == nullptr) {
+          problems.push_back(
+              _("a passenger written as a table needs its name, such as {name = \"张伟\", ticket = "
+                "\"成人票\"}"));
+          continue;
+        }
+        if (!tableOk) continue;
+      }
+      const auto* text = nameNode->as_string();
       if (text == nullptr) {
         problems.push_back(Format(_("%s must hold texts in quotes only"), "passengers"));
         continue;
@@ -432,6 +473,7 @@ class PlanChecker {
         continue;
       }
       names.push_back(text->get());
+      tickets.push_back(ticket);
     }
     if (array->size() > static_cast<std::size_t>(kMaxPassengers)) {
       problems.insert(problems.begin(), Format(_("%s names, but one order holds at most %s"),
@@ -443,24 +485,33 @@ class PlanChecker {
       report_(&node, where + "passengers: " + message);
       return;
     }
-    for (const std::string& name : names) passengers.push_back(GbkFromUtf8(name));
+    for (const std::string& name : names) wish.passengers.push_back(GbkFromUtf8(name));
+    wish.passengerTickets = std::move(tickets);
   }
 
   void ReadTicketType(const toml::node& node, const std::string& where, PlanWish& wish) {
     const auto text = StringOf(node, where + "ticket_type", report_);
     if (!text) return;
-    const std::string name = GbkFromUtf8(*text);
-    std::vector<std::string> known;
-    for (const std::string& item : TicketTypeItems()) {
-      const std::string itemName = TextBefore(item, "(");
-      if (itemName == name) {
-        wish.ticketTypeName = itemName;
-        wish.ticketType = TextBetween(item, "(", ")");
-        return;
-      }
-      known.push_back(itemName);
+    if (const auto type = TicketTypeNamed(GbkFromUtf8(*text))) {
+      wish.ticketTypeName = type->first;
+      wish.ticketType = type->second;
+      return;
     }
-    report_(&node, where + "ticket_type: " + Format(_("%s is not one of %s"), Quote(*text), JoinUtf8(known)));
+    report_(&node, where + "ticket_type: " + UnknownTicketType(*text));
+  }
+
+  // (name, the service's code) of a ticket type's name.
+  static std::optional<std::pair<std::string, std::string>> TicketTypeNamed(const std::string& name) {
+    for (const std::string& item : TicketTypeItems()) {
+      if (TextBefore(item, "(") == name) return std::pair{TextBefore(item, "("), TextBetween(item, "(", ")")};
+    }
+    return std::nullopt;
+  }
+
+  static std::string UnknownTicketType(const std::string& written) {
+    std::vector<std::string> known;
+    for (const std::string& item : TicketTypeItems()) known.push_back(TextBefore(item, "("));
+    return Format(_("%s is not one of %s"), Quote(written), JoinUtf8(known));
   }
 
   void ReadSeats(const toml::node& node, const std::string& where, std::vector<PlanSeat>& seats) {

@@ -13,7 +13,10 @@ namespace quillet::cli {
 struct PlanWishes {
   std::vector<OrderWish> wishes;          // one per plan wish, in the plan's order
   std::vector<std::string> unknownNames;  // plan names the account lacks, each once, in plan order
-  bool Ok() const { return unknownNames.empty(); }
+  // Passengers whose ticket type their record does not allow: one sentence
+  // each (UTF-8), naming the wish, the passenger and why.
+  std::vector<std::string> ticketProblems;
+  bool Ok() const { return unknownNames.empty() && ticketProblems.empty(); }
 };
 
 PlanWishes WishesForPlan(const Plan& plan, const std::vector<PassengerRecord>& accountPassengers);

@@ -120,7 +120,7 @@ GrabTask TaskForWish(const OrderWish& wish) {
   task.trainDate = FirstOf(wish.dates);
   task.stationTrainCode = FirstOf(wish.trains);
   for (const WishPassenger& member : wish.passengers) {
-    task.party.push_back({member.name, member.passengerType, member.idType, member.idNo});
+    task.party.push_back({member.name, member.passengerType, member.idType, member.idNo, member.ticketType});
   }
   return task;
 }

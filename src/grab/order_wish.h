@@ -18,6 +18,7 @@ struct WishPassenger {
   std::string passengerType;  // the service's code, "1"
   std::string idType;         // the service's code, "1"
   std::string idNo;
+  std::string ticketType{};  // the service's code; empty: the wish's
 };
 
 // One order wish. The lists allow several trains, dates and passengers;

@@ -173,6 +173,8 @@ struct PlanWishText {
   std::string extraKeys = {};    // more lines of the wish, each ending in a newline
   std::string from = "\"VNP\"";  // TOML values
   std::string to = "\"AOH\"";
+  std::string passengersToml = {};  // a TOML value instead of passengers
+  std::string ticketType = "成人票";
 };
 
 std::string TomlList(const std::vector<std::string>& items) {
@@ -225,8 +227,9 @@ class GrabRunTest : public ::testing::Test {
     out << "service = \"" << sim_.BaseUrl() << "\"\naccount = \"demo\"\n" << extra;
     for (const PlanWishText& wish : wishes) {
       out << "\n[[wish]]\nfrom = " << wish.from << "\nto = " << wish.to << "\ndates = " << TomlList(wish.dates)
-          << "\ntrains = " << TomlList(wish.trains) << "\npassengers = " << TomlList(wish.passengers)
-          << "\nticket_type = \"成人票\"\nseats = " << TomlList(wish.seats) << "\n"
+          << "\ntrains = " << TomlList(wish.trains)
+          << "\npassengers = " << (wish.passengersToml.empty() ? TomlList(wish.passengers) : wish.passengersToml)
+          << "\nticket_type = \"" << wish.ticketType << "\"\nseats = " << TomlList(wish.seats) << "\n"
           << wish.extraKeys;
     }
     plans_.push_back(path);
@@ -343,6 +346,28 @@ TEST_F(GrabRunTest, TheSecondStationPairBooksWhenTheFirstIsSoldOut) {
   EXPECT_TRUE(Contains(log, "from_station=VNP")) << "the first pair is asked too";
   EXPECT_TRUE(Contains(log, "from_station=BJP"));
   EXPECT_EQ(Submits(), 1u);
+}
+
+TEST_F(GrabRunTest, TicketTypesAreCheckedPerPassengerBeforeAnyOrder) {
+  Stock(dates_[0], trains_[0], "O", 5);
+  const std::size_t queriesBefore = CountOf(sim_.Requests(), "/otn/leftTicket/query");
+  PlanWishText notAStudent{{dates_[0]}, {trains_[0]}, {"张伟"}};
+  notAStudent.ticketType = "学生票";
+  GrabProcess refused({"--json", "--captcha-cells", WritePlan({notAStudent})}, "2 7\n");
+  EXPECT_EQ(refused.Wait(), 1) << refused.Err();
+  EXPECT_TRUE(Contains(refused.Err(), "张伟 cannot travel on a 学生票")) << refused.Err();
+  EXPECT_EQ(CountOf(sim_.Requests(), "/otn/leftTicket/query"), queriesBefore) << "refused before any query";
+  EXPECT_EQ(Submits(), 0u);
+
+  // A student with a student ticket and an adult with an adult ticket on
+  // one order.
+  PlanWishText mixed{{dates_[0]}, {trains_[0]}};
+  mixed.passengersToml = "[{name = \"王晓明\", ticket = \"学生票\"}, \"张伟\"]";
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan({mixed})}, "2 7\n");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string log = sim_.Requests();
+  EXPECT_TRUE(Contains(log, "passengerTicketStr=O%2C0%2C3%2C")) << log.substr(0, 2000);
+  EXPECT_TRUE(Contains(log, "_O%2C0%2C1%2C"));
 }
 
 TEST_F(GrabRunTest, FirstChoiceInPreferenceOrderWins) {

@@ -179,6 +179,13 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
       {"a station twice in a list", wishWith("from", "from = [\"北京\", \"BJP\"]"), 3, "from: 北京 is named twice"},
       {"an empty station list", wishWith("to", "to = []"), 4, "to must not be empty"},
       {"only pairs of one station", wishWith("to", "to = [\"BJP\"]"), 3, "from and to are the same station, 北京"},
+      {"passenger table without a name", wishWith("passengers", "passengers = [{ticket = \"儿童票\"}]"), 7,
+       "passengers: a passenger written as a table needs its name"},
+      {"passenger table with an unknown ticket",
+       wishWith("passengers", "passengers = [{name = \"张伟\", ticket = \"老人票\"}]"), 7,
+       "passengers: ticket: \"老人票\" is not one of 成人票, 儿童票, 学生票, 残军票"},
+      {"passenger table with an unknown key", wishWith("passengers", "passengers = [{name = \"张伟\", seat = \"A\"}]"),
+       7, "passengers: unknown key \"seat\""},
       {"missing ca file", "ca_file = \"nowhere.pem\"\n" + account + kGoodWish, 1,
        "ca_file \"/plans/nowhere.pem\" is not a file"},
   };
@@ -229,6 +236,55 @@ TEST(PlanReader, EachEndMayNameSeveralStationsInOrder) {
   ASSERT_EQ(wishes.wishes[0].stationPairs.size(), 3u);
   EXPECT_EQ(wishes.wishes[0].stationPairs[2].from.telecode, "BJP");
   EXPECT_EQ(wishes.wishes[0].stationPairs[2].to.telecode, "AOH");
+}
+
+TEST(PlanReader, EachPassengerMayHaveATicketTypeOfItsOwn) {
+  std::string wish = kGoodWish;
+  wish.replace(
+      wish.find("passengers = "), std::string("passengers = [\"张伟\", \"李娜\"]").size(),
+      "passengers = [{name = \"张伟\", ticket = \"成人票\"}, \"李娜\", {name = \"张小明\", ticket = \"儿童票\"}]");
+  const PlanReading reading = Read("account = \"demo\"\n" + wish);
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+  const PlanWish& read = reading.plan.wishes[0];
+  EXPECT_EQ(read.passengers, (std::vector<std::string>{G(u8"张伟"), G(u8"李娜"), G(u8"张小明")}));
+  ASSERT_EQ(read.passengerTickets.size(), 3u);
+  EXPECT_EQ(read.passengerTickets[0].second, "1");
+  EXPECT_EQ(read.passengerTickets[1].second, "3") << "ticket_type for a passenger written by name";
+  EXPECT_EQ(read.passengerTickets[2], std::pair(G(u8"儿童票"), std::string("2")));
+
+  // Without ticket_type every passenger travels on an adult ticket.
+  std::string noType = kGoodWish;
+  noType.erase(noType.find("ticket_type = "), std::string("ticket_type = \"学生票\"\n").size());
+  const PlanReading adults = Read("account = \"demo\"\n" + noType);
+  ASSERT_TRUE(adults.Ok()) << DescribePlanError(adults.errors[0]);
+  EXPECT_EQ(adults.plan.wishes[0].ticketType, "1");
+}
+
+TEST(PlanWishes, TicketTypesTheAccountsPassengersMayNotUseAreNamed) {
+  std::string wish = kGoodWish;
+  wish.replace(
+      wish.find("passengers = "), std::string("passengers = [\"张伟\", \"李娜\"]").size(),
+      "passengers = [\"张伟\", {name = \"李娜\", ticket = \"成人票\"}, {name = \"王晓明\", ticket = \"儿童票\"}]");
+  const PlanReading reading = Read("account = \"demo\"\n" + wish);
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+  const auto record = [](std::u8string_view name, const char* type, std::u8string_view typeName) {
+    PassengerRecord p;
+    p.passenger_name = G(name);
+    p.passenger_type = type;
+    p.passenger_type_name = G(typeName);
+    p.passenger_id_type_code = "1";
+    p.passenger_id_no = "110";
+    return p;
+  };
+  const std::vector<PassengerRecord> account = {record(u8"张伟", "1", u8"成人"), record(u8"李娜", "3", u8"学生"),
+                                                record(u8"王晓明", "3", u8"学生")};
+  const PlanWishes wishes = WishesForPlan(reading.plan, account);
+  ASSERT_EQ(wishes.ticketProblems.size(), 1u);
+  EXPECT_EQ(wishes.ticketProblems[0], "wish 1: 张伟 cannot travel on a 学生票: the account lists them as 成人");
+  EXPECT_FALSE(wishes.Ok());
+  ASSERT_EQ(wishes.wishes[0].passengers.size(), 3u);
+  EXPECT_EQ(wishes.wishes[0].passengers[1].ticketType, "1") << "an adult ticket for a student is allowed";
+  EXPECT_EQ(wishes.wishes[0].passengers[2].ticketType, "2");
 }
 
 TEST(PlanReader, TimeWindowsLimitTrainsAndOrderTheUnnamedOnes) {
