@@ -20,7 +20,7 @@ struct Options {
   double releaseEverySeconds = 10;
   int maxUnpaid = 1;
   double sessionTtlSeconds = 1800;
-  int maxSessions = 10000;    // the one idle longest goes first
+  int maxSessions = 10000;  // the one idle longest goes first
   double qrTtlSeconds = 120;  // a sign-in QR code that is not confirmed expires after this
   int latencyMs = 0;
   double faultRate = 0;
