@@ -335,10 +335,16 @@ SimResponse BookingService::WaitlistState(const SimRequest& request) {
     return w.reserveNo == reserveNo && w.account == session->account;
   });
   if (reserveNo.empty() || it == waitlists_.end()) return JsonRefusal(msg::kNoWaitlistOrder);
+  std::string filled;  // what the order was filled with
+  if (it->status == WaitlistStatus::kFilled && it->filledChoice < it->choices.size()) {
+    const WaitlistChoice& choice = it->choices[it->filledChoice];
+    filled = ",\"station_train_code\":" + JsonStringFromUtf8(choice.run.profile.code) +
+             ",\"seat_type_code\":" + JsonStringFromUtf8(choice.seatCode);
+  }
   return WaitlistOk("{\"reserve_no\":\"" + it->reserveNo + "\",\"status\":\"" + WaitlistStatusCode(it->status) +
                     "\",\"status_name\":" + JsonStringFromUtf8(WaitlistStatusName(it->status)) +
                     ",\"realize_limit_time\":\"" + DeadlineText(it->deadlineMs) + "\",\"sequence_no\":\"" +
-                    it->orderId + "\"}");
+                    it->orderId + "\"" + filled + "}");
 }
 
 SimResponse BookingService::WaitlistCancel(const SimRequest& request) {
@@ -369,7 +375,8 @@ void BookingService::FillWaitlists() {
       continue;
     }
     const int partySize = static_cast<int>(w.party.size());
-    for (const WaitlistChoice& choice : w.choices) {
+    for (std::size_t index = 0; index < w.choices.size(); ++index) {
+      const WaitlistChoice& choice = w.choices[index];
       int& left = Stock(choice.ref.date, choice.run.profile.code, choice.seatCode);
       if (left < partySize) continue;  // all the party or none
       left -= partySize;
@@ -390,6 +397,7 @@ void BookingService::FillWaitlists() {
       order.status = OrderStatus::kUnpaid;
       w.status = WaitlistStatus::kFilled;
       w.orderId = order.orderId;
+      w.filledChoice = index;
       orders_.push_back(std::move(order));
       break;
     }

@@ -44,7 +44,8 @@ struct WaitlistOrder {
   std::int64_t deadlineMs = 0;  // Unix time, service clock
   std::uint64_t placement = 0;  // counts up: the order they were placed in
   WaitlistStatus status = WaitlistStatus::kWaiting;
-  std::string orderId;  // of the unpaid order it became, once filled
+  std::string orderId;           // of the unpaid order it became, once filled
+  std::size_t filledChoice = 0;  // the choice it was filled on
 };
 
 // What a session's waitlist chain has been given so far.

@@ -150,6 +150,10 @@ class BookingClient {
   // party with a deadline ("yyyy-MM-dd HH:mm"), the queue that tells the new
   // order's number, its state, and cancelling it. A refusal carries the
   // service's reason in `message`.
+  // The left-ticket query read with each train's waitlist mark.
+  WaitlistTrainsResult QueryWaitlistTrains(bool studentPurpose, const std::string& trainDate,
+                                           const std::string& fromStation, const std::string& toStation,
+                                           std::stop_token stop = {});
   WaitlistCheckResult CheckWaitlistParty(const std::vector<WaitlistPick>& picks, std::stop_token stop = {});
   WaitlistChancesResult WaitlistChances(const std::vector<WaitlistPick>& picks, std::stop_token stop = {});
   ServiceResult SubmitWaitlist(const std::vector<WaitlistPick>& picks, std::stop_token stop = {});

@@ -92,6 +92,8 @@ WaitlistStateReading ReadWaitlistState(std::string_view answer) {
   } else if (code == "2") {
     reading.status = WaitlistOrderStatus::kFilled;
     reading.orderId = TextBetween(answer, "sequence_no\":\"", kQuote);
+    reading.train = TextBetween(answer, "station_train_code\":\"", kQuote);
+    reading.seatType = TextBetween(answer, "seat_type_code\":\"", kQuote);
   } else if (code == "3") {
     reading.status = WaitlistOrderStatus::kCancelled;
   } else if (code == "4") {
@@ -105,5 +107,32 @@ WaitlistStateReading ReadWaitlistState(std::string_view answer) {
 }
 
 WaitlistReading ReadWaitlistCancel(std::string_view answer) { return ReadFlagged(answer, "\"flag\":true"); }
+
+bool WaitlistMarkOpen(std::string_view trainText) {
+  constexpr std::size_t kMarkPiece = 37;
+  const std::vector<std::string> pieces = SplitText(trainText, "|");
+  return pieces.size() > kMarkPiece && pieces[kMarkPiece] == "1";
+}
+
+WaitlistReading ReadWaitlistTrains(std::string_view answer, const StationDirectory& stations,
+                                   std::vector<WaitlistTrain>& trains) {
+  if (Contains(answer, "messages\":[\"")) return Refused(answer);
+  constexpr std::string_view kListStart = "result\":[";
+  const int listAt = FindText(answer, kListStart);
+  if (listAt == kNotFound) return {};
+  const int from = listAt + static_cast<int>(kListStart.size());
+  const int to = FindText(answer, "]}", from);
+  if (to == kNotFound) return {};
+  const std::string_view list = answer.substr(static_cast<std::size_t>(from - 1), static_cast<std::size_t>(to - from));
+  std::vector<std::string> items;
+  ExtractItemsBetween(list, kQuote, kQuote, items, true);
+  for (const std::string& item : items) {
+    WaitlistTrain train;
+    if (item == "," || !ReadTrainText(item, stations, train.record)) continue;
+    train.waitlistOpen = WaitlistMarkOpen(item);
+    trains.push_back(std::move(train));
+  }
+  return {WaitlistVerdict::kAccepted, {}};
+}
 
 }  // namespace quillet

@@ -7,6 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "booking/records.h"
+#include "stations/station_directory.h"
+
 namespace quillet {
 
 enum class WaitlistVerdict {
@@ -55,12 +58,28 @@ WaitlistQueueReading ReadWaitlistQueue(std::string_view answer);
 enum class WaitlistOrderStatus { kWaiting, kFilled, kCancelled, kExpired };
 struct WaitlistStateReading : WaitlistReading {
   WaitlistOrderStatus status = WaitlistOrderStatus::kWaiting;
-  std::string orderId;   // the order it became once filled
+  std::string orderId;  // the order it became once filled
+  std::string train;    // once filled: the station train code and seat type it was filled on (may be empty)
+  std::string seatType;
   std::string deadline;  // "yyyy-MM-dd HH:mm" as the service tells it; may be empty
 };
 // A state answer with a status code the reader does not know is no valid answer.
 WaitlistStateReading ReadWaitlistState(std::string_view answer);
 
 WaitlistReading ReadWaitlistCancel(std::string_view answer);
+
+// A train of the left-ticket answer with the service's waitlist mark (piece
+// 37, "1" while a sold-out class takes waitlist orders). Train texts of 36
+// or 37 pieces, without the mark, read as closed.
+struct WaitlistTrain {
+  TrainRecord record;
+  bool waitlistOpen = false;
+};
+// The left-ticket answer (program text) read with the marks: accepted with
+// the trains, refused with the service's message, or no valid answer.
+WaitlistReading ReadWaitlistTrains(std::string_view answer, const StationDirectory& stations,
+                                   std::vector<WaitlistTrain>& trains);
+// The mark of one train text.
+bool WaitlistMarkOpen(std::string_view trainText);
 
 }  // namespace quillet

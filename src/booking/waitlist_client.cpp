@@ -1,5 +1,7 @@
 // The client's waitlist operations.
+#include "booking/answers.h"
 #include "booking/client.h"
+#include "booking/requests.h"
 #include "booking/service_paths.h"
 #include "net/encoding.h"
 #include "util/text.h"
@@ -45,6 +47,19 @@ std::string WaitlistPartyText(const std::vector<WaitlistMember>& party) {
   std::string text;
   for (const WaitlistMember& m : party) text += m.name + "#" + m.idType + "#" + m.idNo + "#" + m.ticketType + ";";
   return UrlEncode(text);
+}
+
+WaitlistTrainsResult BookingClient::QueryWaitlistTrains(bool studentPurpose, const std::string& trainDate,
+                                                        const std::string& fromStation, const std::string& toStation,
+                                                        std::stop_token stop) {
+  const Exchanged answer = ExchangeText(
+      LeftTicketQueryPath(trainDate, StationQueryValue(fromStation), StationQueryValue(toStation), studentPurpose), "",
+      "", headers_.query, stop);
+  std::vector<WaitlistTrain> trains;
+  const WaitlistReading reading = ReadWaitlistTrains(answer.text, stations_, trains);
+  auto result = Judged<WaitlistTrainsResult>(answer.outcome, stop, reading);
+  if (result.Done()) result.trains = std::move(trains);
+  return result;
 }
 
 WaitlistCheckResult BookingClient::CheckWaitlistParty(const std::vector<WaitlistPick>& picks, std::stop_token stop) {
@@ -95,6 +110,8 @@ WaitlistStateResult BookingClient::QueryWaitlistState(const std::string& reserve
   if (result.Done()) {
     result.status = reading.status;
     result.orderId = std::move(reading.orderId);
+    result.train = std::move(reading.train);
+    result.seatType = std::move(reading.seatType);
     result.deadline = std::move(reading.deadline);
   }
   return result;

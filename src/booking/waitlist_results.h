@@ -32,9 +32,14 @@ struct WaitlistChancesResult : ServiceResult {
 struct WaitlistQueueResult : ServiceResult {
   std::string reserveNo;  // empty (with kDone) while the service is still placing it
 };
+struct WaitlistTrainsResult : ServiceResult {
+  std::vector<WaitlistTrain> trains;
+};
 struct WaitlistStateResult : ServiceResult {
   WaitlistOrderStatus status = WaitlistOrderStatus::kWaiting;
   std::string orderId;
+  std::string train;
+  std::string seatType;
   std::string deadline;
 };
 

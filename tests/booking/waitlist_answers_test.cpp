@@ -121,7 +121,8 @@ TEST(WaitlistAnswers, StateOfAnOrder) {
     std::string orderId;
   } cases[] = {
       {"waiting", state("1"), WaitlistVerdict::kAccepted, WaitlistOrderStatus::kWaiting, ""},
-      {"filled", state("2", "E123456789"), WaitlistVerdict::kAccepted, WaitlistOrderStatus::kFilled, "E123456789"},
+      {"filled", state("2", "E123456789") + "\"station_train_code\":\"G101\"", WaitlistVerdict::kAccepted,
+       WaitlistOrderStatus::kFilled, "E123456789"},
       {"cancelled", state("3"), WaitlistVerdict::kAccepted, WaitlistOrderStatus::kCancelled, ""},
       {"expired", state("4"), WaitlistVerdict::kAccepted, WaitlistOrderStatus::kExpired, ""},
       {"unknown code", state("7"), WaitlistVerdict::kNoValidAnswer, WaitlistOrderStatus::kWaiting, ""},
@@ -135,6 +136,42 @@ TEST(WaitlistAnswers, StateOfAnOrder) {
     EXPECT_EQ(reading.orderId, c.orderId) << c.name;
   }
   EXPECT_EQ(ReadWaitlistState(state("1")).deadline, "2026-12-20 06:00");
+}
+
+// A train text of `pieces` pieces: code G101, second class sold out, and the
+// waitlist mark (piece 37) when there is room for it.
+std::string TrainText(std::size_t pieces, const std::string& mark) {
+  std::string text;
+  for (std::size_t i = 0; i < pieces; ++i) {
+    std::string piece = i == 3 ? "G101" : i == 30 ? GbkFromUtf8("无") : i == 37 ? mark : "x";
+    text += (i ? "|" : "") + piece;
+  }
+  return text;
+}
+
+TEST(WaitlistAnswers, TrainsWithAndWithoutTheWaitlistMark) {
+  StationDirectory stations;
+  const struct {
+    std::size_t pieces;
+    std::string mark;
+    bool open;
+  } cases[] = {{36, "", false}, {37, "", false}, {38, "1", true}, {38, "0", false}, {40, "1", true}};
+  for (const auto& c : cases) {
+    std::vector<WaitlistTrain> trains;
+    const std::string answer = "{\"data\":{\"flag\":\"1\",\"result\":[\"" + TrainText(c.pieces, c.mark) + "\"]}}";
+    ASSERT_EQ(ReadWaitlistTrains(answer, stations, trains).verdict, WaitlistVerdict::kAccepted) << c.pieces;
+    ASSERT_EQ(trains.size(), 1u) << c.pieces;
+    EXPECT_EQ(trains[0].record.stationTrainCode, "G101");
+    EXPECT_EQ(trains[0].waitlistOpen, c.open) << c.pieces << " pieces, mark " << c.mark;
+  }
+  std::vector<WaitlistTrain> trains;
+  EXPECT_EQ(ReadWaitlistTrains(Envelope(false, "{}", kHeld), stations, trains).reason, kHeld);
+  EXPECT_EQ(ReadWaitlistTrains("{\"data\":{\"result\":[\"a|b", stations, trains).verdict,
+            WaitlistVerdict::kNoValidAnswer);
+  // Too short a train text is left out.
+  EXPECT_EQ(ReadWaitlistTrains("{\"data\":{\"result\":[\"a|b|c\"]}", stations, trains).verdict,
+            WaitlistVerdict::kAccepted);
+  EXPECT_TRUE(trains.empty());
 }
 
 TEST(WaitlistRequests, ChoicesAndPartyAreEncodedForTheForm) {
