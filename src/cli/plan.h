@@ -30,6 +30,10 @@ struct PlanWish {
   // The sale opening, China Standard Time on the service's clock: no query
   // before it. None: at once.
   std::optional<std::chrono::system_clock::time_point> startAt;
+  // Hold a waitlist order too when every wanted class is sold out; its
+  // deadline "YYYY-MM-DD HH:MM" (empty: the latest the service takes).
+  bool waitlist = false;
+  std::string waitlistDeadline;
 };
 
 // Who else hears of a booking ([notify]); UTF-8 as written, for curl and exec.

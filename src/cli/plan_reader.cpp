@@ -18,6 +18,7 @@
 #include "grab/grab_controller.h"
 #include "grab/order_wish.h"
 #include "grab/texts.h"
+#include "grab/waitlist_choice.h"
 #include "util/china_moment.h"
 #include "util/codepage.h"
 #include "util/messages.h"
@@ -294,6 +295,9 @@ class PlanChecker {
                   {"ticket_type", true, [&](const toml::node& n) { ReadTicketType(n, where, wish); }},
                   {"seats", true, [&](const toml::node& n) { ReadSeats(n, where, wish.seats); }},
                   {"start_at", false, [&](const toml::node& n) { ReadStartAt(n, where, wish.startAt); }},
+                  {"waitlist", false, [&](const toml::node& n) { ReadWaitlist(n, where, wish); }},
+                  {"waitlist_deadline", false,
+                   [&](const toml::node& n) { ReadWaitlistDeadline(n, where, wish.waitlistDeadline); }},
               },
               where, report_);
     if (!wish.from.telecode.empty() && wish.from.telecode == wish.to.telecode) {
@@ -445,6 +449,26 @@ class PlanChecker {
       report_(element,
               where + "seats: " + Format(_("%s is not a seat class; known: %s"), Quote(text), JoinUtf8(known)));
     }
+  }
+
+  void ReadWaitlist(const toml::node& node, const std::string& where, PlanWish& wish) {
+    if (const auto* flag = node.as_boolean()) {
+      wish.waitlist = flag->get();
+      return;
+    }
+    report_(&node, where + "waitlist: " + _("must be true or false"));
+  }
+
+  // "YYYY-MM-DD HH:MM", China Standard Time.
+  void ReadWaitlistDeadline(const toml::node& node, const std::string& where, std::string& deadline) {
+    const auto* text = node.as_string();
+    if (text != nullptr && !ShiftMinuteText(text->get(), 0).empty() && text->get().size() == 16) {
+      deadline = text->get();
+      return;
+    }
+    report_(&node, where + "waitlist_deadline: " +
+                       Format(_("%s is not a moment written as \"YYYY-MM-DD HH:MM\" (China Standard Time)"),
+                              text != nullptr ? Quote(text->get()) : std::string(_("the value"))));
   }
 
   // A text "YYYY-MM-DD HH:MM:SS[.mmm]", or the same as a TOML local date-time.

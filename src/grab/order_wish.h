@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,9 @@ struct OrderWish {
   // When the wish may send its first query, on the service's clock (a sale
   // opening); none: at once.
   std::optional<std::chrono::system_clock::time_point> startAt;
+  // Ends a party wish's worker from outside, as a stop does (its waitlist
+  // order was filled); none: never.
+  std::stop_token endedElsewhere;
 };
 
 // Seat-order text after ticking or unticking the box for seatName.
