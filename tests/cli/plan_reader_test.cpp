@@ -165,6 +165,12 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
       {"start_at far ahead", account + kGoodWish + "start_at = 2300-01-01 08:00:00\n", 10, "in the years 2000 to 2099"},
       {"start_at just before 2000", account + kGoodWish + "start_at = \"1999-12-31 23:59:59.999\"\n", 10,
        "is not a moment"},
+      {"waitlist not a truth value", account + kGoodWish + "waitlist = \"yes\"\n", 10,
+       "wish 1: waitlist: must be true or false"},
+      {"waitlist deadline form", account + kGoodWish + "waitlist = true\nwaitlist_deadline = \"2026-12-20 6:00\"\n", 11,
+       "wish 1: waitlist_deadline: \"2026-12-20 6:00\" is not a moment written as \"YYYY-MM-DD HH:MM\""},
+      {"waitlist deadline no such day", account + kGoodWish + "waitlist_deadline = \"2026-02-30 06:00\"\n", 10,
+       "is not a moment"},
       {"missing ca file", "ca_file = \"nowhere.pem\"\n" + account + kGoodWish, 1,
        "ca_file \"/plans/nowhere.pem\" is not a file"},
   };
@@ -205,6 +211,16 @@ TEST(PlanReader, SignInIsByCaptchaOrByQrCode) {
     EXPECT_EQ(reading.plan.signIn, method) << text;
     EXPECT_EQ(DescribePlan(reading.plan).find("qr") != std::string::npos, method == SignInMethod::kQr) << text;
   }
+}
+
+TEST(PlanReader, AWishMayAskForAWaitlistOrderWithADeadline) {
+  const PlanReading reading = Read("account = \"demo\"\n" + std::string(kGoodWish) +
+                                   "waitlist = true\nwaitlist_deadline = \"2026-12-20 06:00\"\n" + kGoodWish);
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+  EXPECT_TRUE(reading.plan.wishes[0].waitlist);
+  EXPECT_EQ(reading.plan.wishes[0].waitlistDeadline, "2026-12-20 06:00");
+  EXPECT_FALSE(reading.plan.wishes[1].waitlist);
+  EXPECT_EQ(reading.plan.wishes[1].waitlistDeadline, "");
 }
 
 TEST(PlanReader, StartAtIsAMomentInChinaStandardTime) {
