@@ -221,6 +221,7 @@ TEST(PlanReader, AWishMayAskForAWaitlistOrderWithADeadline) {
   EXPECT_EQ(reading.plan.wishes[0].waitlistDeadline, "2026-12-20 06:00");
   EXPECT_FALSE(reading.plan.wishes[1].waitlist);
   EXPECT_EQ(reading.plan.wishes[1].waitlistDeadline, "");
+  EXPECT_NE(DescribePlan(reading.plan).find("2026-12-20 06:00"), std::string::npos) << DescribePlan(reading.plan);
 }
 
 TEST(PlanReader, StartAtIsAMomentInChinaStandardTime) {
