@@ -17,9 +17,9 @@
 
 #include "answers.h"
 #include "connection_threads.h"
-#include "qr_scan_request.h"
 #include "request_stream.h"
 #include "util/messages.h"
+#include "qr_scan_request.h"
 
 namespace quillet::sim {
 
