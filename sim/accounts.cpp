@@ -44,7 +44,12 @@ AccountBook::AccountBook(const std::vector<std::string>& extra) {
     const std::size_t colon = entry.find(':');
     if (colon == std::string::npos || colon == 0) continue;
     const std::string name = entry.substr(0, colon);
-    accounts_[name] = Account{name, entry.substr(colon + 1), DefaultPassengers()};
+    std::string password = entry.substr(colon + 1);
+    static const std::string kFaceMark = ":face";
+    const bool face = password.size() > kFaceMark.size() &&
+                      password.compare(password.size() - kFaceMark.size(), kFaceMark.size(), kFaceMark) == 0;
+    if (face) password.resize(password.size() - kFaceMark.size());
+    accounts_[name] = Account{name, std::move(password), DefaultPassengers(), face};
   }
 }
 

@@ -24,6 +24,7 @@ struct Account {
   std::string name;
   std::string password;
   std::vector<Passenger> passengers;
+  bool needsFaceCheck = false;  // the waitlist refuses it until a face check
 };
 
 // The passengers every account holds: two adults, a student and one whose
@@ -36,7 +37,8 @@ char IdCheckCharacter(const std::string& first17);
 class AccountBook {
  public:
   // Always holds "demo" (password "demo1234"); extra "NAME:PASSWORD" entries
-  // are added, and one named demo replaces its password.
+  // are added, and one named demo replaces its password. "NAME:PASSWORD:face"
+  // marks an account whose owner still owes the service a face check.
   explicit AccountBook(const std::vector<std::string>& extra);
   const Account* Find(const std::string& name) const;
 

@@ -60,6 +60,24 @@ inline constexpr char kQrRefused[] = "您已在手机上取消登录";
 inline constexpr char kQrUnknown[] = "二维码不存在";
 inline constexpr char kTokenAccepted[] = "验证通过";
 inline constexpr char kTokenRefused[] = "验证失败，请重新登录";
+// Waitlist orders.
+inline constexpr char kFaceCheck[] = "您的身份信息需要完成人脸核验，请在铁路12306手机客户端核验后再办理候补购票";
+inline constexpr char kWaitlistHeld[] = "您已有待兑现的候补订单，请兑现或取消后再提交新的候补订单";
+inline constexpr char kWaitlistConflict[] = "乘车人已购买或候补了行程冲突的车票，不能再次候补";
+inline constexpr char kWaitlistChoices[] = "候补车次席别有误，请重新选择！";
+inline constexpr char kWaitlistNotOpen[] = "所选车次席别暂不能候补，请重新选择！";
+inline constexpr char kWaitlistParty[] = "候补订单的乘车人最多为5人，请重新选择！";
+inline constexpr char kWaitlistDeadline[] = "截止兑现时间有误，请重新选择！";
+inline constexpr char kWaitlistNoPending[] = "候补订单请求已失效，请重新提交！";
+inline constexpr char kNoWaitlistOrder[] = "没有找到候补订单！";
+inline constexpr char kWaitlistNotCancellable[] = "候补订单已兑现或已结束，不能取消！";
+inline constexpr char kWaitlistChanceHigh[] = "成功机会较大";
+inline constexpr char kWaitlistChanceMiddle[] = "成功机会一般";
+inline constexpr char kWaitlistChanceLow[] = "成功机会较小";
+inline constexpr char kWaitlistWaiting[] = "待兑现";
+inline constexpr char kWaitlistFilled[] = "已兑现";
+inline constexpr char kWaitlistCancelled[] = "已取消";
+inline constexpr char kWaitlistExpired[] = "已过期";
 }  // namespace msg
 
 // The passport's result codes of a QR code's state, as checkqr answers them.

@@ -23,6 +23,7 @@
 #include "text_codec.h"
 #include "timetable.h"
 #include "tokens.h"
+#include "waitlist.h"
 
 namespace quillet::sim {
 
@@ -57,6 +58,9 @@ struct Session {
   std::string queuedOrderId;
   int pollsLeft = 0;  // wait-time polls still answered without the id
   std::int64_t requestId = 0;
+  std::optional<PendingWaitlist> waitlist;
+  std::string queuedWaitlist;  // reserve number of the waitlist order just confirmed
+  int waitlistPollsLeft = 0;   // queue polls still answered without it
 };
 
 enum class OrderStatus { kQueued, kUnpaid, kExpired };
@@ -112,6 +116,10 @@ class BookingService {
 
   // Control side.
   std::string BookingsJson();
+  // The waitlist orders, in the order they were placed.
+  std::string WaitlistJson();
+  // Ends the waiting waitlist orders whose deadline is at or before nowMs.
+  void ExpireWaitlists(std::int64_t nowMs);
   std::size_t SessionCount();
   // {"cells":[...]}; false when the session is unknown or has no picture.
   bool CaptchaCellsJson(const std::string& sessionId, std::string& json);
@@ -168,6 +176,28 @@ class BookingService {
   SimResponse WaitTime(const SimRequest& request);
   SimResponse ResultOrder(const SimRequest& request);
   SimResponse UncompletedOrders(const SimRequest& request);
+  SimResponse WaitlistCheckFace(const SimRequest& request);
+  SimResponse WaitlistSuccessRate(const SimRequest& request);
+  SimResponse WaitlistSubmit(const SimRequest& request);
+  SimResponse WaitlistConfirm(const SimRequest& request);
+  SimResponse WaitlistQueue(const SimRequest& request);
+  SimResponse WaitlistState(const SimRequest& request);
+  SimResponse WaitlistCancel(const SimRequest& request);
+
+  // Waitlist (mutex held). The choices of a secret list, or a refusal text.
+  std::string ResolveWaitlistChoices(const std::string& secretList, std::int64_t nowMs,
+                                     std::vector<WaitlistChoice>& choices);
+  // "1" when a sold-out class of a bookable train takes waitlist orders.
+  std::string WaitlistMark(const TrainRun& run, const std::string& date, bool bookable);
+  bool WaitlistClosedFor(const WaitlistChoice& choice, std::int64_t nowMs);
+  // Fills waiting orders from the stock, in placement order, each with all
+  // its party on its first choice that has enough tickets.
+  void FillWaitlists();
+  void ExpireWaitlistsLocked(std::int64_t nowMs);
+  bool HasOpenWaitlist(const std::string& account) const;
+  // A passenger (by id number) holds a ticket or a waiting waitlist place on
+  // a journey that overlaps one of the choices.
+  bool PassengerBusy(const std::string& idNo, const std::vector<WaitlistChoice>& choices) const;
 
   // Stock (mutex held).
   int& Stock(const std::string& date, const std::string& code, const std::string& seat);
@@ -196,6 +226,8 @@ class BookingService {
   std::uint64_t sessionCounter_ = 0;
   std::map<std::string, int> stock_;  // "date|code|seat"
   std::vector<Order> orders_;
+  std::vector<WaitlistOrder> waitlists_;  // in placement order
+  std::uint64_t waitlistPlacements_ = 0;
   Rng idRng_;
   Rng releaseRng_;
   // The passport side of QR sign-in: codes by uuid, confirmed passport

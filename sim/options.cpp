@@ -62,7 +62,9 @@ const std::vector<OptionEntry>& OptionTable() {
       {"--host", "ADDRESS", N_("address to bind (default 127.0.0.1)")},
       {"--port", "N", N_("port; 0 takes a free one (default 0)")},
       {"--seed", "N", N_("seed of trains, tokens and captchas (default 12306)")},
-      {"--account", "NAME:PASSWORD", N_("add an account (repeatable); demo:demo1234 always exists")},
+      {"--account", "NAME:PASSWORD[:face]",
+       N_("add an account (repeatable; :face: the waitlist refuses it until a face check); demo:demo1234 always "
+          "exists")},
       {"--captcha-cells", "LIST", N_("fix the correct captcha tiles, e.g. 2,7 (default random)")},
       {"--release-every", "SECONDS", N_("give back a few tickets this often; 0 never (default 10)")},
       {"--max-unpaid", "N", N_("unpaid orders an account may hold (default 1)")},

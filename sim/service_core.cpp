@@ -66,6 +66,13 @@ SimResponse BookingService::Handle(const SimRequest& request) {
       {"POST", "/passport/web/checkqr", &BookingService::CheckQrCode},
       {"POST", "/passport/web/auth/uamtk", &BookingService::PassportToken},
       {"POST", "/otn/uamauthclient", &BookingService::AuthClient},
+      {"POST", "/otn/afterNate/chechFace", &BookingService::WaitlistCheckFace},
+      {"POST", "/otn/afterNate/getSuccessRate", &BookingService::WaitlistSuccessRate},
+      {"POST", "/otn/afterNate/submitOrderRequest", &BookingService::WaitlistSubmit},
+      {"POST", "/otn/afterNate/confirmHB", &BookingService::WaitlistConfirm},
+      {"POST", "/otn/afterNate/queryQueue", &BookingService::WaitlistQueue},
+      {"POST", "/otn/afterNateQuery/queryProcess", &BookingService::WaitlistState},
+      {"POST", "/otn/afterNateQuery/cancelWaitOrder", &BookingService::WaitlistCancel},
   };
   for (const Route& route : kRoutes) {
     if (request.path == route.path && request.method == route.method) return (this->*route.handler)(request);
@@ -157,13 +164,16 @@ int BookingService::UnfinishedOrders(const std::string& account) const {
 }
 
 void BookingService::ExpireOrders(std::int64_t nowMs) {
+  bool returned = false;
   for (Order& order : orders_) {
     if (order.status != OrderStatus::kExpired && order.loseMs <= nowMs) {
       order.status = OrderStatus::kExpired;
-      // the tickets go back on sale
+      // the tickets go back on sale, to waitlist orders first
       Stock(order.date, order.run.profile.code, order.seatCode) += static_cast<int>(order.tickets.size());
+      returned = true;
     }
   }
+  if (returned) FillWaitlists();
 }
 
 std::string BookingService::NewOrderId() {
@@ -245,6 +255,7 @@ bool BookingService::Release(const std::string& date, const std::string& train, 
   }
   Lock lock(mutex_);
   Stock(date, train, seat) = static_cast<int>(n);
+  FillWaitlists();  // before anyone can grab them
   answer = "{\"date\":" + JsonStringFromUtf8(date) + ",\"train\":" + JsonStringFromUtf8(train) +
            ",\"seat\":" + JsonStringFromUtf8(seat) + ",\"count\":" + std::to_string(n) + "}";
   return true;
@@ -260,6 +271,7 @@ void BookingService::Reset() {
   sessions_.clear();
   idleOrder_.clear();
   orders_.clear();
+  waitlists_.clear();
   qrCodes_.clear();
   passportTokens_.clear();
   appTokens_.clear();
@@ -268,6 +280,7 @@ void BookingService::Reset() {
 void BookingService::Maintain() {
   Lock lock(mutex_);
   ExpireOrders(UnixMsNow());
+  ExpireWaitlistsLocked(UnixMsNow());
   const std::int64_t now = SteadyMs();
   const auto ttl = static_cast<std::int64_t>(options_.sessionTtlSeconds * 1000);
   while (!idleOrder_.empty()) {
@@ -297,6 +310,7 @@ void BookingService::ReleaseTickets() {
     auto it = candidates[releaseRng_.Below(candidates.size())];
     it->second += releaseRng_.Between(1, 5);
   }
+  FillWaitlists();
 }
 
 }  // namespace quillet::sim

@@ -69,7 +69,7 @@ std::string BookingService::TrainText(const TrainRun& run, const std::string& da
   f[34] = seatFeature;
   f[35] = seatTypes;
   f[36] = "0";
-  f[37] = "1";
+  f[37] = WaitlistMark(run, date, bookable);
   std::string text;
   for (std::size_t i = 0; i < f.size(); ++i) text += (i ? "|" : "") + f[i];
   return text;

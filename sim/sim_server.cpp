@@ -418,8 +418,9 @@ void SimServer::ServeControl(const httplib::Request& request, const std::string&
     response.set_content(body, kJsonType);
   };
   if (request.method == "GET" && path == "/sim/state") {
-    json(200, "{\"bookings\":" + service_.BookingsJson() + ",\"requests\":" + log_.CountsJson() +
-                  ",\"sessions\":" + std::to_string(service_.SessionCount()) + "}");
+    json(200, "{\"bookings\":" + service_.BookingsJson() + ",\"waitlist\":" + service_.WaitlistJson() +
+                  ",\"requests\":" + log_.CountsJson() + ",\"sessions\":" + std::to_string(service_.SessionCount()) +
+                  "}");
   } else if (request.method == "GET" && path == "/sim/requests") {
     json(200, log_.EntriesJson());
   } else if (request.method == "GET" && path == "/sim/captcha") {

@@ -17,6 +17,7 @@
 #include "booking/records.h"
 #include "booking/requests.h"
 #include "booking/service_result.h"
+#include "booking/waitlist_results.h"
 #include "net/cookies.h"
 #include "stations/station_directory.h"
 
@@ -143,6 +144,24 @@ class BookingClient {
                                    std::stop_token stop = {});
   ServiceResult ResultOrderForDcQueue(const std::string& orderId, const std::string& repeatSubmitToken,
                                       std::stop_token stop = {});
+
+  // Waitlist orders (waitlist_client.cpp): the party check, the chance of
+  // each choice, submitting the choices (1 to 6 of one date), confirming the
+  // party with a deadline ("yyyy-MM-dd HH:mm"), the queue that tells the new
+  // order's number, its state, and cancelling it. A refusal carries the
+  // service's reason in `message`.
+  // The left-ticket query read with each train's waitlist mark.
+  WaitlistTrainsResult QueryWaitlistTrains(bool studentPurpose, const std::string& trainDate,
+                                           const std::string& fromStation, const std::string& toStation,
+                                           std::stop_token stop = {});
+  WaitlistCheckResult CheckWaitlistParty(const std::vector<WaitlistPick>& picks, std::stop_token stop = {});
+  WaitlistChancesResult WaitlistChances(const std::vector<WaitlistPick>& picks, std::stop_token stop = {});
+  ServiceResult SubmitWaitlist(const std::vector<WaitlistPick>& picks, std::stop_token stop = {});
+  ServiceResult ConfirmWaitlist(const std::vector<WaitlistMember>& party, const std::string& deadline,
+                                std::stop_token stop = {});
+  WaitlistQueueResult QueryWaitlistQueue(std::stop_token stop = {});
+  WaitlistStateResult QueryWaitlistState(const std::string& reserveNo, std::stop_token stop = {});
+  ServiceResult CancelWaitlist(const std::string& reserveNo, std::stop_token stop = {});
 
   const std::string& ServiceBaseAddress() const { return serviceBaseAddress_; }
   CookieJar& Cookies() { return cookieJar_; }

@@ -20,6 +20,16 @@ inline constexpr char kConfirmSingleForQueue[] = "/otn/confirmPassenger/confirmS
 inline constexpr char kOrderWaitTime[] = "/otn/confirmPassenger/queryOrderWaitTime";  // followed by its query string
 inline constexpr char kOrderResult[] = "/otn/confirmPassenger/resultOrderForDcQueue";
 
+// Waitlist orders: the party check, the chance of success, submit, confirm,
+// the queue, and the state and cancellation of an order.
+inline constexpr char kWaitlistCheck[] = "/otn/afterNate/chechFace";
+inline constexpr char kWaitlistChances[] = "/otn/afterNate/getSuccessRate";
+inline constexpr char kWaitlistSubmit[] = "/otn/afterNate/submitOrderRequest";
+inline constexpr char kWaitlistConfirm[] = "/otn/afterNate/confirmHB";
+inline constexpr char kWaitlistQueue[] = "/otn/afterNate/queryQueue";
+inline constexpr char kWaitlistState[] = "/otn/afterNateQuery/queryProcess";
+inline constexpr char kWaitlistCancel[] = "/otn/afterNateQuery/cancelWaitOrder";
+
 // QR sign-in: the passport service makes a code and tells its state; once the
 // phone has confirmed it, its passport token is exchanged for the session's.
 inline constexpr char kQrCreate[] = "/passport/web/create-qr64";

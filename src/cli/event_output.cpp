@@ -63,7 +63,8 @@ std::string EventJson(const Event& event) {
           },
           [](const BookedEvent& e) {
             return OrderJson("booked", e.order) +
-                   ",\"order_id\":" + (e.orderId.empty() ? std::string("null") : JsonString(e.orderId)) + "}";
+                   ",\"order_id\":" + (e.orderId.empty() ? std::string("null") : JsonString(e.orderId)) +
+                   (e.viaWaitlist ? ",\"via\":\"waitlist\"" : "") + "}";
           },
           [](const StoppedEvent& e) {
             return "{\"event\":\"stopped\",\"reason\":" + JsonStringFromUtf8(e.reason) + "}";
@@ -105,6 +106,7 @@ std::string EventJson(const Event& event) {
             if (!e.delivered) json += ",\"reason\":" + JsonString(e.reason);
             return json + "}";
           },
+          [](const WaitlistEvent& e) { return WaitlistEventJson(e); },
       },
       event);
 }
@@ -185,6 +187,10 @@ void EventOutput::WriteText(const Event& event) {
                    quillet::Format(_("CHECK BY HAND, %s: %s"), OrderText(e.order), Utf8FromGbk(e.reason));
           },
           [](const BookedEvent& e) {
+            if (e.viaWaitlist) {
+              return WishPrefix(e.order.wish) +
+                     quillet::Format(_("BOOKED via waitlist %s, order %s"), OrderText(e.order), Utf8FromGbk(e.orderId));
+            }
             return WishPrefix(e.order.wish) +
                    (e.orderId.empty()
                         ? quillet::Format(_("BOOKED %s"), OrderText(e.order))
@@ -232,6 +238,7 @@ void EventOutput::WriteText(const Event& event) {
             if (!e.delivered) text += ": " + Utf8FromGbk(e.reason);
             return text;
           },
+          [](const WaitlistEvent& e) { return WishPrefix(e.wish) + WaitlistEventText(e); },
       },
       event);
   if (statusShown_) out_ << "\r\x1b[K";

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "cli/waitlist_events.h"
 #include "grab/shared_service_clock.h"
 
 namespace quillet::cli {
@@ -41,7 +42,8 @@ struct ManualCheckEvent {
 };
 struct BookedEvent {
   OrderOutcome order;
-  std::string orderId;  // empty when the service did not say
+  std::string orderId;       // empty when the service did not say
+  bool viaWaitlist = false;  // the service filled the wish's waitlist order
 };
 struct StoppedEvent {
   std::string reason;  // plain ASCII, e.g. "SIGTERM"
@@ -87,7 +89,7 @@ struct QrCodeEvent {
 };
 using Event = std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent,
                            StoppedEvent, ClockEvent, QrCodeEvent, SessionLapsedEvent, SignedInEvent, UnknownTrainEvent,
-                           NoTrainRunsEvent, NotificationEvent>;
+                           NoTrainRunsEvent, NotificationEvent, WaitlistEvent>;
 
 class EventOutput {
  public:

@@ -30,7 +30,17 @@ void GrabRun::OnOrderRefused(const OrderReport& order) {
 }
 
 void GrabRun::OnOrderBooked(const OrderReport& order) {
+  if (beforeBooked_) beforeBooked_(order.wishIndex);
   output_.Write(BookedEvent{OrderOf(order), order.orderId});
+  {
+    std::lock_guard lock(mutex_);
+    booked_.insert(order.wishIndex);
+  }
+  changed_.notify_all();
+}
+
+void GrabRun::OnWaitlistFilled(const OrderReport& order) {
+  output_.Write(BookedEvent{OrderOf(order), order.orderId, true});
   {
     std::lock_guard lock(mutex_);
     booked_.insert(order.wishIndex);

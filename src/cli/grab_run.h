@@ -4,6 +4,7 @@
 // must act on next (every wish ended, a lapsed session, a signal).
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -26,6 +27,13 @@ class GrabRun : public SessionObserver {
   void OnSignedIn() override;
   void OnTrainsNotRunning(std::size_t wishIndex, const std::vector<std::string>& trains) override;
   void OnWishWithoutTrains(std::size_t wishIndex) override;
+  // The service filled the wish's waitlist order: the wish is booked.
+  void OnWaitlistFilled(const OrderReport& order);
+  // Runs before a grab booking is reported (set before grabbing starts): the
+  // wish's waitlist order is cancelled first.
+  void SetBeforeBooked(std::function<void(std::size_t wishIndex)> beforeBooked) {
+    beforeBooked_ = std::move(beforeBooked);
+  }
 
   enum class Wake { kAllEnded, kSessionLapsed, kSignal };
   // Blocks until one of them is there; a lapse is taken (reported once).
@@ -48,6 +56,7 @@ class GrabRun : public SessionObserver {
  private:
   EventOutput& output_;
   std::string signInMethod_;
+  std::function<void(std::size_t)> beforeBooked_;
   const std::size_t wishCount_;
   mutable std::mutex mutex_;  // guards the fields below
   std::condition_variable changed_;

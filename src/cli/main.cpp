@@ -26,6 +26,7 @@
 #include "cli/stop_requests.h"
 #include "cli/terminal_sign_in.h"
 #include "cli/trains_command.h"
+#include "cli/waitlist_run.h"
 #include "grab/sale_schedule.h"
 #include "notify/notification_text.h"
 #include "notify/notify_event.h"
@@ -199,7 +200,8 @@ int StopGrabbing(Session& session, GrabRun& run, const StopRequests& stops, quil
 
 int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Session& session, GrabRun& run,
                   quillet::SessionNotifier& told, quillet::NotifierSet& notifiers, quillet::cli::EventOutput& output,
-                  const StopRequests& stops, quillet::cli::PrivateFolder& pictures) {
+                  const StopRequests& stops, quillet::cli::PrivateFolder& pictures,
+                  quillet::cli::WaitlistRun& waitlist) {
   const bool interactive = isatty(STDIN_FILENO) != 0;
   const bool byQr = plan.signIn == quillet::cli::SignInMethod::kQr;
   run.SetSignInMethod(byQr ? "qr" : "captcha");
@@ -239,8 +241,11 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
     for (const std::string& problem : wishes.ticketProblems) problems += (problems.empty() ? "" : "; ") + problem;
     return Fail(problems);
   }
+  std::vector<quillet::OrderWish> orderWishes = wishes.wishes;
+  waitlist.Prepare(session.Client(), plan, orderWishes);
+  run.SetBeforeBooked([&waitlist](std::size_t wishIndex) { waitlist.BeforeBooked(wishIndex); });
   bool waitsForASale = false;
-  for (const quillet::OrderWish& wish : wishes.wishes) {
+  for (const quillet::OrderWish& wish : orderWishes) {
     waitsForASale = waitsForASale || (wish.startAt && *wish.startAt > std::chrono::system_clock::now());
     session.AddWish(wish);
   }
@@ -252,6 +257,7 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
   AddObservers(session, run, told);
 
   session.StartGrabbing();
+  waitlist.Start();
   for (;;) {
     const GrabRun::Wake wake = run.WaitForChange();
     if (wake == GrabRun::Wake::kAllEnded) break;
@@ -334,7 +340,10 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   });
   if (pictures.Path().empty() && !line.captchaCells) Fail(pictures.Error());
 
-  const int code = SignInAndGrab(line, plan, session, run, told, *notifiers, output, stops, pictures);
+  // A filled waitlist order is told like a grab booking, to the same notifiers.
+  quillet::cli::WaitlistRun waitlist(output, run, told);
+  const int code = SignInAndGrab(line, plan, session, run, told, *notifiers, output, stops, pictures, waitlist);
+  waitlist.Stop();  // an open waitlist order stays at the service
   EndRun(session, *notifiers, told, stops, output);
   return code;
 }

@@ -41,6 +41,10 @@ struct PlanWish {
   // unnamed trains are tried.
   TrainTimes times;
   std::string departText, arriveText;  // as written, for --check
+  // Hold a waitlist order too when every wanted class is sold out; its
+  // deadline "YYYY-MM-DD HH:MM" (empty: the latest the service takes).
+  bool waitlist = false;
+  std::string waitlistDeadline;
 };
 
 // Who else hears of a booking ([notify]); UTF-8 as written, for curl and exec.

@@ -18,6 +18,7 @@
 #include "grab/grab_controller.h"
 #include "grab/order_wish.h"
 #include "grab/texts.h"
+#include "grab/waitlist_choice.h"
 #include "util/china_moment.h"
 #include "util/codepage.h"
 #include "util/messages.h"
@@ -301,6 +302,9 @@ class PlanChecker {
             {"arrive", false,
              [&](const toml::node& n) { ReadTimeWindowKey(n, where + "arrive", wish.times.arrive, wish.arriveText); }},
             {"order", false, [&](const toml::node& n) { orderNode = &n; }},
+            {"waitlist", false, [&](const toml::node& n) { ReadWaitlist(n, where, wish); }},
+            {"waitlist_deadline", false,
+             [&](const toml::node& n) { ReadWaitlistDeadline(n, where, wish.waitlistDeadline); }},
         },
         where, report_);
     ReadTrainOrder(orderNode, where, wish);
@@ -534,6 +538,26 @@ class PlanChecker {
       report_(element,
               where + "seats: " + Format(_("%s is not a seat class; known: %s"), Quote(text), JoinUtf8(known)));
     }
+  }
+
+  void ReadWaitlist(const toml::node& node, const std::string& where, PlanWish& wish) {
+    if (const auto* flag = node.as_boolean()) {
+      wish.waitlist = flag->get();
+      return;
+    }
+    report_(&node, where + "waitlist: " + _("must be true or false"));
+  }
+
+  // "YYYY-MM-DD HH:MM", China Standard Time.
+  void ReadWaitlistDeadline(const toml::node& node, const std::string& where, std::string& deadline) {
+    const auto* text = node.as_string();
+    if (text != nullptr && !ShiftMinuteText(text->get(), 0).empty() && text->get().size() == 16) {
+      deadline = text->get();
+      return;
+    }
+    report_(&node, where + "waitlist_deadline: " +
+                       Format(_("%s is not a moment written as \"YYYY-MM-DD HH:MM\" (China Standard Time)"),
+                              text != nullptr ? Quote(text->get()) : std::string(_("the value"))));
   }
 
   // A text "YYYY-MM-DD HH:MM:SS[.mmm]", or the same as a TOML local date-time.

@@ -66,6 +66,11 @@ std::string DescribePlan(const Plan& plan) {
     }
     out += Row("start_at", wish.startAt ? Format(_("%s (China Standard Time)"), ChinaMomentText(*wish.startAt))
                                         : std::string(_("at once")));
+    if (wish.waitlist) {
+      out += Row("waitlist", wish.waitlistDeadline.empty()
+                                 ? std::string(_("until the latest deadline the service takes"))
+                                 : Format(_("until %s (China Standard Time)"), wish.waitlistDeadline));
+    }
   }
   if (!plan.notify.url.empty() || !plan.notify.command.empty()) out += std::string(_("Notify")) + "\n";
   if (!plan.notify.url.empty()) out += Row("url", plan.notify.url);

@@ -337,8 +337,13 @@ struct GrabController::Impl {
   // A wish for a party: every pass queries each date in order and orders the
   // first (date, train, seat class) with tickets for everyone; a failed order
   // moves on to the next such choice.
-  void RunPartyWorker(const std::stop_token& stop, std::size_t wishIndex, const OrderWish& wish,
+  void RunPartyWorker(const std::stop_token& startStop, std::size_t wishIndex, const OrderWish& wish,
                       const WishScheduleFactory& factory) {
+    std::stop_source wishStop;
+    const auto stopWish = [&wishStop] { wishStop.request_stop(); };
+    const std::stop_callback byStart(startStop, stopWish);
+    const std::stop_callback byElsewhere(wish.endedElsewhere, stopWish);
+    const std::stop_token stop = wishStop.get_token();
     GrabTask task = TaskForWish(wish);
     const bool studentPurpose = task.ticketType == "3";
     const PartyWish party{wish.dates, wish.trains, wish.seatTypes, static_cast<int>(wish.passengers.size()),

@@ -4,6 +4,7 @@
 #include <array>
 #include <chrono>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ struct OrderWish {
   // Party wishes: every (from, to) pair to query, in order of preference;
   // empty: from -> to alone.
   std::vector<StationPair> stationPairs{};
+  // Ends a party wish's worker from outside, as a stop does (its waitlist
+  // order was filled); none: never.
+  std::stop_token endedElsewhere;
 };
 
 // The pairs a wish queries: its stationPairs, or from -> to.

@@ -899,5 +899,98 @@ TEST_F(QrGrabRunTest, LapseWithoutATerminalIsToldWithANewCodeAndTheRunGoesOn) {
   std::filesystem::remove(told);
 }
 
+// Waitlist orders beside grabbing: a party of two on sold-out trains.
+class GrabWaitlistTest : public GrabRunTest {
+ protected:
+  GrabWaitlistTest() : GrabRunTest({"--account", "face:demo1234:face"}) {}
+
+  // The plan's wishes, each with waitlist = true.
+  std::string WaitlistPlan(const std::vector<PlanWishText>& wishes, const std::string& account = "demo") {
+    const std::string path = WritePlan({});
+    std::ofstream out(path);
+    out << "service = \"" << sim_.BaseUrl() << "\"\naccount = \"" << account << "\"\n";
+    for (const PlanWishText& wish : wishes) {
+      out << "\n[[wish]]\nfrom = \"VNP\"\nto = \"AOH\"\ndates = " << TomlList(wish.dates)
+          << "\ntrains = " << TomlList(wish.trains) << "\npassengers = " << TomlList(wish.passengers)
+          << "\nticket_type = \"成人票\"\nseats = " << TomlList(wish.seats) << "\nwaitlist = true\n";
+    }
+    return path;
+  }
+  std::string WaitlistStatus() const {
+    const std::string state = sim_.State();
+    const std::size_t at = state.find("\"waitlist\":[");
+    const std::size_t status = state.find("\"status\":\"", at);
+    if (at == std::string::npos || status == std::string::npos) return {};
+    return state.substr(status + 10, state.find('"', status + 10) - status - 10);
+  }
+  bool WaitForWaitlistStatus(const std::string& status) const {
+    for (auto waited = 0ms; waited < 30s; waited += 50ms) {
+      if (WaitlistStatus() == status) return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return false;
+  }
+};
+
+TEST_F(GrabWaitlistTest, ReturnedTicketsFillTheWaitlistOrderAndTheRunEndsBooked) {
+  GrabProcess grab({"--json", "--captcha-cells", WaitlistPlan({{{dates_[0]}, {trains_[0], trains_[1]}}})}, "2 7\n");
+  ASSERT_TRUE(grab.WaitForOutput("\"event\":\"waitlisted\"")) << grab.Out() << grab.Err();
+  EXPECT_EQ(WaitlistStatus(), "waiting") << sim_.State();
+  const std::string out = grab.Out();
+  EXPECT_TRUE(Contains(out, "\"date\":\"" + dates_[0] + "\",\"choices\":[{\"train\":\"" + trains_[0] +
+                                "\",\"seat\":\"二等座\",\"level\":3"))
+      << out;
+
+  Stock(dates_[0], trains_[1], "O", 2);  // the service fills the waitlist first
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  EXPECT_EQ(WaitlistStatus(), "filled");
+  EXPECT_EQ(Submits(), 0u) << "no grab reached the tickets";
+  EXPECT_TRUE(Contains(grab.Out(), "\"train\":\"" + trains_[1] +
+                                       "\",\"seat\":\"二等座\",\"passengers\":[\"张伟\",\"李娜\"],\"order_id\":\"E"))
+      << grab.Out();
+  EXPECT_TRUE(Contains(grab.Out(), "\"via\":\"waitlist\"")) << grab.Out();
+}
+
+TEST_F(GrabWaitlistTest, AGrabBookingCancelsTheWaitlistOrderFirst) {
+  // The waitlist holds the first date; only grabbing reaches the second.
+  GrabProcess grab({"--captcha-cells", WaitlistPlan({{{dates_[0], dates_[1]}, {trains_[0]}}})}, "2 7\n");
+  ASSERT_TRUE(grab.WaitForOutput("WAITLISTED on " + dates_[0])) << grab.Out() << grab.Err();
+  Stock(dates_[1], trains_[0], "O", 2);
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  EXPECT_EQ(WaitlistStatus(), "cancelled") << sim_.State();
+  const std::string out = grab.Out();
+  const std::size_t cancelled = out.find(" cancelled");
+  const std::size_t booked = out.find("BOOKED " + trains_[0] + " on " + dates_[1]);
+  ASSERT_NE(cancelled, std::string::npos) << out;
+  ASSERT_NE(booked, std::string::npos) << out;
+  EXPECT_LT(cancelled, booked) << out;
+}
+
+TEST_F(GrabWaitlistTest, AFaceCheckRefusalLeavesGrabbingToBook) {
+  GrabProcess grab({"--json", "--captcha-cells", WaitlistPlan({{{dates_[0]}, {trains_[0]}}}, "face")}, "2 7\n");
+  ASSERT_TRUE(grab.WaitForOutput("\"event\":\"waitlist_refused\",\"wish\":1,\"reason\":\"您的身份信息需要完成人脸核验"))
+      << grab.Out() << grab.Err();
+  Stock(dates_[0], trains_[0], "O", 2);
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  EXPECT_EQ(CountOf(grab.Out(), "\"event\":\"waitlist_refused\""), 1u) << grab.Out();
+  EXPECT_TRUE(Contains(grab.Out(), "\"event\":\"booked\"")) << grab.Out();
+  EXPECT_FALSE(Contains(grab.Out(), "\"via\":\"waitlist\"")) << grab.Out();
+  EXPECT_EQ(WaitlistStatus(), "");
+}
+
+TEST_F(GrabWaitlistTest, ASecondWaitlistWishOfTheAccountIsToldItCannotHoldOne) {
+  GrabProcess grab({"--json", "--captcha-cells",
+                    WaitlistPlan({{{dates_[0]}, {trains_[0]}}, {{dates_[1]}, {trains_[1]}, {"王晓明"}}})},
+                   "2 7\n");
+  ASSERT_TRUE(grab.WaitForOutput("\"event\":\"waitlisted\",\"wish\":1")) << grab.Out() << grab.Err();
+  EXPECT_TRUE(Contains(grab.Out(),
+                       "\"event\":\"waitlist_refused\",\"wish\":2,\"reason\":\"the account can hold one "
+                       "waitlist order at a time"))
+      << grab.Out();
+  grab.Signal(SIGTERM);
+  EXPECT_EQ(grab.Wait(), 3) << grab.Err();
+  EXPECT_EQ(CountOf(sim_.State(), "\"reserveNo\""), 1u) << sim_.State();
+}
+
 }  // namespace
 }  // namespace quillet::test

@@ -186,6 +186,12 @@ TEST(PlanReader, EachErrorNamesTheFileTheLineAndTheProblem) {
        "passengers: ticket: \"老人票\" is not one of 成人票, 儿童票, 学生票, 残军票"},
       {"passenger table with an unknown key", wishWith("passengers", "passengers = [{name = \"张伟\", seat = \"A\"}]"),
        7, "passengers: unknown key \"seat\""},
+      {"waitlist not a truth value", account + kGoodWish + "waitlist = \"yes\"\n", 10,
+       "wish 1: waitlist: must be true or false"},
+      {"waitlist deadline form", account + kGoodWish + "waitlist = true\nwaitlist_deadline = \"2026-12-20 6:00\"\n", 11,
+       "wish 1: waitlist_deadline: \"2026-12-20 6:00\" is not a moment written as \"YYYY-MM-DD HH:MM\""},
+      {"waitlist deadline no such day", account + kGoodWish + "waitlist_deadline = \"2026-02-30 06:00\"\n", 10,
+       "is not a moment"},
       {"missing ca file", "ca_file = \"nowhere.pem\"\n" + account + kGoodWish, 1,
        "ca_file \"/plans/nowhere.pem\" is not a file"},
   };
@@ -327,6 +333,17 @@ TEST(PlanReader, SignInIsByCaptchaOrByQrCode) {
     EXPECT_EQ(reading.plan.signIn, method) << text;
     EXPECT_EQ(DescribePlan(reading.plan).find("qr") != std::string::npos, method == SignInMethod::kQr) << text;
   }
+}
+
+TEST(PlanReader, AWishMayAskForAWaitlistOrderWithADeadline) {
+  const PlanReading reading = Read("account = \"demo\"\n" + std::string(kGoodWish) +
+                                   "waitlist = true\nwaitlist_deadline = \"2026-12-20 06:00\"\n" + kGoodWish);
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+  EXPECT_TRUE(reading.plan.wishes[0].waitlist);
+  EXPECT_EQ(reading.plan.wishes[0].waitlistDeadline, "2026-12-20 06:00");
+  EXPECT_FALSE(reading.plan.wishes[1].waitlist);
+  EXPECT_EQ(reading.plan.wishes[1].waitlistDeadline, "");
+  EXPECT_NE(DescribePlan(reading.plan).find("2026-12-20 06:00"), std::string::npos) << DescribePlan(reading.plan);
 }
 
 TEST(PlanReader, StartAtIsAMomentInChinaStandardTime) {

@@ -77,7 +77,7 @@ TEST(SimControl, ResetForgetsSessionsBookingsAndTheLog) {
   ASSERT_TRUE(client.SignIn());
   EXPECT_TRUE(Has(sim.State(), "\"sessions\":1"));
   sim.Reset();
-  EXPECT_EQ(sim.State(), "{\"bookings\":[],\"requests\":{},\"sessions\":0}");
+  EXPECT_EQ(sim.State(), "{\"bookings\":[],\"waitlist\":[],\"requests\":{},\"sessions\":0}");
   EXPECT_EQ(sim.Requests(), "[]");
   EXPECT_TRUE(Has(client.Post("/otn/login/checkUser", "_json_att=").body, "flag\":false"));
 }
