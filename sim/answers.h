@@ -60,6 +60,9 @@ inline constexpr char kQrRefused[] = "您已在手机上取消登录";
 inline constexpr char kQrUnknown[] = "二维码不存在";
 inline constexpr char kTokenAccepted[] = "验证通过";
 inline constexpr char kTokenRefused[] = "验证失败，请重新登录";
+// Outside the daily hours (--hours), and to a client that queries too fast (--throttle).
+inline constexpr char kClosedHours[] = "对不起，现在是系统维护时间，暂停办理购票业务，请在服务时间内购票！";
+inline constexpr char kNetworkBusy[] = "网络繁忙，请求过于频繁，请稍后再试！";
 }  // namespace msg
 
 // The passport's result codes of a QR code's state, as checkqr answers them.
