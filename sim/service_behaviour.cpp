@@ -24,12 +24,13 @@ std::optional<int> ParseClock(std::string_view text) {
   return hour * 60 + minute;
 }
 
-// The order steps: what the service refuses outside its hours.
+// The order steps: what the service refuses outside its hours (the order
+// page still shows, for the passenger list).
 bool IsOrderStep(const std::string& path) {
   static const char* const kSteps[] = {
-      "/otn/leftTicket/submitOrderRequest",          "/otn/confirmPassenger/initDc",
-      "/otn/confirmPassenger/checkOrderInfo",        "/otn/confirmPassenger/getQueueCount",
-      "/otn/confirmPassenger/confirmSingleForQueue", "/otn/confirmPassenger/resultOrderForDcQueue",
+      "/otn/leftTicket/submitOrderRequest",          "/otn/confirmPassenger/checkOrderInfo",
+      "/otn/confirmPassenger/getQueueCount",         "/otn/confirmPassenger/confirmSingleForQueue",
+      "/otn/confirmPassenger/resultOrderForDcQueue",
   };
   return std::any_of(std::begin(kSteps), std::end(kSteps), [&](const char* step) { return path == step; });
 }

@@ -22,6 +22,7 @@
 #include "cli/plan_wishes.h"
 #include "cli/private_folder.h"
 #include "cli/qr_sign_in.h"
+#include "cli/run_pacing.h"
 #include "cli/signal_watcher.h"
 #include "cli/stop_requests.h"
 #include "cli/terminal_sign_in.h"
@@ -205,7 +206,8 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
   run.SetSignInMethod(byQr ? "qr" : "captcha");
   // The answers are read so that a signal ends the wait for them.
   quillet::cli::InterruptibleInput answers(STDIN_FILENO, stops.WakeFd());
-  quillet::cli::SignInIo io{answers, std::cerr, interactive, !line.captchaCells, environ, pictures.Path(), stops.First()};
+  quillet::cli::SignInIo io{answers, std::cerr,       interactive,  !line.captchaCells,
+                            environ, pictures.Path(), stops.First()};
   if (byQr) {
     const quillet::cli::QrSignInOutcome outcome = SignInByQr(session, stops, output, notifiers, pictures, false);
     if (outcome.stopped) return StoppedWhile(stops, "during the sign-in");
@@ -240,14 +242,17 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
     waitsForASale = waitsForASale || (wish.startAt && *wish.startAt > std::chrono::system_clock::now());
     session.AddWish(wish);
   }
-  if (waitsForASale) {
-    session.SetWishScheduleFactory(quillet::MakeSaleScheduleFactory(
-        plan.service, plan.caFile,
-        [&output](const quillet::ServiceClockNote& note) { output.Write(quillet::cli::ClockEvent{note}); }));
-  }
+  // One estimate of the service's clock for sale openings and the service's hours.
+  const auto serviceClock = std::make_shared<quillet::SharedServiceClock>(
+      quillet::HttpClockEstimator(plan.service, plan.caFile),
+      [&output](const quillet::ServiceClockNote& note) { output.Write(quillet::cli::ClockEvent{note}); });
+  if (waitsForASale) session.SetWishScheduleFactory(quillet::MakeSaleScheduleFactory(serviceClock));
+  const auto pacer = quillet::cli::MakeRunPacer(plan, serviceClock, output, notifiers);
+  session.SetQueryPacer(pacer);
   AddObservers(session, run, told);
 
   session.StartGrabbing();
+  const auto keepAlive = quillet::cli::MakeKeepAlive(session, pacer);
   for (;;) {
     const GrabRun::Wake wake = run.WaitForChange();
     if (wake == GrabRun::Wake::kAllEnded) break;

@@ -161,7 +161,8 @@ struct GrabController::Impl {
   // One session is one account: its workers order through one gate.
   AccountGate accountGate;
   const OrderChainSettings chainSettings;
-  WishScheduleFactory scheduleFactory;  // set before the first start
+  WishScheduleFactory scheduleFactory;     // set before the first start
+  std::shared_ptr<QueryPacer> queryPacer;  // the same
   std::atomic<int> runningWorkers{0};
 
   // The sign-in gate: closed when a party worker finds the session lapsed,
@@ -217,10 +218,10 @@ struct GrabController::Impl {
       std::lock_guard lock(mutex);
       if (stop.stop_requested()) return;
       runningWorkers.fetch_add(1);
-      const bool launched = LaunchLocked([this, stop, wishes, index, factory = scheduleFactory] {
+      const bool launched = LaunchLocked([this, stop, wishes, index, factory = scheduleFactory, pacer = queryPacer] {
         const OrderWish& wish = (*wishes)[index];
         if (wish.choice == OrderWish::Choice::kParty) {
-          RunPartyWorker(stop, index, wish, factory);
+          RunPartyWorker(stop, index, wish, factory, pacer.get());
         } else {
           RunWorker(stop, index, wish);
         }
@@ -338,7 +339,7 @@ struct GrabController::Impl {
   // first (date, train, seat class) with tickets for everyone; a failed order
   // moves on to the next such choice.
   void RunPartyWorker(const std::stop_token& stop, std::size_t wishIndex, const OrderWish& wish,
-                      const WishScheduleFactory& factory) {
+                      const WishScheduleFactory& factory, QueryPacer* pacer) {
     GrabTask task = TaskForWish(wish);
     const bool studentPurpose = task.ticketType == "3";
     const PartyWish party{wish.dates, wish.trains, wish.seatTypes, static_cast<int>(wish.passengers.size())};
@@ -358,10 +359,14 @@ struct GrabController::Impl {
       bool queryFailed = false;
       bool sawNotOnSale = false;
       bool lapsed = false;
-      for (std::size_t d = 0; d < wish.dates.size() && !lapsed; ++d) {
+      bool closed = false;
+      for (std::size_t d = 0; d < wish.dates.size() && !lapsed && !closed; ++d) {
+        std::optional<SteadyTime> sentAt;
+        if (pacer && !(sentAt = pacer->BeforeQuery(stop))) return;
         const TrainsResult query = client.QueryLeftTickets(studentPurpose, wish.dates[d], task.fromTelecode,
                                                            task.toTelecode, stop, wish.trains);
         if (stop.stop_requested()) return;
+        if (pacer) pacer->AfterQuery(query, *sentAt);
         if (!query.Done()) {
           queryFailed = true;
           events.OnQueryFailed(wishIndex, wish.dates[d], query.message);
@@ -388,6 +393,11 @@ struct GrabController::Impl {
           if (outcome.kind == OrderOutcomeKind::kStopped) return;
           if (outcome.kind == OrderOutcomeKind::kFailed || outcome.kind == OrderOutcomeKind::kSessionLapsed) {
             events.OnOrderRefused(ReportOf(wishIndex, task, outcome));
+            // Closed for the night: the next pass waits for the opening.
+            if (pacer && pacer->AfterOrderRefused(outcome.message, stop)) {
+              closed = true;
+              break;
+            }
             if (outcome.kind == OrderOutcomeKind::kSessionLapsed) {
               NoteLapse(round);
               lapsed = true;
@@ -420,6 +430,11 @@ GrabController::~GrabController() { StopAndJoinAll(); }
 void GrabController::SetWishScheduleFactory(WishScheduleFactory factory) {
   std::lock_guard lock(impl_->mutex);
   impl_->scheduleFactory = std::move(factory);
+}
+
+void GrabController::SetQueryPacer(std::shared_ptr<QueryPacer> pacer) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->queryPacer = std::move(pacer);
 }
 
 void GrabController::SignedInAgain() { impl_->OpenGate(); }
