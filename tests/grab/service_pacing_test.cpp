@@ -9,6 +9,7 @@
 
 #include "grab/keep_alive.h"
 #include "grab/query_budget.h"
+#include "grab/query_pacer.h"
 #include "grab/service_hours.h"
 #include "grab/throttle.h"
 #include "util/codepage.h"
@@ -161,6 +162,68 @@ TEST(QueryBudget, ALateQueryNeverBringsOneMoreIntoAnySecond) {
   EXPECT_GT(*fourth, t0 + 1s);
   EXPECT_FALSE(budget.Admit(*fourth));
   EXPECT_FALSE(QueryBudget(0).Admit(t0)) << "no budget";
+}
+
+// A steady clock that moves only when waited on; this machine's and the
+// service's clock read it plus one offset. Used from the test's thread only.
+struct FakeClocks {
+  SteadyTime steady = SteadyTime(1000s);
+  std::chrono::nanoseconds systemMinusSteady{};
+  SystemTime System() const {
+    return SystemTime(std::chrono::duration_cast<SystemTime::duration>(steady.time_since_epoch() + systemMinusSteady));
+  }
+  ScheduleClocks Clocks() {
+    ScheduleClocks clocks;
+    clocks.steadyNow = [this] { return steady; };
+    clocks.systemNow = [this] { return System(); };
+    clocks.waitUntil = [this](SteadyTime moment, const std::stop_token& stop) {
+      if (stop.stop_requested()) return false;
+      steady = std::max(steady, moment);
+      return true;
+    };
+    return clocks;
+  }
+};
+
+TEST(QueryPacer, ClosedHoursAreWaitedOutToTheOpeningAndAClosedRefusalIsBelieved) {
+  FakeClocks fake;
+  // 01:30 China Standard Time: closed until 05:00 by the default hours.
+  fake.systemMinusSteady = At(0, 1, 30) - SystemTime(std::chrono::duration_cast<SystemTime::duration>(1000s));
+  const auto estimator = [&fake](const std::stop_token&) {
+    net::ClockEstimateResult result;
+    result.outcome = net::ClockEstimateOutcome::kEstimated;
+    result.estimate.serviceMinusSteady = fake.systemMinusSteady;
+    result.estimate.uncertainty = 2ms;
+    result.estimate.shortestRoundTrip = 10ms;
+    return result;
+  };
+  auto clock = std::make_shared<SharedServiceClock>(estimator, nullptr, fake.Clocks());
+  std::vector<std::pair<SystemTime, bool>> told;
+  PacerReport report;
+  report.closed = [&told](SystemTime opening, bool byService) { told.emplace_back(opening, byService); };
+  PacerSettings settings;
+  settings.hours = ServiceHours{};
+  QueryPacer pacer(settings, clock, report);
+  const std::stop_token stop;
+
+  const auto first = pacer.BeforeQuery(stop);
+  ASSERT_TRUE(first.has_value());
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0], std::make_pair(At(0, 5, 0), false));
+  // It reaches the service (half the round trip later) just after the opening.
+  const SystemTime arrival = fake.System() + 5ms;
+  EXPECT_GE(arrival, At(0, 5, 0));
+  EXPECT_LE(arrival, At(0, 5, 0) + 10ms);
+  ASSERT_TRUE(pacer.BeforeQuery(stop).has_value());
+  EXPECT_EQ(told.size(), 1u) << "told once";
+
+  // Open by the hours, but the service says closed: paused until the next opening.
+  EXPECT_FALSE(pacer.AfterOrderRefused(Gbk(u8"余票不足！"), stop));
+  EXPECT_TRUE(pacer.AfterOrderRefused(Gbk(u8"对不起，现在是系统维护时间"), stop));
+  ASSERT_TRUE(pacer.BeforeQuery(stop).has_value());
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_EQ(told[1], std::make_pair(At(1, 5, 0), true));
+  EXPECT_GE(fake.System(), At(1, 5, 0) - 10ms);
 }
 
 TEST(KeepAlive, ChecksOnlyAfterAnIdleInterval) {
