@@ -446,7 +446,7 @@ TEST_F(GrabRunTest, RunTimeFailuresAndBadPlansEndWithTheirCodes) {
       {"input ends before a captcha answer", {"--captcha-cells", good}, "", 1, "no captcha answer"},
       {"input ends after a wrong answer", {"--captcha-cells", good}, "1\n", 1, "no captcha answer"},
       {"a passenger the account lacks", {"--captcha-cells", WritePlan({stranger})}, "2 7\n", 1, "赵六"},
-      {"a plan with an unknown key", {WritePlan({}, "colour = \"red\"\n")}, "", 2, ".toml:3"},
+      {"a plan with an unknown key", {WritePlan({}, "colour = \"red\"\n")}, "", 2, ".toml:4"},
       {"no plan", {}, "", 2, "no plan file"},
   };
   for (const Case& c : cases) {
