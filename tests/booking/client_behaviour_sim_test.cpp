@@ -1,7 +1,10 @@
 // The client against a service whose query path moved or that throttles.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "booking/client.h"
 #include "net/cookies.h"
@@ -36,6 +39,28 @@ TEST(ClientQueryPath, FollowsAMovedQueryPathOnceForEveryLaterQuery) {
   }
   EXPECT_EQ(old, 1u) << requests;
   EXPECT_TRUE(Has(requests, "\"path\":\"/otn/leftTicket/queryZ\""));
+}
+
+TEST(ClientQueryPath, WorkersQueryingAtOnceMoveThePathOnceBetweenThem) {
+  test::SimProcess sim({"--query-path", "leftTicket/queryZ"});
+  ASSERT_TRUE(sim.Running());
+  CookieJar jar;
+  BookingClient client(sim.BaseUrl(), jar);
+  const std::string date = test::ChinaDatePlusDays(4);
+  std::atomic<int> moves{0};
+  std::atomic<int> done{0};
+  std::vector<std::thread> workers;
+  for (int i = 0; i < 4; ++i) {
+    workers.emplace_back([&] {
+      const TrainsResult result = client.QueryLeftTickets(false, date, "VNP", "AOH");
+      if (!result.movedQueryPath.empty()) ++moves;
+      if (result.Done()) ++done;
+    });
+  }
+  for (std::thread& worker : workers) worker.join();
+  EXPECT_EQ(moves.load(), 1) << "told once";
+  EXPECT_EQ(done.load(), 4);
+  EXPECT_EQ(client.QueryPath(), "/otn/leftTicket/queryZ");
 }
 
 TEST(ClientQueryPath, AThrottledQueryShowsTheSign) {
