@@ -109,6 +109,7 @@ sign_in_with_quillet_grab() {
   cat >"$work/plan.toml" <<PLAN
 service = "$url"
 account = "demo"
+service_hours = "00:00-00:00"  # quillet-sim is open all day
 
 [[wish]]
 from = "北京"

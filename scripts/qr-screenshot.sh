@@ -27,6 +27,7 @@ cat >"$work/plan.toml" <<PLAN
 service = "$service"
 account = "demo"
 sign_in = "qr"
+service_hours = "00:00-00:00"
 
 [[wish]]
 from = "北京南"

@@ -78,6 +78,9 @@ inline constexpr char kWaitlistWaiting[] = "待兑现";
 inline constexpr char kWaitlistFilled[] = "已兑现";
 inline constexpr char kWaitlistCancelled[] = "已取消";
 inline constexpr char kWaitlistExpired[] = "已过期";
+// Outside the daily hours (--hours), and to a client that queries too fast (--throttle).
+inline constexpr char kClosedHours[] = "对不起，现在是系统维护时间，暂停办理购票业务，请在服务时间内购票！";
+inline constexpr char kNetworkBusy[] = "网络繁忙，请求过于频繁，请稍后再试！";
 }  // namespace msg
 
 // The passport's result codes of a QR code's state, as checkqr answers them.

@@ -18,6 +18,7 @@
 #include "options.h"
 #include "rng.h"
 #include "sale_schedule.h"
+#include "service_behaviour.h"
 #include "sim_http.h"
 #include "stations.h"
 #include "text_codec.h"
@@ -218,6 +219,7 @@ class BookingService {
   TokenMaker tokens_;
   AccountBook accounts_;
   SaleSchedule sales_;
+  ServiceBehaviour behaviour_;
   const std::chrono::steady_clock::time_point started_;
 
   std::mutex mutex_;

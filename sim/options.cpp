@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "quillet/version.h"
+#include "service_behaviour.h"
 #include "util/messages.h"
 
 namespace quillet::sim {
@@ -88,6 +89,14 @@ const std::vector<OptionEntry>& OptionTable() {
           "Standard "
           "Time, on\n"
           "the service's clock); repeatable")},
+      {"--hours", "HH:MM-HH:MM",
+       N_("take orders only within these daily hours (China Standard\nTime, on the service's clock; past midnight "
+          "when the\nclose is earlier); outside them the order steps are refused\n(default always open)")},
+      {"--query-path", "NAME",
+       N_("serve the left-ticket query at /otn/NAME and answer the\nusual path with the service's redirect answer")},
+      {"--throttle", "N",
+       N_("a client (one session cookie) sending more than N queries\nin any second is throttled for 10 s; 0 never "
+          "(default 0)")},
       {"--help", "", N_("show this text")},
       {"--version", "", N_("show the version")},
   };
@@ -234,6 +243,16 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
       const auto opening = ParseSaleOpening(value);
       if (!opening) return bad("yyyy-mm-dd@YYYY-MM-DD HH:MM:SS[.mmm], a moment in the years 2000 to 2099");
       options.sales.push_back(*opening);
+    } else if (arg == "--hours") {
+      if (!ParseDailyHours(value)) return bad(_("HH:MM-HH:MM"));
+      options.hours = value;
+    } else if (arg == "--query-path") {
+      if (!ValidQueryPath(value))
+        return bad(_("letters, digits, '/' and '_', at most 64 bytes, not starting with '/'"));
+      options.queryPath = value;
+    } else if (arg == "--throttle") {
+      if (!ParseInt(value, 0, 1000000, n)) return bad(_("0 to 1000000"));
+      options.throttle = static_cast<int>(n);
     }
   }
   if (options.tlsCert.empty() != options.tlsKey.empty()) {

@@ -27,6 +27,7 @@ BookingService::BookingService(const Options& options)
       timetable_(options.seed, stations_),
       tokens_(options.seed),
       accounts_(options.accounts),
+      behaviour_(ParseDailyHours(options.hours), options.queryPath, options.throttle),
       started_(std::chrono::steady_clock::now()),
       idRng_(HashText(options.seed, "order-ids")),
       releaseRng_(HashText(options.seed, "releases")),
@@ -74,6 +75,9 @@ SimResponse BookingService::Handle(const SimRequest& request) {
       {"POST", "/otn/afterNateQuery/queryProcess", &BookingService::WaitlistState},
       {"POST", "/otn/afterNateQuery/cancelWaitOrder", &BookingService::WaitlistCancel},
   };
+  const ServiceBehaviour::Screened screened = behaviour_.Screen(request);
+  if (screened.answer) return *screened.answer;
+  if (screened.isQuery) return LeftTicketQuery(request);
   for (const Route& route : kRoutes) {
     if (request.path == route.path && request.method == route.method) return (this->*route.handler)(request);
   }
@@ -267,6 +271,7 @@ int BookingService::StockCount(const std::string& date, const std::string& train
 }
 
 void BookingService::Reset() {
+  behaviour_.Reset();
   Lock lock(mutex_);
   sessions_.clear();
   idleOrder_.clear();

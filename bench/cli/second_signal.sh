@@ -13,7 +13,7 @@ for r in json.load(sys.stdin)["data"]["result"]:
   f = r.split("|")
   if f[3].startswith("G") and f[6] == "VNP" and f[7] == "AOH" and f[30] != "--": print(f[3]); break')
 PLAN=$(mktemp --suffix=.toml); ERR=$(mktemp)
-printf 'service = "%s"\naccount = "demo"\n[[wish]]\nfrom = "VNP"\nto = "AOH"\ndates = ["%s"]\ntrains = ["%s"]\npassengers = ["张伟"]\nticket_type = "成人票"\nseats = ["二等座"]\n' "$S" "$D" "$T" > $PLAN
+printf 'service = "%s"\naccount = "demo"\nservice_hours = "00:00-00:00"\n[[wish]]\nfrom = "VNP"\nto = "AOH"\ndates = ["%s"]\ntrains = ["%s"]\npassengers = ["张伟"]\nticket_type = "成人票"\nseats = ["二等座"]\n' "$S" "$D" "$T" > $PLAN
 for i in $(seq $RUNS); do
   curl -s -o /dev/null -X POST -d reset=1 "$S/sim/reset"
   curl -s -o /dev/null -d "date=$D&train=$T&seat=O&count=3" "$S/sim/release"

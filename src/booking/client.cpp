@@ -353,18 +353,97 @@ PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
   return result;
 }
 
+std::string BookingClient::QueryPath() const {
+  std::lock_guard lock(stateMutex_);
+  return queryPath_;
+}
+
+bool BookingClient::MoveQueryPath(const std::string& from, const std::string& to) {
+  std::lock_guard lock(stateMutex_);
+  if (queryPath_ != from || to == from) return false;
+  queryPath_ = to;
+  return true;
+}
+
+namespace {
+
+// The path of an answer's URL on whatever host it came from.
+std::string_view PathOfUrl(std::string_view url) {
+  const std::size_t scheme = url.find("://");
+  const std::size_t slash = url.find('/', scheme == std::string_view::npos ? 0 : scheme + 3);
+  if (slash == std::string_view::npos) return "/";
+  url.remove_prefix(slash);
+  return url.substr(0, url.find_first_of("?#"));
+}
+
+const std::string& QueryPathRefusal(QueryPathProblem problem) {
+  switch (problem) {
+    case QueryPathProblem::kEmpty:
+      return texts::QueryPathEmpty();
+    case QueryPathProblem::kTooLong:
+      return texts::QueryPathTooLong();
+    case QueryPathProblem::kBadCharacters:
+      return texts::QueryPathBadCharacters();
+    case QueryPathProblem::kNotUnderService:
+      return texts::QueryPathNotUnderService();
+    case QueryPathProblem::kNone:
+      break;
+  }
+  return texts::QueryPathMovesAgain();
+}
+
+// A query follows this many redirect answers at most.
+constexpr int kMaxQueryPathFollows = 2;
+
+}  // namespace
+
 TrainsResult BookingClient::QueryLeftTickets(bool studentPurpose, const std::string& trainDate,
                                              const std::string& fromStation, const std::string& toStation,
                                              std::stop_token stop, std::span<const std::string> onlyTrains) {
-  const HttpExchangeResult answer = Exchange(
-      LeftTicketQueryPath(trainDate, StationQueryValue(fromStation), StationQueryValue(toStation), studentPurpose),
-      kGet, kNoBody, headers_.query, stop);
+  std::string moved;
+  for (int follows = 0;; ++follows) {
+    const std::string queryPath = QueryPath();
+    TrainsResult result = QueryLeftTicketsAt(queryPath, studentPurpose, trainDate, fromStation, toStation, stop,
+                                             onlyTrains, follows < kMaxQueryPathFollows);
+    if (result.movedQueryPath.empty()) {
+      result.movedQueryPath = std::move(moved);
+      return result;
+    }
+    // Moved: sent again at once, to wherever the query lies now.
+    if (MoveQueryPath(queryPath, result.movedQueryPath)) moved = result.movedQueryPath;
+  }
+}
+
+TrainsResult BookingClient::QueryLeftTicketsAt(const std::string& queryPath, bool studentPurpose,
+                                               const std::string& trainDate, const std::string& fromStation,
+                                               const std::string& toStation, const std::stop_token& stop,
+                                               std::span<const std::string> onlyTrains, bool mayFollow) {
+  const HttpExchangeResult answer =
+      Exchange(LeftTicketQueryPath(trainDate, StationQueryValue(fromStation), StationQueryValue(toStation),
+                                   studentPurpose, queryPath),
+               kGet, kNoBody, headers_.query, stop);
+  if (answer.Ok()) {
+    const QueryPathMove move = ReadQueryPathMove(answer.body);
+    if (move.verdict == QueryPathVerdict::kMoved && mayFollow) {
+      TrainsResult result;
+      result.movedQueryPath = move.path;
+      return result;
+    }
+    if (move.verdict != QueryPathVerdict::kNotMoved) {
+      SetLastResponseUtf8(answer.body);
+      return WithValues<TrainsResult>(Judged(answer.outcome, stop, QueryPathRefusal(move.problem), false));
+    }
+  }
+  const QueryAnswerSign sign = answer.Ok()
+                                   ? ReadQueryAnswerSign(answer.status, queryPath, PathOfUrl(answer.url), answer.body)
+                                   : QueryAnswerSign::kNormal;
   std::vector<TrainRecord> trains;
   std::string_view utf8List;
   if (!onlyTrains.empty() && ReadWantedLeftTickets(answer.body, onlyTrains, stations_, trains, utf8List)) {
     SetLastResponseUtf8(utf8List);
     auto result = WithValues<TrainsResult>(Judged(answer.outcome, stop, texts::Success(), false));
     if (result.Done()) result.trains = std::move(trains);
+    result.sign = sign;
     return result;
   }
 
@@ -379,6 +458,7 @@ TrainsResult BookingClient::QueryLeftTickets(bool studentPurpose, const std::str
   }
   auto result = WithValues<TrainsResult>(Judged(answer.outcome, stop, std::move(readerText), noValidAnswer));
   if (result.Done()) result.trains = std::move(trains);
+  result.sign = sign;
   return result;
 }
 

@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "booking/answers.h"
+#include "booking/query_answer.h"
 #include "booking/records.h"
 #include "booking/requests.h"
+#include "booking/service_paths.h"
 #include "booking/service_result.h"
 #include "booking/waitlist_results.h"
 #include "net/cookies.h"
@@ -49,6 +51,11 @@ struct PassengersResult : ServiceResult {
 };
 struct TrainsResult : ServiceResult {
   std::vector<TrainRecord> trains;
+  // Whether the answer shows the service throttling this client.
+  QueryAnswerSign sign = QueryAnswerSign::kNormal;
+  // The new query path when this call moved the session's query to it (one
+  // call per move); empty otherwise.
+  std::string movedQueryPath;
 };
 struct OrderPageResult : ServiceResult {
   OrderPageValues values;  // read also when the page lacks the left-ticket text
@@ -111,6 +118,10 @@ class BookingClient {
   // telecode. With `onlyTrains` (station train codes) the result holds the
   // records of just those trains, in the answer's order; a grab pass that
   // looks at a few trains does not pay for making the others' records.
+  //
+  // A redirect answer that names another query path moves the query there,
+  // for every later call too, and the query is sent again at once; a path
+  // the client does not follow fails the query with the reason.
   TrainsResult QueryLeftTickets(bool studentPurpose, const std::string& trainDate, const std::string& fromStation,
                                 const std::string& toStation, std::stop_token stop = {},
                                 std::span<const std::string> onlyTrains = {});
@@ -164,6 +175,8 @@ class BookingClient {
   ServiceResult CancelWaitlist(const std::string& reserveNo, std::stop_token stop = {});
 
   const std::string& ServiceBaseAddress() const { return serviceBaseAddress_; }
+  // Where the left-ticket query goes now ("/otn/leftTicket/query" until the service moves it).
+  std::string QueryPath() const;
   CookieJar& Cookies() { return cookieJar_; }
   // The decoded answer of the latest login, passenger or left-ticket request
   // (cut down as those operations cut it).
@@ -211,6 +224,14 @@ class BookingClient {
   Exchanged ExchangeText(const std::string& path, const std::string& method, const std::string& body,
                          const std::string& headerBlock, const std::stop_token& stop,
                          bool freshConnection = false) const;
+  // One left-ticket query at `queryPath`. A redirect answer naming a path
+  // to follow, while `mayFollow`, comes back as only that path in movedQueryPath.
+  TrainsResult QueryLeftTicketsAt(const std::string& queryPath, bool studentPurpose, const std::string& trainDate,
+                                  const std::string& fromStation, const std::string& toStation,
+                                  const std::stop_token& stop, std::span<const std::string> onlyTrains, bool mayFollow);
+  // Moves the query from `from` to `to` unless another call moved it
+  // already; true when this call did.
+  bool MoveQueryPath(const std::string& from, const std::string& to);
   void SetLastResponse(std::string text);
   // Keeps an answer still in UTF-8; LastResponse converts it when asked.
   void SetLastResponseUtf8(std::string_view utf8);
@@ -224,7 +245,8 @@ class BookingClient {
   StationDirectory stations_;
   const HeaderBlocks headers_;
 
-  mutable std::mutex stateMutex_;  // guards the three fields below
+  mutable std::mutex stateMutex_;  // guards the four fields below
+  std::string queryPath_ = service_paths::kLeftTicketQuery;
   std::string lastResponse_;
   bool lastResponseIsUtf8_ = false;  // lastResponse_ is not converted yet
   std::string repeatSubmitToken_;

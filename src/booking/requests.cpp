@@ -47,9 +47,9 @@ std::string StationQueryValue(std::string_view station) {
 }
 
 std::string LeftTicketQueryPath(const std::string& trainDate, const std::string& fromStation,
-                                const std::string& toStation, bool studentPurpose) {
-  return ConcatTexts(std::string_view(service_paths::kLeftTicketQuery), std::string_view("?leftTicketDTO.train_date="),
-                     trainDate, std::string_view("&leftTicketDTO.from_station="), UrlEncode(fromStation),
+                                const std::string& toStation, bool studentPurpose, std::string_view queryPath) {
+  return ConcatTexts(queryPath, std::string_view("?leftTicketDTO.train_date="), trainDate,
+                     std::string_view("&leftTicketDTO.from_station="), UrlEncode(fromStation),
                      std::string_view("&leftTicketDTO.to_station="), UrlEncode(toStation),
                      std::string_view(studentPurpose ? "&purpose_codes=0X00" : "&purpose_codes=ADULT"));
 }

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "booking/service_paths.h"
+
 namespace quillet {
 
 // The five fixed header blocks (lines joined by CR LF, no trailing CR LF).
@@ -28,10 +30,11 @@ std::string QrSignInContent(const std::string& uuid);
 // becomes its telecode (the part after the last "|"); any other text stays.
 std::string StationQueryValue(std::string_view station);
 
-// Path and query string of the left-ticket query; both stations are
-// percent-encoded, the date is inserted as it is.
+// Path and query string of the left-ticket query at `queryPath`; both
+// stations are percent-encoded, the date is inserted as it is.
 std::string LeftTicketQueryPath(const std::string& trainDate, const std::string& fromStation,
-                                const std::string& toStation, bool studentPurpose);
+                                const std::string& toStation, bool studentPurpose,
+                                std::string_view queryPath = service_paths::kLeftTicketQuery);
 
 // The two passenger texts of an order, percent-encoded as the service expects.
 std::string PassengerTicketText(const std::string& seatType, const std::string& ticketType,

@@ -46,4 +46,25 @@ const std::string& TryLaterMarker() {
   return text;
 }
 
+const std::string& QueryPathEmpty() {
+  static const std::string text = Gbk(u8"查询路径为空");
+  return text;
+}
+const std::string& QueryPathTooLong() {
+  static const std::string text = Gbk(u8"查询路径超过64字节");
+  return text;
+}
+const std::string& QueryPathBadCharacters() {
+  static const std::string text = Gbk(u8"查询路径含有不允许的字符");
+  return text;
+}
+const std::string& QueryPathNotUnderService() {
+  static const std::string text = Gbk(u8"查询路径不在本服务之下");
+  return text;
+}
+const std::string& QueryPathMovesAgain() {
+  static const std::string text = Gbk(u8"查询路径一再变更");
+  return text;
+}
+
 }  // namespace quillet::booking_texts

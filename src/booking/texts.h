@@ -15,5 +15,11 @@ const std::string& NoValidAnswer();         // 服务无有效应答
 const std::string& SignInNotConfirmed();    // 登录未被确认
 // What the service's "busy, try again later" answers say.
 const std::string& TryLaterMarker();  // 稍后重试
+// Why the query path a redirect answer named is not followed.
+const std::string& QueryPathEmpty();            // 查询路径为空
+const std::string& QueryPathTooLong();          // 查询路径超过64字节
+const std::string& QueryPathBadCharacters();    // 查询路径含有不允许的字符
+const std::string& QueryPathNotUnderService();  // 查询路径不在本服务之下
+const std::string& QueryPathMovesAgain();       // 查询路径一再变更
 
 }  // namespace quillet::booking_texts

@@ -40,6 +40,44 @@ std::string NullOrText(const std::string& utf8) {
   return utf8.empty() ? std::string("null") : JsonStringFromUtf8(utf8);
 }
 
+std::string ServiceEventJson(const ServiceEvent& e) {
+  switch (e.kind) {
+    case ServiceEvent::Kind::kClosed:
+    case ServiceEvent::Kind::kClosedByService:
+      return std::string("{\"event\":\"service_closed\",\"until\":") + JsonStringFromUtf8(e.until) +
+             ",\"told_by_service\":" + (e.kind == ServiceEvent::Kind::kClosedByService ? "true" : "false") + "}";
+    case ServiceEvent::Kind::kThrottled:
+      return "{\"event\":\"throttled\",\"pause_ms\":" + std::to_string(e.pauseMs) + "}";
+    case ServiceEvent::Kind::kStillThrottled:
+      return "{\"event\":\"still_throttled\",\"seconds\":" + std::to_string(e.seconds) + "}";
+    case ServiceEvent::Kind::kThrottleEnded:
+      return "{\"event\":\"throttle_ended\",\"seconds\":" + std::to_string(e.seconds) + "}";
+    case ServiceEvent::Kind::kQueryPathMoved:
+      return "{\"event\":\"query_path_moved\",\"path\":" + JsonStringFromUtf8(e.path) + "}";
+  }
+  return std::string("{\"event\":\"service\"}");
+}
+
+std::string ServiceEventText(const ServiceEvent& e) {
+  switch (e.kind) {
+    case ServiceEvent::Kind::kClosed:
+      return quillet::Format(_("the service is closed until %s (China Standard Time); waiting"), e.until);
+    case ServiceEvent::Kind::kClosedByService:
+      return quillet::Format(_("the service refused an order for its closed hours; waiting until %s"), e.until);
+    case ServiceEvent::Kind::kThrottled:
+      return quillet::Format(_("the service is throttling the queries; backing off (%s ms first)"),
+                             std::to_string(e.pauseMs));
+    case ServiceEvent::Kind::kStillThrottled:
+      return quillet::Format(_("the service has been throttling the queries for %s s"), std::to_string(e.seconds));
+    case ServiceEvent::Kind::kThrottleEnded:
+      return quillet::Format(_("the service answers normally again after %s s; normal pace"),
+                             std::to_string(e.seconds));
+    case ServiceEvent::Kind::kQueryPathMoved:
+      return quillet::Format(_("the service moved its left-ticket query to %s; following it"), e.path);
+  }
+  return {};
+}
+
 std::string WishPrefix(int wish) { return quillet::Format(_("wish %s: "), std::to_string(wish)); }
 
 }  // namespace
@@ -107,6 +145,7 @@ std::string EventJson(const Event& event) {
             return json + "}";
           },
           [](const WaitlistEvent& e) { return WaitlistEventJson(e); },
+          [](const ServiceEvent& e) { return ServiceEventJson(e); },
       },
       event);
 }
@@ -239,6 +278,7 @@ void EventOutput::WriteText(const Event& event) {
             return text;
           },
           [](const WaitlistEvent& e) { return WishPrefix(e.wish) + WaitlistEventText(e); },
+          [](const ServiceEvent& e) { return ServiceEventText(e); },
       },
       event);
   if (statusShown_) out_ << "\r\x1b[K";

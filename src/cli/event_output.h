@@ -87,9 +87,26 @@ struct QrCodeEvent {
   std::string content;  // what the code encodes
   std::string picture;  // path of the saved picture; empty when none was saved
 };
+// How the service behaves towards the run: closed hours, throttling, a
+// moved query path.
+struct ServiceEvent {
+  enum class Kind {
+    kClosed,           // closed until `until` ("HH:MM")
+    kClosedByService,  // an order step was refused for closed hours; paused until `until`
+    kThrottled,        // an episode began; `pauseMs` is the first pause
+    kStillThrottled,   // the episode has lasted `seconds`
+    kThrottleEnded,    // after `seconds`
+    kQueryPathMoved,   // to `path`
+  };
+  Kind kind = Kind::kClosed;
+  std::string until;  // "HH:MM", China Standard Time on the service's clock
+  std::int64_t pauseMs = 0;
+  std::int64_t seconds = 0;
+  std::string path;  // ASCII
+};
 using Event = std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent,
                            StoppedEvent, ClockEvent, QrCodeEvent, SessionLapsedEvent, SignedInEvent, UnknownTrainEvent,
-                           NoTrainRunsEvent, NotificationEvent, WaitlistEvent>;
+                           NoTrainRunsEvent, NotificationEvent, WaitlistEvent, ServiceEvent>;
 
 class EventOutput {
  public:

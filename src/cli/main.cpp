@@ -22,6 +22,7 @@
 #include "cli/plan_wishes.h"
 #include "cli/private_folder.h"
 #include "cli/qr_sign_in.h"
+#include "cli/run_pacing.h"
 #include "cli/signal_watcher.h"
 #include "cli/stop_requests.h"
 #include "cli/terminal_sign_in.h"
@@ -249,15 +250,18 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
     waitsForASale = waitsForASale || (wish.startAt && *wish.startAt > std::chrono::system_clock::now());
     session.AddWish(wish);
   }
-  if (waitsForASale) {
-    session.SetWishScheduleFactory(quillet::MakeSaleScheduleFactory(
-        plan.service, plan.caFile,
-        [&output](const quillet::ServiceClockNote& note) { output.Write(quillet::cli::ClockEvent{note}); }));
-  }
+  // One estimate of the service's clock for sale openings and the service's hours.
+  const auto serviceClock = std::make_shared<quillet::SharedServiceClock>(
+      quillet::HttpClockEstimator(plan.service, plan.caFile),
+      [&output](const quillet::ServiceClockNote& note) { output.Write(quillet::cli::ClockEvent{note}); });
+  if (waitsForASale) session.SetWishScheduleFactory(quillet::MakeSaleScheduleFactory(serviceClock));
+  const auto pacer = quillet::cli::MakeRunPacer(plan, serviceClock, output, notifiers);
+  session.SetQueryPacer(pacer);
   AddObservers(session, run, told);
 
   session.StartGrabbing();
   waitlist.Start();
+  const auto keepAlive = quillet::cli::MakeKeepAlive(session, pacer);
   for (;;) {
     const GrabRun::Wake wake = run.WaitForChange();
     if (wake == GrabRun::Wake::kAllEnded) break;

@@ -22,6 +22,8 @@ std::string EventWords(NotifyEventKind kind) {
       return _("the manual check");
     case NotifyEventKind::kSessionLapsed:
       return _("the lapsed sign-in");
+    case NotifyEventKind::kThrottled:
+      return _("the throttling");
   }
   return {};
 }

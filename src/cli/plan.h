@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "grab/service_hours.h"
 #include "grab/train_window.h"
 
 namespace quillet::cli {
@@ -65,6 +66,10 @@ struct Plan {
   SignInMethod signIn = SignInMethod::kCaptcha;
   std::vector<PlanWish> wishes;
   PlanNotify notify;
+  // When the service takes orders (default 05:00 to 01:00 the next day),
+  // and the account's left-ticket queries per second, all wishes and dates together.
+  ServiceHours serviceHours;
+  double maxQueriesPerSecond = 5;
 };
 
 }  // namespace quillet::cli

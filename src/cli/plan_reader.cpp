@@ -1,5 +1,7 @@
 #include "cli/plan_reader.h"
 
+#include "cli/plan_pacing.h"
+
 #include <toml++/toml.h>
 #include <algorithm>
 #include <cerrno>
@@ -157,6 +159,8 @@ class PlanChecker {
                   {"sign_in", false, [&](const toml::node& n) { ReadSignIn(n); }},
                   {"wish", true, [&](const toml::node& n) { ReadWishes(n); }},
                   {"notify", false, [&](const toml::node& n) { ReadNotify(n); }},
+                  {"service_hours", false, [&](const toml::node& n) { ReadServiceHours(n, plan, report_); }},
+                  {"max_queries_per_second", false, [&](const toml::node& n) { ReadQueryBudget(n, plan, report_); }},
                   {"password", false,
                    [&](const toml::node& n) {
                      report_(&n, _("password does not belong in a plan: the password comes from QUILLET_PASSWORD "

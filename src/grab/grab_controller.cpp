@@ -161,7 +161,8 @@ struct GrabController::Impl {
   // One session is one account: its workers order through one gate.
   AccountGate accountGate;
   const OrderChainSettings chainSettings;
-  WishScheduleFactory scheduleFactory;  // set before the first start
+  WishScheduleFactory scheduleFactory;     // set before the first start
+  std::shared_ptr<QueryPacer> queryPacer;  // the same
   std::atomic<int> runningWorkers{0};
 
   // The sign-in gate: closed when a party worker finds the session lapsed,
@@ -217,10 +218,10 @@ struct GrabController::Impl {
       std::lock_guard lock(mutex);
       if (stop.stop_requested()) return;
       runningWorkers.fetch_add(1);
-      const bool launched = LaunchLocked([this, stop, wishes, index, factory = scheduleFactory] {
+      const bool launched = LaunchLocked([this, stop, wishes, index, factory = scheduleFactory, pacer = queryPacer] {
         const OrderWish& wish = (*wishes)[index];
         if (wish.choice == OrderWish::Choice::kParty) {
-          RunPartyWorker(stop, index, wish, factory);
+          RunPartyWorker(stop, index, wish, factory, pacer.get());
         } else {
           RunWorker(stop, index, wish);
         }
@@ -338,7 +339,7 @@ struct GrabController::Impl {
   // first (date, train, seat class) with tickets for everyone; a failed order
   // moves on to the next such choice.
   void RunPartyWorker(const std::stop_token& startStop, std::size_t wishIndex, const OrderWish& wish,
-                      const WishScheduleFactory& factory) {
+                      const WishScheduleFactory& factory, QueryPacer* pacer) {
     std::stop_source wishStop;
     const auto stopWish = [&wishStop] { wishStop.request_stop(); };
     const std::stop_callback byStart(startStop, stopWish);
@@ -365,16 +366,20 @@ struct GrabController::Impl {
       bool queryFailed = false;
       bool sawNotOnSale = false;
       bool lapsed = false;
-      for (std::size_t d = 0; d < wish.dates.size() && !lapsed; ++d) {
+      bool closed = false;
+      for (std::size_t d = 0; d < wish.dates.size() && !lapsed && !closed; ++d) {
         // Whether a named train runs is judged on what every pair of the
         // date listed.
         std::vector<TrainRecord> listedOnDate;
         bool everyPairAnswered = true;
-        for (std::size_t p = 0; p < pairs.size() && !lapsed; ++p) {
+        for (std::size_t p = 0; p < pairs.size() && !lapsed && !closed; ++p) {
           const StationPair& pair = pairs[p];
+          std::optional<SteadyTime> sentAt;
+          if (pacer && !(sentAt = pacer->BeforeQuery(stop))) return;
           const TrainsResult query = client.QueryLeftTickets(studentPurpose, wish.dates[d], pair.from.telecode,
                                                              pair.to.telecode, stop, wish.trains);
           if (stop.stop_requested()) return;
+          if (pacer) pacer->AfterQuery(query, *sentAt);
           if (!query.Done()) {
             queryFailed = true;
             everyPairAnswered = false;
@@ -409,6 +414,11 @@ struct GrabController::Impl {
             if (outcome.kind == OrderOutcomeKind::kStopped) return;
             if (outcome.kind == OrderOutcomeKind::kFailed || outcome.kind == OrderOutcomeKind::kSessionLapsed) {
               events.OnOrderRefused(ReportOf(wishIndex, task, outcome));
+              // Closed for the night: the next pass waits for the opening.
+              if (pacer && pacer->AfterOrderRefused(outcome.message, stop)) {
+                closed = true;
+                break;
+              }
               if (outcome.kind == OrderOutcomeKind::kSessionLapsed) {
                 NoteLapse(round);
                 lapsed = true;
@@ -442,6 +452,11 @@ GrabController::~GrabController() { StopAndJoinAll(); }
 void GrabController::SetWishScheduleFactory(WishScheduleFactory factory) {
   std::lock_guard lock(impl_->mutex);
   impl_->scheduleFactory = std::move(factory);
+}
+
+void GrabController::SetQueryPacer(std::shared_ptr<QueryPacer> pacer) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->queryPacer = std::move(pacer);
 }
 
 void GrabController::SignedInAgain() { impl_->OpenGate(); }

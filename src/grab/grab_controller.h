@@ -16,6 +16,7 @@
 #include "grab/order_chain.h"
 #include "grab/order_tables.h"
 #include "grab/order_wish.h"
+#include "grab/query_pacer.h"
 #include "grab/wish_schedule.h"
 
 namespace quillet {
@@ -55,6 +56,9 @@ class GrabController {
 
   // Schedules for wishes with a start moment; set before the first start.
   void SetWishScheduleFactory(WishScheduleFactory factory);
+  // Paces the queries of party wishes (service hours, throttling, the
+  // account's budget); set before the first start. None: the plain pacing.
+  void SetQueryPacer(std::shared_ptr<QueryPacer> pacer);
 
   // A sign-in succeeded: workers held by a lapsed session go on.
   void SignedInAgain();

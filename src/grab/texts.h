@@ -23,6 +23,8 @@ const std::string& AccountOrderInDoubt();         // 本账号另有订单结果
 const std::string& UnpaidOrderPending();  // 您还有未处理的订单
 // The service's refusal of a request that needs a sign-in it no longer knows.
 const std::string& NotSignedIn();  // 用户未登录
+// What the service's refusals say outside its daily hours.
+const std::string& ClosedHoursMarker();  // 系统维护时间
 
 // Log lines and the attempt caption.
 const std::string& GrabStartedLine();       // 抢票开始！\r\n

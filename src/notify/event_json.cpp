@@ -16,6 +16,8 @@ std::string_view EventName(NotifyEventKind kind) {
       return "manual_check";
     case NotifyEventKind::kSessionLapsed:
       return "session_lapsed";
+    case NotifyEventKind::kThrottled:
+      return "throttled";
   }
   return "booked";
 }

@@ -15,6 +15,8 @@ const std::string& SummaryFor(NotifyEventKind kind) {
       return notify_texts::ManualCheckSummary();
     case NotifyEventKind::kSessionLapsed:
       return notify_texts::SessionLapsedSummary();
+    case NotifyEventKind::kThrottled:
+      return notify_texts::ThrottledSummary();
   }
   return notify_texts::BookedSummary();
 }

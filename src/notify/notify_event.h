@@ -9,7 +9,8 @@
 
 namespace quillet {
 
-enum class NotifyEventKind { kBooked, kManualCheck, kSessionLapsed };
+// kThrottled: the service has been throttling the run's queries for over a minute.
+enum class NotifyEventKind { kBooked, kManualCheck, kSessionLapsed, kThrottled };
 
 // Texts are program text (GBK), as the booking code holds them.
 struct NotifyEvent {

@@ -18,6 +18,10 @@ const std::string& SessionLapsedSummary() {
   static const std::string text = Gbk(u8"登录已失效，请重新登录");
   return text;
 }
+const std::string& ThrottledSummary() {
+  static const std::string text = Gbk(u8"查询被服务限流超过一分钟，已放慢查询");
+  return text;
+}
 
 const std::string& OrderIdPart() {
   static const std::string text = Gbk(u8"订单号：");

@@ -8,6 +8,7 @@ namespace quillet::notify_texts {
 const std::string& BookedSummary();         // 订票成功，请尽快付款
 const std::string& ManualCheckSummary();    // 请手动查看购票结果
 const std::string& SessionLapsedSummary();  // 登录已失效，请重新登录
+const std::string& ThrottledSummary();      // 查询被服务限流超过一分钟，已放慢查询
 
 // Pieces of the notification body.
 const std::string& OrderIdPart();    // 订单号：

@@ -168,6 +168,7 @@ std::vector<OrderWish> Session::Wishes() const {
 void Session::StartGrabbing() { grab_->StartGrabbing(Wishes()); }
 
 void Session::SetWishScheduleFactory(WishScheduleFactory factory) { grab_->SetWishScheduleFactory(std::move(factory)); }
+void Session::SetQueryPacer(std::shared_ptr<QueryPacer> pacer) { grab_->SetQueryPacer(std::move(pacer)); }
 
 void Session::StopGrabbing() { grab_->StopGrabbing(); }
 

@@ -82,6 +82,8 @@ class Session {
   // Schedules for wishes with a start moment (a sale opening); set before
   // the first start.
   void SetWishScheduleFactory(WishScheduleFactory factory);
+  // Paces the grab queries (hours, throttling, budget); set before the first start.
+  void SetQueryPacer(std::shared_ptr<QueryPacer> pacer);
   // Signals the workers; a confirmed order still runs to its end and reports.
   void StopGrabbing();
   // Program close: ends every worker at once and waits for them; a submitted

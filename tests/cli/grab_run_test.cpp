@@ -224,7 +224,9 @@ class GrabRunTest : public ::testing::Test {
         std::filesystem::temp_directory_path() /
         ("quillet-plan-" + std::to_string(::getpid()) + "-" + std::to_string(plans_.size()) + ".toml");
     std::ofstream out(path);
-    out << "service = \"" << sim_.BaseUrl() << "\"\naccount = \"demo\"\n" << extra;
+    // quillet-sim takes orders all day unless it is started with --hours.
+    out << "service = \"" << sim_.BaseUrl() << "\"\naccount = \"demo\"\n"
+        << (Contains(extra, "service_hours") ? "" : "service_hours = \"00:00-00:00\"\n") << extra;
     for (const PlanWishText& wish : wishes) {
       out << "\n[[wish]]\nfrom = " << wish.from << "\nto = " << wish.to << "\ndates = " << TomlList(wish.dates)
           << "\ntrains = " << TomlList(wish.trains)
@@ -533,7 +535,7 @@ TEST_F(GrabRunTest, RunTimeFailuresAndBadPlansEndWithTheirCodes) {
       {"input ends before a captcha answer", {"--captcha-cells", good}, "", 1, "no captcha answer"},
       {"input ends after a wrong answer", {"--captcha-cells", good}, "1\n", 1, "no captcha answer"},
       {"a passenger the account lacks", {"--captcha-cells", WritePlan({stranger})}, "2 7\n", 1, "赵六"},
-      {"a plan with an unknown key", {WritePlan({}, "colour = \"red\"\n")}, "", 2, ".toml:3"},
+      {"a plan with an unknown key", {WritePlan({}, "colour = \"red\"\n")}, "", 2, ".toml:4"},
       {"no plan", {}, "", 2, "no plan file"},
   };
   for (const Case& c : cases) {
@@ -908,7 +910,7 @@ class GrabWaitlistTest : public GrabRunTest {
   std::string WaitlistPlan(const std::vector<PlanWishText>& wishes, const std::string& account = "demo") {
     const std::string path = WritePlan({});
     std::ofstream out(path);
-    out << "service = \"" << sim_.BaseUrl() << "\"\naccount = \"" << account << "\"\n";
+    out << "service = \"" << sim_.BaseUrl() << "\"\naccount = \"" << account << "\"\nservice_hours = \"00:00-00:00\"\n";
     for (const PlanWishText& wish : wishes) {
       out << "\n[[wish]]\nfrom = \"VNP\"\nto = \"AOH\"\ndates = " << TomlList(wish.dates)
           << "\ntrains = " << TomlList(wish.trains) << "\npassengers = " << TomlList(wish.passengers)
@@ -992,5 +994,171 @@ TEST_F(GrabWaitlistTest, ASecondWaitlistWishOfTheAccountIsToldItCannotHoldOne) {
   EXPECT_EQ(CountOf(sim_.State(), "\"reserveNo\""), 1u) << sim_.State();
 }
 
+// The service as it behaves: a moved query path, throttling, the account's
+// budget and closed hours.
+
+// Arrival times (ms since the sim started) of its left-ticket queries, at
+// whichever path, and how many went to the throttling error page.
+struct QueryLog {
+  std::vector<long long> times;
+  std::size_t errorPages = 0;
+};
+QueryLog QueriesIn(const std::string& requests) {
+  QueryLog log;
+  for (std::size_t at = requests.find("{\"t\":"); at != std::string::npos; at = requests.find("{\"t\":", at + 1)) {
+    const std::size_t end = requests.find("{\"t\":", at + 1);
+    const std::string entry = requests.substr(at, end == std::string::npos ? std::string::npos : end - at);
+    if (Contains(entry, "\"path\":\"/otn/leftTicket/query")) log.times.push_back(std::atoll(entry.c_str() + 5));
+    if (Contains(entry, "\"path\":\"/otn/view/error.html\"")) ++log.errorPages;
+  }
+  return log;
+}
+// The most queries that arrived within any one second.
+std::size_t MostInASecond(const std::vector<long long>& times) {
+  std::size_t most = 0;
+  for (std::size_t i = 0; i < times.size(); ++i) {
+    std::size_t in = 0;
+    for (std::size_t j = i; j < times.size() && times[j] - times[i] < 1000; ++j) ++in;
+    most = std::max(most, in);
+  }
+  return most;
+}
+
+class MovedPathGrabRunTest : public GrabRunTest {
+ protected:
+  MovedPathGrabRunTest() : GrabRunTest({"--query-path", "leftTicket/queryZ"}) {}
+};
+
+TEST_F(MovedPathGrabRunTest, TheRunFollowsAMovedQueryPathAfterOneRedirectAnswerAndBooks) {
+  Stock(dates_[1], trains_[0], "O", 2);
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan({{dates_, {trains_[0]}}})}, "2 7\n");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string out = grab.Out();
+  EXPECT_EQ(CountOf(out, "\"event\":\"query_path_moved\",\"path\":\"/otn/leftTicket/queryZ\""), 1u) << out;
+  EXPECT_EQ(CountOf(out, "\"event\":\"booked\""), 1u) << out;
+  const std::string requests = sim_.Requests();
+  // One redirect answer for the fixture's own client, one for the run.
+  EXPECT_EQ(CountOf(requests, "\"path\":\"/otn/leftTicket/query\""), 2u) << requests;
+  EXPECT_GE(CountOf(requests, "\"path\":\"/otn/leftTicket/queryZ\""), 2u);
+}
+
+class ThrottlingGrabRunTest : public GrabRunTest {
+ protected:
+  ThrottlingGrabRunTest() : GrabRunTest({"--throttle", "3"}) {}
+};
+
+TEST_F(ThrottlingGrabRunTest, ABudgetAtTheLimitHoldsItAndIsNeverThrottled) {
+  // Three wishes with two dates each share three queries a second.
+  const std::vector<PlanWishText> wishes = {{dates_, {trains_[0]}}, {dates_, {trains_[1]}}, {dates_, {trains_[0]}}};
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan(wishes, "max_queries_per_second = 3\n")}, "2 7\n");
+  ASSERT_TRUE(grab.WaitForPasses(6)) << grab.Err();
+  std::this_thread::sleep_for(4s);
+  grab.Signal(SIGTERM);
+  grab.Wait();
+  QueryLog log = QueriesIn(sim_.Requests());
+  ASSERT_GE(log.times.size(), 12u);
+  log.times.erase(log.times.begin());  // the fixture's own query
+  EXPECT_LE(MostInASecond(log.times), 3u);
+  const double seconds = static_cast<double>(log.times.back() - log.times.front()) / 1000.0;
+  EXPECT_GE(static_cast<double>(log.times.size() - 1) / seconds, 3 * 0.95 * 0.95) << "close to the budget";
+  EXPECT_EQ(log.errorPages, 0u);
+  EXPECT_FALSE(Contains(grab.Out(), "\"event\":\"throttled\"")) << grab.Out();
+}
+
+TEST_F(ThrottlingGrabRunTest, ABudgetAboveTheLimitIsThrottledBacksOffOnceAndStillBooks) {
+  Stock(dates_[0], trains_[0], "O", 2);
+  const std::string plan = WritePlan({{dates_, {trains_[1]}}}, "max_queries_per_second = 8\n");
+  GrabProcess grab({"--json", "--captcha-cells", plan}, "2 7\n");
+  ASSERT_TRUE(grab.WaitForOutput("\"event\":\"throttled\"")) << grab.Out() << grab.Err();
+  // Tickets of the wanted train come while backing off; the run books once answers are normal.
+  Stock(dates_[0], trains_[1], "O", 2);
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string out = grab.Out();
+  const std::size_t episodes = CountOf(out, "\"event\":\"throttled\"");
+  EXPECT_GE(episodes, 1u);
+  EXPECT_GE(CountOf(out, "\"event\":\"throttle_ended\""), episodes - 1) << out;
+  EXPECT_LE(CountOf(out, "\"event\":\"throttle_ended\""), episodes) << "told once each: " << out;
+  EXPECT_EQ(CountOf(out, "\"event\":\"booked\""), 1u) << out;
+}
+
+// "HH:MM" China Standard Time of a Unix time in ms.
+std::string ChinaClock(long long unixMs) {
+  const std::time_t t = static_cast<std::time_t>(unixMs / 1000) + 8 * 3600;
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  char text[8];
+  std::strftime(text, sizeof text, "%H:%M", &tm);
+  return text;
+}
+
+long long UnixMsNow() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+// The service opens at the start of a minute a minute or two from now; its
+// clock runs so far ahead of this machine's that the opening is 15 s away.
+struct Opening {
+  long long openingMs;  // on the service's clock
+  long long shiftMs;
+  std::string hours;
+};
+Opening OpeningSoon() {
+  const long long now = UnixMsNow();
+  const long long opening = (now / 60000 + 2) * 60000;
+  const long long shift = opening - 15000 - now;
+  return {opening, shift, ChinaClock(opening) + "-" + ChinaClock(opening + 12 * 3600 * 1000LL)};
+}
+
+class ClosedHoursGrabRunTest : public GrabRunTest {
+ protected:
+  ClosedHoursGrabRunTest()
+      : GrabRunTest({"--hours", opening_.hours, "--clock-shift-ms", std::to_string(opening_.shiftMs)}) {}
+  static inline Opening opening_ = OpeningSoon();
+};
+
+TEST_F(ClosedHoursGrabRunTest, ARunStartedWhileClosedSendsNothingUntilTheOpeningAndBooksAfterIt) {
+  Stock(dates_[0], trains_[0], "O", 2);
+  const std::string plan = WritePlan({{{dates_[0]}, {trains_[0]}}}, "service_hours = \"" + opening_.hours + "\"\n");
+  GrabProcess grab({"--json", "--captcha-cells", plan}, "2 7\n");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string out = grab.Out();
+  EXPECT_EQ(CountOf(out, "\"event\":\"service_closed\""), 1u) << out;
+  EXPECT_TRUE(Contains(out, "\"until\":\"" + opening_.hours.substr(0, 5) + "\"")) << out;
+  const std::string requests = sim_.Requests();
+  std::vector<long long> queryArrivals;  // the machine's clock
+  for (std::size_t at = requests.find("\"unix_ms\":"); at != std::string::npos;
+       at = requests.find("\"unix_ms\":", at + 1)) {
+    const std::size_t path = requests.find("\"path\":", at);
+    if (requests.compare(path, 29, "\"path\":\"/otn/leftTicket/query") == 0) {
+      queryArrivals.push_back(std::atoll(requests.c_str() + at + 10));
+    }
+  }
+  ASSERT_GE(queryArrivals.size(), 2u);
+  queryArrivals.erase(queryArrivals.begin());  // the fixture's own query
+  // On the service's clock: none before the opening, the first just after it.
+  const long long first = queryArrivals.front() + opening_.shiftMs;
+  EXPECT_GE(first, opening_.openingMs);
+  EXPECT_LT(first, opening_.openingMs + 1000);
+}
+
+class ClosedNowGrabRunTest : public GrabRunTest {
+ protected:
+  ClosedNowGrabRunTest()
+      : GrabRunTest(
+            {"--hours", ChinaClock(UnixMsNow() + 3 * 3600000LL) + "-" + ChinaClock(UnixMsNow() + 4 * 3600000LL)}) {}
+};
+
+TEST_F(ClosedNowGrabRunTest, AClosedHoursRefusalWhileBelievedOpenPausesTheWorkers) {
+  Stock(dates_[0], trains_[0], "O", 2);
+  GrabProcess grab({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
+  ASSERT_TRUE(grab.WaitForOutput("\"told_by_service\":true")) << grab.Out() << grab.Err();
+  const std::size_t queries = QueriesIn(sim_.Requests()).times.size();
+  std::this_thread::sleep_for(1500ms);
+  EXPECT_EQ(QueriesIn(sim_.Requests()).times.size(), queries) << "paused until the next opening";
+  grab.Signal(SIGTERM);
+  EXPECT_EQ(grab.Wait(), 3);
+  EXPECT_EQ(CountOf(grab.Out(), "\"event\":\"service_closed\""), 1u) << grab.Out();
+}
 }  // namespace
 }  // namespace quillet::test

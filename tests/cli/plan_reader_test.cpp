@@ -346,6 +346,34 @@ TEST(PlanReader, AWishMayAskForAWaitlistOrderWithADeadline) {
   EXPECT_NE(DescribePlan(reading.plan).find("2026-12-20 06:00"), std::string::npos) << DescribePlan(reading.plan);
 }
 
+TEST(PlanReader, ServiceHoursAndTheQueryBudget) {
+  const PlanReading defaults = Read("account = \"demo\"\n" + std::string(kGoodWish));
+  ASSERT_TRUE(defaults.Ok());
+  EXPECT_EQ(ServiceHoursText(defaults.plan.serviceHours), "05:00-01:00");
+  EXPECT_EQ(defaults.plan.maxQueriesPerSecond, 5);
+  struct Case {
+    const char* lines;
+    const char* hours;  // nullptr: refused
+    double budget;
+  };
+  const Case cases[] = {
+      {"service_hours = \"06:00-23:30\"\nmax_queries_per_second = 3\n", "06:00-23:30", 3},
+      {"service_hours = \"05:00-01:00\"\nmax_queries_per_second = 0.5\n", "05:00-01:00", 0.5},
+      {"service_hours = \"6:00-23:30\"\n", nullptr, 0},
+      {"service_hours = 6\n", nullptr, 0},
+      {"max_queries_per_second = 0\n", nullptr, 0},
+      {"max_queries_per_second = \"5\"\n", nullptr, 0},
+      {"max_queries_per_second = 1000\n", nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    const PlanReading reading = Read("account = \"demo\"\n" + std::string(c.lines) + kGoodWish);
+    ASSERT_EQ(reading.Ok(), c.hours != nullptr) << c.lines;
+    if (c.hours == nullptr) continue;
+    EXPECT_EQ(ServiceHoursText(reading.plan.serviceHours), c.hours);
+    EXPECT_EQ(reading.plan.maxQueriesPerSecond, c.budget);
+  }
+}
+
 TEST(PlanReader, StartAtIsAMomentInChinaStandardTime) {
   const std::pair<std::string, long long> cases[] = {
       {"\"2026-12-06 08:00:00\"", 1'796'515'200'000LL},
