@@ -30,6 +30,7 @@
 #include <memory>
 #include <string>
 
+#include "booking/service_paths.h"
 #include "net/http.h"
 #include "session/session.h"
 #include "ui/controls.h"
@@ -247,7 +248,7 @@ int main(int argc, char** argv) {
   const QString orderFile = folder.filePath(QStringLiteral("1.txt"));
   {
     std::string method = "POST", headers;
-    const std::string answer = quillet::SendHttpRequest(sim.Url() + "/otn/queryOrder/queryMyOrderNoComplete", method,
+    const std::string answer = quillet::SendHttpRequest(sim.Url() + quillet::service_paths::kUnfinishedOrders, method,
                                                         "_json_att=", session->Client().Cookies(), headers)
                                    .body;
     QFile file(orderFile);

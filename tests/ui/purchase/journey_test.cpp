@@ -25,6 +25,7 @@
 #include <string>
 
 #include "../support/window_test.h"
+#include "booking/service_paths.h"
 #include "net/http.h"
 #include "session/session.h"
 #include "support/sim_harness.h"
@@ -49,7 +50,7 @@ std::string Utf8(const QString& text) { return text.toStdString(); }
 std::string UncompletedOrdersAnswer(Session& session) {
   std::string method = "POST";
   std::string headers;
-  return SendHttpRequest(session.Client().ServiceBaseAddress() + "/otn/queryOrder/queryMyOrderNoComplete", method,
+  return SendHttpRequest(session.Client().ServiceBaseAddress() + service_paths::kUnfinishedOrders, method,
                          "_json_att=", session.Client().Cookies(), headers)
       .body;
 }
