@@ -33,7 +33,6 @@ bool JpegSize(const std::string& jpeg, int& width, int& height) {
   return false;
 }
 
-
 TEST(SimLogin, WholeLoginSetsTheSessionCookies) {
   SimProcess sim;
   ASSERT_TRUE(sim.Running());
