@@ -51,10 +51,12 @@ Figures Run(const std::string& url, int requests, bool reuse, const std::string&
   Figures figures;
   const auto start = Clock::now();
   for (int i = 0; i < requests; ++i) {
-    std::string method;
-    std::string headerBlock = std::string("Referer: https://booking.example") + quillet::service_paths::kLeftTicketPage;
+    quillet::HttpRequest request;
+    request.url = url;
+    request.headerBlock = std::string("Referer: https://booking.example") + quillet::service_paths::kLeftTicketPage;
+    request.options = options;
     const auto before = Clock::now();
-    const std::string body = quillet::SendHttpRequest(url, method, {}, jar, headerBlock, false, {}, {}, options).body;
+    const std::string body = quillet::SendHttpRequest(request, jar).body;
     times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - before).count());
     if (body.empty()) ++figures.failures;
   }

@@ -41,6 +41,9 @@ struct CaptchaResult : ServiceResult {
 };
 struct LoginResult : ServiceResult {
   SignInStepOutcome decidedBy;
+  // The captcha answer must be made again: the check failed in any way, or
+  // the login refused it.
+  bool captchaSpent = false;
 };
 struct PassengersResult : ServiceResult {
   std::vector<PassengerRecord> passengers;  // the account's passengers, in the service's order

@@ -15,5 +15,10 @@ const std::string& NoValidAnswer();         // 服务无有效应答
 const std::string& SignInNotConfirmed();    // 登录未被确认
 // What the service's "busy, try again later" answers say.
 const std::string& TryLaterMarker();  // 稍后重试
+// The service's refusal of a request that needs a sign-in it no longer knows.
+const std::string& NotSignedIn();  // 用户未登录
+// The service's refusal of an order while the account holds an unpaid one
+// (its whole message goes on: "，请您到[未完成订单]进行处理!").
+const std::string& UnpaidOrderPending();  // 您还有未处理的订单
 
 }  // namespace quillet::booking_texts

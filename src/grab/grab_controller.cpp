@@ -303,7 +303,7 @@ struct GrabController::Impl {
   // again: it ends as a manual check naming that reason.
   bool EndedByHeldAccount(std::size_t wishIndex, const GrabTask& task) {
     if (!accountGate.Held()) return false;
-    ReportEnd(wishIndex, task, OrderOutcome{OrderOutcomeKind::kManualCheck, grab_texts::AccountOrderInDoubt()});
+    ReportEnd(wishIndex, task, OrderOutcome{OrderOutcomeKind::kManualCheck, grab_texts::AccountOrderInDoubt(), {}});
     return true;
   }
 

@@ -14,7 +14,7 @@ namespace quillet {
 namespace {
 
 bool WorthRetrying(const net::TransferResult& result) {
-  if (result.outcome != net::TransferOutcome::kCompleted) return true;
+  if (result.outcome != ExchangeOutcome::kOk) return true;
   const long status = result.status;
   return !(status >= 400 && status < 500) || status == 408 || status == 429;
 }
@@ -57,12 +57,12 @@ DeliveryResult WebhookNotifier::Deliver(const NotifyEvent& event, std::stop_toke
     if (tried > 0 && !PauseUnlessStopped(options_.retryPause, stop)) break;
     ++tried;
     result = net::RunTransfer(*handles_, request, limits);
-    if (result.outcome == net::TransferOutcome::kCompleted && result.status >= 200 && result.status < 300) {
+    if (result.outcome == ExchangeOutcome::kOk && result.status >= 200 && result.status < 300) {
       return {DeliveryOutcome::kDelivered, {}};
     }
-    if (result.outcome == net::TransferOutcome::kCancelled || !WorthRetrying(result)) break;
+    if (result.outcome == ExchangeOutcome::kStopped || !WorthRetrying(result)) break;
   }
-  const bool answered = result.outcome == net::TransferOutcome::kCompleted;
+  const bool answered = result.outcome == ExchangeOutcome::kOk;
   std::string detail =
       answered ? notify_texts::HttpStatusPrefix() + std::to_string(result.status) : notify_texts::NoAnswer();
   detail += notify_texts::TriesPrefix() + std::to_string(tried) + notify_texts::TriesSuffix();
