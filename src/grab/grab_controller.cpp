@@ -49,6 +49,9 @@ OrderReport ReportOf(std::size_t wishIndex, const GrabTask& task, const OrderOut
   report.passengers = PartyNames(task);
   report.orderId = task.orderId;
   report.message = outcome.message;
+  report.outcome = outcome.kind;
+  report.serviceReason = outcome.serviceReason;
+  report.at = std::chrono::floor<std::chrono::milliseconds>(std::chrono::system_clock::now());
   return report;
 }
 

@@ -30,15 +30,18 @@ class Session::GrabRelay : public GrabEvents {
     session_.status_.QueryFailed(wishIndex, date, reason);
     session_.Tell([&](SessionObserver& o) { o.OnQueryFailed(wishIndex, date, reason); });
   }
-  void OnOrderRefused(const OrderReport& order) override {
+  void OnOrderRefused(const OrderReport& told) override {
+    const OrderReport order = session_.Stamped(told);
     session_.status_.Refused(order);
     session_.Tell([&](SessionObserver& o) { o.OnOrderRefused(order); });
   }
-  void OnOrderBooked(const OrderReport& order) override {
+  void OnOrderBooked(const OrderReport& told) override {
+    const OrderReport order = session_.Stamped(told);
     session_.status_.Booked(order);
     session_.Tell([&](SessionObserver& o) { o.OnOrderBooked(order); });
   }
-  void OnOrderNeedsManualCheck(const OrderReport& order) override {
+  void OnOrderNeedsManualCheck(const OrderReport& told) override {
+    const OrderReport order = session_.Stamped(told);
     session_.status_.NeedsManualCheck(order);
     session_.Tell([&](SessionObserver& o) { o.OnOrderNeedsManualCheck(order); });
   }
@@ -138,6 +141,12 @@ bool Session::SignedIn() const {
 std::string Session::Account() const {
   std::lock_guard lock(mutex_);
   return account_;
+}
+
+OrderReport Session::Stamped(const OrderReport& order) const {
+  OrderReport stamped = order;
+  stamped.account = Account();
+  return stamped;
 }
 
 SessionStatus Session::Status() const {

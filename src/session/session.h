@@ -105,6 +105,8 @@ class Session {
   template <typename Call>
   void Tell(Call call);
   void MarkSignedIn(const std::string& account);
+  // The order as this session's: its account named.
+  OrderReport Stamped(const OrderReport& order) const;
 
   CookieJar cookieJar_;
   std::unique_ptr<BookingClient> client_;
