@@ -85,10 +85,9 @@ struct QrCodeEvent {
   std::string content;  // what the code encodes
   std::string picture;  // path of the saved picture; empty when none was saved
 };
-using Event =
-    std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent, StoppedEvent,
-                 ClockEvent, QrCodeEvent, SessionLapsedEvent, SignedInEvent, UnknownTrainEvent, NoTrainRunsEvent,
-                 NotificationEvent>;
+using Event = std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent,
+                           StoppedEvent, ClockEvent, QrCodeEvent, SessionLapsedEvent, SignedInEvent, UnknownTrainEvent,
+                           NoTrainRunsEvent, NotificationEvent>;
 
 class EventOutput {
  public:

@@ -98,11 +98,13 @@ TEST(GrabEventJson, OneObjectPerEvent) {
             "{\"event\":\"query_failed\",\"wish\":1,\"date\":\"2026-12-20\",\"reason\":\"系统繁忙\"}");
   EXPECT_NE(GrabEventJson(OrderRefusedEvent{Order(), G(u8"余票不足！")}).find("\"event\":\"order_refused\""),
             std::string::npos);
-  EXPECT_NE(GrabEventJson(ManualCheckEvent{Order(), "x"}).find("\"event\":\"manual_check\",\"wish\":2"), std::string::npos);
+  EXPECT_NE(GrabEventJson(ManualCheckEvent{Order(), "x"}).find("\"event\":\"manual_check\",\"wish\":2"),
+            std::string::npos);
   EXPECT_EQ(GrabEventJson(StoppedEvent{"SIGTERM"}), "{\"event\":\"stopped\",\"reason\":\"SIGTERM\"}");
   EXPECT_EQ(GrabEventJson(SessionLapsedEvent{}), "{\"event\":\"session_lapsed\"}");
   EXPECT_EQ(GrabEventJson(SignedInEvent{}), "{\"event\":\"signed_in\"}");
-  EXPECT_EQ(GrabEventJson(UnknownTrainEvent{1, "G7029"}), "{\"event\":\"unknown_train\",\"wish\":1,\"train\":\"G7029\"}");
+  EXPECT_EQ(GrabEventJson(UnknownTrainEvent{1, "G7029"}),
+            "{\"event\":\"unknown_train\",\"wish\":1,\"train\":\"G7029\"}");
   EXPECT_EQ(GrabEventJson(NoTrainRunsEvent{2}), "{\"event\":\"wish_failed\",\"wish\":2,\"reason\":\"no_train_runs\"}");
   ServiceClockNote clock;
   clock.read = true;
