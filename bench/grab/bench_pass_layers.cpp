@@ -25,9 +25,9 @@
 
 #include "booking/requests.h"
 #include "grab/grab_controller.h"
-#include "grab/wait.h"
 #include "net/http.h"
 #include "query_pass_setup.h"
+#include "util/wait.h"
 
 using namespace quillet;
 using namespace std::chrono_literals;

@@ -1,7 +1,6 @@
 #include "booking/client.h"
 
 #include <algorithm>
-#include <condition_variable>
 
 #include "booking/answers.h"
 #include "booking/date_text.h"
@@ -10,6 +9,7 @@
 #include "net/encoding.h"
 #include "net/http.h"
 #include "util/text.h"
+#include "util/wait.h"
 
 namespace quillet {
 
@@ -150,16 +150,8 @@ BookingClient::Attempt BookingClient::ExchangeWithTries(const std::string& path,
     // An answer that took the whole deadline is not waited for again: the
     // person hears of it now instead of after several deadlines.
     if (attempt.answer.outcome == ExchangeOutcome::kDeadlinePassed) return attempt;
-    if (!PauseBeforeRetry(stop)) return attempt;
+    if (!WaitUnlessStopped(stop, retryPause_.load())) return attempt;
   }
-}
-
-bool BookingClient::PauseBeforeRetry(const std::stop_token& stop) const {
-  std::mutex mutex;
-  std::condition_variable_any wake;
-  std::unique_lock lock(mutex);
-  wake.wait_for(lock, stop, retryPause_.load(), [] { return false; });
-  return !stop.stop_requested();
 }
 
 std::string_view BookingClient::ServicePathOf(std::string_view url) const {

@@ -12,8 +12,8 @@
 #include "grab/account_gate.h"
 #include "grab/party_choice.h"
 #include "grab/texts.h"
-#include "grab/wait.h"
 #include "util/text.h"
+#include "util/wait.h"
 
 namespace quillet {
 namespace {

@@ -5,8 +5,8 @@
 #include "booking/client.h"
 #include "grab/account_gate.h"
 #include "grab/texts.h"
-#include "grab/wait.h"
 #include "util/codepage.h"
+#include "util/wait.h"
 
 namespace quillet {
 namespace {
