@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "booking/client.h"
+#include "booking/service_paths.h"
 #include "grab/grab_controller.h"
 #include "grab/sim_support.h"
 #include "net/cookies.h"
@@ -110,8 +111,8 @@ int main(int argc, char** argv) {
       // answer showed the ticket (the last one before that chain began).
       double lastQuery = -1;
       for (const auto& request : test::SimRequests(sim)) {
-        if (request.path == "/otn/leftTicket/query") lastQuery = request.t;
-        if (request.path == "/otn/confirmPassenger/confirmSingleForQueue" && request.t >= releasedAt - 1) {
+        if (request.path == service_paths::kLeftTicketQuery) lastQuery = request.t;
+        if (request.path == service_paths::kConfirmSingleForQueue && request.t >= releasedAt - 1) {
           reactions.push_back(request.t - releasedAt);
           if (lastQuery >= 0) chains.push_back(request.t - lastQuery);
           break;

@@ -25,9 +25,9 @@
 
 #include "booking/requests.h"
 #include "grab/grab_controller.h"
-#include "grab/wait.h"
 #include "net/http.h"
 #include "query_pass_setup.h"
+#include "util/wait.h"
 
 using namespace quillet;
 using namespace std::chrono_literals;
@@ -120,10 +120,11 @@ int main(int argc, char** argv) {
         if (layer == "socket") {
           answered = connection.Exchange(plainRequest);
         } else {
-          std::string method = "GET";
-          std::string headers = queryHeaders;
-          answered =
-              SendHttpRequest(setup.sim.BaseUrl() + path, method, {}, setup.jar, headers, false, {}, {}, options).Ok();
+          HttpRequest request;
+          request.url = setup.sim.BaseUrl() + path;
+          request.headerBlock = queryHeaders;
+          request.options = options;
+          answered = SendHttpRequest(request, setup.jar).Ok();
         }
         if (!answered && stop.stop_requested()) break;  // cut off by the end of the run, not failed
         (answered ? passes : failures).fetch_add(1, std::memory_order_relaxed);

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "booking/client.h"
+#include "booking/service_paths.h"
 #include "grab/grab_controller.h"
 #include "grab/sale_schedule.h"
 #include "grab/sale_support.h"
@@ -34,8 +35,8 @@ namespace {
 constexpr double kLatencyMs = 20;
 constexpr double kIdealMs = 6 * kLatencyMs;
 constexpr long long kOpensInMs = 2500;
-const std::string kQuery = "/otn/leftTicket/query";
-const std::string kConfirm = "/otn/confirmPassenger/confirmSingleForQueue";
+const std::string kQuery = service_paths::kLeftTicketQuery;
+const std::string kConfirm = service_paths::kConfirmSingleForQueue;
 
 struct Stats {
   std::vector<double> values;

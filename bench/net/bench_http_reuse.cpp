@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "booking/service_paths.h"
 #include "net/http.h"
 #include "raw_http_server.h"
 #include "test_pki.h"
@@ -50,10 +51,12 @@ Figures Run(const std::string& url, int requests, bool reuse, const std::string&
   Figures figures;
   const auto start = Clock::now();
   for (int i = 0; i < requests; ++i) {
-    std::string method;
-    std::string headerBlock = "Referer: https://booking.example/otn/leftTicket/init";
+    quillet::HttpRequest request;
+    request.url = url;
+    request.headerBlock = std::string("Referer: https://booking.example") + quillet::service_paths::kLeftTicketPage;
+    request.options = options;
     const auto before = Clock::now();
-    const std::string body = quillet::SendHttpRequest(url, method, {}, jar, headerBlock, false, {}, {}, options).body;
+    const std::string body = quillet::SendHttpRequest(request, jar).body;
     times.push_back(std::chrono::duration<double, std::milli>(Clock::now() - before).count());
     if (body.empty()) ++figures.failures;
   }
@@ -84,7 +87,7 @@ void PlainWithLatency(int requests, int roundTripMs) {
   std::snprintf(scenario, sizeof scenario, "plain, %d ms RTT, 3 RTT setup", roundTripMs);
   int countedBefore = 0;
   for (const bool reuse : {true, false}) {
-    const Figures figures = Run(server.Url("/otn/leftTicket/query"), requests, reuse, {}, [&] {
+    const Figures figures = Run(server.Url(quillet::service_paths::kLeftTicketQuery), requests, reuse, {}, [&] {
       const int now = server.Connections();
       const int made = now - countedBefore;
       countedBefore = now;
@@ -103,18 +106,19 @@ void RealTls(int requests) {
   server.set_tcp_nodelay(true);  // else Nagle and delayed ACKs add 40 ms to every answer
   std::mutex mutex;
   std::set<int> clientPorts;  // one per connection
-  server.Get("/otn/leftTicket/query", [&](const httplib::Request& request, httplib::Response& response) {
-    {
-      std::lock_guard lock(mutex);
-      clientPorts.insert(request.remote_port);
-    }
-    response.set_content(std::string(2048, 'x'), "text/plain");
-  });
+  server.Get(quillet::service_paths::kLeftTicketQuery,
+             [&](const httplib::Request& request, httplib::Response& response) {
+               {
+                 std::lock_guard lock(mutex);
+                 clientPorts.insert(request.remote_port);
+               }
+               response.set_content(std::string(2048, 'x'), "text/plain");
+             });
   const int port = server.bind_to_any_port("127.0.0.1");
   std::thread listener([&] { server.listen_after_bind(); });
   while (!server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
-  const std::string url = "https://127.0.0.1:" + std::to_string(port) + "/otn/leftTicket/query";
+  const std::string url = "https://127.0.0.1:" + std::to_string(port) + quillet::service_paths::kLeftTicketQuery;
   for (const bool reuse : {true, false}) {
     const Figures figures = Run(url, requests, reuse, pki.CaFile(), [&] {
       std::lock_guard lock(mutex);

@@ -30,9 +30,16 @@ bool HasAsciiLetter(std::string_view text) {
   return false;
 }
 
-std::string SuccessOr(std::string_view answer, std::string_view successMarker, std::string_view reasonMarker) {
-  if (Contains(answer, successMarker)) return texts::Success();
-  return TextBetween(answer, reasonMarker, kQuote);
+AnswerVerdict Accepted() { return {AnswerKind::kAccepted, {}}; }
+AnswerVerdict NoValidAnswer() { return {AnswerKind::kNoValidAnswer, {}}; }
+
+// Accepted with the success marker; otherwise refused with the reason after
+// `reasonMarker`, and no valid answer when there is none.
+AnswerVerdict AcceptedOrReason(std::string_view answer, std::string_view successMarker, std::string_view reasonMarker) {
+  if (Contains(answer, successMarker)) return Accepted();
+  std::string reason = TextBetween(answer, reasonMarker, kQuote);
+  if (reason.empty()) return NoValidAnswer();
+  return RefusalFor(std::move(reason));
 }
 
 // Ten lazy groups; groups 9 and 10 (phone_no, email) are matched but not kept.
@@ -43,16 +50,31 @@ constexpr char kPassengerPattern[] =
 
 }  // namespace
 
+AnswerVerdict RefusalFor(std::string reason) {
+  AnswerKind kind = AnswerKind::kRefused;
+  if (reason == texts::NotSignedIn()) {
+    kind = AnswerKind::kNotSignedIn;
+  } else if (Contains(reason, texts::UnpaidOrderPending())) {
+    kind = AnswerKind::kUnpaidOrderPending;
+  }
+  return {kind, std::move(reason)};
+}
+
 std::string ServiceMessage(std::string_view answer) { return TextBetween(answer, kMessagesMarker, kQuote); }
 
 bool AsksToTryLater(std::string_view answer) { return Contains(answer, texts::TryLaterMarker()); }
 
-bool CaptchaAccepted(std::string_view answer) { return Contains(answer, "msg\":\"TRUE"); }
+AnswerVerdict ReadCaptchaCheck(std::string_view answer) {
+  if (Contains(answer, "msg\":\"TRUE")) return Accepted();
+  if (Contains(answer, "msg\":\"")) return {AnswerKind::kRefused, ServiceMessage(answer)};
+  return {AnswerKind::kNoValidAnswer, ServiceMessage(answer)};
+}
 
-bool HasCaptchaVerdict(std::string_view answer) { return Contains(answer, "msg\":\""); }
-
-bool HasLoginVerdict(std::string_view answer) {
-  return Contains(answer, "loginCheck\":\"") || !ServiceMessage(answer).empty();
+AnswerVerdict ReadLogin(std::string_view answer) {
+  if (Contains(answer, "loginCheck\":\"Y")) return Accepted();
+  std::string reason = ServiceMessage(answer);
+  if (Contains(answer, "loginCheck\":\"") || !reason.empty()) return {AnswerKind::kRefused, std::move(reason)};
+  return NoValidAnswer();
 }
 
 bool LooksLikePicture(std::string_view bytes) {
@@ -61,14 +83,11 @@ bool LooksLikePicture(std::string_view bytes) {
   return bytes.starts_with(kJpeg) || bytes.starts_with(kPng);
 }
 
-bool LoginAccepted(std::string_view answer, std::string& errorText) {
-  if (Contains(answer, "loginCheck\":\"Y")) return true;
-  errorText = ServiceMessage(answer);
-  return false;
-}
-
-std::string ReadCheckUser(std::string_view answer) {
-  return Contains(answer, "flag\":true") ? texts::Success() : texts::CheckUserFailed();
+AnswerVerdict ReadCheckUser(std::string_view answer) {
+  if (Contains(answer, "flag\":true")) return Accepted();
+  // Only a plain "no" means the sign-in is gone; a garbled answer says nothing about it.
+  if (Contains(answer, "flag\":false")) return {AnswerKind::kNotSignedIn, {}};
+  return NoValidAnswer();
 }
 
 namespace {
@@ -92,6 +111,13 @@ std::optional<int> PassportResultCode(std::string_view answer) {
 }  // namespace
 
 std::string PassportMessage(std::string_view answer) { return TextBetween(answer, "result_message\":\"", kQuote); }
+
+AnswerVerdict PassportVerdict(bool accepted, std::string_view answer) {
+  if (accepted) return Accepted();
+  std::string reason = PassportMessage(answer);
+  if (reason.empty()) return NoValidAnswer();
+  return {AnswerKind::kRefused, std::move(reason)};
+}
 
 bool ReadQrCreated(std::string_view answer, std::string& uuid, std::string& pictureBase64) {
   if (PassportResultCode(answer) != 0) return false;
@@ -172,15 +198,15 @@ std::vector<PassengerRecord> MatchPassengers(const std::string& text) {
   return found;
 }
 
-std::string ReadPassengers(std::string& answer, std::vector<PassengerRecord>& list) {
+AnswerVerdict ReadPassengers(std::string& answer, std::vector<PassengerRecord>& list) {
   if (Contains(answer, kMessagesMarker)) {
     answer = ServiceMessage(answer);
-    return answer;
+    return RefusalFor(answer);
   }
-  if (!Contains(answer, "\"status\":true")) return texts::NoValidAnswer();
+  if (!Contains(answer, "\"status\":true")) return NoValidAnswer();
   std::vector<PassengerRecord> found = MatchPassengers(answer);
   list.insert(list.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
-  return texts::Success();
+  return Accepted();
 }
 
 namespace {
@@ -239,18 +265,19 @@ bool ReadTrainText(std::string_view trainText, const StationDirectory& stations,
   return true;
 }
 
-std::string ReadLeftTickets(std::string& answer, const StationDirectory& stations, std::vector<TrainRecord>& records) {
+AnswerVerdict ReadLeftTickets(std::string& answer, const StationDirectory& stations,
+                              std::vector<TrainRecord>& records) {
   if (Contains(answer, kMessagesMarker)) {
     answer = ServiceMessage(answer);
-    return answer;
+    return RefusalFor(answer);
   }
   // Only an answer that holds the whole result list counts; an empty list is fine.
   constexpr std::string_view kListStart = "result\":[";
   const int listAt = FindText(answer, kListStart);
-  if (listAt == kNotFound) return texts::NoValidAnswer();
+  if (listAt == kNotFound) return NoValidAnswer();
   const int from = listAt + static_cast<int>(kListStart.size());
   const int to = FindText(answer, "]}", from);
-  if (to == kNotFound) return texts::NoValidAnswer();
+  if (to == kNotFound) return NoValidAnswer();
   answer.erase(static_cast<std::size_t>(to - 1));
   answer.erase(0, static_cast<std::size_t>(from - 1));
 
@@ -266,7 +293,7 @@ std::string ReadLeftTickets(std::string& answer, const StationDirectory& station
     records.emplace_back(TrainRecordMaker{pieces, names});
   });
   lastTrainCount = records.size() - before;
-  return texts::Success();
+  return Accepted();
 }
 
 bool ReadWantedLeftTickets(std::string_view utf8Answer, std::span<const std::string> codes,
@@ -292,8 +319,8 @@ bool ReadWantedLeftTickets(std::string_view utf8Answer, std::span<const std::str
   return true;
 }
 
-std::string ReadSubmitOrderRequest(std::string_view answer) {
-  return SuccessOr(answer, "status\":true", kMessagesMarker);
+AnswerVerdict ReadSubmitOrderRequest(std::string_view answer) {
+  return AcceptedOrReason(answer, "status\":true", kMessagesMarker);
 }
 
 std::string ReadTrainDateMs(std::string_view page) {
@@ -313,33 +340,33 @@ std::string ReadTrainDateMs(std::string_view page) {
   return std::string(object.substr(first, digit - first));
 }
 
-std::string ReadInitDc(std::string_view page, OrderPageValues& values) {
+AnswerVerdict ReadInitDc(std::string_view page, OrderPageValues& values) {
   values.repeatSubmitToken = TextBetween(page, "globalRepeatSubmitToken = '", "';");
   values.leftTicketStr = TextBetween(page, "leftTicketStr':'", "','");
   values.trainDateMs = ReadTrainDateMs(page);
   values.keyCheckIsChange = TextBetween(page, "'key_check_isChange':'", "','");
-  return values.leftTicketStr.empty() ? texts::Failed() : texts::Success();
+  return values.leftTicketStr.empty() ? NoValidAnswer() : Accepted();
 }
 
-std::string ReadCheckOrderInfo(std::string_view answer) {
-  return SuccessOr(answer, "submitStatus\":true", "errMsg\":\"");
+AnswerVerdict ReadCheckOrderInfo(std::string_view answer) {
+  return AcceptedOrReason(answer, "submitStatus\":true", "errMsg\":\"");
 }
 
-std::string ReadGetQueueCount(std::string_view answer) {
-  if (!Contains(answer, "true")) return texts::QueueCountFailed();
-  if (TextBetween(answer, "op_2\":\"", kQuote) == "true") return texts::QueueLongerThanStock();
-  if (TextBetween(answer, "ticket\":\"", ",") == "0") return texts::UnknownError();
-  return texts::Success();
+AnswerVerdict ReadGetQueueCount(std::string_view answer) {
+  if (!Contains(answer, "true")) return NoValidAnswer();
+  if (TextBetween(answer, "op_2\":\"", kQuote) == "true") return {AnswerKind::kQueueLongerThanStock, {}};
+  if (TextBetween(answer, "ticket\":\"", ",") == "0") return {AnswerKind::kNoTicketsCounted, {}};
+  return Accepted();
 }
 
-std::string ReadConfirmSingleForQueue(std::string_view answer) {
-  return SuccessOr(answer, "submitStatus\":true", "errMsg\":\"");
+AnswerVerdict ReadConfirmSingleForQueue(std::string_view answer) {
+  return AcceptedOrReason(answer, "submitStatus\":true", "errMsg\":\"");
 }
 
 std::string ReadOrderWaitTime(std::string_view answer) { return TextBetween(answer, "orderId\":\"", kQuote); }
 
-std::string ReadResultOrderForDcQueue(std::string_view answer) {
-  return SuccessOr(answer, "submitStatus\":true", kMessagesMarker);
+AnswerVerdict ReadResultOrderForDcQueue(std::string_view answer) {
+  return AcceptedOrReason(answer, "submitStatus\":true", kMessagesMarker);
 }
 
 }  // namespace quillet

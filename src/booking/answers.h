@@ -2,17 +2,25 @@
 // How the client reads the service's answers: pure functions over the
 // decoded answer text (program text), so that each can be checked and
 // fuzzed without a network. Answers are never parsed as JSON: success is a
-// plain search for a marker, values are cut out between two markers.
+// plain search for a marker, values are cut out between two markers. A
+// reader gives a verdict: what the answer says as a kind the program acts
+// on, and the service's own words as data; the words a person reads are
+// made from the kind elsewhere.
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "booking/answer_verdict.h"
 #include "booking/records.h"
 #include "stations/station_directory.h"
 
 namespace quillet {
+
+// A refusal with the service's words, recognising the refusals the program
+// acts on (a lapsed sign-in, an unpaid order of the account).
+AnswerVerdict RefusalFor(std::string reason);
 
 // The service's first message (between messages":[" and the next quote), or empty.
 std::string ServiceMessage(std::string_view answer);
@@ -22,17 +30,17 @@ std::string ServiceMessage(std::string_view answer);
 bool AsksToTryLater(std::string_view answer);
 
 // Login and session.
-bool CaptchaAccepted(std::string_view answer);
-// The captcha check's verdict either way (its "msg" field), without which
-// the answer is none the check gives.
-bool HasCaptchaVerdict(std::string_view answer);
-// The login step's verdict either way: its loginCheck field or a message.
-bool HasLoginVerdict(std::string_view answer);
+// The captcha check: accepted, refused (its "msg" field says no), or no
+// valid answer without that field.
+AnswerVerdict ReadCaptchaCheck(std::string_view answer);
+// The login step: accepted (loginCheck "Y"), refused by its loginCheck
+// field or a message (the reason), or no valid answer.
+AnswerVerdict ReadLogin(std::string_view answer);
 // A JPEG or PNG picture, by its first bytes.
 bool LooksLikePicture(std::string_view bytes);
-// True when the login step passed; otherwise errorText receives the service's message.
-bool LoginAccepted(std::string_view answer, std::string& errorText);
-std::string ReadCheckUser(std::string_view answer);
+// The session check: accepted while signed in, kNotSignedIn for a plain
+// "no" ("flag":false), no valid answer for anything else.
+AnswerVerdict ReadCheckUser(std::string_view answer);
 
 // QR sign-in. The passport service answers flat objects with a result_code
 // (a number, quoted or not) and a result_message.
@@ -46,6 +54,9 @@ enum class QrCodeState {
 };
 // The passport's message (result_message), or empty.
 std::string PassportMessage(std::string_view answer);
+// A passport answer that `accepted` (as read by the readers below), else
+// refused with its message, else no valid answer.
+AnswerVerdict PassportVerdict(bool accepted, std::string_view answer);
 // The new code's uuid and its picture (base64, as sent); false when the
 // answer is not a made code.
 bool ReadQrCreated(std::string_view answer, std::string& uuid, std::string& pictureBase64);
@@ -62,18 +73,18 @@ bool AuthClientAccepted(std::string_view answer);
 std::string ReadPageToken(std::string_view page);
 
 // The passenger list answer. On a refusal the answer is cut down to the
-// service's message, which is the result; on a list the passengers are
-// appended to `list` and the result is success; anything else (empty, cut,
-// foreign) gives the fixed "no valid answer" text and leaves `list` alone.
-std::string ReadPassengers(std::string& answer, std::vector<PassengerRecord>& list);
+// service's message, which is the reason; on a list the passengers are
+// appended to `list` and it is accepted; anything else (empty, cut,
+// foreign) is no valid answer and leaves `list` alone.
+AnswerVerdict ReadPassengers(std::string& answer, std::vector<PassengerRecord>& list);
 // The passenger pattern over one text; the matches in order.
 std::vector<PassengerRecord> MatchPassengers(const std::string& text);
 
 // The left-ticket answer. On a refusal the answer is cut down to the
-// message (the result); on a result list it is cut down to the list and its
-// trains are appended to `records`; anything else gives the fixed "no valid
-// answer" text and leaves `records` alone.
-std::string ReadLeftTickets(std::string& answer, const StationDirectory& stations, std::vector<TrainRecord>& records);
+// message (the reason); on a result list it is cut down to the list, its
+// trains are appended to `records` and it is accepted; anything else is no
+// valid answer and leaves `records` alone.
+AnswerVerdict ReadLeftTickets(std::string& answer, const StationDirectory& stations, std::vector<TrainRecord>& records);
 // The left-ticket answer as the service sent it (UTF-8), read for the trains
 // whose station train code is one of `codes` (program text): their records
 // are appended to `records` and `list` is set to the result list, still in
@@ -81,7 +92,7 @@ std::string ReadLeftTickets(std::string& answer, const StationDirectory& station
 // nothing appended, unless the answer is a result list that converts one
 // character at a time without a zero byte; ReadLeftTickets on the converted
 // answer reads it then. When true, ReadLeftTickets on the converted answer
-// would give "success", cut the answer down to the converted `list`, and
+// would accept it, cut the answer down to the converted `list`, and
 // append these records among the others, in the same order.
 bool ReadWantedLeftTickets(std::string_view utf8Answer, std::span<const std::string> codes,
                            const StationDirectory& stations, std::vector<TrainRecord>& records, std::string_view& list);
@@ -95,8 +106,9 @@ int ExtractItemsBetween(std::string_view text, std::string_view left, std::strin
                         std::string_view prefix = {}, std::string_view suffix = {}, bool withLeft = false,
                         bool withRight = false, int start = 0);
 
-// The order chain.
-std::string ReadSubmitOrderRequest(std::string_view answer);
+// The order chain. An answer without its success marker is refused when it
+// gives a reason, else no valid answer.
+AnswerVerdict ReadSubmitOrderRequest(std::string_view answer);
 
 struct OrderPageValues {
   std::string repeatSubmitToken;
@@ -104,16 +116,19 @@ struct OrderPageValues {
   std::string trainDateMs;
   std::string keyCheckIsChange;
 };
-std::string ReadInitDc(std::string_view page, OrderPageValues& values);
+// Accepted when the page holds the left-ticket text; the values are read either way.
+AnswerVerdict ReadInitDc(std::string_view page, OrderPageValues& values);
 // The train date's milliseconds: the number after 'time': inside the page's
 // 'train_date':{...} object; empty when the page has none.
 std::string ReadTrainDateMs(std::string_view page);
 
-std::string ReadCheckOrderInfo(std::string_view answer);
-std::string ReadGetQueueCount(std::string_view answer);
-std::string ReadConfirmSingleForQueue(std::string_view answer);
+AnswerVerdict ReadCheckOrderInfo(std::string_view answer);
+// No valid answer without "true" anywhere; otherwise accepted unless more
+// people queue than tickets are left or no ticket is counted.
+AnswerVerdict ReadGetQueueCount(std::string_view answer);
+AnswerVerdict ReadConfirmSingleForQueue(std::string_view answer);
 // The order id, or empty while the service has none (also for a null id).
 std::string ReadOrderWaitTime(std::string_view answer);
-std::string ReadResultOrderForDcQueue(std::string_view answer);
+AnswerVerdict ReadResultOrderForDcQueue(std::string_view answer);
 
 }  // namespace quillet

@@ -1,7 +1,6 @@
 #include "booking/client.h"
 
 #include <algorithm>
-#include <condition_variable>
 
 #include "booking/answers.h"
 #include "booking/date_text.h"
@@ -10,6 +9,7 @@
 #include "net/encoding.h"
 #include "net/http.h"
 #include "util/text.h"
+#include "util/wait.h"
 
 namespace quillet {
 
@@ -25,30 +25,52 @@ const std::string kTokenPiece = "&_json_att=&REPEAT_SUBMIT_TOKEN=";
 
 namespace paths = service_paths;
 
-// Judges an operation from its exchange and its reader's text. The message
-// is always the reader's text, so a failure shows what it always showed.
-ServiceResult Judged(ExchangeOutcome transport, const std::stop_token& stop, std::string readerText,
-                     bool noValidAnswer) {
+// Judges an operation from its exchange and its reader's verdict; the
+// message is the text the window has always shown for it.
+ServiceResult Judged(ExchangeOutcome transport, const std::stop_token& stop, AnswerVerdict verdict,
+                     std::string message) {
   ServiceResult result;
   result.transport = transport;
   if (stop.stop_requested() || transport == ExchangeOutcome::kStopped) {
     result.kind = ServiceResultKind::kStopped;
   } else if (transport != ExchangeOutcome::kOk) {
     result.kind = ServiceResultKind::kTransportFailure;
-  } else if (readerText == texts::Success()) {
+  } else if (verdict.Accepted()) {
     result.kind = ServiceResultKind::kDone;
   } else {
-    result.kind = noValidAnswer ? ServiceResultKind::kNoValidAnswer : ServiceResultKind::kRefused;
+    result.kind =
+        verdict.kind == AnswerKind::kNoValidAnswer ? ServiceResultKind::kNoValidAnswer : ServiceResultKind::kRefused;
   }
-  result.message = std::move(readerText);
+  if (transport == ExchangeOutcome::kOk) result.answer = std::move(verdict);
+  result.message = std::move(message);
   return result;
 }
 
-// A reader that gives success or the reason after a marker: an answer
-// without a reason is not one the operation knows.
-ServiceResult JudgedWithReason(ExchangeOutcome transport, const std::stop_token& stop, std::string readerText) {
-  const bool noReason = readerText.empty();
-  return Judged(transport, stop, std::move(readerText), noReason);
+// The text of a verdict: success, the service's reason, the program's text
+// of a refusal it words itself, or `noValidAnswer`.
+std::string MessageOf(const AnswerVerdict& verdict, const std::string& noValidAnswer) {
+  switch (verdict.kind) {
+    case AnswerKind::kAccepted:
+      return texts::Success();
+    case AnswerKind::kQueueLongerThanStock:
+      return texts::QueueLongerThanStock();
+    case AnswerKind::kNoTicketsCounted:
+      return texts::UnknownError();
+    case AnswerKind::kNoValidAnswer:
+      return noValidAnswer;
+    case AnswerKind::kRefused:
+    case AnswerKind::kNotSignedIn:
+    case AnswerKind::kUnpaidOrderPending:
+      break;
+  }
+  return verdict.reason;
+}
+
+// A reader that gives success or the reason after a marker: the message is
+// the reason, empty for an answer without one.
+ServiceResult JudgedWithReason(ExchangeOutcome transport, const std::stop_token& stop, AnswerVerdict verdict) {
+  std::string message = MessageOf(verdict, {});
+  return Judged(transport, stop, std::move(verdict), std::move(message));
 }
 
 template <typename Result>
@@ -77,9 +99,13 @@ HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::s
   options.extraCaFile = caFile_;
   options.reuseConnections = reuseConnections_ && !freshConnection;
   options.deadline = exchangeDeadline_;
-  std::string methodText = method;
-  std::string headers = headerBlock;
-  return SendHttpRequest(serviceBaseAddress_ + path, methodText, body, cookieJar_, headers, false, {}, {}, options);
+  HttpRequest request;
+  request.url = serviceBaseAddress_ + path;
+  request.method = method;
+  request.bodyText = body;
+  request.headerBlock = headerBlock;
+  request.options = std::move(options);
+  return SendHttpRequest(request, cookieJar_);
 }
 
 BookingClient::Exchanged BookingClient::ExchangeText(const std::string& path, const std::string& method,
@@ -124,16 +150,8 @@ BookingClient::Attempt BookingClient::ExchangeWithTries(const std::string& path,
     // An answer that took the whole deadline is not waited for again: the
     // person hears of it now instead of after several deadlines.
     if (attempt.answer.outcome == ExchangeOutcome::kDeadlinePassed) return attempt;
-    if (!PauseBeforeRetry(stop)) return attempt;
+    if (!WaitUnlessStopped(stop, retryPause_.load())) return attempt;
   }
-}
-
-bool BookingClient::PauseBeforeRetry(const std::stop_token& stop) const {
-  std::mutex mutex;
-  std::condition_variable_any wake;
-  std::unique_lock lock(mutex);
-  wake.wait_for(lock, stop, retryPause_.load(), [] { return false; });
-  return !stop.stop_requested();
 }
 
 std::string_view BookingClient::ServicePathOf(std::string_view url) const {
@@ -200,8 +218,9 @@ LoginResult BookingClient::Login(const std::string& userName, const std::string&
                                  const std::string& captchaAnswer, std::stop_token stop) {
   LoginResult result;
   const auto judgeCaptcha = [](const Attempt& a) {
-    if (CaptchaAccepted(a.text)) return Verdict::kAccepted;
-    if (HasCaptchaVerdict(a.text) && !AsksToTryLater(a.text)) return Verdict::kRefused;
+    const AnswerVerdict verdict = ReadCaptchaCheck(a.text);
+    if (verdict.Accepted()) return Verdict::kAccepted;
+    if (verdict.Refusal() && !AsksToTryLater(a.text)) return Verdict::kRefused;
     return Verdict::kTryAgain;
   };
   Attempt check =
@@ -217,23 +236,25 @@ LoginResult BookingClient::Login(const std::string& userName, const std::string&
     static_cast<ServiceResult&>(result) =
         SignInJudged(check.answer.outcome, false, captcha == Verdict::kRefused, captchaBusy, stop,
                      ServiceResultKind::kCaptchaRefused, texts::CaptchaWrong());
+    result.captchaSpent = true;
     return result;
   }
 
   const auto judgeLogin = [](const Attempt& a) {
-    std::string reason;
-    if (LoginAccepted(a.text, reason)) return Verdict::kAccepted;
-    if (HasLoginVerdict(a.text) && !AsksToTryLater(a.text)) return Verdict::kRefused;
+    const AnswerVerdict verdict = ReadLogin(a.text);
+    if (verdict.Accepted()) return Verdict::kAccepted;
+    if (verdict.Refusal() && !AsksToTryLater(a.text)) return Verdict::kRefused;
     return Verdict::kTryAgain;
   };
   Attempt login = ExchangeWithTries(paths::kLogin, kPost, LoginBody(userName, password, captchaAnswer), headers_.xhr,
                                     stop, true, judgeLogin);
   result.decidedBy = {SignInStep::kLogin, login.answer.status, ServiceMessage(login.text)};
   if (login.verdict != Verdict::kAccepted) {
-    std::string reason;
-    LoginAccepted(login.text, reason);
+    std::string reason = ServiceMessage(login.text);
     const bool busy = AsksToTryLater(login.text);
     SetLastResponse(std::move(login.text));
+    // The login step may refuse the captcha in the check's own words.
+    result.captchaSpent = reason == texts::CaptchaWrong();
     static_cast<ServiceResult&>(result) = SignInJudged(login.answer.outcome, false, login.verdict == Verdict::kRefused,
                                                        busy, stop, ServiceResultKind::kRefused, std::move(reason));
     return result;
@@ -267,8 +288,7 @@ QrCodeResult BookingClient::CreateQrCode(std::stop_token stop) {
   std::string uuid;
   std::string pictureBase64;
   const bool made = ReadQrCreated(answer.text, uuid, pictureBase64);
-  std::string reason = made ? texts::Success() : PassportMessage(answer.text);
-  auto result = WithValues<QrCodeResult>(JudgedWithReason(answer.outcome, stop, std::move(reason)));
+  auto result = WithValues<QrCodeResult>(JudgedWithReason(answer.outcome, stop, PassportVerdict(made, answer.text)));
   if (result.Done()) {
     result.content = QrSignInContent(uuid);
     result.uuid = std::move(uuid);
@@ -282,8 +302,9 @@ QrStateResult BookingClient::CheckQrCode(const std::string& uuid, std::stop_toke
       paths::kQrCheck, kPost, ConcatTexts(std::string_view("uuid="), UrlEncode(uuid), std::string_view("&appid=otn")),
       headers_.xhr, stop);
   const std::optional<QrCodeState> state = ReadQrCheck(answer.text);
-  auto result = WithValues<QrStateResult>(
-      Judged(answer.outcome, stop, state ? texts::Success() : texts::NoValidAnswer(), !state.has_value()));
+  AnswerVerdict verdict{state ? AnswerKind::kAccepted : AnswerKind::kNoValidAnswer, {}};
+  std::string message = MessageOf(verdict, texts::NoValidAnswer());
+  auto result = WithValues<QrStateResult>(Judged(answer.outcome, stop, std::move(verdict), std::move(message)));
   if (result.Done()) {
     result.state = *state;
     result.message = PassportMessage(answer.text);
@@ -294,20 +315,19 @@ QrStateResult BookingClient::CheckQrCode(const std::string& uuid, std::stop_toke
 ServiceResult BookingClient::FinishQrSignIn(std::stop_token stop) {
   Exchanged answer = ExchangeText(paths::kPassportToken, kPost, "appid=otn", headers_.xhr, stop);
   const std::string appToken = ReadNewAppToken(answer.text);
-  if (appToken.empty()) return JudgedWithReason(answer.outcome, stop, PassportMessage(answer.text));
+  if (appToken.empty()) return JudgedWithReason(answer.outcome, stop, PassportVerdict(false, answer.text));
   answer = ExchangeText(paths::kAuthClient, kPost, ConcatTexts(std::string_view("tk="), UrlEncode(appToken)),
                         headers_.xhr, stop);
   const bool accepted = AuthClientAccepted(answer.text);
   SetLastResponse(answer.text);
-  return JudgedWithReason(answer.outcome, stop, accepted ? texts::Success() : PassportMessage(answer.text));
+  return JudgedWithReason(answer.outcome, stop, PassportVerdict(accepted, answer.text));
 }
 
 ServiceResult BookingClient::CheckUser(std::stop_token stop) {
   const Exchanged answer = ExchangeText(paths::kCheckUser, kPost, kJsonAtt, headers_.xhr, stop);
-  std::string readerText = ReadCheckUser(answer.text);
-  // Only a plain "no" means the sign-in is gone; a garbled answer says nothing about it.
-  const bool noValidAnswer = readerText != texts::Success() && answer.text.find("flag\":false") == std::string::npos;
-  return Judged(answer.outcome, stop, std::move(readerText), noValidAnswer);
+  AnswerVerdict verdict = ReadCheckUser(answer.text);
+  std::string message = verdict.Accepted() ? texts::Success() : texts::CheckUserFailed();
+  return Judged(answer.outcome, stop, std::move(verdict), std::move(message));
 }
 
 PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
@@ -336,7 +356,9 @@ PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
 
   const auto judgeList = [](const Attempt& a) {
     if (!ServiceMessage(a.text).empty()) return AsksToTryLater(a.text) ? Verdict::kTryAgain : Verdict::kRefused;
-    return FindText(a.text, "\"status\":true") != kNotFound ? Verdict::kAccepted : Verdict::kTryAgain;
+    std::string text = a.text;
+    std::vector<PassengerRecord> ignored;
+    return ReadPassengers(text, ignored).Accepted() ? Verdict::kAccepted : Verdict::kTryAgain;
   };
   Attempt answer = ExchangeWithTries(paths::kPassengers, kPost,
                                      ConcatTexts(std::string_view("_json_att=&REPEAT_SUBMIT_TOKEN="), token),
@@ -344,11 +366,13 @@ PassengersResult BookingClient::LoadPassengers(std::stop_token stop) {
   result.decidedBy = {SignInStep::kPassengerList, answer.answer.status, ServiceMessage(answer.text)};
   std::vector<PassengerRecord> passengers;
   const bool busy = AsksToTryLater(answer.text);
-  std::string readerText = ReadPassengers(answer.text, passengers);
+  AnswerVerdict verdict = ReadPassengers(answer.text, passengers);
+  std::string message = MessageOf(verdict, texts::NoValidAnswer());
   SetLastResponse(std::move(answer.text));
   static_cast<ServiceResult&>(result) =
       SignInJudged(answer.answer.outcome, answer.verdict == Verdict::kAccepted, answer.verdict == Verdict::kRefused,
-                   busy, stop, ServiceResultKind::kRefused, std::move(readerText));
+                   busy, stop, ServiceResultKind::kRefused, std::move(message));
+  if (answer.answer.Ok()) result.answer = std::move(verdict);
   if (result.Done()) result.passengers = std::move(passengers);
   return result;
 }
@@ -441,22 +465,22 @@ TrainsResult BookingClient::QueryLeftTicketsAt(const std::string& queryPath, boo
   std::string_view utf8List;
   if (!onlyTrains.empty() && ReadWantedLeftTickets(answer.body, onlyTrains, stations_, trains, utf8List)) {
     SetLastResponseUtf8(utf8List);
-    auto result = WithValues<TrainsResult>(Judged(answer.outcome, stop, texts::Success(), false));
+    auto result = WithValues<TrainsResult>(Judged(answer.outcome, stop, {AnswerKind::kAccepted, {}}, texts::Success()));
     if (result.Done()) result.trains = std::move(trains);
     result.sign = sign;
     return result;
   }
 
   std::string text = Utf8BytesToText(answer.body);
-  std::string readerText = ReadLeftTickets(text, stations_, trains);
-  const bool noValidAnswer = readerText == texts::NoValidAnswer();
+  AnswerVerdict verdict = ReadLeftTickets(text, stations_, trains);
+  std::string message = MessageOf(verdict, texts::NoValidAnswer());
   SetLastResponse(std::move(text));
   if (!onlyTrains.empty()) {
     std::erase_if(trains, [onlyTrains](const TrainRecord& train) {
       return std::find(onlyTrains.begin(), onlyTrains.end(), train.stationTrainCode) == onlyTrains.end();
     });
   }
-  auto result = WithValues<TrainsResult>(Judged(answer.outcome, stop, std::move(readerText), noValidAnswer));
+  auto result = WithValues<TrainsResult>(Judged(answer.outcome, stop, std::move(verdict), std::move(message)));
   if (result.Done()) result.trains = std::move(trains);
   result.sign = sign;
   return result;
@@ -478,9 +502,10 @@ ServiceResult BookingClient::SubmitOrderRequest(const std::string& secretStr, co
 OrderPageResult BookingClient::InitDc(std::stop_token stop) {
   const Exchanged page = ExchangeText(paths::kOrderPage, kPost, kJsonAtt, headers_.xhr, stop);
   OrderPageValues values;
-  std::string readerText = ReadInitDc(page.text, values);
+  AnswerVerdict verdict = ReadInitDc(page.text, values);
   // A page without the left-ticket text is not the order page.
-  auto result = WithValues<OrderPageResult>(Judged(page.outcome, stop, std::move(readerText), true));
+  std::string message = MessageOf(verdict, texts::Failed());
+  auto result = WithValues<OrderPageResult>(Judged(page.outcome, stop, std::move(verdict), std::move(message)));
   result.values = std::move(values);
   return result;
 }
@@ -527,11 +552,9 @@ ServiceResult BookingClient::GetQueueCount(const std::string& trainDateMs, const
       std::string_view("&leftTicket="), leftTicket, std::string_view("&purpose_codes="), purposeCodes,
       std::string_view("&train_location=V2"), kTokenPiece, repeatSubmitToken);
   const Exchanged answer = ExchangeText(paths::kQueueCount, kPost, body, headers_.xhr, stop);
-  std::string readerText = ReadGetQueueCount(answer.text);
-  // Without "true" anywhere the answer is none the step knows; the other
-  // two texts are the service's refusals.
-  const bool noValidAnswer = readerText == texts::QueueCountFailed();
-  return Judged(answer.outcome, stop, std::move(readerText), noValidAnswer);
+  AnswerVerdict verdict = ReadGetQueueCount(answer.text);
+  std::string message = MessageOf(verdict, texts::QueueCountFailed());
+  return Judged(answer.outcome, stop, std::move(verdict), std::move(message));
 }
 
 ServiceResult BookingClient::ConfirmSingleForQueue(const std::string& passengerTicketStr,
@@ -566,7 +589,9 @@ OrderIdResult BookingClient::QueryOrderWaitTime(const std::string& tourFlag, con
   const Exchanged answer = ExchangeText(path, kGet, kNoBody, headers_.xhr, stop);
   std::string orderId = ReadOrderWaitTime(answer.text);
   const bool known = !orderId.empty();
-  auto result = WithValues<OrderIdResult>(Judged(answer.outcome, stop, known ? texts::Success() : "", !known));
+  AnswerVerdict verdict{known ? AnswerKind::kAccepted : AnswerKind::kNoValidAnswer, {}};
+  auto result =
+      WithValues<OrderIdResult>(Judged(answer.outcome, stop, std::move(verdict), known ? texts::Success() : ""));
   result.orderId = std::move(orderId);
   return result;
 }

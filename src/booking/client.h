@@ -44,6 +44,9 @@ struct CaptchaResult : ServiceResult {
 };
 struct LoginResult : ServiceResult {
   SignInStepOutcome decidedBy;
+  // The captcha answer must be made again: the check failed in any way, or
+  // the login refused it.
+  bool captchaSpent = false;
 };
 struct PassengersResult : ServiceResult {
   std::vector<PassengerRecord> passengers;  // the account's passengers, in the service's order
@@ -206,8 +209,6 @@ class BookingClient {
   Attempt ExchangeWithTries(const std::string& path, const std::string& method, const std::string& body,
                             const std::string& headerBlock, const std::stop_token& stop, bool decode,
                             Judge&& judge) const;
-  // False when stopped during the pause.
-  bool PauseBeforeRetry(const std::stop_token& stop) const;
   // The path of an answer's URL when it lies on the service, else empty.
   std::string_view ServicePathOf(std::string_view url) const;
   struct Exchanged {

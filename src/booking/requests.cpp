@@ -29,7 +29,7 @@ HeaderBlocks::HeaderBlocks(const std::string& base) {
   captcha = ConcatTexts(std::string_view("Referer:"), base, std::string_view(service_paths::kLoginPage), kCrLf, page);
   passenger = ConcatTexts(std::string_view("Referer: "), base, std::string_view(service_paths::kOrderPage), kCrLf,
                           kPageUserAgent);
-  query = ConcatTexts(std::string_view("Referer: "), base, std::string_view("/otn/leftTicket/init"));
+  query = ConcatTexts(std::string_view("Referer: "), base, std::string_view(service_paths::kLeftTicketPage));
 }
 
 std::string LoginBody(const std::string& userName, const std::string& password, const std::string& captchaAnswer) {

@@ -1,17 +1,24 @@
 #pragma once
-// Every path of the booking service the client asks, in one place. Each is
-// joined to the service's base address as it stands.
+// Every path of the booking service the program asks or names, in one place;
+// tests and benchmarks use them from here too. Each is joined to the
+// service's base address as it stands.
 namespace quillet::service_paths {
 
+// The booking application's root: a HEAD of it needs no sign-in and carries
+// the service's Date, which the clock probes read.
+inline constexpr char kApplicationRoot[] = "/otn/";
 inline constexpr char kLoginPage[] = "/otn/login/init";
 inline constexpr char kCaptchaPicture[] =
     "/otn/passcodeNew/getPassCodeNew?module=login&rand=sjrand&0.18218983666535804";
+inline constexpr char kCaptchaPicturePath[] = "/otn/passcodeNew/getPassCodeNew";  // the above without its query
 inline constexpr char kCaptchaCheck[] = "/otn/passcodeNew/checkRandCodeAnsyn";
 inline constexpr char kLogin[] = "/otn/login/loginAysnSuggest";
 inline constexpr char kLoginConfirm[] = "/otn/login/userLogin";
 inline constexpr char kCheckUser[] = "/otn/login/checkUser";
+inline constexpr char kSignedInHome[] = "/otn/index/initMy12306";  // where a sign-in leads
 inline constexpr char kOrderPage[] = "/otn/confirmPassenger/initDc";
 inline constexpr char kPassengers[] = "/otn/confirmPassenger/getPassengerDTOs";
+inline constexpr char kLeftTicketPage[] = "/otn/leftTicket/init";    // the query requests' Referer
 inline constexpr char kLeftTicketQuery[] = "/otn/leftTicket/query";  // followed by its query string
 inline constexpr char kSubmitOrderRequest[] = "/otn/leftTicket/submitOrderRequest";
 inline constexpr char kCheckOrderInfo[] = "/otn/confirmPassenger/checkOrderInfo";
@@ -19,6 +26,8 @@ inline constexpr char kQueueCount[] = "/otn/confirmPassenger/getQueueCount";
 inline constexpr char kConfirmSingleForQueue[] = "/otn/confirmPassenger/confirmSingleForQueue";
 inline constexpr char kOrderWaitTime[] = "/otn/confirmPassenger/queryOrderWaitTime";  // followed by its query string
 inline constexpr char kOrderResult[] = "/otn/confirmPassenger/resultOrderForDcQueue";
+// The account's unfinished orders, as the service's own pages show them.
+inline constexpr char kUnfinishedOrders[] = "/otn/queryOrder/queryMyOrderNoComplete";
 
 // Waitlist orders: the party check, the chance of success, submit, confirm,
 // the queue, and the state and cancellation of an order.

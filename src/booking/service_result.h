@@ -3,13 +3,14 @@
 // text it shows.
 #include <string>
 
+#include "booking/answer_verdict.h"
 #include "net/http.h"
 
 namespace quillet {
 
 enum class ServiceResultKind {
   kDone,              // the service did what was asked
-  kRefused,           // the service said no; `message` holds its reason (or a fixed text)
+  kRefused,           // the service said no; `answer` says about what, `message` holds its reason (or a fixed text)
   kCaptchaRefused,    // the captcha answer did not pass its check
   kNoValidAnswer,     // an answer came but it is not one the operation knows
   kTransportFailure,  // no answer: see `transport`
@@ -22,6 +23,9 @@ struct ServiceResult {
   // always shown: "成功", the service's message or a fixed reason.
   std::string message;
   ExchangeOutcome transport = ExchangeOutcome::kOk;  // of the exchange that decided the result
+  // What the deciding answer said (kNoValidAnswer without one): a refusal's
+  // kind (kNotSignedIn, kUnpaidOrderPending ...) and the service's words.
+  AnswerVerdict answer;
 
   bool Done() const { return kind == ServiceResultKind::kDone; }
 };

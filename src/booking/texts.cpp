@@ -45,6 +45,14 @@ const std::string& TryLaterMarker() {
   static const std::string text = Gbk(u8"稍后重试");
   return text;
 }
+const std::string& NotSignedIn() {
+  static const std::string text = Gbk(u8"用户未登录");
+  return text;
+}
+const std::string& UnpaidOrderPending() {
+  static const std::string text = Gbk(u8"您还有未处理的订单");
+  return text;
+}
 
 const std::string& QueryPathEmpty() {
   static const std::string text = Gbk(u8"查询路径为空");

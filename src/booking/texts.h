@@ -21,5 +21,10 @@ const std::string& QueryPathTooLong();          // 查询路径超过64字节
 const std::string& QueryPathBadCharacters();    // 查询路径含有不允许的字符
 const std::string& QueryPathNotUnderService();  // 查询路径不在本服务之下
 const std::string& QueryPathMovesAgain();       // 查询路径一再变更
+// The service's refusal of a request that needs a sign-in it no longer knows.
+const std::string& NotSignedIn();  // 用户未登录
+// The service's refusal of an order while the account holds an unpaid one
+// (its whole message goes on: "，请您到[未完成订单]进行处理!").
+const std::string& UnpaidOrderPending();  // 您还有未处理的订单
 
 }  // namespace quillet::booking_texts

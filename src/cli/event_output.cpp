@@ -23,13 +23,13 @@ std::string JsonList(const std::vector<std::string>& gbkTexts) {
   return out + "]";
 }
 
-std::string OrderJson(const char* event, const OrderOutcome& order) {
+std::string OrderJson(const char* event, const EventOrder& order) {
   return std::string("{\"event\":\"") + event + "\",\"wish\":" + std::to_string(order.wish) +
          ",\"date\":" + JsonString(order.date) + ",\"train\":" + JsonString(order.train) +
          ",\"seat\":" + JsonString(order.seat) + ",\"passengers\":" + JsonList(order.passengers);
 }
 
-std::string OrderText(const OrderOutcome& order) {
+std::string OrderText(const EventOrder& order) {
   std::string names;
   for (const std::string& name : order.passengers) names += (names.empty() ? "" : ", ") + Utf8FromGbk(name);
   return quillet::Format(_("%s on %s, %s, for %s"), Utf8FromGbk(order.train), Utf8FromGbk(order.date),
@@ -82,7 +82,7 @@ std::string WishPrefix(int wish) { return quillet::Format(_("wish %s: "), std::t
 
 }  // namespace
 
-std::string EventJson(const Event& event) {
+std::string GrabEventJson(const Event& event) {
   return std::visit(
       Overloaded{
           [](const AttemptEvent& e) {
@@ -150,8 +150,8 @@ std::string EventJson(const Event& event) {
       event);
 }
 
-std::string EventJson(const Event& event, std::chrono::system_clock::time_point at) {
-  std::string json = EventJson(event);
+std::string GrabEventJson(const Event& event, std::chrono::system_clock::time_point at) {
+  std::string json = GrabEventJson(event);
   json.insert(json.size() - 1, ",\"at\":" + JsonStringFromUtf8(ChinaIsoMoment(at, IsoPrecision::kMilliseconds)));
   return json;
 }
@@ -176,10 +176,10 @@ void EventOutput::WriteJson(const Event& event) {
     AttemptEvent line = *attempt;
     line.newAttempts = attempt->attempts - (last == attemptLines_.end() ? 0 : last->second.attempts);
     attemptLines_[attempt->wish] = {now, attempt->attempts};
-    out_ << EventJson(line, wallClock_()) << "\n" << std::flush;
+    out_ << GrabEventJson(line, wallClock_()) << "\n" << std::flush;
     return;
   }
-  out_ << EventJson(event, wallClock_()) << "\n" << std::flush;
+  out_ << GrabEventJson(event, wallClock_()) << "\n" << std::flush;
 }
 
 void EventOutput::Finish() {

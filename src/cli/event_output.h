@@ -27,21 +27,21 @@ struct QueryFailedEvent {
   std::string date;
   std::string reason;
 };
-struct OrderOutcome {
+struct EventOrder {
   int wish = 0;
   std::string date, train, seat;  // seat: the class's name
   std::vector<std::string> passengers;
 };
 struct OrderRefusedEvent {
-  OrderOutcome order;
+  EventOrder order;
   std::string reason;
 };
 struct ManualCheckEvent {
-  OrderOutcome order;
+  EventOrder order;
   std::string reason;
 };
 struct BookedEvent {
-  OrderOutcome order;
+  EventOrder order;
   std::string orderId;       // empty when the service did not say
   bool viaWaitlist = false;  // the service filled the wish's waitlist order
 };
@@ -150,8 +150,8 @@ class EventOutput {
 };
 
 // One JSON object (no line end) for an event, without its moment.
-std::string EventJson(const Event& event);
+std::string GrabEventJson(const Event& event);
 // The same with "at" last: "2026-12-20T09:15:02.123+08:00".
-std::string EventJson(const Event& event, std::chrono::system_clock::time_point at);
+std::string GrabEventJson(const Event& event, std::chrono::system_clock::time_point at);
 
 }  // namespace quillet::cli

@@ -3,8 +3,8 @@
 namespace quillet::cli {
 namespace {
 
-cli::OrderOutcome OrderOf(const OrderReport& report) {
-  cli::OrderOutcome order;
+cli::EventOrder OrderOf(const OrderReport& report) {
+  cli::EventOrder order;
   order.wish = static_cast<int>(report.wishIndex) + 1;
   order.date = report.date;
   order.train = report.train;

@@ -8,7 +8,6 @@
 #include "cli/station_match.h"
 #include "cli/travel_date.h"
 #include "grab/order_tables.h"
-#include "grab/texts.h"
 #include "net/cookies.h"
 #include "stations/station_directory.h"
 #include "util/codepage.h"
@@ -137,7 +136,7 @@ int RunTrains(const TrainsRequest& request, bool json, std::ostream& out, std::o
   const TrainsResult result =
       client.QueryLeftTickets(request.student, date.date, from.station->telecode, to.station->telecode);
   if (!result.Done()) {
-    if (result.kind == ServiceResultKind::kRefused && result.message == grab_texts::NotSignedIn()) {
+    if (result.answer.kind == AnswerKind::kNotSignedIn) {
       err << "quillet-grab: "
           << _("the service lists trains only after a sign-in; quillet-grab trains does not sign in, "
                "so it cannot list them (a plan's wishes query after signing in)")

@@ -12,8 +12,8 @@
 #include "grab/account_gate.h"
 #include "grab/party_choice.h"
 #include "grab/texts.h"
-#include "grab/wait.h"
 #include "util/text.h"
+#include "util/wait.h"
 
 namespace quillet {
 namespace {
@@ -49,6 +49,9 @@ OrderReport ReportOf(std::size_t wishIndex, const GrabTask& task, const OrderOut
   report.passengers = PartyNames(task);
   report.orderId = task.orderId;
   report.message = outcome.message;
+  report.outcome = outcome.kind;
+  report.serviceReason = outcome.serviceReason;
+  report.at = std::chrono::floor<std::chrono::milliseconds>(std::chrono::system_clock::now());
   return report;
 }
 
@@ -304,7 +307,7 @@ struct GrabController::Impl {
   // again: it ends as a manual check naming that reason.
   bool EndedByHeldAccount(std::size_t wishIndex, const GrabTask& task) {
     if (!accountGate.Held()) return false;
-    ReportEnd(wishIndex, task, OrderOutcome{OrderOutcomeKind::kManualCheck, grab_texts::AccountOrderInDoubt()});
+    ReportEnd(wishIndex, task, OrderOutcome{OrderOutcomeKind::kManualCheck, grab_texts::AccountOrderInDoubt(), {}});
     return true;
   }
 

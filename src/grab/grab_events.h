@@ -3,14 +3,21 @@
 // worker thread, several at the same time; an implementation carries what it
 // shows over to its own thread and never waits for a thread that may be
 // joining the workers.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "grab/order_chain.h"
+
 namespace quillet {
 
-// An order that went in: booked, or to be checked by hand.
+// The moment of an event, to the millisecond; front ends show it in China
+// Standard Time.
+using EventMoment = std::chrono::sys_time<std::chrono::milliseconds>;
+
+// An order that went in (booked, or to be checked by hand) or was refused.
 struct OrderReport {
   std::size_t wishIndex = 0;            // in the list of the start that ran it
   std::string train;                    // station train code
@@ -20,6 +27,10 @@ struct OrderReport {
   std::vector<std::string> passengers;  // names, program text
   std::string orderId;                  // empty when the service gave none
   std::string message;                  // the order chain's result text
+  OrderOutcomeKind outcome = OrderOutcomeKind::kFailed;
+  std::string serviceReason;  // the service's own words for a refusal, program text; may be empty
+  EventMoment at{};           // when the chain ended
+  std::string account;        // the session's account name (empty when not known)
 };
 
 class GrabEvents {

@@ -5,8 +5,8 @@
 #include "booking/client.h"
 #include "grab/account_gate.h"
 #include "grab/texts.h"
-#include "grab/wait.h"
 #include "util/codepage.h"
+#include "util/wait.h"
 
 namespace quillet {
 namespace {
@@ -20,18 +20,19 @@ const std::string kStudentPurposeCodes = "0X00";
 const std::string kAdultPurposeCodes = "ADULT";
 constexpr int kOrderIdPolls = 3;
 
-OrderOutcome Outcome(OrderOutcomeKind kind, std::string message) { return {kind, std::move(message)}; }
+OrderOutcome Outcome(OrderOutcomeKind kind, std::string message, std::string serviceReason = {}) {
+  return {kind, std::move(message), std::move(serviceReason)};
+}
 
 // A refusal that says the sign-in is gone (a lapsed session), as opposed to
 // one about this order.
 bool SaysNotSignedIn(const ServiceResult& result) {
-  return result.kind == ServiceResultKind::kRefused && result.message == grab_texts::NotSignedIn();
+  return result.kind == ServiceResultKind::kRefused && result.answer.kind == AnswerKind::kNotSignedIn;
 }
 
 // A refusal saying the account already holds an order that is not paid.
 bool SaysUnpaidOrderPending(const ServiceResult& result) {
-  return result.kind == ServiceResultKind::kRefused &&
-         result.message.find(grab_texts::UnpaidOrderPending()) != std::string::npos;
+  return result.kind == ServiceResultKind::kRefused && result.answer.kind == AnswerKind::kUnpaidOrderPending;
 }
 
 // Whether a failed confirmation may have been carried out. Only the
@@ -83,9 +84,17 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
   std::stop_callback onClose(closing, [&stopOrClose] { stopOrClose.request_stop(); });
   const std::stop_token early = stopOrClose.get_token();
   const auto stopped = [&] { return Outcome(OrderOutcomeKind::kStopped, texts::ChainStopped()); };
-  const auto failed = [](std::string message) { return Outcome(OrderOutcomeKind::kFailed, std::move(message)); };
-  const auto lapsed = [](std::string message) { return Outcome(OrderOutcomeKind::kSessionLapsed, std::move(message)); };
-  const auto unpaid = [](std::string message) { return Outcome(OrderOutcomeKind::kManualCheck, std::move(message)); };
+  // The service's words, when its refusal decided the step.
+  const auto reasonOf = [](const ServiceResult& result) { return result.answer.reason; };
+  const auto failed = [](std::string message, std::string reason = {}) {
+    return Outcome(OrderOutcomeKind::kFailed, std::move(message), std::move(reason));
+  };
+  const auto lapsed = [](std::string message, std::string reason = {}) {
+    return Outcome(OrderOutcomeKind::kSessionLapsed, std::move(message), std::move(reason));
+  };
+  const auto unpaid = [](std::string message, std::string reason) {
+    return Outcome(OrderOutcomeKind::kManualCheck, std::move(message), std::move(reason));
+  };
   const auto held = [] { return Outcome(OrderOutcomeKind::kManualCheck, texts::AccountOrderInDoubt()); };
   AccountGate* gate = settings.accountGate;
 
@@ -98,7 +107,7 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
 
   const ServiceResult user = client.CheckUser(early);
   if (early.stop_requested()) return stopped();
-  if (user.kind == ServiceResultKind::kRefused) return lapsed(texts::CheckUserFailed());
+  if (SaysNotSignedIn(user)) return lapsed(texts::CheckUserFailed());
   if (!user.Done()) return failed(texts::CheckUserFailed());
 
   const std::string& purposeCodes = task.ticketType == "3" ? kStudentPurposeCodes : kAdultPurposeCodes;
@@ -106,9 +115,11 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
       client.SubmitOrderRequest(task.secretStr, task.trainDate, settings.backTrainDate, purposeCodes,
                                 task.fromStationName, task.toStationName, early);
   if (early.stop_requested()) return stopped();
-  if (SaysNotSignedIn(submitted)) return lapsed(texts::SubmitOrderFailedPrefix() + submitted.message);
-  if (SaysUnpaidOrderPending(submitted)) return unpaid(texts::SubmitOrderFailedPrefix() + submitted.message);
-  if (!submitted.Done()) return failed(texts::SubmitOrderFailedPrefix() + submitted.message);
+  if (SaysNotSignedIn(submitted))
+    return lapsed(texts::SubmitOrderFailedPrefix() + submitted.message, reasonOf(submitted));
+  if (SaysUnpaidOrderPending(submitted))
+    return unpaid(texts::SubmitOrderFailedPrefix() + submitted.message, reasonOf(submitted));
+  if (!submitted.Done()) return failed(texts::SubmitOrderFailedPrefix() + submitted.message, reasonOf(submitted));
 
   OrderPageResult page = client.InitDc(early);
   task.repeatSubmitToken = std::move(page.values.repeatSubmitToken);
@@ -123,17 +134,17 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
   task.passengerTicketStr = std::move(info.passengerTicketStr);
   task.oldPassengerStr = std::move(info.oldPassengerStr);
   if (early.stop_requested()) return stopped();
-  if (SaysNotSignedIn(info)) return lapsed(texts::CheckOrderInfoFailedPrefix() + info.message);
-  if (SaysUnpaidOrderPending(info)) return unpaid(texts::CheckOrderInfoFailedPrefix() + info.message);
-  if (!info.Done()) return failed(texts::CheckOrderInfoFailedPrefix() + info.message);
+  if (SaysNotSignedIn(info)) return lapsed(texts::CheckOrderInfoFailedPrefix() + info.message, reasonOf(info));
+  if (SaysUnpaidOrderPending(info)) return unpaid(texts::CheckOrderInfoFailedPrefix() + info.message, reasonOf(info));
+  if (!info.Done()) return failed(texts::CheckOrderInfoFailedPrefix() + info.message, reasonOf(info));
 
   const ServiceResult queue =
       client.GetQueueCount(task.trainDateMs, task.trainNo, task.stationTrainCode, task.seatType, task.fromTelecode,
                            task.toTelecode, task.leftTicket, kQueuePurposeCodes, task.repeatSubmitToken, early);
   if (early.stop_requested()) return stopped();
-  if (SaysNotSignedIn(queue)) return lapsed(texts::QueueCountFailedPrefix() + queue.message);
-  if (SaysUnpaidOrderPending(queue)) return unpaid(texts::QueueCountFailedPrefix() + queue.message);
-  if (!queue.Done()) return failed(texts::QueueCountFailedPrefix() + queue.message);
+  if (SaysNotSignedIn(queue)) return lapsed(texts::QueueCountFailedPrefix() + queue.message, reasonOf(queue));
+  if (SaysUnpaidOrderPending(queue)) return unpaid(texts::QueueCountFailedPrefix() + queue.message, reasonOf(queue));
+  if (!queue.Done()) return failed(texts::QueueCountFailedPrefix() + queue.message, reasonOf(queue));
 
   if (gate != nullptr) {
     const AccountGate::Pass pass = gate->EnterDoubt(early);
@@ -150,9 +161,10 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
                                    task.keyCheckIsChange, task.leftTicketStr, task.trainLocation, /*chooseSeats=*/"",
                                    kSeatDetailType, kRoomType, kDwAll, task.repeatSubmitToken, closing);
   if (confirmed.kind == ServiceResultKind::kStopped) return Abandoned(task);
-  if (SaysUnpaidOrderPending(confirmed)) return unpaid(texts::ConfirmQueueFailedPrefix() + confirmed.message);
+  if (SaysUnpaidOrderPending(confirmed))
+    return unpaid(texts::ConfirmQueueFailedPrefix() + confirmed.message, reasonOf(confirmed));
   if (!confirmed.Done() && !MayHaveReachedService(confirmed)) {
-    return failed(texts::ConfirmQueueFailedPrefix() + confirmed.message);
+    return failed(texts::ConfirmQueueFailedPrefix() + confirmed.message, reasonOf(confirmed));
   }
   // A confirmation whose answer was lost may have taken the ticket: the
   // polls below find out, and learning nothing is a manual check.

@@ -27,7 +27,8 @@ enum class OrderOutcomeKind {
 
 struct OrderOutcome {
   OrderOutcomeKind kind = OrderOutcomeKind::kFailed;
-  std::string message;  // the driver's text: "成功" or the reason, as the log has always had it
+  std::string message;        // the driver's text: "成功" or the reason, as the log has always had it
+  std::string serviceReason;  // the service's own words, when a refusal of the service decided it
 };
 
 // Places one order for the task's train, passenger and seat type.

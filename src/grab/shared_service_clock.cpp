@@ -1,5 +1,6 @@
 #include "grab/shared_service_clock.h"
 
+#include "booking/service_paths.h"
 #include "net/clock_probe.h"
 
 namespace quillet {
@@ -36,6 +37,7 @@ ClockEstimator HttpClockEstimator(std::string serviceAddress, std::string caFile
   return [serviceAddress = std::move(serviceAddress), caFile = std::move(caFile)](const std::stop_token& stop) {
     net::ClockProbeTarget target;
     target.baseUrl = serviceAddress;
+    target.path = service_paths::kApplicationRoot;
     target.extraCaFile = caFile;
     net::HttpClockProber prober(std::move(target), stop);
     return net::EstimateServiceClock(net::MachineClockProbing(prober, stop));

@@ -8,10 +8,6 @@ const std::string& Success() {
   static const std::string text = Gbk(u8"成功");
   return text;
 }
-const std::string& NotSignedIn() {
-  static const std::string text = Gbk(u8"用户未登录");
-  return text;
-}
 const std::string& CheckUserFailed() {
   static const std::string text = Gbk(u8"核查用户失败");
   return text;
@@ -54,10 +50,6 @@ const std::string& ConfirmAnswerLost() {
 }
 const std::string& AccountOrderInDoubt() {
   static const std::string text = Gbk(u8"本账号另有订单结果未明,请手动查看购票结果!");
-  return text;
-}
-const std::string& UnpaidOrderPending() {
-  static const std::string text = Gbk(u8"您还有未处理的订单");
   return text;
 }
 const std::string& GrabStartedLine() {

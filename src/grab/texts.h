@@ -18,11 +18,6 @@ const std::string& ResultFailed();                // 获取单程队列订单结
 const std::string& ChainStopped();                // 已停止抢票,未提交订单
 const std::string& ConfirmAnswerLost();           // 确认进入队列未得应答,请手动查看购票结果!
 const std::string& AccountOrderInDoubt();         // 本账号另有订单结果未明,请手动查看购票结果!
-// The service's refusal of an order while the account holds an unpaid one
-// (its whole message goes on: "，请您到[未完成订单]进行处理!").
-const std::string& UnpaidOrderPending();  // 您还有未处理的订单
-// The service's refusal of a request that needs a sign-in it no longer knows.
-const std::string& NotSignedIn();  // 用户未登录
 // What the service's refusals say outside its daily hours.
 const std::string& ClosedHoursMarker();  // 系统维护时间
 

@@ -5,9 +5,10 @@
 #include <thread>
 
 #include "booking/client.h"
+#include "booking/texts.h"
 #include "grab/order_tables.h"
 #include "grab/texts.h"
-#include "grab/wait.h"
+#include "util/wait.h"
 #include "grab/waitlist_choice.h"
 
 namespace quillet {
@@ -63,7 +64,7 @@ struct WaitlistKeeper::Impl {
   void Refused(const std::string& reason) {
     // A lapsed sign-in is no answer about the waitlist: the next pass, after
     // a new sign-in, tries again.
-    if (reason == grab_texts::NotSignedIn()) return;
+    if (reason == booking_texts::NotSignedIn()) return;
     done = true;
     events.OnWaitlistRefused(wish.wishIndex, reason);
   }

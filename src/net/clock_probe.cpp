@@ -33,7 +33,7 @@ std::optional<ClockSample> HttpClockProber::Probe() {
   sample.sent = std::chrono::steady_clock::now();
   const TransferResult result = RunTransfer(handles_, request, limits);
   sample.received = std::chrono::steady_clock::now();
-  if (result.outcome != TransferOutcome::kCompleted) return std::nullopt;
+  if (result.outcome != ExchangeOutcome::kOk) return std::nullopt;
   const auto seconds = DateHeaderSeconds(result.headerLines);
   if (!seconds) return std::nullopt;
   sample.dateSeconds = *seconds;

@@ -13,10 +13,10 @@
 namespace quillet::net {
 
 struct ClockProbeTarget {
-  std::string baseUrl;         // the service's base address, e.g. "https://kyfw.12306.cn"
-  std::string path = "/otn/";  // answered by the booking application itself
-  std::string extraCaFile;     // trusted besides the system store
-  std::string proxy;           // empty: none
+  std::string baseUrl;      // the service's base address, e.g. "https://kyfw.12306.cn"
+  std::string path;         // a light path the booking application answers itself, "/otn/"
+  std::string extraCaFile;  // trusted besides the system store
+  std::string proxy;        // empty: none
 };
 
 // One connection kept alive between probes, so that later probes cost a

@@ -194,12 +194,12 @@ void SetRequestOptions(CURL* easy, const TransferRequest& request, curl_slist* h
   curl_easy_setopt(easy, CURLOPT_PREREQDATA, &state);
 }
 
-TransferOutcome FailureOutcome(CURLcode code) {
+ExchangeOutcome FailureOutcome(CURLcode code) {
   switch (code) {
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
-      return TransferOutcome::kCouldNotConnect;
+      return ExchangeOutcome::kCouldNotConnect;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CERTPROBLEM:
@@ -208,9 +208,9 @@ TransferOutcome FailureOutcome(CURLcode code) {
     case CURLE_SSL_ISSUER_ERROR:
     case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
     case CURLE_SSL_INVALIDCERTSTATUS:
-      return TransferOutcome::kTlsFailure;
+      return ExchangeOutcome::kTlsFailure;
     default:
-      return TransferOutcome::kFailed;
+      return ExchangeOutcome::kOther;
   }
 }
 
@@ -220,7 +220,7 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
   TransferResult result;
   if (!handles.Valid()) return result;
   if (limits.stop.stop_requested()) {
-    result.outcome = TransferOutcome::kCancelled;
+    result.outcome = ExchangeOutcome::kStopped;
     return result;
   }
   CURL* easy = handles.Easy();
@@ -293,7 +293,7 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
   curl_multi_remove_handle(multi, easy);
 
   if (finished && code == CURLE_OK) {
-    result.outcome = TransferOutcome::kCompleted;
+    result.outcome = ExchangeOutcome::kOk;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.status);
     char* location = nullptr;
     if (curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location != nullptr) {
@@ -301,13 +301,13 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
     }
   } else {
     if (cancelled) {
-      result.outcome = TransferOutcome::kCancelled;
+      result.outcome = ExchangeOutcome::kStopped;
     } else if (state.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
-      result.outcome = TransferOutcome::kTooLarge;
+      result.outcome = ExchangeOutcome::kTooLarge;
     } else if (pastDeadline) {
-      result.outcome = TransferOutcome::kDeadlinePassed;
+      result.outcome = ExchangeOutcome::kDeadlinePassed;
     } else if (stalled || code == CURLE_OPERATION_TIMEDOUT) {
-      result.outcome = TransferOutcome::kTimedOut;
+      result.outcome = ExchangeOutcome::kTimedOut;
     } else {
       result.outcome = FailureOutcome(code);
     }

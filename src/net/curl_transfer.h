@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "net/curl_handles.h"
+#include "net/exchange_outcome.h"
 
 namespace quillet::net {
 
@@ -30,19 +31,8 @@ struct TransferLimits {
   std::size_t maxBodyBytes = 0;
 };
 
-enum class TransferOutcome {
-  kCompleted,
-  kCouldNotConnect,  // no such host, or the connection was refused
-  kTimedOut,         // the exchange stalled for longer than stallTimeout
-  kDeadlinePassed,   // the exchange was still going at its deadline
-  kTlsFailure,       // handshake or certificate failure
-  kTooLarge,         // the answer exceeded maxBodyBytes
-  kCancelled,        // the stop token was triggered
-  kFailed,           // any other transport failure
-};
-
 struct TransferResult {
-  TransferOutcome outcome = TransferOutcome::kFailed;
+  ExchangeOutcome outcome = ExchangeOutcome::kOther;
   long status = 0;
   std::string body;
   // Raw header lines of the answer (and of any interim answer), without their

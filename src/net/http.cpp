@@ -41,50 +41,24 @@ std::vector<std::string> HeaderLinesForHop(const std::string& cookieText, bool t
   return lines;
 }
 
-ExchangeOutcome OutcomeOf(net::TransferOutcome outcome) {
-  switch (outcome) {
-    case net::TransferOutcome::kCompleted:
-      return ExchangeOutcome::kOk;
-    case net::TransferOutcome::kCouldNotConnect:
-      return ExchangeOutcome::kCouldNotConnect;
-    case net::TransferOutcome::kTimedOut:
-      return ExchangeOutcome::kTimedOut;
-    case net::TransferOutcome::kDeadlinePassed:
-      return ExchangeOutcome::kDeadlinePassed;
-    case net::TransferOutcome::kTlsFailure:
-      return ExchangeOutcome::kTlsFailure;
-    case net::TransferOutcome::kTooLarge:
-      return ExchangeOutcome::kTooLarge;
-    case net::TransferOutcome::kCancelled:
-      return ExchangeOutcome::kStopped;
-    case net::TransferOutcome::kFailed:
-      break;
-  }
-  return ExchangeOutcome::kOther;
-}
-
 }  // namespace
 
-HttpExchangeResult SendHttpRequest(const std::string& url, std::string& method, const std::string& bodyText,
-                                   CookieJar& cookieJar, std::string& headerBlock, bool disableRedirects,
-                                   const std::string& bodyBytes, const std::string& proxy,
-                                   const ExchangeOptions& options) {
-  if (method.empty()) method = "GET";
+HttpExchangeResult SendHttpRequest(const HttpRequest& call, CookieJar& cookieJar) {
   if (!net::EnsureCurlInitialised()) return {};
-  if (headerBlock.empty()) headerBlock = kDefaultHeaderBlock;
+  const ExchangeOptions& options = call.options;
 
   // The jar is read once, under its own lock; nothing is locked while the
   // exchange runs, and the answer's pairs are merged into the jar as it is
   // by then.
   const std::string jarSnapshot = cookieJar.Text();
-  const std::vector<net::RequestHeader> blockHeaders = net::ParseHeaderBlock(headerBlock);
+  const std::vector<net::RequestHeader> blockHeaders = net::ParseHeaderBlock(call.HeaderBlock());
 
   net::TransferRequest request;
-  request.url = TextToUtf8(url);
-  request.method = method;
-  request.body = bodyBytes.empty() ? TextToUtf8(bodyText) : bodyBytes;
+  request.url = TextToUtf8(call.url);
+  request.method = call.Method();
+  request.body = call.bodyBytes.empty() ? TextToUtf8(call.bodyText) : call.bodyBytes;
   request.sendBody = !request.body.empty();
-  request.proxy = proxy;
+  request.proxy = call.proxy;
   request.extraCaFile = options.extraCaFile;
 
   net::TransferLimits limits;
@@ -125,10 +99,10 @@ HttpExchangeResult SendHttpRequest(const std::string& url, std::string& method, 
       if (!into.empty()) into += "; ";
       into += pairs;
     }
-    result.outcome = OutcomeOf(answer.outcome);
-    if (answer.outcome != net::TransferOutcome::kCompleted) break;
+    result.outcome = answer.outcome;
+    if (answer.outcome != ExchangeOutcome::kOk) break;
 
-    if (!disableRedirects && net::IsFollowedRedirect(answer.status) && !answer.redirectUrl.empty()) {
+    if (call.followRedirects && net::IsFollowedRedirect(answer.status) && !answer.redirectUrl.empty()) {
       if (hop >= kMaxRedirects) {  // a redirect loop is a failed exchange
         result.outcome = ExchangeOutcome::kOther;
         break;

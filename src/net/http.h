@@ -6,6 +6,7 @@
 #include <string>
 
 #include "net/cookies.h"
+#include "net/exchange_outcome.h"
 
 namespace quillet {
 
@@ -23,18 +24,6 @@ struct ExchangeOptions {
   bool reuseConnections = true;                    // keep connections of this thread alive
 };
 
-// What became of one exchange.
-enum class ExchangeOutcome {
-  kOk,               // an answer arrived (its status is not judged)
-  kCouldNotConnect,  // no such host, or the connection was refused
-  kTimedOut,         // nothing moved for longer than the time limit
-  kDeadlinePassed,   // the answer had not ended by the exchange's deadline (it may have been acted on)
-  kTlsFailure,       // handshake or certificate failure
-  kTooLarge,         // the answer exceeded maxBodyBytes
-  kStopped,          // the stop token was triggered
-  kOther,            // any other failure, a redirect loop included
-};
-
 struct HttpExchangeResult {
   ExchangeOutcome outcome = ExchangeOutcome::kOther;
   long status = 0;   // of the last answer; 0 unless kOk
@@ -45,13 +34,27 @@ struct HttpExchangeResult {
   bool Ok() const { return outcome == ExchangeOutcome::kOk; }
 };
 
-// Returns what happened and the final answer's status and body. `method`
-// empty becomes "GET"; `headerBlock` empty becomes kDefaultHeaderBlock; both
-// are written back. The jar is sent as the Cookie header (first) and the
+// One request as a value. An empty `method` is a GET and an empty
+// `headerBlock` the default block.
+struct HttpRequest {
+  std::string url;  // program text
+  std::string method = "GET";
+  std::string bodyText;                           // program text, sent as UTF-8
+  std::string bodyBytes;                          // sent as they are, instead of bodyText, when not empty
+  std::string headerBlock = kDefaultHeaderBlock;  // "Name: value" lines joined by "\r\n"
+  bool followRedirects = true;
+  std::string proxy;  // empty: none
+  ExchangeOptions options;
+
+  std::string Method() const { return method.empty() ? std::string("GET") : method; }
+  std::string HeaderBlock() const { return headerBlock.empty() ? std::string(kDefaultHeaderBlock) : headerBlock; }
+};
+
+// Returns what happened and the final answer's status and body. The jar is sent as the Cookie header (first) and the
 // answer's Set-Cookie pairs are merged into it. Program text (URL, text body,
 // header values) leaves as UTF-8; bodyBytes go as they are. The HTTP status
 // is not judged. Certificates are verified. Redirects (up to ten) are
-// followed unless disableRedirects. The jar's text belongs to the host and
+// followed when followRedirects. The jar's text belongs to the host and
 // port of `url`: a hop there (never from https down to http) carries it
 // with what the answers so far have set. A hop to another host or port
 // carries only the cookies that host set, kept apart in the jar, and what
@@ -59,9 +62,6 @@ struct HttpExchangeResult {
 // cookies. A cookie whose Domain attribute does not cover the host that set
 // it is refused. Every answer's cookies are kept, also when a later step of
 // the exchange fails.
-HttpExchangeResult SendHttpRequest(const std::string& url, std::string& method, const std::string& bodyText,
-                                   CookieJar& cookieJar, std::string& headerBlock, bool disableRedirects = false,
-                                   const std::string& bodyBytes = {}, const std::string& proxy = {},
-                                   const ExchangeOptions& options = {});
+HttpExchangeResult SendHttpRequest(const HttpRequest& request, CookieJar& cookieJar);
 
 }  // namespace quillet

@@ -26,6 +26,9 @@ struct NotifyEvent {
   std::optional<std::string> qrContent;
   std::optional<std::string> qrPicture;
   std::chrono::system_clock::time_point at = std::chrono::system_clock::now();
+  // The account (program text) of the session the event belongs to; empty
+  // when not known. Not sent: the notifiers' texts are unchanged.
+  std::string account;
 };
 
 // "booked", "manual_check", "session_lapsed".

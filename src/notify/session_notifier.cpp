@@ -10,6 +10,8 @@ NotifyEvent NotifyEventForOrder(NotifyEventKind kind, const OrderReport& order) 
   event.seatClass = order.seatName;
   event.passengers = order.passengers;
   if (!order.orderId.empty()) event.orderId = order.orderId;
+  if (order.at != EventMoment{}) event.at = order.at;
+  event.account = order.account;
   return event;
 }
 

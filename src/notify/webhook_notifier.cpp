@@ -1,30 +1,21 @@
 #include "notify/webhook_notifier.h"
 
-#include <condition_variable>
-#include <mutex>
 #include <utility>
 
 #include "net/curl_handles.h"
 #include "net/curl_transfer.h"
 #include "notify/event_json.h"
 #include "notify/texts.h"
+#include "util/wait.h"
 
 namespace quillet {
 
 namespace {
 
 bool WorthRetrying(const net::TransferResult& result) {
-  if (result.outcome != net::TransferOutcome::kCompleted) return true;
+  if (result.outcome != ExchangeOutcome::kOk) return true;
   const long status = result.status;
   return !(status >= 400 && status < 500) || status == 408 || status == 429;
-}
-
-// False when stopped during the pause.
-bool PauseUnlessStopped(std::chrono::milliseconds pause, const std::stop_token& stop) {
-  std::mutex mutex;
-  std::condition_variable_any wake;
-  std::unique_lock lock(mutex);
-  return !wake.wait_for(lock, stop, pause, [] { return false; }) && !stop.stop_requested();
 }
 
 }  // namespace
@@ -54,15 +45,15 @@ DeliveryResult WebhookNotifier::Deliver(const NotifyEvent& event, std::stop_toke
   net::TransferResult result;
   int tried = 0;
   while (tried < options_.tries) {
-    if (tried > 0 && !PauseUnlessStopped(options_.retryPause, stop)) break;
+    if (tried > 0 && !WaitUnlessStopped(stop, options_.retryPause)) break;
     ++tried;
     result = net::RunTransfer(*handles_, request, limits);
-    if (result.outcome == net::TransferOutcome::kCompleted && result.status >= 200 && result.status < 300) {
+    if (result.outcome == ExchangeOutcome::kOk && result.status >= 200 && result.status < 300) {
       return {DeliveryOutcome::kDelivered, {}};
     }
-    if (result.outcome == net::TransferOutcome::kCancelled || !WorthRetrying(result)) break;
+    if (result.outcome == ExchangeOutcome::kStopped || !WorthRetrying(result)) break;
   }
-  const bool answered = result.outcome == net::TransferOutcome::kCompleted;
+  const bool answered = result.outcome == ExchangeOutcome::kOk;
   std::string detail =
       answered ? notify_texts::HttpStatusPrefix() + std::to_string(result.status) : notify_texts::NoAnswer();
   detail += notify_texts::TriesPrefix() + std::to_string(tried) + notify_texts::TriesSuffix();

@@ -1,6 +1,7 @@
 #include "session/session.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "util/china_moment.h"
 
@@ -19,30 +20,40 @@ class Session::GrabRelay : public GrabEvents {
  public:
   explicit GrabRelay(Session& session) : session_(session) {}
   void OnGrabAttempt(std::size_t wishIndex, std::uint32_t count, const std::string& caption) override {
+    session_.status_.Attempt(wishIndex);
     session_.Tell([&](SessionObserver& o) { o.OnGrabAttempt(wishIndex, count, caption); });
   }
   void OnGrabLogLine(const std::string& line) override {
     session_.Tell([&](SessionObserver& o) { o.OnGrabLogLine(line); });
   }
   void OnQueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason) override {
+    session_.status_.QueryFailed(wishIndex, date, reason);
     session_.Tell([&](SessionObserver& o) { o.OnQueryFailed(wishIndex, date, reason); });
   }
-  void OnOrderRefused(const OrderReport& order) override {
+  void OnOrderRefused(const OrderReport& told) override {
+    const OrderReport order = session_.Stamped(told);
+    session_.status_.Refused(order);
     session_.Tell([&](SessionObserver& o) { o.OnOrderRefused(order); });
   }
-  void OnOrderBooked(const OrderReport& order) override {
+  void OnOrderBooked(const OrderReport& told) override {
+    const OrderReport order = session_.Stamped(told);
+    session_.status_.Booked(order);
     session_.Tell([&](SessionObserver& o) { o.OnOrderBooked(order); });
   }
-  void OnOrderNeedsManualCheck(const OrderReport& order) override {
+  void OnOrderNeedsManualCheck(const OrderReport& told) override {
+    const OrderReport order = session_.Stamped(told);
+    session_.status_.NeedsManualCheck(order);
     session_.Tell([&](SessionObserver& o) { o.OnOrderNeedsManualCheck(order); });
   }
   void OnGrabStopped() override {
+    session_.status_.Stopped();
     session_.Tell([](SessionObserver& o) { o.OnGrabStopped(); });
   }
   void OnSessionLapsed() override {
     {
       std::lock_guard lock(session_.mutex_);
       session_.signedIn_ = false;
+      session_.signedInSince_.reset();
     }
     session_.Tell([](SessionObserver& o) { o.OnSessionLapsed(); });
   }
@@ -60,6 +71,7 @@ class Session::GrabRelay : public GrabEvents {
 Session::Session(SessionSettings settings)
     : client_(std::make_unique<BookingClient>(settings.serviceBaseAddress, cookieJar_, settings.caFile)),
       referenceDate_(ReferenceDateOf(settings)),
+      account_(settings.account),
       relay_(std::make_unique<GrabRelay>(*this)),
       grab_(std::make_unique<GrabController>(*client_, *relay_, referenceDate_, settings.pacing)) {}
 
@@ -94,14 +106,16 @@ CaptchaResult Session::FetchCaptcha(std::stop_token stop) { return client_->Fetc
 LoginResult Session::SignIn(const std::string& account, const std::string& password, const std::string& captchaAnswer,
                             std::stop_token stop) {
   LoginResult result = client_->Login(account, password, captchaAnswer, stop);
-  if (result.Done()) MarkSignedIn();
+  if (result.Done()) MarkSignedIn(account);
   return result;
 }
 
-void Session::MarkSignedIn() {
+void Session::MarkSignedIn(const std::string& account) {
   {
     std::lock_guard lock(mutex_);
+    if (!account.empty()) account_ = account;
     signedIn_ = true;
+    signedInSince_ = std::chrono::system_clock::now();
   }
   grab_->SignedInAgain();
   Tell([](SessionObserver& o) { o.OnSignedIn(); });
@@ -115,13 +129,36 @@ QrStateResult Session::CheckQrCode(const std::string& uuid, std::stop_token stop
 
 ServiceResult Session::FinishQrSignIn(std::stop_token stop) {
   ServiceResult result = client_->FinishQrSignIn(stop);
-  if (result.Done()) MarkSignedIn();
+  if (result.Done()) MarkSignedIn({});  // a scanned code names no account
   return result;
 }
 
 bool Session::SignedIn() const {
   std::lock_guard lock(mutex_);
   return signedIn_;
+}
+
+std::string Session::Account() const {
+  std::lock_guard lock(mutex_);
+  return account_;
+}
+
+OrderReport Session::Stamped(const OrderReport& order) const {
+  OrderReport stamped = order;
+  stamped.account = Account();
+  return stamped;
+}
+
+SessionStatus Session::Status() const {
+  SessionStatus status;
+  {
+    std::lock_guard lock(mutex_);
+    status.account = account_;
+    status.signedIn = signedIn_;
+    if (signedIn_) status.signedInSince = signedInSince_;
+  }
+  status_.CopyInto(status);
+  return status;
 }
 
 PassengersResult Session::LoadPassengers(std::stop_token stop) {
@@ -155,6 +192,8 @@ std::size_t Session::AddWish(OrderWish wish) {
     std::lock_guard lock(mutex_);
     index = wishes_.size();
     wishes_.push_back(wish);
+    // Under the lock, so that a start never runs a wish the status lacks.
+    status_.WishAdded(index, wish);
   }
   Tell([&](SessionObserver& o) { o.OnWishAdded(index, wish); });
   return index;
@@ -165,14 +204,30 @@ std::vector<OrderWish> Session::Wishes() const {
   return wishes_;
 }
 
-void Session::StartGrabbing() { grab_->StartGrabbing(Wishes()); }
+void Session::StartGrabbing() {
+  std::vector<OrderWish> wishes;
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_) return;  // the controller refuses starts once closed
+    wishes = wishes_;
+    status_.Started(wishes.size());
+  }
+  grab_->StartGrabbing(std::move(wishes));
+}
 
 void Session::SetWishScheduleFactory(WishScheduleFactory factory) { grab_->SetWishScheduleFactory(std::move(factory)); }
 void Session::SetQueryPacer(std::shared_ptr<QueryPacer> pacer) { grab_->SetQueryPacer(std::move(pacer)); }
 
 void Session::StopGrabbing() { grab_->StopGrabbing(); }
 
-void Session::Close() { grab_->StopAndJoinAll(); }
+void Session::Close() {
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+  }
+  grab_->StopAndJoinAll();
+  status_.Stopped();
+}
 
 int Session::RunningWorkerCount() const { return grab_->RunningWorkerCount(); }
 

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -18,12 +19,14 @@
 #include "grab/order_wish.h"
 #include "net/cookies.h"
 #include "session/session_observer.h"
+#include "session/session_status.h"
 
 namespace quillet {
 
 struct SessionSettings {
   std::string serviceBaseAddress = kRealServiceAddress;
-  std::string caFile;  // extra certificate authority bundle, may be empty
+  std::string account;  // the account name known before a sign-in (a plan's), may be empty
+  std::string caFile;   // extra certificate authority bundle, may be empty
   // yyyy-MM-dd; empty: today in China Standard Time when the session is
   // created, whatever the machine's time zone (the service's today).
   std::string referenceDate;
@@ -62,6 +65,11 @@ class Session {
   QrCodeResult CreateQrCode(std::stop_token stop = {});
   QrStateResult CheckQrCode(const std::string& uuid, std::stop_token stop = {});
   ServiceResult FinishQrSignIn(std::stop_token stop = {});
+  // The settings' account name, then that of the last successful sign-in.
+  std::string Account() const;
+
+  // The session as it is now, a copy that stays the reader's.
+  SessionStatus Status() const;
 
   // Loads the account's passengers and adds them to the session's list
   // (unless stopped); observers hear OnPassengersLoaded with the whole list.
@@ -98,18 +106,25 @@ class Session {
   class GrabRelay;
   template <typename Call>
   void Tell(Call call);
-  void MarkSignedIn();
+  void MarkSignedIn(const std::string& account);
+  // The order as this session's: its account named.
+  OrderReport Stamped(const OrderReport& order) const;
 
   CookieJar cookieJar_;
   std::unique_ptr<BookingClient> client_;
   const std::string referenceDate_;
 
-  mutable std::mutex mutex_;  // guards the four fields below
+  mutable std::mutex mutex_;  // guards the seven fields below
+  std::string account_;
   bool signedIn_ = false;
+  std::optional<StatusTime> signedInSince_;
+  bool closed_ = false;
   std::vector<PassengerRecord> passengers_;
   std::vector<OrderWish> wishes_;
   std::vector<SessionObserver*> observers_;
 
+  // Taken while `mutex_` is held where the two must agree; it never takes `mutex_`.
+  SessionStatusRecorder status_;
   std::unique_ptr<GrabRelay> relay_;
   std::unique_ptr<GrabController> grab_;
 };

@@ -7,7 +7,6 @@
 #include <QTreeWidget>
 
 #include "booking/captcha_cells.h"
-#include "booking/texts.h"
 #include "session/session.h"
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
@@ -108,10 +107,10 @@ void LoginPage::OnConfirmLoginClicked() {
       [session, account, password, answer](std::stop_token stop) {
         return session->SignIn(account, password, answer, stop);
       },
-      [this](const ServiceResult& result) { OnLoginAnswered(result); });
+      [this](const LoginResult& result) { OnLoginAnswered(result); });
 }
 
-void LoginPage::OnLoginAnswered(const ServiceResult& result) {
+void LoginPage::OnLoginAnswered(const LoginResult& result) {
   if (result.Done()) {
     ui_.captchaPanel->hide();
     ui_.accountEdit->setEnabled(false);
@@ -122,7 +121,7 @@ void LoginPage::OnLoginAnswered(const ServiceResult& result) {
   }
   // The captcha's text asks for a new captcha, whatever the check came to;
   // any other failure leaves the panel as it is, marks included.
-  if (result.kind == ServiceResultKind::kStopped || result.message != booking_texts::CaptchaWrong()) return;
+  if (result.kind == ServiceResultKind::kStopped || !result.captchaSpent) return;
   ShowInfo(ui_.window, page_texts::CaptchaRetry());
   ClearCaptcha();
   FetchCaptcha();

@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "booking/service_result.h"
+#include "booking/client.h"
 #include "ui/async_call.h"
 #include "ui/window_controls.h"
 
@@ -38,7 +38,7 @@ class LoginPage : public QObject {
   QLabel* CellLabel(int cell) const;  // 1..8
   void ClearCaptcha();
   void FetchCaptcha();
-  void OnLoginAnswered(const ServiceResult& result);
+  void OnLoginAnswered(const LoginResult& result);
   void StartPassengerLoading();
 
   MainWindowControls ui_;

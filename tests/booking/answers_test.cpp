@@ -1,5 +1,5 @@
-// The answer readers on fixed answers: what counts as success, which reason
-// comes back, and what is cut out.
+// The answer readers on fixed answers: which kind each answer is, which
+// reason comes back, and what is cut out.
 #include "booking/answers.h"
 #include "built_in_stations.h"
 
@@ -13,11 +13,22 @@
 #include "util/codepage.h"
 
 namespace quillet {
+
+// Failures show a verdict's kind and words.
+void PrintTo(const AnswerVerdict& verdict, std::ostream* out) {
+  *out << "kind " << static_cast<int>(verdict.kind) << ", reason \"" << Utf8FromGbk(verdict.reason) << "\"";
+}
+
 namespace {
 
 namespace texts = booking_texts;
 
 std::string G(std::u8string_view text) { return Gbk(text); }
+
+const AnswerVerdict kAccepted{AnswerKind::kAccepted, {}};
+const AnswerVerdict kNoValidAnswer{AnswerKind::kNoValidAnswer, {}};
+AnswerVerdict Refused(std::string reason) { return {AnswerKind::kRefused, std::move(reason)}; }
+AnswerVerdict Kind(AnswerKind kind, std::string reason = {}) { return {kind, std::move(reason)}; }
 
 // A train text with `pieces` pieces; piece i is "p<i>" unless set below.
 std::string TrainText(int pieces, const std::string& from = "VAP", const std::string& to = "SHH") {
@@ -43,7 +54,7 @@ TEST_F(AnswerReaders, LeftTicketsReadsEveryFullTrainAndNamesItsStations) {
   std::string answer = R"({"data":{"flag":"1","map":{},"result":[")" + TrainText(36) + R"(", ")" + TrainText(20) +
                        R"(",")" + TrainText(33, "QQQ", "BJP") + R"("]},"messages":"","status":true})";
   std::vector<TrainRecord> records(1);  // appended to, not replaced
-  EXPECT_EQ(ReadLeftTickets(answer, *stations_, records), texts::Success());
+  EXPECT_EQ(ReadLeftTickets(answer, *stations_, records), kAccepted);
   ASSERT_EQ(records.size(), 3u);  // the 20-piece text is skipped
 
   const TrainRecord& first = records[1];
@@ -83,7 +94,7 @@ TEST_F(AnswerReaders, TrainTextsSplitAtCharacterStartsOnly) {
   text.replace(text.find("p1|"), 2, "\x81\x7C");
   std::string answer = R"({"data":{"result":[ ")" + text + R"( " ]}})";
   std::vector<TrainRecord> records;
-  EXPECT_EQ(ReadLeftTickets(answer, *stations_, records), texts::Success());
+  EXPECT_EQ(ReadLeftTickets(answer, *stations_, records), kAccepted);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].trainNo, "p2");
   EXPECT_EQ(records[0].businessSeat, "p32");
@@ -92,14 +103,15 @@ TEST_F(AnswerReaders, TrainTextsSplitAtCharacterStartsOnly) {
 TEST_F(AnswerReaders, LeftTicketsNeedsTheResultList) {
   struct Case {
     std::string answer;
-    std::string result;
+    AnswerVerdict result;
   } cases[] = {
-      {R"({"data":{"result":[]},"messages":"","status":true})", texts::Success()},
+      {R"({"data":{"result":[]},"messages":"","status":true})", kAccepted},
       {Gbk(u8R"({"status":false,"messages":["选择的查询日期不在预售日期范围内"]})"),
-       G(u8"选择的查询日期不在预售日期范围内")},
-      {"", texts::NoValidAnswer()},
-      {"<html><body>502 Bad Gateway</body></html>", texts::NoValidAnswer()},
-      {R"({"data":{"flag":"1","result":[")" + TrainText(36), texts::NoValidAnswer()},  // cut short
+       Refused(G(u8"选择的查询日期不在预售日期范围内"))},
+      {Gbk(u8R"({"status":false,"messages":["用户未登录"]})"), Kind(AnswerKind::kNotSignedIn, G(u8"用户未登录"))},
+      {"", kNoValidAnswer},
+      {"<html><body>502 Bad Gateway</body></html>", kNoValidAnswer},
+      {R"({"data":{"flag":"1","result":[")" + TrainText(36), kNoValidAnswer},  // cut short
   };
   for (Case& c : cases) {
     std::vector<TrainRecord> records;
@@ -130,7 +142,7 @@ TEST_F(AnswerReaders, PassengersNeedAListAnswer) {
       R"("phone_no":"","email":"","address":""})";
   std::string answer = R"({"status":true,"data":{"normal_passengers":[)" + one + "," + one + R"(]},"messages":[]})";
   std::vector<PassengerRecord> list(1);
-  EXPECT_EQ(ReadPassengers(answer, list), texts::Success());
+  EXPECT_EQ(ReadPassengers(answer, list), kAccepted);
   ASSERT_EQ(list.size(), 3u);
   const PassengerRecord& p = list[1];
   EXPECT_EQ(p.passenger_name, "NAME");
@@ -144,13 +156,15 @@ TEST_F(AnswerReaders, PassengersNeedAListAnswer) {
 
   struct Case {
     std::string answer;
-    std::string result;
+    AnswerVerdict result;
     std::string kept;  // what the answer is cut down to
   } refusals[] = {
-      {Gbk(u8R"({"status":false,"messages":["用户未登录"]})"), G(u8"用户未登录"), G(u8"用户未登录")},
-      {"", texts::NoValidAnswer(), ""},
-      {"<html>error</html>", texts::NoValidAnswer(), "<html>error</html>"},
-      {R"({"status":false,"messages":[]})", texts::NoValidAnswer(), R"({"status":false,"messages":[]})"},
+      {Gbk(u8R"({"status":false,"messages":["用户未登录"]})"), Kind(AnswerKind::kNotSignedIn, G(u8"用户未登录")),
+       G(u8"用户未登录")},
+      {Gbk(u8R"({"status":false,"messages":["系统忙"]})"), Refused(G(u8"系统忙")), G(u8"系统忙")},
+      {"", kNoValidAnswer, ""},
+      {"<html>error</html>", kNoValidAnswer, "<html>error</html>"},
+      {R"({"status":false,"messages":[]})", kNoValidAnswer, R"({"status":false,"messages":[]})"},
   };
   for (Case& c : refusals) {
     std::vector<PassengerRecord> untouched;
@@ -169,7 +183,7 @@ TEST(OrderPage, ReadsTheWholeTrainDateAndTheOrderValues) {
       "'train_date':{'date':12,'day':5,'hours':0,'minutes':0,'month':11,'seconds':0,'time':1765468800000,"
       "'timezoneOffset':-480,'year':125}},'train_location':'P2'};";
   OrderPageValues values;
-  EXPECT_EQ(ReadInitDc(page, values), booking_texts::Success());
+  EXPECT_EQ(ReadInitDc(page, values), kAccepted);
   EXPECT_EQ(values.repeatSubmitToken, "tok123");
   EXPECT_EQ(values.leftTicketStr, "a%2Bb");
   EXPECT_EQ(values.keyCheckIsChange, "KEY9");
@@ -181,58 +195,73 @@ TEST(OrderPage, ReadsTheWholeTrainDateAndTheOrderValues) {
   EXPECT_EQ(ReadTrainDateMs("'train_date':{'time':1765"), "");                     // cut page
 
   OrderPageValues none;
-  EXPECT_EQ(ReadInitDc("var globalRepeatSubmitToken = 'only';", none), booking_texts::Failed());
+  EXPECT_EQ(ReadInitDc("var globalRepeatSubmitToken = 'only';", none), kNoValidAnswer);
   EXPECT_EQ(none.repeatSubmitToken, "only");
-  EXPECT_EQ(ReadInitDc("", none), booking_texts::Failed());
+  EXPECT_EQ(ReadInitDc("", none), kNoValidAnswer);
   EXPECT_EQ(none.repeatSubmitToken, "");
 }
 
-TEST(OrderAnswers, JudgedByTheirMarkers) {
+// Every verdict reader of the sign-in and the order steps: accepted,
+// refused (with the service's words, the refusals the program acts on
+// recognised), and garbled, cut or foreign answers.
+TEST(AnswerKinds, EveryReaderOnAcceptedRefusedAndGarbledAnswers) {
+  const std::string unpaid = Gbk(u8"您还有未处理的订单，请您到[未完成订单]进行处理!");
+  const std::string lapsed = Gbk(u8"用户未登录");
   struct Case {
-    std::string (*read)(std::string_view);
+    AnswerVerdict (*read)(std::string_view);
     std::string answer;
-    std::string result;
+    AnswerVerdict verdict;
   } cases[] = {
-      {ReadCheckUser, R"({"data":{"flag":true}})", texts::Success()},
-      {ReadCheckUser, R"({"data":{"flag":false}})", texts::CheckUserFailed()},
-      {ReadCheckUser, "", texts::CheckUserFailed()},
-      {ReadSubmitOrderRequest, R"({"status":true,"data":"N","messages":[]})", texts::Success()},
-      {ReadSubmitOrderRequest, R"({"status":false,"messages":["no"]})", "no"},
-      {ReadSubmitOrderRequest, R"({"status":false,"messages":["x status":true"]})", texts::Success()},
-      {ReadSubmitOrderRequest, R"({"status":false,"messages":[]})", ""},
-      {ReadSubmitOrderRequest, "", ""},
-      {ReadCheckOrderInfo, R"({"data":{"submitStatus":true}})", texts::Success()},
-      {ReadCheckOrderInfo, R"({"data":{"errMsg":"bad","submitStatus":false}})", "bad"},
-      {ReadConfirmSingleForQueue, R"({"data":{"submitStatus":true}})", texts::Success()},
-      {ReadConfirmSingleForQueue, R"({"data":{"errMsg":"none left","submitStatus":false}})", "none left"},
-      {ReadConfirmSingleForQueue, "", ""},
-      {ReadGetQueueCount, R"({"data":{"count":"1","ticket":"21,0","op_2":"false"},"status":true})", texts::Success()},
+      {ReadCaptchaCheck, R"({"data":{"result":"1","msg":"TRUE"}})", kAccepted},
+      {ReadCaptchaCheck, R"({"data":{"result":"0","msg":"FALSE"}})", Refused("")},
+      {ReadCaptchaCheck, "", kNoValidAnswer},
+      {ReadCaptchaCheck, "<html>502</html>", kNoValidAnswer},
+      {ReadLogin, R"({"data":{"loginCheck":"Y"}})", kAccepted},
+      {ReadLogin, R"({"status":false,"messages":["wrong password"]})", Refused("wrong password")},
+      {ReadLogin, R"({"data":{"loginCheck":"N"}})", Refused("")},
+      {ReadLogin, "", kNoValidAnswer},
+      {ReadLogin, R"({"data":{"login)", kNoValidAnswer},
+      {ReadCheckUser, R"({"data":{"flag":true}})", kAccepted},
+      {ReadCheckUser, R"({"data":{"flag":false}})", Kind(AnswerKind::kNotSignedIn)},
+      {ReadCheckUser, "", kNoValidAnswer},
+      {ReadCheckUser, R"({"data":{"fla)", kNoValidAnswer},
+      {ReadSubmitOrderRequest, R"({"status":true,"data":"N","messages":[]})", kAccepted},
+      {ReadSubmitOrderRequest, R"({"status":false,"messages":["no"]})", Refused("no")},
+      {ReadSubmitOrderRequest, R"({"status":false,"messages":["x status":true"]})", kAccepted},
+      {ReadSubmitOrderRequest, R"({"status":false,"messages":[]})", kNoValidAnswer},
+      {ReadSubmitOrderRequest, "", kNoValidAnswer},
+      {ReadSubmitOrderRequest, R"({"status":false,"messages":[")" + lapsed + R"("]})",
+       Kind(AnswerKind::kNotSignedIn, lapsed)},
+      {ReadSubmitOrderRequest, R"({"status":false,"messages":[")" + unpaid + R"("]})",
+       Kind(AnswerKind::kUnpaidOrderPending, unpaid)},
+      {ReadCheckOrderInfo, R"({"data":{"submitStatus":true}})", kAccepted},
+      {ReadCheckOrderInfo, R"({"data":{"errMsg":"bad","submitStatus":false}})", Refused("bad")},
+      {ReadCheckOrderInfo, R"({"data":{"errMsg":")" + unpaid + R"(","submitStatus":false}})",
+       Kind(AnswerKind::kUnpaidOrderPending, unpaid)},
+      {ReadCheckOrderInfo, "<html>error</html>", kNoValidAnswer},
+      {ReadConfirmSingleForQueue, R"({"data":{"submitStatus":true}})", kAccepted},
+      {ReadConfirmSingleForQueue, R"({"data":{"errMsg":"none left","submitStatus":false}})", Refused("none left")},
+      {ReadConfirmSingleForQueue, "", kNoValidAnswer},
+      {ReadConfirmSingleForQueue, R"({"data":{"errMsg":"cut)", kNoValidAnswer},
+      {ReadGetQueueCount, R"({"data":{"count":"1","ticket":"21,0","op_2":"false"},"status":true})", kAccepted},
       {ReadGetQueueCount, R"({"data":{"count":"9","ticket":"0,0","op_2":"true"},"status":true})",
-       texts::QueueLongerThanStock()},
+       Kind(AnswerKind::kQueueLongerThanStock)},
       {ReadGetQueueCount, R"({"data":{"count":"1","ticket":"0,3","op_2":"false"},"status":true})",
-       texts::UnknownError()},
-      {ReadGetQueueCount, R"({"data":{"ticket":"5"},"status":false})", texts::QueueCountFailed()},
-      {ReadGetQueueCount, "", texts::QueueCountFailed()},
-      {ReadOrderWaitTime, R"({"data":{"waitTime":4,"orderId":null}})", ""},
-      {ReadOrderWaitTime, R"({"data":{"waitTime":-1,"orderId":"E123456789"}})", "E123456789"},
-      {ReadResultOrderForDcQueue, R"({"data":{"submitStatus":true}})", texts::Success()},
-      {ReadResultOrderForDcQueue, R"({"status":false,"messages":["late"]})", "late"},
+       Kind(AnswerKind::kNoTicketsCounted)},
+      {ReadGetQueueCount, R"({"data":{"ticket":"5"},"status":false})", kNoValidAnswer},
+      {ReadGetQueueCount, "", kNoValidAnswer},
+      {ReadResultOrderForDcQueue, R"({"data":{"submitStatus":true}})", kAccepted},
+      {ReadResultOrderForDcQueue, R"({"status":false,"messages":["late"]})", Refused("late")},
+      {ReadResultOrderForDcQueue, "\x81\x82garbled", kNoValidAnswer},
   };
-  for (const Case& c : cases) EXPECT_EQ(c.read(c.answer), c.result) << c.answer;
-}
+  for (const Case& c : cases) EXPECT_EQ(c.read(c.answer), c.verdict) << c.answer;
 
-TEST(LoginAnswers, CaptchaAndLoginSteps) {
-  EXPECT_TRUE(CaptchaAccepted(R"({"data":{"result":"1","msg":"TRUE"}})"));
-  EXPECT_FALSE(CaptchaAccepted(R"({"data":{"result":"0","msg":"FALSE"}})"));
-  EXPECT_FALSE(CaptchaAccepted(""));
+  EXPECT_EQ(ReadOrderWaitTime(R"({"data":{"waitTime":4,"orderId":null}})"), "");
+  EXPECT_EQ(ReadOrderWaitTime(R"({"data":{"waitTime":-1,"orderId":"E123456789"}})"), "E123456789");
 
-  std::string reason = "untouched";
-  EXPECT_TRUE(LoginAccepted(R"({"data":{"loginCheck":"Y"}})", reason));
-  EXPECT_EQ(reason, "untouched");
-  EXPECT_FALSE(LoginAccepted(R"({"status":false,"messages":["wrong password"]})", reason));
-  EXPECT_EQ(reason, "wrong password");
-  EXPECT_FALSE(LoginAccepted("", reason));
-  EXPECT_EQ(reason, "");
+  EXPECT_EQ(PassportVerdict(true, ""), kAccepted);
+  EXPECT_EQ(PassportVerdict(false, R"({"result_message":"busy","result_code":"1"})"), Refused("busy"));
+  EXPECT_EQ(PassportVerdict(false, "<html>"), kNoValidAnswer);
 }
 
 TEST(QrAnswers, StatesByResultCode) {

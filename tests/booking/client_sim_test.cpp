@@ -11,6 +11,7 @@
 #include "booking/client.h"
 #include "booking/date_text.h"
 #include "booking/requests.h"
+#include "booking/service_paths.h"
 #include "booking/texts.h"
 #include "net/cookies.h"
 #include "net/encoding.h"
@@ -74,13 +75,13 @@ TEST_F(ClientOnSim, CaptchaFetchOpensTheLoginPageThenTheSamePictureAddress) {
   const std::vector<SimRequest> requests = Received();
   ASSERT_EQ(requests.size(), 4u);
   EXPECT_EQ(requests[0].method, "GET");
-  EXPECT_EQ(requests[0].path, "/otn/login/init");
+  EXPECT_EQ(requests[0].path, service_paths::kLoginPage);
   EXPECT_EQ(requests[0].query, "");
   EXPECT_FALSE(requests[0].HasHeader("Cookie"));
   ExpectBlockSent(requests[0], blocks_.page);
   for (const std::size_t i : {1u, 3u}) {
     EXPECT_EQ(requests[i].method, "GET");
-    EXPECT_EQ(requests[i].path, "/otn/passcodeNew/getPassCodeNew");
+    EXPECT_EQ(requests[i].path, service_paths::kCaptchaPicturePath);
     EXPECT_EQ(requests[i].query, "module=login&rand=sjrand&0.18218983666535804");
     ExpectBlockSent(requests[i], blocks_.captcha);
   }
@@ -109,7 +110,7 @@ TEST_F(ClientOnSim, LoginStopsAtAWrongCaptchaOrARefusedPassword) {
   EXPECT_EQ(wrongPassword.message, G(u8"密码输入错误。如果输错次数超过4次，用户将被锁定。"));
   sent = ReceivedSinceLast();
   ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[1].path, "/otn/login/loginAysnSuggest");
+  EXPECT_EQ(sent[1].path, service_paths::kLogin);
   EXPECT_EQ(client_.CheckUser().kind, ServiceResultKind::kRefused);
 }
 
@@ -128,9 +129,9 @@ TEST_F(ClientOnSim, LoginSendsItsThreeFormsAndSignsIn) {
     const char* path;
     std::string body;
   } expected[] = {
-      {"/otn/passcodeNew/checkRandCodeAnsyn", "randCode=" + answer + "&rand=sjrand"},
-      {"/otn/login/loginAysnSuggest", "loginUserDTO.user_name=demo&userDTO.password=demo1234&randCode=" + answer},
-      {"/otn/login/userLogin", "_json_att="},
+      {service_paths::kCaptchaCheck, "randCode=" + answer + "&rand=sjrand"},
+      {service_paths::kLogin, "loginUserDTO.user_name=demo&userDTO.password=demo1234&randCode=" + answer},
+      {service_paths::kLoginConfirm, "_json_att="},
   };
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(sent[i].method, "POST");
@@ -143,7 +144,7 @@ TEST_F(ClientOnSim, LoginSendsItsThreeFormsAndSignsIn) {
   EXPECT_TRUE(client_.CheckUser().Done());
   const std::vector<SimRequest> check = ReceivedSinceLast();
   ASSERT_EQ(check.size(), 1u);
-  EXPECT_EQ(check[0].path, "/otn/login/checkUser");
+  EXPECT_EQ(check[0].path, service_paths::kCheckUser);
   EXPECT_EQ(check[0].body, "_json_att=");
   EXPECT_FALSE(test::CookieValue(check[0].Header("Cookie"), "tk").empty());
 }
@@ -159,7 +160,7 @@ TEST(ClientOnSimAccounts, NameAndPasswordArePercentEncoded) {
   ASSERT_TRUE(test::SignIn(client, sim, G(u8"张三@x"), G(u8"p&w+%=中 x")));
   bool found = false;
   for (const SimRequest& request : test::ParseSimRequests(sim.Requests())) {
-    if (request.path != "/otn/login/loginAysnSuggest") continue;
+    if (request.path != service_paths::kLogin) continue;
     found = true;
     EXPECT_EQ(request.body.substr(0, request.body.find("&randCode=")),
               "loginUserDTO.user_name=%E5%BC%A0%E4%B8%89%40x&userDTO.password=p%26w%2B%25%3D%E4%B8%AD%20x");
@@ -197,12 +198,12 @@ TEST_F(ClientOnSim, PassengersComeWithThePageToken) {
 
   const std::vector<SimRequest> sent = ReceivedSinceLast();
   ASSERT_EQ(sent.size(), 2u);
-  EXPECT_EQ(sent[0].path, "/otn/confirmPassenger/initDc");
+  EXPECT_EQ(sent[0].path, service_paths::kOrderPage);
   EXPECT_EQ(sent[0].body, "_json_att=");
   ExpectBlockSent(sent[0], blocks_.xhr);
   const std::string token = client_.RepeatSubmitToken();
   EXPECT_FALSE(token.empty());
-  EXPECT_EQ(sent[1].path, "/otn/confirmPassenger/getPassengerDTOs");
+  EXPECT_EQ(sent[1].path, service_paths::kPassengers);
   EXPECT_EQ(sent[1].body, "_json_att=&REPEAT_SUBMIT_TOKEN=" + token);
   ExpectBlockSent(sent[1], blocks_.passenger);
   EXPECT_EQ(sent[1].Header("Cookie"), jar_.Text());
@@ -239,7 +240,7 @@ TEST_F(ClientOnSim, LeftTicketQuerySendsEachStationOnItsOwn) {
     const std::vector<SimRequest> sent = ReceivedSinceLast();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].method, "GET");
-    EXPECT_EQ(sent[0].path, "/otn/leftTicket/query");
+    EXPECT_EQ(sent[0].path, service_paths::kLeftTicketQuery);
     EXPECT_EQ(sent[0].query, "leftTicketDTO.train_date=" + date + "&leftTicketDTO.from_station=" + c.sentFrom +
                                  "&leftTicketDTO.to_station=" + c.sentTo + "&purpose_codes=" + c.purpose);
     EXPECT_EQ(sent[0].body, "");
@@ -394,25 +395,25 @@ TEST_F(ClientOnSim, TheWholeChainBooksATicket) {
     const char* path;
     std::string body;
   } expected[] = {
-      {"/otn/login/checkUser", "_json_att="},
-      {"/otn/leftTicket/submitOrderRequest",
+      {service_paths::kCheckUser, "_json_att="},
+      {service_paths::kSubmitOrderRequest,
        Utf8FromGbk("secretStr=" + train->secretStr + "&train_date=" + date + "&back_train_date=" + date +
                    "&tour_flag=dc&purpose_codes=ADULT&query_from_station_name=" + train->fromStationName +
                    "&query_to_station_name=" + train->toStationName + "&undefined")},
-      {"/otn/confirmPassenger/initDc", "_json_att="},
-      {"/otn/confirmPassenger/checkOrderInfo",
+      {service_paths::kOrderPage, "_json_att="},
+      {service_paths::kCheckOrderInfo,
        "cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr=" + ticketStr +
            "&oldPassengerStr=" + oldStr + "&tour_flag=dc&randCode=" + tokenPiece},
-      {"/otn/confirmPassenger/getQueueCount",
-       "train_date=" + trainDateText + "&train_no=" + train->trainNo + "&stationTrainCode=" + trainCode + "&seatType=" +
-           seat->code + "&fromStationTelecode=BJP&toStationTelecode=SHH&leftTicket=" + train->leftTicket +
-           "&purpose_codes=00&train_location=V2" + tokenPiece},
-      {"/otn/confirmPassenger/confirmSingleForQueue",
+      {service_paths::kQueueCount, "train_date=" + trainDateText + "&train_no=" + train->trainNo +
+                                       "&stationTrainCode=" + trainCode + "&seatType=" + seat->code +
+                                       "&fromStationTelecode=BJP&toStationTelecode=SHH&leftTicket=" +
+                                       train->leftTicket + "&purpose_codes=00&train_location=V2" + tokenPiece},
+      {service_paths::kConfirmSingleForQueue,
        "passengerTicketStr=" + ticketStr + "&oldPassengerStr=" + oldStr +
            "&randCode=&purpose_codes=00&key_check_isChange=" + keyCheck + "&leftTicketStr=" + UrlEncode(leftTicketStr) +
            "&train_location=" + train->trainLocation +
            "&choose_seats=&seatDetailType=000&whatsSelect=1&roomType=00&dwAll=N" + tokenPiece},
-      {"/otn/confirmPassenger/resultOrderForDcQueue", "orderSequence_no=" + orderId + tokenPiece},
+      {service_paths::kOrderResult, "orderSequence_no=" + orderId + tokenPiece},
   };
   for (const auto& step : expected) {
     const SimRequest request = bodyOf(step.path);
@@ -422,7 +423,7 @@ TEST_F(ClientOnSim, TheWholeChainBooksATicket) {
     EXPECT_EQ(request.Header("Cookie").empty(), false) << step.path;
   }
   EXPECT_EQ(ticketStr, PassengerTicketText(seat->code, "1", passenger.passenger_name, "1", passenger.passenger_id_no));
-  const SimRequest wait = bodyOf("/otn/confirmPassenger/queryOrderWaitTime");
+  const SimRequest wait = bodyOf(service_paths::kOrderWaitTime);
   EXPECT_EQ(wait.method, "GET");
   ExpectBlockSent(wait, blocks_.xhr);
   const std::string random = TextBetween(wait.query, "random=", "&");

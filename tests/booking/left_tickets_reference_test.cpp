@@ -66,7 +66,11 @@ Reading PlainReading(std::string answer, const StationDirectory& stations) {
 Reading FastReading(std::string answer, const StationDirectory& stations) {
   Reading reading;
   std::vector<TrainRecord> records;
-  reading.result = ReadLeftTickets(answer, stations, records);
+  // The result as the client words it.
+  const AnswerVerdict verdict = ReadLeftTickets(answer, stations, records);
+  reading.result = verdict.Accepted()                           ? texts::Success()
+                   : verdict.kind == AnswerKind::kNoValidAnswer ? texts::NoValidAnswer()
+                                                                : verdict.reason;
   reading.answerAfter = answer;
   for (const TrainRecord& record : records) reading.records.push_back(Fields(record));
   return reading;

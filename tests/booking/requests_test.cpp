@@ -11,6 +11,7 @@
 
 #include "booking/client.h"
 #include "booking/date_text.h"
+#include "booking/service_paths.h"
 #include "util/codepage.h"
 
 namespace quillet {
@@ -31,11 +32,13 @@ TEST(HeaderBlocks, AreTheServiceTextsWithTheirOwnSpacing) {
                            "\r\nUpgrade-Insecure-Requests: 1";
   EXPECT_EQ(blocks.xhr, "X-Requested-With: XMLHttpRequest\r\n" + xhrAgent +
                             "\r\nContent-Type: application/x-www-form-urlencoded; charset=UTF-8"
-                            "\r\nReferer: https://h.example/otn/login/init\r\nUpgrade-Insecure-Requests: 1");
+                            "\r\nReferer: https://h.example" +
+                            service_paths::kLoginPage + "\r\nUpgrade-Insecure-Requests: 1");
   EXPECT_EQ(blocks.page, page);
-  EXPECT_EQ(blocks.captcha, "Referer:https://h.example/otn/login/init\r\n" + page);
-  EXPECT_EQ(blocks.passenger, "Referer: https://h.example/otn/confirmPassenger/initDc\r\n" + pageAgent);
-  EXPECT_EQ(blocks.query, "Referer: https://h.example/otn/leftTicket/init");
+  const std::string base = "https://h.example";
+  EXPECT_EQ(blocks.captcha, "Referer:" + base + service_paths::kLoginPage + "\r\n" + page);
+  EXPECT_EQ(blocks.passenger, "Referer: " + base + service_paths::kOrderPage + "\r\n" + pageAgent);
+  EXPECT_EQ(blocks.query, "Referer: " + base + service_paths::kLeftTicketPage);
 }
 
 TEST(RequestPieces, StationTextsAreReadOneByOne) {
@@ -49,8 +52,9 @@ TEST(RequestPieces, StationTextsAreReadOneByOne) {
   for (const Case& c : cases) EXPECT_EQ(StationQueryValue(G(c.station)), G(c.sent));
 
   EXPECT_EQ(LeftTicketQueryPath("2026-12-12", "VAP", G(u8"上海 x"), true),
-            "/otn/leftTicket/query?leftTicketDTO.train_date=2026-12-12&leftTicketDTO.from_station=VAP"
-            "&leftTicketDTO.to_station=%E4%B8%8A%E6%B5%B7%20x&purpose_codes=0X00");
+            std::string(service_paths::kLeftTicketQuery) +
+                "?leftTicketDTO.train_date=2026-12-12&leftTicketDTO.from_station=VAP"
+                "&leftTicketDTO.to_station=%E4%B8%8A%E6%B5%B7%20x&purpose_codes=0X00");
 }
 
 TEST(RequestPieces, LoginEncodesNameAndPassword) {

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "booking/client.h"
+#include "booking/service_paths.h"
 #include "booking/texts.h"
 #include "net/cookies.h"
 #include "util/codepage.h"
@@ -276,7 +277,7 @@ TEST_F(ScriptedAnswers, AStopEndsThePauseBetweenTries) {
 }
 
 TEST_F(ScriptedAnswers, AManualCheckMessageComesBackWordForWord) {
-  server_.Script("/otn/confirmPassenger/resultOrderForDcQueue",
+  server_.Script(service_paths::kOrderResult,
                  {U(u8R"({"status":false,"messages":["出票结果不明，请手动查询订单"],"data":{}})")});
   const ServiceResult result = client_.ResultOrderForDcQueue("E123", "tok");
   EXPECT_EQ(result.kind, Kind::kRefused);
@@ -285,7 +286,7 @@ TEST_F(ScriptedAnswers, AManualCheckMessageComesBackWordForWord) {
 
 TEST_F(ScriptedAnswers, NullOrderIdsGiveNoIdUntilOneComes) {
   const std::string waiting = R"({"status":true,"data":{"waitTime":4,"orderId":null},"messages":[]})";
-  server_.Script("/otn/confirmPassenger/queryOrderWaitTime",
+  server_.Script(service_paths::kOrderWaitTime,
                  {waiting, waiting, waiting, R"({"status":true,"data":{"orderId":"E201234567"}})"});
   for (int poll = 0; poll < 3; ++poll) {
     const OrderIdResult none = client_.QueryOrderWaitTime("dc", "tok");
@@ -303,7 +304,7 @@ TEST_F(ScriptedAnswers, NullOrderIdsGiveNoIdUntilOneComes) {
 }
 
 TEST_F(ScriptedAnswers, ASuccessMarkerCountsWhereverItStands) {
-  server_.Script("/otn/leftTicket/submitOrderRequest", {R"({"status":false,"messages":["busy status":true"]})"});
+  server_.Script(service_paths::kSubmitOrderRequest, {R"({"status":false,"messages":["busy status":true"]})"});
   const ServiceResult result = client_.SubmitOrderRequest("s", "2026-12-12", "2026-12-12", "ADULT", "A", "B");
   EXPECT_TRUE(result.Done());
   EXPECT_EQ(result.message, texts::Success());
@@ -314,8 +315,8 @@ TEST_F(ScriptedAnswers, ShortTrainTextsAreSkipped) {
   for (int i = 0; i < 36; ++i)
     full += (i ? "|" : "") + std::string(i == 3 ? "G1" : i == 6 ? "VAP" : i == 7 ? "SHH" : "x");
   for (int i = 0; i < 20; ++i) shortText += (i ? "|" : "") + std::string(i == 3 ? "G2" : "y");
-  server_.Script("/otn/leftTicket/query", {R"({"data":{"flag":"1","map":{},"result":[")" + shortText + R"(",")" + full +
-                                           R"("]},"messages":"","status":true})"});
+  server_.Script(service_paths::kLeftTicketQuery, {R"({"data":{"flag":"1","map":{},"result":[")" + shortText +
+                                                   R"(",")" + full + R"("]},"messages":"","status":true})"});
   const TrainsResult result = client_.QueryLeftTickets(false, "2026-12-12", "VAP", "SHH");
   EXPECT_TRUE(result.Done());
   ASSERT_EQ(result.trains.size(), 1u);
@@ -326,16 +327,17 @@ TEST_F(ScriptedAnswers, ShortTrainTextsAreSkipped) {
 // One table of the result kinds the operations report: a refusal with the
 // service's message, an answer the operation does not know, and success.
 TEST_F(ScriptedAnswers, ResultKindsOfServiceAnswers) {
-  server_.Script("/otn/leftTicket/query", {"<html><body>502 Bad Gateway</body></html>",
-                                           U(u8R"({"status":false,"messages":["选择的查询日期不在预售日期范围内"]})")});
-  server_.Script("/otn/confirmPassenger/initDc", {"<html>var globalRepeatSubmitToken = 'T1';</html>"});
-  server_.Script("/otn/confirmPassenger/getPassengerDTOs", {R"({"data":{"normal_passengers":[)"});
-  server_.Script("/otn/passcodeNew/checkRandCodeAnsyn",
+  server_.Script(service_paths::kLeftTicketQuery,
+                 {"<html><body>502 Bad Gateway</body></html>",
+                  U(u8R"({"status":false,"messages":["选择的查询日期不在预售日期范围内"]})")});
+  server_.Script(service_paths::kOrderPage, {"<html>var globalRepeatSubmitToken = 'T1';</html>"});
+  server_.Script(service_paths::kPassengers, {R"({"data":{"normal_passengers":[)"});
+  server_.Script(service_paths::kCaptchaCheck,
                  {R"({"data":{"result":"0","msg":"FALSE"}})", R"({"data":{"result":"1","msg":"TRUE"}})"});
-  server_.Script("/otn/login/loginAysnSuggest", {U(u8R"({"status":true,"messages":["密码输入错误"]})")});
-  server_.Script("/otn/confirmPassenger/getQueueCount",
+  server_.Script(service_paths::kLogin, {U(u8R"({"status":true,"messages":["密码输入错误"]})")});
+  server_.Script(service_paths::kQueueCount,
                  {R"({"data":{"count":"9","ticket":"0,0","op_2":"true"},"status":true})", "{}"});
-  server_.Script("/otn/confirmPassenger/checkOrderInfo", {R"({"data":{"submitStatus":true},"status":true})"});
+  server_.Script(service_paths::kCheckOrderInfo, {R"({"data":{"submitStatus":true},"status":true})"});
 
   const TrainsResult foreign = client_.QueryLeftTickets(false, "2026-12-12", "VAP", "SHH");
   const TrainsResult refused = client_.QueryLeftTickets(false, "2026-12-12", "VAP", "SHH");
@@ -439,7 +441,7 @@ TEST_F(ScriptedAnswers, AStoppedOperationSendsNothingMore) {
 
 TEST_F(ScriptedAnswers, AStopAbandonsAnExchangeInFlight) {
   server_.SetDelay(std::chrono::seconds(5));
-  server_.Script("/otn/login/checkUser", {R"({"data":{"flag":true}})"});
+  server_.Script(service_paths::kCheckUser, {R"({"data":{"flag":true}})"});
   std::stop_source stop;
   std::thread stopper([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));

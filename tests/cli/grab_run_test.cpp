@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "booking/client.h"
+#include "booking/service_paths.h"
 #include "net/cookies.h"
 #include "raw_http_server.h"
 #include "support/qr_decoder.h"
@@ -45,6 +46,9 @@ std::size_t CountOf(const std::string& text, const std::string& part) {
   for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
   return count;
 }
+
+// A path as the sim's request log writes it.
+std::string Quoted(const char* path) { return "\"" + std::string(path) + "\""; }
 
 // quillet-grab in a session of its own (no terminal), its input a pipe and
 // its output in files.
@@ -242,17 +246,17 @@ class GrabRunTest : public ::testing::Test {
     for (const auto& path : plans_) std::filesystem::remove(path);
   }
 
-  std::size_t Submits() const { return CountOf(sim_.Requests(), "\"/otn/leftTicket/submitOrderRequest\""); }
-  std::size_t Confirms() const { return CountOf(sim_.Requests(), "\"/otn/confirmPassenger/confirmSingleForQueue\""); }
+  std::size_t Submits() const { return CountOf(sim_.Requests(), Quoted(service_paths::kSubmitOrderRequest)); }
+  std::size_t Confirms() const { return CountOf(sim_.Requests(), Quoted(service_paths::kConfirmSingleForQueue)); }
   // Order requests (submissions and confirmations) in the sim's log after its
   // first confirmation: the account ordering again.
   std::size_t OrderRequestsAfterTheFirstConfirmation() const {
     const std::string log = sim_.Requests();
-    const std::size_t first = log.find("\"/otn/confirmPassenger/confirmSingleForQueue\"");
+    const std::size_t first = log.find(Quoted(service_paths::kConfirmSingleForQueue));
     if (first == std::string::npos) return 0;
     const std::string after = log.substr(first + 1);
-    return CountOf(after, "\"/otn/leftTicket/submitOrderRequest\"") +
-           CountOf(after, "\"/otn/confirmPassenger/confirmSingleForQueue\"");
+    return CountOf(after, Quoted(service_paths::kSubmitOrderRequest)) +
+           CountOf(after, Quoted(service_paths::kConfirmSingleForQueue));
   }
 
   // Waits (generously) until the sim has seen a request to the path.
@@ -553,7 +557,7 @@ TEST_F(GrabRunTest, ASecondSignalEndsADrippedConfirmationWithinTwoSecondsAndName
   Stock(dates_[0], trains_[0], "O", 3);
   sim_.ArmFault("confirmSingleForQueue", "drip");
   GrabProcess grab({"--json", "--captcha-cells", WritePlan({{{dates_[0]}, {trains_[0]}}})}, "2 7\n");
-  ASSERT_TRUE(WaitForRequest("/otn/confirmPassenger/confirmSingleForQueue")) << grab.Err();
+  ASSERT_TRUE(WaitForRequest(service_paths::kConfirmSingleForQueue)) << grab.Err();
   std::this_thread::sleep_for(300ms);
   grab.Signal(SIGTERM);  // the confirmed order is followed to its end...
   std::this_thread::sleep_for(300ms);

@@ -85,37 +85,39 @@ TEST(JsonText, EscapesWhatJsonNeedsAndConvertsGbk) {
   EXPECT_EQ(JsonString("\x81"), "\"\xEF\xBF\xBD\"");
 }
 
-OrderOutcome Order() { return {2, "2026-12-20", "G101", G(u8"二等座"), {G(u8"张伟"), G(u8"李\"娜")}}; }
+EventOrder Order() { return {2, "2026-12-20", "G101", G(u8"二等座"), {G(u8"张伟"), G(u8"李\"娜")}}; }
 
-TEST(EventJson, OneObjectPerEvent) {
-  EXPECT_EQ(EventJson(BookedEvent{Order(), "E123456789"}),
+TEST(GrabEventJson, OneObjectPerEvent) {
+  EXPECT_EQ(GrabEventJson(BookedEvent{Order(), "E123456789"}),
             "{\"event\":\"booked\",\"wish\":2,\"date\":\"2026-12-20\",\"train\":\"G101\",\"seat\":\"二等座\","
             "\"passengers\":[\"张伟\",\"李\\\"娜\"],\"order_id\":\"E123456789\"}");
-  const std::string unknownId = EventJson(BookedEvent{Order(), ""});
+  const std::string unknownId = GrabEventJson(BookedEvent{Order(), ""});
   EXPECT_EQ(unknownId.substr(unknownId.size() - 17), ",\"order_id\":null}");
-  EXPECT_EQ(EventJson(AttemptEvent{1, 42, 5}), "{\"event\":\"attempt\",\"wish\":1,\"attempts\":5,\"total\":42}");
-  EXPECT_EQ(EventJson(QueryFailedEvent{1, "2026-12-20", G(u8"系统繁忙")}),
+  EXPECT_EQ(GrabEventJson(AttemptEvent{1, 42, 5}), "{\"event\":\"attempt\",\"wish\":1,\"attempts\":5,\"total\":42}");
+  EXPECT_EQ(GrabEventJson(QueryFailedEvent{1, "2026-12-20", G(u8"系统繁忙")}),
             "{\"event\":\"query_failed\",\"wish\":1,\"date\":\"2026-12-20\",\"reason\":\"系统繁忙\"}");
-  EXPECT_NE(EventJson(OrderRefusedEvent{Order(), G(u8"余票不足！")}).find("\"event\":\"order_refused\""),
+  EXPECT_NE(GrabEventJson(OrderRefusedEvent{Order(), G(u8"余票不足！")}).find("\"event\":\"order_refused\""),
             std::string::npos);
-  EXPECT_NE(EventJson(ManualCheckEvent{Order(), "x"}).find("\"event\":\"manual_check\",\"wish\":2"), std::string::npos);
-  EXPECT_EQ(EventJson(StoppedEvent{"SIGTERM"}), "{\"event\":\"stopped\",\"reason\":\"SIGTERM\"}");
-  EXPECT_EQ(EventJson(SessionLapsedEvent{}), "{\"event\":\"session_lapsed\"}");
-  EXPECT_EQ(EventJson(SignedInEvent{}), "{\"event\":\"signed_in\"}");
-  EXPECT_EQ(EventJson(UnknownTrainEvent{1, "G7029"}), "{\"event\":\"unknown_train\",\"wish\":1,\"train\":\"G7029\"}");
-  EXPECT_EQ(EventJson(NoTrainRunsEvent{2}), "{\"event\":\"wish_failed\",\"wish\":2,\"reason\":\"no_train_runs\"}");
+  EXPECT_NE(GrabEventJson(ManualCheckEvent{Order(), "x"}).find("\"event\":\"manual_check\",\"wish\":2"),
+            std::string::npos);
+  EXPECT_EQ(GrabEventJson(StoppedEvent{"SIGTERM"}), "{\"event\":\"stopped\",\"reason\":\"SIGTERM\"}");
+  EXPECT_EQ(GrabEventJson(SessionLapsedEvent{}), "{\"event\":\"session_lapsed\"}");
+  EXPECT_EQ(GrabEventJson(SignedInEvent{}), "{\"event\":\"signed_in\"}");
+  EXPECT_EQ(GrabEventJson(UnknownTrainEvent{1, "G7029"}),
+            "{\"event\":\"unknown_train\",\"wish\":1,\"train\":\"G7029\"}");
+  EXPECT_EQ(GrabEventJson(NoTrainRunsEvent{2}), "{\"event\":\"wish_failed\",\"wish\":2,\"reason\":\"no_train_runs\"}");
   ServiceClockNote clock;
   clock.read = true;
   clock.offset = std::chrono::milliseconds(1234);
   clock.uncertainty = std::chrono::milliseconds(4);
   clock.probes = 16;
-  EXPECT_EQ(EventJson(ClockEvent{clock}),
+  EXPECT_EQ(GrabEventJson(ClockEvent{clock}),
             "{\"event\":\"clock\",\"text\":\"service clock: +1234 ms +/- 4 ms (16 probes)\",\"offset_ms\":1234,"
             "\"uncertainty_ms\":4,\"probes\":16}");
-  EXPECT_EQ(EventJson(ClockEvent{ServiceClockNote{}}).find("\"offset_ms\""), std::string::npos);
+  EXPECT_EQ(GrabEventJson(ClockEvent{ServiceClockNote{}}).find("\"offset_ms\""), std::string::npos);
   // The moment is China Standard Time with milliseconds, whatever the zone.
   const auto moment = std::chrono::system_clock::time_point(std::chrono::milliseconds(1797729302045));
-  EXPECT_EQ(EventJson(StoppedEvent{"SIGTERM"}, moment),
+  EXPECT_EQ(GrabEventJson(StoppedEvent{"SIGTERM"}, moment),
             "{\"event\":\"stopped\",\"reason\":\"SIGTERM\",\"at\":\"2026-12-20T09:15:02.045+08:00\"}");
 }
 
@@ -197,10 +199,10 @@ TEST(EventOutput, ControlCharactersFromTheServiceShowAsEscapesInTextOnly) {
 TEST(EventOutput, NotificationResultsAreEventsWithTheNotifierAndTheEvent) {
   const NotificationEvent delivered{true, "webhook", "booked", "G101", "2026-12-20", {}};
   const NotificationEvent failed{false, "command", "manual_check", "G101", "2026-12-20", G(u8"退出码 2")};
-  EXPECT_EQ(EventJson(delivered),
+  EXPECT_EQ(GrabEventJson(delivered),
             "{\"event\":\"notify_delivered\",\"notifier\":\"webhook\",\"about\":\"booked\",\"train\":\"G101\","
             "\"date\":\"2026-12-20\"}");
-  EXPECT_EQ(EventJson(failed),
+  EXPECT_EQ(GrabEventJson(failed),
             "{\"event\":\"notify_failed\",\"notifier\":\"command\",\"about\":\"manual_check\",\"train\":\"G101\","
             "\"date\":\"2026-12-20\",\"reason\":\"退出码 2\"}");
   std::ostringstream text;

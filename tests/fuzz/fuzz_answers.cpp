@@ -15,23 +15,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const  // The readers see what the client sees: the service's bytes decoded.
       std::string answer = quillet::Utf8BytesToText(std::string_view(reinterpret_cast<const char*>(data), size));
 
-  CaptchaAccepted(answer);
-  std::string reason;
-  LoginAccepted(answer, reason);
-  fuzz::Require(reason.size() <= answer.size());
+  ReadCaptchaCheck(answer);
+  fuzz::Require(ReadLogin(answer).reason.size() <= answer.size());
   ReadCheckUser(answer);
   ReadPageToken(answer);
   ServiceMessage(answer);
-  ReadSubmitOrderRequest(answer);
-  ReadCheckOrderInfo(answer);
-  ReadGetQueueCount(answer);
-  ReadConfirmSingleForQueue(answer);
+  // A refusal's words are the answer's own.
+  for (const AnswerVerdict& verdict :
+       {ReadSubmitOrderRequest(answer), ReadCheckOrderInfo(answer), ReadGetQueueCount(answer),
+        ReadConfirmSingleForQueue(answer), ReadResultOrderForDcQueue(answer)}) {
+    fuzz::Require(verdict.reason.size() <= answer.size());
+  }
   ReadOrderWaitTime(answer);
-  ReadResultOrderForDcQueue(answer);
 
   OrderPageValues values;
-  const std::string result = ReadInitDc(answer, values);
-  fuzz::Require((result == booking_texts::Success()) == !values.leftTicketStr.empty());
+  const AnswerVerdict result = ReadInitDc(answer, values);
+  fuzz::Require(result.Accepted() == !values.leftTicketStr.empty());
   for (const char c : values.trainDateMs) fuzz::Require(c >= '0' && c <= '9');
   BrowserDateText(values.trainDateMs);
   BrowserDateText(answer);

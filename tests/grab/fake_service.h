@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "booking/service_paths.h"
+
 namespace quillet::test {
 
 // A train text of the left-ticket answer ("|"-separated, 36 pieces), with the
@@ -91,20 +93,20 @@ class FakeService {
       std::lock_guard lock(mutex_);
       delays_.clear();
     }
-    SetText("/otn/login/checkUser", R"({"data":{"flag":true},"status":true})");
-    SetText("/otn/leftTicket/submitOrderRequest", R"({"status":true,"data":"N","messages":[]})");
-    SetText("/otn/confirmPassenger/initDc",
+    SetText(service_paths::kCheckUser, R"({"data":{"flag":true},"status":true})");
+    SetText(service_paths::kSubmitOrderRequest, R"({"status":true,"data":"N","messages":[]})");
+    SetText(service_paths::kOrderPage,
             "<script>var globalRepeatSubmitToken = 'TOKEN42';\n"
             "var ticketInfoForPassengerForm={'key_check_isChange':'KEYCHECK','leftTicketStr':'LTS%2Babc',"
             "'orderRequestDTO':{'train_date':{'date':1,'time':1400000000000,'year':114}},'train_location':'P2'};"
             "</script>");
-    SetText("/otn/confirmPassenger/checkOrderInfo", R"({"data":{"submitStatus":true},"status":true})");
-    SetText("/otn/confirmPassenger/getQueueCount",
+    SetText(service_paths::kCheckOrderInfo, R"({"data":{"submitStatus":true},"status":true})");
+    SetText(service_paths::kQueueCount,
             R"({"data":{"count":"0","ticket":"21,0","op_2":"false","countT":"0","op_1":"false"},"status":true})");
-    SetText("/otn/confirmPassenger/confirmSingleForQueue", R"({"data":{"submitStatus":true},"status":true})");
-    SetText("/otn/confirmPassenger/queryOrderWaitTime", R"({"data":{"waitTime":-1,"orderId":"E123456789"}})");
-    SetText("/otn/confirmPassenger/resultOrderForDcQueue", R"({"data":{"submitStatus":true},"status":true})");
-    SetText("/otn/leftTicket/query", FakeQueryAnswer({}));
+    SetText(service_paths::kConfirmSingleForQueue, R"({"data":{"submitStatus":true},"status":true})");
+    SetText(service_paths::kOrderWaitTime, R"({"data":{"waitTime":-1,"orderId":"E123456789"}})");
+    SetText(service_paths::kOrderResult, R"({"data":{"submitStatus":true},"status":true})");
+    SetText(service_paths::kLeftTicketQuery, FakeQueryAnswer({}));
   }
 
   std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(port_); }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "booking/client.h"
+#include "booking/service_paths.h"
 #include "gbk.h"
 #include "grab/grab_controller.h"
 #include "net/cookies.h"
@@ -19,12 +20,12 @@ using namespace std::chrono_literals;
 using test::G;
 using test::U8;
 
-const std::string kQuery = "/otn/leftTicket/query";
-const std::string kSubmit = "/otn/leftTicket/submitOrderRequest";
-const std::string kCheckOrder = "/otn/confirmPassenger/checkOrderInfo";
-const std::string kConfirm = "/otn/confirmPassenger/confirmSingleForQueue";
-const std::string kWaitTime = "/otn/confirmPassenger/queryOrderWaitTime";
-const std::string kResult = "/otn/confirmPassenger/resultOrderForDcQueue";
+const std::string kQuery = service_paths::kLeftTicketQuery;
+const std::string kSubmit = service_paths::kSubmitOrderRequest;
+const std::string kCheckOrder = service_paths::kCheckOrderInfo;
+const std::string kConfirm = service_paths::kConfirmSingleForQueue;
+const std::string kWaitTime = service_paths::kOrderWaitTime;
+const std::string kResult = service_paths::kOrderResult;
 
 const GrabPacing kQuickPacing{500ms, 50ms, 100ms};
 

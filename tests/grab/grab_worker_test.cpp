@@ -5,6 +5,7 @@
 #include <set>
 
 #include "booking/client.h"
+#include "booking/service_paths.h"
 #include "fake_service.h"
 #include "gbk.h"
 #include "grab/grab_controller.h"
@@ -19,13 +20,13 @@ using namespace std::chrono_literals;
 using test::G;
 using test::TaskRow;
 
-const std::string kQuery = "/otn/leftTicket/query";
-const std::string kSubmit = "/otn/leftTicket/submitOrderRequest";
-const std::string kCheckOrder = "/otn/confirmPassenger/checkOrderInfo";
-const std::string kQueueCount = "/otn/confirmPassenger/getQueueCount";
-const std::string kConfirm = "/otn/confirmPassenger/confirmSingleForQueue";
-const std::string kWaitTime = "/otn/confirmPassenger/queryOrderWaitTime";
-const std::string kResult = "/otn/confirmPassenger/resultOrderForDcQueue";
+const std::string kQuery = service_paths::kLeftTicketQuery;
+const std::string kSubmit = service_paths::kSubmitOrderRequest;
+const std::string kCheckOrder = service_paths::kCheckOrderInfo;
+const std::string kQueueCount = service_paths::kQueueCount;
+const std::string kConfirm = service_paths::kConfirmSingleForQueue;
+const std::string kWaitTime = service_paths::kOrderWaitTime;
+const std::string kResult = service_paths::kOrderResult;
 
 // Short pacing keeps these tests quick; the real pacing is measured against quillet-sim.
 const GrabPacing kQuickPacing{100ms, 50ms, 20ms};
@@ -256,7 +257,7 @@ TEST_F(GrabWorkerTest, WorkerThatCannotOrderKeepsQueryingAndCounting) {
   grab->StopGrabbing();
   EXPECT_TRUE(test::WaitUntil([&] { return grab->RunningWorkerCount() == 0; }, 2s));
   EXPECT_TRUE(service.RequestsTo(kCheckOrder).empty());
-  EXPECT_TRUE(service.RequestsTo("/otn/login/checkUser").empty());
+  EXPECT_TRUE(service.RequestsTo(service_paths::kCheckUser).empty());
   const std::string caption = view.Caption();
   EXPECT_EQ(caption.rfind(G(u8"尝试次数："), 0), 0u);
   EXPECT_GE(std::stoi(caption.substr(G(u8"尝试次数：").size())), 4);

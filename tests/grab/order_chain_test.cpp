@@ -5,6 +5,7 @@
 #include <future>
 
 #include "booking/client.h"
+#include "booking/service_paths.h"
 #include "fake_service.h"
 #include "gbk.h"
 #include "grab/account_gate.h"
@@ -19,14 +20,14 @@ using namespace std::chrono_literals;
 using test::G;
 using test::U8;
 
-const std::string kCheckUser = "/otn/login/checkUser";
-const std::string kSubmit = "/otn/leftTicket/submitOrderRequest";
-const std::string kInitDc = "/otn/confirmPassenger/initDc";
-const std::string kCheckOrder = "/otn/confirmPassenger/checkOrderInfo";
-const std::string kQueueCount = "/otn/confirmPassenger/getQueueCount";
-const std::string kConfirm = "/otn/confirmPassenger/confirmSingleForQueue";
-const std::string kWaitTime = "/otn/confirmPassenger/queryOrderWaitTime";
-const std::string kResult = "/otn/confirmPassenger/resultOrderForDcQueue";
+const std::string kCheckUser = service_paths::kCheckUser;
+const std::string kSubmit = service_paths::kSubmitOrderRequest;
+const std::string kInitDc = service_paths::kOrderPage;
+const std::string kCheckOrder = service_paths::kCheckOrderInfo;
+const std::string kQueueCount = service_paths::kQueueCount;
+const std::string kConfirm = service_paths::kConfirmSingleForQueue;
+const std::string kWaitTime = service_paths::kOrderWaitTime;
+const std::string kResult = service_paths::kOrderResult;
 const std::vector<std::string> kAllSteps = {kCheckUser,  kSubmit,  kInitDc,   kCheckOrder,
                                             kQueueCount, kConfirm, kWaitTime, kResult};
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "booking/client.h"
+#include "booking/service_paths.h"
 #include "gbk.h"
 #include "grab/grab_controller.h"
 #include "grab/sale_schedule.h"
@@ -21,7 +22,7 @@ using namespace std::chrono_literals;
 using test::G;
 
 constexpr long long kShiftMs = 800;
-const std::string kQuery = "/otn/leftTicket/query";
+const std::string kQuery = service_paths::kLeftTicketQuery;
 
 TEST(SaleSimTest, TheFirstQueryArrivesJustAfterTheOpeningOnTheServiceClock) {
   test::SimProcess sim(

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "grab/wait.h"
+#include "util/wait.h"
 
 namespace quillet {
 namespace {

@@ -5,10 +5,9 @@
 #include <atomic>
 #include <chrono>
 
-#include "fake_notification_service.h"
+#include "notification_bus.h"
 #include "notify/desktop_notifier.h"
 #include "notify/notifier_set.h"
-#include "private_bus.h"
 #include "quillet/version.h"
 #include "scripted_notifier.h"
 #include "utf8_text.h"
@@ -27,10 +26,8 @@ DesktopNotifierOptions On(const std::string& address) {
 }
 
 TEST(DesktopNotifier, SendsTheNotificationToTheService) {
-  PrivateBus bus;
-  ASSERT_TRUE(bus.Running()) << "dbus-daemon did not start";
-  FakeNotificationService service(bus.Address());
-  ASSERT_TRUE(service.Ready());
+  NotificationBus bus;
+  ASSERT_TRUE(bus.Ready());
 
   DesktopNotifier notifier(On(bus.Address()));
   NotifyEvent manual = SampleBooking();
@@ -39,7 +36,7 @@ TEST(DesktopNotifier, SendsTheNotificationToTheService) {
   EXPECT_EQ(notifier.Deliver(SampleBooking(), {}).outcome, DeliveryOutcome::kDelivered);
   EXPECT_EQ(notifier.Deliver(manual, {}).outcome, DeliveryOutcome::kDelivered);
 
-  const auto received = service.Received();
+  const auto received = bus.Notifications().Received();
   ASSERT_EQ(received.size(), 2u);
   EXPECT_EQ(received[0].appName, "Quillet");
   EXPECT_EQ(received[0].icon, kDesktopId);
@@ -51,8 +48,8 @@ TEST(DesktopNotifier, SendsTheNotificationToTheService) {
 }
 
 TEST(DesktopNotifier, WithoutServiceOrBusItReportsOnceAndTheOthersStillRun) {
-  PrivateBus bus;
-  ASSERT_TRUE(bus.Running());
+  NotificationBus bus(NotificationBus::Service::kNone);
+  ASSERT_TRUE(bus.Ready());
   const struct {
     const char* name;
     std::string address;

@@ -8,8 +8,7 @@
 #include <thread>
 
 #include "../ui/support/event_loop.h"
-#include "fake_notification_service.h"
-#include "private_bus.h"
+#include "notification_bus.h"
 #include "quillet/version.h"
 #include "scripted_notifier.h"
 #include "ui/notify_qt.h"
@@ -27,10 +26,9 @@ DeliveryResult DeliverOffThread(Notifier& notifier, const NotifyEvent& event) {
 }
 
 TEST(QtNotification, ShowsACriticalNotificationAndSignalsItsClick) {
-  PrivateBus bus;
-  ASSERT_TRUE(bus.Running()) << "dbus-daemon did not start";
-  FakeNotificationService service(bus.Address());
-  ASSERT_TRUE(service.Ready());
+  NotificationBus bus;
+  ASSERT_TRUE(bus.Ready());
+  FakeNotificationService& service = bus.Notifications();
   {
     QDBusConnection connection = QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), "quillet-test");
     ASSERT_TRUE(connection.isConnected());
@@ -62,8 +60,8 @@ TEST(QtNotification, ShowsACriticalNotificationAndSignalsItsClick) {
 }
 
 TEST(QtNotification, WithoutAServiceItReportsOnce) {
-  PrivateBus bus;
-  ASSERT_TRUE(bus.Running());
+  NotificationBus bus(NotificationBus::Service::kNone);
+  ASSERT_TRUE(bus.Ready());
   {
     QDBusConnection connection = QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), "quillet-empty");
     NotificationClicks clicks(connection);

@@ -14,13 +14,12 @@
 #include <iterator>
 #include <mutex>
 
-#include "fake_notification_service.h"
 #include "gbk.h"
+#include "notification_bus.h"
 #include "notify/command_notifier.h"
 #include "notify/desktop_notifier.h"
 #include "notify/event_json.h"
 #include "notify/webhook_notifier.h"
-#include "private_bus.h"
 #include "raw_http_server.h"
 #include "scripted_notifier.h"
 #include "session/session.h"
@@ -121,10 +120,9 @@ class SessionNotifyTest : public ::testing::Test {
 
 TEST_F(SessionNotifyTest, ABookingReachesEveryNotifierExactlyOnce) {
   ASSERT_TRUE(sim_.Running());
-  PrivateBus bus;
-  ASSERT_TRUE(bus.Running()) << "dbus-daemon did not start";
-  FakeNotificationService desktop(bus.Address());
-  ASSERT_TRUE(desktop.Ready());
+  NotificationBus bus;
+  ASSERT_TRUE(bus.Ready());
+  FakeNotificationService& desktop = bus.Notifications();
   RawHttpServer hook([](const RawRequest&, RawConnection& connection) { connection.Send(Answer(204)); });
   const std::filesystem::path commandFile =
       std::filesystem::temp_directory_path() / ("quillet-session-notify-" + std::to_string(::getpid()));

@@ -11,8 +11,7 @@
 
 #include "../ui/support/event_loop.h"
 #include "app/window_notifications.h"
-#include "fake_notification_service.h"
-#include "private_bus.h"
+#include "notification_bus.h"
 #include "scripted_notifier.h"
 #include "session/session.h"
 #include "ui/controls.h"
@@ -30,10 +29,9 @@ AppSettings Quiet() {
 }
 
 TEST(WindowNotifications, AClickShowsThePurchasePage) {
-  PrivateBus bus;
-  ASSERT_TRUE(bus.Running()) << "dbus-daemon did not start";
-  FakeNotificationService service(bus.Address());
-  ASSERT_TRUE(service.Ready());
+  NotificationBus bus;
+  ASSERT_TRUE(bus.Ready());
+  FakeNotificationService& service = bus.Notifications();
   {
     const QDBusConnection connection =
         QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), "quillet-window-test");
@@ -59,8 +57,8 @@ TEST(WindowNotifications, AClickShowsThePurchasePage) {
 }
 
 TEST(WindowNotifications, WithoutANotificationServiceTheLogSaysSoOnce) {
-  PrivateBus bus;
-  ASSERT_TRUE(bus.Running());
+  NotificationBus bus(NotificationBus::Service::kNone);
+  ASSERT_TRUE(bus.Ready());
   {
     const QDBusConnection connection =
         QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), "quillet-window-empty");

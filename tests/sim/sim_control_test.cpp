@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 
+#include "booking/service_paths.h"
 #include "raw_connection.h"
 #include "sim_fixture.h"
 
@@ -27,19 +28,20 @@ TEST(SimControl, RequestLogKeepsWhatWasReceivedByteForByte) {
   SimProcess sim;
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
-  client.Get("/otn/leftTicket/query?leftTicketDTO.train_date=2026-01-01&x=%2B+|");
+  client.Get(std::string(service_paths::kLeftTicketQuery) + "?leftTicketDTO.train_date=2026-01-01&x=%2B+|");
   // Raw UTF-8, a key without "=", a GBK byte pair that is not UTF-8, a control character.
-  client.Post("/otn/leftTicket/submitOrderRequest",
+  client.Post(service_paths::kSubmitOrderRequest,
               "query_from_station_name=北京南&a=%E5%BC%A0&undefined&gbk=\xB1\xB1&tab=\x01");
   sim.State();  // control requests are not logged
 
   const std::string log = sim.Requests();
-  EXPECT_TRUE(Has(log,
-                  "\"method\":\"GET\",\"path\":\"/otn/leftTicket/query\","
-                  "\"query\":\"leftTicketDTO.train_date=2026-01-01&x=%2B+|\",\"headers\":{"))
+  EXPECT_TRUE(Has(log, "\"method\":\"GET\",\"path\":\"" + std::string(service_paths::kLeftTicketQuery) +
+                           "\","
+                           "\"query\":\"leftTicketDTO.train_date=2026-01-01&x=%2B+|\",\"headers\":{"))
       << log;
   EXPECT_TRUE(Has(log, "\"X-Requested-With\":\"XMLHttpRequest\""));
-  EXPECT_TRUE(Has(log, "\"method\":\"POST\",\"path\":\"/otn/leftTicket/submitOrderRequest\",\"query\":\"\""));
+  EXPECT_TRUE(Has(
+      log, "\"method\":\"POST\",\"path\":\"" + std::string(service_paths::kSubmitOrderRequest) + "\",\"query\":\"\""));
   EXPECT_TRUE(Has(log, "\"Content-Type\":\"application/x-www-form-urlencoded; charset=UTF-8\""));
   EXPECT_TRUE(
       Has(log, "\"body\":\"query_from_station_name=北京南&a=%E5%BC%A0&undefined&gbk=\\u00b1\\u00b1&tab=\\u0001\"}"))
@@ -54,7 +56,8 @@ TEST(SimControl, RequestLogKeepsWhatWasReceivedByteForByte) {
   EXPECT_GE(t1, 0);
 
   const std::string state = sim.State();
-  EXPECT_TRUE(Has(state, "\"requests\":{\"/otn/leftTicket/query\":1,\"/otn/leftTicket/submitOrderRequest\":1}"))
+  EXPECT_TRUE(Has(state, "\"requests\":{\"" + std::string(service_paths::kLeftTicketQuery) + "\":1,\"" +
+                             service_paths::kSubmitOrderRequest + "\":1}"))
       << state;
 }
 
@@ -79,7 +82,7 @@ TEST(SimControl, ResetForgetsSessionsBookingsAndTheLog) {
   sim.Reset();
   EXPECT_EQ(sim.State(), "{\"bookings\":[],\"waitlist\":[],\"requests\":{},\"sessions\":0}");
   EXPECT_EQ(sim.Requests(), "[]");
-  EXPECT_TRUE(Has(client.Post("/otn/login/checkUser", "_json_att=").body, "flag\":false"));
+  EXPECT_TRUE(Has(client.Post(service_paths::kCheckUser, "_json_att=").body, "flag\":false"));
 }
 
 TEST(SimControl, ReleaseChecksItsInput) {
@@ -99,8 +102,8 @@ TEST(SimControl, UnknownPathsGetAnHtml404) {
   SimProcess sim;
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
-  for (const SimAnswer& a :
-       {client.Get("/otn/unknown"), client.Get("/otn/login/checkUser"), client.Post("/otn/leftTicket/query", "")}) {
+  for (const SimAnswer& a : {client.Get("/otn/unknown"), client.Get(service_paths::kCheckUser),
+                             client.Post(service_paths::kLeftTicketQuery, "")}) {
     EXPECT_EQ(a.status, 404);
     EXPECT_TRUE(Has(a.body, "<html"));
   }
@@ -251,7 +254,7 @@ TEST(SimProcessOptions, LatencyDelaysEveryAnswer) {
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
   const auto start = std::chrono::steady_clock::now();
-  client.Get("/otn/login/init");
+  client.Get(service_paths::kLoginPage);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
 }
 
@@ -289,11 +292,11 @@ TEST_P(SimFaultTest, FaultReplacesTheAnswerAndNothingHappens) {
   SimProcess sim({"--fault-rate", "1", "--faults", GetParam().kind});
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
-  const SimAnswer answer = client.Get("/otn/login/init");
+  const SimAnswer answer = client.Get(service_paths::kLoginPage);
   GetParam().check(answer);
   // The request was not carried out, and the control side is never faulted.
   EXPECT_TRUE(Has(sim.State(), "\"sessions\":0"));
-  EXPECT_TRUE(Has(sim.State(), "\"/otn/login/init\":1"));
+  EXPECT_TRUE(Has(sim.State(), "\"" + std::string(service_paths::kLoginPage) + "\":1"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -328,7 +331,7 @@ TEST(SimFaults, DelayedAnswersAreStillCarriedOut) {
   SimProcess sim({"--fault-rate", "1", "--faults", "delay"});
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
-  EXPECT_EQ(client.Get("/otn/login/init").status, 200);
+  EXPECT_EQ(client.Get(service_paths::kLoginPage).status, 200);
   EXPECT_TRUE(client.HasCookie("JSESSIONID"));
   EXPECT_TRUE(Has(sim.State(), "\"sessions\":1"));
 }

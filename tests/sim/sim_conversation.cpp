@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "booking/service_paths.h"
 #include "text_codec.h"
 
 namespace quillet::test {
@@ -92,7 +93,7 @@ SimAnswer SimConversation::Exchange(bool post, const std::string& pathAndQuery, 
 #endif
   httplib::Headers headers = {{"X-Requested-With", "XMLHttpRequest"},
                               {"User-Agent", kXhrUserAgent},
-                              {"Referer", sim_.BaseUrl() + "/otn/login/init"}};
+                              {"Referer", sim_.BaseUrl() + service_paths::kLoginPage}};
   std::string cookie;
   for (const std::string& name : cookieOrder_) {
     if (cookies_.count(name) != 0) cookie += (cookie.empty() ? "" : "; ") + name + "=" + cookies_.at(name);
@@ -130,22 +131,22 @@ SimAnswer SimConversation::Get(const std::string& pathAndQuery) { return Exchang
 SimAnswer SimConversation::Post(const std::string& path, const std::string& body) { return Exchange(true, path, body); }
 
 bool SimConversation::SignIn(const std::string& user, const std::string& password) {
-  Get("/otn/login/init");
-  Get("/otn/passcodeNew/getPassCodeNew?module=login&rand=sjrand&0.18218983666535804");
+  Get(service_paths::kLoginPage);
+  Get(service_paths::kCaptchaPicture);
   const std::string answer = CaptchaAnswer(sim_.CaptchaCells(SessionId()));
-  Post("/otn/passcodeNew/checkRandCodeAnsyn", "randCode=" + answer + "&rand=sjrand");
-  Post("/otn/login/loginAysnSuggest",
+  Post(service_paths::kCaptchaCheck, "randCode=" + answer + "&rand=sjrand");
+  Post(service_paths::kLogin,
        "loginUserDTO.user_name=" + UrlEncode(user) + "&userDTO.password=" + password + "&randCode=" + answer);
-  Post("/otn/login/userLogin", "_json_att=");
-  return Post("/otn/login/checkUser", "_json_att=").body.find("flag\":true") != std::string::npos;
+  Post(service_paths::kLoginConfirm, "_json_att=");
+  return Post(service_paths::kCheckUser, "_json_att=").body.find("flag\":true") != std::string::npos;
 }
 
 std::vector<std::vector<std::string>> SimConversation::Query(const std::string& date, const std::string& from,
                                                              const std::string& to, const std::string& purpose,
                                                              std::string* raw) {
   const SimAnswer answer =
-      Get("/otn/leftTicket/query?leftTicketDTO.train_date=" + date + "&leftTicketDTO.from_station=" + from +
-          "&leftTicketDTO.to_station=" + to + "&purpose_codes=" + purpose);
+      Get(std::string(service_paths::kLeftTicketQuery) + "?leftTicketDTO.train_date=" + date +
+          "&leftTicketDTO.from_station=" + from + "&leftTicketDTO.to_station=" + to + "&purpose_codes=" + purpose);
   if (raw) *raw = answer.body;
   std::vector<std::vector<std::string>> trains;
   const std::string list = Between(answer.body, "result\":[", "]}");
@@ -162,14 +163,14 @@ std::vector<std::vector<std::string>> SimConversation::Query(const std::string& 
 }
 
 SimAnswer SimConversation::SubmitOrderRequest(const OrderValues& v) {
-  return Post("/otn/leftTicket/submitOrderRequest",
+  return Post(service_paths::kSubmitOrderRequest,
               "secretStr=" + v.train.at(0) + "&train_date=" + v.date + "&back_train_date=" + v.date +
                   "&tour_flag=dc&purpose_codes=" + v.purposeCodes + "&query_from_station_name=" + v.fromName +
                   "&query_to_station_name=" + v.toName + "&undefined");
 }
 
 SimAnswer SimConversation::InitDc(OrderValues& v) {
-  SimAnswer answer = Post("/otn/confirmPassenger/initDc", "_json_att=");
+  SimAnswer answer = Post(service_paths::kOrderPage, "_json_att=");
   v.token = Between(answer.body, "globalRepeatSubmitToken = '", "';");
   v.leftTicketStr = Between(answer.body, "leftTicketStr':'", "','");
   v.keyCheck = Between(answer.body, "'key_check_isChange':'", "','");
@@ -182,14 +183,14 @@ SimAnswer SimConversation::CheckOrderInfo(OrderValues& v) {
   v.passengerTicketStr =
       UrlEncode(v.seatType + ",0," + v.ticketType + "," + v.passengerName + "," + v.idType + "," + v.idNo + ",,N");
   v.oldPassengerStr = UrlEncode(v.passengerName + "," + v.idType + "," + v.idNo + "," + v.passengerType) + "_";
-  return Post("/otn/confirmPassenger/checkOrderInfo",
+  return Post(service_paths::kCheckOrderInfo,
               "cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr=" +
                   v.passengerTicketStr + "&oldPassengerStr=" + v.oldPassengerStr +
                   "&tour_flag=dc&randCode=&_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token);
 }
 
 SimAnswer SimConversation::GetQueueCount(const OrderValues& v, const std::string& browserDate) {
-  return Post("/otn/confirmPassenger/getQueueCount",
+  return Post(service_paths::kQueueCount,
               "train_date=" + (browserDate.empty() ? BrowserDateText(v.date) : browserDate) +
                   "&train_no=" + v.train.at(2) + "&stationTrainCode=" + v.train.at(3) + "&seatType=" + v.seatType +
                   "&fromStationTelecode=" + v.fromTelecode + "&toStationTelecode=" + v.toTelecode + "&leftTicket=" +
@@ -198,7 +199,7 @@ SimAnswer SimConversation::GetQueueCount(const OrderValues& v, const std::string
 
 SimAnswer SimConversation::ConfirmSingleForQueue(const OrderValues& v) {
   return Post(
-      "/otn/confirmPassenger/confirmSingleForQueue",
+      service_paths::kConfirmSingleForQueue,
       "passengerTicketStr=" + v.passengerTicketStr + "&oldPassengerStr=" + v.oldPassengerStr +
           "&randCode=&purpose_codes=00&key_check_isChange=" + v.keyCheck +
           "&leftTicketStr=" + UrlEncode(v.leftTicketStr) + "&train_location=" + v.train.at(15) +
@@ -207,15 +208,14 @@ SimAnswer SimConversation::ConfirmSingleForQueue(const OrderValues& v) {
 }
 
 SimAnswer SimConversation::QueryOrderWaitTime(OrderValues& v) {
-  SimAnswer answer =
-      Get("/otn/confirmPassenger/queryOrderWaitTime?random=1765340000000&tourFlag=dc&_json_att=&REPEAT_SUBMIT_TOKEN=" +
-          v.token);
+  SimAnswer answer = Get(std::string(service_paths::kOrderWaitTime) +
+                         "?random=1765340000000&tourFlag=dc&_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token);
   v.orderId = Between(answer.body, "orderId\":\"", "\"");
   return answer;
 }
 
 SimAnswer SimConversation::ResultOrderForDcQueue(const OrderValues& v) {
-  return Post("/otn/confirmPassenger/resultOrderForDcQueue",
+  return Post(service_paths::kOrderResult,
               "orderSequence_no=" + v.orderId + "&_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token);
 }
 

@@ -7,6 +7,7 @@
 #include <latch>
 #include <thread>
 
+#include "booking/service_paths.h"
 #include "sim_fixture.h"
 
 namespace quillet::test {
@@ -41,9 +42,8 @@ TEST(SimLoad, ThirtyTwoClientsOrderTheLastFiveTickets) {
       OrderValues v = base;
       bool ok = client.SignIn();
       client.InitDc(v);
-      v.idNo = PassengerIdNo(
-          client.Post("/otn/confirmPassenger/getPassengerDTOs", "_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token).body,
-          v.passengerName);
+      v.idNo = PassengerIdNo(client.Post(service_paths::kPassengers, "_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token).body,
+                             v.passengerName);
       ok = ok && Has(client.SubmitOrderRequest(v).body, "status\":true");
       client.InitDc(v);
       ok = ok && Has(client.CheckOrderInfo(v).body, "submitStatus\":true");
@@ -79,7 +79,7 @@ TEST(SimLoad, ServesSixtyFourConnectionsAtOnce) {
       client.set_read_timeout(30);
       start.arrive_and_wait();
       for (int r = 0; r < 2; ++r) {
-        const auto result = client.Get(("/otn/login/init?c=" + std::to_string(i)).c_str());
+        const auto result = client.Get((std::string(service_paths::kLoginPage) + "?c=" + std::to_string(i)).c_str());
         if (result && result->status == 200) ++answered;
       }
     });
@@ -133,8 +133,7 @@ TEST(SimLoad, SoakWithFaults) {
         OrderValues v = base;
         client.InitDc(v);
         v.idNo = PassengerIdNo(
-            client.Post("/otn/confirmPassenger/getPassengerDTOs", "_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token).body,
-            v.passengerName);
+            client.Post(service_paths::kPassengers, "_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token).body, v.passengerName);
         for (int order = 0; order < 5 && std::chrono::steady_clock::now() < until; ++order) {
           client.Query(v.date, kFrom, kTo);
           if (!Has(client.SubmitOrderRequest(v).body, "status\":true")) continue;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "booking/service_paths.h"
 #include "sim_fixture.h"
 
 namespace quillet::test {
@@ -32,19 +33,17 @@ bool JpegSize(const std::string& jpeg, int& width, int& height) {
   return false;
 }
 
-const char kCaptchaPath[] = "/otn/passcodeNew/getPassCodeNew?module=login&rand=sjrand&0.18218983666535804";
-
 TEST(SimLogin, WholeLoginSetsTheSessionCookies) {
   SimProcess sim;
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
 
-  const SimAnswer page = client.Get("/otn/login/init");
+  const SimAnswer page = client.Get(service_paths::kLoginPage);
   EXPECT_EQ(page.status, 200);
   EXPECT_TRUE(Has(page.body, "<html"));
   for (const char* name : {"JSESSIONID", "BIGipServerotn", "route"}) EXPECT_TRUE(client.HasCookie(name)) << name;
 
-  const SimAnswer picture = client.Get(kCaptchaPath);
+  const SimAnswer picture = client.Get(service_paths::kCaptchaPicture);
   int width = 0, height = 0;
   ASSERT_TRUE(JpegSize(picture.body, width, height));
   EXPECT_EQ(width, 293);
@@ -55,45 +54,44 @@ TEST(SimLogin, WholeLoginSetsTheSessionCookies) {
   ASSERT_FALSE(cells.empty());
   ASSERT_LE(cells.size(), 3u);
   const std::string answer = CaptchaAnswer(cells);
-  EXPECT_TRUE(Has(client.Post("/otn/passcodeNew/checkRandCodeAnsyn", "randCode=" + answer + "&rand=sjrand").body,
+  EXPECT_TRUE(Has(client.Post(service_paths::kCaptchaCheck, "randCode=" + answer + "&rand=sjrand").body,
                   "\"data\":{\"result\":\"1\",\"msg\":\"TRUE\"}"));
-  const SimAnswer suggest = client.Post("/otn/login/loginAysnSuggest",
-                                        "loginUserDTO.user_name=demo&userDTO.password=demo1234&randCode=" + answer);
+  const SimAnswer suggest =
+      client.Post(service_paths::kLogin, "loginUserDTO.user_name=demo&userDTO.password=demo1234&randCode=" + answer);
   EXPECT_TRUE(Has(suggest.body, "\"data\":{\"loginCheck\":\"Y\",\"otherMsg\":\"\"},\"messages\":[]")) << suggest.body;
   EXPECT_TRUE(client.HasCookie("uamtk"));
-  EXPECT_TRUE(Has(client.Post("/otn/login/checkUser", "_json_att=").body, "flag\":false"))
+  EXPECT_TRUE(Has(client.Post(service_paths::kCheckUser, "_json_att=").body, "flag\":false"))
       << "signed in only after userLogin";
 
-  const SimAnswer login = client.Post("/otn/login/userLogin", "_json_att=");
+  const SimAnswer login = client.Post(service_paths::kLoginConfirm, "_json_att=");
   EXPECT_EQ(login.status, 302);
-  EXPECT_EQ(login.location, "/otn/index/initMy12306");
+  EXPECT_EQ(login.location, service_paths::kSignedInHome);
   EXPECT_FALSE(client.Cookie("tk").empty());
   EXPECT_FALSE(client.HasCookie("uamtk")) << "deleted by setting it to 'deleted'";
   EXPECT_FALSE(client.HasCookie("_passport_ct"));
   EXPECT_TRUE(Has(client.Get(login.location).body, "demo"));
-  EXPECT_TRUE(Has(client.Post("/otn/login/checkUser", "_json_att=").body, "\"data\":{\"flag\":true}"));
+  EXPECT_TRUE(Has(client.Post(service_paths::kCheckUser, "_json_att=").body, "\"data\":{\"flag\":true}"));
 }
 
 TEST(SimLogin, EachPictureDrawsANewAnswerAndTheOldOneStopsWorking) {
   SimProcess sim({"--seed", "3"});
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
-  client.Get("/otn/login/init");
+  client.Get(service_paths::kLoginPage);
   std::vector<std::vector<int>> answers;
   for (int i = 0; i < 6; ++i) {
-    client.Get(kCaptchaPath);
+    client.Get(service_paths::kCaptchaPicture);
     answers.push_back(sim.CaptchaCells(client.SessionId()));
   }
   EXPECT_NE(std::count(answers.begin(), answers.end(), answers.back()), 6) << "answers never change";
   const std::vector<int> old = answers.back();
   std::vector<int> other;
   do {
-    client.Get(kCaptchaPath);
+    client.Get(service_paths::kCaptchaPicture);
     other = sim.CaptchaCells(client.SessionId());
   } while (other == old);
-  EXPECT_TRUE(
-      Has(client.Post("/otn/passcodeNew/checkRandCodeAnsyn", "randCode=" + CaptchaAnswer(old) + "&rand=sjrand").body,
-          "msg\":\"FALSE"));
+  EXPECT_TRUE(Has(client.Post(service_paths::kCaptchaCheck, "randCode=" + CaptchaAnswer(old) + "&rand=sjrand").body,
+                  "msg\":\"FALSE"));
 }
 
 struct CaptchaCase {
@@ -109,16 +107,14 @@ TEST_P(SimCaptchaCheckTest, WrongAnswersAreRefused) {
   SimProcess sim({"--captcha-cells", "2,7"});
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
-  client.Get("/otn/login/init");
-  client.Get(kCaptchaPath);
-  const SimAnswer check =
-      client.Post("/otn/passcodeNew/checkRandCodeAnsyn", "randCode=" + GetParam().randCode + "&rand=sjrand");
+  client.Get(service_paths::kLoginPage);
+  client.Get(service_paths::kCaptchaPicture);
+  const SimAnswer check = client.Post(service_paths::kCaptchaCheck, "randCode=" + GetParam().randCode + "&rand=sjrand");
   EXPECT_TRUE(Has(check.body, "\"data\":{\"result\":\"0\",\"msg\":\"FALSE\"}")) << check.body;
   EXPECT_FALSE(Has(check.body, "msg\":\"TRUE"));
   // And no login without a right check.
-  const SimAnswer suggest =
-      client.Post("/otn/login/loginAysnSuggest",
-                  "loginUserDTO.user_name=demo&userDTO.password=demo1234&randCode=" + CaptchaAnswer({2, 7}));
+  const SimAnswer suggest = client.Post(
+      service_paths::kLogin, "loginUserDTO.user_name=demo&userDTO.password=demo1234&randCode=" + CaptchaAnswer({2, 7}));
   EXPECT_TRUE(Has(suggest.body, "status\":false")) << suggest.body;
   EXPECT_FALSE(Has(suggest.body, "loginCheck\":\"Y"));
 }
@@ -137,17 +133,16 @@ TEST(SimLogin, FixedCellsAnswerEveryPicture) {
   SimProcess sim({"--captcha-cells", "2,7"});
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
-  client.Get("/otn/login/init");
+  client.Get(service_paths::kLoginPage);
   for (int i = 0; i < 3; ++i) {
-    client.Get(kCaptchaPath);
+    client.Get(service_paths::kCaptchaPicture);
     EXPECT_EQ(sim.CaptchaCells(client.SessionId()), (std::vector<int>{2, 7}));
   }
-  EXPECT_TRUE(Has(client.Post("/otn/passcodeNew/checkRandCodeAnsyn", "randCode=110.5,35,182,115&rand=sjrand").body,
-                  "msg\":\"TRUE"));
-  // The same tile hit twice, in another order, is still the same set.
   EXPECT_TRUE(
-      Has(client.Post("/otn/passcodeNew/checkRandCodeAnsyn", "randCode=182,115,100,20,110.5,35&rand=sjrand").body,
-          "msg\":\"TRUE"));
+      Has(client.Post(service_paths::kCaptchaCheck, "randCode=110.5,35,182,115&rand=sjrand").body, "msg\":\"TRUE"));
+  // The same tile hit twice, in another order, is still the same set.
+  EXPECT_TRUE(Has(client.Post(service_paths::kCaptchaCheck, "randCode=182,115,100,20,110.5,35&rand=sjrand").body,
+                  "msg\":\"TRUE"));
 }
 
 struct AccountCase {
@@ -168,10 +163,10 @@ TEST_P(SimAccountTest, WrongAccountIsRefusedWithTheServiceMessage) {
   EXPECT_FALSE(client.SignIn(GetParam().user, GetParam().password));
   const std::string answer = CaptchaAnswer(sim.CaptchaCells(client.SessionId()));
   ASSERT_FALSE(answer.empty()) << "a refused login keeps the picture";
-  client.Post("/otn/passcodeNew/checkRandCodeAnsyn", "randCode=" + answer + "&rand=sjrand");
-  const SimAnswer suggest = client.Post("/otn/login/loginAysnSuggest",
-                                        "loginUserDTO.user_name=" + UrlEncode(GetParam().user) +
-                                            "&userDTO.password=" + GetParam().password + "&randCode=" + answer);
+  client.Post(service_paths::kCaptchaCheck, "randCode=" + answer + "&rand=sjrand");
+  const SimAnswer suggest =
+      client.Post(service_paths::kLogin, "loginUserDTO.user_name=" + UrlEncode(GetParam().user) +
+                                             "&userDTO.password=" + GetParam().password + "&randCode=" + answer);
   EXPECT_TRUE(Has(suggest.body, std::string("\"status\":false")));
   EXPECT_TRUE(Has(suggest.body, std::string("\"messages\":[\"") + GetParam().message + "\"]")) << suggest.body;
   EXPECT_FALSE(client.HasCookie("tk"));
@@ -201,7 +196,7 @@ TEST(SimLogin, SessionEndsAfterItsIdleTime) {
   SimConversation client(sim);
   ASSERT_TRUE(client.SignIn());
   std::this_thread::sleep_for(std::chrono::milliseconds(1600));
-  EXPECT_TRUE(Has(client.Post("/otn/login/checkUser", "_json_att=").body, "\"data\":{\"flag\":false}"));
+  EXPECT_TRUE(Has(client.Post(service_paths::kCheckUser, "_json_att=").body, "\"data\":{\"flag\":false}"));
   EXPECT_TRUE(Has(sim.State(), "\"sessions\":0"));
 }
 
@@ -209,12 +204,12 @@ TEST(SimLogin, UserLoginWithoutTheFirstStepSendsBackToTheLoginPage) {
   SimProcess sim;
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
-  client.Get("/otn/login/init");
-  const SimAnswer login = client.Post("/otn/login/userLogin", "_json_att=");
+  client.Get(service_paths::kLoginPage);
+  const SimAnswer login = client.Post(service_paths::kLoginConfirm, "_json_att=");
   EXPECT_EQ(login.status, 302);
-  EXPECT_EQ(login.location, "/otn/login/init");
+  EXPECT_EQ(login.location, service_paths::kLoginPage);
   EXPECT_FALSE(client.HasCookie("tk"));
-  EXPECT_TRUE(Has(client.Post("/otn/login/checkUser", "_json_att=").body, "flag\":false"));
+  EXPECT_TRUE(Has(client.Post(service_paths::kCheckUser, "_json_att=").body, "flag\":false"));
 }
 
 // Every endpoint that needs a signed-in session refuses without one.
@@ -222,24 +217,24 @@ TEST(SimLogin, EndpointsRefuseWithoutLogin) {
   SimProcess sim;
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
-  client.Get("/otn/login/init");
-  for (const char* path : {"/otn/confirmPassenger/getPassengerDTOs", "/otn/leftTicket/submitOrderRequest",
-                           "/otn/confirmPassenger/checkOrderInfo", "/otn/confirmPassenger/getQueueCount",
-                           "/otn/confirmPassenger/confirmSingleForQueue", "/otn/confirmPassenger/resultOrderForDcQueue",
-                           "/otn/queryOrder/queryMyOrderNoComplete"}) {
+  client.Get(service_paths::kLoginPage);
+  for (const char* path :
+       {service_paths::kPassengers, service_paths::kSubmitOrderRequest, service_paths::kCheckOrderInfo,
+        service_paths::kQueueCount, service_paths::kConfirmSingleForQueue, service_paths::kOrderResult,
+        service_paths::kUnfinishedOrders}) {
     const SimAnswer answer = client.Post(path, "_json_att=");
     EXPECT_TRUE(Has(answer.body, "\"status\":false")) << path;
     EXPECT_TRUE(Has(answer.body, "\"messages\":[\"用户未登录\"]")) << path << ": " << answer.body;
   }
   EXPECT_TRUE(Has(client
-                      .Get("/otn/confirmPassenger/queryOrderWaitTime?random=1&tourFlag=dc&_json_att=&"
-                           "REPEAT_SUBMIT_TOKEN=x")
+                      .Get(std::string(service_paths::kOrderWaitTime) + "?random=1&tourFlag=dc&_json_att=&"
+                                                                        "REPEAT_SUBMIT_TOKEN=x")
                       .body,
                   "用户未登录"));
   for (const SimAnswer& page :
-       {client.Post("/otn/confirmPassenger/initDc", "_json_att="), client.Get("/otn/index/initMy12306")}) {
+       {client.Post(service_paths::kOrderPage, "_json_att="), client.Get(service_paths::kSignedInHome)}) {
     EXPECT_EQ(page.status, 302);
-    EXPECT_EQ(page.location, "/otn/login/init");
+    EXPECT_EQ(page.location, service_paths::kLoginPage);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "booking/service_paths.h"
 #include "sim_fixture.h"
 
 namespace quillet::test {
@@ -22,8 +23,7 @@ class SimOrderTest : public ::testing::Test {
   void UsePassenger(OrderValues& v, const std::string& name, const std::string& type) {
     OrderValues page;
     client_.InitDc(page);
-    const SimAnswer list =
-        client_.Post("/otn/confirmPassenger/getPassengerDTOs", "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token);
+    const SimAnswer list = client_.Post(service_paths::kPassengers, "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token);
     v.passengerName = name;
     v.passengerType = type;
     v.idNo = PassengerIdNo(list.body, name);
@@ -38,7 +38,7 @@ TEST_F(SimOrderTest, CorrectConversationBooksOneTicket) {
   ASSERT_FALSE(v.train.empty());
   UsePassenger(v, "张伟", "1");
 
-  const SimAnswer none = client_.Post("/otn/queryOrder/queryMyOrderNoComplete", "_json_att=");
+  const SimAnswer none = client_.Post(service_paths::kUnfinishedOrders, "_json_att=");
   EXPECT_TRUE(Has(none.body, "status\":true")) << none.body;
   EXPECT_FALSE(Has(none.body, "orderDBList")) << none.body;
 
@@ -73,7 +73,7 @@ TEST_F(SimOrderTest, CorrectConversationBooksOneTicket) {
   const auto after = client_.Query(v.date, kFrom, kTo);
   ASSERT_NE(FindTrain(after, v.train[3]), nullptr);
   EXPECT_EQ(FindTrain(after, v.train[3])->at(30), "无");
-  const SimAnswer orders = client_.Post("/otn/queryOrder/queryMyOrderNoComplete", "_json_att=");
+  const SimAnswer orders = client_.Post(service_paths::kUnfinishedOrders, "_json_att=");
   const std::string& o = orders.body;
   EXPECT_EQ(Between(o, "sequence_no\":\"", "\","), v.orderId);
   EXPECT_EQ(Between(o, "ticket_totalnum\":", ","), "1");
@@ -273,7 +273,7 @@ class SimPartyOrderTest : public SimOrderTest {
     OrderValues page;
     client_.InitDc(page);
     const std::string list =
-        client_.Post("/otn/confirmPassenger/getPassengerDTOs", "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token).body;
+        client_.Post(service_paths::kPassengers, "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token).body;
     const std::string first = PassengerIdNo(list, "张伟");
     const std::string second = PassengerIdNo(list, "李娜");
     client_.SubmitOrderRequest(v);
@@ -281,7 +281,7 @@ class SimPartyOrderTest : public SimOrderTest {
     v.passengerTicketStr = UrlEncode("O,0,1,张伟,1," + first + ",,N_O,0,1,李娜,1," + second + ",,N");
     v.oldPassengerStr = UrlEncode("张伟,1," + first + ",1") + "_" + UrlEncode("李娜,1," + second + ",1") + "_";
     const SimAnswer check = client_.Post(
-        "/otn/confirmPassenger/checkOrderInfo",
+        service_paths::kCheckOrderInfo,
         "cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr=" + v.passengerTicketStr +
             "&oldPassengerStr=" + v.oldPassengerStr +
             "&tour_flag=dc&randCode=&_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token);
@@ -303,7 +303,7 @@ TEST_F(SimPartyOrderTest, TwoTicketsBookThePartyOnOneOrder) {
   EXPECT_TRUE(Has(state, prefix + "\"李娜\"")) << state;
   EXPECT_EQ(sim_.Get("/sim/stock?date=" + v.date + "&train=" + v.train[3] + "&seat=O"), "{\"count\":0}");
 
-  const std::string orders = client_.Post("/otn/queryOrder/queryMyOrderNoComplete", "_json_att=").body;
+  const std::string orders = client_.Post(service_paths::kUnfinishedOrders, "_json_att=").body;
   EXPECT_EQ(Between(orders, "ticket_totalnum\":", ","), "2") << orders;
   EXPECT_TRUE(Has(orders, "\"array_passser_name_page\":[\"张伟\",\"李娜\"]")) << orders;
 }
@@ -326,7 +326,7 @@ TEST_F(SimPartyOrderTest, ThePartyIsCheckedAsAWhole) {
   client_.InitDc(v);
   const auto check = [&](const std::string& tickets, const std::string& olds) {
     return client_
-        .Post("/otn/confirmPassenger/checkOrderInfo",
+        .Post(service_paths::kCheckOrderInfo,
               "cancel_flag=2&bed_level_order_num=000000000000000000000000000000&passengerTicketStr=" +
                   UrlEncode(tickets) + "&oldPassengerStr=" + olds +
                   "&tour_flag=dc&randCode=&_json_att=&REPEAT_SUBMIT_TOKEN=" + v.token)
@@ -373,9 +373,8 @@ TEST(SimOrderLimits, MaxUnpaidCountsOrdersStillInTheQueue) {
   ASSERT_FALSE(v.train.empty());
   OrderValues page;
   client.InitDc(page);
-  v.idNo = PassengerIdNo(
-      client.Post("/otn/confirmPassenger/getPassengerDTOs", "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token).body,
-      "张伟");
+  v.idNo = PassengerIdNo(client.Post(service_paths::kPassengers, "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token).body,
+                         "张伟");
   for (int order = 0; order < 2; ++order) {
     ASSERT_TRUE(Has(client.SubmitOrderRequest(v).body, "status\":true"));
     client.InitDc(v);

@@ -5,6 +5,7 @@
 #include <set>
 #include <thread>
 
+#include "booking/service_paths.h"
 #include "sim_fixture.h"
 
 namespace quillet::test {
@@ -14,8 +15,8 @@ bool Has(const std::string& text, const std::string& marker) { return text.find(
 
 std::string QueryPath(const std::string& date, const std::string& from, const std::string& to,
                       const std::string& purpose = "ADULT") {
-  return "/otn/leftTicket/query?leftTicketDTO.train_date=" + date + "&leftTicketDTO.from_station=" + from +
-         "&leftTicketDTO.to_station=" + to + "&purpose_codes=" + purpose;
+  return std::string(service_paths::kLeftTicketQuery) + "?leftTicketDTO.train_date=" + date +
+         "&leftTicketDTO.from_station=" + from + "&leftTicketDTO.to_station=" + to + "&purpose_codes=" + purpose;
 }
 
 TEST(SimQuery, AnswerHasTheShapeTheClientCutsApart) {
@@ -113,8 +114,8 @@ TEST(SimQuery, SameSeedGivesTheSameTrainsAndPictures) {
     ASSERT_TRUE(sim.Running());
     SimConversation client(sim);
     client.Query(ChinaDatePlusDays(2), "BJP", "CQW", "ADULT", &query);
-    client.Get("/otn/login/init");
-    picture = client.Get("/otn/passcodeNew/getPassCodeNew?module=login&rand=sjrand").body;
+    client.Get(service_paths::kLoginPage);
+    picture = client.Get(std::string(service_paths::kCaptchaPicturePath) + "?module=login&rand=sjrand").body;
     cells = sim.CaptchaCells(client.SessionId());
   };
   std::string q1, q2, q3, p1, p2, p3;

@@ -7,6 +7,7 @@
 #include <regex>
 #include <thread>
 
+#include "booking/service_paths.h"
 #include "sim_fixture.h"
 #include "support/sim_json.h"
 
@@ -133,7 +134,7 @@ TEST_F(SimSaleTest, TheStockAppearsExactlyAtTheMomentAsTheRequestLogShows) {
   const Json log = ParseJson(sim_.Requests());
   std::vector<std::int64_t> arrivals;
   for (const Json& entry : log.items) {
-    if (entry["path"].text == "/otn/leftTicket/query" && Has(entry["query"].text, date_)) {
+    if (entry["path"].text == service_paths::kLeftTicketQuery && Has(entry["query"].text, date_)) {
       arrivals.push_back(static_cast<std::int64_t>(entry["unix_ms"].number));
     }
   }
@@ -193,7 +194,8 @@ TEST(SimClock, DateHeaderFollowsTheShiftedClock) {
     SimProcess sim({"--clock-shift-ms", std::to_string(shift)});
     ASSERT_TRUE(sim.Running());
     httplib::Client client(sim.BaseUrl());
-    const std::string query = "/otn/leftTicket/query?leftTicketDTO.train_date=" + ChinaDatePlusDays(2) +
+    const std::string query = std::string(service_paths::kLeftTicketQuery) +
+                              "?leftTicketDTO.train_date=" + ChinaDatePlusDays(2) +
                               "&leftTicketDTO.from_station=VNP&leftTicketDTO.to_station=AOH&purpose_codes=ADULT";
     for (const std::string& path : {query, std::string("/otn/nothing"), std::string("/sim/state")}) {
       const auto answer = client.Head(path.c_str());

@@ -30,6 +30,7 @@
 #include <memory>
 #include <string>
 
+#include "booking/service_paths.h"
 #include "net/http.h"
 #include "session/session.h"
 #include "ui/controls.h"
@@ -128,10 +129,12 @@ class Sim {
 
   void Release(const QString& date, const QString& train, const char* seat, int count) const {
     quillet::CookieJar jar;
-    std::string method = "POST", headers;
-    const std::string body = "date=" + date.toStdString() + "&train=" + train.toStdString() + "&seat=" + seat +
-                             "&count=" + std::to_string(count);
-    quillet::SendHttpRequest(url_ + "/sim/release", method, body, jar, headers);
+    quillet::HttpRequest request;
+    request.url = url_ + "/sim/release";
+    request.method = "POST";
+    request.bodyText = "date=" + date.toStdString() + "&train=" + train.toStdString() + "&seat=" + seat +
+                       "&count=" + std::to_string(count);
+    quillet::SendHttpRequest(request, jar);
   }
 
  private:
@@ -246,10 +249,11 @@ int main(int argc, char** argv) {
   QTemporaryDir folder;
   const QString orderFile = folder.filePath(QStringLiteral("1.txt"));
   {
-    std::string method = "POST", headers;
-    const std::string answer = quillet::SendHttpRequest(sim.Url() + "/otn/queryOrder/queryMyOrderNoComplete", method,
-                                                        "_json_att=", session->Client().Cookies(), headers)
-                                   .body;
+    quillet::HttpRequest request;
+    request.url = sim.Url() + quillet::service_paths::kUnfinishedOrders;
+    request.method = "POST";
+    request.bodyText = "_json_att=";
+    const std::string answer = quillet::SendHttpRequest(request, session->Client().Cookies()).body;
     QFile file(orderFile);
     if (!file.open(QIODevice::WriteOnly)) Fail(QStringLiteral("cannot write the order file"));
     file.write(QByteArray::fromStdString(quillet::GbkFromUtf8(answer)));

@@ -5,6 +5,7 @@
 
 #include <chrono>
 
+#include "booking/service_paths.h"
 #include "support/sim_harness.h"
 #include "support/sim_json.h"
 
@@ -16,6 +17,7 @@ using namespace std::chrono_literals;
 ClockProbeTarget Target(const std::string& baseUrl) {
   ClockProbeTarget target;
   target.baseUrl = baseUrl;
+  target.path = service_paths::kApplicationRoot;
   return target;
 }
 
@@ -52,13 +54,13 @@ TEST_P(ClockProbeSimTest, EstimateFindsTheShiftOfTheServiceClock) {
   EXPECT_TRUE(e.tight) << OffsetText(offset, e.uncertainty);
   EXPECT_LE(e.uncertainty, 50ms);
 
-  // The probes were light requests: HEAD of /otn/, nothing else.
+  // The probes were light requests: HEAD of the application's root, nothing else.
   test::Json log;
   ASSERT_TRUE(test::JsonReader::Parse(sim.Requests(), log));
   EXPECT_EQ(static_cast<int>(log.items.size()), e.probes);
   for (const test::Json& entry : log.items) {
     EXPECT_EQ(entry["method"].text, "HEAD");
-    EXPECT_EQ(entry["path"].text, "/otn/");
+    EXPECT_EQ(entry["path"].text, service_paths::kApplicationRoot);
     EXPECT_EQ(entry["headers"]["Cookie"].kind, test::Json::Kind::Null);
   }
 }

@@ -32,8 +32,14 @@ struct Call {
     return shortLimit;
   }();
 
+  // Sends the call; `method` and `headerBlock` then read as the request
+  // went (an empty one is its default).
   HttpExchangeResult Exchange(CookieJar& jar) {
-    return SendHttpRequest(url, method, bodyText, jar, headerBlock, disableRedirects, bodyBytes, proxy, options);
+    HttpRequest request{url, method, bodyText, bodyBytes, headerBlock, !disableRedirects, proxy, options};
+    HttpExchangeResult result = SendHttpRequest(request, jar);
+    method = request.Method();
+    headerBlock = request.HeaderBlock();
+    return result;
   }
   std::string Send(CookieJar& jar) { return Exchange(jar).body; }
 };

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include "booking/client.h"
+#include "booking/service_paths.h"
 #include "sim_window_fixture.h"
 #include "ui/gbk_qt.h"
 #include "ui/main_window.h"
@@ -22,7 +23,7 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-const char* const kLeftTicketPath = "/otn/leftTicket/query";
+const char* const kLeftTicketPath = service_paths::kLeftTicketQuery;
 
 struct StationPair {
   QString from, to;  // as picked: name|telecode

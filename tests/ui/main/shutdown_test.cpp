@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <array>
 
+#include "booking/service_paths.h"
 #include "grab/order_wish.h"
 #include "sim_window_fixture.h"
 #include "ui/controls.h"
@@ -38,7 +39,7 @@ TEST_F(ShutdownTest, ClosingWithWorkersRunningStopsThemFirst) {
   }
   ASSERT_EQ(tasks->topLevelItemCount(), 3);
   Control<QPushButton>(QStringLiteral(u"超级按钮5"))->click();
-  ASSERT_TRUE(WaitFor([this] { return CountRequests(*sim_, "/otn/leftTicket/query") >= 3; }));
+  ASSERT_TRUE(WaitFor([this] { return CountRequests(*sim_, service_paths::kLeftTicketQuery) >= 3; }));
 
   QElapsedTimer clock;
   clock.start();
@@ -46,9 +47,9 @@ TEST_F(ShutdownTest, ClosingWithWorkersRunningStopsThemFirst) {
   window_.reset();
   EXPECT_LT(clock.elapsed(), 2000);
 
-  const int sent = CountRequests(*sim_, "/otn/leftTicket/query");
+  const int sent = CountRequests(*sim_, service_paths::kLeftTicketQuery);
   QTest::qWait(600);
-  EXPECT_EQ(CountRequests(*sim_, "/otn/leftTicket/query"), sent);
+  EXPECT_EQ(CountRequests(*sim_, service_paths::kLeftTicketQuery), sent);
 }
 
 }  // namespace

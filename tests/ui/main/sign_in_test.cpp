@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 
 #include "booking/captcha_cells.h"
+#include "booking/service_paths.h"
 #include "sim_window_fixture.h"
 #include "ui/gbk_qt.h"
 #include "ui/login_page.h"
@@ -129,13 +130,13 @@ TEST_F(SignInTest, WrongCellsClearTheMarksAndFetchANewPicture) {
   while (std::find(right.begin(), right.end(), wrong) != right.end()) ++wrong;
   PressCell(wrong);
   const qint64 firstPicture = PictureKey();
-  const int fetchesBefore = CountRequests(*sim_, "/otn/passcodeNew/getPassCodeNew");
+  const int fetchesBefore = CountRequests(*sim_, service_paths::kCaptchaPicturePath);
 
   MessageBoxCatcher boxes;
   Control<QPushButton>(QStringLiteral(u"超级按钮3"))->click();
   ASSERT_TRUE(WaitFor([&] { return PictureKey() != firstPicture; }));
   EXPECT_EQ(boxes.Texts(), QStringList{QStringLiteral(u"验证码错误!请重新输入")});
-  EXPECT_EQ(CountRequests(*sim_, "/otn/passcodeNew/getPassCodeNew"), fetchesBefore + 1);
+  EXPECT_EQ(CountRequests(*sim_, service_paths::kCaptchaPicturePath), fetchesBefore + 1);
   for (int cell = 1; cell <= 8; ++cell) EXPECT_TRUE(Control<QLabel>(CellName(cell))->text().isEmpty()) << cell;
   for (const std::string& answer : window_->Login().CellAnswers()) EXPECT_TRUE(answer.empty());
   EXPECT_FALSE(Control<QFrame>(QStringLiteral(u"外形框1"))->isHidden());
@@ -152,12 +153,12 @@ TEST_F(SignInTest, WrongPasswordLeavesThePanelAsItIs) {
   OpenCaptcha(QStringLiteral("demo"), QStringLiteral("not-the-password"));
   const std::vector<int> cells = sim_->CaptchaCells(SessionId());
   for (int cell : cells) PressCell(cell);
-  const int loginsBefore = CountRequests(*sim_, "/otn/login/loginAysnSuggest");
+  const int loginsBefore = CountRequests(*sim_, service_paths::kLogin);
 
   MessageBoxCatcher boxes;
   Control<QPushButton>(QStringLiteral(u"超级按钮3"))->click();
   ASSERT_TRUE(WaitFor([this] { return !window_->Login().SignInRunning(); }));
-  EXPECT_EQ(CountRequests(*sim_, "/otn/login/loginAysnSuggest"), loginsBefore + 1);
+  EXPECT_EQ(CountRequests(*sim_, service_paths::kLogin), loginsBefore + 1);
   EXPECT_TRUE(boxes.Texts().isEmpty());
   EXPECT_FALSE(Control<QFrame>(QStringLiteral(u"外形框1"))->isHidden());
   EXPECT_TRUE(Control<QPushButton>(QStringLiteral(u"超级按钮1"))->isEnabled());

@@ -25,6 +25,7 @@
 #include <string>
 
 #include "../support/window_test.h"
+#include "booking/service_paths.h"
 #include "net/http.h"
 #include "session/session.h"
 #include "support/sim_harness.h"
@@ -47,11 +48,11 @@ std::string Utf8(const QString& text) { return text.toStdString(); }
 
 // The service's own answer to the uncompleted-orders query, for this session.
 std::string UncompletedOrdersAnswer(Session& session) {
-  std::string method = "POST";
-  std::string headers;
-  return SendHttpRequest(session.Client().ServiceBaseAddress() + "/otn/queryOrder/queryMyOrderNoComplete", method,
-                         "_json_att=", session.Client().Cookies(), headers)
-      .body;
+  HttpRequest request;
+  request.url = session.Client().ServiceBaseAddress() + service_paths::kUnfinishedOrders;
+  request.method = "POST";
+  request.bodyText = "_json_att=";
+  return SendHttpRequest(request, session.Client().Cookies()).body;
 }
 
 class JourneyTest : public WindowTest {

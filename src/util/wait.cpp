@@ -1,4 +1,4 @@
-#include "grab/wait.h"
+#include "util/wait.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,0 +1,93 @@
+#include "session/session_status.h"
+
+namespace quillet {
+namespace {
+
+StatusTime Now() { return std::chrono::system_clock::now(); }
+
+}  // namespace
+
+WishStatus* SessionStatusRecorder::WishLocked(std::size_t index) {
+  return index < wishes_.size() ? &wishes_[index] : nullptr;
+}
+
+void SessionStatusRecorder::WishAdded(std::size_t index, const OrderWish& wish) {
+  WishStatus status;
+  status.index = index;
+  status.dates = wish.dates;
+  status.trains = wish.trains;
+  status.seatTypes = wish.seatTypes;
+  for (const WishPassenger& passenger : wish.passengers) status.passengers.push_back(passenger.name);
+  std::lock_guard lock(mutex_);
+  if (wishes_.size() <= index) wishes_.resize(index + 1);
+  wishes_[index] = std::move(status);
+}
+
+void SessionStatusRecorder::Started(std::size_t wishCount) {
+  std::lock_guard lock(mutex_);
+  for (std::size_t i = 0; i < wishCount && i < wishes_.size(); ++i) {
+    wishes_[i].outcome = WishOutcome::kRunning;
+    wishes_[i].ending.reset();  // an earlier booking stays among the session's bookings
+  }
+}
+
+void SessionStatusRecorder::Attempt(std::size_t wishIndex) {
+  const StatusTime at = Now();
+  std::lock_guard lock(mutex_);
+  if (WishStatus* wish = WishLocked(wishIndex)) {
+    ++wish->attempts;
+    wish->lastQuery = StatusQuery{at, false, {}, {}};
+  }
+}
+
+void SessionStatusRecorder::QueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason) {
+  const StatusTime at = Now();
+  std::lock_guard lock(mutex_);
+  WishStatus* wish = WishLocked(wishIndex);
+  if (wish == nullptr) return;
+  // A failure told before any attempt (none is) still gets a moment.
+  if (!wish->lastQuery) wish->lastQuery = StatusQuery{at, false, {}, {}};
+  wish->lastQuery->failed = true;
+  wish->lastQuery->failedDate = date;
+  wish->lastQuery->reason = reason;
+}
+
+void SessionStatusRecorder::Refused(const OrderReport& order) {
+  const StatusTime at = Now();
+  std::lock_guard lock(mutex_);
+  if (WishStatus* wish = WishLocked(order.wishIndex)) wish->lastRefusal = StatusOrder{at, order};
+}
+
+void SessionStatusRecorder::Booked(const OrderReport& order) {
+  const StatusOrder booked{Now(), order};
+  std::lock_guard lock(mutex_);
+  bookings_.push_back(booked);
+  if (WishStatus* wish = WishLocked(order.wishIndex)) {
+    wish->outcome = WishOutcome::kBooked;
+    wish->ending = booked;
+  }
+}
+
+void SessionStatusRecorder::NeedsManualCheck(const OrderReport& order) {
+  const StatusOrder manual{Now(), order};
+  std::lock_guard lock(mutex_);
+  if (WishStatus* wish = WishLocked(order.wishIndex)) {
+    wish->outcome = WishOutcome::kManualCheck;
+    wish->ending = manual;
+  }
+}
+
+void SessionStatusRecorder::Stopped() {
+  std::lock_guard lock(mutex_);
+  for (WishStatus& wish : wishes_) {
+    if (wish.outcome == WishOutcome::kRunning) wish.outcome = WishOutcome::kStopped;
+  }
+}
+
+void SessionStatusRecorder::CopyInto(SessionStatus& status) const {
+  std::lock_guard lock(mutex_);
+  status.wishes = wishes_;
+  status.bookings = bookings_;
+}
+
+}  // namespace quillet
