@@ -455,7 +455,8 @@ TrainsResult BookingClient::QueryLeftTicketsAt(const std::string& queryPath, boo
     }
     if (move.verdict != QueryPathVerdict::kNotMoved) {
       SetLastResponseUtf8(answer.body);
-      return WithValues<TrainsResult>(Judged(answer.outcome, stop, QueryPathRefusal(move.problem), false));
+      const std::string& reason = QueryPathRefusal(move.problem);
+      return WithValues<TrainsResult>(Judged(answer.outcome, stop, {AnswerKind::kRefused, reason}, reason));
     }
   }
   const QueryAnswerSign sign = answer.Ok()

@@ -8,8 +8,8 @@
 #include "booking/texts.h"
 #include "grab/order_tables.h"
 #include "grab/texts.h"
-#include "util/wait.h"
 #include "grab/waitlist_choice.h"
+#include "util/wait.h"
 
 namespace quillet {
 
