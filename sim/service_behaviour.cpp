@@ -4,6 +4,7 @@
 
 #include "answers.h"
 #include "text_codec.h"
+#include "util/china_moment.h"
 
 namespace quillet::sim {
 
@@ -12,17 +13,6 @@ namespace {
 constexpr std::int64_t kDayMs = 24LL * 3600 * 1000;
 constexpr std::int64_t kChinaOffsetMs = 8LL * 3600 * 1000;
 constexpr std::size_t kMaxClients = 10000;
-
-std::optional<int> ParseClock(std::string_view text) {
-  if (text.size() != 5 || text[2] != ':') return std::nullopt;
-  for (const std::size_t i : {0u, 1u, 3u, 4u}) {
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-  }
-  const int hour = (text[0] - '0') * 10 + (text[1] - '0');
-  const int minute = (text[3] - '0') * 10 + (text[4] - '0');
-  if (hour > 23 || minute > 59) return std::nullopt;
-  return hour * 60 + minute;
-}
 
 // The order steps: what the service refuses outside its hours (the order
 // page still shows, for the passenger list).
@@ -55,8 +45,8 @@ std::string SessionIdOf(const std::string& cookieHeader) {
 
 std::optional<DailyHours> ParseDailyHours(std::string_view text) {
   if (text.size() != 11 || text[5] != '-') return std::nullopt;
-  const auto open = ParseClock(text.substr(0, 5));
-  const auto close = ParseClock(text.substr(6, 5));
+  const auto open = MinuteOfDay(text.substr(0, 5));
+  const auto close = MinuteOfDay(text.substr(6, 5));
   if (!open || !close) return std::nullopt;
   return DailyHours{*open, *close};
 }

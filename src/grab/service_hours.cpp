@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "grab/texts.h"
+#include "util/china_moment.h"
 
 namespace quillet {
 namespace {
@@ -11,17 +12,6 @@ using std::chrono::minutes;
 
 constexpr auto kChinaOffset = std::chrono::hours(8);
 constexpr int kMinutesPerDay = 24 * 60;
-
-std::optional<int> ParseClock(std::string_view text) {
-  if (text.size() != 5 || text[2] != ':') return std::nullopt;
-  for (const std::size_t i : {0u, 1u, 3u, 4u}) {
-    if (text[i] < '0' || text[i] > '9') return std::nullopt;
-  }
-  const int hour = (text[0] - '0') * 10 + (text[1] - '0');
-  const int minute = (text[3] - '0') * 10 + (text[4] - '0');
-  if (hour > 23 || minute > 59) return std::nullopt;
-  return hour * 60 + minute;
-}
 
 // The moment's China Standard Time midnight and its minute of the day.
 SystemTime ChinaMidnightOf(SystemTime moment) {
@@ -33,8 +23,8 @@ SystemTime ChinaMidnightOf(SystemTime moment) {
 
 std::optional<ServiceHours> ParseServiceHours(std::string_view text) {
   if (text.size() != 11 || text[5] != '-') return std::nullopt;
-  const auto open = ParseClock(text.substr(0, 5));
-  const auto close = ParseClock(text.substr(6, 5));
+  const auto open = MinuteOfDay(text.substr(0, 5));
+  const auto close = MinuteOfDay(text.substr(6, 5));
   if (!open || !close) return std::nullopt;
   return ServiceHours{*open, *close};
 }

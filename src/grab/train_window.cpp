@@ -43,17 +43,6 @@ std::optional<int> SortKey(const TrainRecord& train, TrainOrder order) {
 
 }  // namespace
 
-std::optional<int> MinuteOfDay(std::string_view hhmm) {
-  if (hhmm.size() != 5 || hhmm[2] != ':' || !IsDigit(hhmm[0]) || !IsDigit(hhmm[1]) || !IsDigit(hhmm[3]) ||
-      !IsDigit(hhmm[4])) {
-    return std::nullopt;
-  }
-  const int hours = (hhmm[0] - '0') * 10 + (hhmm[1] - '0');
-  const int minutes = (hhmm[3] - '0') * 10 + (hhmm[4] - '0');
-  if (hours > 23 || minutes > 59) return std::nullopt;
-  return hours * 60 + minutes;
-}
-
 TimeWindowReading ReadTimeWindow(std::string_view text) {
   TimeWindowReading reading;
   const std::size_t dash = text.find('-');

@@ -8,12 +8,9 @@
 #include <vector>
 
 #include "booking/records.h"
+#include "util/china_moment.h"
 
 namespace quillet {
-
-// Minutes since midnight of an "HH:MM" text (00:00 to 23:59); none for
-// anything else, a "--" of a train without times included.
-std::optional<int> MinuteOfDay(std::string_view hhmm);
 
 // A span of the day; a missing bound is open. Both bounds are included. A
 // window whose end comes before its start runs past midnight ("22:00-02:00").

@@ -63,4 +63,13 @@ std::string ChinaIsoMoment(system_clock::time_point moment, IsoPrecision precisi
   return text + "+08:00";
 }
 
+std::optional<int> MinuteOfDay(std::string_view hhmm) {
+  const auto digit = [&](std::size_t i) { return hhmm[i] >= '0' && hhmm[i] <= '9'; };
+  if (hhmm.size() != 5 || hhmm[2] != ':' || !digit(0) || !digit(1) || !digit(3) || !digit(4)) return std::nullopt;
+  const int hours = (hhmm[0] - '0') * 10 + (hhmm[1] - '0');
+  const int minutes = (hhmm[3] - '0') * 10 + (hhmm[4] - '0');
+  if (hours > 23 || minutes > 59) return std::nullopt;
+  return hours * 60 + minutes;
+}
+
 }  // namespace quillet

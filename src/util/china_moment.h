@@ -24,6 +24,10 @@ std::string ChinaDateText(std::chrono::system_clock::time_point moment);
 // "YYYY-MM-DD HH:MM:SS.mmm" in China Standard Time.
 std::string ChinaMomentText(std::chrono::system_clock::time_point moment);
 
+// Minutes since midnight of a time of day written "HH:MM" (00:00 to 23:59);
+// nothing for any other text ("7:00", "24:00", "--").
+std::optional<int> MinuteOfDay(std::string_view hhmm);
+
 enum class IsoPrecision { kSeconds, kMilliseconds };
 // ISO 8601 in China Standard Time with its offset: "2026-12-20T09:15:02+08:00",
 // or "2026-12-20T09:15:02.123+08:00" (cut, not rounded, like the text above).
