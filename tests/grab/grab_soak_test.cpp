@@ -187,7 +187,12 @@ TEST(GrabSoak, TwentyWorkersWithFaultsReportEveryBookingExactlyOnce) {
   }
   std::cout << "bookings: " << bookings.size() << ", success lines: " << reported.size()
             << ", manual-check lines: " << manual.size() << "\n";
-  EXPECT_GT(bookings.size(), 0u) << "the soak booked nothing";
+  // A faulted confirmation is not carried out, so its order id never comes
+  // and the account's other wishes end as manual checks too (its outcome is
+  // unknown to the program): a run whose first confirmation draws a fault
+  // books nothing, rightly. Either way the orders must have reached the end
+  // of their chains.
+  EXPECT_GT(bookings.size() + manual.size(), 0u) << "the soak ordered nothing";
 }
 
 }  // namespace
