@@ -18,8 +18,10 @@
 #include "options.h"
 #include "rng.h"
 #include "sale_schedule.h"
+#include "seat_plan.h"
 #include "service_behaviour.h"
 #include "sim_http.h"
+#include "station_sales.h"
 #include "stations.h"
 #include "text_codec.h"
 #include "timetable.h"
@@ -90,6 +92,8 @@ struct Ticket {
   Passenger passenger;
   std::string ticketType;
   std::string seatName;
+  std::string position{};  // "F", for a class with lettered seats
+  std::string berth{};     // "下铺", for a sleeper class
 };
 
 // One order holds the tickets of the whole party: all were booked together
@@ -133,6 +137,13 @@ class BookingService {
   // Sets when a travel date goes on sale; the sale moments as JSON.
   void SetSale(const SaleOpening& opening) { sales_.Set(opening); }
   std::string SalesJson() const { return sales_.Json(); }
+  // Sets a station's daily sale opening (service_places.cpp).
+  void SetStationSale(const StationSale& sale) { stationSales_.Set(sale); }
+  // Marks positions ("F") or berths ("下铺") of a class as sold out, or
+  // frees them all again with both lists empty; false with an error text
+  // when the input is bad.
+  bool SetTaken(const std::string& date, const std::string& train, const std::string& seat,
+                const std::string& positions, const std::string& berths, std::string& answer);
   // The stock of one class, as the query would count it.
   int StockCount(const std::string& date, const std::string& train, const std::string& seat);
   // Periodic work: expired orders and idle sessions (every second), and
@@ -177,6 +188,7 @@ class BookingService {
   SimResponse WaitTime(const SimRequest& request);
   SimResponse ResultOrder(const SimRequest& request);
   SimResponse UncompletedOrders(const SimRequest& request);
+  SimResponse StationSaleTimes(const SimRequest& request);
   SimResponse WaitlistCheckFace(const SimRequest& request);
   SimResponse WaitlistSuccessRate(const SimRequest& request);
   SimResponse WaitlistSubmit(const SimRequest& request);
@@ -206,6 +218,9 @@ class BookingService {
   int UnfinishedOrders(const std::string& account) const;
   void ExpireOrders(std::int64_t nowMs);
 
+  // When a date goes on sale at a departure station: its own moment when one
+  // is set (--sale), else the station's daily opening.
+  std::optional<std::int64_t> SaleOpeningMs(const std::string& date, const std::string& fromTelecode) const;
   // Before the date's sale moment every class it offers shows "*".
   std::string TrainText(const TrainRun& run, const std::string& date, std::optional<std::int64_t> opensAtMs);
   std::string OrderPageScript(const Session& session);
@@ -219,6 +234,7 @@ class BookingService {
   TokenMaker tokens_;
   AccountBook accounts_;
   SaleSchedule sales_;
+  StationSales stationSales_;
   ServiceBehaviour behaviour_;
   const std::chrono::steady_clock::time_point started_;
 
@@ -227,6 +243,7 @@ class BookingService {
   std::list<std::string> idleOrder_;  // session ids, the one idle longest first
   std::uint64_t sessionCounter_ = 0;
   std::map<std::string, int> stock_;  // "date|code|seat"
+  std::map<std::string, TakenPlaces> taken_;  // "date|code|seat"
   std::vector<Order> orders_;
   std::vector<WaitlistOrder> waitlists_;  // in placement order
   std::uint64_t waitlistPlacements_ = 0;

@@ -89,6 +89,12 @@ const std::vector<OptionEntry>& OptionTable() {
           "Standard "
           "Time, on\n"
           "the service's clock); repeatable")},
+      {"--presale-days", "N",
+       N_("a travel date goes on sale N days ahead, counting the travel\nday, at its departure station's daily "
+          "opening (default 15)")},
+      {"--station-sale", "CODE@HH:MM",
+       N_("the station with this telecode opens its sale daily at\nHH:MM (China Standard Time, on the service's "
+          "clock);\nrepeatable (default: a time from 08:00 to 17:00 by station)")},
       {"--hours", "HH:MM-HH:MM",
        N_("take orders only within these daily hours (China Standard\nTime, on the service's clock; past midnight "
           "when the\nclose is earlier); outside them the order steps are refused\n(default always open)")},
@@ -243,6 +249,13 @@ bool ParseOptions(int argc, const char* const* argv, Options& options, std::stri
       const auto opening = ParseSaleOpening(value);
       if (!opening) return bad("yyyy-mm-dd@YYYY-MM-DD HH:MM:SS[.mmm], a moment in the years 2000 to 2099");
       options.sales.push_back(*opening);
+    } else if (arg == "--presale-days") {
+      if (!ParseInt(value, 1, 30, n)) return bad(_("1 to 30"));
+      options.presaleDays = static_cast<int>(n);
+    } else if (arg == "--station-sale") {
+      const auto sale = ParseStationSale(value);
+      if (!sale) return bad(_("CODE@HH:MM, a telecode of three capital letters"));
+      options.stationSales.push_back(*sale);
     } else if (arg == "--hours") {
       if (!ParseDailyHours(value)) return bad(_("HH:MM-HH:MM"));
       options.hours = value;

@@ -27,12 +27,14 @@ BookingService::BookingService(const Options& options)
       timetable_(options.seed, stations_),
       tokens_(options.seed),
       accounts_(options.accounts),
+      stationSales_(options.presaleDays),
       behaviour_(ParseDailyHours(options.hours), options.queryPath, options.throttle),
       started_(std::chrono::steady_clock::now()),
       idRng_(HashText(options.seed, "order-ids")),
       releaseRng_(HashText(options.seed, "releases")),
       qrRng_(HashText(options.seed, "qr-codes")) {
   for (const SaleOpening& opening : options.sales) sales_.Set(opening);
+  for (const StationSale& sale : options.stationSales) stationSales_.Set(sale);
 }
 
 std::int64_t BookingService::SteadyMs() const {
@@ -63,6 +65,7 @@ SimResponse BookingService::Handle(const SimRequest& request) {
       {"GET", "/otn/confirmPassenger/queryOrderWaitTime", &BookingService::WaitTime},
       {"POST", "/otn/confirmPassenger/resultOrderForDcQueue", &BookingService::ResultOrder},
       {"POST", "/otn/queryOrder/queryMyOrderNoComplete", &BookingService::UncompletedOrders},
+      {"GET", "/otn/resources/js/query/qss.js", &BookingService::StationSaleTimes},
       {"POST", "/passport/web/create-qr64", &BookingService::CreateQrCode},
       {"POST", "/passport/web/checkqr", &BookingService::CheckQrCode},
       {"POST", "/passport/web/auth/uamtk", &BookingService::PassportToken},
@@ -207,7 +210,9 @@ std::string BookingService::BookingsJson() {
               ",\"train_date\":" + JsonStringFromUtf8(o.date) + ",\"from\":" + JsonStringFromUtf8(o.run.fromTelecode) +
               ",\"to\":" + JsonStringFromUtf8(o.run.toTelecode) + ",\"seat_type\":" + JsonStringFromUtf8(o.seatCode) +
               ",\"ticket_type\":" + JsonStringFromUtf8(t.ticketType) + ",\"status\":" + JsonStringFromUtf8(status) +
-              "}";
+              ",\"coach\":" + JsonStringFromUtf8(o.coach) + ",\"seat\":" + JsonStringFromUtf8(t.seatName) +
+              (t.position.empty() ? "" : ",\"position\":" + JsonStringFromUtf8(t.position)) +
+              (t.berth.empty() ? "" : ",\"berth\":" + JsonStringFromUtf8(t.berth)) + "}";
       first = false;
     }
   }
@@ -276,6 +281,7 @@ void BookingService::Reset() {
   sessions_.clear();
   idleOrder_.clear();
   orders_.clear();
+  taken_.clear();
   waitlists_.clear();
   qrCodes_.clear();
   passportTokens_.clear();

@@ -49,25 +49,6 @@ std::string TimeOfDayObject(int minuteOfDay) {
   return DateObject(epoch, minuteOfDay, ChinaMidnightMs(epoch) + minuteOfDay * 60000LL);
 }
 
-std::string SeatName(Rng& rng, const std::string& seat) {
-  char buf[80];
-  if (seat == "W") return "无座";
-  if (seat == "9" || seat == "M" || seat == "O") {
-    const char* letters = seat == "9" ? "ACF" : seat == "M" ? "ACDF" : "ABCDF";
-    const std::string l(letters);
-    std::snprintf(buf, sizeof buf, "%02d%c号", rng.Between(1, 18), l[rng.Below(l.size())]);
-    return buf;
-  }
-  if (seat == "1") {
-    std::snprintf(buf, sizeof buf, "%03d号", rng.Between(1, 118));
-    return buf;
-  }
-  static const char* const kBerths[] = {"上铺", "中铺", "下铺"};
-  const int berth = seat == "3" ? rng.Between(0, 2) : static_cast<int>(rng.Below(2)) * 2;
-  std::snprintf(buf, sizeof buf, "%02d号", rng.Between(1, 40));
-  return std::string(buf) + kBerths[berth];
-}
-
 const char* TicketTypeName(const std::string& code) {
   if (code == "1") return "成人票";
   if (code == "2") return "儿童票";
@@ -215,7 +196,8 @@ SimResponse BookingService::SubmitOrder(const SimRequest& request) {
   const std::int64_t today = DaysFromCivil(ChinaDate(UnixMsNow()));
   if (!date || DaysFromCivil(*date) < today || DaysFromCivil(*date) >= today + 30) return JsonRefusal(msg::kDateRange);
   if (!run->profile.canWebBuy) return JsonRefusal(msg::kNotForSale);
-  if (!sales_.OnSale(ref->date, request.receivedMs)) return JsonRefusal(msg::kNotYetOnSale);
+  const auto opensAtMs = SaleOpeningMs(ref->date, ref->fromTelecode);
+  if (opensAtMs && request.receivedMs < *opensAtMs) return JsonRefusal(msg::kNotYetOnSale);
   ExpireOrders(UnixMsNow());
   if (UnfinishedOrders(session->account) >= options_.maxUnpaid) return JsonRefusal(msg::kUnpaid);
   PendingOrder pending;
@@ -358,9 +340,14 @@ SimResponse BookingService::ConfirmQueue(const SimRequest& request) {
   char coach[80];
   std::snprintf(coach, sizeof coach, "%02d", idRng_.Between(1, 16));
   order.coach = coach;
-  for (const PendingOrder::Seat& seat : pending.seats) {
-    order.tickets.push_back(
-        {account->passengers[seat.passengerIndex], seat.ticketType, SeatName(idRng_, pending.seatCode)});
+  const auto taken = taken_.find(pending.ref.date + "|" + pending.run.profile.code + "|" + pending.seatCode);
+  const std::vector<GivenSeat> given =
+      AssignSeats(idRng_, pending.seatCode, Field(form, "choose_seats"), Field(form, "seatDetailType"),
+                  pending.seats.size(), taken == taken_.end() ? TakenPlaces{} : taken->second);
+  for (std::size_t k = 0; k < pending.seats.size(); ++k) {
+    const PendingOrder::Seat& seat = pending.seats[k];
+    order.tickets.push_back({account->passengers[seat.passengerIndex], seat.ticketType, given[k].seatName,
+                             given[k].position, given[k].berth});
   }
   order.createdMs = now;
   order.loseMs = now + kPaymentWindowMs;

@@ -99,7 +99,7 @@ SimResponse BookingService::LeftTicketQuery(const SimRequest& request) {
   };
   // Judged by when the query arrived, so a test can tell exactly which side
   // of the moment it fell on.
-  std::optional<std::int64_t> opensAtMs = sales_.OpeningOf(dateText);
+  std::optional<std::int64_t> opensAtMs = SaleOpeningMs(dateText, from);
   if (opensAtMs && request.receivedMs >= *opensAtMs) opensAtMs.reset();
   std::string result;
   {

@@ -443,6 +443,25 @@ void SimServer::ServeControl(const httplib::Request& request, const std::string&
     }
   } else if (request.method == "POST" && path == "/sim/sale") {
     SetSale(request, response);
+  } else if (request.method == "POST" && path == "/sim/station-sale") {
+    const FormFields form = ParseForm(request.body);
+    const auto sale = ParseStationSale(Field(form, "code") + "@" + Field(form, "time"));
+    if (!sale) {
+      json(400, "{\"error\":\"code must be a telecode of three capital letters and time HH:MM\"}");
+    } else {
+      service_.SetStationSale(*sale);
+      json(200, "{\"code\":" + JsonStringFromUtf8(sale->telecode) + ",\"time\":" +
+                    JsonStringFromUtf8(ClockText(sale->minuteOfDay)) + "}");
+    }
+  } else if (request.method == "POST" && path == "/sim/taken") {
+    const FormFields form = ParseForm(request.body);
+    std::string answer;
+    if (service_.SetTaken(Field(form, "date"), Field(form, "train"), Field(form, "seat"), Field(form, "positions"),
+                          Field(form, "berths"), answer)) {
+      json(200, answer);
+    } else {
+      json(400, "{\"error\":" + JsonStringFromUtf8(answer) + "}");
+    }
   } else if (request.method == "GET" && path == "/sim/sales") {
     json(200, "{\"now\":" + JsonStringFromUtf8(ChinaDateTimeMsText(UnixMsNow())) +
                   ",\"sales\":" + service_.SalesJson() + "}");

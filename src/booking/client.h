@@ -14,11 +14,13 @@
 #include <vector>
 
 #include "booking/answers.h"
+#include "booking/order_seats.h"
 #include "booking/query_answer.h"
 #include "booking/records.h"
 #include "booking/requests.h"
 #include "booking/service_paths.h"
 #include "booking/service_result.h"
+#include "booking/station_sale_times.h"
 #include "booking/waitlist_results.h"
 #include "net/cookies.h"
 #include "stations/station_directory.h"
@@ -77,6 +79,12 @@ struct QrStateResult : ServiceResult {
 };
 struct OrderIdResult : ServiceResult {
   std::string orderId;  // empty (and the kind kNoValidAnswer) while the service has none
+};
+struct OrderSeatsResult : ServiceResult {
+  std::vector<BookedSeat> seats;  // the order's tickets; Done() only when the answer lists the order
+};
+struct StationSaleTimesResult : ServiceResult {
+  StationSaleTimes times;  // read when Done()
 };
 
 class BookingClient {
@@ -158,6 +166,11 @@ class BookingClient {
                                    std::stop_token stop = {});
   ServiceResult ResultOrderForDcQueue(const std::string& orderId, const std::string& repeatSubmitToken,
                                       std::stop_token stop = {});
+  // The seats of a booked order, from the account's unfinished orders
+  // (order_detail_client.cpp). An answer without the order is kNoValidAnswer.
+  OrderSeatsResult QueryOrderSeats(const std::string& orderId, std::stop_token stop = {});
+  // The stations' daily sale openings; needs no sign-in.
+  StationSaleTimesResult QueryStationSaleTimes(std::stop_token stop = {});
 
   // Waitlist orders (waitlist_client.cpp): the party check, the chance of
   // each choice, submitting the choices (1 to 6 of one date), confirming the

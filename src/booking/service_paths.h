@@ -28,6 +28,8 @@ inline constexpr char kOrderWaitTime[] = "/otn/confirmPassenger/queryOrderWaitTi
 inline constexpr char kOrderResult[] = "/otn/confirmPassenger/resultOrderForDcQueue";
 // The account's unfinished orders, as the service's own pages show them.
 inline constexpr char kUnfinishedOrders[] = "/otn/queryOrder/queryMyOrderNoComplete";
+// When each station's sale opens each day, and how far ahead dates go on sale.
+inline constexpr char kStationSaleTimes[] = "/otn/resources/js/query/qss.js";
 
 // Waitlist orders: the party check, the chance of success, submit, confirm,
 // the queue, and the state and cancellation of an order.

@@ -53,6 +53,18 @@ const std::string& UnpaidOrderPending() {
   static const std::string text = Gbk(u8"您还有未处理的订单");
   return text;
 }
+const std::string& LowerBerth() {
+  static const std::string text = Gbk(u8"下铺");
+  return text;
+}
+const std::string& MiddleBerth() {
+  static const std::string text = Gbk(u8"中铺");
+  return text;
+}
+const std::string& UpperBerth() {
+  static const std::string text = Gbk(u8"上铺");
+  return text;
+}
 
 const std::string& QueryPathEmpty() {
   static const std::string text = Gbk(u8"查询路径为空");

@@ -125,6 +125,8 @@ GrabTask TaskForWish(const OrderWish& wish) {
   for (const WishPassenger& member : wish.passengers) {
     task.party.push_back({member.name, member.passengerType, member.idType, member.idNo, member.ticketType});
   }
+  task.seatPositions = wish.seatPositions;
+  task.berths = wish.berths;
   return task;
 }
 

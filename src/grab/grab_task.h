@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "booking/records.h"
+#include "booking/seat_choice.h"
 
 namespace quillet {
 
@@ -33,6 +34,9 @@ struct GrabTask {
   std::string leftTicketStr;
   // Everyone on the order, the passenger above first. Empty: that passenger alone.
   std::vector<OrderPassenger> party;
+  // Asked seat positions and berths, sent with the classes that have them.
+  std::vector<SeatPosition> seatPositions;
+  std::vector<Berth> berths;
 };
 
 }  // namespace quillet

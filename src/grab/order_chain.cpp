@@ -13,7 +13,6 @@ namespace {
 
 const std::string kTourFlag = "dc";
 const std::string kQueuePurposeCodes = "00";
-const std::string kSeatDetailType = "000";
 const std::string kRoomType = "00";
 const std::string kDwAll = "N";
 const std::string kStudentPurposeCodes = "0X00";
@@ -55,6 +54,18 @@ std::string PartyNames(const GrabTask& task) {
     names += (names.empty() ? "" : ", ") + Utf8FromGbk(passenger.name);
   }
   return names;
+}
+
+// choose_seats and seatDetailType for the class being ordered: the asked
+// positions or berths when the class has them, otherwise none (the window's
+// tasks never ask, and send what they always sent).
+std::string ChooseSeatsFor(const GrabTask& task) {
+  if (PositionsOfSeatClass(task.seatType).empty()) return {};
+  return ChooseSeatsText(task.seatPositions);
+}
+std::string SeatDetailTypeFor(const GrabTask& task) {
+  if (BerthsOfSeatClass(task.seatType).empty()) return SeatDetailTypeText({});
+  return SeatDetailTypeText(task.berths);
 }
 
 OrderOutcome Abandoned(const GrabTask& task) {
@@ -158,8 +169,8 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
   // its outcome is always learnt and reported; only closing the program does.
   const ServiceResult confirmed =
       client.ConfirmSingleForQueue(task.passengerTicketStr, task.oldPassengerStr, /*randCode=*/"", kQueuePurposeCodes,
-                                   task.keyCheckIsChange, task.leftTicketStr, task.trainLocation, /*chooseSeats=*/"",
-                                   kSeatDetailType, kRoomType, kDwAll, task.repeatSubmitToken, closing);
+                                   task.keyCheckIsChange, task.leftTicketStr, task.trainLocation, ChooseSeatsFor(task),
+                                   SeatDetailTypeFor(task), kRoomType, kDwAll, task.repeatSubmitToken, closing);
   if (confirmed.kind == ServiceResultKind::kStopped) return Abandoned(task);
   if (SaysUnpaidOrderPending(confirmed))
     return unpaid(texts::ConfirmQueueFailedPrefix() + confirmed.message, reasonOf(confirmed));

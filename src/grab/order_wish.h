@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "booking/records.h"
+#include "booking/seat_choice.h"
 #include "grab/station_pairs.h"
 #include "grab/train_window.h"
 
@@ -51,6 +52,10 @@ struct OrderWish {
   // Party wishes: every (from, to) pair to query, in order of preference;
   // empty: from -> to alone.
   std::vector<StationPair> stationPairs{};
+  // Where the party asks to sit, one per passenger in order: positions for
+  // classes with lettered seats, berths for sleeper classes; empty: no wish.
+  std::vector<SeatPosition> seatPositions{};
+  std::vector<Berth> berths{};
   // Ends a party wish's worker from outside, as a stop does (its waitlist
   // order was filled); none: never.
   std::stop_token endedElsewhere;
