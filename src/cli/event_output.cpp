@@ -80,6 +80,28 @@ std::string ServiceEventText(const ServiceEvent& e) {
 
 std::string WishPrefix(int wish) { return quillet::Format(_("wish %s: "), std::to_string(wish)); }
 
+// ,"seats":[{"passenger":..,"coach":..,"seat":..}] when the seats are known.
+std::string SeatsJson(const std::vector<BookedSeat>& seats) {
+  if (seats.empty()) return {};
+  std::string json = ",\"seats\":[";
+  for (std::size_t i = 0; i < seats.size(); ++i) {
+    json += std::string(i ? "," : "") + "{\"passenger\":" + JsonString(seats[i].passengerName) +
+            ",\"coach\":" + JsonString(seats[i].coach) + ",\"seat\":" + JsonString(seats[i].seatName) + "}";
+  }
+  return json + "]";
+}
+
+// "; seats: 张伟 car 05 seat 07F号, 李娜 car 05 seat 08F号"
+std::string SeatsText(const std::vector<BookedSeat>& seats) {
+  if (seats.empty()) return {};
+  std::string text;
+  for (const BookedSeat& seat : seats) {
+    text += (text.empty() ? "" : ", ") + quillet::Format(_("%s car %s seat %s"), Utf8FromGbk(seat.passengerName),
+                                                         Utf8FromGbk(seat.coach), Utf8FromGbk(seat.seatName));
+  }
+  return quillet::Format(_("; seats: %s"), text);
+}
+
 }  // namespace
 
 std::string GrabEventJson(const Event& event) {
@@ -102,7 +124,15 @@ std::string GrabEventJson(const Event& event) {
           [](const BookedEvent& e) {
             return OrderJson("booked", e.order) +
                    ",\"order_id\":" + (e.orderId.empty() ? std::string("null") : JsonString(e.orderId)) +
-                   (e.viaWaitlist ? ",\"via\":\"waitlist\"" : "") + "}";
+                   (e.viaWaitlist ? ",\"via\":\"waitlist\"" : "") + SeatsJson(e.seats) + "}";
+          },
+          [](const SaleOpeningEvent& e) {
+            return "{\"event\":\"sale_opening\",\"wish\":" + std::to_string(e.wish) +
+                   ",\"date\":" + JsonString(e.date) + ",\"station\":" + JsonString(e.station) +
+                   ",\"telecode\":" + JsonString(e.telecode) + ",\"opens\":" +
+                   (e.opening ? JsonStringFromUtf8(ChinaIsoMoment(*e.opening, IsoPrecision::kMilliseconds))
+                              : std::string("null")) +
+                   "}";
           },
           [](const StoppedEvent& e) {
             return "{\"event\":\"stopped\",\"reason\":" + JsonStringFromUtf8(e.reason) + "}";
@@ -233,7 +263,18 @@ void EventOutput::WriteText(const Event& event) {
             return WishPrefix(e.order.wish) +
                    (e.orderId.empty()
                         ? quillet::Format(_("BOOKED %s"), OrderText(e.order))
-                        : quillet::Format(_("BOOKED %s, order %s"), OrderText(e.order), Utf8FromGbk(e.orderId)));
+                        : quillet::Format(_("BOOKED %s, order %s"), OrderText(e.order), Utf8FromGbk(e.orderId))) +
+                   SeatsText(e.seats);
+          },
+          [](const SaleOpeningEvent& e) {
+            const std::string where =
+                quillet::Format(_("%s at %s (%s)"), Utf8FromGbk(e.date), Utf8FromGbk(e.station), e.telecode);
+            if (!e.opening) {
+              return WishPrefix(e.wish) +
+                     quillet::Format(_("sale of %s: not in the service's table, starts at once"), where);
+            }
+            return WishPrefix(e.wish) + quillet::Format(_("sale of %s opens %s (China Standard Time)"), where,
+                                                        ChinaMomentText(*e.opening));
           },
           // The reason is a signal's name or a text marked N_() where it was made.
           [](const StoppedEvent& e) {

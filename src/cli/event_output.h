@@ -6,11 +6,13 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "booking/order_seats.h"
 #include "cli/waitlist_events.h"
 #include "grab/shared_service_clock.h"
 
@@ -44,6 +46,18 @@ struct BookedEvent {
   EventOrder order;
   std::string orderId;       // empty when the service did not say
   bool viaWaitlist = false;  // the service filled the wish's waitlist order
+  // The seats the service gave, as its order list tells them; empty when
+  // they could not be learnt.
+  std::vector<BookedSeat> seats{};
+};
+// When a wish with start_at = "sale" may query: one event per date and
+// departure station, before grabbing starts.
+struct SaleOpeningEvent {
+  int wish = 0;
+  std::string date;
+  std::string station;  // program text
+  std::string telecode;
+  std::optional<std::chrono::system_clock::time_point> opening;  // none: not in the service's table
 };
 struct StoppedEvent {
   std::string reason;  // plain ASCII, e.g. "SIGTERM"
@@ -106,7 +120,7 @@ struct ServiceEvent {
 };
 using Event = std::variant<AttemptEvent, QueryFailedEvent, OrderRefusedEvent, ManualCheckEvent, BookedEvent,
                            StoppedEvent, ClockEvent, QrCodeEvent, SessionLapsedEvent, SignedInEvent, UnknownTrainEvent,
-                           NoTrainRunsEvent, NotificationEvent, WaitlistEvent, ServiceEvent>;
+                           NoTrainRunsEvent, NotificationEvent, WaitlistEvent, ServiceEvent, SaleOpeningEvent>;
 
 class EventOutput {
  public:

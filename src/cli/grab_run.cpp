@@ -31,7 +31,9 @@ void GrabRun::OnOrderRefused(const OrderReport& order) {
 
 void GrabRun::OnOrderBooked(const OrderReport& order) {
   if (beforeBooked_) beforeBooked_(order.wishIndex);
-  output_.Write(BookedEvent{OrderOf(order), order.orderId});
+  std::vector<BookedSeat> seats;
+  if (seatReader_ && !order.orderId.empty()) seats = seatReader_(order);
+  output_.Write(BookedEvent{OrderOf(order), order.orderId, false, std::move(seats)});
   {
     std::lock_guard lock(mutex_);
     booked_.insert(order.wishIndex);

@@ -35,6 +35,12 @@ class GrabRun : public SessionObserver {
     beforeBooked_ = std::move(beforeBooked);
   }
 
+  // Learns the seats of a booked order for its report (set before grabbing
+  // starts); runs on the booking worker's thread.
+  void SetSeatReader(std::function<std::vector<BookedSeat>(const OrderReport&)> seatReader) {
+    seatReader_ = std::move(seatReader);
+  }
+
   enum class Wake { kAllEnded, kSessionLapsed, kSignal };
   // Blocks until one of them is there; a lapse is taken (reported once).
   Wake WaitForChange();
@@ -57,6 +63,7 @@ class GrabRun : public SessionObserver {
   EventOutput& output_;
   std::string signInMethod_;
   std::function<void(std::size_t)> beforeBooked_;
+  std::function<std::vector<BookedSeat>(const OrderReport&)> seatReader_;
   const std::size_t wishCount_;
   mutable std::mutex mutex_;  // guards the fields below
   std::condition_variable changed_;

@@ -18,6 +18,7 @@
 #include "cli/notify_setup.h"
 #include "cli/password.h"
 #include "cli/plan_reader.h"
+#include "cli/plan_sale_openings.h"
 #include "cli/plan_summary.h"
 #include "cli/plan_wishes.h"
 #include "cli/private_folder.h"
@@ -245,6 +246,15 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
   std::vector<quillet::OrderWish> orderWishes = wishes.wishes;
   waitlist.Prepare(session.Client(), plan, orderWishes);
   run.SetBeforeBooked([&waitlist](std::size_t wishIndex) { waitlist.BeforeBooked(wishIndex); });
+  run.SetSeatReader([&session, &stops](const quillet::OrderReport& order) {
+    return session.Client().QueryOrderSeats(order.orderId, stops.Second()).seats;
+  });
+  for (std::size_t i = 0; i < plan.wishes.size(); ++i) {
+    for (const quillet::cli::PlanWish::SaleOpening& row : plan.wishes[i].saleOpenings) {
+      output.Write(quillet::cli::SaleOpeningEvent{static_cast<int>(i) + 1, row.date, row.station.name,
+                                                  row.station.telecode, row.opening});
+    }
+  }
   bool waitsForASale = false;
   for (const quillet::OrderWish& wish : orderWishes) {
     waitsForASale = waitsForASale || (wish.startAt && *wish.startAt > std::chrono::system_clock::now());
@@ -385,9 +395,13 @@ int main(int argc, char** argv) {
     for (const auto& error : reading.errors) std::cerr << VisibleLines(quillet::cli::DescribePlanError(error)) << "\n";
     return kExitUsage;
   }
+  // start_at = "sale": the service's table of sale openings, read once.
+  quillet::cli::Plan plan = reading.plan;
+  const std::string saleProblem = quillet::cli::ApplySaleOpenings(plan, std::chrono::system_clock::now());
   if (line.mode == CommandLine::Mode::kCheck) {
-    std::cout << VisibleLines(quillet::cli::DescribePlan(reading.plan));
-    return 0;
+    std::cout << VisibleLines(quillet::cli::DescribePlan(plan));
+    return saleProblem.empty() ? 0 : Fail(saleProblem);
   }
-  return Run(line, reading.plan);
+  if (!saleProblem.empty()) return Fail(saleProblem);
+  return Run(line, plan);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "booking/seat_choice.h"
 #include "grab/service_hours.h"
 #include "grab/train_window.h"
 
@@ -38,6 +39,21 @@ struct PlanWish {
   // The sale opening, China Standard Time on the service's clock: no query
   // before it. None: at once.
   std::optional<std::chrono::system_clock::time_point> startAt;
+  // start_at = "sale": at the opening of the travel dates' sale at the
+  // departure stations, which the service's table tells.
+  bool startAtSale = false;
+  // Filled once the service's table is read: each date at each departure
+  // station with its opening, dates first.
+  struct SaleOpening {
+    std::string date;
+    PlanStation station;
+    std::optional<std::chrono::system_clock::time_point> opening;  // none: not in the table
+  };
+  std::vector<SaleOpening> saleOpenings;
+  // Where the party asks to sit, one per passenger in order (seat_positions
+  // for lettered seats, berths for sleepers); empty: anywhere.
+  std::vector<SeatPosition> seatPositions;
+  std::vector<Berth> berths;
   // depart, arrive and order: which trains by their times, and in which order
   // unnamed trains are tried.
   TrainTimes times;

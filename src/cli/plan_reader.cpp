@@ -286,6 +286,8 @@ class PlanChecker {
     const std::size_t errorsBefore = reading_.errors.size();
     const toml::node* fromNode = nullptr;
     const toml::node* orderNode = nullptr;
+    const toml::node* positionsNode = nullptr;
+    const toml::node* berthsNode = nullptr;
     ReadTable(
         table,
         {
@@ -300,7 +302,9 @@ class PlanChecker {
             {"passengers", true, [&](const toml::node& n) { ReadPassengers(n, where, wish); }},
             {"ticket_type", false, [&](const toml::node& n) { ReadTicketType(n, where, wish); }},
             {"seats", true, [&](const toml::node& n) { ReadSeats(n, where, wish.seats); }},
-            {"start_at", false, [&](const toml::node& n) { ReadStartAt(n, where, wish.startAt); }},
+            {"start_at", false, [&](const toml::node& n) { ReadStartAt(n, where, wish); }},
+            {"seat_positions", false, [&](const toml::node& n) { positionsNode = &n; }},
+            {"berths", false, [&](const toml::node& n) { berthsNode = &n; }},
             {"depart", false,
              [&](const toml::node& n) { ReadTimeWindowKey(n, where + "depart", wish.times.depart, wish.departText); }},
             {"arrive", false,
@@ -312,6 +316,8 @@ class PlanChecker {
         },
         where, report_);
     ReadTrainOrder(orderNode, where, wish);
+    if (positionsNode != nullptr) ReadSeatPositions(*positionsNode, where, wish);
+    if (berthsNode != nullptr) ReadBerths(*berthsNode, where, wish);
     if (wish.ticketType.empty()) {  // no ticket_type: 成人票
       const auto adult = TicketTypeNamed(GbkFromUtf8("成人票"));
       wish.ticketTypeName = adult->first;
@@ -564,12 +570,17 @@ class PlanChecker {
                               text != nullptr ? Quote(text->get()) : std::string(_("the value"))));
   }
 
-  // A text "YYYY-MM-DD HH:MM:SS[.mmm]", or the same as a TOML local date-time.
-  void ReadStartAt(const toml::node& node, const std::string& where,
-                   std::optional<std::chrono::system_clock::time_point>& startAt) {
+  // A text "YYYY-MM-DD HH:MM:SS[.mmm]", the same as a TOML local date-time,
+  // or "sale": when the dates go on sale at the departure stations.
+  void ReadStartAt(const toml::node& node, const std::string& where, PlanWish& wish) {
+    std::optional<std::chrono::system_clock::time_point>& startAt = wish.startAt;
     std::string written;
     if (const auto* text = node.as_string()) {
       written = text->get();
+      if (written == "sale") {
+        wish.startAtSale = true;
+        return;
+      }
     } else if (const auto* moment = node.as_date_time(); moment && !moment->get().offset) {
       const toml::date_time& m = moment->get();
       char buf[32];
@@ -582,10 +593,117 @@ class PlanChecker {
     if (!startAt) {
       report_(&node, where + "start_at: " +
                          Format(_("%s is not a moment written as \"YYYY-MM-DD HH:MM:SS\" or \"YYYY-MM-DD "
-                                  "HH:MM:SS.mmm\" (China Standard Time) in the years %s to %s"),
+                                  "HH:MM:SS.mmm\" (China Standard Time) in the years %s to %s, nor \"sale\""),
                                 written.empty() ? std::string(_("the value")) : Quote(written),
                                 std::to_string(kFirstMomentYear), std::to_string(kLastMomentYear)));
     }
+  }
+
+  // The texts of a list, repeats allowed (two passengers may ask for the same
+  // position); nothing after reporting anything else.
+  std::optional<std::vector<std::pair<std::string, const toml::node*>>> PlaceTexts(const toml::node& node,
+                                                                                   const std::string& what,
+                                                                                   const char* example) {
+    const toml::array* array = node.as_array();
+    if (array == nullptr || array->empty()) {
+      report_(&node, Format(_("%s must be a list of texts, such as %s"), what, example));
+      return std::nullopt;
+    }
+    std::vector<std::pair<std::string, const toml::node*>> items;
+    for (const toml::node& element : *array) {
+      const auto* text = element.as_string();
+      if (text == nullptr) {
+        report_(&element, Format(_("%s must hold texts in quotes only"), what));
+        return std::nullopt;
+      }
+      items.emplace_back(text->get(), &element);
+    }
+    return items;
+  }
+
+  // Asked places must not outnumber the party.
+  bool FitsParty(const toml::node& node, const std::string& what, std::size_t asked, const PlanWish& wish) {
+    if (wish.passengers.empty() || asked <= wish.passengers.size()) return true;
+    report_(&node, Format(_("%s: %s places for %s passengers; give at most one per passenger"), what,
+                          std::to_string(asked), std::to_string(wish.passengers.size())));
+    return false;
+  }
+
+  // seat_positions = ["F", "A"]: the letters the service gives seats, for the
+  // classes that have them.
+  void ReadSeatPositions(const toml::node& node, const std::string& where, PlanWish& wish) {
+    const std::string what = where + "seat_positions";
+    const auto items = PlaceTexts(node, what, "[\"F\", \"A\"]");
+    if (!items || !FitsParty(node, what, items->size(), wish)) return;
+    std::vector<std::string> lettered;  // the wish's classes with positions
+    std::string letters;                // every letter one of them has
+    for (const PlanSeat& seat : wish.seats) {
+      const std::string_view own = PositionsOfSeatClass(seat.code);
+      if (own.empty()) continue;
+      lettered.push_back(seat.name);
+      for (const char c : own) {
+        if (letters.find(c) == std::string::npos) letters.push_back(c);
+      }
+    }
+    if (!wish.seats.empty() && lettered.empty()) {
+      report_(&node, what + ": " +
+                         Format(_("none of the wish's seat classes has seat positions; %s do"),
+                                JoinUtf8({grab_texts::BusinessSeat(), grab_texts::FirstClassSeat(),
+                                          grab_texts::SecondClassSeat()})));
+      return;
+    }
+    std::vector<SeatPosition> positions;
+    for (const auto& [text, element] : *items) {
+      const std::optional<SeatPosition> position = SeatPositionNamed(text);
+      if (!position) {
+        report_(element, what + ": " + Format(_("%s is not a seat position; the service names them A, B, C, D, F"),
+                                              Quote(text)));
+        continue;
+      }
+      if (!letters.empty() && letters.find(static_cast<char>(*position)) == std::string::npos) {
+        report_(element, what + ": " + Format(_("%s is not a seat position of %s"), Quote(text), JoinUtf8(lettered)));
+        continue;
+      }
+      positions.push_back(*position);
+    }
+    wish.seatPositions = std::move(positions);
+  }
+
+  // berths = ["下铺", "中铺"], for the sleeper classes.
+  void ReadBerths(const toml::node& node, const std::string& where, PlanWish& wish) {
+    const std::string what = where + "berths";
+    const auto items = PlaceTexts(node, what, "[\"下铺\", \"中铺\"]");
+    if (!items || !FitsParty(node, what, items->size(), wish)) return;
+    std::vector<std::string> sleepers;
+    std::vector<Berth> offered;
+    for (const PlanSeat& seat : wish.seats) {
+      const std::span<const Berth> own = BerthsOfSeatClass(seat.code);
+      if (own.empty()) continue;
+      sleepers.push_back(seat.name);
+      for (const Berth berth : own) {
+        if (std::find(offered.begin(), offered.end(), berth) == offered.end()) offered.push_back(berth);
+      }
+    }
+    if (!wish.seats.empty() && sleepers.empty()) {
+      report_(&node, what + ": " + _("none of the wish's seat classes is a sleeper class"));
+      return;
+    }
+    std::vector<Berth> berths;
+    for (const auto& [text, element] : *items) {
+      const std::optional<Berth> berth = BerthNamed(GbkFromUtf8(text));
+      if (!berth) {
+        report_(element, what + ": " + Format(_("%s is not a berth; known: %s"), Quote(text),
+                                              JoinUtf8({BerthName(Berth::kLower), BerthName(Berth::kMiddle),
+                                                        BerthName(Berth::kUpper)})));
+        continue;
+      }
+      if (!offered.empty() && std::find(offered.begin(), offered.end(), *berth) == offered.end()) {
+        report_(element, what + ": " + Format(_("%s has no %s"), JoinUtf8(sleepers), text));
+        continue;
+      }
+      berths.push_back(*berth);
+    }
+    wish.berths = std::move(berths);
   }
 
   // "07:00-21:00", "-22:30" or "07:00-"; a window past midnight wraps.

@@ -1,5 +1,6 @@
 #include "cli/plan_summary.h"
 
+#include "cli/plan_sale_openings.h"
 #include "util/china_moment.h"
 #include "util/codepage.h"
 #include "util/messages.h"
@@ -64,8 +65,25 @@ std::string DescribePlan(const Plan& plan) {
       static const char* const kOrderNames[] = {"", "departure", "arrival", "duration"};
       out += Row("order", kOrderNames[static_cast<int>(wish.times.order)]);
     }
-    out += Row("start_at", wish.startAt ? Format(_("%s (China Standard Time)"), ChinaMomentText(*wish.startAt))
-                                        : std::string(_("at once")));
+    if (!wish.seatPositions.empty()) {
+      std::vector<std::string> letters;
+      for (const SeatPosition position : wish.seatPositions) letters.emplace_back(1, static_cast<char>(position));
+      out += Row("seat_positions", Join(letters));
+    }
+    if (!wish.berths.empty()) {
+      std::vector<std::string> berths;
+      for (const Berth berth : wish.berths) berths.push_back(BerthName(berth));
+      out += Row("berths", Join(berths));
+    }
+    if (wish.startAtSale) {
+      out += Row("start_at", wish.startAt ? Format(_("sale, first opening %s (China Standard Time)"),
+                                                   ChinaMomentText(*wish.startAt))
+                                          : std::string(_("sale, already open: at once")));
+      for (const PlanWish::SaleOpening& row : wish.saleOpenings) out += Row("sale", SaleOpeningRowText(row));
+    } else {
+      out += Row("start_at", wish.startAt ? Format(_("%s (China Standard Time)"), ChinaMomentText(*wish.startAt))
+                                          : std::string(_("at once")));
+    }
     if (wish.waitlist) {
       out += Row("waitlist", wish.waitlistDeadline.empty()
                                  ? std::string(_("until the latest deadline the service takes"))

@@ -30,6 +30,8 @@ PlanWishes WishesForPlan(const Plan& plan, const std::vector<PassengerRecord>& a
     wish.trains = planWish.trains;
     wish.ticketType = planWish.ticketType;
     wish.startAt = planWish.startAt;
+    wish.seatPositions = planWish.seatPositions;
+    wish.berths = planWish.berths;
     wish.times = planWish.times;
     if (planWish.fromStations.size() > 1 || planWish.toStations.size() > 1) {
       std::vector<WishStation> from, to;
