@@ -25,13 +25,14 @@ std::optional<StationSaleTimes> ReadStationSaleTimes(std::string_view script) {
   const int braceAt = FindText(script, "{", open);
   const int closeAt = braceAt == kNotFound ? kNotFound : FindText(script, "}", braceAt);
   if (closeAt == kNotFound) return std::nullopt;
-  const std::string_view table = script.substr(static_cast<std::size_t>(braceAt), static_cast<std::size_t>(closeAt - braceAt - 1));
+  const std::string_view table =
+      script.substr(static_cast<std::size_t>(braceAt), static_cast<std::size_t>(closeAt - braceAt - 1));
   StationSaleTimes times;
   for (const std::string& entry : SplitText(table, ",")) {
-    const std::vector<std::string> sides = SplitText(entry, ":", 2);
-    if (sides.size() != 2) continue;
-    const std::string key = TextBetween(sides[0], "\"", "\"");
-    const std::string value = TextBetween(sides[1], "\"", "\"");
+    const std::size_t colon = entry.find(':');
+    if (colon == std::string::npos) continue;
+    const std::string key = TextBetween(entry.substr(0, colon), "\"", "\"");
+    const std::string value = TextBetween(entry.substr(colon + 1), "\"", "\"");
     const std::optional<int> minute = MinuteOfDay(value);
     if (!IsTelecode(key) || !minute) continue;
     times.openingMinute[key] = *minute;
