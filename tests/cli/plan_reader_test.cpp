@@ -8,8 +8,10 @@
 #include <fstream>
 
 #include "../grab/gbk.h"
+#include "cli/plan_sale_openings.h"
 #include "cli/plan_summary.h"
 #include "cli/plan_wishes.h"
+#include "util/china_moment.h"
 
 namespace quillet::cli {
 namespace {
@@ -391,6 +393,128 @@ TEST(PlanReader, StartAtIsAMomentInChinaStandardTime) {
     EXPECT_EQ(duration_cast<milliseconds>(reading.plan.wishes[0].startAt->time_since_epoch()).count(), unixMs) << value;
   }
   EXPECT_FALSE(Read("account = \"demo\"\n" + std::string(kGoodWish)).plan.wishes[0].startAt);
+}
+
+TEST(PlanReader, SeatPositionsAndBerthsAreAskedOnePerPassenger) {
+  const PlanReading reading = Read("account = \"demo\"\n" + std::string(kGoodWish) +
+                                   "seat_positions = [\"F\", \"F\"]\nberths = [\"下铺\", \"中铺\"]\n");
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+  const PlanWish& wish = reading.plan.wishes[0];
+  EXPECT_EQ(wish.seatPositions, (std::vector<SeatPosition>{SeatPosition::kF, SeatPosition::kF}));
+  EXPECT_EQ(wish.berths, (std::vector<Berth>{Berth::kLower, Berth::kMiddle}));
+  const std::string summary = DescribePlan(reading.plan);
+  EXPECT_NE(summary.find("  seat_positions F, F\n"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("  berths       下铺, 中铺\n"), std::string::npos) << summary;
+  // Fewer than the party: the others sit anywhere.
+  const PlanReading one = Read("account = \"demo\"\n" + std::string(kGoodWish) + "seat_positions = [\"A\"]\n");
+  ASSERT_TRUE(one.Ok()) << DescribePlanError(one.errors[0]);
+  EXPECT_EQ(one.plan.wishes[0].seatPositions, std::vector<SeatPosition>{SeatPosition::kA});
+  EXPECT_TRUE(one.plan.wishes[0].berths.empty());
+
+  // The wish made by the plan carries them to the order.
+  std::vector<PassengerRecord> account(2);
+  for (std::size_t i = 0; i < account.size(); ++i) {
+    account[i].passenger_name = G(i == 0 ? u8"张伟" : u8"李娜");
+    account[i].passenger_type = "3";
+    account[i].passenger_id_type_code = "1";
+    account[i].passenger_id_no = std::to_string(i);
+  }
+  const PlanWishes wishes = WishesForPlan(reading.plan, account);
+  ASSERT_EQ(wishes.wishes.size(), 1u);
+  EXPECT_EQ(wishes.wishes[0].seatPositions, wish.seatPositions);
+  EXPECT_EQ(wishes.wishes[0].berths, wish.berths);
+}
+
+TEST(PlanReader, SeatPositionsAndBerthsThatCannotBeMetAreErrorsWithTheirLine) {
+  struct Case {
+    std::string seats;  // the wish's seats line
+    std::string keys;   // from line 10
+    int line;
+    const char* says;
+  };
+  const std::string goodSeats = "seats = [\"二等座\", \"一等座\", \"硬卧\"]";
+  const Case cases[] = {
+      {goodSeats, "seat_positions = [\"E\"]", 10, "seat_positions: \"E\" is not a seat position; the service names them A, B, C, D, F"},
+      {goodSeats, "seat_positions = [\"f\"]", 10, "\"f\" is not a seat position"},
+      {goodSeats, "seat_positions = \"F\"", 10, "seat_positions must be a list of texts, such as [\"F\", \"A\"]"},
+      {goodSeats, "seat_positions = []", 10, "seat_positions must be a list of texts"},
+      {goodSeats, "seat_positions = [\"F\", 1]", 10, "seat_positions must hold texts in quotes only"},
+      {goodSeats, "seat_positions = [\"F\", \"A\", \"C\"]", 10,
+       "seat_positions: 3 places for 2 passengers; give at most one per passenger"},
+      {"seats = [\"硬卧\", \"硬座\"]", "seat_positions = [\"F\"]", 10,
+       "seat_positions: none of the wish's seat classes has seat positions; 商务座, 一等座, 二等座 do"},
+      {"seats = [\"一等座\", \"商务座\"]", "seat_positions = [\"B\"]", 10,
+       "seat_positions: \"B\" is not a seat position of 一等座, 商务座"},
+      {goodSeats, "berths = [\"卧铺\"]", 10, "berths: \"卧铺\" is not a berth; known: 下铺, 中铺, 上铺"},
+      {goodSeats, "berths = [\"下铺\", \"下铺\", \"上铺\"]", 10, "berths: 3 places for 2 passengers"},
+      {"seats = [\"二等座\"]", "berths = [\"下铺\"]", 10, "berths: none of the wish's seat classes is a sleeper class"},
+      {"seats = [\"软卧\", \"二等座\"]", "berths = [\"中铺\"]", 10, "berths: 软卧 has no 中铺"},
+      {goodSeats, "start_at = \"Sale\"", 10, "start_at: \"Sale\" is not a moment written as"},
+  };
+  for (const Case& c : cases) {
+    std::string wish = kGoodWish;
+    const std::size_t at = wish.find("seats = ");
+    wish = wish.substr(0, at) + c.seats + "\n" + c.keys + "\n";
+    const PlanReading reading = Read("account = \"demo\"\n" + wish);
+    ASSERT_EQ(reading.errors.size(), 1u) << c.keys << ": "
+                                         << (reading.errors.empty() ? "" : DescribePlanError(reading.errors.back()));
+    EXPECT_EQ(reading.errors[0].line, c.line) << c.keys;
+    EXPECT_NE(reading.errors[0].message.find(c.says), std::string::npos) << c.keys << ": " << reading.errors[0].message;
+  }
+}
+
+TEST(PlanReader, StartAtSaleWaitsForTheStationsOpeningOfEachDate) {
+  const PlanReading reading = Read("account = \"demo\"\n" + std::string(kGoodWish) + "start_at = \"sale\"\n");
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors[0]);
+  PlanWish wish = reading.plan.wishes[0];
+  EXPECT_TRUE(wish.startAtSale);
+  EXPECT_FALSE(wish.startAt);  // known once the service's table is read
+
+  // 北京 (BJP) opens at 08:00, fifteen days of sale: 2026-12-20 opens on
+  // 2026-12-06, 2027-01-08 on 2026-12-25; 上海虹桥 is not a departure station.
+  StationSaleTimes times;
+  times.openingMinute = {{"BJP", 8 * 60}, {"AOH", 9 * 60}};
+  wish.dates = {"2027-01-08", "2026-12-25"};
+  const std::vector<SaleOpeningRow> rows = SaleOpeningRows(wish, times);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].date, "2027-01-08");
+  EXPECT_EQ(rows[0].station.telecode, "BJP");
+  ASSERT_TRUE(rows[0].opening);
+  EXPECT_EQ(ChinaMomentText(*rows[0].opening), "2026-12-25 08:00:00.000");
+  EXPECT_EQ(ChinaMomentText(*rows[1].opening), "2026-12-11 08:00:00.000");
+
+  const auto at = [](const char* moment) { return *ParseChinaMoment(moment); };
+  struct Case {
+    const char* now;
+    std::optional<std::string> first;  // none: at once
+  };
+  const Case cases[] = {
+      {"2026-12-10 12:00:00", "2026-12-11 08:00:00.000"},  // the earlier date opens first
+      {"2026-12-11 07:59:59.999", "2026-12-11 08:00:00.000"},
+      {"2026-12-11 08:00:00", std::nullopt},  // one date is on sale: query at once
+      {"2026-12-30 00:00:00", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const auto first = FirstSaleOpening(rows, at(c.now));
+    EXPECT_EQ(first ? std::optional(ChinaMomentText(*first)) : std::nullopt, c.first) << c.now;
+  }
+  // A station the table does not name cannot be timed: at once.
+  times.openingMinute.erase("BJP");
+  const std::vector<SaleOpeningRow> unknown = SaleOpeningRows(wish, times);
+  EXPECT_FALSE(unknown[0].opening);
+  EXPECT_FALSE(FirstSaleOpening(unknown, at("2026-12-10 12:00:00")));
+
+  PlanReading told = reading;
+  told.plan.wishes[0].saleOpenings = rows;
+  told.plan.wishes[0].startAt = FirstSaleOpening(rows, at("2026-12-10 12:00:00"));
+  const std::string summary = DescribePlan(told.plan);
+  EXPECT_NE(summary.find("  start_at     sale, first opening 2026-12-11 08:00:00.000 (China Standard Time)\n"),
+            std::string::npos)
+      << summary;
+  EXPECT_NE(summary.find("  sale         2026-12-25 at 北京 (BJP): on sale from 2026-12-11 08:00:00.000 (China "
+                         "Standard Time)\n"),
+            std::string::npos)
+      << summary;
 }
 
 TEST(PlanReader, CharactersBeyondAsciiAreFineInStringsAndComments) {
