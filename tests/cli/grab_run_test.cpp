@@ -354,6 +354,65 @@ TEST_F(GrabRunTest, TheSecondStationPairBooksWhenTheFirstIsSoldOut) {
   EXPECT_EQ(Submits(), 1u);
 }
 
+// Two F seats are asked for the party: given when the sim has F seats left,
+// other seats when they are sold out; the booking names the seats either way.
+TEST_F(GrabRunTest, SeatPositionsAreAskedAndTheSeatsGivenAreReported) {
+  struct Case {
+    const char* name;
+    std::string soldOut;  // positions the sim has no more seats in
+    bool honoured;
+  };
+  const Case cases[] = {{"F seats left", "", true}, {"F seats sold out", "F", false}};
+  for (const Case& c : cases) {
+    sim_.Reset();
+    Stock(dates_[0], trains_[0], "O", 2);
+    ASSERT_TRUE(Contains(sim_.PostForm("/sim/taken", {{"date", dates_[0]},
+                                                       {"train", trains_[0]},
+                                                       {"seat", "O"},
+                                                       {"positions", c.soldOut}}),
+                         "\"positions\""));
+    PlanWishText wish{{dates_[0]}, {trains_[0]}};
+    wish.extraKeys = "seat_positions = [\"F\", \"F\"]\n";
+    GrabProcess grab({"--json", "--captcha-cells", WritePlan({wish})}, "2 7\n");
+    ASSERT_EQ(grab.Wait(), 0) << c.name << ": " << grab.Err();
+    EXPECT_TRUE(Contains(sim_.Requests(), "choose_seats=1F2F&seatDetailType=000")) << c.name;
+
+    const std::string state = sim_.State();
+    EXPECT_EQ(CountOf(state, "\"position\":\"F\""), c.honoured ? 2u : 0u) << c.name << ": " << state;
+    EXPECT_EQ(CountOf(state, "\"position\":"), 2u) << c.name << ": " << state;
+    // The booked event names each passenger's car and seat as the sim gave them.
+    const std::string out = grab.Out();
+    const std::size_t seats = out.find("\"seats\":[{\"passenger\":\"张伟\",\"coach\":\"");
+    ASSERT_NE(seats, std::string::npos) << c.name << ": " << out;
+    EXPECT_TRUE(Contains(out.substr(seats), "{\"passenger\":\"李娜\",\"coach\":\"")) << out;
+    EXPECT_EQ(CountOf(out.substr(seats), "F号\"}"), c.honoured ? 2u : 0u) << c.name << ": " << out;
+  }
+}
+
+TEST_F(GrabRunTest, ALowerBerthIsAskedAndGiven) {
+  CookieJar jar;
+  BookingClient client(sim_.BaseUrl(), jar);
+  const TrainsResult answer = client.QueryLeftTickets(false, dates_[0], "VNP", "AOH");
+  ASSERT_TRUE(answer.Done());
+  std::string sleeper;
+  for (const TrainRecord& train : answer.trains) {
+    if (train.hardSleeper != "--" && train.canWebBuy == "Y") {
+      sleeper = train.stationTrainCode;
+      break;
+    }
+  }
+  ASSERT_FALSE(sleeper.empty()) << "no train with hard sleepers";
+  Stock(dates_[0], sleeper, "3", 1);
+  PlanWishText wish{{dates_[0]}, {sleeper}, {"张伟"}, {"硬卧"}};
+  wish.extraKeys = "berths = [\"下铺\"]\n";
+  GrabProcess grab({"--captcha-cells", WritePlan({wish})}, "2 7\n");
+  ASSERT_EQ(grab.Wait(), 0) << grab.Err();
+  EXPECT_TRUE(Contains(sim_.Requests(), "choose_seats=&seatDetailType=100"));
+  EXPECT_TRUE(Contains(sim_.State(), "\"berth\":\"下铺\"")) << sim_.State();
+  EXPECT_TRUE(Contains(grab.Out(), "; seats: 张伟 car ")) << grab.Out();
+  EXPECT_TRUE(Contains(grab.Out(), "下铺")) << grab.Out();
+}
+
 TEST_F(GrabRunTest, TicketTypesAreCheckedPerPassengerBeforeAnyOrder) {
   Stock(dates_[0], trains_[0], "O", 5);
   const std::size_t queriesBefore = CountOf(sim_.Requests(), "/otn/leftTicket/query");
@@ -1140,6 +1199,72 @@ TEST_F(ClosedHoursGrabRunTest, ARunStartedWhileClosedSendsNothingUntilTheOpening
   }
   ASSERT_GE(queryArrivals.size(), 2u);
   queryArrivals.erase(queryArrivals.begin());  // the fixture's own query
+  // On the service's clock: none before the opening, the first just after it.
+  const long long first = queryArrivals.front() + opening_.shiftMs;
+  EXPECT_GE(first, opening_.openingMs);
+  EXPECT_LT(first, opening_.openingMs + 1000);
+}
+
+// The departure station opens its sale at the start of a minute a minute or
+// two from now; the service's clock runs so far ahead of this machine's that
+// the opening is 20 s away. The travel date is the last of the 15 days on sale.
+Opening StationOpeningSoon() {
+  const long long now = UnixMsNow();
+  const long long opening = (now / 60000 + 2) * 60000;
+  return {opening, opening - 20000 - now, ChinaClock(opening)};
+}
+
+class StationSaleGrabRunTest : public GrabRunTest {
+ protected:
+  StationSaleGrabRunTest()
+      : GrabRunTest({"--station-sale", "VNP@" + opening_.hours, "--presale-days", "15", "--clock-shift-ms",
+                     std::to_string(opening_.shiftMs)}) {}
+  // yyyy-MM-dd, China Standard Time, of the opening's day plus `days`.
+  static std::string DateAfterOpening(int days) {
+    const std::time_t t = static_cast<std::time_t>(opening_.openingMs / 1000) + 8 * 3600 + days * 86400;
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &tm);
+    return text;
+  }
+  static inline Opening opening_ = StationOpeningSoon();  // `hours` holds the station's time
+};
+
+TEST_F(StationSaleGrabRunTest, TheFirstQueryComesJustAfterTheStationsOpeningAndNoneBefore) {
+  const std::string date = DateAfterOpening(14);
+  Stock(date, trains_[0], "O", 2);
+  PlanWishText wish{{date}, {trains_[0]}};
+  wish.extraKeys = "start_at = \"sale\"\n";
+  const std::string plan = WritePlan({wish});
+
+  GrabProcess check({"--check", plan}, "");
+  ASSERT_EQ(check.Wait(), 0) << check.Err();
+  EXPECT_TRUE(Contains(check.Out(), date + " at 北京南 (VNP): on sale from " + DateAfterOpening(0) + " " +
+                                        opening_.hours + ":00.000 (China Standard Time)"))
+      << check.Out();
+
+  GrabProcess grab({"--json", "--captcha-cells", plan}, "2 7\n");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string out = grab.Out();
+  EXPECT_TRUE(Contains(out, "\"event\":\"sale_opening\",\"wish\":1,\"date\":\"" + date +
+                                "\",\"station\":\"北京南\",\"telecode\":\"VNP\",\"opens\":\"" + DateAfterOpening(0) +
+                                "T" + opening_.hours + ":00.000+08:00\""))
+      << out;
+  EXPECT_EQ(CountOf(out, "\"event\":\"booked\""), 1u) << out;
+  EXPECT_EQ(CountOf(sim_.Requests(), Quoted(service_paths::kStationSaleTimes)), 2u) << "once per run";
+  const std::string requests = sim_.Requests();
+  std::vector<long long> queryArrivals;  // the machine's clock
+  for (std::size_t at = requests.find("\"unix_ms\":"); at != std::string::npos;
+       at = requests.find("\"unix_ms\":", at + 1)) {
+    const std::size_t path = requests.find("\"path\":", at);
+    const std::size_t query = requests.find("\"query\":", at);
+    if (requests.compare(path, 29, "\"path\":\"/otn/leftTicket/query") == 0 &&
+        requests.compare(query + 9, 35, "leftTicketDTO.train_date=" + date) == 0) {
+      queryArrivals.push_back(std::atoll(requests.c_str() + at + 10));
+    }
+  }
+  ASSERT_FALSE(queryArrivals.empty());
   // On the service's clock: none before the opening, the first just after it.
   const long long first = queryArrivals.front() + opening_.shiftMs;
   EXPECT_GE(first, opening_.openingMs);
