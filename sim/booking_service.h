@@ -242,7 +242,7 @@ class BookingService {
   std::map<std::string, std::unique_ptr<Session>> sessions_;
   std::list<std::string> idleOrder_;  // session ids, the one idle longest first
   std::uint64_t sessionCounter_ = 0;
-  std::map<std::string, int> stock_;  // "date|code|seat"
+  std::map<std::string, int> stock_;          // "date|code|seat"
   std::map<std::string, TakenPlaces> taken_;  // "date|code|seat"
   std::vector<Order> orders_;
   std::vector<WaitlistOrder> waitlists_;  // in placement order

@@ -29,15 +29,15 @@ struct Options {
   bool control = false;
   std::string tlsCert;
   std::string tlsKey;
-  double readTimeoutSeconds = 10;  // for a request's head and body
-  int threads = 1024;              // most at once; started as connections come
-  std::int64_t clockShiftMs = 0;   // the service's clock runs this far ahead of the machine's
-  std::vector<SaleOpening> sales;  // --sale, in the service's clock
-  int presaleDays = 15;            // --presale-days: days on sale, counting the travel day
+  double readTimeoutSeconds = 10;         // for a request's head and body
+  int threads = 1024;                     // most at once; started as connections come
+  std::int64_t clockShiftMs = 0;          // the service's clock runs this far ahead of the machine's
+  std::vector<SaleOpening> sales;         // --sale, in the service's clock
+  int presaleDays = 15;                   // --presale-days: days on sale, counting the travel day
   std::vector<StationSale> stationSales;  // --station-sale CODE@HH:MM
-  std::string hours;               // --hours HH:MM-HH:MM, China Standard Time; empty: always open
-  std::string queryPath;           // --query-path, relative to /otn/; empty: leftTicket/query
-  int throttle = 0;                // --throttle: most queries per second of one client; 0: no limit
+  std::string hours;                      // --hours HH:MM-HH:MM, China Standard Time; empty: always open
+  std::string queryPath;                  // --query-path, relative to /otn/; empty: leftTicket/query
+  int throttle = 0;                       // --throttle: most queries per second of one client; 0: no limit
   bool help = false;
   bool version = false;
 };

@@ -55,8 +55,7 @@ std::vector<std::string> BerthNames(const std::string& seatCode) {
 }
 
 std::vector<GivenSeat> AssignSeats(Rng& rng, const std::string& seatCode, const std::string& chooseSeats,
-                                   const std::string& seatDetailType, std::size_t partySize,
-                                   const TakenPlaces& taken) {
+                                   const std::string& seatDetailType, std::size_t partySize, const TakenPlaces& taken) {
   std::vector<GivenSeat> seats(partySize);
   char buf[80];
   const std::string letters = PositionLetters(seatCode);

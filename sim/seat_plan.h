@@ -25,8 +25,7 @@ struct TakenPlaces {
 };
 
 std::vector<GivenSeat> AssignSeats(Rng& rng, const std::string& seatCode, const std::string& chooseSeats,
-                                   const std::string& seatDetailType, std::size_t partySize,
-                                   const TakenPlaces& taken);
+                                   const std::string& seatDetailType, std::size_t partySize, const TakenPlaces& taken);
 
 // The letters and berths of a class, in row order; empty when it has none.
 std::string PositionLetters(const std::string& seatCode);

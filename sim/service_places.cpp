@@ -8,7 +8,7 @@
 namespace quillet::sim {
 
 std::optional<std::int64_t> BookingService::SaleOpeningMs(const std::string& date,
-                                                           const std::string& fromTelecode) const {
+                                                          const std::string& fromTelecode) const {
   if (const auto moment = sales_.OpeningOf(date)) return moment;
   return stationSales_.OpeningMs(date, fromTelecode);
 }

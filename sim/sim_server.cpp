@@ -450,8 +450,8 @@ void SimServer::ServeControl(const httplib::Request& request, const std::string&
       json(400, "{\"error\":\"code must be a telecode of three capital letters and time HH:MM\"}");
     } else {
       service_.SetStationSale(*sale);
-      json(200, "{\"code\":" + JsonStringFromUtf8(sale->telecode) + ",\"time\":" +
-                    JsonStringFromUtf8(ClockText(sale->minuteOfDay)) + "}");
+      json(200, "{\"code\":" + JsonStringFromUtf8(sale->telecode) +
+                    ",\"time\":" + JsonStringFromUtf8(ClockText(sale->minuteOfDay)) + "}");
     }
   } else if (request.method == "POST" && path == "/sim/taken") {
     const FormFields form = ParseForm(request.body);

@@ -273,8 +273,8 @@ void EventOutput::WriteText(const Event& event) {
               return WishPrefix(e.wish) +
                      quillet::Format(_("sale of %s: not in the service's table, starts at once"), where);
             }
-            return WishPrefix(e.wish) + quillet::Format(_("sale of %s opens %s (China Standard Time)"), where,
-                                                        ChinaMomentText(*e.opening));
+            return WishPrefix(e.wish) +
+                   quillet::Format(_("sale of %s opens %s (China Standard Time)"), where, ChinaMomentText(*e.opening));
           },
           // The reason is a signal's name or a text marked N_() where it was made.
           [](const StoppedEvent& e) {

@@ -656,8 +656,8 @@ class PlanChecker {
     for (const auto& [text, element] : *items) {
       const std::optional<SeatPosition> position = SeatPositionNamed(text);
       if (!position) {
-        report_(element, what + ": " + Format(_("%s is not a seat position; the service names them A, B, C, D, F"),
-                                              Quote(text)));
+        report_(element, what + ": " +
+                             Format(_("%s is not a seat position; the service names them A, B, C, D, F"), Quote(text)));
         continue;
       }
       if (!letters.empty() && letters.find(static_cast<char>(*position)) == std::string::npos) {
@@ -692,9 +692,10 @@ class PlanChecker {
     for (const auto& [text, element] : *items) {
       const std::optional<Berth> berth = BerthNamed(GbkFromUtf8(text));
       if (!berth) {
-        report_(element, what + ": " + Format(_("%s is not a berth; known: %s"), Quote(text),
-                                              JoinUtf8({BerthName(Berth::kLower), BerthName(Berth::kMiddle),
-                                                        BerthName(Berth::kUpper)})));
+        report_(element,
+                what + ": " +
+                    Format(_("%s is not a berth; known: %s"), Quote(text),
+                           JoinUtf8({BerthName(Berth::kLower), BerthName(Berth::kMiddle), BerthName(Berth::kUpper)})));
         continue;
       }
       if (!offered.empty() && std::find(offered.begin(), offered.end(), *berth) == offered.end()) {

@@ -49,7 +49,7 @@ std::string ApplySaleOpenings(Plan& plan, std::chrono::system_clock::time_point 
     return Format(_("cannot read the service's table of sale openings (%s): %s"),
                   std::string(service_paths::kStationSaleTimes),
                   table.kind == ServiceResultKind::kTransportFailure ? std::string(_("no answer"))
-                                                                      : std::string(_("not a table of stations")));
+                                                                     : std::string(_("not a table of stations")));
   }
   for (PlanWish& wish : plan.wishes) {
     if (!wish.startAtSale) continue;

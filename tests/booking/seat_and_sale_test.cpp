@@ -66,13 +66,13 @@ TEST(SeatPlaces, NamesAndClassesAsTheServiceHasThem) {
 
 TEST(ReadOrderSeats, ReadsTheTicketsOfTheOneOrder) {
   // Two orders, the second one of two tickets; names as the service sends them.
-  const std::string answer = Gbk(
-      u8R"({"data":{"orderDBList":[{"sequence_no":"E111","tickets":[{"stationTrainDTO":{},"passengerDTO":)"
-      u8R"({"passenger_name":"王芳"},"ticket_no":"E1111","sequence_no":"E111","coach_no":"02","coach_name":"02",)"
-      u8R"("seat_no":"0001","seat_name":"001号"}]},{"sequence_no":"E222","tickets":[{"stationTrainDTO":{},)"
-      u8R"("passengerDTO":{"passenger_name":"张伟"},"sequence_no":"E222","coach_name":"05","seat_name":"07F号"},)"
-      u8R"({"stationTrainDTO":{},"passengerDTO":{"passenger_name":"李娜"},"sequence_no":"E222","coach_name":"05",)"
-      u8R"("seat_name":"08F号"}],"array_passser_name_page":["张伟","李娜"]}]},"status":true})");
+  const std::string answer =
+      Gbk(u8R"({"data":{"orderDBList":[{"sequence_no":"E111","tickets":[{"stationTrainDTO":{},"passengerDTO":)"
+          u8R"({"passenger_name":"王芳"},"ticket_no":"E1111","sequence_no":"E111","coach_no":"02","coach_name":"02",)"
+          u8R"("seat_no":"0001","seat_name":"001号"}]},{"sequence_no":"E222","tickets":[{"stationTrainDTO":{},)"
+          u8R"("passengerDTO":{"passenger_name":"张伟"},"sequence_no":"E222","coach_name":"05","seat_name":"07F号"},)"
+          u8R"({"stationTrainDTO":{},"passengerDTO":{"passenger_name":"李娜"},"sequence_no":"E222","coach_name":"05",)"
+          u8R"("seat_name":"08F号"}],"array_passser_name_page":["张伟","李娜"]}]},"status":true})");
   const std::vector<BookedSeat> seats = ReadOrderSeats(answer, "E222");
   ASSERT_EQ(seats.size(), 2u);
   EXPECT_EQ(seats[0].passengerName, Gbk(u8"张伟"));

@@ -366,11 +366,10 @@ TEST_F(GrabRunTest, SeatPositionsAreAskedAndTheSeatsGivenAreReported) {
   for (const Case& c : cases) {
     sim_.Reset();
     Stock(dates_[0], trains_[0], "O", 2);
-    ASSERT_TRUE(Contains(sim_.PostForm("/sim/taken", {{"date", dates_[0]},
-                                                       {"train", trains_[0]},
-                                                       {"seat", "O"},
-                                                       {"positions", c.soldOut}}),
-                         "\"positions\""));
+    ASSERT_TRUE(
+        Contains(sim_.PostForm("/sim/taken",
+                               {{"date", dates_[0]}, {"train", trains_[0]}, {"seat", "O"}, {"positions", c.soldOut}}),
+                 "\"positions\""));
     PlanWishText wish{{dates_[0]}, {trains_[0]}};
     wish.extraKeys = "seat_positions = [\"F\", \"F\"]\n";
     GrabProcess grab({"--json", "--captcha-cells", WritePlan({wish})}, "2 7\n");

@@ -434,7 +434,8 @@ TEST(PlanReader, SeatPositionsAndBerthsThatCannotBeMetAreErrorsWithTheirLine) {
   };
   const std::string goodSeats = "seats = [\"二等座\", \"一等座\", \"硬卧\"]";
   const Case cases[] = {
-      {goodSeats, "seat_positions = [\"E\"]", 10, "seat_positions: \"E\" is not a seat position; the service names them A, B, C, D, F"},
+      {goodSeats, "seat_positions = [\"E\"]", 10,
+       "seat_positions: \"E\" is not a seat position; the service names them A, B, C, D, F"},
       {goodSeats, "seat_positions = [\"f\"]", 10, "\"f\" is not a seat position"},
       {goodSeats, "seat_positions = \"F\"", 10, "seat_positions must be a list of texts, such as [\"F\", \"A\"]"},
       {goodSeats, "seat_positions = []", 10, "seat_positions must be a list of texts"},

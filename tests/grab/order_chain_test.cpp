@@ -128,6 +128,29 @@ TEST_F(OrderChainTest, OrderRequestUsesStudentPurposeCodeOnlyForTicketType3) {
   }
 }
 
+// Asked positions go with the classes that have lettered seats, asked berths
+// with the sleeper classes; any other class sends what a task without wishes
+// sends.
+TEST_F(OrderChainTest, SeatWishesGoWithTheClassesThatHaveThem) {
+  struct Case {
+    std::string seatType;
+    std::string sent;
+  };
+  const Case cases[] = {
+      {"O", "&choose_seats=1F2F&seatDetailType=000&"}, {"M", "&choose_seats=1F2F&seatDetailType=000&"},
+      {"3", "&choose_seats=&seatDetailType=110&"},     {"4", "&choose_seats=&seatDetailType=110&"},
+      {"1", "&choose_seats=&seatDetailType=000&"},
+  };
+  task.seatPositions = {SeatPosition::kF, SeatPosition::kF};
+  task.berths = {Berth::kLower, Berth::kMiddle};
+  for (const Case& c : cases) {
+    service.ClearRequests();
+    task.seatType = c.seatType;
+    EXPECT_EQ(RunOrderChain(client, task, settings).kind, OrderOutcomeKind::kBooked) << c.seatType;
+    EXPECT_TRUE(Contains(BodyOf(kConfirm), c.sent)) << c.seatType << ": " << BodyOf(kConfirm);
+  }
+}
+
 TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
   struct Case {
     std::string path;

@@ -56,8 +56,8 @@ TEST(SimStationSale, TheLastDateOfThePeriodOpensAtTheDepartureStationsTime) {
   const std::int64_t msIntoDay = (now + 8 * 3600000LL) % 86400000LL;
   const std::int64_t shift = msIntoDay > 20 * 3600000LL ? -6 * 3600000LL : 0;
   const std::string opening = ChinaClock(now + shift + 3600000);
-  SimProcess sim({"--station-sale", "VNP@" + opening, "--presale-days", "10", "--clock-shift-ms",
-                  std::to_string(shift), "--release-every", "0"});
+  SimProcess sim({"--station-sale", "VNP@" + opening, "--presale-days", "10", "--clock-shift-ms", std::to_string(shift),
+                  "--release-every", "0"});
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
   ASSERT_TRUE(client.SignIn());
