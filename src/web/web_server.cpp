@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "web/client_slots.h"
@@ -52,6 +54,11 @@ WebServer::~WebServer() { Stop(); }
 std::string WebServer::Url() const {
   WebAddress address = settings_.address;
   address.port = port_;
+  // Every address of the machine: its name is what another machine asks for.
+  if (address.host == "0.0.0.0" || address.host == "::") {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) == 0 && name[0] != '\0') address.host = name;
+  }
   return PageUrl(address, !settings_.certFile.empty());
 }
 
