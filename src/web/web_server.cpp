@@ -178,13 +178,14 @@ void WebServer::Route() {
     struct Stream {
       std::uint64_t version = 0;
       std::uint64_t lastLine = 0;
+      bool begun = false;  // the first message, the whole state, has gone
     };
     auto stream = std::make_shared<Stream>();
     response.set_header("X-Accel-Buffering", "no");
     response.set_chunked_content_provider(
         "text/event-stream",
         [this, stream](std::size_t, httplib::DataSink& sink) {
-          if (stream->version != 0) {
+          if (stream->begun) {
             const std::optional<std::uint64_t> version = status_.WaitForChange(stream->version, kKeepAliveBeat);
             if (!version) return false;
             if (*version == stream->version) {
@@ -194,7 +195,8 @@ void WebServer::Route() {
           }
           // The version first: a change while the snapshot is taken is sent again.
           stream->version = status_.Version();
-          const bool whole = stream->lastLine == 0;
+          const bool whole = !stream->begun;
+          stream->begun = true;
           const std::string json = status_.SnapshotJson(stream->lastLine, &stream->lastLine);
           const std::string message =
               std::string("event: ") + (whole ? "snapshot" : "change") + "\ndata: " + json + "\n\n";
