@@ -259,7 +259,7 @@ class PlanChecker {
                   {"key", false, [&](const toml::node& n) { ReadWebFile(n, "web: key", web.key); }},
               },
               "web: ", report_);
-    if (web.cert.empty() != web.key.empty()) report_(&node, _("web: cert and key go together"));
+    if (table->contains("cert") != table->contains("key")) report_(&node, _("web: cert and key go together"));
   }
 
   void ReadWebFile(const toml::node& node, const char* what, std::string& path) {

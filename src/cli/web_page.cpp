@@ -33,10 +33,6 @@ WebPageChoice ChooseWebPage(const CommandLine& line, const Plan& plan, const cha
                             listen);
       return choice;
     }
-    if (!tls) {
-      choice.warning = _("warning: the page is served over plain HTTP on an address other machines reach; "
-                         "anyone on the way can read its token");
-    }
     if (environmentToken != nullptr && *environmentToken != '\0') {
       if (!web::AcceptableWebToken(environmentToken)) {
         choice.error = _("QUILLET_WEB_TOKEN must be 16 to 128 letters, digits, '-' or '_'");
@@ -50,6 +46,10 @@ WebPageChoice ChooseWebPage(const CommandLine& line, const Plan& plan, const cha
         return choice;
       }
       settings.token = *token;
+    }
+    if (!tls) {
+      choice.warning = _("warning: the page is served over plain HTTP on an address other machines reach; "
+                         "anyone on the way can read its token");
     }
   }
   choice.settings = std::move(settings);
