@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -62,10 +64,13 @@ std::unique_ptr<LiveClient> OpenEvents(int port) {
 
 class WebServerTest : public ::testing::Test {
  protected:
-  void Serve(const std::string& listen, const std::string& token = {}) {
+  void Serve(const std::string& listen, const std::string& token = {}, const std::string& cert = {},
+             const std::string& key = {}) {
     WebSettings settings;
     settings.address = *ParseWebAddress(listen);
     settings.token = token;
+    settings.certFile = cert;
+    settings.keyFile = key;
     server_ = std::make_unique<WebServer>(
         settings, status_,
         WebActions{.stop = [this] { ++stops_; },
@@ -207,6 +212,44 @@ TEST_F(WebServerTest, ALivePageHearsAChangeAtOnce) {
   server_->Stop();
   reader.join();
   EXPECT_NE(received.find("event: change"), std::string::npos) << received;
+}
+
+TEST_F(WebServerTest, WithACertificateThePageIsServedOverHttpsAndTheCookieIsSecure) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("quillet-web-tls-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string cert = (folder / "page.pem").string();
+  const std::string key = (folder / "page.key").string();
+  const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -keyout " + key + " -out " + cert +
+                              " -days 1 -subj /CN=127.0.0.1 >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) GTEST_SKIP() << "openssl cannot make a certificate here";
+  const std::string token = "0123456789abcdef0123456789abcdef";
+  Serve("0.0.0.0:" + std::to_string(FreePort()), token, cert, key);
+  EXPECT_EQ(server_->Url().rfind("https://", 0), 0u);
+  httplib::SSLClient client("127.0.0.1", server_->Port());
+  client.enable_server_certificate_verification(false);
+  client.set_read_timeout(5);
+  const auto page = client.Get("/?token=" + token);
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
+  EXPECT_EQ(page->get_header_value("Set-Cookie"), "quillet_token=" + token + "; Path=/; HttpOnly; SameSite=Strict; Secure");
+  EXPECT_EQ(client.Get("/status")->status, 403);
+  httplib::Client plain("127.0.0.1", server_->Port());
+  plain.set_read_timeout(2);
+  const auto refused = plain.Get("/?token=" + token);
+  EXPECT_TRUE(!refused || refused->status != 200);
+  std::filesystem::remove_all(folder);
+}
+
+TEST_F(WebServerTest, ABadCertificateIsAClearErrorAtStart) {
+  WebSettings settings;
+  settings.address = *ParseWebAddress("127.0.0.1:" + std::to_string(FreePort()));
+  settings.certFile = "/nonexistent/page.pem";
+  settings.keyFile = "/nonexistent/page.key";
+  WebServer server(settings, status_, {});
+  std::string error;
+  EXPECT_FALSE(server.Start(error));
+  EXPECT_NE(error.find("/nonexistent/page.pem"), std::string::npos) << error;
 }
 
 }  // namespace
