@@ -7,6 +7,7 @@
 
 #include "util/codepage.h"
 #include "web/client_slots.h"
+#include "web/page_assets.h"
 #include "web/request_checks.h"
 #include "web/web_address.h"
 #include "web/web_status.h"
@@ -114,6 +115,16 @@ TEST(RequestChecks, CookiesHostsAndCaptchaCells) {
   for (const char* bad : {"", ",", "0", "9", "2,2", "27", "2;7", "2,7\n", "a"}) {
     EXPECT_FALSE(CaptchaCellsText(bad)) << bad;
   }
+}
+
+TEST(PageAssets, TheWholePageWeighsUnder60KBAndLoadsNothingFromElsewhere) {
+  EXPECT_LT(kPageHtml.size() + kPageCss.size() + kPageJs.size(), 60u * 1024);
+  for (const std::string_view part : {kPageHtml, kPageCss, kPageJs}) {
+    EXPECT_EQ(part.find("://"), std::string_view::npos) << part.substr(0, 40);
+    EXPECT_EQ(part.find("@import"), std::string_view::npos);
+  }
+  EXPECT_NE(kPageHtml.find("lang=\"zh-CN\""), std::string_view::npos);
+  EXPECT_NE(kPageHtml.find("name=\"viewport\""), std::string_view::npos);
 }
 
 TEST(ClientSlots, TheLastPlaceIsRefusedUntilOneIsGiven) {
