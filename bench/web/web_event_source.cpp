@@ -24,8 +24,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::cout << "page " << server.Url() << " weighs " << kPageHtml.size() + kPageCss.size() + kPageJs.size()
-            << " bytes (html " << kPageHtml.size() << ", css " << kPageCss.size() << ", js " << kPageJs.size()
-            << ")\n"
+            << " bytes (html " << kPageHtml.size() << ", css " << kPageCss.size() << ", js " << kPageJs.size() << ")\n"
             << std::flush;
   for (std::string line; std::getline(std::cin, line);) status.AddLine(line);
   return 0;

@@ -23,9 +23,9 @@ struct CommandLine {
   bool noSound = false;
   // The page for a browser (--web [ADDRESS:]PORT); empty: as the plan says.
   std::string web;
-  bool webInsecure = false;       // serve a non-loopback address without TLS
-  std::string webCert, webKey;    // PEM files for HTTPS; empty: as the plan says
-  TrainsRequest trains;  // kTrains
+  bool webInsecure = false;     // serve a non-loopback address without TLS
+  std::string webCert, webKey;  // PEM files for HTTPS; empty: as the plan says
+  TrainsRequest trains;         // kTrains
 };
 
 struct CommandLineResult {

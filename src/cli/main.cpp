@@ -204,8 +204,8 @@ int StopGrabbing(Session& session, GrabRun& run, const StopRequests& stops, quil
 
 int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Session& session, GrabRun& run,
                   quillet::SessionNotifier& told, quillet::NotifierSet& notifiers, quillet::cli::EventOutput& output,
-                  const StopRequests& stops, quillet::cli::PrivateFolder& pictures,
-                  quillet::cli::WaitlistRun& waitlist, quillet::cli::WebPage* page) {
+                  const StopRequests& stops, quillet::cli::PrivateFolder& pictures, quillet::cli::WaitlistRun& waitlist,
+                  quillet::cli::WebPage* page) {
   const bool interactive = isatty(STDIN_FILENO) != 0;
   const bool byQr = plan.signIn == quillet::cli::SignInMethod::kQr;
   run.SetSignInMethod(byQr ? "qr" : "captcha");
@@ -257,8 +257,7 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
   }
   // One estimate of the service's clock for sale openings and the service's hours.
   const auto serviceClock = std::make_shared<quillet::SharedServiceClock>(
-      quillet::HttpClockEstimator(plan.service, plan.caFile),
-      [&output, page](const quillet::ServiceClockNote& note) {
+      quillet::HttpClockEstimator(plan.service, plan.caFile), [&output, page](const quillet::ServiceClockNote& note) {
         output.Write(quillet::cli::ClockEvent{note});
         if (page) page->Status().SetClock(note);
       });

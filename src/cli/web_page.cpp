@@ -48,8 +48,9 @@ WebPageChoice ChooseWebPage(const CommandLine& line, const Plan& plan, const cha
       settings.token = *token;
     }
     if (!tls) {
-      choice.warning = _("warning: the page is served over plain HTTP on an address other machines reach; "
-                         "anyone on the way can read its token");
+      choice.warning =
+          _("warning: the page is served over plain HTTP on an address other machines reach; "
+            "anyone on the way can read its token");
     }
   }
   choice.settings = std::move(settings);
@@ -69,8 +70,9 @@ WebPage::WebPage(web::WebSettings settings, const Session& session, std::functio
   if (::pipe2(answerPipe_, O_CLOEXEC | O_NONBLOCK) != 0) answerPipe_[0] = answerPipe_[1] = -1;
   server_ = std::make_unique<web::WebServer>(
       std::move(settings), status_,
-      web::WebActions{.stop = std::move(stop),
-                      .captchaAnswer = [this](std::uint64_t id, const std::string& cells) { return TakeCaptchaAnswer(id, cells); }});
+      web::WebActions{.stop = std::move(stop), .captchaAnswer = [this](std::uint64_t id, const std::string& cells) {
+                        return TakeCaptchaAnswer(id, cells);
+                      }});
 }
 
 WebPage::~WebPage() {

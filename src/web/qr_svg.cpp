@@ -8,8 +8,8 @@ namespace quillet::web {
 
 std::string QrSvg(std::string_view content) {
   const std::string text(content);
-  const std::unique_ptr<QRcode, decltype(&QRcode_free)> code(QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1),
-                                                             &QRcode_free);
+  const std::unique_ptr<QRcode, decltype(&QRcode_free)> code(
+      QRcode_encodeString(text.c_str(), 0, QR_ECLEVEL_M, QR_MODE_8, 1), &QRcode_free);
   if (!code) return {};
   const int width = code->width;
   constexpr int kQuiet = 4;  // modules of white around the code

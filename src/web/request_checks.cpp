@@ -6,7 +6,8 @@ namespace quillet::web {
 
 bool HostAcceptable(std::string_view hostHeader, const WebAddress& address, int port) {
   const std::string suffix = ":" + std::to_string(port);
-  if (hostHeader.size() <= suffix.size() || hostHeader.substr(hostHeader.size() - suffix.size()) != suffix) return false;
+  if (hostHeader.size() <= suffix.size() || hostHeader.substr(hostHeader.size() - suffix.size()) != suffix)
+    return false;
   const std::string_view host = hostHeader.substr(0, hostHeader.size() - suffix.size());
   if (host == UrlHost(address)) return true;
   if (!address.loopback) return true;  // the token guards it

@@ -5,7 +5,7 @@
 
 namespace quillet::web {
 
-inline constexpr std::size_t kMaxClients = 32;          // live pages at once
+inline constexpr std::size_t kMaxClients = 32;           // live pages at once
 inline constexpr std::size_t kMaxBodyBytes = 16 * 1024;  // of a request
 inline constexpr int kIdleSeconds = 5;                   // a quiet connection is closed after it
 // A live page hears at least this often that the run is there.

@@ -18,7 +18,7 @@ namespace quillet::web {
 
 struct WebSettings {
   WebAddress address;
-  std::string token;  // empty: none asked for (loopback)
+  std::string token;              // empty: none asked for (loopback)
   std::string certFile, keyFile;  // both set: HTTPS
 };
 

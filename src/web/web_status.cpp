@@ -59,8 +59,8 @@ std::string WishJson(const WishStatus& wish, std::optional<std::chrono::system_c
   if (wish.lastQuery) {
     json += ",\"lastQuery\":{\"at\":" + JsonStringFromUtf8(ClockTime(wish.lastQuery->at)) +
             ",\"failed\":" + (wish.lastQuery->failed ? "true" : "false") +
-            ",\"date\":" + JsonString(wish.lastQuery->failedDate) + ",\"reason\":" + JsonString(wish.lastQuery->reason) +
-            "}";
+            ",\"date\":" + JsonString(wish.lastQuery->failedDate) +
+            ",\"reason\":" + JsonString(wish.lastQuery->reason) + "}";
   }
   if (wish.nextQueryAt) json += ",\"nextQueryAt\":" + JsonStringFromUtf8(ClockTime(*wish.nextQueryAt));
   if (saleAt && *saleAt > now && wish.outcome != WishOutcome::kBooked && wish.outcome != WishOutcome::kManualCheck) {
@@ -187,8 +187,8 @@ std::string WebStatus::SnapshotJson(std::uint64_t linesSeen, std::uint64_t* last
   // The session's parts are read without this object's lock: the session
   // takes its own, and an event may be telling this object at the same time.
   const SessionStatus status = sources_.status ? sources_.status() : SessionStatus{};
-  const auto saleMoments =
-      sources_.saleMoments ? sources_.saleMoments() : std::vector<std::optional<std::chrono::system_clock::time_point>>{};
+  const auto saleMoments = sources_.saleMoments ? sources_.saleMoments()
+                                                : std::vector<std::optional<std::chrono::system_clock::time_point>>{};
   const auto now = sources_.now();
 
   std::string json = "{\"account\":" + JsonString(status.account) +

@@ -22,8 +22,8 @@ namespace quillet::web {
 struct PendingSignIn {
   enum class Kind { kNone, kCaptcha, kQr };
   Kind kind = Kind::kNone;
-  std::uint64_t id = 0;  // changes with each new picture or code
-  std::string jpeg;      // kCaptcha: the picture
+  std::uint64_t id = 0;   // changes with each new picture or code
+  std::string jpeg;       // kCaptcha: the picture
   std::string qrContent;  // kQr: what the code encodes (UTF-8)
 };
 

@@ -82,9 +82,12 @@ TEST(WebToken, GivenTokensAreCheckedForFormAndCompareWhole) {
     bool same;
   };
   const Case cases[] = {
-      {"0123456789abcdef", "0123456789abcdef", true},  {"0123456789abcdeF", "0123456789abcdef", false},
-      {"0123456789abcde", "0123456789abcdef", false},  {"0123456789abcdef0", "0123456789abcdef", false},
-      {"", "0123456789abcdef", false},                 {"", "", false},
+      {"0123456789abcdef", "0123456789abcdef", true},
+      {"0123456789abcdeF", "0123456789abcdef", false},
+      {"0123456789abcde", "0123456789abcdef", false},
+      {"0123456789abcdef0", "0123456789abcdef", false},
+      {"", "0123456789abcdef", false},
+      {"", "", false},
       {"x123456789abcdef", "0123456789abcdef", false},
   };
   for (const Case& c : cases) EXPECT_EQ(SameToken(c.given, c.expected), c.same) << c.given << " / " << c.expected;
@@ -104,9 +107,8 @@ TEST(RequestChecks, CookiesHostsAndCaptchaCells) {
     bool ok;
   };
   const HostCase hosts[] = {
-      {"127.0.0.1:8765", &loopback, true},   {"localhost:8765", &loopback, true},
-      {"[::1]:8765", &loopback, true},       {"evil.example:8765", &loopback, false},
-      {"127.0.0.1:9999", &loopback, false},  {"", &loopback, false},
+      {"127.0.0.1:8765", &loopback, true},     {"localhost:8765", &loopback, true},  {"[::1]:8765", &loopback, true},
+      {"evil.example:8765", &loopback, false}, {"127.0.0.1:9999", &loopback, false}, {"", &loopback, false},
       {"server.lan:8765", &everywhere, true},
   };
   for (const HostCase& c : hosts) EXPECT_EQ(HostAcceptable(c.host, *c.address, 8765), c.ok) << c.host;

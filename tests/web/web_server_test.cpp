@@ -71,13 +71,13 @@ class WebServerTest : public ::testing::Test {
     settings.token = token;
     settings.certFile = cert;
     settings.keyFile = key;
-    server_ = std::make_unique<WebServer>(
-        settings, status_,
-        WebActions{.stop = [this] { ++stops_; },
-                   .captchaAnswer = [this](std::uint64_t, const std::string& cells) {
-                     answers_.push_back(cells);
-                     return true;
-                   }});
+    server_ = std::make_unique<WebServer>(settings, status_,
+                                          WebActions{.stop = [this] { ++stops_; },
+                                                     .captchaAnswer =
+                                                         [this](std::uint64_t, const std::string& cells) {
+                                                           answers_.push_back(cells);
+                                                           return true;
+                                                         }});
     std::string error;
     ASSERT_TRUE(server_->Start(error)) << error;
   }
@@ -112,8 +112,9 @@ TEST_F(WebServerTest, OnLoopbackThePageNeedsNoTokenButAChangeNeedsTheFormValue) 
   EXPECT_EQ(client.Get("/status")->status, 200);
 
   EXPECT_EQ(client.Post("/stop", "", "text/plain")->status, 403);
-  EXPECT_EQ(client.Post("/stop", {{std::string(kFormHeader), "0123456789abcdef0123456789abcdef"}}, "", "text/plain")->status,
-            403);
+  EXPECT_EQ(
+      client.Post("/stop", {{std::string(kFormHeader), "0123456789abcdef0123456789abcdef"}}, "", "text/plain")->status,
+      403);
   EXPECT_EQ(stops_, 0);
   const std::string form = FormValue(client);
   EXPECT_EQ(client.Post("/stop", {{std::string(kFormHeader), form}}, "", "text/plain")->status, 202);
@@ -215,8 +216,8 @@ TEST_F(WebServerTest, ALivePageHearsAChangeAtOnce) {
 }
 
 TEST_F(WebServerTest, WithACertificateThePageIsServedOverHttpsAndTheCookieIsSecure) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                       ("quillet-web-tls-" + std::to_string(::getpid()));
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("quillet-web-tls-" + std::to_string(::getpid()));
   std::filesystem::create_directories(folder);
   const std::string cert = (folder / "page.pem").string();
   const std::string key = (folder / "page.key").string();
@@ -232,7 +233,8 @@ TEST_F(WebServerTest, WithACertificateThePageIsServedOverHttpsAndTheCookieIsSecu
   const auto page = client.Get("/?token=" + token);
   ASSERT_TRUE(page);
   EXPECT_EQ(page->status, 200);
-  EXPECT_EQ(page->get_header_value("Set-Cookie"), "quillet_token=" + token + "; Path=/; HttpOnly; SameSite=Strict; Secure");
+  EXPECT_EQ(page->get_header_value("Set-Cookie"),
+            "quillet_token=" + token + "; Path=/; HttpOnly; SameSite=Strict; Secure");
   EXPECT_EQ(client.Get("/status")->status, 403);
   httplib::Client plain("127.0.0.1", server_->Port());
   plain.set_read_timeout(2);

@@ -132,7 +132,7 @@
   function show(s, whole) {
     $('account-name').textContent = s.account || '—';
     const badge = $('signed-in');
-    badge.textContent = s.signedIn ? '已登录' : '未登录';
+    badge.textContent = s.signedIn ? '已登录' : s.lapsed ? '未登录（登录已失效）' : '未登录';
     badge.className = 'badge ' + (s.signedIn ? 'ok' : 'bad');
     $('clock').textContent = clockText(s);
     showWishes(s.wishes);
