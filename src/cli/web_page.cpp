@@ -70,9 +70,14 @@ WebPage::WebPage(web::WebSettings settings, const Session& session, std::functio
   if (::pipe2(answerPipe_, O_CLOEXEC | O_NONBLOCK) != 0) answerPipe_[0] = answerPipe_[1] = -1;
   server_ = std::make_unique<web::WebServer>(
       std::move(settings), status_,
-      web::WebActions{.stop = std::move(stop), .captchaAnswer = [this](std::uint64_t id, const std::string& cells) {
-                        return TakeCaptchaAnswer(id, cells);
-                      }});
+      // One stop however many pages ask: a second would be a second Ctrl+C,
+      // which ends the program at once.
+      web::WebActions{.stop =
+                          [this, stop = std::move(stop)] {
+                            if (!stopAsked_.exchange(true)) stop();
+                          },
+                      .captchaAnswer = [this](std::uint64_t id,
+                                              const std::string& cells) { return TakeCaptchaAnswer(id, cells); }});
 }
 
 WebPage::~WebPage() {

@@ -1,6 +1,7 @@
 #pragma once
 // quillet-grab's page for a browser (--web or the plan's [web]): where it is
 // served, its token, and what its requests do in the run.
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,6 +50,7 @@ class WebPage {
 
   web::WebStatus status_;
   std::unique_ptr<web::WebServer> server_;
+  std::atomic<bool> stopAsked_{false};
   std::mutex answerMutex_;  // one answer per picture, whichever page sends it first
   int answerPipe_[2] = {-1, -1};
 };

@@ -268,7 +268,11 @@ class WatchingAndStopping(PageTest):
         self.assertIsNone(grab.process.poll())
         browser.find_element(By.ID, "stop").click()
         WebDriverWait(browser, 5).until(lambda b: b.switch_to.alert).accept()
+        # Another page asking as well is the same stop, not a second Ctrl+C.
+        form = browser.find_element(By.CSS_SELECTOR, 'meta[name="quillet-form"]').get_attribute("content")
+        http(self.page + "stop", data=b"", headers={"X-Quillet-Form": form})
         self.assertEqual(grab.wait(20), 3, grab.stderr_text())
+        self.assertNotIn("ended by a second signal", grab.stderr_text())
         self.assertTrue(grab.first_line_with("stopped"))
 
     def test_a_page_that_reconnects_gets_the_whole_state_again(self):
