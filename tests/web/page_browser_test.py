@@ -310,6 +310,31 @@ class SigningInAgain(PageTest):
         self.assertIsNone(grab.process.poll(), grab.stderr_text())
 
 
+class SigningInByQrCode(PageTest):
+    def test_the_page_shows_the_qr_code_and_grabbing_starts_once_it_is_confirmed(self):
+        with open(self.plan, encoding="utf-8") as plan:
+            text = plan.read()
+        with open(self.plan, "w", encoding="utf-8") as plan:
+            plan.write('sign_in = "qr"\n' + text)
+        grab = self.start_grab()
+        browser = self.open_browser(360)
+        WebDriverWait(browser, 20).until(lambda b: b.find_element(By.ID, "qr").is_displayed())
+        WebDriverWait(browser, 10).until(
+            lambda b: b.execute_script("const i = document.getElementById('qr-picture');"
+                                       "return i.complete && i.naturalWidth > 0"))
+        content = self.page_text(browser, "#qr-content")
+        self.assertIn("uuid=", content)
+        uuid = content.split("uuid=", 1)[1]
+        status, body = http(self.sim.base + "/sim/qr/scan",
+                            data=json.dumps({"id": uuid, "account": "demo", "confirm": True}).encode(),
+                            headers={"Content-Type": "application/json"})
+        self.assertEqual(status, 200, body)
+        WebDriverWait(browser, 20).until(lambda b: self.attempts(b, 1))
+        self.assertFalse(browser.find_element(By.ID, "sign-in").is_displayed())
+        self.assertIn("已登录", self.page_text(browser, "#account"))
+        self.assertIsNone(grab.process.poll(), grab.stderr_text())
+
+
 class Guarding(PageTest):
     def test_off_loopback_the_token_is_asked_and_a_change_needs_the_form_value(self):
         token = "testtoken-0123456789abcdef"
