@@ -302,6 +302,9 @@ class SigningInAgain(PageTest):
         for cell in RIGHT_CELLS.split(","):
             browser.find_element(By.CSS_SELECTOR, "#cells button[data-cell='%s']" % cell).click()
         self.assertEqual(len(browser.find_elements(By.CSS_SELECTOR, "#cells button.marked")), 2)
+        if SCREENSHOTS:
+            os.makedirs(SCREENSHOTS, exist_ok=True)
+            browser.find_element(By.ID, "sign-in").screenshot(os.path.join(SCREENSHOTS, "web-page-captcha.png"))
         browser.find_element(By.ID, "captcha-send").click()
         WebDriverWait(browser, 20).until(lambda b: "已登录" in self.page_text(b, "#account"))
         self.assertFalse(browser.find_element(By.ID, "sign-in").is_displayed())
