@@ -62,6 +62,11 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       line.captchaCells = true;
     } else if (arg == "--no-sound") {
       line.noSound = true;
+    } else if (arg == "--web" || arg == "--web-cert" || arg == "--web-key") {
+      if (i + 1 == args.size()) return {std::nullopt, Format(_("%s needs a value"), arg)};
+      (arg == "--web" ? line.web : arg == "--web-cert" ? line.webCert : line.webKey) = args[++i];
+    } else if (arg == "--web-insecure") {
+      line.webInsecure = true;
     } else if (arg == "--") {
       plans.insert(plans.end(), args.begin() + static_cast<long>(i) + 1, args.end());
       break;
@@ -80,29 +85,34 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 }
 
 std::string UsageText() {
-  return _(
-      "Usage: quillet-grab [OPTIONS] PLAN\n"
-      "       quillet-grab --check PLAN\n"
-      "       quillet-grab trains FROM TO DATE [--service URL] [--ca-file FILE] [--student] [--json]\n"
-      "\n"
-      "Books the seats a plan file (TOML) asks for, on a machine without a display.\n"
-      "\n"
-      "  --check PLAN     check the plan, print what it asks for, and exit\n"
-      "  --json           write one JSON object per event and line\n"
-      "  --captcha-cells  read the captcha answers from standard input without drawing the picture\n"
-      "  --no-sound       no sound on a booking\n"
-      "  --help           show this text\n"
-      "  --version        show the version\n"
-      "\n"
-      "trains lists the trains of a day between two stations with each class's tickets,\n"
-      "without signing in; stations as in a plan, DATE as yyyy-MM-dd or today+N.\n"
-      "  --service URL    the booking service (default https://kyfw.12306.cn)\n"
-      "  --ca-file FILE   also trust the certificate authorities in this PEM file\n"
-      "  --student        student tickets\n"
-      "\n"
-      "The password comes from QUILLET_PASSWORD, or is asked for on the terminal.\n"
-      "Exit codes: 0 every wish booked, 1 a failure while running, 2 bad usage or plan,\n"
-      "3 stopped by a signal, 4 a wish needs a manual check.\n");
+  return _("Usage: quillet-grab [OPTIONS] PLAN\n"
+           "       quillet-grab --check PLAN\n"
+           "       quillet-grab trains FROM TO DATE [--service URL] [--ca-file FILE] [--student] [--json]\n"
+           "\n"
+           "Books the seats a plan file (TOML) asks for, on a machine without a display.\n"
+           "\n"
+           "  --check PLAN     check the plan, print what it asks for, and exit\n"
+           "  --json           write one JSON object per event and line\n"
+           "  --captcha-cells  read the captcha answers from standard input without drawing the picture\n"
+           "  --no-sound       no sound on a booking\n"
+           "  --help           show this text\n"
+           "  --version        show the version\n"
+           "\n"
+           "trains lists the trains of a day between two stations with each class's tickets,\n"
+           "without signing in; stations as in a plan, DATE as yyyy-MM-dd or today+N.\n"
+           "  --service URL    the booking service (default https://kyfw.12306.cn)\n"
+           "  --ca-file FILE   also trust the certificate authorities in this PEM file\n"
+           "  --student        student tickets\n"
+           "\n"
+           "The password comes from QUILLET_PASSWORD, or is asked for on the terminal.\n"
+           "Exit codes: 0 every wish booked, 1 a failure while running, 2 bad usage or plan,\n"
+           "3 stopped by a signal, 4 a wish needs a manual check.\n") +
+         std::string(_("\n"
+                       "A page for a browser shows the run and can stop it or sign in again:\n"
+                       "  --web [ADDRESS:]PORT  serve it (default address 127.0.0.1)\n"
+                       "  --web-cert FILE       serve it over HTTPS with this certificate (PEM)\n"
+                       "  --web-key FILE        and this private key (PEM)\n"
+                       "  --web-insecure        allow plain HTTP on an address other machines reach\n"));
 }
 
 }  // namespace quillet::cli

@@ -21,7 +21,11 @@ struct CommandLine {
   bool json = false;          // one JSON object per event and line
   bool captchaCells = false;  // captcha answers from standard input, no picture drawn
   bool noSound = false;
-  TrainsRequest trains;  // kTrains
+  // The page for a browser (--web [ADDRESS:]PORT); empty: as the plan says.
+  std::string web;
+  bool webInsecure = false;     // serve a non-loopback address without TLS
+  std::string webCert, webKey;  // PEM files for HTTPS; empty: as the plan says
+  TrainsRequest trains;         // kTrains
 };
 
 struct CommandLineResult {

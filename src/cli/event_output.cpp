@@ -102,6 +102,92 @@ std::string SeatsText(const std::vector<BookedSeat>& seats) {
   return quillet::Format(_("; seats: %s"), text);
 }
 
+// The readable line of an event other than an attempt (UTF-8).
+std::string EventLine(const Event& event) {
+  return std::visit(
+      Overloaded{
+          [](const AttemptEvent&) { return std::string(); },
+          [](const QueryFailedEvent& e) {
+            return WishPrefix(e.wish) +
+                   quillet::Format(_("query for %s failed: %s"), Utf8FromGbk(e.date), Utf8FromGbk(e.reason));
+          },
+          [](const OrderRefusedEvent& e) {
+            return WishPrefix(e.order.wish) +
+                   quillet::Format(_("order refused, %s: %s"), OrderText(e.order), Utf8FromGbk(e.reason));
+          },
+          [](const ManualCheckEvent& e) {
+            return WishPrefix(e.order.wish) +
+                   quillet::Format(_("CHECK BY HAND, %s: %s"), OrderText(e.order), Utf8FromGbk(e.reason));
+          },
+          [](const BookedEvent& e) {
+            if (e.viaWaitlist) {
+              return WishPrefix(e.order.wish) +
+                     quillet::Format(_("BOOKED via waitlist %s, order %s"), OrderText(e.order), Utf8FromGbk(e.orderId));
+            }
+            return WishPrefix(e.order.wish) +
+                   (e.orderId.empty()
+                        ? quillet::Format(_("BOOKED %s"), OrderText(e.order))
+                        : quillet::Format(_("BOOKED %s, order %s"), OrderText(e.order), Utf8FromGbk(e.orderId))) +
+                   SeatsText(e.seats);
+          },
+          [](const SaleOpeningEvent& e) {
+            const std::string where =
+                quillet::Format(_("%s at %s (%s)"), Utf8FromGbk(e.date), Utf8FromGbk(e.station), e.telecode);
+            if (!e.opening) {
+              return WishPrefix(e.wish) +
+                     quillet::Format(_("sale of %s: not in the service's table, starts at once"), where);
+            }
+            return WishPrefix(e.wish) +
+                   quillet::Format(_("sale of %s opens %s (China Standard Time)"), where, ChinaMomentText(*e.opening));
+          },
+          // The reason is a signal's name or a text marked N_() where it was made.
+          [](const StoppedEvent& e) {
+            return quillet::Format(_("stopped: %s"), std::string(::gettext(e.reason.c_str())));
+          },
+          [](const ClockEvent& e) {
+            if (e.note.read) {
+              return quillet::Format(_("service clock: %s (%s probes)"),
+                                     net::OffsetText(e.note.offset, e.note.uncertainty), std::to_string(e.note.probes));
+            }
+            std::string reason = _("no answer of the service carried a readable Date header");
+            if (e.note.answersDisagree) reason = _("the service's answers disagree about the time");
+            if (e.note.farOff) reason = _("the service's clock is more than 24 hours away from this machine's");
+            return quillet::Format(_("service clock: cannot be read (%s); this machine's clock is used as China "
+                                     "Standard Time"),
+                                   reason);
+          },
+          [](const QrCodeEvent& e) { return quillet::Format(_("QR code to scan: %s"), e.content); },
+          [](const SessionLapsedEvent& e) {
+            std::string text = _("the service no longer knows the sign-in (the session lapsed)");
+            if (!e.qrContent.empty()) text += quillet::Format(_("; scan the new QR code: %s"), e.qrContent);
+            return text;
+          },
+          [](const SignedInEvent& e) {
+            if (e.again) return std::string(_("signed in again; grabbing goes on"));
+            return quillet::Format(_("signed in (%s)"), e.method);
+          },
+          [](const UnknownTrainEvent& e) {
+            return WishPrefix(e.wish) +
+                   quillet::Format(_("the service runs no train %s between these stations on any of the "
+                                     "wish's dates"),
+                                   Utf8FromGbk(e.train));
+          },
+          [](const NoTrainRunsEvent& e) {
+            return WishPrefix(e.wish) + _("GIVEN UP: none of its trains runs on any of its dates");
+          },
+          [](const NotificationEvent& e) {
+            std::string text = quillet::Format(
+                e.delivered ? _("notify %s: delivered %s") : _("notify %s: not delivered %s"), e.notifier, e.about);
+            if (!e.train.empty()) text += quillet::Format(_(" %s on %s"), Utf8FromGbk(e.train), Utf8FromGbk(e.date));
+            if (!e.delivered) text += ": " + Utf8FromGbk(e.reason);
+            return text;
+          },
+          [](const WaitlistEvent& e) { return WishPrefix(e.wish) + WaitlistEventText(e); },
+          [](const ServiceEvent& e) { return ServiceEventText(e); },
+      },
+      event);
+}
+
 }  // namespace
 
 std::string GrabEventJson(const Event& event) {
@@ -189,8 +275,14 @@ std::string GrabEventJson(const Event& event, std::chrono::system_clock::time_po
 EventOutput::EventOutput(std::ostream& out, Format format, bool terminal, Clock clock, WallClock wallClock)
     : out_(out), format_(format), terminal_(terminal), clock_(std::move(clock)), wallClock_(std::move(wallClock)) {}
 
+void EventOutput::SetLineTee(LineTee tee) {
+  std::lock_guard lock(mutex_);
+  tee_ = std::move(tee);
+}
+
 void EventOutput::Write(const Event& event) {
   std::lock_guard lock(mutex_);
+  if (tee_ && !std::holds_alternative<AttemptEvent>(event)) tee_(EventLine(event));
   if (format_ == Format::kJson) {
     WriteJson(event);
     return;
@@ -240,88 +332,7 @@ void EventOutput::WriteText(const Event& event) {
     }
     return;
   }
-  const std::string line = std::visit(
-      Overloaded{
-          [](const AttemptEvent&) { return std::string(); },
-          [](const QueryFailedEvent& e) {
-            return WishPrefix(e.wish) +
-                   quillet::Format(_("query for %s failed: %s"), Utf8FromGbk(e.date), Utf8FromGbk(e.reason));
-          },
-          [](const OrderRefusedEvent& e) {
-            return WishPrefix(e.order.wish) +
-                   quillet::Format(_("order refused, %s: %s"), OrderText(e.order), Utf8FromGbk(e.reason));
-          },
-          [](const ManualCheckEvent& e) {
-            return WishPrefix(e.order.wish) +
-                   quillet::Format(_("CHECK BY HAND, %s: %s"), OrderText(e.order), Utf8FromGbk(e.reason));
-          },
-          [](const BookedEvent& e) {
-            if (e.viaWaitlist) {
-              return WishPrefix(e.order.wish) +
-                     quillet::Format(_("BOOKED via waitlist %s, order %s"), OrderText(e.order), Utf8FromGbk(e.orderId));
-            }
-            return WishPrefix(e.order.wish) +
-                   (e.orderId.empty()
-                        ? quillet::Format(_("BOOKED %s"), OrderText(e.order))
-                        : quillet::Format(_("BOOKED %s, order %s"), OrderText(e.order), Utf8FromGbk(e.orderId))) +
-                   SeatsText(e.seats);
-          },
-          [](const SaleOpeningEvent& e) {
-            const std::string where =
-                quillet::Format(_("%s at %s (%s)"), Utf8FromGbk(e.date), Utf8FromGbk(e.station), e.telecode);
-            if (!e.opening) {
-              return WishPrefix(e.wish) +
-                     quillet::Format(_("sale of %s: not in the service's table, starts at once"), where);
-            }
-            return WishPrefix(e.wish) +
-                   quillet::Format(_("sale of %s opens %s (China Standard Time)"), where, ChinaMomentText(*e.opening));
-          },
-          // The reason is a signal's name or a text marked N_() where it was made.
-          [](const StoppedEvent& e) {
-            return quillet::Format(_("stopped: %s"), std::string(::gettext(e.reason.c_str())));
-          },
-          [](const ClockEvent& e) {
-            if (e.note.read) {
-              return quillet::Format(_("service clock: %s (%s probes)"),
-                                     net::OffsetText(e.note.offset, e.note.uncertainty), std::to_string(e.note.probes));
-            }
-            std::string reason = _("no answer of the service carried a readable Date header");
-            if (e.note.answersDisagree) reason = _("the service's answers disagree about the time");
-            if (e.note.farOff) reason = _("the service's clock is more than 24 hours away from this machine's");
-            return quillet::Format(_("service clock: cannot be read (%s); this machine's clock is used as China "
-                                     "Standard Time"),
-                                   reason);
-          },
-          [](const QrCodeEvent& e) { return quillet::Format(_("QR code to scan: %s"), e.content); },
-          [](const SessionLapsedEvent& e) {
-            std::string text = _("the service no longer knows the sign-in (the session lapsed)");
-            if (!e.qrContent.empty()) text += quillet::Format(_("; scan the new QR code: %s"), e.qrContent);
-            return text;
-          },
-          [](const SignedInEvent& e) {
-            if (e.again) return std::string(_("signed in again; grabbing goes on"));
-            return quillet::Format(_("signed in (%s)"), e.method);
-          },
-          [](const UnknownTrainEvent& e) {
-            return WishPrefix(e.wish) +
-                   quillet::Format(_("the service runs no train %s between these stations on any of the "
-                                     "wish's dates"),
-                                   Utf8FromGbk(e.train));
-          },
-          [](const NoTrainRunsEvent& e) {
-            return WishPrefix(e.wish) + _("GIVEN UP: none of its trains runs on any of its dates");
-          },
-          [](const NotificationEvent& e) {
-            std::string text = quillet::Format(
-                e.delivered ? _("notify %s: delivered %s") : _("notify %s: not delivered %s"), e.notifier, e.about);
-            if (!e.train.empty()) text += quillet::Format(_(" %s on %s"), Utf8FromGbk(e.train), Utf8FromGbk(e.date));
-            if (!e.delivered) text += ": " + Utf8FromGbk(e.reason);
-            return text;
-          },
-          [](const WaitlistEvent& e) { return WishPrefix(e.wish) + WaitlistEventText(e); },
-          [](const ServiceEvent& e) { return ServiceEventText(e); },
-      },
-      event);
+  const std::string line = EventLine(event);
   if (statusShown_) out_ << "\r\x1b[K";
   statusShown_ = false;
   out_ << VisibleControls(line) << "\n" << std::flush;

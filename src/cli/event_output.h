@@ -138,6 +138,10 @@ class EventOutput {
               WallClock wallClock = std::chrono::system_clock::now);
 
   void Write(const Event& event);
+  // Also hands every event's readable line (UTF-8, no line end) to `tee`,
+  // whatever the output's format; attempts are not lines of their own.
+  using LineTee = std::function<void(const std::string& line)>;
+  void SetLineTee(LineTee tee);
   // Ends a status line still shown, so that what follows starts on a line of its own.
   void Finish();
 
@@ -152,6 +156,7 @@ class EventOutput {
   const Clock clock_;
   const WallClock wallClock_;
   std::mutex mutex_;
+  LineTee tee_;
   std::map<int, std::int64_t> attempts_;  // by wish
   bool statusShown_ = false;
   bool statusPending_ = false;

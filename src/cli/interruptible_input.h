@@ -8,9 +8,11 @@
 
 namespace quillet::cli {
 
+// With `otherFd` (not -1) lines come from whichever of the two has one; the
+// end of one leaves the other.
 class InterruptibleBuffer : public std::streambuf {
  public:
-  InterruptibleBuffer(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {}
+  InterruptibleBuffer(int fd, int wakeFd, int otherFd = -1) : fd_(fd), wakeFd_(wakeFd), otherFd_(otherFd) {}
   bool Interrupted() const { return interrupted_; }
 
  protected:
@@ -19,13 +21,16 @@ class InterruptibleBuffer : public std::streambuf {
  private:
   int fd_;
   int wakeFd_;
+  int otherFd_;
   bool interrupted_ = false;
   std::array<char, 4096> buffer_{};
 };
 
 class InterruptibleInput : public std::istream {
  public:
-  InterruptibleInput(int fd, int wakeFd) : std::istream(nullptr), buffer_(fd, wakeFd) { rdbuf(&buffer_); }
+  InterruptibleInput(int fd, int wakeFd, int otherFd = -1) : std::istream(nullptr), buffer_(fd, wakeFd, otherFd) {
+    rdbuf(&buffer_);
+  }
   bool Interrupted() const { return buffer_.Interrupted(); }
 
  private:
@@ -35,5 +40,7 @@ class InterruptibleInput : public std::istream {
 // Waits until `fd` can be read or `wakeFd` (when not -1) is readable; false
 // in the second case.
 bool WaitReadable(int fd, int wakeFd);
+// The same for two descriptors: the one readable (-1 for none: woken).
+int WaitEitherReadable(int fd, int otherFd, int wakeFd);
 
 }  // namespace quillet::cli

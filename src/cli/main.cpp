@@ -29,6 +29,7 @@
 #include "cli/terminal_sign_in.h"
 #include "cli/trains_command.h"
 #include "cli/waitlist_run.h"
+#include "cli/web_page.h"
 #include "grab/sale_schedule.h"
 #include "notify/notification_text.h"
 #include "notify/notify_event.h"
@@ -153,14 +154,16 @@ SignInEnd SignIn(Session& session, const std::string& account, quillet::cli::Sig
 // that cannot make codes is waited for: nobody may be at the keyboard.
 quillet::cli::QrSignInOutcome SignInByQr(Session& session, const StopRequests& stops, quillet::cli::EventOutput& output,
                                          quillet::NotifierSet& notifiers, quillet::cli::PrivateFolder& pictures,
-                                         bool afterLapse) {
+                                         bool afterLapse, quillet::cli::WebPage* page) {
   const auto tell = [&](const quillet::cli::QrCodeShown& code) {
+    if (page) page->Status().ShowQrCode(code.content);
     if (afterLapse) {
       output.Write(quillet::cli::SessionLapsedEvent{code.content, code.picturePath});
       quillet::NotifyEvent event;
       event.kind = quillet::NotifyEventKind::kSessionLapsed;
       event.qrContent = code.content;
       if (!code.picturePath.empty()) event.qrPicture = code.picturePath;
+      if (page) event.pageUrl = page->Url();
       notifiers.Post(event);
     }
     output.Write(quillet::cli::QrCodeEvent{code.id, code.content, code.picturePath});
@@ -202,17 +205,19 @@ int StopGrabbing(Session& session, GrabRun& run, const StopRequests& stops, quil
 
 int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Session& session, GrabRun& run,
                   quillet::SessionNotifier& told, quillet::NotifierSet& notifiers, quillet::cli::EventOutput& output,
-                  const StopRequests& stops, quillet::cli::PrivateFolder& pictures,
-                  quillet::cli::WaitlistRun& waitlist) {
+                  const StopRequests& stops, quillet::cli::PrivateFolder& pictures, quillet::cli::WaitlistRun& waitlist,
+                  quillet::cli::WebPage* page) {
   const bool interactive = isatty(STDIN_FILENO) != 0;
   const bool byQr = plan.signIn == quillet::cli::SignInMethod::kQr;
   run.SetSignInMethod(byQr ? "qr" : "captcha");
-  // The answers are read so that a signal ends the wait for them.
-  quillet::cli::InterruptibleInput answers(STDIN_FILENO, stops.WakeFd());
+  // The answers are read so that a signal ends the wait for them; the page's
+  // answers come next to the terminal's, and whichever comes first is taken.
+  quillet::cli::InterruptibleInput answers(STDIN_FILENO, stops.WakeFd(), page ? page->AnswerFd() : -1);
   quillet::cli::SignInIo io{answers, std::cerr,       interactive,  !line.captchaCells,
                             environ, pictures.Path(), stops.First()};
+  if (page) io.onPicture = [page](const std::string& jpeg) { page->ShowCaptcha(jpeg); };
   if (byQr) {
-    const quillet::cli::QrSignInOutcome outcome = SignInByQr(session, stops, output, notifiers, pictures, false);
+    const quillet::cli::QrSignInOutcome outcome = SignInByQr(session, stops, output, notifiers, pictures, false, page);
     if (outcome.stopped) return StoppedWhile(stops, "during the sign-in");
     if (!outcome.signedIn) return kExitFailure;
   } else {
@@ -262,8 +267,10 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
   }
   // One estimate of the service's clock for sale openings and the service's hours.
   const auto serviceClock = std::make_shared<quillet::SharedServiceClock>(
-      quillet::HttpClockEstimator(plan.service, plan.caFile),
-      [&output](const quillet::ServiceClockNote& note) { output.Write(quillet::cli::ClockEvent{note}); });
+      quillet::HttpClockEstimator(plan.service, plan.caFile), [&output, page](const quillet::ServiceClockNote& note) {
+        output.Write(quillet::cli::ClockEvent{note});
+        if (page) page->Status().SetClock(note);
+      });
   if (waitsForASale) session.SetWishScheduleFactory(quillet::MakeSaleScheduleFactory(serviceClock));
   const auto pacer = quillet::cli::MakeRunPacer(plan, serviceClock, output, notifiers);
   session.SetQueryPacer(pacer);
@@ -282,7 +289,7 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
       // With or without a terminal: the person scans the new code wherever
       // the notifiers reach them, and grabbing goes on by itself.
       std::cerr << _("The service no longer knows the sign-in; scan the new QR code to go on.") << "\n";
-      const quillet::cli::QrSignInOutcome outcome = SignInByQr(session, stops, output, notifiers, pictures, true);
+      const quillet::cli::QrSignInOutcome outcome = SignInByQr(session, stops, output, notifiers, pictures, true, page);
       if (outcome.signedIn) continue;
       if (outcome.stopped) return StopGrabbing(session, run, stops, output);
       session.StopGrabbing();
@@ -290,7 +297,7 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
       output.Finish();
       return kExitFailure;
     }
-    if (!interactive) {
+    if (!interactive && !page) {
       session.StopGrabbing();
       WaitForWorkers(session, stops);
       output.Write(quillet::cli::StoppedEvent{N_("session lapsed")});
@@ -319,6 +326,12 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
 }
 
 int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
+  const quillet::cli::WebPageChoice webChoice =
+      quillet::cli::ChooseWebPage(line, plan, std::getenv("QUILLET_WEB_TOKEN"));
+  if (!webChoice.error.empty()) {
+    Fail(webChoice.error);
+    return kExitUsage;
+  }
   // Captcha pictures stay where only this user can look, and go at exit.
   quillet::cli::PrivateFolder pictures(std::getenv("XDG_RUNTIME_DIR"), std::getenv("TMPDIR"));
   // A second signal ends the program within two seconds whatever it is doing.
@@ -354,11 +367,28 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   });
   if (pictures.Path().empty() && !line.captchaCells) Fail(pictures.Error());
 
+  // The page stops the run as Ctrl+C does: through the signal watcher.
+  std::unique_ptr<quillet::cli::WebPage> page;
+  if (webChoice.settings) {
+    page = std::make_unique<quillet::cli::WebPage>(*webChoice.settings, session, [] { ::kill(::getpid(), SIGINT); });
+    if (std::string error; !page->Start(error)) return Fail(quillet::Format(_("cannot serve the page: %s"), error));
+    if (!webChoice.warning.empty()) std::cerr << "quillet-grab: " << webChoice.warning << "\n";
+    std::cerr << "quillet-grab: " << quillet::Format(_("the page: %s"), page->UrlWithToken()) << "\n";
+    session.AddObserver(page->Status());
+    output.SetLineTee([status = &page->Status()](const std::string& text) { status->AddLine(text); });
+    told.SetPageUrl(page->Url());
+  }
+
   // A filled waitlist order is told like a grab booking, to the same notifiers.
   quillet::cli::WaitlistRun waitlist(output, run, told);
-  const int code = SignInAndGrab(line, plan, session, run, told, *notifiers, output, stops, pictures, waitlist);
+  const int code =
+      SignInAndGrab(line, plan, session, run, told, *notifiers, output, stops, pictures, waitlist, page.get());
   waitlist.Stop();  // an open waitlist order stays at the service
   EndRun(session, *notifiers, told, stops, output);
+  if (page) {
+    output.SetLineTee({});
+    session.RemoveObserver(page->Status());
+  }
   return code;
 }
 

@@ -70,6 +70,12 @@ struct PlanNotify {
   std::vector<std::string> command;  // program and arguments; empty: none
 };
 
+// The page for a browser ([web]); listen empty: none. Files are absolute.
+struct PlanWeb {
+  std::string listen;  // "[ADDRESS:]PORT"
+  std::string cert, key;
+};
+
 // How the run signs in: captcha cells and a password, or a QR code that the
 // railway's phone app scans and confirms (no password).
 enum class SignInMethod { kCaptcha, kQr };
@@ -82,6 +88,7 @@ struct Plan {
   SignInMethod signIn = SignInMethod::kCaptcha;
   std::vector<PlanWish> wishes;
   PlanNotify notify;
+  PlanWeb web;
   // When the service takes orders (default 05:00 to 01:00 the next day),
   // and the account's left-ticket queries per second, all wishes and dates together.
   ServiceHours serviceHours;

@@ -25,6 +25,7 @@
 #include "util/codepage.h"
 #include "util/messages.h"
 #include "util/text.h"
+#include "web/web_address.h"
 
 namespace quillet::cli {
 namespace {
@@ -159,6 +160,7 @@ class PlanChecker {
                   {"sign_in", false, [&](const toml::node& n) { ReadSignIn(n); }},
                   {"wish", true, [&](const toml::node& n) { ReadWishes(n); }},
                   {"notify", false, [&](const toml::node& n) { ReadNotify(n); }},
+                  {"web", false, [&](const toml::node& n) { ReadWeb(n); }},
                   {"service_hours", false, [&](const toml::node& n) { ReadServiceHours(n, plan, report_); }},
                   {"max_queries_per_second", false, [&](const toml::node& n) { ReadQueryBudget(n, plan, report_); }},
                   {"password", false,
@@ -232,6 +234,46 @@ class PlanChecker {
                   {"command", false, [&](const toml::node& n) { ReadNotifyCommand(n, notify.command); }},
               },
               "notify: ", report_);
+  }
+
+  void ReadWeb(const toml::node& node) {
+    const toml::table* table = node.as_table();
+    if (table == nullptr) {
+      report_(&node, _("web must be written as a [web] table"));
+      return;
+    }
+    PlanWeb& web = reading_.plan.web;
+    ReadTable(*table,
+              {
+                  {"listen", false,
+                   [&](const toml::node& n) {
+                     const auto text = StringOf(n, "web: listen", report_);
+                     if (!text) return;
+                     if (!quillet::web::ParseWebAddress(*text)) {
+                       report_(&n, _("web: listen must be [ADDRESS:]PORT, e.g. \"127.0.0.1:8765\""));
+                       return;
+                     }
+                     web.listen = *text;
+                   }},
+                  {"cert", false, [&](const toml::node& n) { ReadWebFile(n, "web: cert", web.cert); }},
+                  {"key", false, [&](const toml::node& n) { ReadWebFile(n, "web: key", web.key); }},
+              },
+              "web: ", report_);
+    if (table->contains("cert") != table->contains("key")) report_(&node, _("web: cert and key go together"));
+  }
+
+  void ReadWebFile(const toml::node& node, const char* what, std::string& path) {
+    const auto text = StringOf(node, what, report_);
+    if (!text) return;
+    std::filesystem::path file(*text);
+    if (file.is_relative()) file = std::filesystem::absolute(std::filesystem::path(path_)).parent_path() / file;
+    file = file.lexically_normal();
+    std::error_code error;
+    if (text->empty() || !std::filesystem::is_regular_file(file, error)) {
+      report_(&node, Format(_("%s: %s is not a file"), what, Quote(file.string())));
+      return;
+    }
+    path = file.string();
   }
 
   void ReadNotifyUrl(const toml::node& node, std::string& url) {

@@ -112,6 +112,7 @@ SignInOutcome SignInWithCaptcha(Session& session, const std::string& account, co
     if (!captcha.Done() || captcha.picture.empty()) {
       return {false, Format(_("cannot fetch the captcha picture: %s"), SignInFailureText(captcha, captcha.decidedBy))};
     }
+    if (io.onPicture) io.onPicture(captcha.picture);
     if (io.drawPicture) ShowPicture(captcha.picture, io);
     const CaptchaCellsResult cells = ReadCaptchaCells(io.answers, io.prompts, io.interactive);
     if (io.stop.stop_requested()) return stopped;

@@ -2,6 +2,7 @@
 // Signing in from a terminal or a script: the captcha picture is drawn (or,
 // with captcha cells from standard input, only its answer is read), the
 // cells are read, and a wrong answer fetches a new picture.
+#include <functional>
 #include <istream>
 #include <ostream>
 #include <stop_token>
@@ -19,6 +20,8 @@ struct SignInIo {
   const char* const* environment = nullptr;  // for the terminal's graphics
   std::string pictureFolder;                 // where each picture is also saved; empty: not saved
   std::stop_token stop;                      // ends the exchanges (the prompts end with `answers`)
+  // Called with each picture (JPEG), e.g. to show it on the page as well.
+  std::function<void(const std::string& jpeg)> onPicture = {};
 };
 
 struct SignInOutcome {

@@ -72,6 +72,10 @@ std::string EventJson(const NotifyEvent& event) {
     AppendField(out, "qr_picture");
     AppendJsonString(out, *event.qrPicture);
   }
+  if (event.pageUrl) {
+    AppendField(out, "page_url");
+    AppendJsonString(out, *event.pageUrl);
+  }
   AppendField(out, "at");
   AppendJsonString(out, ChinaIsoMoment(event.at, IsoPrecision::kSeconds));
   out += '}';

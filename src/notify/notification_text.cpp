@@ -47,6 +47,7 @@ NotificationText NotificationFor(const NotifyEvent& event) {
   if (event.orderId) AppendLine(body, notify_texts::OrderIdPart() + *event.orderId);
   if (event.payBy) AppendLine(body, notify_texts::PayByPart() + *event.payBy);
   if (event.qrContent) AppendLine(body, notify_texts::ScanQrPart() + *event.qrContent);
+  if (event.pageUrl) AppendLine(body, notify_texts::SignInPagePart() + *event.pageUrl);
 
   NotificationText text;
   text.summary = Utf8FromGbk(SummaryFor(event.kind));

@@ -25,6 +25,9 @@ struct NotifyEvent {
   // railway's phone app opens) and its saved picture; UTF-8, not program text.
   std::optional<std::string> qrContent;
   std::optional<std::string> qrPicture;
+  // A lapsed sign-in: the address of quillet-grab's page, where the person
+  // can sign in again (UTF-8; never with the page's token).
+  std::optional<std::string> pageUrl;
   std::chrono::system_clock::time_point at = std::chrono::system_clock::now();
   // The account (program text) of the session the event belongs to; empty
   // when not known. Not sent: the notifiers' texts are unchanged.

@@ -29,6 +29,7 @@ void SessionNotifier::OnSessionLapsed() {
   if (!tellLapses_ || lapseTold_.exchange(true)) return;
   NotifyEvent event;
   event.kind = NotifyEventKind::kSessionLapsed;
+  if (!pageUrl_.empty()) event.pageUrl = pageUrl_;
   notifiers_.Post(event);
 }
 

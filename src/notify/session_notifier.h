@@ -4,6 +4,8 @@
 // observer; every event is handed to a NotifierSet, which returns at once, so
 // a grab worker never waits for a webhook or a notification service.
 #include <atomic>
+#include <string>
+#include <utility>
 
 #include "grab/grab_events.h"
 #include "notify/notifier_set.h"
@@ -24,6 +26,10 @@ class SessionNotifier : public SessionObserver {
   explicit SessionNotifier(NotifierSet& notifiers, bool tellLapses = true)
       : notifiers_(notifiers), tellLapses_(tellLapses) {}
 
+  // Lapses then name the page where the person signs in again; set before
+  // the observer is attached.
+  void SetPageUrl(std::string url) { pageUrl_ = std::move(url); }
+
   void OnSignedIn() override;
   void OnOrderBooked(const OrderReport& order) override;
   void OnOrderNeedsManualCheck(const OrderReport& order) override;
@@ -34,6 +40,7 @@ class SessionNotifier : public SessionObserver {
  private:
   NotifierSet& notifiers_;
   const bool tellLapses_;
+  std::string pageUrl_;
   std::atomic<bool> lapseTold_{false};
 };
 

@@ -32,6 +32,10 @@ const std::string& ScanQrPart() {
   static const std::string text = Gbk(u8"用铁路12306手机应用扫码并确认：");
   return text;
 }
+const std::string& SignInPagePart() {
+  static const std::string text = Gbk(u8"在网页上重新登录：");
+  return text;
+}
 const std::string& PayByPart() {
   static const std::string text = Gbk(u8"付款截止：");
   return text;

@@ -11,10 +11,11 @@ const std::string& SessionLapsedSummary();  // 登录已失效，请重新登录
 const std::string& ThrottledSummary();      // 查询被服务限流超过一分钟，已放慢查询
 
 // Pieces of the notification body.
-const std::string& OrderIdPart();    // 订单号：
-const std::string& PayByPart();      // 付款截止：
-const std::string& ListSeparator();  // 、
-const std::string& ScanQrPart();     // 用铁路12306手机应用扫码并确认：
+const std::string& OrderIdPart();     // 订单号：
+const std::string& PayByPart();       // 付款截止：
+const std::string& ListSeparator();   // 、
+const std::string& ScanQrPart();      // 用铁路12306手机应用扫码并确认：
+const std::string& SignInPagePart();  // 在网页上重新登录：
 
 // Report lines.
 const std::string& ReportPrefix();           // 通知

@@ -62,6 +62,8 @@ TEST(EventJson, CarriesTheEventAsUtf8) {
   NotifyEvent lapsedWithCode = lapsed;
   lapsedWithCode.qrContent = "https://kyfw.12306.cn/otn/login/qr?uuid=u1";
   lapsedWithCode.qrPicture = "/run/user/1000/quillet-grab-x/quillet-qr-2.png";
+  NotifyEvent lapsedWithPage = lapsed;
+  lapsedWithPage.pageUrl = "http://server:8765/";
   NotifyEvent odd = Booking();
   odd.passengers = {"a\"b\\c\n\x01"};
   odd.orderId.reset();
@@ -86,6 +88,9 @@ TEST(EventJson, CarriesTheEventAsUtf8) {
        R"({"event":"session_lapsed","train":"","date":"","seat":"","passengers":[],"order_id":null,)"
        R"("qr_content":"https://kyfw.12306.cn/otn/login/qr?uuid=u1",)"
        R"("qr_picture":"/run/user/1000/quillet-grab-x/quillet-qr-2.png","at":"2026-12-20T09:15:02+08:00"})"},
+      {"lapsed session with the page to sign in on", lapsedWithPage,
+       R"({"event":"session_lapsed","train":"","date":"","seat":"","passengers":[],"order_id":null,)"
+       R"("page_url":"http://server:8765/","at":"2026-12-20T09:15:02+08:00"})"},
       {"escaping", odd,
        Utf8(
            u8R"({"event":"booked","train":"G101","date":"2026-12-20","seat":"二等座","passengers":["a\"b\\c\n\u0001"],)"
@@ -123,6 +128,11 @@ TEST(NotificationText, BookingIsCriticalAndNamesTheTripPartyOrderAndDeadline) {
   lapsed.qrContent = "https://kyfw.12306.cn/otn/login/qr?uuid=u1";
   EXPECT_EQ(NotificationFor(lapsed).body,
             Utf8(u8"用铁路12306手机应用扫码并确认：https://kyfw.12306.cn/otn/login/qr?uuid=u1"));
+  // With quillet-grab's page, the lapse also names it.
+  lapsed.pageUrl = "http://server:8765/";
+  EXPECT_EQ(NotificationFor(lapsed).body,
+            Utf8(u8"用铁路12306手机应用扫码并确认：https://kyfw.12306.cn/otn/login/qr?uuid=u1\n"
+                 u8"在网页上重新登录：http://server:8765/"));
 }
 
 }  // namespace

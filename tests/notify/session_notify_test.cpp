@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <optional>
 
 #include "gbk.h"
 #include "notification_bus.h"
@@ -252,6 +253,23 @@ TEST(SessionNotifier, TellsALapsedSignInOnceUntilTheNextSignIn) {
   std::lock_guard lock(mutex);
   EXPECT_EQ(kinds, (std::vector<NotifyEventKind>{NotifyEventKind::kSessionLapsed, NotifyEventKind::kManualCheck,
                                                  NotifyEventKind::kSessionLapsed}));
+}
+
+TEST(SessionNotifier, ALapseNamesThePageWhenThereIsOne) {
+  std::mutex mutex;
+  std::vector<std::optional<std::string>> pages;
+  NotifierSet notifiers;
+  notifiers.Add(std::make_unique<ScriptedNotifier>("record", [&](const NotifyEvent& event, std::stop_token) {
+    std::lock_guard lock(mutex);
+    pages.push_back(event.pageUrl);
+    return DeliveryResult{DeliveryOutcome::kDelivered, {}};
+  }));
+  SessionNotifier told(notifiers);
+  told.SetPageUrl("https://server:8765/");
+  told.OnSessionLapsed();
+  notifiers.Stop();
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(pages, (std::vector<std::optional<std::string>>{"https://server:8765/"}));
 }
 
 }  // namespace
