@@ -539,8 +539,8 @@ class PlanChecker {
                              Format(_("%s cannot be ordered on its own; name the classes to book"), Quote(text)));
         continue;
       }
-      report_(element, where + "seats: " + Format(_("%s is not a seat class; known: %s"), Quote(text),
-                                                 JoinUtf8(OrderableSeatNames())));
+      report_(element, where + "seats: " +
+                           Format(_("%s is not a seat class; known: %s"), Quote(text), JoinUtf8(OrderableSeatNames())));
     }
   }
 
