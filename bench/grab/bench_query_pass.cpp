@@ -25,10 +25,10 @@ namespace {
 // Counts the passes (one attempt event per pass) and anything logged.
 class CountingEvents : public GrabEvents {
  public:
-  void OnGrabAttempt(std::size_t, std::uint32_t, const std::string&) override {
-    passes_.fetch_add(1, std::memory_order_relaxed);
-  }
-  void OnGrabLogLine(const std::string&) override { logLines_.fetch_add(1, std::memory_order_relaxed); }
+  void OnGrabAttempt(const GrabAttempt&) override { passes_.fetch_add(1, std::memory_order_relaxed); }
+  // An order that ended a worker: the window would log a line for it.
+  void OnOrderBooked(const OrderReport&) override { logLines_.fetch_add(1, std::memory_order_relaxed); }
+  void OnOrderNeedsManualCheck(const OrderReport&) override { logLines_.fetch_add(1, std::memory_order_relaxed); }
 
   long Passes() const { return passes_.load(); }
   long LogLines() const { return logLines_.load(); }

@@ -1,5 +1,7 @@
 #include "cli/grab_run.h"
 
+#include "util/codepage.h"
+
 namespace quillet::cli {
 namespace {
 
@@ -13,16 +15,37 @@ cli::EventOrder OrderOf(const OrderReport& report) {
   return order;
 }
 
-}  // namespace
-
-GrabRun::GrabRun(EventOutput& output, std::size_t wishCount) : output_(output), wishCount_(wishCount) {}
-
-void GrabRun::OnGrabAttempt(std::size_t wishIndex, std::uint32_t count, const std::string& /*caption*/) {
-  output_.Write(AttemptEvent{static_cast<int>(wishIndex) + 1, count});
+// "an order for G101 on 2026-12-20 (张三, 李四) was submitted; check the account's unpaid orders\n", UTF-8.
+std::string AbandonedOrderLine(const OrderReport& order) {
+  std::string names;
+  for (const std::string& name : order.passengers) names += (names.empty() ? "" : ", ") + Utf8FromGbk(name);
+  return "an order for " + Utf8FromGbk(order.train) + " on " + Utf8FromGbk(order.date) + " (" + names +
+         ") was submitted; check the account's unpaid orders\n";
 }
 
-void GrabRun::OnQueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason) {
-  output_.Write(QueryFailedEvent{static_cast<int>(wishIndex) + 1, date, reason});
+}  // namespace
+
+GrabRun::GrabRun(EventOutput& output, std::size_t wishCount, std::ostream& errors)
+    : output_(output), errors_(errors), wishCount_(wishCount) {}
+
+void GrabRun::OnGrabAttempt(const GrabAttempt& attempt) {
+  std::int64_t attempts = attempt.attempt;
+  if (readStatus_) {
+    const SessionStatus status = readStatus_();
+    if (attempt.wishIndex < status.wishes.size()) {
+      attempts = static_cast<std::int64_t>(status.wishes[attempt.wishIndex].attempts);
+    }
+  }
+  output_.Write(AttemptEvent{static_cast<int>(attempt.wishIndex) + 1, attempts});
+}
+
+void GrabRun::OnQueryFailed(const QueryFailure& failure) {
+  output_.Write(QueryFailedEvent{static_cast<int>(failure.wishIndex) + 1, failure.date, failure.message});
+}
+
+void GrabRun::OnOrderAbandoned(const OrderReport& order) {
+  // Written at once and whole: the program is closing.
+  errors_ << AbandonedOrderLine(order) << std::flush;
 }
 
 void GrabRun::OnOrderRefused(const OrderReport& order) {

@@ -5,24 +5,34 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <iostream>
 #include <mutex>
+#include <ostream>
 #include <set>
 #include <string>
 
 #include "cli/event_output.h"
 #include "session/session_observer.h"
+#include "session/session_status.h"
 
 namespace quillet::cli {
 
 class GrabRun : public SessionObserver {
  public:
-  GrabRun(EventOutput& output, std::size_t wishCount);
+  // `errors` gets the line naming a submitted order whose outcome was not
+  // learnt as the program closed.
+  GrabRun(EventOutput& output, std::size_t wishCount, std::ostream& errors = std::cerr);
 
-  void OnGrabAttempt(std::size_t wishIndex, std::uint32_t count, const std::string& caption) override;
-  void OnQueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason) override;
+  // The session's status, which the attempt counts are read from; set before
+  // grabbing starts. Without it the workers' own counts are written.
+  void SetStatusReader(std::function<SessionStatus()> readStatus) { readStatus_ = std::move(readStatus); }
+
+  void OnGrabAttempt(const GrabAttempt& attempt) override;
+  void OnQueryFailed(const QueryFailure& failure) override;
   void OnOrderRefused(const OrderReport& order) override;
   void OnOrderBooked(const OrderReport& order) override;
   void OnOrderNeedsManualCheck(const OrderReport& order) override;
+  void OnOrderAbandoned(const OrderReport& order) override;
   void OnSessionLapsed() override;
   void OnSignedIn() override;
   void OnTrainsNotRunning(std::size_t wishIndex, const std::vector<std::string>& trains) override;
@@ -61,6 +71,8 @@ class GrabRun : public SessionObserver {
 
  private:
   EventOutput& output_;
+  std::ostream& errors_;
+  std::function<SessionStatus()> readStatus_;
   std::string signInMethod_;
   std::function<void(std::size_t)> beforeBooked_;
   std::function<std::vector<BookedSeat>(const OrderReport&)> seatReader_;

@@ -83,6 +83,7 @@ int StoppedWhile(const StopRequests& stops, const std::string& doing) {
 // first: it writes the events and decides when the run ends; then the
 // notifiers, which tell the person elsewhere.
 void AddObservers(Session& session, GrabRun& run, quillet::SessionNotifier& told) {
+  run.SetStatusReader([&session] { return session.Status(); });
   session.AddObserver(run);
   session.AddObserver(told);
 }

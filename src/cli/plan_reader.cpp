@@ -18,6 +18,7 @@
 #include "cli/toml_guard.h"
 #include "cli/travel_date.h"
 #include "grab/grab_controller.h"
+#include "grab/order_tables.h"
 #include "grab/order_wish.h"
 #include "grab/texts.h"
 #include "grab/waitlist_choice.h"
@@ -124,11 +125,12 @@ std::string TrainCodeMeant(const std::string& code) {
   return meant != code && IsTrainCode(meant) ? meant : std::string();
 }
 
-const std::vector<const std::string& (*)()>& OrderableSeatNames() {
-  static const std::vector<const std::string& (*)()> names = {
-      grab_texts::BusinessSeat,   grab_texts::DeluxeEmuSleeper, grab_texts::EmuSleeper,  grab_texts::DeluxeSoftSleeper,
-      grab_texts::FirstClassSeat, grab_texts::SecondClassSeat,  grab_texts::SoftSleeper, grab_texts::HardSleeper,
-      grab_texts::SoftSeat,       grab_texts::HardSeat};
+// The seat classes an order can name: those with a code of the service.
+std::vector<std::string> OrderableSeatNames() {
+  std::vector<std::string> names;
+  for (const SeatType& seat : SeatTypes()) {
+    if (*seat.code != '\0') names.push_back(seat.name());
+  }
   return names;
 }
 
@@ -585,10 +587,8 @@ class PlanChecker {
                              Format(_("%s cannot be ordered on its own; name the classes to book"), Quote(text)));
         continue;
       }
-      std::vector<std::string> known;
-      for (const auto seatName : OrderableSeatNames()) known.push_back(seatName());
-      report_(element,
-              where + "seats: " + Format(_("%s is not a seat class; known: %s"), Quote(text), JoinUtf8(known)));
+      report_(element, where + "seats: " +
+                           Format(_("%s is not a seat class; known: %s"), Quote(text), JoinUtf8(OrderableSeatNames())));
     }
   }
 

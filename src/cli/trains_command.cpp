@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #include "booking/client.h"
@@ -37,15 +38,19 @@ std::string PadTo(const std::string& utf8, std::size_t columns) {
   return utf8 + std::string(width < columns ? columns - width : 0, ' ');
 }
 
-// The classes a train offers, in the query grid's order, with their tickets
+// The classes a listing shows, in this order (that of the window's query
+// grid); "" is 无座.
+constexpr std::string_view kListedSeatCodes[] = {"9", "M", "O", "4", "3", "2", "1", ""};
+
+// The classes a train offers, in the listing's order, with their tickets
 // (UTF-8): those the service shows as "--" or leaves empty are not offered.
 std::vector<std::pair<std::string, std::string>> OfferedClasses(const TrainRecord& train) {
   std::vector<const SeatType*> columns;
-  for (const SeatType& type : SeatTypes()) {
-    if (type.gridColumn != 0) columns.push_back(&type);
+  for (const std::string_view code : kListedSeatCodes) {
+    for (const SeatType& type : SeatTypes()) {
+      if (type.code == code) columns.push_back(&type);
+    }
   }
-  std::sort(columns.begin(), columns.end(),
-            [](const SeatType* a, const SeatType* b) { return a->gridColumn < b->gridColumn; });
   std::vector<std::pair<std::string, std::string>> offered;
   for (const SeatType* type : columns) {
     const std::string& tickets = train.*type->tickets;

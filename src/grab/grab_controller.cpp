@@ -25,13 +25,6 @@ std::vector<std::string> PartyNames(const GrabTask& task) {
   return names;
 }
 
-std::string ResultLine(const std::string& prefix, const GrabTask& task) {
-  std::string names;
-  for (const std::string& name : PartyNames(task)) names += (names.empty() ? "" : ",") + name;
-  return prefix + task.trainDate + grab_texts::TrainPart() + task.stationTrainCode + grab_texts::PassengerPart() +
-         names + "\r\n";
-}
-
 bool SoldOut(const std::string& ticketsText) { return ticketsText == "--" || ticketsText == grab_texts::NoTickets(); }
 
 template <typename T>
@@ -51,7 +44,7 @@ OrderReport ReportOf(std::size_t wishIndex, const GrabTask& task, const OrderOut
   report.message = outcome.message;
   report.outcome = outcome.kind;
   report.serviceReason = outcome.serviceReason;
-  report.at = std::chrono::floor<std::chrono::milliseconds>(std::chrono::system_clock::now());
+  report.at = EventMomentNow();
   return report;
 }
 
@@ -235,7 +228,7 @@ struct GrabController::Impl {
       if (!launched) runningWorkers.fetch_sub(1);
     }
     // A start that was stopped while launching does not announce itself.
-    if (!stop.stop_requested()) events.OnGrabLogLine(grab_texts::GrabStartedLine());
+    if (!stop.stop_requested()) events.OnGrabStarted(GrabStart{EventMomentNow(), {}});
   }
 
   void RunWorker(const std::stop_token& stop, std::size_t wishIndex, const OrderWish& wish) {
@@ -246,7 +239,7 @@ struct GrabController::Impl {
     while (!stop.stop_requested()) {
       if (EndedByHeldAccount(wishIndex, task)) return;
       ++attempts;
-      events.OnGrabAttempt(wishIndex, attempts, grab_texts::AttemptCaptionPrefix() + std::to_string(attempts));
+      events.OnGrabAttempt(GrabAttempt{wishIndex, attempts, EventMomentNow(), {}});
 
       const TrainsResult query =
           client.QueryLeftTickets(studentPurpose, task.trainDate, task.fromTelecode, task.toTelecode, stop,
@@ -297,11 +290,11 @@ struct GrabController::Impl {
   // A chain that ended the worker: booked, to be checked by hand, or abandoned on close.
   void ReportEnd(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) {
     if (outcome.kind == OrderOutcomeKind::kManualCheck) {
-      events.OnGrabLogLine(ResultLine(grab_texts::ManualLinePrefix(), task));
       events.OnOrderNeedsManualCheck(ReportOf(wishIndex, task, outcome));
     } else if (outcome.kind == OrderOutcomeKind::kBooked) {
-      events.OnGrabLogLine(ResultLine(grab_texts::BookedLinePrefix(), task));
       events.OnOrderBooked(ReportOf(wishIndex, task, outcome));
+    } else if (outcome.kind == OrderOutcomeKind::kAbandoned) {
+      events.OnOrderAbandoned(ReportOf(wishIndex, task, outcome));
     }
   }
 
@@ -366,7 +359,7 @@ struct GrabController::Impl {
       if (!WaitForSignIn(stop, round)) return;
       if (EndedByHeldAccount(wishIndex, task)) return;
       ++attempts;
-      events.OnGrabAttempt(wishIndex, attempts, grab_texts::AttemptCaptionPrefix() + std::to_string(attempts));
+      events.OnGrabAttempt(GrabAttempt{wishIndex, attempts, EventMomentNow(), {}});
 
       bool queryFailed = false;
       bool sawNotOnSale = false;
@@ -388,7 +381,8 @@ struct GrabController::Impl {
           if (!query.Done()) {
             queryFailed = true;
             everyPairAnswered = false;
-            events.OnQueryFailed(wishIndex, wish.dates[d], query.message);
+            events.OnQueryFailed(
+                QueryFailure{wishIndex, wish.dates[d], query.kind, query.answer, query.message, EventMomentNow(), {}});
             continue;
           }
           listedOnDate.insert(listedOnDate.end(), query.trains.begin(), query.trains.end());

@@ -1,14 +1,17 @@
 #pragma once
-// What grabbing tells the program. Every call may come from a launcher or
-// worker thread, several at the same time; an implementation carries what it
-// shows over to its own thread and never waits for a thread that may be
-// joining the workers.
+// What grabbing tells the program, as values: what happened, when, and (once
+// the session has stamped it) for which account. Front ends make the words.
+// Every call may come from a launcher or worker thread, several at the same
+// time; an implementation carries what it shows over to its own thread and
+// never waits for a thread that may be joining the workers.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "booking/answer_verdict.h"
+#include "booking/service_result.h"
 #include "grab/order_chain.h"
 
 namespace quillet {
@@ -17,7 +20,35 @@ namespace quillet {
 // Standard Time.
 using EventMoment = std::chrono::sys_time<std::chrono::milliseconds>;
 
-// An order that went in (booked, or to be checked by hand) or was refused.
+EventMoment EventMomentNow();
+
+// A start has launched its workers.
+struct GrabStart {
+  EventMoment at{};
+  std::string account;  // the session's account name (empty when not known)
+};
+
+// A worker begins an attempt (a pass of queries) for its wish.
+struct GrabAttempt {
+  std::size_t wishIndex = 0;  // in the list of the start that ran it
+  std::uint32_t attempt = 0;  // counted from 1 by the worker of this start
+  EventMoment at{};
+  std::string account;
+};
+
+// A left-ticket query of a wish's worker that did not come back with trains.
+struct QueryFailure {
+  std::size_t wishIndex = 0;
+  std::string date;  // yyyy-MM-dd
+  ServiceResultKind kind = ServiceResultKind::kNoValidAnswer;
+  AnswerVerdict answer;  // the deciding answer: its kind and the service's words
+  std::string message;   // the client's message for the result, program text
+  EventMoment at{};
+  std::string account;
+};
+
+// An order that went in (booked, or to be checked by hand), was refused, or
+// was submitted but left without an outcome as the program closed.
 struct OrderReport {
   std::size_t wishIndex = 0;            // in the list of the start that ran it
   std::string train;                    // station train code
@@ -36,17 +67,20 @@ struct OrderReport {
 class GrabEvents {
  public:
   virtual ~GrabEvents() = default;
-  // A worker begins its attempt `count`; caption is "尝试次数：" + count.
-  virtual void OnGrabAttempt(std::size_t /*wishIndex*/, std::uint32_t /*count*/, const std::string& /*caption*/) {}
-  // One line for the log, ending in "\r\n".
-  virtual void OnGrabLogLine(const std::string& /*line*/) {}
-  // A left-ticket query of a wish's worker failed; `reason` is the query's text.
-  virtual void OnQueryFailed(std::size_t /*wishIndex*/, const std::string& /*date*/, const std::string& /*reason*/) {}
+  // A start launched its workers (not told for a start stopped while launching).
+  virtual void OnGrabStarted(const GrabStart& /*start*/) {}
+  virtual void OnGrabAttempt(const GrabAttempt& /*attempt*/) {}
+  // Told by the workers of party wishes.
+  virtual void OnQueryFailed(const QueryFailure& /*failure*/) {}
   // An order chain ended without an order (the worker goes on); the reason is in `order.message`.
   virtual void OnOrderRefused(const OrderReport& /*order*/) {}
-  // After the log line of the outcome.
   virtual void OnOrderBooked(const OrderReport& /*order*/) {}
   virtual void OnOrderNeedsManualCheck(const OrderReport& /*order*/) {}
+  // The program closed while the order's outcome was being learnt: it was
+  // submitted and may stand at the service. Told on the worker's thread while
+  // the session closes, so a front end that posts to a window that is closing
+  // must show it some other way.
+  virtual void OnOrderAbandoned(const OrderReport& /*order*/) {}
   // The stop button has signalled every worker (they end on their own).
   virtual void OnGrabStopped() {}
   // The service no longer knows the sign-in (a worker's session check or

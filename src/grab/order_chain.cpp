@@ -1,11 +1,8 @@
 #include "grab/order_chain.h"
 
-#include <cstdio>
-
 #include "booking/client.h"
 #include "grab/account_gate.h"
 #include "grab/texts.h"
-#include "util/codepage.h"
 #include "util/wait.h"
 
 namespace quillet {
@@ -48,14 +45,6 @@ std::vector<OrderPassenger> PartyOf(const GrabTask& task) {
   return {{task.passengerName, task.passengerType, task.idType, task.idNo}};
 }
 
-std::string PartyNames(const GrabTask& task) {
-  std::string names;
-  for (const OrderPassenger& passenger : PartyOf(task)) {
-    names += (names.empty() ? "" : ", ") + Utf8FromGbk(passenger.name);
-  }
-  return names;
-}
-
 // choose_seats and seatDetailType for the class being ordered: the asked
 // positions or berths when the class has them, otherwise none (the window's
 // tasks never ask, and send what they always sent).
@@ -68,20 +57,7 @@ std::string SeatDetailTypeFor(const GrabTask& task) {
   return SeatDetailTypeText(task.berths);
 }
 
-OrderOutcome Abandoned(const GrabTask& task) {
-  std::fputs(UnreportedOrderLine(task).c_str(), stderr);
-  std::fflush(stderr);
-  return Outcome(OrderOutcomeKind::kAbandoned, {});
-}
-
-}  // namespace
-
-std::string UnreportedOrderLine(const GrabTask& task) {
-  return "an order for " + Utf8FromGbk(task.stationTrainCode) + " on " + Utf8FromGbk(task.trainDate) + " (" +
-         PartyNames(task) + ") was submitted; check the account's unpaid orders\n";
-}
-
-namespace {
+OrderOutcome Abandoned() { return Outcome(OrderOutcomeKind::kAbandoned, {}); }
 
 // The steps of one order. `inDoubt` is set once the chain holds the
 // account's doubt (see AccountGate).
@@ -171,7 +147,7 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
       client.ConfirmSingleForQueue(task.passengerTicketStr, task.oldPassengerStr, /*randCode=*/"", kQueuePurposeCodes,
                                    task.keyCheckIsChange, task.leftTicketStr, task.trainLocation, ChooseSeatsFor(task),
                                    SeatDetailTypeFor(task), kRoomType, kDwAll, task.repeatSubmitToken, closing);
-  if (confirmed.kind == ServiceResultKind::kStopped) return Abandoned(task);
+  if (confirmed.kind == ServiceResultKind::kStopped) return Abandoned();
   if (SaysUnpaidOrderPending(confirmed))
     return unpaid(texts::ConfirmQueueFailedPrefix() + confirmed.message, reasonOf(confirmed));
   if (!confirmed.Done() && !MayHaveReachedService(confirmed)) {
@@ -184,16 +160,16 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
   task.orderId.clear();
   for (int poll = 0; poll < kOrderIdPolls; ++poll) {
     task.orderId = client.QueryOrderWaitTime(kTourFlag, task.repeatSubmitToken, closing).orderId;
-    if (closing.stop_requested()) return Abandoned(task);
+    if (closing.stop_requested()) return Abandoned();
     if (!task.orderId.empty()) break;
-    if (!WaitUnlessStopped(closing, settings.pollWait)) return Abandoned(task);
+    if (!WaitUnlessStopped(closing, settings.pollWait)) return Abandoned();
   }
   if (task.orderId.empty()) {
     return Outcome(OrderOutcomeKind::kManualCheck, answerLost ? texts::ConfirmAnswerLost() : texts::WaitTimeFailed());
   }
 
   const ServiceResult result = client.ResultOrderForDcQueue(task.orderId, task.repeatSubmitToken, closing);
-  if (result.kind == ServiceResultKind::kStopped) return Abandoned(task);
+  if (result.kind == ServiceResultKind::kStopped) return Abandoned();
   if (!result.Done()) return Outcome(OrderOutcomeKind::kManualCheck, texts::ResultFailed());
   return Outcome(OrderOutcomeKind::kBooked, texts::Success());
 }

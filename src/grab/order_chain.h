@@ -22,7 +22,7 @@ enum class OrderOutcomeKind {
   kFailed,         // no order was placed; `message` says why
   kSessionLapsed,  // no order was placed: the service no longer knows the sign-in
   kStopped,        // stopped before anything was submitted
-  kAbandoned,      // the program is closing: submitted, outcome not learnt (named on standard error)
+  kAbandoned,      // the program is closing: submitted, outcome not learnt
 };
 
 struct OrderOutcome {
@@ -46,13 +46,9 @@ struct OrderOutcome {
 // ConfirmSingleForQueue; once that step is under way the chain runs to its
 // end so that a bought ticket is always reported. `closing` (the program
 // ends) is honoured at every step: past the confirmation the requests and
-// polls end at once, and the submitted order is named on standard error
-// ("an order for <train> on <date> (<passengers>) was submitted; check the
-// account's unpaid orders") so that it is not lost from the person's view.
+// polls end at once and the outcome is kAbandoned, for the caller to name the
+// submitted order so that it is not lost from the person's view.
 OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
                            std::stop_token stop = {}, std::stop_token closing = {});
-
-// The standard-error line for a submitted order whose outcome was not learnt.
-std::string UnreportedOrderLine(const GrabTask& task);
 
 }  // namespace quillet

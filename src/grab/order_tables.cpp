@@ -11,17 +11,17 @@ namespace texts = grab_texts;
 // 高级动卧 reads the soft-seat count and 动卧 the soft-sleeper count: the
 // service's list has no columns of their own for them.
 const SeatType kSeatTypes[] = {
-    {texts::BusinessSeat, "9", 1, 4, &TrainRecord::businessSeat},
-    {texts::DeluxeEmuSleeper, "A", 0, 0, &TrainRecord::softSeat},
-    {texts::EmuSleeper, "5", 0, 0, &TrainRecord::softSleeper},
-    {texts::DeluxeSoftSleeper, "6", 0, 0, &TrainRecord::deluxeSoftSleeper},
-    {texts::FirstClassSeat, "M", 2, 5, &TrainRecord::firstClassSeat},
-    {texts::SecondClassSeat, "O", 3, 6, &TrainRecord::secondClassSeat},
-    {texts::SoftSleeper, "4", 4, 7, &TrainRecord::softSleeper},
-    {texts::HardSleeper, "3", 5, 8, &TrainRecord::hardSleeper},
-    {texts::SoftSeat, "2", 6, 9, &TrainRecord::softSeat},
-    {texts::HardSeat, "1", 7, 10, &TrainRecord::hardSeat},
-    {texts::NoSeat, "", 8, 11, &TrainRecord::noSeat},
+    {texts::BusinessSeat, "9", &TrainRecord::businessSeat},
+    {texts::DeluxeEmuSleeper, "A", &TrainRecord::softSeat},
+    {texts::EmuSleeper, "5", &TrainRecord::softSleeper},
+    {texts::DeluxeSoftSleeper, "6", &TrainRecord::deluxeSoftSleeper},
+    {texts::FirstClassSeat, "M", &TrainRecord::firstClassSeat},
+    {texts::SecondClassSeat, "O", &TrainRecord::secondClassSeat},
+    {texts::SoftSleeper, "4", &TrainRecord::softSleeper},
+    {texts::HardSleeper, "3", &TrainRecord::hardSleeper},
+    {texts::SoftSeat, "2", &TrainRecord::softSeat},
+    {texts::HardSeat, "1", &TrainRecord::hardSeat},
+    {texts::NoSeat, "", &TrainRecord::noSeat},
 };
 
 const TicketType kTicketTypes[] = {

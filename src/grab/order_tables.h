@@ -1,6 +1,6 @@
 #pragma once
-// The seat types and ticket types of an order, one table each: what the
-// order dialog, the train grid and the grab workers know of them.
+// The seat types and ticket types of an order, one table each: what every
+// front end and the grab workers know of them.
 #include <span>
 #include <string>
 
@@ -11,8 +11,6 @@ namespace quillet {
 struct SeatType {
   const std::string& (*name)();       // program text, "硬座"
   const char* code;                   // the service's seat type code; "" when it has none (无座)
-  int dialogBox;                      // n of the order dialog's 选择框n, 0 when it has none
-  int gridColumn;                     // column of the train grid, 0 when it has none
   std::string TrainRecord::*tickets;  // the train's remaining-ticket text of this type
 };
 

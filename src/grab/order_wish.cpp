@@ -30,14 +30,6 @@ std::vector<std::string> TicketTypeItems() {
   return items;
 }
 
-std::vector<std::string> DialogSeatNames() {
-  std::vector<std::string> names(8);
-  for (const SeatType& type : SeatTypes()) {
-    if (type.dialogBox > 0) names[static_cast<std::size_t>(type.dialogBox - 1)] = type.name();
-  }
-  return names;
-}
-
 std::string SeatCodeForName(const std::string& seatName) {
   const SeatType* type = SeatTypeNamed(seatName);
   return type ? type->code : std::string();

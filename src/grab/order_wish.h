@@ -70,8 +70,6 @@ std::string ToggleSeatType(const std::string& seatOrderText, const std::string& 
 std::string PassengerEntryText(const PassengerRecord& passenger);
 // "成人票(1)", "儿童票(2)", "学生票(3)", "残军票(4)"
 std::vector<std::string> TicketTypeItems();
-// The eight dialog seat names, in box order 选择框1..8.
-std::vector<std::string> DialogSeatNames();
 // Seat name -> service seat type code; "" when the name has no code (无座).
 std::string SeatCodeForName(const std::string& seatName);
 // The codes of a seat-order text ("商务座| ,硬座| ," -> 9, 1), names without a code left out.

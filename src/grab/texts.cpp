@@ -52,30 +52,6 @@ const std::string& AccountOrderInDoubt() {
   static const std::string text = Gbk(u8"本账号另有订单结果未明,请手动查看购票结果!");
   return text;
 }
-const std::string& GrabStartedLine() {
-  static const std::string text = Gbk(u8"抢票开始！\r\n");
-  return text;
-}
-const std::string& BookedLinePrefix() {
-  static const std::string text = Gbk(u8"购票成功!日期：");
-  return text;
-}
-const std::string& ManualLinePrefix() {
-  static const std::string text = Gbk(u8"请手动查看购票信息!日期：");
-  return text;
-}
-const std::string& TrainPart() {
-  static const std::string text = Gbk(u8",车次：");
-  return text;
-}
-const std::string& PassengerPart() {
-  static const std::string text = Gbk(u8",购票人：");
-  return text;
-}
-const std::string& AttemptCaptionPrefix() {
-  static const std::string text = Gbk(u8"尝试次数：");
-  return text;
-}
 const std::string& NoTickets() {
   static const std::string text = Gbk(u8"无");
   return text;

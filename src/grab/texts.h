@@ -21,14 +21,6 @@ const std::string& AccountOrderInDoubt();         // 本账号另有订单结果
 // What the service's refusals say outside its daily hours.
 const std::string& ClosedHoursMarker();  // 系统维护时间
 
-// Log lines and the attempt caption.
-const std::string& GrabStartedLine();       // 抢票开始！\r\n
-const std::string& BookedLinePrefix();      // 购票成功!日期：
-const std::string& ManualLinePrefix();      // 请手动查看购票信息!日期：
-const std::string& TrainPart();             // ,车次：
-const std::string& PassengerPart();         // ,购票人：
-const std::string& AttemptCaptionPrefix();  // 尝试次数：
-
 // Remaining-ticket texts that mean "none left" ("--" is plain ASCII).
 const std::string& NoTickets();        // 无
 const std::string& PlentyOfTickets();  // 有: more tickets than the service counts

@@ -19,16 +19,22 @@ std::string ReferenceDateOf(const SessionSettings& settings) {
 class Session::GrabRelay : public GrabEvents {
  public:
   explicit GrabRelay(Session& session) : session_(session) {}
-  void OnGrabAttempt(std::size_t wishIndex, std::uint32_t count, const std::string& caption) override {
-    session_.status_.Attempt(wishIndex);
-    session_.Tell([&](SessionObserver& o) { o.OnGrabAttempt(wishIndex, count, caption); });
+  void OnGrabStarted(const GrabStart& told) override {
+    GrabStart start = told;
+    start.account = session_.Account();
+    session_.Tell([&](SessionObserver& o) { o.OnGrabStarted(start); });
   }
-  void OnGrabLogLine(const std::string& line) override {
-    session_.Tell([&](SessionObserver& o) { o.OnGrabLogLine(line); });
+  void OnGrabAttempt(const GrabAttempt& told) override {
+    GrabAttempt attempt = told;
+    attempt.account = session_.Account();
+    session_.status_.Attempt(attempt);
+    session_.Tell([&](SessionObserver& o) { o.OnGrabAttempt(attempt); });
   }
-  void OnQueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason) override {
-    session_.status_.QueryFailed(wishIndex, date, reason);
-    session_.Tell([&](SessionObserver& o) { o.OnQueryFailed(wishIndex, date, reason); });
+  void OnQueryFailed(const QueryFailure& told) override {
+    QueryFailure failure = told;
+    failure.account = session_.Account();
+    session_.status_.QueryFailed(failure);
+    session_.Tell([&](SessionObserver& o) { o.OnQueryFailed(failure); });
   }
   void OnOrderRefused(const OrderReport& told) override {
     const OrderReport order = session_.Stamped(told);
@@ -39,15 +45,24 @@ class Session::GrabRelay : public GrabEvents {
     const OrderReport order = session_.Stamped(told);
     session_.status_.Booked(order);
     session_.Tell([&](SessionObserver& o) { o.OnOrderBooked(order); });
+    // A booking of seat type "1" gives the start button back, as stopping does.
+    if (order.seatType == "1") session_.Tell([](SessionObserver& o) { o.OnGrabMayStartAgain(); });
   }
   void OnOrderNeedsManualCheck(const OrderReport& told) override {
     const OrderReport order = session_.Stamped(told);
     session_.status_.NeedsManualCheck(order);
     session_.Tell([&](SessionObserver& o) { o.OnOrderNeedsManualCheck(order); });
   }
+  void OnOrderAbandoned(const OrderReport& told) override {
+    const OrderReport order = session_.Stamped(told);
+    session_.Tell([&](SessionObserver& o) { o.OnOrderAbandoned(order); });
+  }
   void OnGrabStopped() override {
     session_.status_.Stopped();
-    session_.Tell([](SessionObserver& o) { o.OnGrabStopped(); });
+    session_.Tell([](SessionObserver& o) {
+      o.OnGrabStopped();
+      o.OnGrabMayStartAgain();
+    });
   }
   void OnSessionLapsed() override {
     {

@@ -95,7 +95,7 @@ class Session {
   // Signals the workers; a confirmed order still runs to its end and reports.
   void StopGrabbing();
   // Program close: ends every worker at once and waits for them; a submitted
-  // order whose outcome was not learnt is named on standard error. Later
+  // order whose outcome was not learnt is told as OnOrderAbandoned. Later
   // starts do nothing.
   void Close();
   int RunningWorkerCount() const;

@@ -20,7 +20,8 @@ namespace quillet {
 // worker threads, several at the same time, and OnGrabStopped on the thread
 // that pressed stop. An observer that shows things on a window posts them to
 // the window's thread; none may block on a thread that joins the workers
-// (the one closing the session). The grab events are those of GrabEvents.
+// (the one closing the session). The grab events are those of GrabEvents,
+// stamped with the session's account.
 class SessionObserver : public GrabEvents {
  public:
   virtual void OnSignedIn() {}
@@ -29,6 +30,10 @@ class SessionObserver : public GrabEvents {
   virtual void OnWishAdded(std::size_t /*index*/, const OrderWish& /*wish*/) {}
   // A left-ticket query asked through the session, with its trains when done.
   virtual void OnQueryResult(const TrainsResult& /*result*/) {}
+  // Grabbing may be started again: after every stop, and after a booking of
+  // seat type "1" (the workers of other wishes may still run). Told after
+  // OnGrabStopped or OnOrderBooked, on the same thread.
+  virtual void OnGrabMayStartAgain() {}
 };
 
 }  // namespace quillet

@@ -27,29 +27,35 @@ void SessionStatusRecorder::Started(std::size_t wishCount) {
   std::lock_guard lock(mutex_);
   for (std::size_t i = 0; i < wishCount && i < wishes_.size(); ++i) {
     wishes_[i].outcome = WishOutcome::kRunning;
-    wishes_[i].ending.reset();  // an earlier booking stays among the session's bookings
+    wishes_[i].ending.reset();
+    wishes_[i].attemptsThisStart = 0;  // an earlier booking stays among the session's bookings
   }
 }
 
-void SessionStatusRecorder::Attempt(std::size_t wishIndex) {
+void SessionStatusRecorder::Attempt(const GrabAttempt& attempt) {
   const StatusTime at = Now();
   std::lock_guard lock(mutex_);
-  if (WishStatus* wish = WishLocked(wishIndex)) {
+  if (WishStatus* wish = WishLocked(attempt.wishIndex)) {
     ++wish->attempts;
-    wish->lastQuery = StatusQuery{at, false, {}, {}};
+    // A worker counts its own attempts; a stopped worker of an earlier start
+    // never counts on past the stop, so the latest start's count is the worker's.
+    wish->attemptsThisStart = attempt.attempt;
+    wish->lastQuery = StatusQuery{at, false, {}, {}, ServiceResultKind::kDone, {}};
   }
 }
 
-void SessionStatusRecorder::QueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason) {
+void SessionStatusRecorder::QueryFailed(const QueryFailure& failure) {
   const StatusTime at = Now();
   std::lock_guard lock(mutex_);
-  WishStatus* wish = WishLocked(wishIndex);
+  WishStatus* wish = WishLocked(failure.wishIndex);
   if (wish == nullptr) return;
   // A failure told before any attempt (none is) still gets a moment.
-  if (!wish->lastQuery) wish->lastQuery = StatusQuery{at, false, {}, {}};
+  if (!wish->lastQuery) wish->lastQuery = StatusQuery{at, false, {}, {}, ServiceResultKind::kDone, {}};
   wish->lastQuery->failed = true;
-  wish->lastQuery->failedDate = date;
-  wish->lastQuery->reason = reason;
+  wish->lastQuery->failedDate = failure.date;
+  wish->lastQuery->reason = failure.message;
+  wish->lastQuery->kind = failure.kind;
+  wish->lastQuery->answer = failure.answer;
 }
 
 void SessionStatusRecorder::Refused(const OrderReport& order) {

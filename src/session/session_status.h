@@ -33,7 +33,9 @@ struct StatusQuery {
   // their wishes this stays empty.
   bool failed = false;
   std::string failedDate;
-  std::string reason;
+  std::string reason;  // the client's message for the failure
+  ServiceResultKind kind = ServiceResultKind::kDone;
+  AnswerVerdict answer;  // the service's verdict and words, when an answer decided it
 };
 
 enum class WishOutcome {
@@ -51,6 +53,7 @@ struct WishStatus {
   std::vector<std::string> seatTypes;   // the service's codes, in the order tried
   std::vector<std::string> passengers;  // names
   std::uint64_t attempts = 0;           // every attempt told for the wish, over all starts
+  std::uint64_t attemptsThisStart = 0;  // the attempts of the latest start that took the wish
   std::optional<StatusQuery> lastQuery;
   std::optional<StatusOrder> lastRefusal;  // the reason is the order's `message`
   // Grabbing does not tell when a worker will query next (its pauses and a
@@ -75,8 +78,8 @@ class SessionStatusRecorder {
   void WishAdded(std::size_t index, const OrderWish& wish);
   // A start took the first `wishCount` wishes of the list.
   void Started(std::size_t wishCount);
-  void Attempt(std::size_t wishIndex);
-  void QueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason);
+  void Attempt(const GrabAttempt& attempt);
+  void QueryFailed(const QueryFailure& failure);
   void Refused(const OrderReport& order);
   void Booked(const OrderReport& order);
   void NeedsManualCheck(const OrderReport& order);

@@ -5,6 +5,7 @@
 #include "grab/order_tables.h"
 #include "ui/gbk_qt.h"
 #include "ui/layouts.h"
+#include "ui/seat_positions.h"
 
 namespace quillet {
 
@@ -47,7 +48,7 @@ ControlEntry Cell(const QString& name, const QString& parent, QRect geometry) {
 ControlEntry SeatBox(int box, QRect geometry) {
   QString seat;
   for (const SeatType& type : SeatTypes()) {
-    if (type.dialogBox == box) seat = FromGbk(type.name());
+    if (DialogBoxOf(type) == box) seat = FromGbk(type.name());
   }
   return {.name = QStringLiteral(u"选择框%1").arg(box),
           .kind = K::CheckBox,

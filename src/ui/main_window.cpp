@@ -25,7 +25,8 @@ MainWindow::MainWindow(Session& session, QWidget* parent)
       orders_(nullptr) {
   BuildMainWindowLayout(this, QDate::fromString(QString::fromStdString(session_.ReferenceDate()), Qt::ISODate));
   ui_ = ResolveMainWindowControls(this);
-  view_ = new QtSessionView(ui_, this);
+  view_ = new QtSessionView(
+      ui_, [&session = session_] { return session.Status(); }, this);
   session_.AddObserver(*view_);
   login_ = new LoginPage(ui_, session_, this);
   query_ = new QueryPage(ui_, session_, this);
@@ -47,7 +48,7 @@ void MainWindow::ShowPurchasePage() {
   activateWindow();
 }
 
-void MainWindow::AppendLogLine(const std::string& line) { view_->OnGrabLogLine(line); }
+void MainWindow::AppendLogLine(const std::string& line) { view_->AppendLogLine(line); }
 
 void MainWindow::Shutdown() {
   login_->Shutdown();

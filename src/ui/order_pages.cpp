@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <cmath>
 
+#include "booking/uncompleted_order.h"
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
 #include "ui/order_texts.h"
@@ -21,46 +22,6 @@
 namespace quillet {
 
 namespace {
-
-// The uncompleted-order fields, each from the first occurrence of its key.
-enum Field {
-  kSequenceNo,
-  kOrderDate,
-  kTicketCount,
-  kPrice,
-  kCancelFlag,
-  kTrainNo,
-  kTrainCode,
-  kTravelDate,
-  kFromName,
-  kToName,
-  kPassengerName,
-  kSeatTypeName,
-  kCoachName,
-  kSeatName,
-  kDeadline,
-  kTicketTypeName,
-  kDepartureTime,
-  kArrivalTime,
-  kFieldCount
-};
-
-struct Markers {
-  const char* start;
-  const char* end;
-};
-
-constexpr Markers kMarkers[kFieldCount] = {
-    {"sequence_no\":\"", "\","},        {"order_date\":\"", "\","},
-    {"ticket_totalnum\":", ","},        {"str_ticket_price_page\":\"", "\","},
-    {"cancel_flag\":\"", "\","},        {"train_no\":\"", "\"}"},
-    {"station_train_code\":\"", "\","}, {"start_train_date_page\":\"", "\","},
-    {"from_station_name\":\"", "\","},  {"to_station_name\":\"", "\","},
-    {"passenger_name\":\"", "\","},     {"seat_type_name\":\"", "\","},
-    {"coach_name\":\"", "\","},         {"seat_name\":\"", "\","},
-    {"lose_time\":\"", "\","},          {"ticket_type_name\":\"", "\","},
-    {"start_time_page\":\"", "\","},    {"arrive_time_page\":\"", "\","},
-};
 
 // Numeric year-month-day with an optional time of day; "-" or "/" between
 // the date's numbers.
@@ -97,25 +58,23 @@ std::string ReadOrderFileText(const QString& path) {
 }
 
 UncompletedOrderRow ParseUncompletedOrder(const std::string& text) {
-  std::array<std::string, kFieldCount> f;
-  for (int i = 0; i < kFieldCount; ++i)
-    f[static_cast<std::size_t>(i)] = TextBetween(text, kMarkers[i].start, kMarkers[i].end);
-
+  // The row shows whatever the text holds, whether or not it names an order.
+  const UncompletedOrder o = ReadUncompletedOrder(text).order;
   UncompletedOrderRow row;
   auto& c = row.columns;
-  c[0] = f[kSequenceNo];
-  c[1] = f[kOrderDate];
-  c[2] = f[kTrainCode];
-  c[3] = f[kFromName] + f[kDepartureTime];
-  c[4] = f[kToName] + f[kArrivalTime];
-  c[5] = f[kPassengerName];
+  c[0] = o.sequenceNo;
+  c[1] = o.orderDate;
+  c[2] = o.trainCode;
+  c[3] = o.fromStationName + o.departureTime;
+  c[4] = o.toStationName + o.arrivalTime;
+  c[5] = o.passengerName;
   // A file without the ticket's keys (or no file) gives an empty cell, not "(车)".
-  if (!(f[kTicketTypeName].empty() && f[kCoachName].empty() && f[kSeatName].empty()))
-    c[6] = f[kTicketTypeName] + "(" + f[kCoachName] + order_texts::Coach() + f[kSeatName] + ")";
-  c[7] = f[kTicketCount];
-  c[8] = f[kPrice];
-  c[9] = f[kCancelFlag] == "Y" ? order_texts::CanCancel() : f[kCancelFlag];
-  row.deadline = f[kDeadline];
+  if (!(o.ticketTypeName.empty() && o.coachName.empty() && o.seatName.empty()))
+    c[6] = o.ticketTypeName + "(" + o.coachName + order_texts::Coach() + o.seatName + ")";
+  c[7] = o.ticketCount;
+  c[8] = o.price;
+  c[9] = o.cancelFlag == "Y" ? order_texts::CanCancel() : o.cancelFlag;
+  row.deadline = o.payDeadline;
   return row;
 }
 

@@ -5,14 +5,17 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QWidget>
+#include <cstdio>
 
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
+#include "ui/grab_log_text.h"
 
 namespace quillet {
 
-QtSessionView::QtSessionView(const MainWindowControls& ui, QObject* parent)
+QtSessionView::QtSessionView(const MainWindowControls& ui, StatusReader status, QObject* parent)
     : QObject(parent),
+      status_(std::move(status)),
       handOver_(new ThreadHandOver(this)),
       passengerList_(ui.passengerList),
       taskList_(ui.taskList),
@@ -54,24 +57,33 @@ void QtSessionView::OnWishAdded(std::size_t, const OrderWish& wish) {
   });
 }
 
-void QtSessionView::OnGrabAttempt(std::size_t, std::uint32_t, const std::string& caption) {
-  OnWindowThread([this, text = FromGbk(caption)] {
-    if (attemptLabel_) attemptLabel_->setText(text);
+void QtSessionView::OnGrabStarted(const GrabStart&) { AppendLogLine(grab_log_text::StartedLine()); }
+
+void QtSessionView::OnGrabAttempt(const GrabAttempt& attempt) {
+  OnWindowThread([this, wishIndex = attempt.wishIndex] {
+    if (!attemptLabel_ || !status_) return;
+    const SessionStatus status = status_();
+    if (wishIndex >= status.wishes.size()) return;
+    attemptLabel_->setText(FromGbk(grab_log_text::AttemptCaption(status.wishes[wishIndex].attemptsThisStart)));
   });
 }
 
-void QtSessionView::OnGrabLogLine(const std::string& line) {
+void QtSessionView::OnOrderBooked(const OrderReport& order) { AppendLogLine(grab_log_text::BookedLine(order)); }
+
+void QtSessionView::OnOrderNeedsManualCheck(const OrderReport& order) {
+  AppendLogLine(grab_log_text::ManualCheckLine(order));
+}
+
+void QtSessionView::OnOrderAbandoned(const OrderReport& order) {
+  std::fputs(grab_log_text::AbandonedOrderLine(order).c_str(), stderr);
+  std::fflush(stderr);
+}
+
+void QtSessionView::AppendLogLine(const std::string& line) {
   OnWindowThread([this, lines = FromGbk(line)] { AppendLogText(logBox_, lines); });
 }
 
-void QtSessionView::OnOrderBooked(const OrderReport& order) {
-  if (order.seatType != "1") return;
-  OnWindowThread([this] {
-    if (startGrabButton_) startGrabButton_->setEnabled(true);
-  });
-}
-
-void QtSessionView::OnGrabStopped() {
+void QtSessionView::OnGrabMayStartAgain() {
   OnWindowThread([this] {
     if (startGrabButton_) startGrabButton_->setEnabled(true);
   });

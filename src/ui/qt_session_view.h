@@ -5,8 +5,11 @@
 // for it (the window thread joins the workers at close).
 #include <QObject>
 #include <QPointer>
+#include <functional>
+#include <string>
 
 #include "session/session_observer.h"
+#include "session/session_status.h"
 #include "ui/thread_hand_over.h"
 #include "ui/window_controls.h"
 
@@ -21,22 +24,30 @@ namespace quillet {
 class QtSessionView : public QObject, public SessionObserver {
   Q_OBJECT
  public:
+  using StatusReader = std::function<SessionStatus()>;
   // Shows on the passenger list, the task list, the log box, the attempt
-  // label and the start button. Must be created on the window thread.
-  explicit QtSessionView(const MainWindowControls& ui, QObject* parent = nullptr);
+  // label and the start button; the attempt label shows the count that
+  // `status` (the session's) holds. Must be created on the window thread.
+  QtSessionView(const MainWindowControls& ui, StatusReader status, QObject* parent = nullptr);
 
   void OnPassengersLoaded(const std::vector<PassengerRecord>& passengers) override;
   void OnWishAdded(std::size_t index, const OrderWish& wish) override;
-  void OnGrabAttempt(std::size_t wishIndex, std::uint32_t count, const std::string& caption) override;
-  void OnGrabLogLine(const std::string& line) override;
-  // The start button comes back after a booking of seat type "1".
+  void OnGrabStarted(const GrabStart& start) override;
+  void OnGrabAttempt(const GrabAttempt& attempt) override;
   void OnOrderBooked(const OrderReport& order) override;
-  void OnGrabStopped() override;
+  void OnOrderNeedsManualCheck(const OrderReport& order) override;
+  // The window may be closing: the order is named on standard error at once.
+  void OnOrderAbandoned(const OrderReport& order) override;
+  void OnGrabMayStartAgain() override;
+
+  // A line (program text, ending in "\r\n") for the log box, from any thread.
+  void AppendLogLine(const std::string& line);
 
  private:
   template <typename Fn>
   void OnWindowThread(Fn&& fn);
 
+  const StatusReader status_;
   ThreadHandOver* handOver_;
   QPointer<QTreeWidget> passengerList_;
   QPointer<QTreeWidget> taskList_;

@@ -21,6 +21,7 @@
 #include "ui/layouts.h"
 #include "ui/message_box.h"
 #include "ui/page_texts.h"
+#include "ui/seat_positions.h"
 
 namespace quillet {
 
@@ -32,7 +33,7 @@ constexpr int kRowHeight = 40;
 // The seat columns are titled with their seat type's name.
 QString GridHeader(int column) {
   for (const SeatType& seat : SeatTypes()) {
-    if (seat.gridColumn > 0 && seat.gridColumn == column) return FromGbk(seat.name());
+    if (const int at = GridColumnOf(seat); at > 0 && at == column) return FromGbk(seat.name());
   }
   return page_texts::GridHeader(column);
 }
@@ -164,7 +165,7 @@ void QueryPage::ShowTrains(const Query& query, const std::vector<TrainRecord>& t
         FromGbk(train.duration),
     };
     for (const SeatType& seat : SeatTypes()) {
-      if (seat.gridColumn > 0) cells[seat.gridColumn] = FromGbk(train.*seat.tickets);
+      if (const int at = GridColumnOf(seat); at > 0) cells[at] = FromGbk(train.*seat.tickets);
     }
     cells[12] = FromGbk(train.otherSeat);
     cells[13] = train.canWebBuy == "Y" ? page_texts::Bookable() : page_texts::NotBookable();

@@ -1,6 +1,7 @@
 // The answer readers on fixed answers: which kind each answer is, which
 // reason comes back, and what is cut out.
 #include "booking/answers.h"
+#include "booking/uncompleted_order.h"
 #include "built_in_stations.h"
 
 #include <gtest/gtest.h>
@@ -258,6 +259,30 @@ TEST(AnswerKinds, EveryReaderOnAcceptedRefusedAndGarbledAnswers) {
 
   EXPECT_EQ(ReadOrderWaitTime(R"({"data":{"waitTime":4,"orderId":null}})"), "");
   EXPECT_EQ(ReadOrderWaitTime(R"({"data":{"waitTime":-1,"orderId":"E123456789"}})"), "E123456789");
+
+  const struct {
+    std::string answer;
+    AnswerVerdict verdict;
+  } orderCases[] = {
+      {R"({"data":{"orderDBList":[{"sequence_no":"E123456789","order_date":"2026-12-10 10:00:00",)"
+       R"("ticket_totalnum":1,"lose_time":"2026-12-10 10:30:00",)"
+       R"("station_train_code":"G101","cancel_flag":"Y","train_no":"240000G1010C"}]},"status":true})",
+       kAccepted},
+      {R"({"data":{},"status":true,"messages":[]})", kNoValidAnswer},  // no uncompleted order
+      {R"({"status":false,"messages":["busy"]})", Refused("busy")},
+      {R"({"status":false,"messages":[")" + lapsed + R"("]})", Kind(AnswerKind::kNotSignedIn, lapsed)},
+      {R"({"data":{"orderDBList":[{"sequence_no":"E12)", kNoValidAnswer},  // cut
+      {"<html>502</html>", kNoValidAnswer},
+  };
+  for (const auto& c : orderCases) EXPECT_EQ(ReadUncompletedOrder(c.answer).verdict, c.verdict) << c.answer;
+  const UncompletedOrder order = ReadUncompletedOrder(orderCases[0].answer).order;
+  EXPECT_EQ(order.sequenceNo, "E123456789");
+  EXPECT_EQ(order.trainCode, "G101");
+  EXPECT_EQ(order.ticketCount, "1");
+  EXPECT_EQ(order.cancelFlag, "Y");
+  EXPECT_EQ(order.trainNo, "240000G1010C");
+  EXPECT_EQ(order.payDeadline, "2026-12-10 10:30:00");
+  EXPECT_EQ(order.passengerName, "");
 
   EXPECT_EQ(PassportVerdict(true, ""), kAccepted);
   EXPECT_EQ(PassportVerdict(false, R"({"result_message":"busy","result_code":"1"})"), Refused("busy"));

@@ -48,15 +48,6 @@ TEST(PassengerEntryText, NameTypeNameAndTypeCode) {
   EXPECT_EQ(PassengerEntryText(passenger), G(u8"张三(学生[3])"));
 }
 
-TEST(DialogSeatNames, EveryBoxMapsToItsServiceCodeAndNoSeatToNone) {
-  const std::vector<std::string> expectedCodes = {"9", "M", "O", "4", "3", "2", "1", ""};
-  ASSERT_EQ(DialogSeatNames().size(), expectedCodes.size());
-  for (std::size_t i = 0; i < expectedCodes.size(); ++i) {
-    EXPECT_EQ(SeatCodeForName(DialogSeatNames()[i]), expectedCodes[i]) << "box " << i + 1;
-  }
-  EXPECT_EQ(DialogSeatNames().back(), G(u8"无座"));
-}
-
 TEST(TicketTypeItems, CarryTheTicketTypeCodeInParentheses) {
   const std::vector<std::string> expected = {G(u8"成人票(1)"), G(u8"儿童票(2)"), G(u8"学生票(3)"), G(u8"残军票(4)")};
   EXPECT_EQ(TicketTypeItems(), expected);

@@ -13,6 +13,7 @@
 #include "grab/grab_controller.h"
 #include "net/cookies.h"
 #include "sim_support.h"
+#include "ui/grab_log_text.h"
 
 namespace quillet {
 namespace {
@@ -24,7 +25,7 @@ constexpr auto kSoakTime = 60s;
 
 // The window as the Qt layer builds it: rows answered from a snapshot, every
 // update carried over to the window thread, which applies it when it runs
-// its pending work.
+// its pending work, in the window's words.
 class WindowThreadView : public GrabEvents {
  public:
   explicit WindowThreadView(std::vector<test::TaskRow> rows) : rows_(std::move(rows)) {}
@@ -34,14 +35,17 @@ class WindowThreadView : public GrabEvents {
     for (const test::TaskRow& row : rows_) wishes.push_back(WishFromTaskRow(row));
     return wishes;
   }
-  void OnGrabAttempt(std::size_t, std::uint32_t, const std::string& caption) override {
-    Post([this, caption] { caption_ = caption; });
+  void OnGrabStarted(const GrabStart&) override {
+    Post([this] { log_ += grab_log_text::StartedLine(); });
   }
-  void OnGrabLogLine(const std::string& text) override {
-    Post([this, text] { log_ += text; });
+  void OnGrabAttempt(const GrabAttempt& attempt) override {
+    Post([this, caption = grab_log_text::AttemptCaption(attempt.attempt)] { caption_ = caption; });
   }
   void OnOrderBooked(const OrderReport& order) override {
-    if (order.seatType == "1") Post([this] { startEnabled_ = true; });
+    Post([this, line = grab_log_text::BookedLine(order)] { log_ += line; });
+  }
+  void OnOrderNeedsManualCheck(const OrderReport& order) override {
+    Post([this, line = grab_log_text::ManualCheckLine(order)] { log_ += line; });
   }
   void OnGrabStopped() override {
     Post([this] { startEnabled_ = true; });

@@ -1,6 +1,8 @@
 #pragma once
 // GrabEvents for tests: fixed task rows for the wishes, and a record of what
-// the workers told. Safe to call from any thread.
+// the workers told. The journal holds one line per start and per order that
+// ended a worker ("started", "booked <date> <train> <names>", "manual ...",
+// names joined by ","). Safe to call from any thread.
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -27,49 +29,61 @@ class RecordingView : public GrabEvents {
     return wishes;
   }
 
-  void OnGrabAttempt(std::size_t, std::uint32_t, const std::string& caption) override {
+  void OnGrabStarted(const GrabStart&) override { Journal("started\n"); }
+  void OnGrabAttempt(const GrabAttempt& attempt) override {
     std::lock_guard lock(mutex_);
-    caption_ = caption;
-    ++captionCount_;
+    lastAttempt_ = attempt;
+    ++attemptCount_;
   }
-  void OnGrabLogLine(const std::string& text) override {
+  void OnOrderBooked(const OrderReport& order) override {
     {
       std::lock_guard lock(mutex_);
-      log_ += text;
+      booked_.push_back(order);
     }
-    changed_.notify_all();
-  }
-  // The window's rule: the start button comes back after a booking of
-  // seat type "1" and at every stop.
-  void OnOrderBooked(const OrderReport& order) override {
-    std::lock_guard lock(mutex_);
-    booked_.push_back(order);
-    if (order.seatType == "1") startButtonCalls_.push_back(true);
+    Journal(JournalLine("booked", order));
   }
   void OnOrderNeedsManualCheck(const OrderReport& order) override {
+    {
+      std::lock_guard lock(mutex_);
+      manual_.push_back(order);
+    }
+    Journal(JournalLine("manual", order));
+  }
+  void OnOrderAbandoned(const OrderReport& order) override {
     std::lock_guard lock(mutex_);
-    manual_.push_back(order);
+    abandoned_.push_back(order);
   }
   void OnGrabStopped() override {
     std::lock_guard lock(mutex_);
-    startButtonCalls_.push_back(true);
+    ++stops_;
+  }
+
+  static std::string JournalLine(const std::string& what, const OrderReport& order) {
+    std::string names;
+    for (const std::string& name : order.passengers) names += (names.empty() ? "" : ",") + name;
+    return what + " " + order.date + " " + order.train + " " + names + "\n";
   }
 
   std::string Log() const {
     std::lock_guard lock(mutex_);
     return log_;
   }
-  std::string Caption() const {
+  // The last attempt told, and how many were.
+  GrabAttempt LastAttempt() const {
     std::lock_guard lock(mutex_);
-    return caption_;
+    return lastAttempt_;
   }
-  int CaptionCount() const {
+  int AttemptCount() const {
     std::lock_guard lock(mutex_);
-    return captionCount_;
+    return attemptCount_;
   }
-  std::vector<bool> StartButtonCalls() const {
+  int Stops() const {
     std::lock_guard lock(mutex_);
-    return startButtonCalls_;
+    return stops_;
+  }
+  std::vector<OrderReport> Abandoned() const {
+    std::lock_guard lock(mutex_);
+    return abandoned_;
   }
   std::vector<OrderReport> Booked() const {
     std::lock_guard lock(mutex_);
@@ -86,13 +100,22 @@ class RecordingView : public GrabEvents {
   }
 
  private:
+  void Journal(const std::string& line) {
+    {
+      std::lock_guard lock(mutex_);
+      log_ += line;
+    }
+    changed_.notify_all();
+  }
+
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   const std::vector<TaskRow> rows_;
-  std::string caption_;
-  int captionCount_ = 0;
+  GrabAttempt lastAttempt_;
+  int attemptCount_ = 0;
+  int stops_ = 0;
   std::string log_;
-  std::vector<bool> startButtonCalls_;
+  std::vector<OrderReport> abandoned_;
   std::vector<OrderReport> booked_;
   std::vector<OrderReport> manual_;
 };

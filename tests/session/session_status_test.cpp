@@ -63,15 +63,22 @@ TEST(SessionStatusRecorder, KeepsEachWishsCourseAsValues) {
   EXPECT_FALSE(status.wishes[0].nextQueryAt);
 
   const auto before = std::chrono::system_clock::now();
+  const auto attempt = [](std::size_t wish, std::uint32_t n) { return GrabAttempt{wish, n, {}, {}}; };
   recorder.Started(2);
-  recorder.Attempt(0);
-  recorder.QueryFailed(0, "2026-12-21", G(u8"系统繁忙"));
-  recorder.Attempt(1);
+  recorder.Attempt(attempt(0, 1));
+  recorder.QueryFailed(QueryFailure{0,
+                                    "2026-12-21",
+                                    ServiceResultKind::kRefused,
+                                    AnswerVerdict{AnswerKind::kRefused, G(u8"系统繁忙")},
+                                    G(u8"系统繁忙"),
+                                    {},
+                                    {}});
+  recorder.Attempt(attempt(1, 1));
   recorder.Refused(Report(1, "", G(u8"余票不足！")));
-  recorder.Attempt(1);
+  recorder.Attempt(attempt(1, 2));
   recorder.Booked(Report(1, "E123456789", G(u8"成功")));
   // A wish the session never listed gets no status, but a booking is never dropped.
-  recorder.Attempt(7);
+  recorder.Attempt(attempt(7, 1));
   recorder.Booked(Report(7, "E7", ""));
   recorder.Stopped();
   const auto after = std::chrono::system_clock::now();
@@ -86,12 +93,15 @@ TEST(SessionStatusRecorder, KeepsEachWishsCourseAsValues) {
   EXPECT_TRUE(first.lastQuery->failed);
   EXPECT_EQ(first.lastQuery->failedDate, "2026-12-21");
   EXPECT_EQ(first.lastQuery->reason, G(u8"系统繁忙"));
+  EXPECT_EQ(first.lastQuery->kind, ServiceResultKind::kRefused);
+  EXPECT_EQ(first.lastQuery->answer, (AnswerVerdict{AnswerKind::kRefused, G(u8"系统繁忙")}));
   EXPECT_FALSE(first.lastRefusal);
   EXPECT_EQ(first.outcome, WishOutcome::kStopped);
   EXPECT_FALSE(first.ending);
 
   const WishStatus& second = status.wishes[1];
   EXPECT_EQ(second.attempts, 2u);
+  EXPECT_EQ(second.attemptsThisStart, 2u);
   ASSERT_TRUE(second.lastQuery);
   EXPECT_FALSE(second.lastQuery->failed) << "a new attempt starts a new query";
   ASSERT_TRUE(second.lastRefusal);
@@ -106,10 +116,15 @@ TEST(SessionStatusRecorder, KeepsEachWishsCourseAsValues) {
   EXPECT_EQ(status.bookings[0].order.orderId, "E123456789");
   EXPECT_EQ(status.bookings[0].order.passengers, std::vector<std::string>{G(u8"张伟")});
 
-  // A new start runs both wishes again; the earlier booking stays on the list.
+  // A new start runs both wishes again; the earlier booking stays on the list,
+  // and the attempts of the start count from its workers' first.
   recorder.Started(2);
+  recorder.Attempt(attempt(1, 1));
   recorder.NeedsManualCheck(Report(0, "", G(u8"订单结果未知")));
   recorder.CopyInto(status);
+  EXPECT_EQ(status.wishes[0].attemptsThisStart, 0u);
+  EXPECT_EQ(status.wishes[1].attemptsThisStart, 1u);
+  EXPECT_EQ(status.wishes[1].attempts, 3u);
   EXPECT_EQ(status.wishes[0].outcome, WishOutcome::kManualCheck);
   ASSERT_TRUE(status.wishes[0].ending);
   EXPECT_EQ(status.wishes[0].ending->order.message, G(u8"订单结果未知"));

@@ -29,7 +29,12 @@ class GrabViewTest : public ::testing::Test {
 };
 
 TEST_F(GrabViewTest, UpdatesFromOtherThreadsArriveOnTheWindowThread) {
-  QtSessionView view(ResolveMainWindowControls(&window_));
+  // The session's snapshot, as the attempt label reads it.
+  SessionStatus status;
+  status.wishes.resize(1);
+  status.wishes[0].attempts = 9;  // over every start
+  status.wishes[0].attemptsThisStart = 7;
+  QtSessionView view(ResolveMainWindowControls(&window_), [&status] { return status; });
   auto* start = Find<QPushButton>(&window_, u"超级按钮5");
   start->setEnabled(false);  // as after a click on it
   OrderWish wish;
@@ -42,17 +47,17 @@ TEST_F(GrabViewTest, UpdatesFromOtherThreadsArriveOnTheWindowThread) {
   passenger.passenger_type = "3";
   passenger.passenger_type_name = Gbk(u8"学生");
 
-  OrderReport secondClass;
-  secondClass.seatType = "O";
-  OrderReport hardSeat;
-  hardSeat.seatType = "1";
+  OrderReport booked;
+  booked.date = "2027-01-15";
+  booked.train = "K511";
+  booked.seatType = "O";
+  booked.passengers = {Gbk(u8"李雷")};
   std::thread worker([&] {
     view.OnPassengersLoaded({passenger});
     view.OnWishAdded(0, wish);
-    view.OnGrabLogLine(Gbk(u8"抢票开始！\r\n"));
-    view.OnGrabAttempt(0, 7, Gbk(u8"尝试次数：7"));
-    view.OnGrabLogLine(Gbk(u8"购票成功!日期：2027-01-15,车次：K511,购票人：李雷\r\n"));
-    view.OnOrderBooked(secondClass);  // only a hard-seat booking gives the button back
+    view.OnGrabStarted(GrabStart{});
+    view.OnGrabAttempt(GrabAttempt{0, 7, {}, {}});
+    view.OnOrderBooked(booked);  // the session says when the button comes back
   });
   // The window thread does not turn its event loop here, as when it joins
   // workers at close: the worker must finish anyway.
@@ -71,23 +76,34 @@ TEST_F(GrabViewTest, UpdatesFromOtherThreadsArriveOnTheWindowThread) {
   ASSERT_EQ(passengers->topLevelItemCount(), 1);
   EXPECT_EQ(passengers->topLevelItem(0)->text(3), Q(u8"学生(3)"));
 
-  std::thread([&] { view.OnOrderBooked(hardSeat); }).join();
+  std::thread([&] { view.OnGrabMayStartAgain(); }).join();
   ASSERT_TRUE(WaitFor([&] { return start->isEnabled(); }));
-  start->setEnabled(false);
-  std::thread([&] { view.OnGrabStopped(); }).join();
-  ASSERT_TRUE(WaitFor([&] { return start->isEnabled(); }));
+}
+
+TEST_F(GrabViewTest, ResultLinesNameTheWholePartyAndAManualCheckHasItsOwnWords) {
+  QtSessionView view(ResolveMainWindowControls(&window_), [] { return SessionStatus{}; });
+  OrderReport order;
+  order.date = "2027-01-15";
+  order.train = "G7";
+  order.passengers = {Gbk(u8"李雷"), Gbk(u8"韩梅梅")};
+  view.OnOrderNeedsManualCheck(order);
+  order.passengers.resize(1);
+  view.OnOrderBooked(order);
+  ASSERT_TRUE(WaitFor([&] { return Log().count(QLatin1Char('\n')) == 2; }));
+  EXPECT_EQ(Log(), Q(u8"请手动查看购票信息!日期：2027-01-15,车次：G7,购票人：李雷,韩梅梅\n"
+                     u8"购票成功!日期：2027-01-15,车次：G7,购票人：李雷\n"));
 }
 
 TEST_F(GrabViewTest, LogLinesGoAtTheEndAndTheEndStaysInView) {
   auto* log = Find<QPlainTextEdit>(&window_, u"编辑框5");
   window_.show();
-  QtSessionView view(ResolveMainWindowControls(&window_));
-  for (int i = 0; i < 200; ++i) view.OnGrabLogLine("line " + std::to_string(i) + "\r\n");
+  QtSessionView view(ResolveMainWindowControls(&window_), [] { return SessionStatus{}; });
+  for (int i = 0; i < 200; ++i) view.AppendLogLine("line " + std::to_string(i) + "\r\n");
   // The user puts the caret at the top; the next line still goes to the end.
   QTextCursor top = log->textCursor();
   top.movePosition(QTextCursor::Start);
   log->setTextCursor(top);
-  view.OnGrabLogLine("last\r\n");
+  view.AppendLogLine("last\r\n");
 
   EXPECT_TRUE(log->toPlainText().startsWith(QStringLiteral("line 0\nline 1\n")));
   EXPECT_TRUE(log->toPlainText().endsWith(QStringLiteral("line 199\nlast\n")));

@@ -67,7 +67,7 @@ class OrderDialogTest : public ::testing::Test {
   }
   void SetUp() override {
     BuildMainWindowLayout(&window_);
-    view_ = std::make_unique<QtSessionView>(ResolveMainWindowControls(&window_));
+    view_ = std::make_unique<QtSessionView>(ResolveMainWindowControls(&window_), [this] { return session_.Status(); });
     session_.AddObserver(*view_);
     page_ = std::make_unique<PurchasePage>(ResolveMainWindowControls(&window_), session_);
 

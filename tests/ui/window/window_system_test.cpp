@@ -382,7 +382,7 @@ TEST_F(WindowSystemTest, PassengerListStartsAtItsLeftEdge) {
     EXPECT_GE(list->viewport()->mapTo(group, QPoint(0, 0)).x(), 0);
   };
   expectLeftEdgeShown("at start");
-  QtSessionView view(window_->Controls());
+  QtSessionView view(window_->Controls(), [] { return SessionStatus{}; });
   PassengerRecord passenger;
   passenger.passenger_name = Gbk(u8"李雷");
   passenger.passenger_type = "1";
