@@ -11,6 +11,7 @@
 #include <stop_token>
 #include <thread>
 
+#include "booking/service_paths.h"
 #include "gbk.h"
 #include "notification_bus.h"
 #include "raw_http_server.h"
@@ -86,8 +87,9 @@ TEST(Assembly, TheClientTheClockProbeAndTheWebhookAllGoThroughTheServicesProxy) 
     }
     return false;
   };
-  EXPECT_TRUE(WaitUntil([&] { return seen("GET", "http://service.quillet.test/otn/"); }, 10s));
-  EXPECT_TRUE(WaitUntil([&] { return seen("HEAD", "http://service.quillet.test/otn/"); }, 10s));
+  const std::string service = "http://service.quillet.test";
+  EXPECT_TRUE(WaitUntil([&] { return seen("GET", service + service_paths::kLeftTicketQuery); }, 10s));
+  EXPECT_TRUE(WaitUntil([&] { return seen("HEAD", service + service_paths::kApplicationRoot); }, 10s));
   EXPECT_TRUE(WaitUntil([&] { return seen("POST", "http://hook.quillet.test/push"); }, 10s));
   stopProbing.request_stop();
   probe.join();
