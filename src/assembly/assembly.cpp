@@ -81,19 +81,23 @@ WishScheduleFactory Assembly::SaleScheduleFactory() { return MakeSaleScheduleFac
 std::vector<PendingDelivery> Assembly::TakeDown(const DrainControl& control) {
   std::vector<Session*> sessions;
   std::vector<std::pair<Session*, SessionNotifier*>> told;
+  NotifierSet* notifiers = nullptr;
+  std::shared_ptr<ClickGate> clicks;
   {
     std::lock_guard lock(mutex_);
     if (takenDown_) return {};
     takenDown_ = true;
     for (const auto& session : sessions_) sessions.push_back(session.get());
     for (const Told& t : told_) told.emplace_back(t.session, t.observer.get());
+    notifiers = notifiers_.get();
+    clicks = clicks_;
   }
   // The workers first: what they report while they end still reaches the
   // notifiers, which are then given their time.
   for (Session* session : sessions) session->Close();
   std::vector<PendingDelivery> givenUp;
-  if (notifiers_) givenUp = notifiers_->Stop(control);
-  if (clicks_) clicks_->Close();
+  if (notifiers != nullptr) givenUp = notifiers->Stop(control);
+  if (clicks) clicks->Close();
   for (const auto& [session, observer] : told) session->RemoveObserver(*observer);
   return givenUp;
 }
