@@ -129,7 +129,7 @@ void Print(const char* mode, const Stats& confirm, const Stats& firstQuery) {
 void MeasureClockError(long long shiftMs) {
   test::SimProcess sim({"--latency-ms", "20", "--clock-shift-ms", std::to_string(shiftMs)});
   if (!sim.Running()) return;
-  SharedServiceClock clock(HttpClockEstimator(sim.BaseUrl(), ""), nullptr);
+  SharedServiceClock clock(HttpClockEstimator({sim.BaseUrl(), {}, {}}), nullptr);
   const auto reading = clock.Reading({});
   if (!reading || !reading->fromService) {
     std::printf("clock shift %+6lld ms: no estimate\n", shiftMs);
@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   auto clock = std::make_shared<SharedServiceClock>(
-      HttpClockEstimator(sim.BaseUrl(), ""),
+      HttpClockEstimator({sim.BaseUrl(), {}, {}}),
       [](const ServiceClockNote& note) { std::fprintf(stderr, "%s\n", ServiceClockNoteText(note).c_str()); });
 
   for (const bool scheduled : {true, false}) {

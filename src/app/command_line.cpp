@@ -82,13 +82,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       return line;
     }
     if (arg == "--no-sound") {
-      line.settings.sound = false;
+      line.settings.notify.sound = false;
       continue;
     }
     std::string* target = nullptr;
-    if (arg == "--notify-url") target = &line.settings.notifyUrl;
-    if (arg == "--service") target = &line.settings.serviceBaseAddress;
-    if (arg == "--ca-file") target = &line.settings.caFile;
+    if (arg == "--notify-url") target = &line.settings.notify.webhookUrl;
+    if (arg == "--service") target = &line.settings.service.address;
+    if (arg == "--ca-file") target = &line.settings.service.caFile;
     if (!target) {
       line.action = CommandLine::Action::Error;
       line.error = "unknown option: " + arg;
@@ -102,13 +102,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     *target = args[++i];
   }
   // The address is joined with paths that begin with "/".
-  std::string& address = line.settings.serviceBaseAddress;
+  std::string& address = line.settings.service.address;
   while (!address.empty() && address.back() == '/') address.pop_back();
   if (address.rfind("http://", 0) != 0 && address.rfind("https://", 0) != 0) {
     line.action = CommandLine::Action::Error;
     line.error = "--service needs an http:// or https:// address";
   }
-  const std::string& hook = line.settings.notifyUrl;
+  const std::string& hook = line.settings.notify.webhookUrl;
   if (line.action == CommandLine::Action::Run && !hook.empty() && hook.rfind("http://", 0) != 0 &&
       hook.rfind("https://", 0) != 0) {
     line.action = CommandLine::Action::Error;

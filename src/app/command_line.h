@@ -3,15 +3,15 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "assembly/program_settings.h"
 
 namespace quillet {
 
 struct CommandLine {
   enum class Action { Run, Help, Version, Error };
   Action action = Action::Run;
-  AppSettings settings;
-  std::string error;  // for Action::Error
+  ProgramSettings settings;  // the window shows the desktop notification and plays the sound
+  std::string error;         // for Action::Error
 };
 
 // args excludes the program name. Qt's own options (-platform NAME, -style

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
 #include "app/command_line.h"
 #include "app/window_notifications.h"
+#include "assembly/assembly.h"
 #include "quillet/version.h"
 #include "session/session.h"
 #include "ui/main_window.h"
@@ -35,20 +35,20 @@ int StartProgram(int argc, char** argv) {
   // Ties the window to its installed menu entry and icon (Wayland's app id).
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopId));
   QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kDesktopId)));
-  SessionSettings settings;
-  settings.serviceBaseAddress = line.settings.serviceBaseAddress;
-  settings.caFile = line.settings.caFile;
-  // The client loads the built-in station table as the session is created.
-  Session session(settings);
+  // The program's station table is loaded here, before the window shows.
+  Assembly assembly(line.settings);
+  Session& session = assembly.AddSession();
   MainWindow window(session);
-  WindowNotifications notifications(session, window, line.settings);
+  WindowNotifications notifications(assembly, session, window);
   window.show();
   const int exitCode = QApplication::exec();
   // Closing the window has stopped every thread it started and closed the
   // session's grabbing (again here for an end without a close). Then the
-  // notifications still queued get a bounded time, before the window goes,
-  // and the window goes before the session it shows.
+  // assembly is taken down: the workers joined, then the notifications
+  // still queued get a bounded time, before the window goes; and the window
+  // goes before the session it shows.
   window.Shutdown();
+  assembly.TakeDown();
   return exitCode;
 }
 

@@ -82,13 +82,16 @@ Result WithValues(ServiceResult judged) {
 
 }  // namespace
 
-BookingClient::BookingClient(std::string serviceBaseAddress, CookieJar& cookieJar, std::string caFile)
-    : serviceBaseAddress_(std::move(serviceBaseAddress)),
+BookingClient::BookingClient(ServiceSettings service, CookieJar& cookieJar,
+                             std::shared_ptr<const StationDirectory> stations)
+    : service_(std::move(service)),
       cookieJar_(cookieJar),
-      caFile_(std::move(caFile)),
-      headers_(serviceBaseAddress_) {
-  stations_.LoadStations();
-}
+      stations_(stations ? std::move(stations) : BuiltInStations()),
+      headers_(service_.address) {}
+
+BookingClient::BookingClient(std::string serviceBaseAddress, CookieJar& cookieJar, std::string caFile)
+    : BookingClient(ServiceSettings{std::move(serviceBaseAddress), std::move(caFile), {}}, cookieJar,
+                    BuiltInStations()) {}
 
 HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::string& method, const std::string& body,
                                            const std::string& headerBlock, const std::stop_token& stop,
@@ -96,11 +99,12 @@ HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::s
   if (stop.stop_requested()) return {ExchangeOutcome::kStopped, 0, {}, {}};
   ExchangeOptions options;
   options.stop = stop;
-  options.extraCaFile = caFile_;
+  options.extraCaFile = service_.caFile;
   options.reuseConnections = reuseConnections_ && !freshConnection;
   options.deadline = exchangeDeadline_;
   HttpRequest request;
-  request.url = serviceBaseAddress_ + path;
+  request.url = service_.address + path;
+  request.proxy = service_.proxy;
   request.method = method;
   request.bodyText = body;
   request.headerBlock = headerBlock;
@@ -155,8 +159,8 @@ BookingClient::Attempt BookingClient::ExchangeWithTries(const std::string& path,
 }
 
 std::string_view BookingClient::ServicePathOf(std::string_view url) const {
-  if (!url.starts_with(serviceBaseAddress_)) return {};
-  url.remove_prefix(serviceBaseAddress_.size());
+  if (!url.starts_with(service_.address)) return {};
+  url.remove_prefix(service_.address.size());
   return url.substr(0, url.find_first_of("?#"));
 }
 
@@ -464,7 +468,7 @@ TrainsResult BookingClient::QueryLeftTicketsAt(const std::string& queryPath, boo
                                    : QueryAnswerSign::kNormal;
   std::vector<TrainRecord> trains;
   std::string_view utf8List;
-  if (!onlyTrains.empty() && ReadWantedLeftTickets(answer.body, onlyTrains, stations_, trains, utf8List)) {
+  if (!onlyTrains.empty() && ReadWantedLeftTickets(answer.body, onlyTrains, *stations_, trains, utf8List)) {
     SetLastResponseUtf8(utf8List);
     auto result = WithValues<TrainsResult>(Judged(answer.outcome, stop, {AnswerKind::kAccepted, {}}, texts::Success()));
     if (result.Done()) result.trains = std::move(trains);
@@ -473,7 +477,7 @@ TrainsResult BookingClient::QueryLeftTicketsAt(const std::string& queryPath, boo
   }
 
   std::string text = Utf8BytesToText(answer.body);
-  AnswerVerdict verdict = ReadLeftTickets(text, stations_, trains);
+  AnswerVerdict verdict = ReadLeftTickets(text, *stations_, trains);
   std::string message = MessageOf(verdict, texts::NoValidAnswer());
   SetLastResponse(std::move(text));
   if (!onlyTrains.empty()) {

@@ -7,6 +7,7 @@
 // and returns a typed result (see service_result.h) with its values.
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <stop_token>
@@ -23,11 +24,10 @@
 #include "booking/station_sale_times.h"
 #include "booking/waitlist_results.h"
 #include "net/cookies.h"
+#include "net/service_settings.h"
 #include "stations/station_directory.h"
 
 namespace quillet {
-
-inline constexpr char kRealServiceAddress[] = "https://kyfw.12306.cn";
 
 // The exchanges of signing in and of loading the account's passengers.
 enum class SignInStep { kLoginPage, kCaptchaPicture, kCaptchaCheck, kLogin, kLoginConfirm, kOrderPage, kPassengerList };
@@ -89,14 +89,16 @@ struct StationSaleTimesResult : ServiceResult {
 
 class BookingClient {
  public:
-  // serviceBaseAddress: scheme and host without a trailing slash. caFile: an
-  // extra certificate authority bundle (empty: the system store only). The
-  // client loads the built-in station table as it is created.
+  // Every exchange goes to `service` (its address, CA file and proxy) and
+  // reads stations from `stations`, a table shared read-only with the rest
+  // of the process.
+  BookingClient(ServiceSettings service, CookieJar& cookieJar, std::shared_ptr<const StationDirectory> stations);
+  // The same with the built-in station table.
   BookingClient(std::string serviceBaseAddress, CookieJar& cookieJar, std::string caFile = {});
   BookingClient(const BookingClient&) = delete;
   BookingClient& operator=(const BookingClient&) = delete;
 
-  const StationDirectory& Stations() const { return stations_; }
+  const StationDirectory& Stations() const { return *stations_; }
 
   // Signing in and loading the passengers try each exchange up to
   // kSignInTries times, a pause apart, while it fails in transport, brings an
@@ -190,7 +192,7 @@ class BookingClient {
   WaitlistStateResult QueryWaitlistState(const std::string& reserveNo, std::stop_token stop = {});
   ServiceResult CancelWaitlist(const std::string& reserveNo, std::stop_token stop = {});
 
-  const std::string& ServiceBaseAddress() const { return serviceBaseAddress_; }
+  const std::string& ServiceBaseAddress() const { return service_.address; }
   // Where the left-ticket query goes now ("/otn/leftTicket/query" until the service moves it).
   std::string QueryPath() const;
   CookieJar& Cookies() { return cookieJar_; }
@@ -250,13 +252,12 @@ class BookingClient {
   // Keeps an answer still in UTF-8; LastResponse converts it when asked.
   void SetLastResponseUtf8(std::string_view utf8);
 
-  std::string serviceBaseAddress_;
+  const ServiceSettings service_;
   CookieJar& cookieJar_;
-  std::string caFile_;
   std::atomic<bool> reuseConnections_ = true;
   std::atomic<std::chrono::milliseconds> exchangeDeadline_ = ExchangeOptions{}.deadline;
   std::atomic<std::chrono::milliseconds> retryPause_{std::chrono::milliseconds(400)};
-  StationDirectory stations_;
+  const std::shared_ptr<const StationDirectory> stations_;
   const HeaderBlocks headers_;
 
   mutable std::mutex stateMutex_;  // guards the four fields below

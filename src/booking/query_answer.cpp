@@ -1,4 +1,5 @@
 #include "booking/query_answer.h"
+#include "booking/service_paths.h"
 
 #include <algorithm>
 #include <cctype>
@@ -38,7 +39,7 @@ QueryPathMove ReadQueryPathMove(std::string_view utf8Answer) {
     move.problem = QueryPathProblem::kNotUnderService;
   } else {
     move.verdict = QueryPathVerdict::kMoved;
-    move.path = "/otn/" + std::string(named);
+    move.path = service_paths::kApplicationRoot + std::string(named);
   }
   return move;
 }

@@ -56,7 +56,7 @@ WaitlistTrainsResult BookingClient::QueryWaitlistTrains(bool studentPurpose, con
       LeftTicketQueryPath(trainDate, StationQueryValue(fromStation), StationQueryValue(toStation), studentPurpose), "",
       "", headers_.query, stop);
   std::vector<WaitlistTrain> trains;
-  const WaitlistReading reading = ReadWaitlistTrains(answer.text, stations_, trains);
+  const WaitlistReading reading = ReadWaitlistTrains(answer.text, *stations_, trains);
   auto result = Judged<WaitlistTrainsResult>(answer.outcome, stop, reading);
   if (result.Done()) result.trains = std::move(trains);
   return result;

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "assembly/assembly.h"
 #include "cli/command_line.h"
 #include "cli/event_output.h"
 #include "cli/grab_run.h"
@@ -33,7 +34,6 @@
 #include "grab/sale_schedule.h"
 #include "notify/notification_text.h"
 #include "notify/notify_event.h"
-#include "notify/session_notifier.h"
 #include "session/session.h"
 #include "stations/station_directory.h"
 #include "util/codepage.h"
@@ -110,9 +110,7 @@ std::string DeliveryList(const std::vector<quillet::PendingDelivery>& deliveries
 // The end of every run: the workers first (a booking confirmed while closing
 // is still told), then the notifications of bookings and manual checks get
 // their whole schedule, unless another signal gives them up.
-void EndRun(Session& session, quillet::NotifierSet& notifiers, quillet::SessionNotifier& told,
-            const StopRequests& stops, quillet::cli::EventOutput& output) {
-  session.Close();
+void EndRun(quillet::Assembly& assembly, const StopRequests& stops, quillet::cli::EventOutput& output) {
   quillet::DrainControl control;
   control.fullSchedule = true;
   control.abandon = stops.Nth(stops.Count() + 1);
@@ -120,8 +118,7 @@ void EndRun(Session& session, quillet::NotifierSet& notifiers, quillet::SessionN
     output.Finish();
     std::cerr << "quillet-grab: still delivering " << DeliveryList(pending) << "; Ctrl+C (or SIGTERM) gives them up\n";
   };
-  const std::vector<quillet::PendingDelivery> givenUp = notifiers.Stop(control);
-  session.RemoveObserver(told);
+  const std::vector<quillet::PendingDelivery> givenUp = assembly.TakeDown(control);
   if (givenUp.empty()) return;
   for (const quillet::PendingDelivery& delivery : givenUp) {
     output.Write(NotificationOf(delivery.notifier, delivery.event, false, "given up at exit"));
@@ -204,10 +201,11 @@ int StopGrabbing(Session& session, GrabRun& run, const StopRequests& stops, quil
   return quillet::cli::ExitCodeOf(run, true);
 }
 
-int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Session& session, GrabRun& run,
-                  quillet::SessionNotifier& told, quillet::NotifierSet& notifiers, quillet::cli::EventOutput& output,
+int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, quillet::Assembly& assembly,
+                  Session& session, GrabRun& run, quillet::SessionNotifier& told, quillet::cli::EventOutput& output,
                   const StopRequests& stops, quillet::cli::PrivateFolder& pictures, quillet::cli::WaitlistRun& waitlist,
                   quillet::cli::WebPage* page) {
+  quillet::NotifierSet& notifiers = assembly.Notifiers();
   const bool interactive = isatty(STDIN_FILENO) != 0;
   const bool byQr = plan.signIn == quillet::cli::SignInMethod::kQr;
   run.SetSignInMethod(byQr ? "qr" : "captcha");
@@ -267,12 +265,11 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, Sessi
     session.AddWish(wish);
   }
   // One estimate of the service's clock for sale openings and the service's hours.
-  const auto serviceClock = std::make_shared<quillet::SharedServiceClock>(
-      quillet::HttpClockEstimator(plan.service, plan.caFile), [&output, page](const quillet::ServiceClockNote& note) {
-        output.Write(quillet::cli::ClockEvent{note});
-        if (page) page->Status().SetClock(note);
-      });
-  if (waitsForASale) session.SetWishScheduleFactory(quillet::MakeSaleScheduleFactory(serviceClock));
+  const auto serviceClock = assembly.ServiceClock([&output, page](const quillet::ServiceClockNote& note) {
+    output.Write(quillet::cli::ClockEvent{note});
+    if (page) page->Status().SetClock(note);
+  });
+  if (waitsForASale) session.SetWishScheduleFactory(assembly.SaleScheduleFactory());
   const auto pacer = quillet::cli::MakeRunPacer(plan, serviceClock, output, notifiers);
   session.SetQueryPacer(pacer);
   AddObservers(session, run, told);
@@ -343,24 +340,23 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
     ::_exit(kExitStopped);
   });
-  quillet::SessionSettings settings;
-  settings.serviceBaseAddress = plan.service;
-  settings.caFile = plan.caFile;
-  // The output and the run outlive the session, whose workers tell them.
+  // The output and the run outlive the program's assembly, whose sessions'
+  // workers and notifiers tell them.
   quillet::cli::EventOutput output(
       std::cout, line.json ? quillet::cli::EventOutput::Format::kJson : quillet::cli::EventOutput::Format::kText,
       isatty(STDOUT_FILENO) != 0);
   GrabRun run(output, plan.wishes.size());
   run.AcceptSignals(true);
-  const std::unique_ptr<quillet::NotifierSet> notifiers =
-      quillet::cli::MakePlanNotifiers(plan, line, [&output](const quillet::NotifierReport& report) {
-        output.Write(NotificationOf(report.notifier, report.event,
-                                    report.outcome == quillet::DeliveryOutcome::kDelivered,
-                                    quillet::GbkFromUtf8(quillet::cli::NotifierFailureText(report.failure))));
-      });
+  quillet::Assembly assembly(quillet::cli::PlanProgramSettings(plan, line));
+  quillet::NotifierHooks hooks;
+  hooks.report = [&output](const quillet::NotifierReport& report) {
+    output.Write(NotificationOf(report.notifier, report.event, report.outcome == quillet::DeliveryOutcome::kDelivered,
+                                quillet::GbkFromUtf8(quillet::cli::NotifierFailureText(report.failure))));
+  };
+  assembly.StartNotifiers(std::move(hooks));
+  Session& session = assembly.AddSession();
   // A QR run tells of a lapse itself, with the code to scan.
-  quillet::SessionNotifier told(*notifiers, plan.signIn != quillet::cli::SignInMethod::kQr);
-  Session session(settings);
+  quillet::SessionNotifier& told = assembly.NotifierFor(session, plan.signIn != quillet::cli::SignInMethod::kQr);
   quillet::cli::SignalWatcher signals([&stops, &run](int signalNumber) {
     stops.Take(signalNumber);
     run.TakeSignal(signalNumber);
@@ -383,9 +379,9 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   // A filled waitlist order is told like a grab booking, to the same notifiers.
   quillet::cli::WaitlistRun waitlist(output, run, told);
   const int code =
-      SignInAndGrab(line, plan, session, run, told, *notifiers, output, stops, pictures, waitlist, page.get());
+      SignInAndGrab(line, plan, assembly, session, run, told, output, stops, pictures, waitlist, page.get());
   waitlist.Stop();  // an open waitlist order stays at the service
-  EndRun(session, *notifiers, told, stops, output);
+  EndRun(assembly, stops, output);
   if (page) {
     output.SetLineTee({});
     session.RemoveObserver(page->Status());
@@ -418,10 +414,8 @@ int main(int argc, char** argv) {
   // Before any thread starts, so that every thread leaves them to the watcher.
   quillet::cli::BlockStopSignals();
 
-  quillet::StationDirectory stations;
-  stations.LoadStations();
   const quillet::cli::PlanReading reading =
-      quillet::cli::ReadPlanFile(line.planPath, stations, quillet::cli::TodayInChina());
+      quillet::cli::ReadPlanFile(line.planPath, *quillet::BuiltInStations(), quillet::cli::TodayInChina());
   if (!reading.Ok()) {
     for (const auto& error : reading.errors) std::cerr << VisibleLines(quillet::cli::DescribePlanError(error)) << "\n";
     return kExitUsage;

@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "notify/notify_settings.h"
-
 namespace quillet::cli {
 
 int BellTerminalFd() {
@@ -27,19 +25,17 @@ bool SessionBusAnnounced() {
   return stat((std::string(runtime) + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
 }
 
-std::unique_ptr<NotifierSet> MakePlanNotifiers(const Plan& plan, const CommandLine& line,
-                                               NotifierSet::ReportFn report) {
-  NotifySettings settings;
+ProgramSettings PlanProgramSettings(const Plan& plan, const CommandLine& line) {
+  ProgramSettings settings;
+  settings.service.address = plan.service;
+  settings.service.caFile = plan.caFile;
   // On a machine without a desktop the notification would only fail.
-  settings.desktop = SessionBusAnnounced();
-  settings.sound = !line.noSound;
-  settings.bellFd = BellTerminalFd();
-  settings.webhookUrl = plan.notify.url;
-  settings.extraCaFile = plan.caFile;
-  settings.command = plan.notify.command;
-  auto notifiers = std::make_unique<NotifierSet>(std::move(report));
-  AddConfiguredNotifiers(*notifiers, settings);
-  return notifiers;
+  settings.notify.desktop = SessionBusAnnounced();
+  settings.notify.sound = !line.noSound;
+  settings.notify.bellFd = BellTerminalFd();
+  settings.notify.webhookUrl = plan.notify.url;
+  settings.notify.command = plan.notify.command;
+  return settings;
 }
 
 }  // namespace quillet::cli

@@ -2,18 +2,15 @@
 // How quillet-grab tells the person about a booking: the terminal bell, the
 // desktop notification when a session bus is there, the completion sound
 // (unless --no-sound), and the plan's [notify] url and command.
-#include <memory>
-
+#include "assembly/program_settings.h"
 #include "cli/command_line.h"
 #include "cli/plan.h"
-#include "notify/notifier_set.h"
 
 namespace quillet::cli {
 
-// The notifiers for a run of `plan`. Attach a SessionNotifier on the set to
-// the session; after the session is closed, Stop() the set (bounded) before
-// anything `report` uses goes. `report` runs on the notifiers' threads.
-std::unique_ptr<NotifierSet> MakePlanNotifiers(const Plan& plan, const CommandLine& line, NotifierSet::ReportFn report);
+// The program a run of `plan` puts together: the plan's service, and the
+// notifiers its [notify] table and the command line ask for.
+ProgramSettings PlanProgramSettings(const Plan& plan, const CommandLine& line);
 
 // The terminal to ring: standard error, else standard output; -1 for none.
 int BellTerminalFd();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string_view>
 #include <system_error>
 
@@ -115,11 +116,10 @@ int RunTrains(const TrainsRequest& request, bool json, std::ostream& out, std::o
     err << "quillet-grab: " << problem << "\n";
     return kExitUsage;
   };
-  StationDirectory stations;
-  stations.LoadStations();
-  const StationChoice from = ChooseStation(stations, request.from);
+  const std::shared_ptr<const StationDirectory> stations = BuiltInStations();
+  const StationChoice from = ChooseStation(*stations, request.from);
   if (from.station == nullptr) return usage(Format(_("from: %s"), from.problem));
-  const StationChoice to = ChooseStation(stations, request.to);
+  const StationChoice to = ChooseStation(*stations, request.to);
   if (to.station == nullptr) return usage(Format(_("to: %s"), to.problem));
   if (from.station == to.station) {
     return usage(Format(_("from and to are the same station, %s"), Utf8FromGbk(from.station->name)));
@@ -137,7 +137,7 @@ int RunTrains(const TrainsRequest& request, bool json, std::ostream& out, std::o
   }
 
   CookieJar jar;
-  BookingClient client(service, jar, request.caFile);
+  BookingClient client(ServiceSettings{service, request.caFile, {}}, jar, stations);
   const TrainsResult result =
       client.QueryLeftTickets(request.student, date.date, from.station->telecode, to.station->telecode);
   if (!result.Done()) {

@@ -65,10 +65,4 @@ WishScheduleFactory MakeSaleScheduleFactory(std::shared_ptr<SharedServiceClock> 
   };
 }
 
-WishScheduleFactory MakeSaleScheduleFactory(const std::string& serviceAddress, const std::string& caFile,
-                                            ClockReport report) {
-  return MakeSaleScheduleFactory(
-      std::make_shared<SharedServiceClock>(HttpClockEstimator(serviceAddress, caFile), std::move(report)));
-}
-
 }  // namespace quillet

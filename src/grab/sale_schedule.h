@@ -37,9 +37,5 @@ std::unique_ptr<WishSchedule> MakeSaleSchedule(std::shared_ptr<SharedServiceCloc
 // Makes schedules for the wishes of a run, all reading one estimate of the
 // service's clock. A wish without a start moment gets none.
 WishScheduleFactory MakeSaleScheduleFactory(std::shared_ptr<SharedServiceClock> clock, SaleTimings timings = {});
-// The same, estimating the clock of the service at `serviceAddress` (Date
-// headers of light requests); `report` hears each estimate.
-WishScheduleFactory MakeSaleScheduleFactory(const std::string& serviceAddress, const std::string& caFile,
-                                            ClockReport report);
 
 }  // namespace quillet

@@ -33,12 +33,13 @@ ScheduleClocks MachineScheduleClocks() {
   return clocks;
 }
 
-ClockEstimator HttpClockEstimator(std::string serviceAddress, std::string caFile) {
-  return [serviceAddress = std::move(serviceAddress), caFile = std::move(caFile)](const std::stop_token& stop) {
+ClockEstimator HttpClockEstimator(ServiceSettings service) {
+  return [service = std::move(service)](const std::stop_token& stop) {
     net::ClockProbeTarget target;
-    target.baseUrl = serviceAddress;
+    target.baseUrl = service.address;
     target.path = service_paths::kApplicationRoot;
-    target.extraCaFile = caFile;
+    target.extraCaFile = service.caFile;
+    target.proxy = service.proxy;
     net::HttpClockProber prober(std::move(target), stop);
     return net::EstimateServiceClock(net::MachineClockProbing(prober, stop));
   };

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "net/service_clock.h"
+#include "net/service_settings.h"
 
 namespace quillet {
 
@@ -29,8 +30,8 @@ ScheduleClocks MachineScheduleClocks();
 
 // Takes one estimate of the service's clock.
 using ClockEstimator = std::function<net::ClockEstimateResult(const std::stop_token&)>;
-// Probes the service at `serviceAddress` over HTTP (Date headers of HEAD answers).
-ClockEstimator HttpClockEstimator(std::string serviceAddress, std::string caFile);
+// Probes the service over HTTP (Date headers of HEAD answers).
+ClockEstimator HttpClockEstimator(ServiceSettings service);
 
 // What an estimate of the service's clock came to, for the person running
 // the grab; the front end words it.

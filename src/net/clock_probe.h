@@ -14,7 +14,7 @@ namespace quillet::net {
 
 struct ClockProbeTarget {
   std::string baseUrl;      // the service's base address, e.g. "https://kyfw.12306.cn"
-  std::string path;         // a light path the booking application answers itself, "/otn/"
+  std::string path;         // a light path the booking application answers itself
   std::string extraCaFile;  // trusted besides the system store
   std::string proxy;        // empty: none
 };

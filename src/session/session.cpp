@@ -84,7 +84,7 @@ class Session::GrabRelay : public GrabEvents {
 };
 
 Session::Session(SessionSettings settings)
-    : client_(std::make_unique<BookingClient>(settings.serviceBaseAddress, cookieJar_, settings.caFile)),
+    : client_(std::make_unique<BookingClient>(settings.service, cookieJar_, std::move(settings.stations))),
       referenceDate_(ReferenceDateOf(settings)),
       account_(settings.account),
       relay_(std::make_unique<GrabRelay>(*this)),

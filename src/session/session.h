@@ -18,15 +18,17 @@
 #include "grab/grab_controller.h"
 #include "grab/order_wish.h"
 #include "net/cookies.h"
+#include "net/service_settings.h"
 #include "session/session_observer.h"
 #include "session/session_status.h"
 
 namespace quillet {
 
 struct SessionSettings {
-  std::string serviceBaseAddress = kRealServiceAddress;
+  ServiceSettings service;
+  // Shared read-only with the other sessions of the process; null: the built-in table.
+  std::shared_ptr<const StationDirectory> stations;
   std::string account;  // the account name known before a sign-in (a plan's), may be empty
-  std::string caFile;   // extra certificate authority bundle, may be empty
   // yyyy-MM-dd; empty: today in China Standard Time when the session is
   // created, whatever the machine's time zone (the service's today).
   std::string referenceDate;

@@ -38,6 +38,15 @@ void AppendEntry(const StationRecord& record, std::vector<std::string>& results)
 
 void StationDirectory::LoadStations() { LoadFromText(EmbeddedStationTable()); }
 
+std::shared_ptr<const StationDirectory> BuiltInStations() {
+  static const std::shared_ptr<const StationDirectory> table = [] {
+    auto loaded = std::make_shared<StationDirectory>();
+    loaded->LoadStations();
+    return loaded;
+  }();
+  return table;
+}
+
 void StationDirectory::LoadFromText(std::string_view table) {
   // The text ends at its first zero byte, like every program text.
   if (const auto zero = table.find('\0'); zero != std::string_view::npos) table = table.substr(0, zero);

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -52,6 +53,10 @@ class StationDirectory {
   std::vector<std::uint16_t> indexByLetterCode_;
   std::unordered_map<std::string, std::size_t, TextHash, std::equal_to<>> nameByTelecode_;
 };
+
+// The built-in table, loaded at the first call; every caller in the process
+// shares that one table, read-only.
+std::shared_ptr<const StationDirectory> BuiltInStations();
 
 // What the station box's filter decides for a box text; the widget side
 // applies it to its drop-down list.

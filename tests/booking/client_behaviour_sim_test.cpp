@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "booking/client.h"
+#include "booking/service_paths.h"
 #include "net/cookies.h"
 #include "support/sim_harness.h"
 
@@ -25,20 +26,21 @@ TEST(ClientQueryPath, FollowsAMovedQueryPathOnceForEveryLaterQuery) {
   const TrainsResult first = client.QueryLeftTickets(false, date, "VNP", "AOH");
   ASSERT_TRUE(first.Done()) << first.message;
   EXPECT_FALSE(first.trains.empty());
-  EXPECT_EQ(first.movedQueryPath, "/otn/leftTicket/queryZ");
-  EXPECT_EQ(client.QueryPath(), "/otn/leftTicket/queryZ");
+  const std::string moved = std::string(service_paths::kLeftTicketQuery) + "Z";
+  EXPECT_EQ(first.movedQueryPath, moved);
+  EXPECT_EQ(client.QueryPath(), moved);
   const TrainsResult second = client.QueryLeftTickets(false, date, "VNP", "AOH");
   ASSERT_TRUE(second.Done()) << second.message;
   EXPECT_TRUE(second.movedQueryPath.empty()) << "told once";
   const std::string requests = sim.Requests();
   // One redirect answer, then the new path only.
   std::size_t old = 0;
-  for (std::size_t at = requests.find("\"path\":\"/otn/leftTicket/query\""); at != std::string::npos;
-       at = requests.find("\"path\":\"/otn/leftTicket/query\"", at + 1)) {
+  const std::string oldPath = "\"path\":\"" + std::string(service_paths::kLeftTicketQuery) + "\"";
+  for (std::size_t at = requests.find(oldPath); at != std::string::npos; at = requests.find(oldPath, at + 1)) {
     ++old;
   }
   EXPECT_EQ(old, 1u) << requests;
-  EXPECT_TRUE(Has(requests, "\"path\":\"/otn/leftTicket/queryZ\""));
+  EXPECT_TRUE(Has(requests, "\"path\":\"" + moved + "\""));
 }
 
 TEST(ClientQueryPath, WorkersQueryingAtOnceMoveThePathOnceBetweenThem) {
@@ -60,7 +62,7 @@ TEST(ClientQueryPath, WorkersQueryingAtOnceMoveThePathOnceBetweenThem) {
   for (std::thread& worker : workers) worker.join();
   EXPECT_EQ(moves.load(), 1) << "told once";
   EXPECT_EQ(done.load(), 4);
-  EXPECT_EQ(client.QueryPath(), "/otn/leftTicket/queryZ");
+  EXPECT_EQ(client.QueryPath(), std::string(service_paths::kLeftTicketQuery) + "Z");
 }
 
 TEST(ClientQueryPath, AThrottledQueryShowsTheSign) {

@@ -1,5 +1,6 @@
 // The readers of a moved query path and of throttling signs.
 #include "booking/query_answer.h"
+#include "booking/service_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -16,11 +17,11 @@ TEST(QueryPathMove, RedirectAnswersWithGoodAndBadPaths) {
   const std::string longName(65, 'q');
   const Case cases[] = {
       {R"({"status":false,"c_url":"leftTicket/queryZ","c_name":"CLeftTicketUrl"})", QueryPathVerdict::kMoved,
-       "/otn/leftTicket/queryZ", QueryPathProblem::kNone},
-      {R"({"c_url":"leftTicket/query_A1","status":false})", QueryPathVerdict::kMoved, "/otn/leftTicket/query_A1",
-       QueryPathProblem::kNone},
+       service_paths::kApplicationRoot + std::string("leftTicket/queryZ"), QueryPathProblem::kNone},
+      {R"({"c_url":"leftTicket/query_A1","status":false})", QueryPathVerdict::kMoved,
+       service_paths::kApplicationRoot + std::string("leftTicket/query_A1"), QueryPathProblem::kNone},
       {R"({"status":false,"c_url":")" + std::string(64, 'q') + R"("})", QueryPathVerdict::kMoved,
-       "/otn/" + std::string(64, 'q'), QueryPathProblem::kNone},
+       service_paths::kApplicationRoot + std::string(64, 'q'), QueryPathProblem::kNone},
       {R"({"status":false,"c_url":")" + longName + R"("})", QueryPathVerdict::kBadPath, "", QueryPathProblem::kTooLong},
       {R"({"status":false,"c_url":""})", QueryPathVerdict::kBadPath, "", QueryPathProblem::kEmpty},
       {R"({"status":false,"c_url":"leftTicket/query)", QueryPathVerdict::kBadPath, "", QueryPathProblem::kEmpty},
@@ -49,7 +50,7 @@ TEST(QueryPathMove, RedirectAnswersWithGoodAndBadPaths) {
 }
 
 TEST(QueryAnswerSign, ThrottlingSignsEmptyAnswersAndNormalOnes) {
-  const std::string asked = "/otn/leftTicket/query";
+  const std::string asked = service_paths::kLeftTicketQuery;
   struct Case {
     long status;
     std::string answerPath;
@@ -67,7 +68,7 @@ TEST(QueryAnswerSign, ThrottlingSignsEmptyAnswersAndNormalOnes) {
       {200, asked, "", QueryAnswerSign::kEmpty},
       {200, asked, " \r\n", QueryAnswerSign::kEmpty},
       // Sent elsewhere but not to an error page: not a sign.
-      {200, "/otn/login/init", "<html>login</html>", QueryAnswerSign::kNormal},
+      {200, service_paths::kLoginPage, "<html>login</html>", QueryAnswerSign::kNormal},
       {502, asked, "", QueryAnswerSign::kNormal},
   };
   for (const Case& c : cases) {

@@ -140,14 +140,14 @@ const std::string kPassengerList =
 // again after a garbled answer, a page that is not a picture, or a "busy",
 // and the sign-in and the passenger load get through.
 TEST_F(ScriptedAnswers, SignInStepsTryAgainAfterSpoiledAnswers) {
-  server_.Script("/otn/login/init", {"<html>login</html>"});
-  server_.Script("/otn/passcodeNew/getPassCodeNew", {"<html>500 Internal Server Error</html>", kBusy, kJpeg});
-  server_.Script("/otn/passcodeNew/checkRandCodeAnsyn", {"", R"({"data":{"result":"1","msg":"TRUE"}})"});
-  server_.Script("/otn/login/loginAysnSuggest", {kBusy, R"({"data":{"loginCheck":"Y"},"status":true})"});
-  server_.Script("/otn/login/userLogin", {"\x01\x02garbage", "REDIRECT /otn/index/initMy12306"});
-  server_.Script("/otn/index/initMy12306", {"<html>my page</html>"});
-  server_.Script("/otn/confirmPassenger/initDc", {"", "<html>var globalRepeatSubmitToken = 'T9';</html>"});
-  server_.Script("/otn/confirmPassenger/getPassengerDTOs", {"{\"data\":{\"normal_pa", kPassengerList});
+  server_.Script(service_paths::kLoginPage, {"<html>login</html>"});
+  server_.Script(service_paths::kCaptchaPicturePath, {"<html>500 Internal Server Error</html>", kBusy, kJpeg});
+  server_.Script(service_paths::kCaptchaCheck, {"", R"({"data":{"result":"1","msg":"TRUE"}})"});
+  server_.Script(service_paths::kLogin, {kBusy, R"({"data":{"loginCheck":"Y"},"status":true})"});
+  server_.Script(service_paths::kLoginConfirm, {"\x01\x02garbage", "REDIRECT /otn/index/initMy12306"});
+  server_.Script(service_paths::kSignedInHome, {"<html>my page</html>"});
+  server_.Script(service_paths::kOrderPage, {"", "<html>var globalRepeatSubmitToken = 'T9';</html>"});
+  server_.Script(service_paths::kPassengers, {"{\"data\":{\"normal_pa", kPassengerList});
 
   const CaptchaResult captcha = client_.FetchCaptcha();
   EXPECT_TRUE(captcha.Done());
@@ -161,13 +161,9 @@ TEST_F(ScriptedAnswers, SignInStepsTryAgainAfterSpoiledAnswers) {
   EXPECT_EQ(client_.RepeatSubmitToken(), "T9");
 
   const std::pair<const char*, int> tries[] = {
-      {"/otn/login/init", 1},
-      {"/otn/passcodeNew/getPassCodeNew", 3},
-      {"/otn/passcodeNew/checkRandCodeAnsyn", 2},
-      {"/otn/login/loginAysnSuggest", 2},
-      {"/otn/login/userLogin", 2},
-      {"/otn/confirmPassenger/initDc", 2},
-      {"/otn/confirmPassenger/getPassengerDTOs", 2},
+      {service_paths::kLoginPage, 1},  {service_paths::kCaptchaPicturePath, 3}, {service_paths::kCaptchaCheck, 2},
+      {service_paths::kLogin, 2},      {service_paths::kLoginConfirm, 2},       {service_paths::kOrderPage, 2},
+      {service_paths::kPassengers, 2},
   };
   for (const auto& [path, count] : tries) EXPECT_EQ(RequestsTo(path), count) << path;
 }
@@ -185,49 +181,48 @@ TEST_F(ScriptedAnswers, RefusalsAreNotTriedAgainAndSpoiledStepsNameThemselves) {
     std::string message;
   } cases[] = {
       {"wrong captcha answer",
-       {{"/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"result":"0","msg":"FALSE"}})"}}},
-       "/otn/passcodeNew/checkRandCodeAnsyn",
+       {{service_paths::kCaptchaCheck, {R"({"data":{"result":"0","msg":"FALSE"}})"}}},
+       service_paths::kCaptchaCheck,
        1,
        Kind::kCaptchaRefused,
        SignInStep::kCaptchaCheck,
        texts::CaptchaWrong()},
       {"garbled captcha check",
-       {{"/otn/passcodeNew/checkRandCodeAnsyn", {"<html>502 Bad Gateway</html>"}}},
-       "/otn/passcodeNew/checkRandCodeAnsyn",
+       {{service_paths::kCaptchaCheck, {"<html>502 Bad Gateway</html>"}}},
+       service_paths::kCaptchaCheck,
        3,
        Kind::kNoValidAnswer,
        SignInStep::kCaptchaCheck,
        texts::CaptchaWrong()},
       {"wrong password",
-       {{"/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"msg":"TRUE"}})"}},
-        {"/otn/login/loginAysnSuggest", {U(u8R"({"status":false,"messages":["密码输入错误"]})")}}},
-       "/otn/login/loginAysnSuggest",
+       {{service_paths::kCaptchaCheck, {R"({"data":{"msg":"TRUE"}})"}},
+        {service_paths::kLogin, {U(u8R"({"status":false,"messages":["密码输入错误"]})")}}},
+       service_paths::kLogin,
        1,
        Kind::kRefused,
        SignInStep::kLogin,
        G(u8"密码输入错误")},
       {"busy login",
-       {{"/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"msg":"TRUE"}})"}},
-        {"/otn/login/loginAysnSuggest", {kBusy}}},
-       "/otn/login/loginAysnSuggest",
+       {{service_paths::kCaptchaCheck, {R"({"data":{"msg":"TRUE"}})"}}, {service_paths::kLogin, {kBusy}}},
+       service_paths::kLogin,
        3,
        Kind::kRefused,
        SignInStep::kLogin,
        G(u8"系统繁忙，请稍后重试！")},
       {"sent back to the login page",
-       {{"/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"msg":"TRUE"}})"}},
-        {"/otn/login/loginAysnSuggest", {R"({"data":{"loginCheck":"Y"}})"}},
-        {"/otn/login/userLogin", {"REDIRECT /otn/login/init"}}},
-       "/otn/login/userLogin",
+       {{service_paths::kCaptchaCheck, {R"({"data":{"msg":"TRUE"}})"}},
+        {service_paths::kLogin, {R"({"data":{"loginCheck":"Y"}})"}},
+        {service_paths::kLoginConfirm, {"REDIRECT /otn/login/init"}}},
+       service_paths::kLoginConfirm,
        1,
        Kind::kRefused,
        SignInStep::kLoginConfirm,
        texts::SignInNotConfirmed()},
       {"confirmation never sent on",
-       {{"/otn/passcodeNew/checkRandCodeAnsyn", {R"({"data":{"msg":"TRUE"}})"}},
-        {"/otn/login/loginAysnSuggest", {R"({"data":{"loginCheck":"Y"}})"}},
-        {"/otn/login/userLogin", {kBusy}}},
-       "/otn/login/userLogin",
+       {{service_paths::kCaptchaCheck, {R"({"data":{"msg":"TRUE"}})"}},
+        {service_paths::kLogin, {R"({"data":{"loginCheck":"Y"}})"}},
+        {service_paths::kLoginConfirm, {kBusy}}},
+       service_paths::kLoginConfirm,
        3,
        Kind::kRefused,
        SignInStep::kLoginConfirm,
@@ -237,7 +232,7 @@ TEST_F(ScriptedAnswers, RefusalsAreNotTriedAgainAndSpoiledStepsNameThemselves) {
     SCOPED_TRACE(c.name);
     ScriptedServer server;
     for (const auto& [path, answers] : c.scripts) server.Script(path, answers);
-    server.Script("/otn/login/init", {"<html>login</html>"});
+    server.Script(service_paths::kLoginPage, {"<html>login</html>"});
     CookieJar jar;
     BookingClient client(server.BaseUrl(), jar);
     client.SetRetryPause(std::chrono::milliseconds(1));
@@ -252,17 +247,17 @@ TEST_F(ScriptedAnswers, RefusalsAreNotTriedAgainAndSpoiledStepsNameThemselves) {
 }
 
 TEST_F(ScriptedAnswers, APictureThatNeverComesIsReportedNotShown) {
-  server_.Script("/otn/passcodeNew/getPassCodeNew", {"<html>500 Internal Server Error</html>"});
+  server_.Script(service_paths::kCaptchaPicturePath, {"<html>500 Internal Server Error</html>"});
   const CaptchaResult captcha = client_.FetchCaptcha();
   EXPECT_EQ(captcha.kind, Kind::kNoValidAnswer);
   EXPECT_EQ(captcha.decidedBy.step, SignInStep::kCaptchaPicture);
   EXPECT_EQ(captcha.picture, "");
-  EXPECT_EQ(RequestsTo("/otn/passcodeNew/getPassCodeNew"), BookingClient::kSignInTries);
+  EXPECT_EQ(RequestsTo(service_paths::kCaptchaPicturePath), BookingClient::kSignInTries);
 }
 
 TEST_F(ScriptedAnswers, AStopEndsThePauseBetweenTries) {
   client_.SetRetryPause(std::chrono::seconds(30));
-  server_.Script("/otn/passcodeNew/checkRandCodeAnsyn", {"garbled"});
+  server_.Script(service_paths::kCaptchaCheck, {"garbled"});
   std::stop_source stop;
   std::thread stopper([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -272,7 +267,7 @@ TEST_F(ScriptedAnswers, AStopEndsThePauseBetweenTries) {
   const LoginResult result = client_.Login("u", "p", "1,2", stop.get_token());
   stopper.join();
   EXPECT_EQ(result.kind, Kind::kStopped);
-  EXPECT_EQ(RequestsTo("/otn/passcodeNew/checkRandCodeAnsyn"), 1);
+  EXPECT_EQ(RequestsTo(service_paths::kCaptchaCheck), 1);
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
 }
 

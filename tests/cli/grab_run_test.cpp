@@ -414,13 +414,13 @@ TEST_F(GrabRunTest, ALowerBerthIsAskedAndGiven) {
 
 TEST_F(GrabRunTest, TicketTypesAreCheckedPerPassengerBeforeAnyOrder) {
   Stock(dates_[0], trains_[0], "O", 5);
-  const std::size_t queriesBefore = CountOf(sim_.Requests(), "/otn/leftTicket/query");
+  const std::size_t queriesBefore = CountOf(sim_.Requests(), service_paths::kLeftTicketQuery);
   PlanWishText notAStudent{{dates_[0]}, {trains_[0]}, {"张伟"}};
   notAStudent.ticketType = "学生票";
   GrabProcess refused({"--json", "--captcha-cells", WritePlan({notAStudent})}, "2 7\n");
   EXPECT_EQ(refused.Wait(), 1) << refused.Err();
   EXPECT_TRUE(Contains(refused.Err(), "张伟 cannot travel on a 学生票")) << refused.Err();
-  EXPECT_EQ(CountOf(sim_.Requests(), "/otn/leftTicket/query"), queriesBefore) << "refused before any query";
+  EXPECT_EQ(CountOf(sim_.Requests(), service_paths::kLeftTicketQuery), queriesBefore) << "refused before any query";
   EXPECT_EQ(Submits(), 0u);
 
   // A student with a student ticket and an adult with an adult ticket on
@@ -1070,7 +1070,8 @@ QueryLog QueriesIn(const std::string& requests) {
   for (std::size_t at = requests.find("{\"t\":"); at != std::string::npos; at = requests.find("{\"t\":", at + 1)) {
     const std::size_t end = requests.find("{\"t\":", at + 1);
     const std::string entry = requests.substr(at, end == std::string::npos ? std::string::npos : end - at);
-    if (Contains(entry, "\"path\":\"/otn/leftTicket/query")) log.times.push_back(std::atoll(entry.c_str() + 5));
+    if (Contains(entry, "\"path\":\"" + std::string(service_paths::kLeftTicketQuery)))
+      log.times.push_back(std::atoll(entry.c_str() + 5));
     if (Contains(entry, "\"path\":\"/otn/view/error.html\"")) ++log.errorPages;
   }
   return log;
@@ -1096,12 +1097,13 @@ TEST_F(MovedPathGrabRunTest, TheRunFollowsAMovedQueryPathAfterOneRedirectAnswerA
   GrabProcess grab({"--json", "--captcha-cells", WritePlan({{dates_, {trains_[0]}}})}, "2 7\n");
   EXPECT_EQ(grab.Wait(), 0) << grab.Err();
   const std::string out = grab.Out();
-  EXPECT_EQ(CountOf(out, "\"event\":\"query_path_moved\",\"path\":\"/otn/leftTicket/queryZ\""), 1u) << out;
+  const std::string moved = std::string(service_paths::kLeftTicketQuery) + "Z";
+  EXPECT_EQ(CountOf(out, "\"event\":\"query_path_moved\",\"path\":\"" + moved + "\""), 1u) << out;
   EXPECT_EQ(CountOf(out, "\"event\":\"booked\""), 1u) << out;
   const std::string requests = sim_.Requests();
   // One redirect answer for the fixture's own client, one for the run.
-  EXPECT_EQ(CountOf(requests, "\"path\":\"/otn/leftTicket/query\""), 2u) << requests;
-  EXPECT_GE(CountOf(requests, "\"path\":\"/otn/leftTicket/queryZ\""), 2u);
+  EXPECT_EQ(CountOf(requests, "\"path\":\"" + std::string(service_paths::kLeftTicketQuery) + "\""), 2u) << requests;
+  EXPECT_GE(CountOf(requests, "\"path\":\"" + moved + "\""), 2u);
 }
 
 class ThrottlingGrabRunTest : public GrabRunTest {
@@ -1189,10 +1191,11 @@ TEST_F(ClosedHoursGrabRunTest, ARunStartedWhileClosedSendsNothingUntilTheOpening
   EXPECT_TRUE(Contains(out, "\"until\":\"" + opening_.hours.substr(0, 5) + "\"")) << out;
   const std::string requests = sim_.Requests();
   std::vector<long long> queryArrivals;  // the machine's clock
+  const std::string queryField = "\"path\":\"" + std::string(service_paths::kLeftTicketQuery);
   for (std::size_t at = requests.find("\"unix_ms\":"); at != std::string::npos;
        at = requests.find("\"unix_ms\":", at + 1)) {
     const std::size_t path = requests.find("\"path\":", at);
-    if (requests.compare(path, 29, "\"path\":\"/otn/leftTicket/query") == 0) {
+    if (requests.compare(path, queryField.size(), queryField) == 0) {
       queryArrivals.push_back(std::atoll(requests.c_str() + at + 10));
     }
   }

@@ -43,7 +43,7 @@ TEST(SaleSimTest, TheFirstQueryArrivesJustAfterTheOpeningOnTheServiceClock) {
 
   std::vector<std::string> reports;
   auto clock = std::make_shared<SharedServiceClock>(
-      HttpClockEstimator(sim.BaseUrl(), ""),
+      HttpClockEstimator({sim.BaseUrl(), {}, {}}),
       [&](const ServiceClockNote& note) { reports.push_back(ServiceClockNoteText(note)); });
   // The estimate takes a few seconds; taken first, the sale can open soon.
   const auto reading = clock->Reading({});

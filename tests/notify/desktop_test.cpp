@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 #include "notification_bus.h"
 #include "notify/desktop_notifier.h"
@@ -81,6 +82,65 @@ TEST(DesktopNotifier, WithoutServiceOrBusItReportsOnceAndTheOthersStillRun) {
     EXPECT_EQ(reports[0].outcome, DeliveryOutcome::kFailed);
     EXPECT_EQ(reports[0].detail.substr(0, c.detail.size()), c.detail);
   }
+}
+
+TEST(DesktopNotifier, OffersAClickOnlyWhenToldWhatItDoesAndHearsClicksOnItsOwnNotifications) {
+  NotificationBus bus;
+  ASSERT_TRUE(bus.Ready());
+  FakeNotificationService& service = bus.Notifications();
+  std::atomic<int> clicks{0};
+  DesktopNotifierOptions clickable = On(bus.Address());
+  clickable.onClick = [&clicks] { ++clicks; };
+  {
+    DesktopNotifier plain(On(bus.Address()));
+    DesktopNotifier notifier(clickable);
+    ASSERT_EQ(plain.Deliver(SampleBooking(), {}).outcome, DeliveryOutcome::kDelivered);
+    ASSERT_EQ(notifier.Deliver(SampleBooking(), {}).outcome, DeliveryOutcome::kDelivered);
+    const auto received = service.Received();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_TRUE(received[0].actions.empty());
+    ASSERT_EQ(received[1].actions.size(), 2u);
+    EXPECT_EQ(received[1].actions[0], "default");
+    EXPECT_EQ(received[1].actions[1], Utf8(u8"订票成功，请尽快付款"));
+
+    // Someone else's notification, another action, a closed one: no click.
+    service.EmitActionInvoked(received[1].id + 100, "default");
+    service.EmitActionInvoked(received[1].id, "other");
+    service.EmitActionInvoked(received[0].id, "default");  // the plain notifier's, unheard by this one's bus
+    service.EmitActionInvoked(received[1].id, "default");
+    ASSERT_TRUE(WaitUntil([&] { return clicks > 0; }, 5s));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(clicks, 1);
+
+    // Once the service has closed it, it is no longer ours to click.
+    service.EmitNotificationClosed(received[1].id);
+    service.EmitActionInvoked(received[1].id, "default");
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(clicks, 1);
+  }
+  // After the notifier has gone, a click runs nothing.
+  service.EmitActionInvoked(service.Received()[1].id, "default");
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST(DesktopNotifier, AStopEndsTheWaitForAServiceThatDoesNotAnswer) {
+  NotificationBus bus;
+  ASSERT_TRUE(bus.Ready());
+  bus.Notifications().HoldAnswers(true);
+  DesktopNotifierOptions options = On(bus.Address());
+  options.callLimit = 20s;
+  DesktopNotifier notifier(options);
+  std::stop_source stop;
+  std::thread stopper([&stop] {
+    std::this_thread::sleep_for(300ms);
+    stop.request_stop();
+  });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(notifier.Deliver(SampleBooking(), stop.get_token()).outcome, DeliveryOutcome::kSkipped);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  stopper.join();
+  bus.Notifications().HoldAnswers(false);
 }
 
 }  // namespace

@@ -68,7 +68,12 @@ std::vector<RecordedNotification> FakeNotificationService::Received() const {
 
 void FakeNotificationService::EmitActionInvoked(uint32_t id, const std::string& action) {
   std::lock_guard lock(mutex_);
-  pendingActions_.emplace_back(id, action);
+  pendingSignals_.push_back({id, action});
+}
+
+void FakeNotificationService::EmitNotificationClosed(uint32_t id) {
+  std::lock_guard lock(mutex_);
+  pendingSignals_.push_back({id, {}});
 }
 
 int FakeNotificationService::OnMessage(sd_bus_message* message, void* self, sd_bus_error*) {
@@ -83,18 +88,23 @@ int FakeNotificationService::OnMessage(sd_bus_message* message, void* self, sd_b
     notification.id = service.nextId_++;
     service.received_.push_back(notification);
   }
+  if (service.holdAnswers_) return 1;
   return sd_bus_reply_method_return(message, "u", notification.id);
 }
 
 void FakeNotificationService::Run() {
   while (!stopping_) {
-    std::vector<std::pair<uint32_t, std::string>> actions;
+    std::vector<PendingSignal> signals;
     {
       std::lock_guard lock(mutex_);
-      actions.swap(pendingActions_);
+      signals.swap(pendingSignals_);
     }
-    for (const auto& [id, action] : actions) {
-      sd_bus_emit_signal(bus_, kPath, kName, "ActionInvoked", "us", id, action.c_str());
+    for (const PendingSignal& signal : signals) {
+      if (signal.action.empty()) {
+        sd_bus_emit_signal(bus_, kPath, kName, "NotificationClosed", "uu", signal.id, 2u);  // dismissed
+      } else {
+        sd_bus_emit_signal(bus_, kPath, kName, "ActionInvoked", "us", signal.id, signal.action.c_str());
+      }
     }
     int r = 0;
     while ((r = sd_bus_process(bus_, nullptr)) > 0) {

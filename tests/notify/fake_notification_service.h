@@ -1,6 +1,7 @@
 #pragma once
 // A freedesktop notification service on a test bus (sd-bus, on a thread of
-// its own) that records every Notify call and can emit ActionInvoked.
+// its own) that records every Notify call and can emit ActionInvoked and
+// NotificationClosed.
 #include <systemd/sd-bus.h>
 
 #include <atomic>
@@ -34,8 +35,11 @@ class FakeNotificationService {
 
   bool Ready() const { return ready_; }
   std::vector<RecordedNotification> Received() const;
-  // Emitted from the service's thread soon after the call.
+  // Emitted from the service's thread soon after the call, in call order.
   void EmitActionInvoked(uint32_t id, const std::string& action);
+  void EmitNotificationClosed(uint32_t id);
+  // While held, Notify calls are recorded but never answered.
+  void HoldAnswers(bool hold) { holdAnswers_ = hold; }
 
  private:
   static int OnMessage(sd_bus_message* message, void* self, sd_bus_error* error);
@@ -44,9 +48,14 @@ class FakeNotificationService {
   sd_bus* bus_ = nullptr;
   bool ready_ = false;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> holdAnswers_{false};
   mutable std::mutex mutex_;
   std::vector<RecordedNotification> received_;
-  std::vector<std::pair<uint32_t, std::string>> pendingActions_;
+  struct PendingSignal {
+    uint32_t id = 0;
+    std::string action;  // empty: NotificationClosed
+  };
+  std::vector<PendingSignal> pendingSignals_;
   uint32_t nextId_ = 41;
   std::thread thread_;
 };

@@ -140,7 +140,7 @@ class SessionStatusTest : public ::testing::Test {
 
   SessionSettings Settings() const {
     SessionSettings settings;
-    settings.serviceBaseAddress = sim_.BaseUrl();
+    settings.service.address = sim_.BaseUrl();
     settings.referenceDate = test::ChinaDate(0);
     settings.pacing = {500ms, 50ms, 100ms};
     return settings;

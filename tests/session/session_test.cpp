@@ -92,7 +92,7 @@ class SessionTest : public ::testing::Test {
 
   SessionSettings Settings() const {
     SessionSettings settings;
-    settings.serviceBaseAddress = sim_.BaseUrl();
+    settings.service.address = sim_.BaseUrl();
     settings.referenceDate = test::ChinaDate(0);
     settings.pacing = {500ms, 50ms, 100ms};
     return settings;
@@ -123,7 +123,7 @@ TEST(SessionReferenceDate, IsTodayInChinaWhateverTheMachinesZone) {
   std::tm local{};
   ::localtime_r(&seconds, &local);
   SessionSettings settings;
-  settings.serviceBaseAddress = "http://127.0.0.1:9";
+  settings.service.address = "http://127.0.0.1:9";
   settings.now = [moment] { return moment; };
   const Session session(settings);
   const std::string reference = session.ReferenceDate();
@@ -244,7 +244,7 @@ TEST(SessionLapseTest, APartyWorkerWaitsForTheNextSignInAndThenBooks) {
   test::SimProcess sim({"--session-ttl", "1", "--release-every", "0", "--max-unpaid", "100"});
   ASSERT_TRUE(sim.Running());
   SessionSettings settings;
-  settings.serviceBaseAddress = sim.BaseUrl();
+  settings.service.address = sim.BaseUrl();
   // An idle pass longer than the service keeps a quiet session.
   settings.pacing = {500ms, 1500ms, 100ms};
   Session session(settings);

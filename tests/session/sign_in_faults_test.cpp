@@ -37,7 +37,7 @@ TEST(SignInFaults, NearlyEverySignInReachesGrabbingAtAFaultRateOfOneFifth) {
   int reached = 0;
   for (int run = 0; run < runs; ++run) {
     SessionSettings settings;
-    settings.serviceBaseAddress = sim.BaseUrl();
+    settings.service.address = sim.BaseUrl();
     Session session(settings);
     const CaptchaResult captcha = session.FetchCaptcha();
     const LoginResult login = captcha.Done() ? session.SignIn("demo", "demo1234", answer) : LoginResult{};

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "booking/service_paths.h"
 #include "raw_connection.h"
 #include "sim_fixture.h"
 
@@ -101,7 +102,7 @@ TEST_P(SimBodyLimitTest, HundredMegabytesAreRefused) {
 #endif
   // The service goes on answering.
   SimConversation client(sim);
-  EXPECT_EQ(client.Get("/otn/login/init").status, 200);
+  EXPECT_EQ(client.Get(service_paths::kLoginPage).status, 200);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -138,7 +139,7 @@ TEST(SimAbuse, ARequestThatTakesLongerThanTheReadTimeoutIsCutOff) {
   EXPECT_LT(took, std::chrono::seconds(5));  // the 10 s default would take the whole loop
   // A prompt request on a new connection is served.
   SimConversation client(sim);
-  EXPECT_EQ(client.Get("/otn/login/init").status, 200);
+  EXPECT_EQ(client.Get(service_paths::kLoginPage).status, 200);
 }
 
 TEST(SimAbuse, SessionsAreCappedAndTheOneIdleLongestGoes) {
@@ -148,15 +149,16 @@ TEST(SimAbuse, SessionsAreCappedAndTheOneIdleLongestGoes) {
   // whether each is still known.
   SimConversation kept(sim);
   SimConversation dropped(sim);
-  ASSERT_EQ(kept.Get("/otn/passcodeNew/getPassCodeNew?module=login&rand=sjrand").status, 200);
-  ASSERT_EQ(dropped.Get("/otn/passcodeNew/getPassCodeNew?module=login&rand=sjrand").status, 200);
-  for (int i = 0; i < 18; ++i) SimConversation(sim).Get("/otn/login/init");
+  const std::string captcha = std::string(service_paths::kCaptchaPicturePath) + "?module=login&rand=sjrand";
+  ASSERT_EQ(kept.Get(captcha).status, 200);
+  ASSERT_EQ(dropped.Get(captcha).status, 200);
+  for (int i = 0; i < 18; ++i) SimConversation(sim).Get(service_paths::kLoginPage);
   EXPECT_EQ(Between(sim.State(), "\"sessions\":", "}"), "20");
-  kept.Get("/otn/login/init");                  // now the other one has been idle longest
-  SimConversation(sim).Get("/otn/login/init");  // one more than the cap
+  kept.Get(service_paths::kLoginPage);                  // now the other one has been idle longest
+  SimConversation(sim).Get(service_paths::kLoginPage);  // one more than the cap
   EXPECT_FALSE(sim.CaptchaCells(kept.SessionId()).empty());
   EXPECT_TRUE(sim.CaptchaCells(dropped.SessionId()).empty());
-  for (int i = 0; i < 200; ++i) SimConversation(sim).Get("/otn/login/init");
+  for (int i = 0; i < 200; ++i) SimConversation(sim).Get(service_paths::kLoginPage);
   EXPECT_EQ(Between(sim.State(), "\"sessions\":", "}"), "20");
 }
 

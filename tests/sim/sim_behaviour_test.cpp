@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "booking/service_paths.h"
 #include "sim_fixture.h"
 
 namespace quillet::test {
@@ -58,7 +59,7 @@ TEST(SimBehaviour, AMovedQueryPathIsNamedByTheOldOne) {
   ASSERT_TRUE(sim.Running());
   SimConversation client(sim);
   const std::string date = ChinaDatePlusDays(3);
-  const SimAnswer old = client.Get(QueryText("/otn/leftTicket/query", date));
+  const SimAnswer old = client.Get(QueryText(service_paths::kLeftTicketQuery, date));
   EXPECT_EQ(old.status, 200);
   EXPECT_TRUE(Has(old.body, "\"status\":false")) << old.body;
   EXPECT_TRUE(Has(old.body, "\"c_url\":\"leftTicket/queryZ\"")) << old.body;
@@ -72,10 +73,10 @@ TEST(SimBehaviour, AClientQueryingTooFastIsThrottledAndOthersAreNot) {
   ASSERT_TRUE(sim.Running());
   SimConversation fast(sim);
   SimConversation other(sim);
-  fast.Get("/otn/login/init");
-  other.Get("/otn/login/init");
+  fast.Get(service_paths::kLoginPage);
+  other.Get(service_paths::kLoginPage);
   const std::string date = ChinaDatePlusDays(3);
-  const std::string query = QueryText("/otn/leftTicket/query", date);
+  const std::string query = QueryText(service_paths::kLeftTicketQuery, date);
   // Within one second: the third is one too many.
   EXPECT_EQ(fast.Get(query).status, 200);
   EXPECT_EQ(fast.Get(query).status, 200);

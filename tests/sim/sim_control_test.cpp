@@ -246,7 +246,7 @@ TEST(SimProcessOptions, ASecondSimOnTheSamePortExitsWithTheReason) {
   EXPECT_TRUE(Has(out, "quillet-sim: cannot listen on " + address + ": " + std::strerror(EADDRINUSE))) << out;
   // The first one still has every connection.
   SimConversation client(first);
-  for (int i = 0; i < 8; ++i) EXPECT_EQ(client.Get("/otn/login/init").status, 200);
+  for (int i = 0; i < 8; ++i) EXPECT_EQ(client.Get(service_paths::kLoginPage).status, 200);
 }
 
 TEST(SimProcessOptions, LatencyDelaysEveryAnswer) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 
+#include "booking/service_paths.h"
 #include "sim_fixture.h"
 
 namespace quillet::test {
@@ -59,8 +60,7 @@ class SimLostAnswerTest : public ::testing::Test {
     OrderValues page;
     client_.InitDc(page);
     v.idNo = PassengerIdNo(
-        client_.Post("/otn/confirmPassenger/getPassengerDTOs", "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token).body,
-        v.passengerName);
+        client_.Post(service_paths::kPassengers, "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token).body, v.passengerName);
     EXPECT_TRUE(Has(client_.SubmitOrderRequest(v).body, "status\":true"));
     client_.InitDc(v);
     EXPECT_TRUE(Has(client_.CheckOrderInfo(v).body, "submitStatus\":true"));
@@ -105,12 +105,13 @@ TEST_F(SimLostAnswerTest, ASpoiledConfirmationStillBooksAndThePollsFindTheOrder)
 }
 
 TEST_F(SimLostAnswerTest, OnlyTheArmedPathIsSpoiledAndForAsManyAnswersAsAsked) {
-  EXPECT_TRUE(Has(sim_.ArmFault("/otn/login/checkUser", "garbage", 2), "\"/otn/login/checkUser\""));
-  EXPECT_TRUE(Has(client_.Post("/otn/leftTicket/query", "").body, "<html")) << "another path answers as ever";
+  EXPECT_TRUE(Has(sim_.ArmFault(service_paths::kCheckUser, "garbage", 2),
+                  "\"" + std::string(service_paths::kCheckUser) + "\""));
+  EXPECT_TRUE(Has(client_.Post(service_paths::kLeftTicketQuery, "").body, "<html")) << "another path answers as ever";
   for (int spoiled = 0; spoiled < 2; ++spoiled) {
-    EXPECT_FALSE(Has(client_.Post("/otn/login/checkUser", "_json_att=").body, "flag"));
+    EXPECT_FALSE(Has(client_.Post(service_paths::kCheckUser, "_json_att=").body, "flag"));
   }
-  EXPECT_TRUE(Has(client_.Post("/otn/login/checkUser", "_json_att=").body, "flag\":true"));
+  EXPECT_TRUE(Has(client_.Post(service_paths::kCheckUser, "_json_att=").body, "flag\":true"));
 
   // Times 0 disarms; a reset forgets what is armed.
   sim_.ArmFault("checkUser", "reset", 5);
@@ -137,7 +138,8 @@ TEST_F(SimLostAnswerTest, DripSendsTheRealAnswerOneByteASecond) {
   // body comes a byte a second, and the request was carried out (a new
   // picture drawn for the session, as the captcha control side shows).
   sim_.ArmFault("getPassCodeNew", "drip");
-  const std::string received = ReadFor(sim_.Port(), "/otn/passcodeNew/getPassCodeNew?module=login&rand=sjrand", 2500ms);
+  const std::string received =
+      ReadFor(sim_.Port(), std::string(service_paths::kCaptchaPicturePath) + "?module=login&rand=sjrand", 2500ms);
   const std::size_t headerEnd = received.find("\r\n\r\n");
   ASSERT_NE(headerEnd, std::string::npos) << received;
   EXPECT_TRUE(Has(received, "Content-Type: image/jpeg")) << received;

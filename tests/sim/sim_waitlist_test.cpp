@@ -7,6 +7,7 @@
 #include <chrono>
 #include <thread>
 
+#include "booking/service_paths.h"
 #include "sim_fixture.h"
 #include "support/sim_json.h"
 
@@ -27,8 +28,7 @@ struct Waiter {
     signedIn = client.SignIn(account, password);
     OrderValues page;
     client.InitDc(page);
-    passengers =
-        client.Post("/otn/confirmPassenger/getPassengerDTOs", "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token).body;
+    passengers = client.Post(service_paths::kPassengers, "_json_att=&REPEAT_SUBMIT_TOKEN=" + page.token).body;
   }
   // "name#idType#idNo#ticketType;" for adults of the account.
   std::string Party(const std::vector<std::string>& names) const {
@@ -40,15 +40,15 @@ struct Waiter {
   // reserve number.
   std::string Place(const std::string& secretList, const std::vector<std::string>& names, const std::string& deadline) {
     const std::string list = "secretList=" + secretList;
-    for (const char* path : {"/otn/afterNate/chechFace", "/otn/afterNate/submitOrderRequest"}) {
+    for (const char* path : {service_paths::kWaitlistCheck, service_paths::kWaitlistSubmit}) {
       const SimAnswer answer = client.Post(path, list);
       if (!Has(answer.body, "\"status\":true")) return "refused:" + Between(answer.body, "messages\":[\"", "\"");
     }
-    const SimAnswer confirm = client.Post("/otn/afterNate/confirmHB",
+    const SimAnswer confirm = client.Post(service_paths::kWaitlistConfirm,
                                           "passengers=" + UrlEncode(Party(names)) + "&jzParam=" + UrlEncode(deadline));
     if (!Has(confirm.body, "\"status\":true")) return "refused:" + Between(confirm.body, "messages\":[\"", "\"");
     for (int poll = 0; poll < 5; ++poll) {
-      const std::string id = Between(client.Post("/otn/afterNate/queryQueue", "").body, "reserve_no\":\"", "\"");
+      const std::string id = Between(client.Post(service_paths::kWaitlistQueue, "").body, "reserve_no\":\"", "\"");
       if (!id.empty()) return id;
     }
     return "no reserve number";
@@ -97,11 +97,11 @@ TEST_F(SimWaitlistTest, TheQueryMarksSoldOutTrainsAndTheChanceFollowsTheQueue) {
   const auto* train = FindTrain(trains, first_[3]);
   ASSERT_NE(train, nullptr);
   EXPECT_EQ(train->at(37), "1");
-  const SimAnswer rate = demo_.client.Post("/otn/afterNate/getSuccessRate", "successSecret=" + Choice(first_));
+  const SimAnswer rate = demo_.client.Post(service_paths::kWaitlistChances, "successSecret=" + Choice(first_));
   EXPECT_TRUE(Has(rate.body, "\"level\":\"3\"")) << rate.body;
   ASSERT_EQ(demo_.Place(Choice(first_), {"张伟"}, deadline_).rfind("H", 0), 0u);
   Waiter ann(sim_, "ann", "pw1");
-  const SimAnswer later = ann.client.Post("/otn/afterNate/getSuccessRate", "successSecret=" + Choice(first_));
+  const SimAnswer later = ann.client.Post(service_paths::kWaitlistChances, "successSecret=" + Choice(first_));
   EXPECT_TRUE(Has(later.body, "\"level\":\"2\"")) << later.body;
 }
 
@@ -128,11 +128,11 @@ TEST_F(SimWaitlistTest, ReturnedTicketsFillTheWaitlistBeforeAnyGrab) {
   }
   const auto trains = demo_.client.Query(date_, kFrom, kTo);
   EXPECT_EQ(FindTrain(trains, second_[3])->at(30), "无");
-  const SimAnswer process = demo_.client.Post("/otn/afterNateQuery/queryProcess", "reserve_no=" + reserveNo);
+  const SimAnswer process = demo_.client.Post(service_paths::kWaitlistState, "reserve_no=" + reserveNo);
   EXPECT_TRUE(Has(process.body, "\"status\":\"2\"")) << process.body;
   EXPECT_TRUE(Has(process.body, "\"sequence_no\":\"" + filled["orderId"].text + "\"")) << process.body;
   // A filled order cannot be cancelled.
-  const SimAnswer cancel = demo_.client.Post("/otn/afterNateQuery/cancelWaitOrder", "reserve_no=" + reserveNo);
+  const SimAnswer cancel = demo_.client.Post(service_paths::kWaitlistCancel, "reserve_no=" + reserveNo);
   EXPECT_TRUE(Has(cancel.body, "\"status\":false")) << cancel.body;
 }
 
@@ -181,7 +181,7 @@ TEST_F(SimWaitlistTest, RefusalsOfTheChain) {
             "refused:您的身份信息需要完成人脸核验，请在铁路12306手机客户端核验后再办理候补购票");
   // A cancelled order frees the account for another.
   const std::string reserveNo = StateOf(sim_)["waitlist"].items[0]["reserveNo"].text;
-  const SimAnswer cancel = demo_.client.Post("/otn/afterNateQuery/cancelWaitOrder", "reserve_no=" + reserveNo);
+  const SimAnswer cancel = demo_.client.Post(service_paths::kWaitlistCancel, "reserve_no=" + reserveNo);
   EXPECT_TRUE(Has(cancel.body, "\"status\":true")) << cancel.body;
   EXPECT_EQ(StateOf(sim_)["waitlist"].items[0]["status"].text, "cancelled");
   EXPECT_EQ(demo_.Place(Choice(first_), {"李娜"}, deadline_).rfind("H", 0), 0u);

@@ -168,7 +168,7 @@ int main(int argc, char** argv) {
 
   Sim sim(simPath);
   quillet::SessionSettings settings;
-  settings.serviceBaseAddress = sim.Url();
+  settings.service.address = sim.Url();
   auto session = std::make_unique<quillet::Session>(settings);
   auto window = std::make_unique<quillet::MainWindow>(*session);
   QWidget* w = window.get();

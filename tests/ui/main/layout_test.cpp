@@ -268,7 +268,7 @@ TEST_F(LayoutTest, MainWindowHasEveryControlInPlace) {
 // not the machine's date, which behind China can still be yesterday.
 TEST(LayoutDates, DatePickersStartAtTheReferenceDate) {
   SessionSettings settings;
-  settings.serviceBaseAddress = "http://127.0.0.1:9";
+  settings.service.address = "http://127.0.0.1:9";
   settings.referenceDate = "2026-12-11";
   Session session(settings);
   MainWindow window(session);

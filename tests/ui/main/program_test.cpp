@@ -52,8 +52,8 @@ TEST(CommandLineTest, ReadsTheServiceAndCertificateOptions) {
       continue;
     }
     if (c.action == CommandLine::Action::Run) {
-      EXPECT_EQ(line.settings.serviceBaseAddress, c.service);
-      EXPECT_EQ(line.settings.caFile, c.caFile);
+      EXPECT_EQ(line.settings.service.address, c.service);
+      EXPECT_EQ(line.settings.service.caFile, c.caFile);
     }
   }
   EXPECT_NE(HelpText("quillet").find("--service URL"), std::string::npos);
@@ -61,12 +61,12 @@ TEST(CommandLineTest, ReadsTheServiceAndCertificateOptions) {
 
 TEST(CommandLineTest, ReadsTheNotificationOptions) {
   const CommandLine plain = ParseCommandLine({});
-  EXPECT_TRUE(plain.settings.sound);
-  EXPECT_TRUE(plain.settings.notifyUrl.empty());
+  EXPECT_TRUE(plain.settings.notify.sound);
+  EXPECT_TRUE(plain.settings.notify.webhookUrl.empty());
   const CommandLine told = ParseCommandLine({"--no-sound", "--notify-url", "https://push.example/t?k=1"});
   ASSERT_EQ(told.action, CommandLine::Action::Run);
-  EXPECT_FALSE(told.settings.sound);
-  EXPECT_EQ(told.settings.notifyUrl, "https://push.example/t?k=1");
+  EXPECT_FALSE(told.settings.notify.sound);
+  EXPECT_EQ(told.settings.notify.webhookUrl, "https://push.example/t?k=1");
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--notify-url"}, {"--notify-url", ""}, {"--notify-url", "push.example/t"}}) {
     const CommandLine line = ParseCommandLine(args);

@@ -62,7 +62,7 @@ class OrderDialogTest : public ::testing::Test {
  protected:
   static SessionSettings QuietSettings() {
     SessionSettings settings;
-    settings.serviceBaseAddress = "http://127.0.0.1:9";  // never reached
+    settings.service.address = "http://127.0.0.1:9";  // never reached
     return settings;
   }
   void SetUp() override {

@@ -22,7 +22,7 @@ class WindowTest : public ::testing::Test {
   // the test never reaches the service.
   void Open(const std::string& serviceAddress = "http://127.0.0.1:9") {
     SessionSettings settings;
-    settings.serviceBaseAddress = serviceAddress;
+    settings.service.address = serviceAddress;
     session_ = std::make_unique<Session>(settings);
     window_ = std::make_unique<MainWindow>(*session_);
     window_->show();

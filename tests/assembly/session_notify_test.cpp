@@ -1,7 +1,7 @@
 // A booking against quillet-sim told through every notifier: the webhook, the
 // command, the desktop notification on a private bus and the sound, each once;
 // and a webhook that never answers does not hold up the worker.
-#include "notify/session_notifier.h"
+#include "assembly/session_notifier.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -103,7 +103,7 @@ class SessionNotifyTest : public ::testing::Test {
 
   SessionSettings Settings() const {
     SessionSettings settings;
-    settings.serviceBaseAddress = sim_.BaseUrl();
+    settings.service.address = sim_.BaseUrl();
     settings.referenceDate = ChinaDate(0);
     settings.pacing = {500ms, 50ms, 100ms};
     return settings;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -22,9 +21,10 @@ namespace {
 
 QTabWidget* Tabs(MainWindow& window) { return FindControl<QTabWidget>(&window, QStringLiteral(u"高级选择夹1")); }
 
-AppSettings Quiet() {
-  AppSettings settings;
-  settings.sound = false;
+ProgramSettings QuietOn(const std::string& busAddress) {
+  ProgramSettings settings;
+  settings.notify.sound = false;
+  settings.notify.desktopBus = busAddress;
   return settings;
 }
 
@@ -33,12 +33,10 @@ TEST(WindowNotifications, AClickShowsThePurchasePage) {
   ASSERT_TRUE(bus.Ready());
   FakeNotificationService& service = bus.Notifications();
   {
-    const QDBusConnection connection =
-        QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), "quillet-window-test");
-    ASSERT_TRUE(connection.isConnected());
-    Session session;
+    Assembly assembly(QuietOn(bus.Address()));
+    Session& session = assembly.AddSession();
     MainWindow window(session);
-    WindowNotifications notifications(session, window, Quiet(), connection);
+    WindowNotifications notifications(assembly, session, window);
     window.show();
     ASSERT_NE(Tabs(window), nullptr);
     Tabs(window)->setCurrentIndex(0);
@@ -53,18 +51,16 @@ TEST(WindowNotifications, AClickShowsThePurchasePage) {
     EXPECT_TRUE(window.isVisible());
     window.Shutdown();
   }
-  QDBusConnection::disconnectFromBus("quillet-window-test");
 }
 
 TEST(WindowNotifications, WithoutANotificationServiceTheLogSaysSoOnce) {
   NotificationBus bus(NotificationBus::Service::kNone);
   ASSERT_TRUE(bus.Ready());
   {
-    const QDBusConnection connection =
-        QDBusConnection::connectToBus(QString::fromStdString(bus.Address()), "quillet-window-empty");
-    Session session;
+    Assembly assembly(QuietOn(bus.Address()));
+    Session& session = assembly.AddSession();
     MainWindow window(session);
-    WindowNotifications notifications(session, window, Quiet(), connection);
+    WindowNotifications notifications(assembly, session, window);
     auto* log = FindControl<QPlainTextEdit>(&window, QStringLiteral(u"编辑框5"));
     ASSERT_NE(log, nullptr);
     const QString before = log->toPlainText();
@@ -76,7 +72,6 @@ TEST(WindowNotifications, WithoutANotificationServiceTheLogSaysSoOnce) {
     EXPECT_EQ(log->toPlainText().count(failed), 1) << log->toPlainText().toStdString();
     window.Shutdown();
   }
-  QDBusConnection::disconnectFromBus("quillet-window-empty");
 }
 
 }  // namespace

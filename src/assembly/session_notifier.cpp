@@ -1,4 +1,4 @@
-#include "notify/session_notifier.h"
+#include "assembly/session_notifier.h"
 
 namespace quillet {
 
