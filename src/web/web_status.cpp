@@ -92,8 +92,9 @@ void WebStatus::OnSignedIn() {
   Changed();
 }
 void WebStatus::OnWishAdded(std::size_t, const OrderWish&) { Changed(); }
-void WebStatus::OnGrabAttempt(std::size_t, std::uint32_t, const std::string&) { Changed(); }
-void WebStatus::OnQueryFailed(std::size_t, const std::string&, const std::string&) { Changed(); }
+void WebStatus::OnGrabStarted(const GrabStart&) { Changed(); }
+void WebStatus::OnGrabAttempt(const GrabAttempt&) { Changed(); }
+void WebStatus::OnQueryFailed(const QueryFailure&) { Changed(); }
 void WebStatus::OnOrderRefused(const OrderReport&) { Changed(); }
 void WebStatus::OnOrderBooked(const OrderReport&) { Changed(); }
 void WebStatus::OnOrderNeedsManualCheck(const OrderReport&) { Changed(); }

@@ -43,8 +43,9 @@ class WebStatus : public SessionObserver {
 
   void OnSignedIn() override;
   void OnWishAdded(std::size_t index, const OrderWish& wish) override;
-  void OnGrabAttempt(std::size_t wishIndex, std::uint32_t count, const std::string& caption) override;
-  void OnQueryFailed(std::size_t wishIndex, const std::string& date, const std::string& reason) override;
+  void OnGrabStarted(const GrabStart& start) override;
+  void OnGrabAttempt(const GrabAttempt& attempt) override;
+  void OnQueryFailed(const QueryFailure& failure) override;
   void OnOrderRefused(const OrderReport& order) override;
   void OnOrderBooked(const OrderReport& order) override;
   void OnOrderNeedsManualCheck(const OrderReport& order) override;

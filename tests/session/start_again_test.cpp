@@ -52,7 +52,7 @@ TEST(StartAgain, AfterAHardSeatBookingAndAfterEveryStop) {
     service.SetText(service_paths::kLeftTicketQuery,
                     test::FakeQueryAnswer({test::FakeTrainText("K1", "BJP", "SHH", {{"1", "5"}, {"O", "5"}})}));
     SessionSettings settings;
-    settings.serviceBaseAddress = service.BaseUrl();
+    settings.service.address = service.BaseUrl();
     settings.referenceDate = "2026-12-10";
     settings.pacing = {100ms, 50ms, 20ms};
     Session session(settings);

@@ -160,7 +160,12 @@ TEST(WebStatus, TheSnapshotHoldsWishesBookingsAndTheSaleInUtf8) {
   wish.passengers = {Gbk(u8"张伟")};
   wish.attempts = 42;
   wish.outcome = WishOutcome::kRunning;
-  wish.lastQuery = StatusQuery{now, true, "2026-12-20", Gbk(u8"网络繁忙")};
+  StatusQuery lastQuery;
+  lastQuery.at = now;
+  lastQuery.failed = true;
+  lastQuery.failedDate = "2026-12-20";
+  lastQuery.reason = Gbk(u8"网络繁忙");
+  wish.lastQuery = lastQuery;
   status.wishes = {wish, wish};
   status.wishes[1].index = 1;
   status.wishes[1].outcome = WishOutcome::kBooked;
@@ -212,7 +217,7 @@ TEST(WebStatus, AWaitEndsWithAChangeOrAShutdown) {
   WebStatus web(FixedSources({}, {}, system_clock::now()));
   const std::uint64_t seen = web.Version();
   EXPECT_EQ(web.WaitForChange(seen, std::chrono::milliseconds(10)), seen);  // nothing happened
-  std::thread teller([&web] { web.OnGrabAttempt(0, 1, "x"); });
+  std::thread teller([&web] { web.OnGrabAttempt(GrabAttempt{}); });
   const std::optional<std::uint64_t> changed = web.WaitForChange(seen, std::chrono::seconds(10));
   teller.join();
   ASSERT_TRUE(changed);
