@@ -12,6 +12,7 @@ packages=(
   scdoc librsvg2-bin dpkg-dev lintian desktop-file-utils appstream man-db
   libsystemd-dev libcanberra-dev libasound2-dev dbus gettext
   libqrencode-dev zbar-tools
+  libhiredis-dev redis-server
 )
 
 missing=()

@@ -90,6 +90,16 @@ BookingClient::BookingClient(std::string serviceBaseAddress, CookieJar& cookieJa
   stations_.LoadStations();
 }
 
+void BookingClient::SetSourceAddress(std::string address) {
+  std::lock_guard lock(sourceMutex_);
+  sourceAddress_ = std::move(address);
+}
+
+std::string BookingClient::SourceAddress() const {
+  std::lock_guard lock(sourceMutex_);
+  return sourceAddress_;
+}
+
 HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::string& method, const std::string& body,
                                            const std::string& headerBlock, const std::stop_token& stop,
                                            bool freshConnection) const {
@@ -99,6 +109,7 @@ HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::s
   options.extraCaFile = caFile_;
   options.reuseConnections = reuseConnections_ && !freshConnection;
   options.deadline = exchangeDeadline_;
+  options.sourceAddress = SourceAddress();
   HttpRequest request;
   request.url = serviceBaseAddress_ + path;
   request.method = method;
