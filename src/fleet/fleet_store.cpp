@@ -256,6 +256,8 @@ PublishResult FleetStore::LatestSightingId() {
 }
 
 SightingsResult FleetStore::ReadSightings(const std::string& afterId, std::chrono::milliseconds block, int most) {
+  // BLOCK 0 would wait for ever, past any command timeout.
+  block = std::max(block, std::chrono::milliseconds(1));
   const RedisResult read = pool_.Command({"XREAD", "COUNT", std::to_string(std::max(most, 1)), "BLOCK",
                                           std::to_string(block.count()), "STREAMS", keys_.Sightings(), afterId},
                                          block);

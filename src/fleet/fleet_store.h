@@ -170,7 +170,8 @@ class FleetStore {
   // The id of the stream's newest entry ("0-0" when it is empty): a reader
   // that starts there sees every sighting published afterwards.
   PublishResult LatestSightingId();
-  // The sightings after `afterId`, waiting up to `block` for the first one.
+  // The sightings after `afterId`, waiting up to `block` (at least 1 ms)
+  // for the first one.
   SightingsResult ReadSightings(const std::string& afterId, std::chrono::milliseconds block, int most = 100);
 
   // The wish's order lock, set if absent and without expiry: a member that

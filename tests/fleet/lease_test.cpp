@@ -5,6 +5,7 @@
 #include <barrier>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
