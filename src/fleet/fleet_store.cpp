@@ -95,6 +95,10 @@ std::optional<Sighting> SightingOf(const RedisReply& entry) {
     if (name == "train") sighting.train = value;
     if (name == "class") sighting.seatClass = value;
     if (name == "member") sighting.member = value;
+    if (name == "train_no") sighting.trainNo = value;
+    if (name == "secret") sighting.secretStr = value;
+    if (name == "left_ticket") sighting.leftTicket = value;
+    if (name == "location") sighting.trainLocation = value;
     if (name == "at") sighting.unixMs = NumberOr(value, 0);
   }
   return sighting;
@@ -235,6 +239,14 @@ PublishResult FleetStore::PublishSighting(const Sighting& s) {
                                            s.seatClass,
                                            "member",
                                            s.member,
+                                           "train_no",
+                                           s.trainNo,
+                                           "secret",
+                                           s.secretStr,
+                                           "left_ticket",
+                                           s.leftTicket,
+                                           "location",
+                                           s.trainLocation,
                                            "at",
                                            std::to_string(s.unixMs)});
   PublishResult result;

@@ -68,6 +68,11 @@ struct Sighting {
   std::string seatClass;  // the service's seat type code
   std::string member;     // who saw it
   std::int64_t unixMs = 0;
+  // What an order of it needs from the query's answer, as the service listed it.
+  std::string trainNo;
+  std::string secretStr;
+  std::string leftTicket;
+  std::string trainLocation;
 };
 
 struct PublishResult {

@@ -39,7 +39,8 @@ TEST_F(FleetTest, ASightingPublishedByOneMemberIsReadByAnother) {
   SightingsResult read;
   std::thread reader([&] { read = holder->ReadSightings(start.id, 5000ms); });
   std::this_thread::sleep_for(100ms);
-  const Sighting seen{"", "alice", "alice/home", "2027-01-20", "BJP", "SHH", "G1", "O", "member-2", UnixMsNow()};
+  const Sighting seen{"",  "alice",    "alice/home", "2027-01-20",   "BJP",      "SHH",      "G1",
+                      "O", "member-2", UnixMsNow(),  "240000G1010C", "c2VjcmV0", "O0001000", "P2"};
   const PublishResult published = seer->PublishSighting(seen);
   ASSERT_EQ(published.failure, RedisFailure::kNone);
   reader.join();
@@ -57,6 +58,10 @@ TEST_F(FleetTest, ASightingPublishedByOneMemberIsReadByAnother) {
   EXPECT_EQ(got.seatClass, seen.seatClass);
   EXPECT_EQ(got.member, seen.member);
   EXPECT_EQ(got.unixMs, seen.unixMs);
+  EXPECT_EQ(got.trainNo, seen.trainNo);
+  EXPECT_EQ(got.secretStr, seen.secretStr);
+  EXPECT_EQ(got.leftTicket, seen.leftTicket);
+  EXPECT_EQ(got.trainLocation, seen.trainLocation);
 
   // Reading on from there: the next ones in order; nothing new is an empty wait.
   for (const char* train : {"G3", "G5"}) {
