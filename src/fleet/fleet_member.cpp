@@ -71,6 +71,8 @@ void FleetMember::OnLease(LeaseChange change) {
     if (report_.leaseChanged) report_.leaseChanged(true);
     if (store_->LoadSignIn(settings_.account, session_.Client().Cookies())) {
       session_.UseSignInFromElsewhere(settings_.account);
+    } else if (session_.SignedIn()) {
+      store_->StoreSignIn(settings_.account, session_.Client().Cookies());
     } else if (report_.needsSignIn) {
       report_.needsSignIn();
     }
@@ -107,7 +109,17 @@ void FleetMember::ReadSightings(const std::stop_token& stop) {
     }
     if (std::chrono::steady_clock::now() < nextCheck) continue;
     nextCheck = std::chrono::steady_clock::now() + kEndedCheckEvery;
+    if (settings_.shareCount == 0) FollowLiveMembers();
     if (CheckEnded()) return;
+  }
+}
+
+void FleetMember::FollowLiveMembers() {
+  const StatusResult status = store_->ReadStatus();
+  if (status.failure != RedisFailure::kNone) return;
+  const std::vector<MemberStatus>& members = status.status.members;  // sorted by id
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    if (members[i].id == settings_.member) share_->SetShare(i, members.size());
   }
 }
 

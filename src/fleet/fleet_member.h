@@ -40,9 +40,11 @@ struct FleetMemberSettings {
   std::vector<std::string> wishNames;
   // This member queries every shareCount-th (date, station pair) of a wish,
   // starting at shareIndex (shifted by the wish's place, so that members
-  // take turns with wishes that have few).
+  // take turns with wishes that have few). A shareCount of 0: the share
+  // follows the members whose heartbeat is alive (by their ids' order), so
+  // that the share of a member that is gone is taken up by the others.
   std::size_t shareIndex = 0;
-  std::size_t shareCount = 1;
+  std::size_t shareCount = 0;
   // How long one read of the sightings waits; between reads the member
   // looks whether wishes ended elsewhere.
   std::chrono::milliseconds readWait{200};
@@ -83,6 +85,7 @@ class FleetMember {
   void OnLease(LeaseChange change);
   void ReadSightings(const std::stop_token& stop);
   bool CheckEnded();
+  void FollowLiveMembers();
 
   Session& session_;
   const std::shared_ptr<FleetStore> store_;

@@ -40,7 +40,14 @@ FleetWorkShare::FleetWorkShare(std::shared_ptr<FleetStore> store, const FleetMem
 bool FleetWorkShare::Queries(std::size_t wishIndex, std::size_t dateIndex, std::size_t pairIndex) {
   if (wishIndex >= wishes_.size()) return false;
   const std::size_t place = wishIndex + dateIndex * pairCounts_[wishIndex] + pairIndex;
-  return place % shareCount_ == shareIndex_ % shareCount_;
+  const std::size_t count = shareCount_.load();
+  return place % count == shareIndex_.load() % count;
+}
+
+void FleetWorkShare::SetShare(std::size_t index, std::size_t count) {
+  if (count == 0) return;
+  shareCount_.store(count);
+  shareIndex_.store(index);
 }
 
 bool FleetWorkShare::Orders(std::size_t /*wishIndex*/) { return held_.load(); }

@@ -44,6 +44,9 @@ class FleetWorkShare : public WorkShare {
   void EndWish(std::size_t wishIndex);
   bool WishHasEnded(std::size_t wishIndex) const;
 
+  // This member's place among `count` members that share the queries.
+  void SetShare(std::size_t index, std::size_t count);
+
   std::size_t WishCount() const { return wishes_.size(); }
   const std::string& WishName(std::size_t wishIndex) const { return names_[wishIndex]; }
 
@@ -54,8 +57,8 @@ class FleetWorkShare : public WorkShare {
   const std::shared_ptr<FleetStore> store_;
   const std::string member_;
   const std::string account_;
-  const std::size_t shareIndex_;
-  const std::size_t shareCount_;
+  std::atomic<std::size_t> shareIndex_;
+  std::atomic<std::size_t> shareCount_;
   const std::vector<OrderWish> wishes_;
   std::vector<std::string> names_;
   std::vector<std::size_t> pairCounts_;

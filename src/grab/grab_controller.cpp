@@ -222,16 +222,15 @@ struct GrabController::Impl {
       std::lock_guard lock(mutex);
       if (stop.stop_requested()) return;
       runningWorkers.fetch_add(1);
-      const bool launched =
-          LaunchLocked([this, stop, wishes, index, factory = scheduleFactory, pacer = queryPacer, share = workShare] {
-            const OrderWish& wish = (*wishes)[index];
-            if (wish.choice == OrderWish::Choice::kParty) {
-              RunPartyWorker(stop, index, wish, factory, pacer.get(), share.get());
-            } else {
-              RunWorker(stop, index, wish);
-            }
-            runningWorkers.fetch_sub(1);
-          });
+      const bool launched = LaunchLocked([this, stop, wishes, index, factory = scheduleFactory, pacer = queryPacer] {
+        const OrderWish& wish = (*wishes)[index];
+        if (wish.choice == OrderWish::Choice::kParty) {
+          RunPartyWorker(stop, index, wish, factory, pacer.get());
+        } else {
+          RunWorker(stop, index, wish);
+        }
+        runningWorkers.fetch_sub(1);
+      });
       if (!launched) runningWorkers.fetch_sub(1);
     }
     // A start that was stopped while launching does not announce itself.
@@ -344,7 +343,13 @@ struct GrabController::Impl {
   // first (date, train, seat class) with tickets for everyone; a failed order
   // moves on to the next such choice.
   void RunPartyWorker(const std::stop_token& startStop, std::size_t wishIndex, const OrderWish& wish,
-                      const WishScheduleFactory& factory, QueryPacer* pacer, WorkShare* share) {
+                      const WishScheduleFactory& factory, QueryPacer* pacer) {
+    std::shared_ptr<WorkShare> sharedWork;
+    {
+      std::lock_guard lock(mutex);
+      sharedWork = workShare;
+    }
+    WorkShare* const share = sharedWork.get();
     std::stop_source wishStop;
     const auto stopWish = [&wishStop] { wishStop.request_stop(); };
     const std::stop_callback byStart(startStop, stopWish);
