@@ -173,9 +173,15 @@ TEST_F(FleetTest, TwoKeepersOfOneAccountNeverBothHoldIt) {
   };
   {
     auto first = std::make_unique<LeaseKeeper>(*a, "alice", "m1", track);
+    // The second starts once the first holds: on a busy machine its thread
+    // could otherwise try first.
+    const auto taken = Clock::now() + 3s;
+    while (Clock::now() < taken && !first->Held()) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(first->Held());
     LeaseKeeper second(*b, "alice", "m2", track);
     std::this_thread::sleep_for(1s);
     ASSERT_TRUE(first->Held());
+    ASSERT_FALSE(second.Held());
     --holders;      // a release is not reported as a loss
     first.reset();  // released: the other takes it at its next try
     const auto until = Clock::now() + 3s;
