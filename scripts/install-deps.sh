@@ -13,6 +13,7 @@ packages=(
   libsystemd-dev libcanberra-dev libasound2-dev dbus gettext
   libqrencode-dev zbar-tools
   chromium chromium-driver python3-selenium
+  libhiredis-dev redis-server
 )
 
 missing=()

@@ -101,8 +101,9 @@ const std::vector<OptionEntry>& OptionTable() {
       {"--query-path", "NAME",
        N_("serve the left-ticket query at /otn/NAME and answer the\nusual path with the service's redirect answer")},
       {"--throttle", "N",
-       N_("a client (one session cookie) sending more than N queries\nin any second is throttled for 10 s; 0 never "
-          "(default 0)")},
+       N_("a client (one session cookie from one address) sending more\nthan N queries in any second is throttled for "
+          "10 s; "
+          "0 never (default 0)")},
       {"--help", "", N_("show this text")},
       {"--version", "", N_("show the version")},
   };

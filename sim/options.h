@@ -37,7 +37,7 @@ struct Options {
   std::vector<StationSale> stationSales;  // --station-sale CODE@HH:MM
   std::string hours;                      // --hours HH:MM-HH:MM, China Standard Time; empty: always open
   std::string queryPath;                  // --query-path, relative to /otn/; empty: leftTicket/query
-  int throttle = 0;                       // --throttle: most queries per second of one client; 0: no limit
+  int throttle = 0;  // --throttle: most queries per second of one client (session and address); 0: no limit
   bool help = false;
   bool version = false;
 };

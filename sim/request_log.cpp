@@ -28,8 +28,8 @@ std::string RequestLog::EntriesJson() const {
     json += first ? "" : ",";
     first = false;
     json += "{\"t\":" + std::to_string(e.ms) + ",\"unix_ms\":" + std::to_string(e.unixMs) +
-            ",\"method\":" + JsonStringFromUtf8(e.method) + ",\"path\":" + JsonStringFromUtf8(e.path) +
-            ",\"query\":" + JsonStringFromUtf8(e.query) + ",\"headers\":{";
+            ",\"address\":" + JsonStringFromUtf8(e.address) + ",\"method\":" + JsonStringFromUtf8(e.method) +
+            ",\"path\":" + JsonStringFromUtf8(e.path) + ",\"query\":" + JsonStringFromUtf8(e.query) + ",\"headers\":{";
     for (std::size_t i = 0; i < e.headers.size(); ++i) {
       json += (i ? "," : "") + JsonStringFromUtf8(e.headers[i].first) + ":" + JsonStringFromUtf8(e.headers[i].second);
     }

@@ -15,6 +15,7 @@ namespace quillet::sim {
 struct LoggedRequest {
   std::int64_t ms = 0;      // since the service started
   std::int64_t unixMs = 0;  // the machine's own clock, not shifted by --clock-shift-ms
+  std::string address;      // where the request came from
   std::string method;
   std::string path;   // raw, as in the request line
   std::string query;  // raw text after "?"
@@ -31,7 +32,7 @@ class RequestLog {
   void Add(LoggedRequest entry);
   // The machine's clock in Unix ms, unshifted, for the log's times.
   static std::int64_t MachineUnixMs();
-  // [{"t":..,"unix_ms":..,"method":..,"path":..,"query":..,"headers":{..},"body":..},...]
+  // [{"t":..,"unix_ms":..,"address":..,"method":..,"path":..,"query":..,"headers":{..},"body":..},...]
   std::string EntriesJson() const;
   // {"<path>":<count>,...}
   std::string CountsJson() const;

@@ -41,6 +41,12 @@ std::string SessionIdOf(const std::string& cookieHeader) {
   return {};
 }
 
+// A client is one session from one address: members of a fleet that share a
+// sign-in but query from their own addresses each have their own budget.
+std::string ClientOf(const SimRequest& request) {
+  return request.clientAddress + " " + SessionIdOf(request.cookieHeader);
+}
+
 }  // namespace
 
 std::optional<DailyHours> ParseDailyHours(std::string_view text) {
@@ -91,7 +97,7 @@ ServiceBehaviour::Screened ServiceBehaviour::Screen(const SimRequest& request) {
     query = request.path == queryPath_;
   }
   if (query) {
-    if (throttle_ > 0 && Throttled(SessionIdOf(request.cookieHeader), request.receivedMs)) {
+    if (throttle_ > 0 && Throttled(ClientOf(request), request.receivedMs)) {
       screened.answer = Redirect(kErrorPagePath);
       return screened;
     }

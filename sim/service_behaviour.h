@@ -37,7 +37,8 @@ inline constexpr std::int64_t kThrottleMs = 10000;
 class ServiceBehaviour {
  public:
   // hours: none for always open; queryPath: relative to /otn/, empty for
-  // the usual one; throttle: most queries per second of one client, 0 for no limit.
+  // the usual one; throttle: most queries per second of one client (one
+  // session from one address), 0 for no limit.
   ServiceBehaviour(std::optional<DailyHours> hours, std::string queryPath, int throttle);
 
   struct Screened {
@@ -48,7 +49,7 @@ class ServiceBehaviour {
   void Reset();
 
  private:
-  // Counts a query of the client with this session id; true when it is throttled.
+  // Counts a query of the client (address and session id); true when it is throttled.
   bool Throttled(const std::string& client, std::int64_t nowMs);
 
   const std::optional<DailyHours> hours_;

@@ -14,6 +14,7 @@ struct SimRequest {
   std::string rawQuery;  // the text after "?", as received
   std::string body;
   std::string cookieHeader;
+  std::string clientAddress;    // the address the request was sent from
   std::int64_t receivedMs = 0;  // when it arrived, Unix ms on the service's clock
 };
 

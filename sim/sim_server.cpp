@@ -280,6 +280,7 @@ void SimServer::LogRequest(const httplib::Request& request, const std::string& p
   LoggedRequest entry;
   entry.ms = log_.ElapsedMs();
   entry.unixMs = arrivedMs;
+  entry.address = request.remote_addr;
   entry.method = request.method;
   entry.path = path;
   entry.query = query;
@@ -397,6 +398,7 @@ void SimServer::Answer(const httplib::Request& request, const std::string& rawQu
   simRequest.rawQuery = rawQuery;
   simRequest.body = request.body;
   simRequest.cookieHeader = HeaderValues(request, "Cookie");
+  simRequest.clientAddress = request.remote_addr;
   simRequest.receivedMs = receivedMs;
   const SimResponse answer = service_.Handle(simRequest);
   if (const auto lost = afterFaults_.Take(request.path)) {

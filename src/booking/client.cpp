@@ -93,6 +93,16 @@ BookingClient::BookingClient(std::string serviceBaseAddress, CookieJar& cookieJa
     : BookingClient(ServiceSettings{std::move(serviceBaseAddress), std::move(caFile), {}}, cookieJar,
                     BuiltInStations()) {}
 
+void BookingClient::SetSourceAddress(std::string address) {
+  std::lock_guard lock(sourceMutex_);
+  sourceAddress_ = std::move(address);
+}
+
+std::string BookingClient::SourceAddress() const {
+  std::lock_guard lock(sourceMutex_);
+  return sourceAddress_;
+}
+
 HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::string& method, const std::string& body,
                                            const std::string& headerBlock, const std::stop_token& stop,
                                            bool freshConnection) const {
@@ -102,6 +112,7 @@ HttpExchangeResult BookingClient::Exchange(const std::string& path, const std::s
   options.extraCaFile = service_.caFile;
   options.reuseConnections = reuseConnections_ && !freshConnection;
   options.deadline = exchangeDeadline_;
+  options.sourceAddress = SourceAddress();
   HttpRequest request;
   request.url = service_.address + path;
   request.proxy = service_.proxy;

@@ -209,6 +209,10 @@ class BookingClient {
   void SetExchangeDeadline(std::chrono::milliseconds deadline) { exchangeDeadline_ = deadline; }
   // The pause between two tries of a sign-in exchange.
   void SetRetryPause(std::chrono::milliseconds pause) { retryPause_ = pause; }
+  // The local address every exchange leaves from ("127.0.0.2", an interface
+  // name, ...); empty (the default): whichever the system picks.
+  void SetSourceAddress(std::string address);
+  std::string SourceAddress() const;
 
  private:
   // How a sign-in step takes one answer.
@@ -259,6 +263,9 @@ class BookingClient {
   std::atomic<std::chrono::milliseconds> retryPause_{std::chrono::milliseconds(400)};
   const std::shared_ptr<const StationDirectory> stations_;
   const HeaderBlocks headers_;
+
+  mutable std::mutex sourceMutex_;  // guards sourceAddress_
+  std::string sourceAddress_;
 
   mutable std::mutex stateMutex_;  // guards the four fields below
   std::string queryPath_ = service_paths::kLeftTicketQuery;

@@ -161,6 +161,7 @@ struct GrabController::Impl {
   const OrderChainSettings chainSettings;
   WishScheduleFactory scheduleFactory;     // set before the first start
   std::shared_ptr<QueryPacer> queryPacer;  // the same
+  std::shared_ptr<WorkShare> workShare;    // the same
   std::atomic<int> runningWorkers{0};
 
   // The sign-in gate: closed when a party worker finds the session lapsed,
@@ -338,10 +339,17 @@ struct GrabController::Impl {
   // moves on to the next such choice.
   void RunPartyWorker(const std::stop_token& startStop, std::size_t wishIndex, const OrderWish& wish,
                       const WishScheduleFactory& factory, QueryPacer* pacer) {
+    std::shared_ptr<WorkShare> sharedWork;
+    {
+      std::lock_guard lock(mutex);
+      sharedWork = workShare;
+    }
+    WorkShare* const share = sharedWork.get();
     std::stop_source wishStop;
     const auto stopWish = [&wishStop] { wishStop.request_stop(); };
     const std::stop_callback byStart(startStop, stopWish);
     const std::stop_callback byElsewhere(wish.endedElsewhere, stopWish);
+    const std::stop_callback byShare(share ? share->WishEnded(wishIndex) : std::stop_token(), stopWish);
     const std::stop_token stop = wishStop.get_token();
     GrabTask task = TaskForWish(wish);
     const bool studentPurpose = task.ticketType == "3";
@@ -372,6 +380,21 @@ struct GrabController::Impl {
         bool everyPairAnswered = true;
         for (std::size_t p = 0; p < pairs.size() && !lapsed && !closed; ++p) {
           const StationPair& pair = pairs[p];
+          if (share) {
+            if (!share->Queries(wishIndex, d, p)) {
+              everyPairAnswered = false;  // what the date lists is not known whole
+              continue;
+            }
+            // A seat seen elsewhere is ordered before the next query of our own.
+            if (const auto seen = share->NextSeenElsewhere(wishIndex, std::chrono::milliseconds(0), stop)) {
+              const SeenOrder fed = OrderSeen(stop, wishIndex, task, *seen, pacer, *share);
+              if (fed == SeenOrder::kEnded) return;
+              lapsed = fed == SeenOrder::kLapsed;
+              closed = fed == SeenOrder::kClosed;
+              if (lapsed) NoteLapse(round);
+              if (lapsed || closed) break;
+            }
+          }
           std::optional<SteadyTime> sentAt;
           if (pacer && !(sentAt = pacer->BeforeQuery(stop))) return;
           const TrainsResult query = client.QueryLeftTickets(studentPurpose, wish.dates[d], pair.from.telecode,
@@ -409,7 +432,13 @@ struct GrabController::Impl {
             task.leftTicket = choice.train.leftTicket;
             task.trainLocation = choice.train.trainLocation;
             task.seatType = choice.seatCode;
+            if (share && !share->Orders(wishIndex)) {
+              share->Sighted(wishIndex, {choice.date, pair, choice.train, choice.seatCode});
+              continue;
+            }
+            if (share && !share->BeforeOrder(wishIndex)) continue;
             const OrderOutcome outcome = RunOrderChain(client, task, chainSettings, stop, closingSource.get_token());
+            if (share) share->AfterOrder(wishIndex, task, outcome);
             if (outcome.kind == OrderOutcomeKind::kStopped) return;
             if (outcome.kind == OrderOutcomeKind::kFailed || outcome.kind == OrderOutcomeKind::kSessionLapsed) {
               events.OnOrderRefused(ReportOf(wishIndex, task, outcome));
@@ -438,8 +467,56 @@ struct GrabController::Impl {
       } else if (schedule) {
         pause = schedule->PauseAfterIdlePass(sawNotOnSale).value_or(pacing.afterIdlePass);
       }
-      if (!WaitUnlessStopped(stop, pause)) return;
+      if (!share) {
+        if (!WaitUnlessStopped(stop, pause)) return;
+        continue;
+      }
+      // The pause ends early for a seat seen elsewhere, ordered at once.
+      const auto seen = share->NextSeenElsewhere(wishIndex, pause, stop);
+      if (stop.stop_requested()) return;
+      if (!seen) continue;
+      const SeenOrder fed = OrderSeen(stop, wishIndex, task, *seen, pacer, *share);
+      if (fed == SeenOrder::kEnded) return;
+      if (fed == SeenOrder::kLapsed) NoteLapse(round);
     }
+  }
+
+  enum class SeenOrder { kGoOn, kEnded, kLapsed, kClosed };
+
+  // Orders a seat that another process saw, as a pass orders one of its own
+  // choices.
+  SeenOrder OrderSeen(const std::stop_token& stop, std::size_t wishIndex, GrabTask& task, const SeenSeat& seen,
+                      QueryPacer* pacer, WorkShare& share) {
+    if (stop.stop_requested()) return SeenOrder::kEnded;
+    if (!share.BeforeOrder(wishIndex)) return SeenOrder::kGoOn;
+    task.fromStationName = seen.pair.from.name;
+    task.fromTelecode = seen.pair.from.telecode;
+    task.toStationName = seen.pair.to.name;
+    task.toTelecode = seen.pair.to.telecode;
+    task.trainDate = seen.date;
+    task.stationTrainCode = seen.train.stationTrainCode;
+    task.trainNo = seen.train.trainNo;
+    task.secretStr = seen.train.secretStr;
+    task.leftTicket = seen.train.leftTicket;
+    task.trainLocation = seen.train.trainLocation;
+    task.seatType = seen.seatCode;
+    const OrderOutcome outcome = RunOrderChain(client, task, chainSettings, stop, closingSource.get_token());
+    share.AfterOrder(wishIndex, task, outcome);
+    switch (outcome.kind) {
+      case OrderOutcomeKind::kStopped:
+        return SeenOrder::kEnded;
+      case OrderOutcomeKind::kFailed:
+      case OrderOutcomeKind::kSessionLapsed:
+        events.OnOrderRefused(ReportOf(wishIndex, task, outcome));
+        if (pacer && pacer->AfterOrderRefused(outcome.message, stop)) return SeenOrder::kClosed;
+        return outcome.kind == OrderOutcomeKind::kSessionLapsed ? SeenOrder::kLapsed : SeenOrder::kGoOn;
+      case OrderOutcomeKind::kBooked:
+      case OrderOutcomeKind::kManualCheck:
+      case OrderOutcomeKind::kAbandoned:
+        break;
+    }
+    ReportEnd(wishIndex, task, outcome);
+    return SeenOrder::kEnded;
   }
 };
 
@@ -456,6 +533,11 @@ void GrabController::SetWishScheduleFactory(WishScheduleFactory factory) {
 void GrabController::SetQueryPacer(std::shared_ptr<QueryPacer> pacer) {
   std::lock_guard lock(impl_->mutex);
   impl_->queryPacer = std::move(pacer);
+}
+
+void GrabController::SetWorkShare(std::shared_ptr<WorkShare> share) {
+  std::lock_guard lock(impl_->mutex);
+  impl_->workShare = std::move(share);
 }
 
 void GrabController::SignedInAgain() { impl_->OpenGate(); }

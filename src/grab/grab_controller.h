@@ -18,6 +18,7 @@
 #include "grab/order_wish.h"
 #include "grab/query_pacer.h"
 #include "grab/wish_schedule.h"
+#include "grab/work_share.h"
 
 namespace quillet {
 
@@ -59,6 +60,9 @@ class GrabController {
   // Paces the queries of party wishes (service hours, throttling, the
   // account's budget); set before the first start. None: the plain pacing.
   void SetQueryPacer(std::shared_ptr<QueryPacer> pacer);
+  // Shares the work of party wishes with other processes; set before the
+  // first start. None: this process does all of it.
+  void SetWorkShare(std::shared_ptr<WorkShare> share);
 
   // A sign-in succeeded: workers held by a lapsed session go on.
   void SignedInAgain();

@@ -33,6 +33,7 @@ class CurlHandles {
   struct Settings {
     std::string proxy;
     std::string extraCaFile;
+    std::string sourceAddress;
     std::chrono::milliseconds stallTimeout{0};
     std::chrono::milliseconds totalTimeout{0};
     std::size_t maxBodyBytes = 0;

@@ -162,6 +162,7 @@ void SetLastingOptions(CURL* easy, const CurlHandles::Settings& settings) {
   // An empty proxy text switches proxies off, including the environment's.
   curl_easy_setopt(easy, CURLOPT_PROXY, settings.proxy.c_str());
   curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  if (!settings.sourceAddress.empty()) curl_easy_setopt(easy, CURLOPT_INTERFACE, settings.sourceAddress.c_str());
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.stallTimeout.count()));
@@ -199,6 +200,7 @@ ExchangeOutcome FailureOutcome(CURLcode code) {
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_CONNECT:
+    case CURLE_INTERFACE_FAILED:  // the source address cannot be bound
       return ExchangeOutcome::kCouldNotConnect;
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_PEER_FAILED_VERIFICATION:
@@ -235,10 +237,10 @@ TransferResult RunTransfer(CurlHandles& handles, const TransferRequest& request,
   if (!handles.HeaderList(request.headerLines, headers)) return result;
   const CurlHandles::Settings* current = handles.CurrentSettings();
   if (current == nullptr || current->proxy != request.proxy || current->extraCaFile != request.extraCaFile ||
-      current->stallTimeout != limits.stallTimeout || current->totalTimeout != limits.totalTimeout ||
-      current->maxBodyBytes != limits.maxBodyBytes) {
-    CurlHandles::Settings settings{request.proxy, request.extraCaFile, limits.stallTimeout, limits.totalTimeout,
-                                   limits.maxBodyBytes};
+      current->sourceAddress != request.sourceAddress || current->stallTimeout != limits.stallTimeout ||
+      current->totalTimeout != limits.totalTimeout || current->maxBodyBytes != limits.maxBodyBytes) {
+    CurlHandles::Settings settings{request.proxy,       request.extraCaFile, request.sourceAddress,
+                                   limits.stallTimeout, limits.totalTimeout, limits.maxBodyBytes};
     handles.ForgetSettings();
     SetLastingOptions(easy, settings);
     handles.SetCurrentSettings(std::move(settings));

@@ -19,6 +19,7 @@ struct TransferRequest {
   std::vector<std::string> headerLines;  // in curl's form: "Name: value" or "Name;" for an empty value
   std::string proxy;                     // empty: no proxy at all
   std::string extraCaFile;               // trusted besides the system store
+  std::string sourceAddress;             // the local address to bind; empty: the system's choice
 };
 
 struct TransferLimits {

@@ -60,6 +60,7 @@ HttpExchangeResult SendHttpRequest(const HttpRequest& call, CookieJar& cookieJar
   request.sendBody = !request.body.empty();
   request.proxy = call.proxy;
   request.extraCaFile = options.extraCaFile;
+  request.sourceAddress = options.sourceAddress;
 
   net::TransferLimits limits;
   limits.stop = options.stop;

@@ -22,6 +22,9 @@ struct ExchangeOptions {
   std::chrono::milliseconds deadline{15000};       // the whole exchange, redirects included
   std::size_t maxBodyBytes = 32u * 1024u * 1024u;  // a larger answer is a failed exchange
   bool reuseConnections = true;                    // keep connections of this thread alive
+  // The local address (or interface name) the connection leaves from, as
+  // libcurl's CURLOPT_INTERFACE takes it; empty: whichever the system picks.
+  std::string sourceAddress;
 };
 
 struct HttpExchangeResult {

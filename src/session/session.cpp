@@ -148,6 +148,8 @@ ServiceResult Session::FinishQrSignIn(std::stop_token stop) {
   return result;
 }
 
+void Session::UseSignInFromElsewhere(const std::string& account) { MarkSignedIn(account); }
+
 bool Session::SignedIn() const {
   std::lock_guard lock(mutex_);
   return signedIn_;
@@ -232,6 +234,7 @@ void Session::StartGrabbing() {
 
 void Session::SetWishScheduleFactory(WishScheduleFactory factory) { grab_->SetWishScheduleFactory(std::move(factory)); }
 void Session::SetQueryPacer(std::shared_ptr<QueryPacer> pacer) { grab_->SetQueryPacer(std::move(pacer)); }
+void Session::SetWorkShare(std::shared_ptr<WorkShare> share) { grab_->SetWorkShare(std::move(share)); }
 
 void Session::StopGrabbing() { grab_->StopGrabbing(); }
 

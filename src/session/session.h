@@ -67,6 +67,10 @@ class Session {
   QrCodeResult CreateQrCode(std::stop_token stop = {});
   QrStateResult CheckQrCode(const std::string& uuid, std::stop_token stop = {});
   ServiceResult FinishQrSignIn(std::stop_token stop = {});
+  // The cookie jar was given a sign-in made elsewhere (by another process
+  // with the same account): signed in as after SignIn, without asking the
+  // service. Should the service no longer know it, the next order says so.
+  void UseSignInFromElsewhere(const std::string& account);
   // The settings' account name, then that of the last successful sign-in.
   std::string Account() const;
 
@@ -94,6 +98,8 @@ class Session {
   void SetWishScheduleFactory(WishScheduleFactory factory);
   // Paces the grab queries (hours, throttling, budget); set before the first start.
   void SetQueryPacer(std::shared_ptr<QueryPacer> pacer);
+  // Shares the party wishes' work with other processes; set before the first start.
+  void SetWorkShare(std::shared_ptr<WorkShare> share);
   // Signals the workers; a confirmed order still runs to its end and reports.
   void StopGrabbing();
   // Program close: ends every worker at once and waits for them; a submitted

@@ -1,0 +1,56 @@
+#pragma once
+// Holds an account's lease for a member on a thread of its own: while the
+// member does not hold it, tries to take it every takeEvery; while it does,
+// renews it every renewEvery. A renewal that fails in any way (another
+// holder, the key gone, Redis silent) reports the lease lost at once, and
+// the keeper goes back to trying to take it.
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+
+#include "fleet/fleet_store.h"
+
+namespace quillet::fleet {
+
+enum class LeaseChange { kTaken, kLost };
+
+class LeaseKeeper {
+ public:
+  // `onChange` runs on the keeper's thread; it should hand the news on and
+  // return soon (a long call delays the next renewal).
+  LeaseKeeper(FleetStore& store, std::string account, std::string member, std::function<void(LeaseChange)> onChange);
+  // Stops the thread and releases a lease it holds.
+  ~LeaseKeeper();
+  LeaseKeeper(const LeaseKeeper&) = delete;
+  LeaseKeeper& operator=(const LeaseKeeper&) = delete;
+
+  bool Held() const { return held_.load(); }
+  const std::string& Account() const { return account_; }
+
+ private:
+  void Run(std::stop_token stop);
+
+  FleetStore& store_;
+  const std::string account_;
+  const std::string member_;
+  const std::function<void(LeaseChange)> onChange_;
+  std::atomic<bool> held_{false};
+  std::jthread thread_;  // last: starts after the fields it reads
+};
+
+// Keeps a member's heartbeat alive on a thread of its own.
+class HeartbeatKeeper {
+ public:
+  HeartbeatKeeper(FleetStore& store, std::string member, std::string address);
+  HeartbeatKeeper(const HeartbeatKeeper&) = delete;
+  HeartbeatKeeper& operator=(const HeartbeatKeeper&) = delete;
+
+ private:
+  FleetStore& store_;
+  const std::string member_;
+  const std::string address_;
+  std::jthread thread_;
+};
+
+}  // namespace quillet::fleet

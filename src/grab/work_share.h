@@ -1,0 +1,53 @@
+#pragma once
+// How the workers of one session share a wish's work with other processes
+// (a fleet of machines with one account): which of the wish's (date,
+// station pair) queries this process makes, whether it may order at all,
+// where its sightings go when it may not, and how a sighting made elsewhere
+// reaches the worker that orders. Party wishes only; without a share set,
+// a worker queries everything and orders what it sees itself.
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+#include "booking/records.h"
+#include "grab/order_chain.h"
+#include "grab/station_pairs.h"
+
+namespace quillet {
+
+// Tickets for a wanted class, seen by a query: what an order of it needs.
+struct SeenSeat {
+  std::string date;  // yyyy-MM-dd
+  StationPair pair;
+  TrainRecord train;     // as listed (code, train number, secret, left-ticket text, location)
+  std::string seatCode;  // the service's seat type code
+};
+
+// Every call may come from any worker thread, several at the same time.
+class WorkShare {
+ public:
+  virtual ~WorkShare() = default;
+
+  // Whether this process queries the wish's date `dateIndex` with its
+  // station pair `pairIndex`.
+  virtual bool Queries(std::size_t wishIndex, std::size_t dateIndex, std::size_t pairIndex) = 0;
+  // Whether this process orders for the wish now. One that does not hands
+  // what it sees to Sighted instead.
+  virtual bool Orders(std::size_t wishIndex) = 0;
+  virtual void Sighted(std::size_t wishIndex, const SeenSeat& seen) = 0;
+  // A seat seen elsewhere for the wish, waiting up to `wait` for one (zero:
+  // only one already there); nothing after the wait or a stop.
+  virtual std::optional<SeenSeat> NextSeenElsewhere(std::size_t wishIndex, std::chrono::milliseconds wait,
+                                                    const std::stop_token& stop) = 0;
+  // Before an order chain: false when the wish may not be ordered now (its
+  // order lock is held elsewhere, or this process no longer orders).
+  virtual bool BeforeOrder(std::size_t wishIndex) = 0;
+  // After the chain that BeforeOrder allowed, before anyone is told of it.
+  virtual void AfterOrder(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) = 0;
+  // Stops the wish's worker, as a stop does, once the wish ended elsewhere.
+  virtual std::stop_token WishEnded(std::size_t wishIndex) = 0;
+};
+
+}  // namespace quillet

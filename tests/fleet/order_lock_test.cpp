@@ -1,0 +1,69 @@
+// A wish is ordered once for the whole fleet.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <barrier>
+#include <thread>
+#include <vector>
+
+#include "fleet_fixture.h"
+
+namespace quillet::fleet {
+namespace {
+
+using test::FleetTest;
+
+TEST_F(FleetTest, TheOrderLockIsTakenOnceAmongContendersAndItsHolderRecordsTheOutcome) {
+  constexpr int kMembers = 6;
+  std::vector<std::unique_ptr<FleetStore>> stores;
+  for (int i = 0; i < kMembers; ++i) stores.push_back(Store());
+  std::barrier start(kMembers);
+  std::atomic<int> taken{0};
+  std::atomic<int> ordered{0};
+  std::vector<std::thread> members;
+  for (int i = 0; i < kMembers; ++i) {
+    members.emplace_back([&, i] {
+      FleetStore& store = *stores[i];
+      const std::string me = "m" + std::to_string(i);
+      start.arrive_and_wait();
+      // What a holder does on a sighting: skip a wish that is done, take
+      // the lock, order, record, and only then tell.
+      if (store.ReadOutcome("alice/home").outcome) return;
+      const OrderLockResult lock = store.TakeOrderLock("alice/home", me);
+      ASSERT_EQ(lock.failure, RedisFailure::kNone);
+      if (!lock.taken) return;
+      ++taken;
+      ASSERT_EQ(store.NoteAttempt("alice/home"), RedisFailure::kNone);
+      ++ordered;
+      const RecordOutcomeResult outcome =
+          store.RecordOutcome("alice/home", WishOutcomeKind::kBooked, "E" + std::to_string(i), me);
+      EXPECT_TRUE(outcome.recorded);
+    });
+  }
+  for (std::thread& member : members) member.join();
+  EXPECT_EQ(taken.load(), 1);
+  EXPECT_EQ(ordered.load(), 1);
+  const StatusResult status = stores[0]->ReadStatus();
+  ASSERT_EQ(status.status.wishes.size(), 1u);
+  EXPECT_EQ(status.status.wishes[0].attempts, 1);
+  ASSERT_TRUE(status.status.wishes[0].outcome.has_value());
+  EXPECT_EQ(status.status.wishes[0].outcome->member, status.status.wishes[0].lockHolder);
+  EXPECT_TRUE(stores[kMembers - 1]->AllDone({"alice/home"}).done);
+}
+
+TEST_F(FleetTest, AReleasedOrderLockLetsTheWishBeTriedAgainByAnyone) {
+  auto a = Store();
+  auto b = Store();
+  ASSERT_TRUE(a->TakeOrderLock("alice/home", "m1").taken);
+  EXPECT_TRUE(a->TakeOrderLock("alice/home", "m1").taken) << "its holder takes it again";
+  const OrderLockResult refused = b->TakeOrderLock("alice/home", "m2");
+  EXPECT_FALSE(refused.taken);
+  EXPECT_EQ(refused.holder, "m1");
+  ASSERT_EQ(b->ReleaseOrderLock("alice/home", "m2"), RedisFailure::kNone);  // not its own
+  EXPECT_FALSE(b->TakeOrderLock("alice/home", "m2").taken);
+  ASSERT_EQ(a->ReleaseOrderLock("alice/home", "m1"), RedisFailure::kNone);  // that attempt placed no order
+  EXPECT_TRUE(b->TakeOrderLock("alice/home", "m2").taken);
+}
+
+}  // namespace
+}  // namespace quillet::fleet
