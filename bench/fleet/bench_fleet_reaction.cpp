@@ -96,7 +96,7 @@ struct Bench {
     std::vector<std::unique_ptr<FleetMember>> fleet;
     for (int m = 0; m < members; ++m) {
       SessionSettings settings;
-      settings.serviceBaseAddress = sim.BaseUrl();
+      settings.service.address = sim.BaseUrl();
       settings.account = "demo";
       settings.pacing.afterIdlePass = 100ms;
       sessions.push_back(std::make_unique<Session>(settings));

@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the reader waits in XREAD
 
   std::vector<double> publishUs;
-  Sighting sighting{"", "alice", "alice/home", "2027-01-20", "BJP", "SHH", "", "O", "seer", 0};
+  Sighting sighting{"", "alice", "alice/home", "2027-01-20", "BJP", "SHH", "", "O", "seer", 0, "", "", "", ""};
   for (int i = 0; i < count; ++i) {
     sighting.train = std::to_string(i);
     sighting.unixMs = UnixMsNow();

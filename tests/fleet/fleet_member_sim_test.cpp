@@ -103,7 +103,7 @@ class FleetMemberSimTest : public test::FleetTest {
 
   SessionSettings Settings() const {
     SessionSettings settings;
-    settings.serviceBaseAddress = sim_.BaseUrl();
+    settings.service.address = sim_.BaseUrl();
     settings.account = "demo";
     settings.pacing.afterIdlePass = 100ms;
     settings.pacing.afterFailedQuery = 300ms;

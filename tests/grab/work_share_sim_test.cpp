@@ -220,7 +220,7 @@ TEST_F(WorkShareSimTest, AWishThatEndedElsewhereEndsItsWorker) {
   grab.SetWorkShare(share);
   sim.Release(date, train.stationTrainCode, "O", 0);
   grab.StartGrabbing({Wish()});
-  ASSERT_TRUE(test::WaitUntil([&] { return grab.RunningWorkerCount() == 1 && view.CaptionCount() >= 1; }, 5s));
+  ASSERT_TRUE(test::WaitUntil([&] { return grab.RunningWorkerCount() == 1 && view.AttemptCount() >= 1; }, 5s));
   share->EndWish();
   EXPECT_TRUE(test::WaitUntil([&] { return grab.RunningWorkerCount() == 0; }, 2s));
   EXPECT_TRUE(view.Booked().empty());
