@@ -44,9 +44,9 @@ TEST(SeatPositions, GridColumnsFollowTheBoxesAndTheSleeperKindsHaveNone) {
     std::u8string_view name;
     int box, column;
   } cases[] = {
-      {u8"商务座", 1, 4},  {u8"一等座", 2, 5}, {u8"二等座", 3, 6},   {u8"软卧", 4, 7},     {u8"硬卧", 5, 8},
-      {u8"软座", 6, 9},    {u8"硬座", 7, 10},  {u8"无座", 8, 11},    {u8"高级动卧", 0, 0}, {u8"动卧", 0, 0},
-      {u8"高级软卧", 0, 0},
+      {u8"商务座", 1, 4},   {u8"一等座", 2, 5}, {u8"二等座", 3, 6},   {u8"软卧", 4, 7},
+      {u8"硬卧", 5, 8},     {u8"软座", 6, 9},   {u8"硬座", 7, 10},    {u8"无座", 8, 11},
+      {u8"高级动卧", 0, 0}, {u8"动卧", 0, 0},   {u8"高级软卧", 0, 0},
   };
   for (const auto& c : cases) {
     const SeatType* seat = SeatTypeNamed(G(c.name));
