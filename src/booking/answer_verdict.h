@@ -10,6 +10,7 @@ enum class AnswerKind {
   kRefused,               // the service said no; the reason is its words (possibly none)
   kNotSignedIn,           // refused: the service no longer knows the sign-in
   kUnpaidOrderPending,    // refused: the account still holds an order that is not paid
+  kServiceClosed,         // refused: the service is closed for its nightly maintenance
   kQueueLongerThanStock,  // the queue count: more people wait than tickets are left
   kNoTicketsCounted,      // the queue count: the answer counts no tickets
   kNoValidAnswer,         // none the request knows: empty, cut, garbled or foreign

@@ -56,6 +56,8 @@ AnswerVerdict RefusalFor(std::string reason) {
     kind = AnswerKind::kNotSignedIn;
   } else if (Contains(reason, texts::UnpaidOrderPending())) {
     kind = AnswerKind::kUnpaidOrderPending;
+  } else if (Contains(reason, texts::ClosedHoursMarker())) {
+    kind = AnswerKind::kServiceClosed;
   }
   return {kind, std::move(reason)};
 }

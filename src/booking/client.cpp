@@ -61,6 +61,7 @@ std::string MessageOf(const AnswerVerdict& verdict, const std::string& noValidAn
     case AnswerKind::kRefused:
     case AnswerKind::kNotSignedIn:
     case AnswerKind::kUnpaidOrderPending:
+    case AnswerKind::kServiceClosed:
       break;
   }
   return verdict.reason;

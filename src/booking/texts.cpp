@@ -49,6 +49,10 @@ const std::string& NotSignedIn() {
   static const std::string text = Gbk(u8"用户未登录");
   return text;
 }
+const std::string& ClosedHoursMarker() {
+  static const std::string text = Gbk(u8"系统维护时间");
+  return text;
+}
 const std::string& UnpaidOrderPending() {
   static const std::string text = Gbk(u8"您还有未处理的订单");
   return text;

@@ -26,6 +26,7 @@ const std::string& NotSignedIn();  // 用户未登录
 // The service's refusal of an order while the account holds an unpaid one
 // (its whole message goes on: "，请您到[未完成订单]进行处理!").
 const std::string& UnpaidOrderPending();  // 您还有未处理的订单
+const std::string& ClosedHoursMarker();   // 系统维护时间, in a refusal while the service is closed
 // Sleeper berths.
 const std::string& LowerBerth();   // 下铺
 const std::string& MiddleBerth();  // 中铺

@@ -32,6 +32,8 @@ Result Judged(ExchangeOutcome transport, const std::stop_token& stop, const Wait
   result.transport = transport;
   result.kind = KindOf(transport, stop, reading.verdict);
   result.message = reading.reason;
+  if (reading.verdict == WaitlistVerdict::kAccepted) result.answer = {AnswerKind::kAccepted, {}};
+  if (reading.verdict == WaitlistVerdict::kRefused) result.answer = RefusalFor(reading.reason);
   return result;
 }
 

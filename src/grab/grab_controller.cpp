@@ -303,7 +303,7 @@ struct GrabController::Impl {
   // again: it ends as a manual check naming that reason.
   bool EndedByHeldAccount(std::size_t wishIndex, const GrabTask& task) {
     if (!accountGate.Held()) return false;
-    ReportEnd(wishIndex, task, OrderOutcome{OrderOutcomeKind::kManualCheck, grab_texts::AccountOrderInDoubt(), {}});
+    ReportEnd(wishIndex, task, OrderOutcome{OrderOutcomeKind::kManualCheck, grab_texts::AccountOrderInDoubt(), {}, {}});
     return true;
   }
 
@@ -443,7 +443,7 @@ struct GrabController::Impl {
             if (outcome.kind == OrderOutcomeKind::kFailed || outcome.kind == OrderOutcomeKind::kSessionLapsed) {
               events.OnOrderRefused(ReportOf(wishIndex, task, outcome));
               // Closed for the night: the next pass waits for the opening.
-              if (pacer && pacer->AfterOrderRefused(outcome.message, stop)) {
+              if (pacer && pacer->AfterOrderRefused(outcome, stop)) {
                 closed = true;
                 break;
               }
@@ -508,7 +508,7 @@ struct GrabController::Impl {
       case OrderOutcomeKind::kFailed:
       case OrderOutcomeKind::kSessionLapsed:
         events.OnOrderRefused(ReportOf(wishIndex, task, outcome));
-        if (pacer && pacer->AfterOrderRefused(outcome.message, stop)) return SeenOrder::kClosed;
+        if (pacer && pacer->AfterOrderRefused(outcome, stop)) return SeenOrder::kClosed;
         return outcome.kind == OrderOutcomeKind::kSessionLapsed ? SeenOrder::kLapsed : SeenOrder::kGoOn;
       case OrderOutcomeKind::kBooked:
       case OrderOutcomeKind::kManualCheck:

@@ -16,8 +16,9 @@ const std::string kStudentPurposeCodes = "0X00";
 const std::string kAdultPurposeCodes = "ADULT";
 constexpr int kOrderIdPolls = 3;
 
-OrderOutcome Outcome(OrderOutcomeKind kind, std::string message, std::string serviceReason = {}) {
-  return {kind, std::move(message), std::move(serviceReason)};
+OrderOutcome Outcome(OrderOutcomeKind kind, std::string message, std::optional<AnswerVerdict> refusal = {}) {
+  if (!refusal) return {kind, std::move(message), {}, {}};
+  return {kind, std::move(message), std::move(refusal->reason), refusal->kind};
 }
 
 // A refusal that says the sign-in is gone (a lapsed session), as opposed to
@@ -71,16 +72,17 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
   std::stop_callback onClose(closing, [&stopOrClose] { stopOrClose.request_stop(); });
   const std::stop_token early = stopOrClose.get_token();
   const auto stopped = [&] { return Outcome(OrderOutcomeKind::kStopped, texts::ChainStopped()); };
-  // The service's words, when its refusal decided the step.
-  const auto reasonOf = [](const ServiceResult& result) { return result.answer.reason; };
-  const auto failed = [](std::string message, std::string reason = {}) {
-    return Outcome(OrderOutcomeKind::kFailed, std::move(message), std::move(reason));
+  // The service's verdict, when its refusal decided the step.
+  using Refusal = std::optional<AnswerVerdict>;
+  const auto reasonOf = [](const ServiceResult& result) { return Refusal(result.answer); };
+  const auto failed = [](std::string message, Refusal refusal = {}) {
+    return Outcome(OrderOutcomeKind::kFailed, std::move(message), std::move(refusal));
   };
-  const auto lapsed = [](std::string message, std::string reason = {}) {
-    return Outcome(OrderOutcomeKind::kSessionLapsed, std::move(message), std::move(reason));
+  const auto lapsed = [](std::string message, Refusal refusal = {}) {
+    return Outcome(OrderOutcomeKind::kSessionLapsed, std::move(message), std::move(refusal));
   };
-  const auto unpaid = [](std::string message, std::string reason) {
-    return Outcome(OrderOutcomeKind::kManualCheck, std::move(message), std::move(reason));
+  const auto unpaid = [](std::string message, Refusal refusal) {
+    return Outcome(OrderOutcomeKind::kManualCheck, std::move(message), std::move(refusal));
   };
   const auto held = [] { return Outcome(OrderOutcomeKind::kManualCheck, texts::AccountOrderInDoubt()); };
   AccountGate* gate = settings.accountGate;

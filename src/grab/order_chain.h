@@ -1,8 +1,10 @@
 #pragma once
 #include <chrono>
+#include <optional>
 #include <stop_token>
 #include <string>
 
+#include "booking/answer_verdict.h"
 #include "grab/grab_task.h"
 
 namespace quillet {
@@ -27,8 +29,9 @@ enum class OrderOutcomeKind {
 
 struct OrderOutcome {
   OrderOutcomeKind kind = OrderOutcomeKind::kFailed;
-  std::string message;        // the driver's text: "成功" or the reason, as the log has always had it
-  std::string serviceReason;  // the service's own words, when a refusal of the service decided it
+  std::string message;                // the driver's text: "成功" or the reason, as the log has always had it
+  std::string serviceReason;          // the service's own words, when a refusal of the service decided it
+  std::optional<AnswerKind> refusal;  // that refusal's kind
 };
 
 // Places one order for the task's train, passenger and seat type.

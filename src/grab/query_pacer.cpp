@@ -134,8 +134,8 @@ void QueryPacer::AfterQuery(const TrainsResult& result, SteadyTime sentAt) {
   TellLongEpisode(now);
 }
 
-bool QueryPacer::AfterOrderRefused(const std::string& message, const std::stop_token& stop) {
-  if (!IsClosedHoursRefusal(message)) return false;
+bool QueryPacer::AfterOrderRefused(const OrderOutcome& outcome, const std::stop_token& stop) {
+  if (outcome.refusal != AnswerKind::kServiceClosed) return false;
   // Believed even when the hours say open: closed until the next opening.
   const ServiceHours hours = settings_.hours.value_or(ServiceHours{});
   SystemTime serviceNow = clocks_.systemNow();

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "booking/client.h"
+#include "grab/order_chain.h"
 #include "grab/query_budget.h"
 #include "grab/service_hours.h"
 #include "grab/shared_service_clock.h"
@@ -66,7 +67,7 @@ class QueryPacer {
   void AfterQuery(const TrainsResult& result, SteadyTime sentAt);
   // An order step refused with `message`: true when it was the service's
   // closed-hours refusal, and the workers now wait for the next opening.
-  bool AfterOrderRefused(const std::string& message, const std::stop_token& stop);
+  bool AfterOrderRefused(const OrderOutcome& outcome, const std::stop_token& stop);
 
   // When the latest request of the workers went (or a keep-alive check).
   SteadyTime LastActivity() const;

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "grab/texts.h"
 #include "util/china_moment.h"
 
 namespace quillet {
@@ -52,10 +51,6 @@ SystemTime NextOpening(const ServiceHours& hours, SystemTime serviceMoment) {
   SystemTime opening = ChinaMidnightOf(serviceMoment) + minutes(hours.openMinute);
   while (opening <= serviceMoment) opening += minutes(kMinutesPerDay);
   return opening;
-}
-
-bool IsClosedHoursRefusal(std::string_view message) {
-  return message.find(grab_texts::ClosedHoursMarker()) != std::string_view::npos;
 }
 
 }  // namespace quillet

@@ -28,8 +28,4 @@ bool OpenAt(const ServiceHours& hours, SystemTime serviceMoment);
 // or tomorrow's when open now).
 SystemTime NextOpening(const ServiceHours& hours, SystemTime serviceMoment);
 
-// An order step's refusal (program text) that says the service is closed
-// for the night ("系统维护时间").
-bool IsClosedHoursRefusal(std::string_view message);
-
 }  // namespace quillet

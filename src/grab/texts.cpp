@@ -60,10 +60,6 @@ const std::string& PlentyOfTickets() {
   static const std::string text = Gbk(u8"有");
   return text;
 }
-const std::string& ClosedHoursMarker() {
-  static const std::string text = Gbk(u8"系统维护时间");
-  return text;
-}
 const std::string& NotOnSaleYet() {
   static const std::string text = "*";
   return text;

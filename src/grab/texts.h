@@ -19,7 +19,6 @@ const std::string& ChainStopped();                // 已停止抢票,未提交�
 const std::string& ConfirmAnswerLost();           // 确认进入队列未得应答,请手动查看购票结果!
 const std::string& AccountOrderInDoubt();         // 本账号另有订单结果未明,请手动查看购票结果!
 // What the service's refusals say outside its daily hours.
-const std::string& ClosedHoursMarker();  // 系统维护时间
 
 // Remaining-ticket texts that mean "none left" ("--" is plain ASCII).
 const std::string& NoTickets();        // 无

@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "booking/client.h"
-#include "booking/texts.h"
 #include "grab/order_tables.h"
 #include "grab/texts.h"
 #include "grab/waitlist_choice.h"
@@ -61,12 +60,12 @@ struct WaitlistKeeper::Impl {
     }
   }
 
-  void Refused(const std::string& reason) {
+  void Refused(const ServiceResult& refusal) {
     // A lapsed sign-in is no answer about the waitlist: the next pass, after
     // a new sign-in, tries again.
-    if (reason == booking_texts::NotSignedIn()) return;
+    if (refusal.answer.kind == AnswerKind::kNotSignedIn) return;
     done = true;
-    events.OnWaitlistRefused(wish.wishIndex, reason);
+    events.OnWaitlistRefused(wish.wishIndex, refusal.message);
   }
 
   void TryPlace(const std::stop_token& requests) {
@@ -88,7 +87,7 @@ struct WaitlistKeeper::Impl {
     const std::string deadline = wish.deadline.empty() ? LatestWaitlistDeadline(*placement) : wish.deadline;
 
     const WaitlistCheckResult check = client.CheckWaitlistParty(picks, requests);
-    if (check.kind == ServiceResultKind::kRefused) return Refused(check.message);
+    if (check.kind == ServiceResultKind::kRefused) return Refused(check);
     if (!check.Done()) return;  // no answer: the next pass tries again
     WaitlistPlaced placed{wish.wishIndex, placement->date, {}, deadline, {}};
     const WaitlistChancesResult chances = client.WaitlistChances(picks, requests);
@@ -100,18 +99,18 @@ struct WaitlistKeeper::Impl {
       placed.choices.push_back(std::move(chance));
     }
     const ServiceResult submitted = client.SubmitWaitlist(picks, requests);
-    if (submitted.kind == ServiceResultKind::kRefused) return Refused(submitted.message);
+    if (submitted.kind == ServiceResultKind::kRefused) return Refused(submitted);
     if (!submitted.Done()) return;
     std::vector<WaitlistMember> party;
     for (const WishPassenger& p : wish.wish.passengers) party.push_back({p.name, p.idType, p.idNo, w.ticketType});
     const ServiceResult confirmed = client.ConfirmWaitlist(party, deadline, requests);
-    if (confirmed.kind == ServiceResultKind::kRefused) return Refused(confirmed.message);
+    if (confirmed.kind == ServiceResultKind::kRefused) return Refused(confirmed);
     if (!confirmed.Done()) return;
     // Confirmed: the order exists once the queue names it.
     for (int poll = 0; poll < pacing.queuePolls; ++poll) {
       const WaitlistQueueResult queue = client.QueryWaitlistQueue(requests);
       if (queue.kind == ServiceResultKind::kStopped) return;
-      if (queue.kind == ServiceResultKind::kRefused) return Refused(queue.message);
+      if (queue.kind == ServiceResultKind::kRefused) return Refused(queue);
       if (queue.Done() && !queue.reserveNo.empty()) {
         reserveNo = queue.reserveNo;
         lastDate = placement->date;

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "booking/answers.h"
 #include "grab/keep_alive.h"
 #include "grab/query_budget.h"
 #include "grab/query_pacer.h"
@@ -72,12 +73,14 @@ TEST(ServiceHours, OpenAndTheNextOpeningWithinADayAndPastMidnight) {
   }
 }
 
+// The service's refusal while closed is read into its own kind.
 TEST(ServiceHours, ClosedHoursRefusals) {
-  EXPECT_TRUE(IsClosedHoursRefusal(Gbk(u8"提交订单请求失败!失败原因:对不起，现在是系统维护时间，暂停办理购票业务")));
-  EXPECT_TRUE(IsClosedHoursRefusal(Gbk(u8"系统维护时间")));
-  EXPECT_FALSE(IsClosedHoursRefusal(Gbk(u8"系统繁忙，请稍后重试！")));
-  EXPECT_FALSE(IsClosedHoursRefusal(Gbk(u8"当前车次尚未起售，请于起售时间后再购票！")));
-  EXPECT_FALSE(IsClosedHoursRefusal(""));
+  const auto kindOf = [](const char8_t* text) { return RefusalFor(Gbk(text)).kind; };
+  EXPECT_EQ(kindOf(u8"对不起，现在是系统维护时间，暂停办理购票业务"), AnswerKind::kServiceClosed);
+  EXPECT_EQ(kindOf(u8"系统维护时间"), AnswerKind::kServiceClosed);
+  EXPECT_EQ(kindOf(u8"系统繁忙，请稍后重试！"), AnswerKind::kRefused);
+  EXPECT_EQ(kindOf(u8"当前车次尚未起售，请于起售时间后再购票！"), AnswerKind::kRefused);
+  EXPECT_EQ(kindOf(u8""), AnswerKind::kRefused);
 }
 
 TEST(ThrottleBackoff, SignsStartAnEpisodeThatDoublesAndNormalAnswersEndIt) {
@@ -218,8 +221,13 @@ TEST(QueryPacer, ClosedHoursAreWaitedOutToTheOpeningAndAClosedRefusalIsBelieved)
   EXPECT_EQ(told.size(), 1u) << "told once";
 
   // Open by the hours, but the service says closed: paused until the next opening.
-  EXPECT_FALSE(pacer.AfterOrderRefused(Gbk(u8"余票不足！"), stop));
-  EXPECT_TRUE(pacer.AfterOrderRefused(Gbk(u8"对不起，现在是系统维护时间"), stop));
+  const auto refusedFor = [](const char8_t* text) {
+    const AnswerVerdict verdict = RefusalFor(Gbk(text));
+    return OrderOutcome{OrderOutcomeKind::kFailed, {}, verdict.reason, verdict.kind};
+  };
+  EXPECT_FALSE(pacer.AfterOrderRefused(refusedFor(u8"余票不足！"), stop));
+  EXPECT_FALSE(pacer.AfterOrderRefused(OrderOutcome{}, stop));
+  EXPECT_TRUE(pacer.AfterOrderRefused(refusedFor(u8"对不起，现在是系统维护时间"), stop));
   ASSERT_TRUE(pacer.BeforeQuery(stop).has_value());
   ASSERT_EQ(told.size(), 2u);
   EXPECT_EQ(told[1], std::make_pair(At(1, 5, 0), true));
