@@ -3,15 +3,10 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "util/text.h"
+
 namespace quillet::fleet {
 namespace {
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 std::optional<std::string> PercentDecoded(std::string_view text) {
   std::string out;
@@ -20,8 +15,8 @@ std::optional<std::string> PercentDecoded(std::string_view text) {
       out += text[i];
       continue;
     }
-    const int high = i + 1 < text.size() ? HexValue(text[i + 1]) : -1;
-    const int low = i + 2 < text.size() ? HexValue(text[i + 2]) : -1;
+    const int high = i + 1 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+    const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
     if (high < 0 || low < 0) return std::nullopt;
     out += static_cast<char>(high * 16 + low);
     i += 2;
@@ -52,7 +47,7 @@ bool ValidHostName(std::string_view host) {
 bool ValidIpv6(std::string_view host) {
   if (host.empty() || host.size() > 45) return false;
   for (char c : host) {
-    if (HexValue(c) < 0 && c != ':' && c != '.') return false;
+    if (HexDigitValue(c) < 0 && c != ':' && c != '.') return false;
   }
   return true;
 }

@@ -59,4 +59,7 @@ std::string TextAfterLast(std::string_view text, std::string_view marker, int st
 // the window nor break a line in two. Everything else is kept as it is.
 std::string VisibleControls(std::string_view utf8);
 
+// The value of a hexadecimal digit, either case; -1 for any other character.
+int HexDigitValue(char c);
+
 }  // namespace quillet
