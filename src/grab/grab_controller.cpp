@@ -467,6 +467,7 @@ struct GrabController::Impl {
       } else if (schedule) {
         pause = schedule->PauseAfterIdlePass(sawNotOnSale).value_or(pacing.afterIdlePass);
       }
+      events.OnNextQuery(NextQuery{wishIndex, EventMomentNow() + pause});
       if (!share) {
         if (!WaitUnlessStopped(stop, pause)) return;
         continue;

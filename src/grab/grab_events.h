@@ -64,6 +64,13 @@ struct OrderReport {
   std::string account;        // the session's account name (empty when not known)
 };
 
+// When a party wish's worker will query next, told as it begins the pause
+// after a pass.
+struct NextQuery {
+  std::size_t wishIndex = 0;
+  EventMoment at{};
+};
+
 class GrabEvents {
  public:
   virtual ~GrabEvents() = default;
@@ -72,6 +79,8 @@ class GrabEvents {
   virtual void OnGrabAttempt(const GrabAttempt& /*attempt*/) {}
   // Told by the workers of party wishes.
   virtual void OnQueryFailed(const QueryFailure& /*failure*/) {}
+  // Told by the workers of party wishes.
+  virtual void OnNextQuery(const NextQuery& /*next*/) {}
   // An order chain ended without an order (the worker goes on); the reason is in `order.message`.
   virtual void OnOrderRefused(const OrderReport& /*order*/) {}
   virtual void OnOrderBooked(const OrderReport& /*order*/) {}

@@ -36,6 +36,10 @@ class Session::GrabRelay : public GrabEvents {
     session_.status_.QueryFailed(failure);
     session_.Tell([&](SessionObserver& o) { o.OnQueryFailed(failure); });
   }
+  void OnNextQuery(const NextQuery& next) override {
+    session_.status_.NextQueryAt(next);
+    session_.Tell([&](SessionObserver& o) { o.OnNextQuery(next); });
+  }
   void OnOrderRefused(const OrderReport& told) override {
     const OrderReport order = session_.Stamped(told);
     session_.status_.Refused(order);

@@ -95,6 +95,7 @@ void WebStatus::OnWishAdded(std::size_t, const OrderWish&) { Changed(); }
 void WebStatus::OnGrabStarted(const GrabStart&) { Changed(); }
 void WebStatus::OnGrabAttempt(const GrabAttempt&) { Changed(); }
 void WebStatus::OnQueryFailed(const QueryFailure&) { Changed(); }
+void WebStatus::OnNextQuery(const NextQuery&) { Changed(); }
 void WebStatus::OnOrderRefused(const OrderReport&) { Changed(); }
 void WebStatus::OnOrderBooked(const OrderReport&) { Changed(); }
 void WebStatus::OnOrderNeedsManualCheck(const OrderReport&) { Changed(); }

@@ -46,6 +46,7 @@ class WebStatus : public SessionObserver {
   void OnGrabStarted(const GrabStart& start) override;
   void OnGrabAttempt(const GrabAttempt& attempt) override;
   void OnQueryFailed(const QueryFailure& failure) override;
+  void OnNextQuery(const NextQuery& next) override;
   void OnOrderRefused(const OrderReport& order) override;
   void OnOrderBooked(const OrderReport& order) override;
   void OnOrderNeedsManualCheck(const OrderReport& order) override;

@@ -166,6 +166,7 @@ TEST(WebStatus, TheSnapshotHoldsWishesBookingsAndTheSaleInUtf8) {
   lastQuery.failedDate = "2026-12-20";
   lastQuery.reason = Gbk(u8"网络繁忙");
   wish.lastQuery = lastQuery;
+  wish.nextQueryAt = now + std::chrono::seconds(5);
   status.wishes = {wish, wish};
   status.wishes[1].index = 1;
   status.wishes[1].outcome = WishOutcome::kBooked;
@@ -186,6 +187,7 @@ TEST(WebStatus, TheSnapshotHoldsWishesBookingsAndTheSaleInUtf8) {
            "\"attempts\":42",
            "\"lastQuery\":{\"at\":\"09:00:00\",\"failed\":true,\"date\":\"2026-12-20\",\"reason\":\"网络繁忙\"}",
            "\"saleAt\":\"09:30:00\"",
+           "\"nextQueryAt\":\"09:00:05\"",
            "\"outcome\":\"booked\"",
            "\"orderId\":\"E123456789\"",
            "\"signIn\":null",
