@@ -46,6 +46,11 @@ void SessionStatusRecorder::Attempt(const GrabAttempt& attempt) {
   }
 }
 
+void SessionStatusRecorder::PassSeen(const quillet::PassSeen& pass) {
+  std::lock_guard lock(mutex_);
+  if (WishStatus* wish = WishLocked(pass.wishIndex)) wish->lastSeen = pass.classes;
+}
+
 void SessionStatusRecorder::NextQueryAt(const NextQuery& next) {
   std::lock_guard lock(mutex_);
   WishStatus* wish = WishLocked(next.wishIndex);

@@ -59,6 +59,8 @@ struct WishStatus {
   // When the worker of a party wish pauses after a pass, the pause's end;
   // empty while a pass runs and once the wish is not running.
   std::optional<StatusTime> nextQueryAt;
+  // What the latest whole pass of a party wish's worker saw per wanted class.
+  std::vector<ClassSeen> lastSeen;
   WishOutcome outcome = WishOutcome::kWaiting;
   std::optional<StatusOrder> ending;  // the order that booked the wish or needs the manual check
 };
@@ -81,6 +83,7 @@ class SessionStatusRecorder {
   void Attempt(const GrabAttempt& attempt);
   void QueryFailed(const QueryFailure& failure);
   void NextQueryAt(const NextQuery& next);
+  void PassSeen(const quillet::PassSeen& pass);
   void Refused(const OrderReport& order);
   void Booked(const OrderReport& order);
   void NeedsManualCheck(const OrderReport& order);

@@ -62,6 +62,16 @@ std::string WishJson(const WishStatus& wish, std::optional<std::chrono::system_c
             ",\"date\":" + JsonString(wish.lastQuery->failedDate) +
             ",\"reason\":" + JsonString(wish.lastQuery->reason) + "}";
   }
+  if (!wish.lastSeen.empty()) {
+    json += ",\"seen\":[";
+    for (std::size_t i = 0; i < wish.lastSeen.size(); ++i) {
+      const ClassSeen& seen = wish.lastSeen[i];
+      json += std::string(i ? "," : "") + "{\"class\":" + JsonString(SeatName(seen.seatType)) +
+              ",\"tickets\":" + JsonString(seen.tickets) + ",\"train\":" + JsonString(seen.train) +
+              ",\"date\":" + JsonString(seen.date) + "}";
+    }
+    json += "]";
+  }
   if (wish.nextQueryAt) json += ",\"nextQueryAt\":" + JsonStringFromUtf8(ClockTime(*wish.nextQueryAt));
   if (saleAt && *saleAt > now && wish.outcome != WishOutcome::kBooked && wish.outcome != WishOutcome::kManualCheck) {
     json += ",\"saleAt\":" + JsonStringFromUtf8(ClockTime(*saleAt));
@@ -96,6 +106,7 @@ void WebStatus::OnGrabStarted(const GrabStart&) { Changed(); }
 void WebStatus::OnGrabAttempt(const GrabAttempt&) { Changed(); }
 void WebStatus::OnQueryFailed(const QueryFailure&) { Changed(); }
 void WebStatus::OnNextQuery(const NextQuery&) { Changed(); }
+void WebStatus::OnPassSeen(const PassSeen&) { Changed(); }
 void WebStatus::OnOrderRefused(const OrderReport&) { Changed(); }
 void WebStatus::OnOrderBooked(const OrderReport&) { Changed(); }
 void WebStatus::OnOrderNeedsManualCheck(const OrderReport&) { Changed(); }

@@ -47,6 +47,7 @@ class WebStatus : public SessionObserver {
   void OnGrabAttempt(const GrabAttempt& attempt) override;
   void OnQueryFailed(const QueryFailure& failure) override;
   void OnNextQuery(const NextQuery& next) override;
+  void OnPassSeen(const PassSeen& pass) override;
   void OnOrderRefused(const OrderReport& order) override;
   void OnOrderBooked(const OrderReport& order) override;
   void OnOrderNeedsManualCheck(const OrderReport& order) override;

@@ -167,6 +167,7 @@ TEST(WebStatus, TheSnapshotHoldsWishesBookingsAndTheSaleInUtf8) {
   lastQuery.reason = Gbk(u8"网络繁忙");
   wish.lastQuery = lastQuery;
   wish.nextQueryAt = now + std::chrono::seconds(5);
+  wish.lastSeen = {{"O", Gbk(u8"有"), "G101", "2026-12-20"}, {"M", "", "", ""}};
   status.wishes = {wish, wish};
   status.wishes[1].index = 1;
   status.wishes[1].outcome = WishOutcome::kBooked;
@@ -188,6 +189,8 @@ TEST(WebStatus, TheSnapshotHoldsWishesBookingsAndTheSaleInUtf8) {
            "\"lastQuery\":{\"at\":\"09:00:00\",\"failed\":true,\"date\":\"2026-12-20\",\"reason\":\"网络繁忙\"}",
            "\"saleAt\":\"09:30:00\"",
            "\"nextQueryAt\":\"09:00:05\"",
+           "\"seen\":[{\"class\":\"二等座\",\"tickets\":\"有\",\"train\":\"G101\",\"date\":\"2026-12-20\"},"
+           "{\"class\":\"一等座\",\"tickets\":\"\",\"train\":\"\",\"date\":\"\"}]",
            "\"outcome\":\"booked\"",
            "\"orderId\":\"E123456789\"",
            "\"signIn\":null",

@@ -44,6 +44,7 @@
         if (w.lastQuery.failed) seen += ' 查询失败（' + w.lastQuery.date + '）：' + w.lastQuery.reason;
         row(dl, '上次查询', seen);
       }
+      if (w.seen) row(dl, '余票', w.seen.map((c) => c.class + ' ' + (c.tickets ? c.tickets + '（' + c.train + ' ' + c.date + '）' : '—')).join('、'));
       if (w.saleAt) row(dl, '下次查询', '等待 ' + w.saleAt + ' 开售');
       else if (w.nextQueryAt) row(dl, '下次查询', w.nextQueryAt);
       if (w.waitlistPlace) row(dl, '候补排队', '第 ' + w.waitlistPlace + ' 位');
