@@ -378,6 +378,12 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
 
   // A filled waitlist order is told like a grab booking, to the same notifiers.
   quillet::cli::WaitlistRun waitlist(output, run, told);
+  if (page) {
+    waitlist.SetPlaceListener(
+        [status = &page->Status()](std::size_t wishIndex, const std::string& reserveNo, const char* state) {
+          status->SetWaitlist(wishIndex, {reserveNo, state});
+        });
+  }
   const int code =
       SignInAndGrab(line, plan, assembly, session, run, told, output, stops, pictures, waitlist, page.get());
   waitlist.Stop();  // an open waitlist order stays at the service

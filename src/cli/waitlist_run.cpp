@@ -65,24 +65,28 @@ void WaitlistRun::OnWaitlisted(const WaitlistPlaced& placed) {
     event.choices.push_back({chance.train, seat ? seat->name() : chance.seatType, chance.level, chance.info});
   }
   output_.Write(event);
+  if (placeListener_) placeListener_(placed.wishIndex, placed.reserveNo, "waiting");
 }
 
 void WaitlistRun::OnWaitlistRefused(std::size_t wishIndex, const std::string& reason) {
   WaitlistEvent event = EventOf(WaitlistEvent::Kind::kRefused, WishNumber(wishIndex));
   event.reason = reason;
   output_.Write(event);
+  if (placeListener_) placeListener_(wishIndex, std::string(), "refused");
 }
 
 void WaitlistRun::OnWaitlistCancelled(std::size_t wishIndex, const std::string& reserveNo) {
   WaitlistEvent event = EventOf(WaitlistEvent::Kind::kCancelled, WishNumber(wishIndex));
   event.waitlistId = reserveNo;
   output_.Write(event);
+  if (placeListener_) placeListener_(wishIndex, reserveNo, "cancelled");
 }
 
 void WaitlistRun::OnWaitlistExpired(std::size_t wishIndex, const std::string& reserveNo) {
   WaitlistEvent event = EventOf(WaitlistEvent::Kind::kExpired, WishNumber(wishIndex));
   event.waitlistId = reserveNo;
   output_.Write(event);
+  if (placeListener_) placeListener_(wishIndex, reserveNo, "expired");
 }
 
 void WaitlistRun::OnWaitlistFilled(const OrderReport& order) {

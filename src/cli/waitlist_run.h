@@ -4,6 +4,7 @@
 // events as output events, a filled order as a booking of its wish, and the
 // cancellation of the order when grabbing books the wish first.
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,11 @@ class WaitlistRun : public WaitlistEvents {
   void BeforeBooked(std::size_t wishIndex);
   void Stop();
 
+  // Told each change of a wish's waitlist order (the reserve number and
+  // "waiting", "refused", "cancelled" or "expired"); set before the run starts.
+  using PlaceListener = std::function<void(std::size_t wishIndex, const std::string& reserveNo, const char* state)>;
+  void SetPlaceListener(PlaceListener listener) { placeListener_ = std::move(listener); }
+
   void OnWaitlisted(const WaitlistPlaced& placed) override;
   void OnWaitlistRefused(std::size_t wishIndex, const std::string& reason) override;
   void OnWaitlistCancelled(std::size_t wishIndex, const std::string& reserveNo) override;
@@ -45,6 +51,7 @@ class WaitlistRun : public WaitlistEvents {
   GrabRun& run_;
   GrabEvents& notifiers_;
   std::unique_ptr<WaitlistKeeper> keeper_;
+  PlaceListener placeListener_;
 };
 
 }  // namespace quillet::cli

@@ -1,4 +1,5 @@
 #include "grab/grab_controller.h"
+#include "grab/class_seen.h"
 
 #include <algorithm>
 #include <atomic>
@@ -369,6 +370,7 @@ struct GrabController::Impl {
       ++attempts;
       events.OnGrabAttempt(GrabAttempt{wishIndex, attempts, EventMomentNow(), {}});
 
+      ClassesSeen seenThisPass(wish.seatTypes, wish.trains);
       bool queryFailed = false;
       bool sawNotOnSale = false;
       bool lapsed = false;
@@ -408,6 +410,7 @@ struct GrabController::Impl {
                 QueryFailure{wishIndex, wish.dates[d], query.kind, query.answer, query.message, EventMomentNow(), {}});
             continue;
           }
+          seenThisPass.Answered(wish.dates[d], query.trains);
           listedOnDate.insert(listedOnDate.end(), query.trains.begin(), query.trains.end());
           if (p + 1 == pairs.size() && everyPairAnswered) {
             if (const auto missing = running.Answered(d, listedOnDate); missing && !missing->empty()) {
@@ -467,6 +470,8 @@ struct GrabController::Impl {
       } else if (schedule) {
         pause = schedule->PauseAfterIdlePass(sawNotOnSale).value_or(pacing.afterIdlePass);
       }
+      events.OnPassSeen(PassSeen{wishIndex, seenThisPass.Best(), EventMomentNow()});
+      events.OnNextQuery(NextQuery{wishIndex, EventMomentNow() + pause});
       if (!share) {
         if (!WaitUnlessStopped(stop, pause)) return;
         continue;

@@ -64,6 +64,28 @@ struct OrderReport {
   std::string account;        // the session's account name (empty when not known)
 };
 
+// When a party wish's worker will query next, told as it begins the pause
+// after a pass.
+struct NextQuery {
+  std::size_t wishIndex = 0;
+  EventMoment at{};
+};
+
+// The best a pass of a party wish's queries saw for one wanted seat class.
+struct ClassSeen {
+  std::string seatType;  // the service's code
+  std::string tickets;   // the service's text ("有", "12", "无", "候补" ...); empty when no train showed it
+  std::string train;     // the train that showed it
+  std::string date;      // yyyy-MM-dd
+};
+
+// A pass of a party wish's queries ended without an order going in.
+struct PassSeen {
+  std::size_t wishIndex = 0;
+  std::vector<ClassSeen> classes;  // one per wanted class, in the wish's order
+  EventMoment at{};
+};
+
 class GrabEvents {
  public:
   virtual ~GrabEvents() = default;
@@ -72,6 +94,9 @@ class GrabEvents {
   virtual void OnGrabAttempt(const GrabAttempt& /*attempt*/) {}
   // Told by the workers of party wishes.
   virtual void OnQueryFailed(const QueryFailure& /*failure*/) {}
+  // Told by the workers of party wishes.
+  virtual void OnNextQuery(const NextQuery& /*next*/) {}
+  virtual void OnPassSeen(const PassSeen& /*pass*/) {}
   // An order chain ended without an order (the worker goes on); the reason is in `order.message`.
   virtual void OnOrderRefused(const OrderReport& /*order*/) {}
   virtual void OnOrderBooked(const OrderReport& /*order*/) {}

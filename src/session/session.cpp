@@ -36,6 +36,14 @@ class Session::GrabRelay : public GrabEvents {
     session_.status_.QueryFailed(failure);
     session_.Tell([&](SessionObserver& o) { o.OnQueryFailed(failure); });
   }
+  void OnPassSeen(const PassSeen& pass) override {
+    session_.status_.PassSeen(pass);
+    session_.Tell([&](SessionObserver& o) { o.OnPassSeen(pass); });
+  }
+  void OnNextQuery(const NextQuery& next) override {
+    session_.status_.NextQueryAt(next);
+    session_.Tell([&](SessionObserver& o) { o.OnNextQuery(next); });
+  }
   void OnOrderRefused(const OrderReport& told) override {
     const OrderReport order = session_.Stamped(told);
     session_.status_.Refused(order);

@@ -28,7 +28,8 @@ void SessionStatusRecorder::Started(std::size_t wishCount) {
   for (std::size_t i = 0; i < wishCount && i < wishes_.size(); ++i) {
     wishes_[i].outcome = WishOutcome::kRunning;
     wishes_[i].ending.reset();
-    wishes_[i].attemptsThisStart = 0;  // an earlier booking stays among the session's bookings
+    wishes_[i].attemptsThisStart = 0;
+    wishes_[i].nextQueryAt.reset();  // an earlier booking stays among the session's bookings
   }
 }
 
@@ -41,7 +42,20 @@ void SessionStatusRecorder::Attempt(const GrabAttempt& attempt) {
     // never counts on past the stop, so the latest start's count is the worker's.
     wish->attemptsThisStart = attempt.attempt;
     wish->lastQuery = StatusQuery{at, false, {}, {}, ServiceResultKind::kDone, {}};
+    wish->nextQueryAt.reset();  // the pass is the query that was next
   }
+}
+
+void SessionStatusRecorder::PassSeen(const quillet::PassSeen& pass) {
+  std::lock_guard lock(mutex_);
+  if (WishStatus* wish = WishLocked(pass.wishIndex)) wish->lastSeen = pass.classes;
+}
+
+void SessionStatusRecorder::NextQueryAt(const NextQuery& next) {
+  std::lock_guard lock(mutex_);
+  WishStatus* wish = WishLocked(next.wishIndex);
+  // A worker still pausing after a stop says nothing true about the wish.
+  if (wish != nullptr && wish->outcome == WishOutcome::kRunning) wish->nextQueryAt = next.at;
 }
 
 void SessionStatusRecorder::QueryFailed(const QueryFailure& failure) {
@@ -71,6 +85,7 @@ void SessionStatusRecorder::Booked(const OrderReport& order) {
   if (WishStatus* wish = WishLocked(order.wishIndex)) {
     wish->outcome = WishOutcome::kBooked;
     wish->ending = booked;
+    wish->nextQueryAt.reset();
   }
 }
 
@@ -80,6 +95,7 @@ void SessionStatusRecorder::NeedsManualCheck(const OrderReport& order) {
   if (WishStatus* wish = WishLocked(order.wishIndex)) {
     wish->outcome = WishOutcome::kManualCheck;
     wish->ending = manual;
+    wish->nextQueryAt.reset();
   }
 }
 
@@ -87,6 +103,7 @@ void SessionStatusRecorder::Stopped() {
   std::lock_guard lock(mutex_);
   for (WishStatus& wish : wishes_) {
     if (wish.outcome == WishOutcome::kRunning) wish.outcome = WishOutcome::kStopped;
+    wish.nextQueryAt.reset();
   }
 }
 

@@ -56,9 +56,11 @@ struct WishStatus {
   std::uint64_t attemptsThisStart = 0;  // the attempts of the latest start that took the wish
   std::optional<StatusQuery> lastQuery;
   std::optional<StatusOrder> lastRefusal;  // the reason is the order's `message`
-  // Grabbing does not tell when a worker will query next (its pauses and a
-  // sale opening's schedule are its own), so this stays empty for now.
+  // When the worker of a party wish pauses after a pass, the pause's end;
+  // empty while a pass runs and once the wish is not running.
   std::optional<StatusTime> nextQueryAt;
+  // What the latest whole pass of a party wish's worker saw per wanted class.
+  std::vector<ClassSeen> lastSeen;
   WishOutcome outcome = WishOutcome::kWaiting;
   std::optional<StatusOrder> ending;  // the order that booked the wish or needs the manual check
 };
@@ -80,6 +82,8 @@ class SessionStatusRecorder {
   void Started(std::size_t wishCount);
   void Attempt(const GrabAttempt& attempt);
   void QueryFailed(const QueryFailure& failure);
+  void NextQueryAt(const NextQuery& next);
+  void PassSeen(const quillet::PassSeen& pass);
   void Refused(const OrderReport& order);
   void Booked(const OrderReport& order);
   void NeedsManualCheck(const OrderReport& order);

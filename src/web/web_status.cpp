@@ -49,7 +49,7 @@ std::string OrderJson(const StatusOrder& order) {
 }
 
 std::string WishJson(const WishStatus& wish, std::optional<std::chrono::system_clock::time_point> saleAt,
-                     std::chrono::system_clock::time_point now) {
+                     std::chrono::system_clock::time_point now, const std::optional<WaitlistPlace>& waitlist) {
   std::vector<std::string> classes;
   for (const std::string& code : wish.seatTypes) classes.push_back(SeatName(code));
   std::string json = "{\"wish\":" + std::to_string(wish.index + 1) + ",\"passengers\":" + JsonList(wish.passengers) +
@@ -62,9 +62,23 @@ std::string WishJson(const WishStatus& wish, std::optional<std::chrono::system_c
             ",\"date\":" + JsonString(wish.lastQuery->failedDate) +
             ",\"reason\":" + JsonString(wish.lastQuery->reason) + "}";
   }
+  if (!wish.lastSeen.empty()) {
+    json += ",\"seen\":[";
+    for (std::size_t i = 0; i < wish.lastSeen.size(); ++i) {
+      const ClassSeen& seen = wish.lastSeen[i];
+      json += std::string(i ? "," : "") + "{\"class\":" + JsonString(SeatName(seen.seatType)) +
+              ",\"tickets\":" + JsonString(seen.tickets) + ",\"train\":" + JsonString(seen.train) +
+              ",\"date\":" + JsonString(seen.date) + "}";
+    }
+    json += "]";
+  }
   if (wish.nextQueryAt) json += ",\"nextQueryAt\":" + JsonStringFromUtf8(ClockTime(*wish.nextQueryAt));
   if (saleAt && *saleAt > now && wish.outcome != WishOutcome::kBooked && wish.outcome != WishOutcome::kManualCheck) {
     json += ",\"saleAt\":" + JsonStringFromUtf8(ClockTime(*saleAt));
+  }
+  if (waitlist) {
+    json +=
+        ",\"waitlist\":{\"id\":" + JsonString(waitlist->reserveNo) + ",\"state\":" + JsonString(waitlist->state) + "}";
   }
   if (wish.lastRefusal) json += ",\"lastRefusal\":" + OrderJson(*wish.lastRefusal);
   if (wish.ending) json += ",\"ending\":" + OrderJson(*wish.ending);
@@ -95,6 +109,8 @@ void WebStatus::OnWishAdded(std::size_t, const OrderWish&) { Changed(); }
 void WebStatus::OnGrabStarted(const GrabStart&) { Changed(); }
 void WebStatus::OnGrabAttempt(const GrabAttempt&) { Changed(); }
 void WebStatus::OnQueryFailed(const QueryFailure&) { Changed(); }
+void WebStatus::OnNextQuery(const NextQuery&) { Changed(); }
+void WebStatus::OnPassSeen(const PassSeen&) { Changed(); }
 void WebStatus::OnOrderRefused(const OrderReport&) { Changed(); }
 void WebStatus::OnOrderBooked(const OrderReport&) { Changed(); }
 void WebStatus::OnOrderNeedsManualCheck(const OrderReport&) { Changed(); }
@@ -159,6 +175,15 @@ void WebStatus::SetStopping() {
   Changed();
 }
 
+void WebStatus::SetWaitlist(std::size_t wishIndex, WaitlistPlace place) {
+  {
+    std::lock_guard lock(mutex_);
+    if (waitlist_.size() <= wishIndex) waitlist_.resize(wishIndex + 1);
+    waitlist_[wishIndex] = std::move(place);
+  }
+  Changed();
+}
+
 PendingSignIn WebStatus::SignIn() const {
   std::lock_guard lock(mutex_);
   return signIn_;
@@ -191,6 +216,11 @@ std::string WebStatus::SnapshotJson(std::uint64_t linesSeen, std::uint64_t* last
   const auto saleMoments = sources_.saleMoments ? sources_.saleMoments()
                                                 : std::vector<std::optional<std::chrono::system_clock::time_point>>{};
   const auto now = sources_.now();
+  std::vector<std::optional<WaitlistPlace>> waitlist;
+  {
+    std::lock_guard lock(mutex_);
+    waitlist = waitlist_;
+  }
 
   std::string json = "{\"account\":" + JsonString(status.account) +
                      ",\"signedIn\":" + (status.signedIn ? "true" : "false") +
@@ -199,7 +229,8 @@ std::string WebStatus::SnapshotJson(std::uint64_t linesSeen, std::uint64_t* last
   for (std::size_t i = 0; i < status.wishes.size(); ++i) {
     const WishStatus& wish = status.wishes[i];
     const auto saleAt = wish.index < saleMoments.size() ? saleMoments[wish.index] : std::nullopt;
-    json += (i ? "," : "") + WishJson(wish, saleAt, now);
+    json += (i ? "," : "") +
+            WishJson(wish, saleAt, now, wish.index < waitlist.size() ? waitlist[wish.index] : std::nullopt);
   }
   json += "],\"bookings\":[";
   for (std::size_t i = 0; i < status.bookings.size(); ++i) json += (i ? "," : "") + OrderJson(status.bookings[i]);

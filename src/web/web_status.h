@@ -27,6 +27,13 @@ struct PendingSignIn {
   std::string qrContent;  // kQr: what the code encodes (UTF-8)
 };
 
+// A wish's waitlist order: its number and where it stands ("waiting",
+// "refused", "cancelled", "expired").
+struct WaitlistPlace {
+  std::string reserveNo;
+  std::string state;
+};
+
 // Where the snapshot's parts come from; tests give their own.
 struct StatusSources {
   std::function<SessionStatus()> status;
@@ -46,6 +53,8 @@ class WebStatus : public SessionObserver {
   void OnGrabStarted(const GrabStart& start) override;
   void OnGrabAttempt(const GrabAttempt& attempt) override;
   void OnQueryFailed(const QueryFailure& failure) override;
+  void OnNextQuery(const NextQuery& next) override;
+  void OnPassSeen(const PassSeen& pass) override;
   void OnOrderRefused(const OrderReport& order) override;
   void OnOrderBooked(const OrderReport& order) override;
   void OnOrderNeedsManualCheck(const OrderReport& order) override;
@@ -61,6 +70,7 @@ class WebStatus : public SessionObserver {
   void ShowQrCode(const std::string& content);
   void ClearSignIn();
   void SetStopping();
+  void SetWaitlist(std::size_t wishIndex, WaitlistPlace place);
   PendingSignIn SignIn() const;
 
   // The change count; WaitForChange returns when it is past `seen`, after
@@ -87,6 +97,7 @@ class WebStatus : public SessionObserver {
   EventLines lines_{kKeptLines};
   std::optional<ServiceClockNote> clock_;
   PendingSignIn signIn_;
+  std::vector<std::optional<WaitlistPlace>> waitlist_;  // by wish index
 };
 
 }  // namespace quillet::web

@@ -1,6 +1,8 @@
 // The party's choice of date, train and seat class from one pass's answers.
 #include "grab/party_choice.h"
 
+#include "grab/class_seen.h"
+
 #include <gtest/gtest.h>
 
 #include "gbk.h"
@@ -100,6 +102,33 @@ TEST(ChoosePartySeat, FollowsDatesThenTrainsThenSeats) {
     EXPECT_EQ(choice->train.stationTrainCode, train) << c.name;
     EXPECT_EQ(choice->seatCode, seat) << c.name;
   }
+}
+
+TEST(ClassesSeen, KeepsTheBestTextPerClassOverTheNamedTrainsAndDates) {
+  ClassesSeen seen({"O", "M"}, {"G101", "G103"});
+  seen.Answered("2026-12-20", {Train("G101", G(u8"无"), "3"), Train("G999", G(u8"有"), G(u8"有"))});
+  seen.Answered("2026-12-21", {Train("G103", "12", "--"), Train("G101", "--", "2")});
+  seen.Answered("2026-12-22", {Train("G101", G(u8"候补"), "3")});
+  const std::vector<ClassSeen> best = seen.Best();
+  ASSERT_EQ(best.size(), 2u);
+  // A count beats the service's other words; an unnamed train and "--" count for nothing.
+  EXPECT_EQ(best[0].seatType, "O");
+  EXPECT_EQ(best[0].tickets, "12");
+  EXPECT_EQ(best[0].train, "G103");
+  EXPECT_EQ(best[0].date, "2026-12-21");
+  // Of equal counts the first seen stays.
+  EXPECT_EQ(best[1].tickets, "3");
+  EXPECT_EQ(best[1].date, "2026-12-20");
+
+  ClassesSeen anyTrain({"O", "A9"}, {});
+  anyTrain.Answered("2026-12-20", {Train("G1", G(u8"无")), Train("G2", "99999"), Train("G3", G(u8"有"))});
+  EXPECT_EQ(anyTrain.Best()[0].tickets, G(u8"有"));
+  EXPECT_EQ(anyTrain.Best()[0].train, "G3");
+  EXPECT_EQ(anyTrain.Best()[1].tickets, "") << "no train showed the class";
+
+  ClassesSeen onlyWords({"O"}, {});
+  onlyWords.Answered("2026-12-20", {Train("G1", "--"), Train("G2", G(u8"无")), Train("G3", G(u8"候补"))});
+  EXPECT_EQ(onlyWords.Best()[0].tickets, G(u8"无"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -161,6 +162,46 @@ class SessionStatusTest : public ::testing::Test {
 
 // Reads the status in a loop on a thread of its own and checks that what it
 // sees only ever moves forward.
+
+TEST(SessionStatusRecorder, TheNextQueryIsKnownOnlyWhileTheWishPauses) {
+  SessionStatusRecorder recorder;
+  recorder.WishAdded(0, TwoDayWish());
+  const EventMoment next = EventMomentNow() + std::chrono::milliseconds(3000);
+  const auto nextOf = [&recorder] {
+    SessionStatus status;
+    recorder.CopyInto(status);
+    return status.wishes.at(0).nextQueryAt;
+  };
+  recorder.NextQueryAt(NextQuery{0, next});
+  EXPECT_FALSE(nextOf()) << "told before a start took the wish";
+  recorder.NextQueryAt(NextQuery{7, next});  // an index the session never listed
+
+  // Each way a pause ends forgets its moment.
+  const std::vector<std::pair<const char*, std::function<void()>>> endings = {
+      {"the next pass",
+       [&] {
+         recorder.Attempt(GrabAttempt{0, 2, {}, {}});
+       }},
+      {"a stop", [&] { recorder.Stopped(); }},
+      {"a booking", [&] { recorder.Booked(Report(0, "E1", G(u8"订票成功"))); }},
+      {"a manual check", [&] { recorder.NeedsManualCheck(Report(0, "", G(u8"请到12306查看"))); }},
+  };
+  for (const auto& [ending, end] : endings) {
+    recorder.Started(1);
+    recorder.Attempt(GrabAttempt{0, 1, {}, {}});
+    EXPECT_FALSE(nextOf()) << ending << ": a pass runs";
+    recorder.NextQueryAt(NextQuery{0, next});
+    ASSERT_TRUE(nextOf()) << ending;
+    EXPECT_EQ(*nextOf(), next) << ending;
+    end();
+    EXPECT_FALSE(nextOf()) << ending;
+    recorder.NextQueryAt(NextQuery{0, next});  // a worker that has not seen the end yet
+    if (std::string(ending) != "the next pass") {
+      EXPECT_FALSE(nextOf()) << ending << ": after the end";
+    }
+  }
+}
+
 class StatusReader {
  public:
   explicit StatusReader(const Session& session)

@@ -166,6 +166,8 @@ TEST(WebStatus, TheSnapshotHoldsWishesBookingsAndTheSaleInUtf8) {
   lastQuery.failedDate = "2026-12-20";
   lastQuery.reason = Gbk(u8"网络繁忙");
   wish.lastQuery = lastQuery;
+  wish.nextQueryAt = now + std::chrono::seconds(5);
+  wish.lastSeen = {{"O", Gbk(u8"有"), "G101", "2026-12-20"}, {"M", "", "", ""}};
   status.wishes = {wish, wish};
   status.wishes[1].index = 1;
   status.wishes[1].outcome = WishOutcome::kBooked;
@@ -178,6 +180,7 @@ TEST(WebStatus, TheSnapshotHoldsWishesBookingsAndTheSaleInUtf8) {
   status.wishes[1].ending = status.bookings[0];
 
   WebStatus web(FixedSources(status, {now + std::chrono::minutes(30), now + std::chrono::minutes(30)}, now));
+  web.SetWaitlist(0, {"W2026121000001", "waiting"});
   const std::string json = web.SnapshotJson();
   for (const char* part : {
            "\"account\":\"张三\"",
@@ -186,6 +189,10 @@ TEST(WebStatus, TheSnapshotHoldsWishesBookingsAndTheSaleInUtf8) {
            "\"attempts\":42",
            "\"lastQuery\":{\"at\":\"09:00:00\",\"failed\":true,\"date\":\"2026-12-20\",\"reason\":\"网络繁忙\"}",
            "\"saleAt\":\"09:30:00\"",
+           "\"nextQueryAt\":\"09:00:05\"",
+           "\"waitlist\":{\"id\":\"W2026121000001\",\"state\":\"waiting\"}",
+           "\"seen\":[{\"class\":\"二等座\",\"tickets\":\"有\",\"train\":\"G101\",\"date\":\"2026-12-20\"},"
+           "{\"class\":\"一等座\",\"tickets\":\"\",\"train\":\"\",\"date\":\"\"}]",
            "\"outcome\":\"booked\"",
            "\"orderId\":\"E123456789\"",
            "\"signIn\":null",

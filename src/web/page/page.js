@@ -44,9 +44,10 @@
         if (w.lastQuery.failed) seen += ' 查询失败（' + w.lastQuery.date + '）：' + w.lastQuery.reason;
         row(dl, '上次查询', seen);
       }
+      if (w.seen) row(dl, '余票', w.seen.map((c) => c.class + ' ' + (c.tickets ? c.tickets + '（' + c.train + ' ' + c.date + '）' : '—')).join('、'));
       if (w.saleAt) row(dl, '下次查询', '等待 ' + w.saleAt + ' 开售');
       else if (w.nextQueryAt) row(dl, '下次查询', w.nextQueryAt);
-      if (w.waitlistPlace) row(dl, '候补排队', '第 ' + w.waitlistPlace + ' 位');
+      if (w.waitlist) row(dl, '候补订单', (w.waitlist.id || '') + ' ' + ({waiting: '排队中', refused: '未能候补', cancelled: '已取消', expired: '已过期'}[w.waitlist.state] || w.waitlist.state));
       if (w.lastRefusal && !w.ending) row(dl, '上次下单', w.lastRefusal.at + ' ' + w.lastRefusal.message);
       if (w.ending) row(dl, '结果', orderText(w.ending) + (w.ending.orderId ? ' 订单号 ' + w.ending.orderId : '') + ' ' + w.ending.message);
       card.append(h, dl);
