@@ -25,7 +25,7 @@ void SessionNotifier::OnOrderNeedsManualCheck(const OrderReport& order) {
   notifiers_.Post(NotifyEventForOrder(NotifyEventKind::kManualCheck, order));
 }
 
-void SessionNotifier::OnSessionLapsed() {
+void SessionNotifier::OnSessionLapsed(const SessionLapse&) {
   if (!tellLapses_ || lapseTold_.exchange(true)) return;
   NotifyEvent event;
   event.kind = NotifyEventKind::kSessionLapsed;

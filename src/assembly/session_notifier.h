@@ -35,7 +35,7 @@ class SessionNotifier : public SessionObserver {
   void OnOrderNeedsManualCheck(const OrderReport& order) override;
   // Every worker that meets the lapsed sign-in reports it: the person is told
   // once, and again only after a new sign-in.
-  void OnSessionLapsed() override;
+  void OnSessionLapsed(const SessionLapse& lapse) override;
 
  private:
   NotifierSet& notifiers_;

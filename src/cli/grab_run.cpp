@@ -84,20 +84,21 @@ void GrabRun::OnOrderNeedsManualCheck(const OrderReport& order) {
 
 void GrabRun::OnSignedIn() { output_.Write(SignedInEvent{signInMethod_, true}); }
 
-void GrabRun::OnTrainsNotRunning(std::size_t wishIndex, const std::vector<std::string>& trains) {
-  for (const std::string& train : trains) output_.Write(UnknownTrainEvent{static_cast<int>(wishIndex) + 1, train});
+void GrabRun::OnTrainsNotRunning(const TrainsNotRunning& notRunning) {
+  for (const std::string& train : notRunning.trains)
+    output_.Write(UnknownTrainEvent{static_cast<int>(notRunning.wishIndex) + 1, train});
 }
 
-void GrabRun::OnWishWithoutTrains(std::size_t wishIndex) {
-  output_.Write(NoTrainRunsEvent{static_cast<int>(wishIndex) + 1});
+void GrabRun::OnWishWithoutTrains(const WishWithoutTrains& without) {
+  output_.Write(NoTrainRunsEvent{static_cast<int>(without.wishIndex) + 1});
   {
     std::lock_guard lock(mutex_);
-    failed_.insert(wishIndex);
+    failed_.insert(without.wishIndex);
   }
   changed_.notify_all();
 }
 
-void GrabRun::OnSessionLapsed() {
+void GrabRun::OnSessionLapsed(const SessionLapse&) {
   output_.Write(SessionLapsedEvent{});
   {
     std::lock_guard lock(mutex_);

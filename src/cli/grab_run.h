@@ -33,10 +33,10 @@ class GrabRun : public SessionObserver {
   void OnOrderBooked(const OrderReport& order) override;
   void OnOrderNeedsManualCheck(const OrderReport& order) override;
   void OnOrderAbandoned(const OrderReport& order) override;
-  void OnSessionLapsed() override;
+  void OnSessionLapsed(const SessionLapse& lapse) override;
   void OnSignedIn() override;
-  void OnTrainsNotRunning(std::size_t wishIndex, const std::vector<std::string>& trains) override;
-  void OnWishWithoutTrains(std::size_t wishIndex) override;
+  void OnTrainsNotRunning(const TrainsNotRunning& notRunning) override;
+  void OnWishWithoutTrains(const WishWithoutTrains& without) override;
   // The service filled the wish's waitlist order: the wish is booked.
   void OnWaitlistFilled(const OrderReport& order);
   // Runs before a grab booking is reported (set before grabbing starts): the

@@ -323,7 +323,7 @@ struct GrabController::Impl {
       if (needsSignIn || round != signInRound) return;
       needsSignIn = true;
     }
-    events.OnSessionLapsed();
+    events.OnSessionLapsed(SessionLapse{EventMomentNow(), {}});
   }
 
   void OpenGate() {
@@ -414,9 +414,9 @@ struct GrabController::Impl {
           listedOnDate.insert(listedOnDate.end(), query.trains.begin(), query.trains.end());
           if (p + 1 == pairs.size() && everyPairAnswered) {
             if (const auto missing = running.Answered(d, listedOnDate); missing && !missing->empty()) {
-              events.OnTrainsNotRunning(wishIndex, *missing);
+              events.OnTrainsNotRunning(TrainsNotRunning{wishIndex, *missing, EventMomentNow(), {}});
               if (running.NoneRuns(*missing)) {
-                events.OnWishWithoutTrains(wishIndex);
+                events.OnWishWithoutTrains(WishWithoutTrains{wishIndex, EventMomentNow(), {}});
                 return;
               }
             }
@@ -572,7 +572,7 @@ void GrabController::StopGrabbing() {
     impl_->TakeEndedLocked(ended);
   }
   Impl::Join(ended);
-  impl_->events.OnGrabStopped();
+  impl_->events.OnGrabStopped(GrabStop{EventMomentNow(), {}});
 }
 
 void GrabController::StopAndJoinAll() {

@@ -86,6 +86,33 @@ struct PassSeen {
   EventMoment at{};
 };
 
+// The stop button has signalled every worker.
+struct GrabStop {
+  EventMoment at{};
+  std::string account;
+};
+
+// The service no longer knows the sign-in.
+struct SessionLapse {
+  EventMoment at{};
+  std::string account;
+};
+
+// Trains a party wish names that the service runs on none of its dates.
+struct TrainsNotRunning {
+  std::size_t wishIndex = 0;
+  std::vector<std::string> trains;  // station train codes
+  EventMoment at{};
+  std::string account;
+};
+
+// A party wish's worker ended without an order: none of its trains runs.
+struct WishWithoutTrains {
+  std::size_t wishIndex = 0;
+  EventMoment at{};
+  std::string account;
+};
+
 class GrabEvents {
  public:
   virtual ~GrabEvents() = default;
@@ -107,17 +134,17 @@ class GrabEvents {
   // must show it some other way.
   virtual void OnOrderAbandoned(const OrderReport& /*order*/) {}
   // The stop button has signalled every worker (they end on their own).
-  virtual void OnGrabStopped() {}
+  virtual void OnGrabStopped(const GrabStop& /*stop*/) {}
   // The service no longer knows the sign-in (a worker's session check or
   // order was refused for it). Told once per lapse; the workers of party
   // wishes then wait until SignedInAgain or a stop.
-  virtual void OnSessionLapsed() {}
+  virtual void OnSessionLapsed(const SessionLapse& /*lapse*/) {}
   // Trains a party wish names that the service runs on none of its dates,
   // known once every date has answered a query; told once per wish.
-  virtual void OnTrainsNotRunning(std::size_t /*wishIndex*/, const std::vector<std::string>& /*trains*/) {}
+  virtual void OnTrainsNotRunning(const TrainsNotRunning& /*notRunning*/) {}
   // A party wish's worker ended without an order: none of its trains runs on
   // any of its dates (after OnTrainsNotRunning).
-  virtual void OnWishWithoutTrains(std::size_t /*wishIndex*/) {}
+  virtual void OnWishWithoutTrains(const WishWithoutTrains& /*without*/) {}
 };
 
 }  // namespace quillet

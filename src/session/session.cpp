@@ -65,26 +65,34 @@ class Session::GrabRelay : public GrabEvents {
     const OrderReport order = session_.Stamped(told);
     session_.Tell([&](SessionObserver& o) { o.OnOrderAbandoned(order); });
   }
-  void OnGrabStopped() override {
+  void OnGrabStopped(const GrabStop& told) override {
+    GrabStop stop = told;
+    stop.account = session_.Account();
     session_.status_.Stopped();
-    session_.Tell([](SessionObserver& o) {
-      o.OnGrabStopped();
+    session_.Tell([&](SessionObserver& o) {
+      o.OnGrabStopped(stop);
       o.OnGrabMayStartAgain();
     });
   }
-  void OnSessionLapsed() override {
+  void OnSessionLapsed(const SessionLapse& told) override {
+    SessionLapse lapse = told;
+    lapse.account = session_.Account();
     {
       std::lock_guard lock(session_.mutex_);
       session_.signedIn_ = false;
       session_.signedInSince_.reset();
     }
-    session_.Tell([](SessionObserver& o) { o.OnSessionLapsed(); });
+    session_.Tell([&](SessionObserver& o) { o.OnSessionLapsed(lapse); });
   }
-  void OnTrainsNotRunning(std::size_t wishIndex, const std::vector<std::string>& trains) override {
-    session_.Tell([&](SessionObserver& o) { o.OnTrainsNotRunning(wishIndex, trains); });
+  void OnTrainsNotRunning(const TrainsNotRunning& told) override {
+    TrainsNotRunning notRunning = told;
+    notRunning.account = session_.Account();
+    session_.Tell([&](SessionObserver& o) { o.OnTrainsNotRunning(notRunning); });
   }
-  void OnWishWithoutTrains(std::size_t wishIndex) override {
-    session_.Tell([&](SessionObserver& o) { o.OnWishWithoutTrains(wishIndex); });
+  void OnWishWithoutTrains(const WishWithoutTrains& told) override {
+    WishWithoutTrains without = told;
+    without.account = session_.Account();
+    session_.Tell([&](SessionObserver& o) { o.OnWishWithoutTrains(without); });
   }
 
  private:

@@ -114,10 +114,10 @@ void WebStatus::OnPassSeen(const PassSeen&) { Changed(); }
 void WebStatus::OnOrderRefused(const OrderReport&) { Changed(); }
 void WebStatus::OnOrderBooked(const OrderReport&) { Changed(); }
 void WebStatus::OnOrderNeedsManualCheck(const OrderReport&) { Changed(); }
-void WebStatus::OnGrabStopped() { Changed(); }
-void WebStatus::OnWishWithoutTrains(std::size_t) { Changed(); }
+void WebStatus::OnGrabStopped(const GrabStop&) { Changed(); }
+void WebStatus::OnWishWithoutTrains(const WishWithoutTrains&) { Changed(); }
 
-void WebStatus::OnSessionLapsed() {
+void WebStatus::OnSessionLapsed(const SessionLapse&) {
   {
     std::lock_guard lock(mutex_);
     lapsed_ = true;

@@ -58,9 +58,9 @@ class WebStatus : public SessionObserver {
   void OnOrderRefused(const OrderReport& order) override;
   void OnOrderBooked(const OrderReport& order) override;
   void OnOrderNeedsManualCheck(const OrderReport& order) override;
-  void OnGrabStopped() override;
-  void OnSessionLapsed() override;
-  void OnWishWithoutTrains(std::size_t wishIndex) override;
+  void OnGrabStopped(const GrabStop& stop) override;
+  void OnSessionLapsed(const SessionLapse& lapse) override;
+  void OnWishWithoutTrains(const WishWithoutTrains& without) override;
 
   // A line as the front end printed it (UTF-8, no line end).
   void AddLine(const std::string& utf8);

@@ -239,10 +239,10 @@ TEST(SessionNotifier, TellsALapsedSignInOnceUntilTheNextSignIn) {
   SessionNotifier told(notifiers);
   OrderReport manual;
   manual.train = "G1";
-  for (int worker = 0; worker < 3; ++worker) told.OnSessionLapsed();
+  for (int worker = 0; worker < 3; ++worker) told.OnSessionLapsed(SessionLapse{});
   told.OnOrderNeedsManualCheck(manual);
   told.OnSignedIn();
-  told.OnSessionLapsed();
+  told.OnSessionLapsed(SessionLapse{});
   told.OnGrabStarted(GrabStart{});  // nothing for the start of grabbing
   notifiers.Stop();
   std::lock_guard lock(mutex);
@@ -261,7 +261,7 @@ TEST(SessionNotifier, ALapseNamesThePageWhenThereIsOne) {
   }));
   SessionNotifier told(notifiers);
   told.SetPageUrl("https://server:8765/");
-  told.OnSessionLapsed();
+  told.OnSessionLapsed(SessionLapse{});
   notifiers.Stop();
   std::lock_guard lock(mutex);
   EXPECT_EQ(pages, (std::vector<std::optional<std::string>>{"https://server:8765/"}));

@@ -387,7 +387,7 @@ TEST(GrabRunExitCode, FollowsHowTheWishesEnded) {
     OrderReport report;
     run.OnOrderBooked(report);
     EXPECT_FALSE(run.AllEnded());
-    run.OnWishWithoutTrains(1);
+    run.OnWishWithoutTrains(WishWithoutTrains{1, {}, {}});
     EXPECT_TRUE(run.AllEnded());
     EXPECT_EQ(run.WaitForChange(), GrabRun::Wake::kAllEnded);
     EXPECT_EQ(ExitCodeOf(run, false), 1);

@@ -47,7 +47,7 @@ class WindowThreadView : public GrabEvents {
   void OnOrderNeedsManualCheck(const OrderReport& order) override {
     Post([this, line = grab_log_text::ManualCheckLine(order)] { log_ += line; });
   }
-  void OnGrabStopped() override {
+  void OnGrabStopped(const GrabStop&) override {
     Post([this] { startEnabled_ = true; });
   }
 

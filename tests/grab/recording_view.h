@@ -53,7 +53,7 @@ class RecordingView : public GrabEvents {
     std::lock_guard lock(mutex_);
     abandoned_.push_back(order);
   }
-  void OnGrabStopped() override {
+  void OnGrabStopped(const GrabStop&) override {
     std::lock_guard lock(mutex_);
     ++stops_;
   }

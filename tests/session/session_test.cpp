@@ -46,9 +46,9 @@ class RecordingObserver : public SessionObserver {
     Add("booked");
   }
   void OnOrderNeedsManualCheck(const OrderReport&) override { Add("manual check"); }
-  void OnGrabStopped() override { Add("stopped"); }
+  void OnGrabStopped(const GrabStop& stop) override { Add("stopped" + Stamp(stop.at, stop.account)); }
   void OnGrabMayStartAgain() override { Add("may start again"); }
-  void OnSessionLapsed() override { Add("lapsed"); }
+  void OnSessionLapsed(const SessionLapse& lapse) override { Add("lapsed" + Stamp(lapse.at, lapse.account)); }
 
   std::vector<std::string> Events() const {
     std::lock_guard lock(mutex_);
@@ -71,6 +71,10 @@ class RecordingObserver : public SessionObserver {
   int Attempts() const { return attempts_; }
 
  private:
+  // " <account>" for an event the session stamped with its moment and account.
+  static std::string Stamp(EventMoment at, const std::string& account) {
+    return at == EventMoment{} ? " unstamped" : " " + account;
+  }
   void Add(std::string event) {
     {
       std::lock_guard lock(mutex_);
@@ -192,6 +196,7 @@ TEST_F(SessionTest, ObserversHearTheJourneyInOrder) {
     }
     EXPECT_EQ(std::count(events.begin(), events.end(), "signed in"), 1);
     EXPECT_EQ(std::count(events.begin(), events.end(), "may start again"), 1);
+    EXPECT_EQ(std::count(events.begin(), events.end(), "stopped demo"), 1);
     EXPECT_GE(observer->Attempts(), 1);
   }
 
@@ -301,7 +306,7 @@ TEST(SessionLapseTest, APartyWorkerWaitsForTheNextSignInAndThenBooks) {
   EXPECT_EQ(booked[0].passengers,
             (std::vector<std::string>{passengers[0].passenger_name, passengers[1].passenger_name}));
   const std::vector<std::string> events = observer.Events();
-  EXPECT_EQ(std::count(events.begin(), events.end(), "lapsed"), 1);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "lapsed demo"), 1);
   session.Close();
   session.RemoveObserver(observer);
 }

@@ -21,7 +21,7 @@ using test::G;
 class StartAgainWatch : public SessionObserver {
  public:
   void OnOrderBooked(const OrderReport&) override { Add("booked"); }
-  void OnGrabStopped() override { Add("stopped"); }
+  void OnGrabStopped(const GrabStop&) override { Add("stopped"); }
   void OnGrabMayStartAgain() override { Add("may start again"); }
 
   std::vector<std::string> Events() const {
