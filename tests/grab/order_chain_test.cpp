@@ -293,8 +293,7 @@ TEST_F(OrderChainTest, AnOrderIdAnEarlierConfirmationLearntIsNotThisOnesOutcome)
   service.SetDefaults();
   std::atomic<int> polls{0};
   service.SetAnswer(kWaitTime, [&](const test::FakeService::Request&) {
-    return std::string(R"({"data":{"waitTime":-1,"orderId":")") + (++polls == 1 ? "E123456789" : "E123456790") +
-           "\"}}";
+    return std::string(R"({"data":{"waitTime":-1,"orderId":")") + (++polls == 1 ? "E123456789" : "E123456790") + "\"}}";
   });
   service.ClearRequests();
   EXPECT_EQ(RunOrderChain(client, task, gated).kind, OrderOutcomeKind::kBooked);
