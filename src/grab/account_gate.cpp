@@ -33,4 +33,14 @@ void AccountGate::Release() {
   held_ = false;
 }
 
+void AccountGate::NoteOrderId(const std::string& orderId) {
+  std::lock_guard lock(mutex_);
+  learntOrderIds_.insert(orderId);
+}
+
+bool AccountGate::KnowsOrderId(const std::string& orderId) const {
+  std::lock_guard lock(mutex_);
+  return learntOrderIds_.count(orderId) > 0;
+}
+
 }  // namespace quillet

@@ -4,9 +4,16 @@
 // outcome is learnt no other order of the account goes in, and once an
 // outcome stays unknown (a manual check) the account may hold an order, so
 // no wish of it orders again until the person has looked (a new start).
+//
+// It also remembers the order ids the account's confirmations have learnt.
+// The service's order-id poll answers the session's latest order, so after a
+// confirmation that never reached it the poll names an earlier order of the
+// account; that id is not this confirmation's outcome.
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <stop_token>
+#include <string>
 
 namespace quillet {
 
@@ -31,12 +38,18 @@ class AccountGate {
   // A new start: the person has looked at the account.
   void Release();
 
+  // Order ids learnt by earlier confirmations of the account; kept across
+  // starts, as the service keeps answering them.
+  void NoteOrderId(const std::string& orderId);
+  bool KnowsOrderId(const std::string& orderId) const;
+
  private:
   Pass Wait(const std::stop_token& stop, bool enter);
 
-  mutable std::mutex mutex_;  // guards the two fields below
+  mutable std::mutex mutex_;  // guards the three fields below
   bool inDoubt_ = false;
   bool held_ = false;
+  std::set<std::string> learntOrderIds_;
   std::condition_variable_any changed_;
 };
 

@@ -159,16 +159,22 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
   // polls below find out, and learning nothing is a manual check.
   const bool answerLost = !confirmed.Done();
 
+  // An id an earlier confirmation of the account already learnt is the
+  // service naming that order again, not this one's outcome.
   task.orderId.clear();
   for (int poll = 0; poll < kOrderIdPolls; ++poll) {
-    task.orderId = client.QueryOrderWaitTime(kTourFlag, task.repeatSubmitToken, closing).orderId;
+    std::string orderId = client.QueryOrderWaitTime(kTourFlag, task.repeatSubmitToken, closing).orderId;
     if (closing.stop_requested()) return Abandoned();
-    if (!task.orderId.empty()) break;
+    if (!orderId.empty() && (gate == nullptr || !gate->KnowsOrderId(orderId))) {
+      task.orderId = std::move(orderId);
+      break;
+    }
     if (!WaitUnlessStopped(closing, settings.pollWait)) return Abandoned();
   }
   if (task.orderId.empty()) {
     return Outcome(OrderOutcomeKind::kManualCheck, answerLost ? texts::ConfirmAnswerLost() : texts::WaitTimeFailed());
   }
+  if (gate != nullptr) gate->NoteOrderId(task.orderId);
 
   const ServiceResult result = client.ResultOrderForDcQueue(task.orderId, task.repeatSubmitToken, closing);
   if (result.kind == ServiceResultKind::kStopped) return Abandoned();

@@ -5,10 +5,13 @@
 // cannot be made to show, such as an order id that never comes.
 #include <httplib.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -103,8 +106,17 @@ class FakeService {
     SetText(service_paths::kCheckOrderInfo, R"({"data":{"submitStatus":true},"status":true})");
     SetText(service_paths::kQueueCount,
             R"({"data":{"count":"0","ticket":"21,0","op_2":"false","countT":"0","op_1":"false"},"status":true})");
-    SetText(service_paths::kConfirmSingleForQueue, R"({"data":{"submitStatus":true},"status":true})");
-    SetText(service_paths::kOrderWaitTime, R"({"data":{"waitTime":-1,"orderId":"E123456789"}})");
+    // Each confirmation makes an order, E123456789 the first; the order-id
+    // poll names the latest, as the service does for a session.
+    auto orders = std::make_shared<std::atomic<int>>(0);
+    SetAnswer(service_paths::kConfirmSingleForQueue, [orders](const Request&) {
+      ++*orders;
+      return std::string(R"({"data":{"submitStatus":true},"status":true})");
+    });
+    SetAnswer(service_paths::kOrderWaitTime, [orders](const Request&) {
+      return R"({"data":{"waitTime":-1,"orderId":"E)" + std::to_string(123456788 + std::max(orders->load(), 1)) +
+             R"("}})";
+    });
     SetText(service_paths::kOrderResult, R"({"data":{"submitStatus":true},"status":true})");
     SetText(service_paths::kLeftTicketQuery, FakeQueryAnswer({}));
   }

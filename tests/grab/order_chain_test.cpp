@@ -269,6 +269,37 @@ TEST_F(OrderChainTest, ALostConfirmationAnswerIsFollowedByTheOrderIdPolls) {
   }
 }
 
+// The order-id poll names the session's latest order. After a confirmation
+// that never reached the service that is an earlier order of the account,
+// which must not be reported as this one's booking.
+TEST_F(OrderChainTest, AnOrderIdAnEarlierConfirmationLearntIsNotThisOnesOutcome) {
+  AccountGate gate;
+  OrderChainSettings gated = settings;
+  gated.accountGate = &gate;
+  ASSERT_EQ(RunOrderChain(client, task, gated).kind, OrderOutcomeKind::kBooked);
+  EXPECT_EQ(BodyOf(kResult), "orderSequence_no=E123456789&_json_att=&REPEAT_SUBMIT_TOKEN=TOKEN42");
+
+  service.SetText(kConfirm, "<html>502 Bad Gateway</html>");
+  service.SetText(kWaitTime, R"({"data":{"waitTime":-1,"orderId":"E123456789"}})");
+  service.ClearRequests();
+  const OrderOutcome lost = RunOrderChain(client, task, gated);
+  EXPECT_EQ(lost.kind, OrderOutcomeKind::kManualCheck);
+  EXPECT_EQ(lost.message, G(u8"确认进入队列未得应答,请手动查看购票结果!"));
+  EXPECT_EQ(service.RequestsTo(kWaitTime).size(), 3u);
+  EXPECT_TRUE(service.RequestsTo(kResult).empty());
+
+  // Once the new order is made the poll names it, and that one is booked.
+  gate.Release();  // the person has looked
+  service.SetDefaults();
+  std::atomic<int> polls{0};
+  service.SetAnswer(kWaitTime, [&](const test::FakeService::Request&) {
+    return std::string(R"({"data":{"waitTime":-1,"orderId":")") + (++polls == 1 ? "E123456789" : "E123456790") + "\"}}";
+  });
+  service.ClearRequests();
+  EXPECT_EQ(RunOrderChain(client, task, gated).kind, OrderOutcomeKind::kBooked);
+  EXPECT_EQ(BodyOf(kResult), "orderSequence_no=E123456790&_json_att=&REPEAT_SUBMIT_TOKEN=TOKEN42");
+}
+
 TEST_F(OrderChainTest, TheAccountsUnpaidOrderIsAManualCheckAtOnce) {
   constexpr std::u8string_view kUnpaid = u8"您还有未处理的订单，请您到[未完成订单]进行处理!";
   const std::string unpaid = U8(kUnpaid);

@@ -277,7 +277,10 @@ TEST(LayoutDates, DatePickersStartAtTheReferenceDate) {
     ASSERT_NE(picker, nullptr);
     EXPECT_EQ(picker->date(), QDate(2026, 12, 11)) << QString::fromUtf16(name).toStdString();
   }
-  // Without a reference date the layout takes today in China Standard Time.
+}
+
+// Without a reference date the layout takes today in China Standard Time.
+TEST_F(LayoutTest, DatePickersWithoutAReferenceDateStartAtChinasToday) {
   QWidget bare;
   BuildMainWindowLayout(&bare);
   EXPECT_EQ(FindControl<QDateEdit>(&bare, QStringLiteral(u"日期框1"))->date(),
