@@ -49,6 +49,23 @@ OrderReport ReportOf(std::size_t wishIndex, const GrabTask& task, const OrderOut
   return report;
 }
 
+// What the order chain books: a train of the query answer, from a station
+// pair on a date, in a seat class.
+void FillFromTrain(GrabTask& task, const StationPair& pair, const std::string& date, const TrainRecord& train,
+                   const std::string& seatCode) {
+  task.fromStationName = pair.from.name;
+  task.fromTelecode = pair.from.telecode;
+  task.toStationName = pair.to.name;
+  task.toTelecode = pair.to.telecode;
+  task.trainDate = date;
+  task.stationTrainCode = train.stationTrainCode;
+  task.trainNo = train.trainNo;
+  task.secretStr = train.secretStr;
+  task.leftTicket = train.leftTicket;
+  task.trainLocation = train.trainLocation;
+  task.seatType = seatCode;
+}
+
 // Which of a wish's trains the service runs, learnt from the first answer of
 // each of its dates.
 class TrainsRunning {
@@ -422,19 +439,9 @@ struct GrabController::Impl {
             }
           }
           sawNotOnSale = sawNotOnSale || ShowsNotOnSale(query.trains, wish);
-          task.fromStationName = pair.from.name;
-          task.fromTelecode = pair.from.telecode;
-          task.toStationName = pair.to.name;
-          task.toTelecode = pair.to.telecode;
           for (const PartyChoice& choice : PartyChoicesOn(party, d, query.trains)) {
             if (stop.stop_requested()) return;
-            task.trainDate = choice.date;
-            task.stationTrainCode = choice.train.stationTrainCode;
-            task.trainNo = choice.train.trainNo;
-            task.secretStr = choice.train.secretStr;
-            task.leftTicket = choice.train.leftTicket;
-            task.trainLocation = choice.train.trainLocation;
-            task.seatType = choice.seatCode;
+            FillFromTrain(task, pair, choice.date, choice.train, choice.seatCode);
             if (share && !share->Orders(wishIndex)) {
               share->Sighted(wishIndex, {choice.date, pair, choice.train, choice.seatCode});
               continue;
@@ -494,17 +501,7 @@ struct GrabController::Impl {
                       QueryPacer* pacer, WorkShare& share) {
     if (stop.stop_requested()) return SeenOrder::kEnded;
     if (!share.BeforeOrder(wishIndex)) return SeenOrder::kGoOn;
-    task.fromStationName = seen.pair.from.name;
-    task.fromTelecode = seen.pair.from.telecode;
-    task.toStationName = seen.pair.to.name;
-    task.toTelecode = seen.pair.to.telecode;
-    task.trainDate = seen.date;
-    task.stationTrainCode = seen.train.stationTrainCode;
-    task.trainNo = seen.train.trainNo;
-    task.secretStr = seen.train.secretStr;
-    task.leftTicket = seen.train.leftTicket;
-    task.trainLocation = seen.train.trainLocation;
-    task.seatType = seen.seatCode;
+    FillFromTrain(task, seen.pair, seen.date, seen.train, seen.seatCode);
     const OrderOutcome outcome = RunOrderChain(client, task, chainSettings, stop, closingSource.get_token());
     share.AfterOrder(wishIndex, task, outcome);
     switch (outcome.kind) {
