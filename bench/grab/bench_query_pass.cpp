@@ -15,6 +15,7 @@
 
 #include "grab/grab_controller.h"
 #include "query_pass_setup.h"
+#include "ui/order_form.h"
 #include "util/codepage.h"
 
 using namespace quillet;

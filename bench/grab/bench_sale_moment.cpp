@@ -25,6 +25,7 @@
 #include "grab/sale_support.h"
 #include "grab/sim_support.h"
 #include "net/cookies.h"
+#include "ui/order_form.h"
 #include "util/codepage.h"
 
 using namespace quillet;

@@ -121,13 +121,10 @@ AnswerVerdict PassportVerdict(bool accepted, std::string_view answer) {
   return {AnswerKind::kRefused, std::move(reason)};
 }
 
-bool ReadQrCreated(std::string_view answer, std::string& uuid, std::string& pictureBase64) {
-  if (PassportResultCode(answer) != 0) return false;
-  std::string id = TextBetween(answer, "uuid\":\"", kQuote);
-  if (id.empty()) return false;
-  uuid = std::move(id);
-  pictureBase64 = TextBetween(answer, "image\":\"", kQuote);
-  return true;
+QrCreated ReadQrCreated(std::string_view answer) {
+  std::string uuid = PassportResultCode(answer) == 0 ? TextBetween(answer, "uuid\":\"", kQuote) : std::string();
+  if (uuid.empty()) return {PassportVerdict(false, answer), {}, {}};
+  return {Accepted(), std::move(uuid), TextBetween(answer, "image\":\"", kQuote)};
 }
 
 std::string DecodeQrPicture(std::string_view pictureBase64) {
@@ -170,9 +167,10 @@ std::optional<QrCodeState> ReadQrCheck(std::string_view answer) {
   }
 }
 
-std::string ReadNewAppToken(std::string_view answer) {
-  if (PassportResultCode(answer) != 0) return {};
-  return TextBetween(answer, "newapptk\":\"", kQuote);
+NewAppToken ReadNewAppToken(std::string_view answer) {
+  std::string token = PassportResultCode(answer) == 0 ? TextBetween(answer, "newapptk\":\"", kQuote) : std::string();
+  if (token.empty()) return {PassportVerdict(false, answer), {}};
+  return {Accepted(), std::move(token)};
 }
 
 bool AuthClientAccepted(std::string_view answer) { return PassportResultCode(answer) == 0; }

@@ -57,15 +57,25 @@ std::string PassportMessage(std::string_view answer);
 // A passport answer that `accepted` (as read by the readers below), else
 // refused with its message, else no valid answer.
 AnswerVerdict PassportVerdict(bool accepted, std::string_view answer);
-// The new code's uuid and its picture (base64, as sent); false when the
-// answer is not a made code.
-bool ReadQrCreated(std::string_view answer, std::string& uuid, std::string& pictureBase64);
+// A made code: accepted with its uuid and picture (base64, as sent); else
+// refused with the passport's message, or no valid answer.
+struct QrCreated {
+  AnswerVerdict verdict;
+  std::string uuid;
+  std::string pictureBase64;
+};
+QrCreated ReadQrCreated(std::string_view answer);
 // The picture's bytes; empty when the text is not base64.
 std::string DecodeQrPicture(std::string_view pictureBase64);
 // The state a check answer tells; nothing for an answer that tells none.
 std::optional<QrCodeState> ReadQrCheck(std::string_view answer);
-// The app token the passport token was exchanged for; empty when refused.
-std::string ReadNewAppToken(std::string_view answer);
+// The app token the passport token was exchanged for: accepted with the
+// token; else refused with the passport's message, or no valid answer.
+struct NewAppToken {
+  AnswerVerdict verdict;
+  std::string token;
+};
+NewAppToken ReadNewAppToken(std::string_view answer);
 // True when the session accepted the app token.
 bool AuthClientAccepted(std::string_view answer);
 

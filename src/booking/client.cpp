@@ -301,14 +301,12 @@ LoginResult BookingClient::Login(const std::string& userName, const std::string&
 QrCodeResult BookingClient::CreateQrCode(std::stop_token stop) {
   Exchange(paths::kLoginPage, kGet, kNoBody, headers_.page, stop);
   const Exchanged answer = ExchangeText(paths::kQrCreate, kPost, "appid=otn", headers_.xhr, stop);
-  std::string uuid;
-  std::string pictureBase64;
-  const bool made = ReadQrCreated(answer.text, uuid, pictureBase64);
-  auto result = WithValues<QrCodeResult>(JudgedWithReason(answer.outcome, stop, PassportVerdict(made, answer.text)));
+  QrCreated made = ReadQrCreated(answer.text);
+  auto result = WithValues<QrCodeResult>(JudgedWithReason(answer.outcome, stop, std::move(made.verdict)));
   if (result.Done()) {
-    result.content = QrSignInContent(uuid);
-    result.uuid = std::move(uuid);
-    result.picture = DecodeQrPicture(pictureBase64);
+    result.content = QrSignInContent(made.uuid);
+    result.uuid = std::move(made.uuid);
+    result.picture = DecodeQrPicture(made.pictureBase64);
   }
   return result;
 }
@@ -330,9 +328,9 @@ QrStateResult BookingClient::CheckQrCode(const std::string& uuid, std::stop_toke
 
 ServiceResult BookingClient::FinishQrSignIn(std::stop_token stop) {
   Exchanged answer = ExchangeText(paths::kPassportToken, kPost, "appid=otn", headers_.xhr, stop);
-  const std::string appToken = ReadNewAppToken(answer.text);
-  if (appToken.empty()) return JudgedWithReason(answer.outcome, stop, PassportVerdict(false, answer.text));
-  answer = ExchangeText(paths::kAuthClient, kPost, ConcatTexts(std::string_view("tk="), UrlEncode(appToken)),
+  NewAppToken appToken = ReadNewAppToken(answer.text);
+  if (!appToken.verdict.Accepted()) return JudgedWithReason(answer.outcome, stop, std::move(appToken.verdict));
+  answer = ExchangeText(paths::kAuthClient, kPost, ConcatTexts(std::string_view("tk="), UrlEncode(appToken.token)),
                         headers_.xhr, stop);
   const bool accepted = AuthClientAccepted(answer.text);
   SetLastResponse(answer.text);

@@ -560,15 +560,15 @@ class PlanChecker {
 
   // (name, the service's code) of a ticket type's name.
   static std::optional<std::pair<std::string, std::string>> TicketTypeNamed(const std::string& name) {
-    for (const std::string& item : TicketTypeItems()) {
-      if (TextBefore(item, "(") == name) return std::pair{TextBefore(item, "("), TextBetween(item, "(", ")")};
+    for (const TicketType& type : TicketTypes()) {
+      if (type.name() == name) return std::pair{type.name(), std::string(type.code)};
     }
     return std::nullopt;
   }
 
   static std::string UnknownTicketType(const std::string& written) {
     std::vector<std::string> known;
-    for (const std::string& item : TicketTypeItems()) known.push_back(TextBefore(item, "("));
+    for (const TicketType& type : TicketTypes()) known.push_back(type.name());
     return Format(_("%s is not one of %s"), Quote(written), JoinUtf8(known));
   }
 

@@ -97,6 +97,12 @@ std::string DescribePlan(const Plan& plan) {
     for (const std::string& part : plan.notify.command) command += (command.empty() ? "" : " ") + part;
     out += Row("command", command);
   }
+  if (!plan.web.listen.empty()) {
+    out += std::string(_("Page")) + "\n";
+    out += Row("listen", plan.web.listen);
+    if (!plan.web.cert.empty()) out += Row("cert", plan.web.cert);
+    if (!plan.web.key.empty()) out += Row("key", plan.web.key);
+  }
   return out;
 }
 

@@ -52,6 +52,4 @@ const SeatType* SeatTypeWithCode(const std::string& code) {
 
 std::span<const TicketType> TicketTypes() { return kTicketTypes; }
 
-std::string TicketTypeItem(const TicketType& type) { return type.name() + "(" + type.code + ")"; }
-
 }  // namespace quillet

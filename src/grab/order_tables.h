@@ -25,9 +25,7 @@ struct TicketType {
   const char* code;              // "1"
 };
 
-// In the order of the dialog's list.
+// In the order of the order dialog's list.
 std::span<const TicketType> TicketTypes();
-// The dialog's item for a ticket type: name + "(" + code + ")".
-std::string TicketTypeItem(const TicketType& type);
 
 }  // namespace quillet

@@ -1,6 +1,5 @@
 #pragma once
-// What to book: the order wish as a value, and the order dialog's
-// computations on its texts, without widgets.
+// What to book: the order wish as a value.
 #include <array>
 #include <chrono>
 #include <optional>
@@ -33,9 +32,9 @@ struct OrderWish {
   std::vector<WishPassenger> passengers;
   std::string ticketType;              // the service's code, "1".."4"
   std::vector<std::string> seatTypes;  // the service's seat type codes, in the order to try
-  // How the order dialog showed the wish: the eight task-list columns
-  // (train, from, to, date, passenger, ticket type, identity, seat order).
-  // Empty for wishes made elsewhere.
+  // How the front end that made the wish shows it in its task list (the
+  // window: its eight columns); the core does not read them. Empty for
+  // wishes made elsewhere.
   std::array<std::string, 8> dialogTexts;
   // How the worker chooses what to order. The window's wishes keep the
   // classic rule (the first train for one passenger, any class that is not
@@ -64,33 +63,7 @@ struct OrderWish {
 // The pairs a wish queries: its stationPairs, or from -> to.
 std::vector<StationPair> StationPairsOf(const OrderWish& wish);
 
-// Seat-order text after ticking or unticking the box for seatName.
-std::string ToggleSeatType(const std::string& seatOrderText, const std::string& seatName, bool nowChecked);
-// passenger_name + "(" + passenger_type_name + "[" + passenger_type + "])"
-std::string PassengerEntryText(const PassengerRecord& passenger);
-// "成人票(1)", "儿童票(2)", "学生票(3)", "残军票(4)"
-std::vector<std::string> TicketTypeItems();
 // Seat name -> service seat type code; "" when the name has no code (无座).
 std::string SeatCodeForName(const std::string& seatName);
-// The codes of a seat-order text ("商务座| ,硬座| ," -> 9, 1), names without a code left out.
-std::vector<std::string> SeatCodesOf(const std::string& seatOrderText);
-
-// The order dialog's fields as texts.
-struct OrderForm {
-  std::string train, date, from, to;
-  std::string passengerEntry, idType, idNo;
-  std::string ticketTypeItem;  // empty when none is selected
-  std::string seatOrderText;
-};
-// The first failing check's message, or empty when the form can be confirmed.
-std::string CheckOrderForm(const OrderForm& form);
-// Columns 0..7 of the task row.
-std::array<std::string, 8> TaskRowTexts(const OrderForm& form);
-// The wish a task row stands for. Values are cut from the row's texts by
-// their markers: a station typed without picking ("北京") gives an empty name
-// and telecode, and the telecode is what follows the last "|".
-OrderWish WishFromTaskRow(const std::array<std::string, 8>& cells);
-// The wish a confirmed form makes: that of its task row.
-OrderWish WishFromForm(const OrderForm& form);
 
 }  // namespace quillet

@@ -124,21 +124,4 @@ const std::string& DisabledArmyTicket() {
   static const std::string text = Gbk(u8"残军票");
   return text;
 }
-const std::string& TrainInfoIncomplete() {
-  static const std::string text = Gbk(u8"列车信息不完整,请重新确认！");
-  return text;
-}
-const std::string& PassengerInfoIncomplete() {
-  static const std::string text = Gbk(u8"乘车人信息不完整,请重新确认！");
-  return text;
-}
-const std::string& ChooseTicketType() {
-  static const std::string text = Gbk(u8"请选择车票类型！");
-  return text;
-}
-const std::string& ChooseSeatType() {
-  static const std::string text = Gbk(u8"请选择座位类型！");
-  return text;
-}
-
 }  // namespace quillet::grab_texts

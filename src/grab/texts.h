@@ -45,9 +45,5 @@ const std::string& StudentTicket();       // 学生票
 const std::string& DisabledArmyTicket();  // 残军票
 
 // Messages of the order dialog's confirm checks.
-const std::string& TrainInfoIncomplete();      // 列车信息不完整,请重新确认！
-const std::string& PassengerInfoIncomplete();  // 乘车人信息不完整,请重新确认！
-const std::string& ChooseTicketType();         // 请选择车票类型！
-const std::string& ChooseSeatType();           // 请选择座位类型！
 
 }  // namespace quillet::grab_texts

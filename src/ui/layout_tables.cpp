@@ -5,6 +5,7 @@
 #include "grab/order_tables.h"
 #include "ui/gbk_qt.h"
 #include "ui/layouts.h"
+#include "ui/order_form.h"
 #include "ui/seat_positions.h"
 
 namespace quillet {
@@ -57,9 +58,9 @@ ControlEntry SeatBox(int box, QRect geometry) {
           .text = seat};
 }
 
-QStringList TicketTypeItems() {
+QStringList TicketTypeList() {
   QStringList items;
-  for (const TicketType& type : TicketTypes()) items << FromGbk(TicketTypeItem(type));
+  for (const std::string& item : TicketTypeItems()) items << FromGbk(item);
   return items;
 }
 
@@ -252,7 +253,7 @@ std::vector<ControlEntry> MakeOrderDialogLayout() {
       {.name = QStringLiteral(u"组合框1"), .kind = K::DropDown, .parent = group2, .geometry = {73, 20, 96, 20}},
       label(u"透明标签8", {209, 19, 40, 24}, u"票种："),
       {.name = QStringLiteral(u"组合框2"), .kind = K::DropDown, .parent = group2, .geometry = {255, 20, 96, 20},
-       .items = TicketTypeItems()},
+       .items = TicketTypeList()},
       label(u"透明标签6", {13, 56, 56, 24}, u"证件类型："),
       field(u"编辑框5", {73, 60, 96, 19}, true, 0),
       label(u"透明标签7", {196, 55, 56, 24}, u"证件号码："),

@@ -17,6 +17,7 @@
 #include "ui/gbk_qt.h"
 #include "ui/layouts.h"
 #include "ui/message_box.h"
+#include "ui/order_form.h"
 #include "ui/seat_positions.h"
 #include "util/text.h"
 

@@ -17,6 +17,7 @@
 #include "raw_http_server.h"
 #include "scripted_notifier.h"
 #include "sim_support.h"
+#include "ui/order_form.h"
 #include "wait_until.h"
 
 namespace quillet::test {

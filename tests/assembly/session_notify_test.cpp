@@ -25,6 +25,7 @@
 #include "scripted_notifier.h"
 #include "session/session.h"
 #include "sim_support.h"
+#include "ui/order_form.h"
 #include "wait_until.h"
 
 namespace quillet::test {

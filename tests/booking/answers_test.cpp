@@ -314,17 +314,41 @@ TEST(QrAnswers, StatesByResultCode) {
 }
 
 TEST(QrAnswers, MadeCodeAndTokens) {
-  std::string uuid = "kept";
-  std::string picture = "kept";
-  EXPECT_FALSE(ReadQrCreated(R"({"result_message":"busy","result_code":"1","uuid":"u1"})", uuid, picture));
-  EXPECT_FALSE(ReadQrCreated(R"({"result_code":"0","image":"AAAA"})", uuid, picture));
-  EXPECT_EQ(uuid, "kept");
-  ASSERT_TRUE(ReadQrCreated(R"({"result_code":"0","uuid":"u-1_x","image":"iVBO\/w=="})", uuid, picture));
-  EXPECT_EQ(uuid, "u-1_x");
-  EXPECT_EQ(picture, "iVBO\\/w==");
+  const struct {
+    const char* answer;
+    AnswerKind kind;
+    const char* reason;
+    const char* uuid;
+    const char* picture;
+  } codes[] = {
+      {R"({"result_message":"busy","result_code":"1","uuid":"u1"})", AnswerKind::kRefused, "busy", "", ""},
+      {R"({"result_code":"0","image":"AAAA"})", AnswerKind::kNoValidAnswer, "", "", ""},
+      {"\x9f{garbage", AnswerKind::kNoValidAnswer, "", "", ""},
+      {R"({"result_code":"0","uuid":"u-1_x","image":"iVBO\/w=="})", AnswerKind::kAccepted, "", "u-1_x", "iVBO\\/w=="},
+  };
+  for (const auto& c : codes) {
+    const QrCreated made = ReadQrCreated(c.answer);
+    EXPECT_EQ(made.verdict, (AnswerVerdict{c.kind, c.reason})) << c.answer;
+    EXPECT_EQ(made.uuid, c.uuid) << c.answer;
+    EXPECT_EQ(made.pictureBase64, c.picture) << c.answer;
+  }
 
-  EXPECT_EQ(ReadNewAppToken(R"({"result_message":"ok","result_code":0,"apptk":null,"newapptk":"tk1"})"), "tk1");
-  EXPECT_EQ(ReadNewAppToken(R"({"result_message":"no","result_code":1,"newapptk":"tk1"})"), "");
+  const struct {
+    const char* answer;
+    AnswerKind kind;
+    const char* reason;
+    const char* token;
+  } tokens[] = {
+      {R"({"result_message":"ok","result_code":0,"apptk":null,"newapptk":"tk1"})", AnswerKind::kAccepted, "", "tk1"},
+      {R"({"result_message":"no","result_code":1,"newapptk":"tk1"})", AnswerKind::kRefused, "no", ""},
+      {R"({"result_code":0})", AnswerKind::kNoValidAnswer, "", ""},
+      {"", AnswerKind::kNoValidAnswer, "", ""},
+  };
+  for (const auto& c : tokens) {
+    const NewAppToken token = ReadNewAppToken(c.answer);
+    EXPECT_EQ(token.verdict, (AnswerVerdict{c.kind, c.reason})) << c.answer;
+    EXPECT_EQ(token.token, c.token) << c.answer;
+  }
   EXPECT_TRUE(AuthClientAccepted(R"({"apptk":"tk1","result_code":0,"username":"demo"})"));
   EXPECT_FALSE(AuthClientAccepted(R"({"result_code":2})"));
   EXPECT_FALSE(AuthClientAccepted(""));

@@ -14,6 +14,7 @@
 #include "net/cookies.h"
 #include "sim_support.h"
 #include "ui/grab_log_text.h"
+#include "ui/order_form.h"
 
 namespace quillet {
 namespace {

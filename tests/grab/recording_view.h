@@ -12,6 +12,7 @@
 
 #include "grab/grab_events.h"
 #include "grab/order_wish.h"
+#include "ui/order_form.h"
 #include "util/text.h"
 
 namespace quillet::test {

@@ -14,6 +14,7 @@
 #include "recording_view.h"
 #include "sale_support.h"
 #include "sim_support.h"
+#include "ui/order_form.h"
 
 namespace quillet {
 namespace {

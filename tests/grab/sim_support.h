@@ -10,6 +10,7 @@
 #include "support/sim_harness.h"
 #include "support/sim_json.h"
 #include "support/sim_steps.h"
+#include "ui/order_form.h"
 #include "util/codepage.h"
 #include "util/text.h"
 

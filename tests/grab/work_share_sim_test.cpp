@@ -18,6 +18,7 @@
 #include "net/cookies.h"
 #include "recording_view.h"
 #include "sim_support.h"
+#include "ui/order_form.h"
 #include "wait_until.h"
 
 namespace quillet {

@@ -17,6 +17,7 @@
 #include "gbk.h"
 #include "session/session.h"
 #include "sim_support.h"
+#include "ui/order_form.h"
 #include "wait_until.h"
 
 namespace quillet {

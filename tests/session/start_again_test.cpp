@@ -10,6 +10,7 @@
 #include "fake_service.h"
 #include "gbk.h"
 #include "session/session.h"
+#include "ui/order_form.h"
 #include "wait_until.h"
 
 namespace quillet {

@@ -13,6 +13,7 @@
 #include "cli/command_line.h"
 #include "cli/interruptible_input.h"
 #include "cli/plan_reader.h"
+#include "cli/plan_summary.h"
 #include "cli/web_page.h"
 #include "stations/station_directory.h"
 
@@ -67,6 +68,10 @@ TEST(WebOptions, ThePlansWebTableNamesAnAddressAndFilesBesideThePlan) {
   EXPECT_EQ(good.plan.web.listen, "0.0.0.0:8765");
   EXPECT_EQ(good.plan.web.cert, (folder / "page.pem").string());
   EXPECT_EQ(good.plan.web.key, (folder / "page.key").string());
+  const std::string summary = DescribePlan(good.plan);
+  EXPECT_NE(summary.find("Page\n  listen       0.0.0.0:8765\n  cert         " + (folder / "page.pem").string() + "\n"),
+            std::string::npos)
+      << summary;
 
   struct Case {
     const char* web;

@@ -13,6 +13,7 @@
 #include "sim_window_fixture.h"
 #include "ui/controls.h"
 #include "ui/gbk_qt.h"
+#include "ui/order_form.h"
 
 namespace quillet::test {
 namespace {
