@@ -43,6 +43,7 @@ OrderReport ReportOf(std::size_t wishIndex, const GrabTask& task, const OrderOut
   report.passengers = PartyNames(task);
   report.orderId = task.orderId;
   report.message = outcome.message;
+  report.end = outcome.end;
   report.outcome = outcome.kind;
   report.serviceReason = outcome.serviceReason;
   report.at = EventMomentNow();
@@ -321,7 +322,12 @@ struct GrabController::Impl {
   // again: it ends as a manual check naming that reason.
   bool EndedByHeldAccount(std::size_t wishIndex, const GrabTask& task) {
     if (!accountGate.Held()) return false;
-    ReportEnd(wishIndex, task, OrderOutcome{OrderOutcomeKind::kManualCheck, grab_texts::AccountOrderInDoubt(), {}, {}});
+    ReportEnd(wishIndex, task,
+              OrderOutcome{OrderOutcomeKind::kManualCheck,
+                           OrderChainEndText(OrderChainEnd::kAccountInDoubt),
+                           {},
+                           {},
+                           OrderChainEnd::kAccountInDoubt});
     return true;
   }
 

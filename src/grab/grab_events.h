@@ -57,8 +57,9 @@ struct OrderReport {
   std::string seatName;                 // program text, "硬座"
   std::vector<std::string> passengers;  // names, program text
   std::string orderId;                  // empty when the service gave none
-  std::string message;                  // the order chain's result text
+  std::string message;                  // the order chain's result text, OrderChainEndText of `end`
   OrderOutcomeKind outcome = OrderOutcomeKind::kFailed;
+  OrderChainEnd end = OrderChainEnd::kBooked;
   std::string serviceReason;  // the service's own words for a refusal, program text; may be empty
   EventMoment at{};           // when the chain ended
   std::string account;        // the session's account name (empty when not known)

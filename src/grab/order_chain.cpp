@@ -16,9 +16,11 @@ const std::string kStudentPurposeCodes = "0X00";
 const std::string kAdultPurposeCodes = "ADULT";
 constexpr int kOrderIdPolls = 3;
 
-OrderOutcome Outcome(OrderOutcomeKind kind, std::string message, std::optional<AnswerVerdict> refusal = {}) {
-  if (!refusal) return {kind, std::move(message), {}, {}};
-  return {kind, std::move(message), std::move(refusal->reason), refusal->kind};
+OrderOutcome Outcome(OrderOutcomeKind kind, OrderChainEnd end, const std::string& stepMessage = {},
+                     std::optional<AnswerVerdict> refusal = {}) {
+  std::string message = OrderChainEndText(end, stepMessage);
+  if (!refusal) return {kind, std::move(message), {}, {}, end};
+  return {kind, std::move(message), std::move(refusal->reason), refusal->kind, end};
 }
 
 // A refusal that says the sign-in is gone (a lapsed session), as opposed to
@@ -58,33 +60,33 @@ std::string SeatDetailTypeFor(const GrabTask& task) {
   return SeatDetailTypeText(task.berths);
 }
 
-OrderOutcome Abandoned() { return Outcome(OrderOutcomeKind::kAbandoned, {}); }
+OrderOutcome Abandoned() { return Outcome(OrderOutcomeKind::kAbandoned, OrderChainEnd::kAbandoned); }
 
 // The steps of one order. `inDoubt` is set once the chain holds the
 // account's doubt (see AccountGate).
 OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
                       const std::stop_token& stop, const std::stop_token& closing, bool& inDoubt) {
-  namespace texts = grab_texts;
+  using End = OrderChainEnd;
   // Up to and including GetQueueCount nothing is bought yet: a stop or a
   // close abandons the step in flight and ends the run.
   std::stop_source stopOrClose;
   std::stop_callback onStop(stop, [&stopOrClose] { stopOrClose.request_stop(); });
   std::stop_callback onClose(closing, [&stopOrClose] { stopOrClose.request_stop(); });
   const std::stop_token early = stopOrClose.get_token();
-  const auto stopped = [&] { return Outcome(OrderOutcomeKind::kStopped, texts::ChainStopped()); };
+  const auto stopped = [&] { return Outcome(OrderOutcomeKind::kStopped, End::kStopped); };
   // The service's verdict, when its refusal decided the step.
   using Refusal = std::optional<AnswerVerdict>;
   const auto reasonOf = [](const ServiceResult& result) { return Refusal(result.answer); };
-  const auto failed = [](std::string message, Refusal refusal = {}) {
-    return Outcome(OrderOutcomeKind::kFailed, std::move(message), std::move(refusal));
+  const auto failed = [](End end, const std::string& stepMessage = {}, Refusal refusal = {}) {
+    return Outcome(OrderOutcomeKind::kFailed, end, stepMessage, std::move(refusal));
   };
-  const auto lapsed = [](std::string message, Refusal refusal = {}) {
-    return Outcome(OrderOutcomeKind::kSessionLapsed, std::move(message), std::move(refusal));
+  const auto lapsed = [](End end, const std::string& stepMessage = {}, Refusal refusal = {}) {
+    return Outcome(OrderOutcomeKind::kSessionLapsed, end, stepMessage, std::move(refusal));
   };
-  const auto unpaid = [](std::string message, Refusal refusal) {
-    return Outcome(OrderOutcomeKind::kManualCheck, std::move(message), std::move(refusal));
+  const auto unpaid = [](End end, const std::string& stepMessage, Refusal refusal) {
+    return Outcome(OrderOutcomeKind::kManualCheck, end, stepMessage, std::move(refusal));
   };
-  const auto held = [] { return Outcome(OrderOutcomeKind::kManualCheck, texts::AccountOrderInDoubt()); };
+  const auto held = [] { return Outcome(OrderOutcomeKind::kManualCheck, End::kAccountInDoubt); };
   AccountGate* gate = settings.accountGate;
 
   if (early.stop_requested()) return stopped();
@@ -96,19 +98,17 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
 
   const ServiceResult user = client.CheckUser(early);
   if (early.stop_requested()) return stopped();
-  if (SaysNotSignedIn(user)) return lapsed(texts::CheckUserFailed());
-  if (!user.Done()) return failed(texts::CheckUserFailed());
+  if (SaysNotSignedIn(user)) return lapsed(End::kCheckUser);
+  if (!user.Done()) return failed(End::kCheckUser);
 
   const std::string& purposeCodes = task.ticketType == "3" ? kStudentPurposeCodes : kAdultPurposeCodes;
   const ServiceResult submitted =
       client.SubmitOrderRequest(task.secretStr, task.trainDate, settings.backTrainDate, purposeCodes,
                                 task.fromStationName, task.toStationName, early);
   if (early.stop_requested()) return stopped();
-  if (SaysNotSignedIn(submitted))
-    return lapsed(texts::SubmitOrderFailedPrefix() + submitted.message, reasonOf(submitted));
-  if (SaysUnpaidOrderPending(submitted))
-    return unpaid(texts::SubmitOrderFailedPrefix() + submitted.message, reasonOf(submitted));
-  if (!submitted.Done()) return failed(texts::SubmitOrderFailedPrefix() + submitted.message, reasonOf(submitted));
+  if (SaysNotSignedIn(submitted)) return lapsed(End::kSubmitOrder, submitted.message, reasonOf(submitted));
+  if (SaysUnpaidOrderPending(submitted)) return unpaid(End::kSubmitOrder, submitted.message, reasonOf(submitted));
+  if (!submitted.Done()) return failed(End::kSubmitOrder, submitted.message, reasonOf(submitted));
 
   OrderPageResult page = client.InitDc(early);
   task.repeatSubmitToken = std::move(page.values.repeatSubmitToken);
@@ -116,24 +116,24 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
   task.trainDateMs = std::move(page.values.trainDateMs);
   task.keyCheckIsChange = std::move(page.values.keyCheckIsChange);
   if (early.stop_requested()) return stopped();
-  if (!page.Done()) return failed(texts::InitDcFailed());
+  if (!page.Done()) return failed(End::kOrderPage);
 
   OrderInfoResult info =
       client.CheckOrderInfo(task.seatType, task.ticketType, PartyOf(task), task.repeatSubmitToken, early);
   task.passengerTicketStr = std::move(info.passengerTicketStr);
   task.oldPassengerStr = std::move(info.oldPassengerStr);
   if (early.stop_requested()) return stopped();
-  if (SaysNotSignedIn(info)) return lapsed(texts::CheckOrderInfoFailedPrefix() + info.message, reasonOf(info));
-  if (SaysUnpaidOrderPending(info)) return unpaid(texts::CheckOrderInfoFailedPrefix() + info.message, reasonOf(info));
-  if (!info.Done()) return failed(texts::CheckOrderInfoFailedPrefix() + info.message, reasonOf(info));
+  if (SaysNotSignedIn(info)) return lapsed(End::kCheckOrderInfo, info.message, reasonOf(info));
+  if (SaysUnpaidOrderPending(info)) return unpaid(End::kCheckOrderInfo, info.message, reasonOf(info));
+  if (!info.Done()) return failed(End::kCheckOrderInfo, info.message, reasonOf(info));
 
   const ServiceResult queue =
       client.GetQueueCount(task.trainDateMs, task.trainNo, task.stationTrainCode, task.seatType, task.fromTelecode,
                            task.toTelecode, task.leftTicket, kQueuePurposeCodes, task.repeatSubmitToken, early);
   if (early.stop_requested()) return stopped();
-  if (SaysNotSignedIn(queue)) return lapsed(texts::QueueCountFailedPrefix() + queue.message, reasonOf(queue));
-  if (SaysUnpaidOrderPending(queue)) return unpaid(texts::QueueCountFailedPrefix() + queue.message, reasonOf(queue));
-  if (!queue.Done()) return failed(texts::QueueCountFailedPrefix() + queue.message, reasonOf(queue));
+  if (SaysNotSignedIn(queue)) return lapsed(End::kQueueCount, queue.message, reasonOf(queue));
+  if (SaysUnpaidOrderPending(queue)) return unpaid(End::kQueueCount, queue.message, reasonOf(queue));
+  if (!queue.Done()) return failed(End::kQueueCount, queue.message, reasonOf(queue));
 
   if (gate != nullptr) {
     const AccountGate::Pass pass = gate->EnterDoubt(early);
@@ -150,10 +150,9 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
                                    task.keyCheckIsChange, task.leftTicketStr, task.trainLocation, ChooseSeatsFor(task),
                                    SeatDetailTypeFor(task), kRoomType, kDwAll, task.repeatSubmitToken, closing);
   if (confirmed.kind == ServiceResultKind::kStopped) return Abandoned();
-  if (SaysUnpaidOrderPending(confirmed))
-    return unpaid(texts::ConfirmQueueFailedPrefix() + confirmed.message, reasonOf(confirmed));
+  if (SaysUnpaidOrderPending(confirmed)) return unpaid(End::kConfirm, confirmed.message, reasonOf(confirmed));
   if (!confirmed.Done() && !MayHaveReachedService(confirmed)) {
-    return failed(texts::ConfirmQueueFailedPrefix() + confirmed.message, reasonOf(confirmed));
+    return failed(End::kConfirm, confirmed.message, reasonOf(confirmed));
   }
   // A confirmation whose answer was lost may have taken the ticket: the
   // polls below find out, and learning nothing is a manual check.
@@ -172,17 +171,50 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
     if (!WaitUnlessStopped(closing, settings.pollWait)) return Abandoned();
   }
   if (task.orderId.empty()) {
-    return Outcome(OrderOutcomeKind::kManualCheck, answerLost ? texts::ConfirmAnswerLost() : texts::WaitTimeFailed());
+    return Outcome(OrderOutcomeKind::kManualCheck, answerLost ? End::kConfirmAnswerLost : End::kNoOrderId);
   }
   if (gate != nullptr) gate->NoteOrderId(task.orderId);
 
   const ServiceResult result = client.ResultOrderForDcQueue(task.orderId, task.repeatSubmitToken, closing);
   if (result.kind == ServiceResultKind::kStopped) return Abandoned();
-  if (!result.Done()) return Outcome(OrderOutcomeKind::kManualCheck, texts::ResultFailed());
-  return Outcome(OrderOutcomeKind::kBooked, texts::Success());
+  if (!result.Done()) return Outcome(OrderOutcomeKind::kManualCheck, End::kOrderResult);
+  return Outcome(OrderOutcomeKind::kBooked, End::kBooked);
 }
 
 }  // namespace
+
+std::string OrderChainEndText(OrderChainEnd end, const std::string& stepMessage) {
+  namespace texts = grab_texts;
+  switch (end) {
+    case OrderChainEnd::kBooked:
+      return texts::Success();
+    case OrderChainEnd::kStopped:
+      return texts::ChainStopped();
+    case OrderChainEnd::kAbandoned:
+      return {};
+    case OrderChainEnd::kAccountInDoubt:
+      return texts::AccountOrderInDoubt();
+    case OrderChainEnd::kCheckUser:
+      return texts::CheckUserFailed();
+    case OrderChainEnd::kSubmitOrder:
+      return texts::SubmitOrderFailedPrefix() + stepMessage;
+    case OrderChainEnd::kOrderPage:
+      return texts::InitDcFailed();
+    case OrderChainEnd::kCheckOrderInfo:
+      return texts::CheckOrderInfoFailedPrefix() + stepMessage;
+    case OrderChainEnd::kQueueCount:
+      return texts::QueueCountFailedPrefix() + stepMessage;
+    case OrderChainEnd::kConfirm:
+      return texts::ConfirmQueueFailedPrefix() + stepMessage;
+    case OrderChainEnd::kConfirmAnswerLost:
+      return texts::ConfirmAnswerLost();
+    case OrderChainEnd::kNoOrderId:
+      return texts::WaitTimeFailed();
+    case OrderChainEnd::kOrderResult:
+      return texts::ResultFailed();
+  }
+  return {};
+}
 
 OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
                            std::stop_token stop, std::stop_token closing) {

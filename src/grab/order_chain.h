@@ -27,12 +27,35 @@ enum class OrderOutcomeKind {
   kAbandoned,      // the program is closing: submitted, outcome not learnt
 };
 
+// Where and how an order chain ended: the step that decided it, or its end.
+enum class OrderChainEnd {
+  kBooked,             // the order result was accepted
+  kStopped,            // stopped before anything was submitted
+  kAbandoned,          // the program is closing
+  kAccountInDoubt,     // another order of the account has an unknown outcome
+  kCheckUser,          // the session check failed
+  kSubmitOrder,        // the order request failed
+  kOrderPage,          // the order page could not be read
+  kCheckOrderInfo,     // the order's passengers were not accepted
+  kQueueCount,         // the queue count failed
+  kConfirm,            // the confirmation failed
+  kConfirmAnswerLost,  // the confirmation's answer was lost and no order id came
+  kNoOrderId,          // confirmed, but no order id came
+  kOrderResult,        // the order result failed
+};
+
 struct OrderOutcome {
   OrderOutcomeKind kind = OrderOutcomeKind::kFailed;
-  std::string message;                // the driver's text: "成功" or the reason, as the log has always had it
+  std::string message;                // OrderChainEndText(end, the step's message): "成功" or the reason
   std::string serviceReason;          // the service's own words, when a refusal of the service decided it
   std::optional<AnswerKind> refusal;  // that refusal's kind
+  OrderChainEnd end = OrderChainEnd::kCheckUser;
 };
+
+// The text of a chain's end, as the log has always had it; `stepMessage` is
+// the failed step's message where the text carries one (the order request,
+// the passengers, the queue count and the confirmation).
+std::string OrderChainEndText(OrderChainEnd end, const std::string& stepMessage = {});
 
 // Places one order for the task's train, passenger and seat type.
 //

@@ -157,7 +157,9 @@ struct WaitlistKeeper::Impl {
     report.date = lastDate;
     for (const WishPassenger& p : wish.wish.passengers) report.passengers.push_back(p.name);
     report.orderId = state.orderId;
-    report.message = grab_texts::Success();
+    report.message = OrderChainEndText(OrderChainEnd::kBooked);
+    report.outcome = OrderOutcomeKind::kBooked;
+    report.end = OrderChainEnd::kBooked;
     return report;
   }
 

@@ -223,7 +223,7 @@ TEST(QueryPacer, ClosedHoursAreWaitedOutToTheOpeningAndAClosedRefusalIsBelieved)
   // Open by the hours, but the service says closed: paused until the next opening.
   const auto refusedFor = [](const char8_t* text) {
     const AnswerVerdict verdict = RefusalFor(Gbk(text));
-    return OrderOutcome{OrderOutcomeKind::kFailed, {}, verdict.reason, verdict.kind};
+    return OrderOutcome{OrderOutcomeKind::kFailed, {}, verdict.reason, verdict.kind, OrderChainEnd::kConfirm};
   };
   EXPECT_FALSE(pacer.AfterOrderRefused(refusedFor(u8"余票不足！"), stop));
   EXPECT_FALSE(pacer.AfterOrderRefused(OrderOutcome{}, stop));
