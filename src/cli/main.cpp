@@ -1,11 +1,13 @@
 // quillet-grab: books what a plan file asks for, from a terminal or a script.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -193,44 +195,69 @@ void WaitForWorkers(Session& session, const StopRequests& stops) {
   session.Close();
 }
 
-int StopGrabbing(Session& session, GrabRun& run, const StopRequests& stops, quillet::cli::EventOutput& output) {
-  session.StopGrabbing();
-  WaitForWorkers(session, stops);
-  output.Write(quillet::cli::StoppedEvent{quillet::cli::SignalName(stops.FirstSignal())});
-  output.Finish();
-  return quillet::cli::ExitCodeOf(run, true);
+constexpr int kGoOn = -1;
+
+// What every account's part of the run shares.
+struct RunContext {
+  const CommandLine& line;
+  quillet::Assembly& assembly;
+  const StopRequests& stops;
+  quillet::cli::EventOutput& output;  // lines of no account in particular
+  quillet::cli::PrivateFolder& pictures;
+  quillet::cli::WebPage* page;
+  quillet::cli::SignInIo& io;
+  bool interactive;
+};
+
+// One account's part of the run.
+struct AccountRun {
+  quillet::cli::Plan plan;  // as the account sees it
+  std::unique_ptr<quillet::cli::EventOutput> labelled;
+  quillet::cli::EventOutput* output = nullptr;  // the account's lines
+  std::unique_ptr<GrabRun> run;
+  Session* session = nullptr;
+  quillet::SessionNotifier* told = nullptr;
+  std::unique_ptr<quillet::cli::WaitlistRun> waitlist;
+  std::unique_ptr<quillet::KeepAlive> keepAlive;
+  bool ended = false;
+};
+
+std::string AccountName(const AccountRun& account) { return quillet::Utf8FromGbk(account.plan.account); }
+
+// "[name] " before a message about one account of several; nothing with one.
+std::string AccountPrefix(const AccountRun& account) {
+  return account.labelled ? "[" + AccountName(account) + "] " : std::string();
 }
 
-int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, quillet::Assembly& assembly,
-                  Session& session, GrabRun& run, quillet::SessionNotifier& told, quillet::cli::EventOutput& output,
-                  const StopRequests& stops, quillet::cli::PrivateFolder& pictures, quillet::cli::WaitlistRun& waitlist,
-                  quillet::cli::WebPage* page) {
-  quillet::NotifierSet& notifiers = assembly.Notifiers();
-  const bool interactive = isatty(STDIN_FILENO) != 0;
-  const bool byQr = plan.signIn == quillet::cli::SignInMethod::kQr;
-  run.SetSignInMethod(byQr ? "qr" : "captcha");
-  // The answers are read so that a signal ends the wait for them; the page's
-  // answers come next to the terminal's, and whichever comes first is taken.
-  quillet::cli::InterruptibleInput answers(STDIN_FILENO, stops.WakeFd(), page ? page->AnswerFd() : -1);
-  quillet::cli::SignInIo io{answers, std::cerr,       interactive,  !line.captchaCells,
-                            environ, pictures.Path(), stops.First()};
-  if (page) io.onPicture = [page](const std::string& jpeg) { page->ShowCaptcha(jpeg); };
-  if (byQr) {
-    const quillet::cli::QrSignInOutcome outcome = SignInByQr(session, stops, output, notifiers, pictures, false, page);
-    if (outcome.stopped) return StoppedWhile(stops, "during the sign-in");
+bool ByQr(const AccountRun& account) { return account.plan.signIn == quillet::cli::SignInMethod::kQr; }
+
+int SignInAccount(RunContext& context, AccountRun& account) {
+  if (ByQr(account)) {
+    const quillet::cli::QrSignInOutcome outcome =
+        SignInByQr(*account.session, context.stops, *account.output, context.assembly.Notifiers(), context.pictures,
+                   false, context.page);
+    if (outcome.stopped) return StoppedWhile(context.stops, "during the sign-in");
     if (!outcome.signedIn) return kExitFailure;
   } else {
-    switch (SignIn(session, plan.account, io, stops)) {
+    switch (SignIn(*account.session, account.plan.account, context.io, context.stops)) {
       case SignInEnd::kSignedIn:
         break;
       case SignInEnd::kFailed:
         return kExitFailure;
       case SignInEnd::kStopped:
-        return StoppedWhile(stops, "during the sign-in");
+        return StoppedWhile(context.stops, "during the sign-in");
     }
   }
-  output.Write(quillet::cli::SignedInEvent{byQr ? "qr" : "captcha"});
+  account.output->Write(quillet::cli::SignedInEvent{ByQr(account) ? "qr" : "captcha"});
+  return kGoOn;
+}
 
+// The account's wishes, pacing and observers, ready to start grabbing.
+int PrepareGrabbing(RunContext& context, AccountRun& account,
+                    const std::shared_ptr<quillet::SharedServiceClock>& serviceClock) {
+  Session& session = *account.session;
+  const quillet::cli::Plan& plan = account.plan;
+  const StopRequests& stops = context.stops;
   const quillet::PassengersResult passengers = session.LoadPassengers(stops.First());
   if (stops.Count() > 0) return StoppedWhile(stops, "before grabbing");
   if (!passengers.Done()) {
@@ -248,6 +275,8 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, quill
     return Fail(problems);
   }
   std::vector<quillet::OrderWish> orderWishes = wishes.wishes;
+  quillet::cli::WaitlistRun& waitlist = *account.waitlist;
+  GrabRun& run = *account.run;
   waitlist.Prepare(session.Client(), plan, orderWishes);
   run.SetBeforeBooked([&waitlist](std::size_t wishIndex) { waitlist.BeforeBooked(wishIndex); });
   run.SetSeatReader([&session, &stops](const quillet::OrderReport& order) {
@@ -255,8 +284,8 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, quill
   });
   for (std::size_t i = 0; i < plan.wishes.size(); ++i) {
     for (const quillet::cli::PlanWish::SaleOpening& row : plan.wishes[i].saleOpenings) {
-      output.Write(quillet::cli::SaleOpeningEvent{static_cast<int>(i) + 1, row.date, row.station.name,
-                                                  row.station.telecode, row.opening});
+      account.output->Write(quillet::cli::SaleOpeningEvent{static_cast<int>(i) + 1, row.date, row.station.name,
+                                                           row.station.telecode, row.opening});
     }
   }
   bool waitsForASale = false;
@@ -264,63 +293,120 @@ int SignInAndGrab(const CommandLine& line, const quillet::cli::Plan& plan, quill
     waitsForASale = waitsForASale || (wish.startAt && *wish.startAt > std::chrono::system_clock::now());
     session.AddWish(wish);
   }
+  if (waitsForASale) session.SetWishScheduleFactory(context.assembly.SaleScheduleFactory());
+  const auto pacer = quillet::cli::MakeRunPacer(plan, serviceClock, *account.output, context.assembly.Notifiers());
+  session.SetQueryPacer(pacer);
+  AddObservers(session, run, *account.told);
+  account.keepAlive = quillet::cli::MakeKeepAlive(session, pacer);
+  return kGoOn;
+}
+
+std::vector<const GrabRun*> RunsOf(const std::vector<std::unique_ptr<AccountRun>>& accounts) {
+  std::vector<const GrabRun*> runs;
+  for (const auto& account : accounts) runs.push_back(account->run.get());
+  return runs;
+}
+
+// Every account's workers stop; an order chain past its confirmation runs to
+// its end (see WaitForWorkers).
+void StopAll(std::vector<std::unique_ptr<AccountRun>>& accounts, const StopRequests& stops) {
+  for (auto& account : accounts) account->session->StopGrabbing();
+  for (auto& account : accounts) WaitForWorkers(*account->session, stops);
+}
+
+int StopGrabbing(std::vector<std::unique_ptr<AccountRun>>& accounts, RunContext& context) {
+  StopAll(accounts, context.stops);
+  context.output.Write(quillet::cli::StoppedEvent{quillet::cli::SignalName(context.stops.FirstSignal())});
+  context.output.Finish();
+  return quillet::cli::ExitCodeOf(RunsOf(accounts), true);
+}
+
+// A lapsed session of one account: the workers wait for a new sign-in.
+// kGoOn once it is signed in again; otherwise the run's exit code.
+int SignInAgain(RunContext& context, std::vector<std::unique_ptr<AccountRun>>& accounts, AccountRun& account) {
+  const StopRequests& stops = context.stops;
+  account.output->Finish();
+  if (ByQr(account)) {
+    // With or without a terminal: the person scans the new code wherever
+    // the notifiers reach them, and grabbing goes on by itself.
+    std::cerr << AccountPrefix(account) << _("The service no longer knows the sign-in; scan the new QR code to go on.")
+              << "\n";
+    const quillet::cli::QrSignInOutcome outcome = SignInByQr(
+        *account.session, stops, *account.output, context.assembly.Notifiers(), context.pictures, true, context.page);
+    if (outcome.signedIn) return kGoOn;
+    if (outcome.stopped) return StopGrabbing(accounts, context);
+    StopAll(accounts, stops);
+    context.output.Finish();
+    return kExitFailure;
+  }
+  if (!context.interactive && !context.page) {
+    StopAll(accounts, stops);
+    account.output->Write(quillet::cli::StoppedEvent{N_("session lapsed")});
+    context.output.Finish();
+    const std::vector<const GrabRun*> runs = RunsOf(accounts);
+    if (std::all_of(runs.begin(), runs.end(), [](const GrabRun* run) { return run->AllEnded(); })) {
+      return quillet::cli::ExitCodeOf(runs, false);
+    }
+    return Fail(
+        _("the service no longer knows the sign-in (the session lapsed); without a terminal it cannot "
+          "sign in again, so the run ends"));
+  }
+  std::cerr << AccountPrefix(account) << _("The service no longer knows the sign-in; sign in again to go on.") << "\n";
+  switch (SignIn(*account.session, account.plan.account, context.io, stops)) {
+    case SignInEnd::kSignedIn:
+      return kGoOn;
+    case SignInEnd::kFailed:
+      StopAll(accounts, stops);
+      return kExitFailure;
+    case SignInEnd::kStopped:
+      return StopGrabbing(accounts, context);
+  }
+  return kExitFailure;
+}
+
+// Signs every account in, one after another, then grabs for all of them
+// until every wish of every account has ended.
+int SignInAndGrab(RunContext& context, std::vector<std::unique_ptr<AccountRun>>& accounts) {
+  for (auto& account : accounts) {
+    account->run->SetSignInMethod(ByQr(*account) ? "qr" : "captcha");
+    if (accounts.size() > 1) std::cerr << quillet::Format(_("Signing in %s"), AccountName(*account)) << "\n";
+    if (const int code = SignInAccount(context, *account); code != kGoOn) return code;
+  }
   // One estimate of the service's clock for sale openings and the service's hours.
-  const auto serviceClock = assembly.ServiceClock([&output, page](const quillet::ServiceClockNote& note) {
+  quillet::cli::WebPage* page = context.page;
+  quillet::cli::EventOutput& output = context.output;
+  const auto serviceClock = context.assembly.ServiceClock([&output, page](const quillet::ServiceClockNote& note) {
     output.Write(quillet::cli::ClockEvent{note});
     if (page) page->Status().SetClock(note);
   });
-  if (waitsForASale) session.SetWishScheduleFactory(assembly.SaleScheduleFactory());
-  const auto pacer = quillet::cli::MakeRunPacer(plan, serviceClock, output, notifiers);
-  session.SetQueryPacer(pacer);
-  AddObservers(session, run, told);
-
-  session.StartGrabbing();
-  waitlist.Start();
-  const auto keepAlive = quillet::cli::MakeKeepAlive(session, pacer);
-  for (;;) {
-    const GrabRun::Wake wake = run.WaitForChange();
-    if (wake == GrabRun::Wake::kAllEnded) break;
-    if (wake == GrabRun::Wake::kSignal) return StopGrabbing(session, run, stops, output);
-    // A lapsed session: the workers wait for a new sign-in.
-    output.Finish();
-    if (byQr) {
-      // With or without a terminal: the person scans the new code wherever
-      // the notifiers reach them, and grabbing goes on by itself.
-      std::cerr << _("The service no longer knows the sign-in; scan the new QR code to go on.") << "\n";
-      const quillet::cli::QrSignInOutcome outcome = SignInByQr(session, stops, output, notifiers, pictures, true, page);
-      if (outcome.signedIn) continue;
-      if (outcome.stopped) return StopGrabbing(session, run, stops, output);
-      session.StopGrabbing();
-      WaitForWorkers(session, stops);
-      output.Finish();
-      return kExitFailure;
-    }
-    if (!interactive && !page) {
-      session.StopGrabbing();
-      WaitForWorkers(session, stops);
-      output.Write(quillet::cli::StoppedEvent{N_("session lapsed")});
-      output.Finish();
-      if (run.AllEnded()) return quillet::cli::ExitCodeOf(run, false);
-      return Fail(
-          _("the service no longer knows the sign-in (the session lapsed); without a terminal it cannot "
-            "sign in again, so the run ends"));
-    }
-    std::cerr << _("The service no longer knows the sign-in; sign in again to go on.") << "\n";
-    switch (SignIn(session, plan.account, io, stops)) {
-      case SignInEnd::kSignedIn:
-        break;
-      case SignInEnd::kFailed:
-        session.StopGrabbing();
-        WaitForWorkers(session, stops);
-        return kExitFailure;
-      case SignInEnd::kStopped:
-        return StopGrabbing(session, run, stops, output);
+  for (auto& account : accounts) {
+    if (const int code = PrepareGrabbing(context, *account, serviceClock); code != kGoOn) return code;
+  }
+  for (auto& account : accounts) {
+    account->session->StartGrabbing();
+    account->waitlist->Start();
+  }
+  const auto allEnded = [&accounts] {
+    return std::all_of(accounts.begin(), accounts.end(), [](const auto& account) { return account->ended; });
+  };
+  const auto wait = std::chrono::milliseconds(accounts.size() > 1 ? 50 : 3600 * 1000);
+  while (!allEnded()) {
+    for (auto& account : accounts) {
+      if (account->ended) continue;
+      const std::optional<GrabRun::Wake> wake = account->run->WaitForChangeFor(wait);
+      if (!wake) continue;
+      if (*wake == GrabRun::Wake::kSignal) return StopGrabbing(accounts, context);
+      if (*wake == GrabRun::Wake::kAllEnded) {
+        account->session->StopGrabbing();
+        WaitForWorkers(*account->session, context.stops);
+        account->ended = true;
+        continue;
+      }
+      if (const int code = SignInAgain(context, accounts, *account); code != kGoOn) return code;
     }
   }
-  session.StopGrabbing();
-  WaitForWorkers(session, stops);
   output.Finish();
-  return quillet::cli::ExitCodeOf(run, false);
+  return quillet::cli::ExitCodeOf(RunsOf(accounts), false);
 }
 
 int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
@@ -328,6 +414,10 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
       quillet::cli::ChooseWebPage(line, plan, std::getenv("QUILLET_WEB_TOKEN"));
   if (!webChoice.error.empty()) {
     Fail(webChoice.error);
+    return kExitUsage;
+  }
+  if (webChoice.settings && plan.accounts.size() > 1) {
+    Fail(_("the page follows a plan of one account; leave out [web] and --web for several accounts"));
     return kExitUsage;
   }
   // Captcha pictures stay where only this user can look, and go at exit.
@@ -340,57 +430,77 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
     [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
     ::_exit(kExitStopped);
   });
-  // The output and the run outlive the program's assembly, whose sessions'
+  // The output and the runs outlive the program's assembly, whose sessions'
   // workers and notifiers tell them.
   quillet::cli::EventOutput output(
       std::cout, line.json ? quillet::cli::EventOutput::Format::kJson : quillet::cli::EventOutput::Format::kText,
       isatty(STDOUT_FILENO) != 0);
-  GrabRun run(output, plan.wishes.size());
-  run.AcceptSignals(true);
+  std::vector<std::unique_ptr<AccountRun>> accounts;
+  for (std::size_t i = 0; i < plan.accounts.size(); ++i) {
+    auto account = std::make_unique<AccountRun>();
+    account->plan = quillet::cli::PlanOfAccount(plan, i);
+    if (plan.accountTables) {
+      account->labelled = std::make_unique<quillet::cli::EventOutput>(output, account->plan.account);
+    }
+    account->output = account->labelled ? account->labelled.get() : &output;
+    account->run = std::make_unique<GrabRun>(*account->output, account->plan.wishes.size());
+    account->run->AcceptSignals(true);
+    accounts.push_back(std::move(account));
+  }
   quillet::Assembly assembly(quillet::cli::PlanProgramSettings(plan, line));
   quillet::NotifierHooks hooks;
-  hooks.report = [&output](const quillet::NotifierReport& report) {
-    output.Write(NotificationOf(report.notifier, report.event, report.outcome == quillet::DeliveryOutcome::kDelivered,
-                                quillet::GbkFromUtf8(quillet::cli::NotifierFailureText(report.failure))));
+  const bool nameAccounts = plan.accountTables;
+  hooks.report = [&output, nameAccounts](const quillet::NotifierReport& report) {
+    const quillet::cli::Event event =
+        NotificationOf(report.notifier, report.event, report.outcome == quillet::DeliveryOutcome::kDelivered,
+                       quillet::GbkFromUtf8(quillet::cli::NotifierFailureText(report.failure)));
+    if (!nameAccounts || report.event.account.empty()) return output.Write(event);
+    quillet::cli::EventOutput(output, report.event.account).Write(event);
   };
   assembly.StartNotifiers(std::move(hooks));
-  Session& session = assembly.AddSession();
-  // A QR run tells of a lapse itself, with the code to scan.
-  quillet::SessionNotifier& told = assembly.NotifierFor(session, plan.signIn != quillet::cli::SignInMethod::kQr);
-  quillet::cli::SignalWatcher signals([&stops, &run](int signalNumber) {
+  for (auto& account : accounts) {
+    quillet::SessionSettings settings;
+    account->session = &assembly.AddSession(settings);
+    // A QR run tells of a lapse itself, with the code to scan.
+    account->told = &assembly.NotifierFor(*account->session, !ByQr(*account));
+    account->waitlist = std::make_unique<quillet::cli::WaitlistRun>(*account->output, *account->run, *account->told);
+  }
+  quillet::cli::SignalWatcher signals([&stops, &accounts](int signalNumber) {
     stops.Take(signalNumber);
-    run.TakeSignal(signalNumber);
+    for (auto& account : accounts) account->run->TakeSignal(signalNumber);
     return true;
   });
   if (pictures.Path().empty() && !line.captchaCells) Fail(pictures.Error());
 
   // The page stops the run as Ctrl+C does: through the signal watcher.
+  Session& first = *accounts.front()->session;
   std::unique_ptr<quillet::cli::WebPage> page;
   if (webChoice.settings) {
-    page = std::make_unique<quillet::cli::WebPage>(*webChoice.settings, session, [] { ::kill(::getpid(), SIGINT); });
+    page = std::make_unique<quillet::cli::WebPage>(*webChoice.settings, first, [] { ::kill(::getpid(), SIGINT); });
     if (std::string error; !page->Start(error)) return Fail(quillet::Format(_("cannot serve the page: %s"), error));
     if (!webChoice.warning.empty()) std::cerr << "quillet-grab: " << webChoice.warning << "\n";
     std::cerr << "quillet-grab: " << quillet::Format(_("the page: %s"), page->UrlWithToken()) << "\n";
-    session.AddObserver(page->Status());
+    first.AddObserver(page->Status());
     output.SetLineTee([status = &page->Status()](const std::string& text) { status->AddLine(text); });
-    told.SetPageUrl(page->Url());
+    accounts.front()->told->SetPageUrl(page->Url());
   }
 
-  // A filled waitlist order is told like a grab booking, to the same notifiers.
-  quillet::cli::WaitlistRun waitlist(output, run, told);
-  if (page) {
-    waitlist.SetPlaceListener(
-        [status = &page->Status()](std::size_t wishIndex, const std::string& reserveNo, const char* state) {
-          status->SetWaitlist(wishIndex, {reserveNo, state});
-        });
+  // The answers are read so that a signal ends the wait for them; the page's
+  // answers come next to the terminal's, and whichever comes first is taken.
+  quillet::cli::InterruptibleInput answers(STDIN_FILENO, stops.WakeFd(), page ? page->AnswerFd() : -1);
+  quillet::cli::SignInIo io{answers,         std::cerr,    isatty(STDIN_FILENO) != 0, !line.captchaCells, environ,
+                            pictures.Path(), stops.First()};
+  if (page) io.onPicture = [p = page.get()](const std::string& jpeg) { p->ShowCaptcha(jpeg); };
+  RunContext context{line, assembly, stops, output, pictures, page.get(), io, isatty(STDIN_FILENO) != 0};
+  const int code = SignInAndGrab(context, accounts);
+  for (auto& account : accounts) {
+    account->waitlist->Stop();  // an open waitlist order stays at the service
+    account->keepAlive.reset();
   }
-  const int code =
-      SignInAndGrab(line, plan, assembly, session, run, told, output, stops, pictures, waitlist, page.get());
-  waitlist.Stop();  // an open waitlist order stays at the service
   EndRun(assembly, stops, output);
   if (page) {
     output.SetLineTee({});
-    session.RemoveObserver(page->Status());
+    first.RemoveObserver(page->Status());
   }
   return code;
 }
@@ -428,7 +538,13 @@ int main(int argc, char** argv) {
   }
   // start_at = "sale": the service's table of sale openings, read once.
   quillet::cli::Plan plan = reading.plan;
-  const std::string saleProblem = quillet::cli::ApplySaleOpenings(plan, std::chrono::system_clock::now());
+  std::string saleProblem;
+  for (std::size_t i = 0; i < plan.accounts.size() && saleProblem.empty(); ++i) {
+    quillet::cli::Plan ofAccount = quillet::cli::PlanOfAccount(plan, i);
+    saleProblem = quillet::cli::ApplySaleOpenings(ofAccount, std::chrono::system_clock::now());
+    plan.accounts[i].wishes = std::move(ofAccount.wishes);
+  }
+  plan.wishes = plan.accounts.empty() ? plan.wishes : plan.accounts.front().wishes;
   if (line.mode == CommandLine::Mode::kCheck) {
     std::cout << VisibleLines(quillet::cli::DescribePlan(plan));
     return saleProblem.empty() ? 0 : Fail(saleProblem);

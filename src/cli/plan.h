@@ -80,6 +80,14 @@ struct PlanWeb {
 // railway's phone app scans and confirms (no password).
 enum class SignInMethod { kCaptcha, kQr };
 
+// One account of the plan with its own wishes.
+struct PlanAccount {
+  int line = 0;  // where its [[account]] table starts; 0 in the single form
+  std::string name;
+  SignInMethod signIn = SignInMethod::kCaptcha;
+  std::vector<PlanWish> wishes;
+};
+
 struct Plan {
   std::string path;
   std::string service;
@@ -87,6 +95,11 @@ struct Plan {
   std::string account;
   SignInMethod signIn = SignInMethod::kCaptcha;
   std::vector<PlanWish> wishes;
+  // Every account in the plan's order. The single form (account = "...",
+  // [[wish]]) makes one, the same as account, signIn and wishes; with
+  // [[account]] tables those three are the first account's.
+  std::vector<PlanAccount> accounts;
+  bool accountTables = false;  // written as [[account]] tables: every line names its account
   PlanNotify notify;
   PlanWeb web;
   // When the service takes orders (default 05:00 to 01:00 the next day),
@@ -94,5 +107,9 @@ struct Plan {
   ServiceHours serviceHours;
   double maxQueriesPerSecond = 5;
 };
+
+// The plan as seen by one of its accounts: account, signIn and wishes are
+// that account's.
+Plan PlanOfAccount(const Plan& plan, std::size_t accountIndex);
 
 }  // namespace quillet::cli

@@ -294,6 +294,53 @@ TEST_F(GrabRunTest, PartyOfTwoWaitsForTwoTicketsThenBooksOneOrder) {
       << out;
 }
 
+class TwoAccountGrabRunTest : public GrabRunTest {
+ protected:
+  // Each account may hold both of its orders unpaid.
+  TwoAccountGrabRunTest() : GrabRunTest({"--account", "second:demo1234", "--max-unpaid", "2"}) {}
+};
+
+// One process grabs for two accounts: one sign-in after the other, every
+// line names its account, and the run ends well only when all four are booked.
+TEST_F(TwoAccountGrabRunTest, TwoAccountsWithTwoWishesEachAreAllBooked) {
+  for (const std::string& date : dates_) {
+    for (const std::string& train : trains_) Stock(date, train, "O", 2);
+  }
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("quillet-plan-accounts-" + std::to_string(::getpid()) + ".toml");
+  plans_.push_back(path);
+  std::ofstream out(path);
+  out << "service = \"" << sim_.BaseUrl() << "\"\nservice_hours = \"00:00-00:00\"\n";
+  const char* const names[] = {"demo", "second"};
+  for (std::size_t a = 0; a < 2; ++a) {
+    out << "\n[[account]]\nname = \"" << names[a] << "\"\n";
+    for (const std::string& train : trains_) {
+      out << "\n[[account.wish]]\nfrom = \"VNP\"\nto = \"AOH\"\ndates = [\"" << dates_[a] << "\"]\ntrains = [\""
+          << train << "\"]\npassengers = [\"张伟\", \"李娜\"]\nseats = [\"二等座\"]\n";
+    }
+  }
+  out.close();
+
+  GrabProcess check({"--check", path.string()}, "");
+  EXPECT_EQ(check.Wait(), 0) << check.Err();
+  EXPECT_TRUE(Contains(check.Out(), "Account 2 (line")) << check.Out();
+  EXPECT_TRUE(Contains(check.Out(), "second")) << check.Out();
+
+  GrabProcess grab({"--json", "--captcha-cells", path.string()}, "2 7\n2 7\n");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string events = grab.Out();
+  for (const char* name : names) {
+    EXPECT_EQ(CountOf(events, "{\"event\":\"booked\",\"account\":\"" + std::string(name) + "\""), 2u) << events;
+    EXPECT_EQ(CountOf(events, "{\"event\":\"signed_in\",\"account\":\"" + std::string(name) + "\""), 1u) << events;
+  }
+  std::istringstream lines(events);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_TRUE(Contains(line, "\"account\":\"")) << "a line without its account: " << line;
+  }
+  EXPECT_EQ(CountOf(sim_.State(), "\"orderId\""), 8u) << "four orders of two passengers";
+  EXPECT_EQ(Submits(), 4u);
+}
+
 TEST_F(GrabRunTest, ADepartureWindowPassesOverAnEarlierTrainWithTickets) {
   CookieJar jar;
   BookingClient client(sim_.BaseUrl(), jar);

@@ -326,6 +326,56 @@ TEST(PlanReader, TimeWindowsLimitTrainsAndOrderTheUnnamedOnes) {
   EXPECT_NE(summary.find("  order        departure\n"), std::string::npos) << summary;
 }
 
+// [[account]] tables, each with its own wishes; the single form is one account.
+TEST(PlanReader, SeveralAccountsEachWithTheirOwnWishes) {
+  std::string accountWish = kGoodWish;
+  accountWish.replace(0, 8, "[[account.wish]]");
+  const PlanReading reading = Read("sign_in = \"qr\"\n[[account]]\nname = \"demo\"\n" + accountWish + accountWish +
+                                   "\n[[account]]\nname = \"李四\"\nsign_in = \"captcha\"\n" + accountWish);
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors.front());
+  const Plan& plan = reading.plan;
+  EXPECT_TRUE(plan.accountTables);
+  ASSERT_EQ(plan.accounts.size(), 2u);
+  EXPECT_EQ(plan.accounts[0].name, "demo");
+  EXPECT_EQ(plan.accounts[0].signIn, SignInMethod::kQr) << "the plan's sign_in is the default";
+  EXPECT_EQ(plan.accounts[0].wishes.size(), 2u);
+  EXPECT_EQ(plan.accounts[1].name, G(u8"李四"));
+  EXPECT_EQ(plan.accounts[1].signIn, SignInMethod::kCaptcha);
+  EXPECT_EQ(plan.accounts[1].wishes.size(), 1u);
+  EXPECT_EQ(plan.accounts[1].line, 21);
+  const Plan second = PlanOfAccount(plan, 1);
+  EXPECT_EQ(second.account, G(u8"李四"));
+  EXPECT_EQ(second.wishes.size(), 1u);
+
+  const PlanReading single = Read("account = \"demo\"\n" + std::string(kGoodWish));
+  ASSERT_TRUE(single.Ok());
+  EXPECT_FALSE(single.plan.accountTables);
+  ASSERT_EQ(single.plan.accounts.size(), 1u);
+  EXPECT_EQ(single.plan.accounts[0].name, "demo");
+  EXPECT_EQ(single.plan.accounts[0].wishes.size(), 1u);
+
+  struct Case {
+    const char* name;
+    std::string plan;
+    int line;
+    const char* says;
+  };
+  const std::string demo = "[[account]]\nname = \"demo\"\n";
+  const Case cases[] = {
+      {"a wish outside its account", demo + accountWish + kGoodWish, 11, "belongs to its account"},
+      {"an account named twice", demo + accountWish + demo + accountWish, 11, "named twice"},
+      {"an account without a name", "[[account]]\n" + accountWish, 1, "missing key \"name\""},
+      {"an account without wishes", demo, 1, "missing key \"wish\""},
+      {"no wish at all in the single form", "account = \"demo\"\n", 1, "missing key \"wish\""},
+  };
+  for (const Case& c : cases) {
+    const PlanReading bad = Read(c.plan);
+    ASSERT_EQ(bad.errors.size(), 1u) << c.name << ": " << (bad.errors.empty() ? "" : bad.errors[0].message);
+    EXPECT_EQ(bad.errors[0].line, c.line) << c.name << ": " << bad.errors[0].message;
+    EXPECT_NE(bad.errors[0].message.find(c.says), std::string::npos) << c.name << ": " << bad.errors[0].message;
+  }
+}
+
 TEST(PlanReader, SignInIsByCaptchaOrByQrCode) {
   for (const auto& [text, method] :
        {std::pair{"captcha", SignInMethod::kCaptcha}, std::pair{"qr", SignInMethod::kQr}}) {
