@@ -15,6 +15,7 @@
 #include "assembly/assembly.h"
 #include "cli/command_line.h"
 #include "cli/event_output.h"
+#include "cli/fleet_setup.h"
 #include "cli/grab_run.h"
 #include "cli/interruptible_input.h"
 #include "cli/notifier_report_text.h"
@@ -33,6 +34,8 @@
 #include "cli/trains_command.h"
 #include "cli/waitlist_run.h"
 #include "cli/web_page.h"
+#include "fleet/fleet_member.h"
+#include "fleet/fleet_store.h"
 #include "grab/sale_schedule.h"
 #include "notify/notification_text.h"
 #include "notify/notify_event.h"
@@ -41,6 +44,7 @@
 #include "util/codepage.h"
 #include "util/messages.h"
 #include "util/text.h"
+#include "util/wait.h"
 
 extern char** environ;
 
@@ -207,6 +211,10 @@ struct RunContext {
   quillet::cli::WebPage* page;
   quillet::cli::SignInIo& io;
   bool interactive;
+  // A fleet's member: its view of Redis and its id; none without a fleet.
+  std::shared_ptr<quillet::fleet::FleetStore> fleet;
+  std::string memberId;
+  std::string sourceAddress;
 };
 
 // One account's part of the run.
@@ -219,6 +227,9 @@ struct AccountRun {
   quillet::SessionNotifier* told = nullptr;
   std::unique_ptr<quillet::cli::WaitlistRun> waitlist;
   std::unique_ptr<quillet::KeepAlive> keepAlive;
+  std::unique_ptr<quillet::fleet::FleetMember> member;  // in a fleet
+  // A fleet's member that does not hold the account: the passengers its holder stored.
+  std::optional<std::vector<quillet::PassengerRecord>> fleetPassengers;
   bool ended = false;
 };
 
@@ -252,19 +263,76 @@ int SignInAccount(RunContext& context, AccountRun& account) {
   return kGoOn;
 }
 
+// In a fleet an account signs in once, by the member that holds its lease:
+// with the sign-in stored in Redis while the service knows it, else on the
+// terminal (or by QR code), and it stores the sign-in and the passengers for
+// the others. A member that does not hold the account never signs in: it
+// builds its wishes from the stored passengers, queries and tells.
+int FleetSignInAccount(RunContext& context, AccountRun& account) {
+  quillet::fleet::FleetStore& store = *context.fleet;
+  Session& session = *account.session;
+  const std::string& name = account.plan.account;
+  bool waitingSaid = false;
+  while (context.stops.Count() == 0) {
+    const quillet::fleet::LeaseResult lease = store.TakeLease(name, context.memberId);
+    if (lease.state == quillet::fleet::LeaseState::kHeld) {
+      if (store.LoadSignIn(name, session.Client().Cookies())) {
+        session.UseSignInFromElsewhere(name);
+        if (session.LoadPassengers(context.stops.First()).Done()) {
+          account.output->Write(quillet::cli::SignedInEvent{"fleet"});
+          return kGoOn;
+        }
+        session.Client().Cookies().SetText({});
+      }
+      if (const int code = SignInAccount(context, account); code != kGoOn) {
+        store.ReleaseLease(name, context.memberId);
+        return code;
+      }
+      store.StoreSignIn(name, session.Client().Cookies());
+      return kGoOn;
+    }
+    const quillet::fleet::StoredPassengersResult stored = store.ReadPassengers(name);
+    if (stored.passengers) {
+      account.fleetPassengers = quillet::cli::PassengersFromText(*stored.passengers);
+      if (account.fleetPassengers) {
+        std::cerr << AccountPrefix(account)
+                  << quillet::Format(_("the account is held by %s in the fleet; this member queries and tells"),
+                                     lease.holder)
+                  << "\n";
+        return kGoOn;
+      }
+    }
+    if (!waitingSaid) {
+      std::cerr << AccountPrefix(account)
+                << quillet::Format(_("waiting for the account's holder in the fleet (%s) to sign in"), lease.holder)
+                << "\n";
+      waitingSaid = true;
+    }
+    quillet::WaitUnlessStopped(context.stops.First(), std::chrono::seconds(1));
+  }
+  return StoppedWhile(context.stops, "during the sign-in");
+}
+
 // The account's wishes, pacing and observers, ready to start grabbing.
 int PrepareGrabbing(RunContext& context, AccountRun& account,
                     const std::shared_ptr<quillet::SharedServiceClock>& serviceClock) {
   Session& session = *account.session;
   const quillet::cli::Plan& plan = account.plan;
   const StopRequests& stops = context.stops;
-  const quillet::PassengersResult passengers = session.LoadPassengers(stops.First());
-  if (stops.Count() > 0) return StoppedWhile(stops, "before grabbing");
-  if (!passengers.Done()) {
-    return Fail(quillet::Format(_("cannot load the account's passengers: %s"),
-                                quillet::cli::SignInFailureText(passengers, passengers.decidedBy)));
+  std::vector<quillet::PassengerRecord> records;
+  if (account.fleetPassengers) {
+    records = *account.fleetPassengers;
+  } else {
+    const quillet::PassengersResult passengers = session.LoadPassengers(stops.First());
+    if (stops.Count() > 0) return StoppedWhile(stops, "before grabbing");
+    if (!passengers.Done()) {
+      return Fail(quillet::Format(_("cannot load the account's passengers: %s"),
+                                  quillet::cli::SignInFailureText(passengers, passengers.decidedBy)));
+    }
+    records = passengers.passengers;
+    if (context.fleet) context.fleet->StorePassengers(plan.account, quillet::cli::PassengersText(records));
   }
-  const quillet::cli::PlanWishes wishes = quillet::cli::WishesForPlan(plan, passengers.passengers);
+  const quillet::cli::PlanWishes wishes = quillet::cli::WishesForPlan(plan, records);
   if (!wishes.Ok()) {
     std::string names;
     for (const std::string& name : wishes.unknownNames)
@@ -298,6 +366,25 @@ int PrepareGrabbing(RunContext& context, AccountRun& account,
   session.SetQueryPacer(pacer);
   AddObservers(session, run, *account.told);
   account.keepAlive = quillet::cli::MakeKeepAlive(session, pacer);
+  if (context.fleet) {
+    quillet::fleet::FleetMemberSettings settings;
+    settings.member = context.memberId;
+    settings.address = context.sourceAddress;
+    settings.account = plan.account;
+    for (std::size_t w = 0; w < orderWishes.size(); ++w) {
+      settings.wishNames.push_back(quillet::cli::FleetWishName(plan.account, w));
+    }
+    quillet::fleet::FleetMemberReport report;
+    const std::string prefix = AccountPrefix(account);
+    report.leaseChanged = [prefix](bool held) {
+      std::cerr << prefix
+                << (held ? _("this member now holds the account and orders for it")
+                         : _("this member no longer holds the account; it only queries and tells"))
+                << "\n";
+    };
+    account.member =
+        std::make_unique<quillet::fleet::FleetMember>(session, context.fleet, std::move(settings), std::move(report));
+  }
   return kGoOn;
 }
 
@@ -364,13 +451,31 @@ int SignInAgain(RunContext& context, std::vector<std::unique_ptr<AccountRun>>& a
   return kExitFailure;
 }
 
+// A fleet's run ends well when every wish was booked, by whichever member.
+int FleetExitCode(quillet::fleet::FleetStore& store, const std::vector<std::unique_ptr<AccountRun>>& accounts) {
+  bool allBooked = true;
+  bool anyManualCheck = false;
+  for (const auto& account : accounts) {
+    for (std::size_t w = 0; w < account->plan.wishes.size(); ++w) {
+      const quillet::fleet::OutcomeResult outcome =
+          store.ReadOutcome(quillet::cli::FleetWishName(account->plan.account, w));
+      const bool booked = outcome.outcome && outcome.outcome->kind == quillet::fleet::WishOutcomeKind::kBooked;
+      allBooked = allBooked && booked;
+      anyManualCheck = anyManualCheck || (outcome.outcome && !booked);
+    }
+  }
+  if (allBooked) return 0;
+  return anyManualCheck ? 4 : kExitFailure;
+}
+
 // Signs every account in, one after another, then grabs for all of them
 // until every wish of every account has ended.
 int SignInAndGrab(RunContext& context, std::vector<std::unique_ptr<AccountRun>>& accounts) {
   for (auto& account : accounts) {
     account->run->SetSignInMethod(ByQr(*account) ? "qr" : "captcha");
     if (accounts.size() > 1) std::cerr << quillet::Format(_("Signing in %s"), AccountName(*account)) << "\n";
-    if (const int code = SignInAccount(context, *account); code != kGoOn) return code;
+    const int code = context.fleet ? FleetSignInAccount(context, *account) : SignInAccount(context, *account);
+    if (code != kGoOn) return code;
   }
   // One estimate of the service's clock for sale openings and the service's hours.
   quillet::cli::WebPage* page = context.page;
@@ -383,17 +488,23 @@ int SignInAndGrab(RunContext& context, std::vector<std::unique_ptr<AccountRun>>&
     if (const int code = PrepareGrabbing(context, *account, serviceClock); code != kGoOn) return code;
   }
   for (auto& account : accounts) {
-    account->session->StartGrabbing();
+    if (account->member) {
+      account->member->Start();  // grabs as the account's holder or as a member that queries and tells
+    } else {
+      account->session->StartGrabbing();
+    }
     account->waitlist->Start();
   }
   const auto allEnded = [&accounts] {
     return std::all_of(accounts.begin(), accounts.end(), [](const auto& account) { return account->ended; });
   };
-  const auto wait = std::chrono::milliseconds(accounts.size() > 1 ? 50 : 3600 * 1000);
+  const auto wait = std::chrono::milliseconds(accounts.size() > 1 || context.fleet ? 50 : 3600 * 1000);
   while (!allEnded()) {
     for (auto& account : accounts) {
       if (account->ended) continue;
-      const std::optional<GrabRun::Wake> wake = account->run->WaitForChangeFor(wait);
+      std::optional<GrabRun::Wake> wake = account->run->WaitForChangeFor(wait);
+      // In a fleet a wish may end elsewhere: every member ends once all have.
+      if (!wake && account->member && account->member->AllDone()) wake = GrabRun::Wake::kAllEnded;
       if (!wake) continue;
       if (*wake == GrabRun::Wake::kSignal) return StopGrabbing(accounts, context);
       if (*wake == GrabRun::Wake::kAllEnded) {
@@ -406,6 +517,7 @@ int SignInAndGrab(RunContext& context, std::vector<std::unique_ptr<AccountRun>>&
     }
   }
   output.Finish();
+  if (context.fleet) return FleetExitCode(*context.fleet, accounts);
   return quillet::cli::ExitCodeOf(RunsOf(accounts), false);
 }
 
@@ -415,6 +527,20 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   if (!webChoice.error.empty()) {
     Fail(webChoice.error);
     return kExitUsage;
+  }
+  const quillet::cli::FleetChoice fleetChoice =
+      quillet::cli::ChooseFleet(line, plan, std::getenv("QUILLET_REDIS_PASSWORD"));
+  if (!fleetChoice.error.empty()) {
+    Fail(fleetChoice.error);
+    return kExitUsage;
+  }
+  std::shared_ptr<quillet::fleet::FleetStore> fleet;
+  if (fleetChoice.address) {
+    fleet = std::make_shared<quillet::fleet::FleetStore>(*fleetChoice.address, fleetChoice.name);
+    if (const quillet::fleet::RedisFailure failure = fleet->Ping(); failure != quillet::fleet::RedisFailure::kNone) {
+      return Fail(quillet::Format(_("cannot reach the fleet's Redis at %s: %s"), fleetChoice.where,
+                                  quillet::cli::RedisFailureText(failure)));
+    }
   }
   if (webChoice.settings && plan.accounts.size() > 1) {
     Fail(_("the page follows a plan of one account; leave out [web] and --web for several accounts"));
@@ -461,6 +587,7 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   for (auto& account : accounts) {
     quillet::SessionSettings settings;
     account->session = &assembly.AddSession(settings);
+    if (!fleetChoice.sourceAddress.empty()) account->session->Client().SetSourceAddress(fleetChoice.sourceAddress);
     // A QR run tells of a lapse itself, with the code to scan.
     account->told = &assembly.NotifierFor(*account->session, !ByQr(*account));
     account->waitlist = std::make_unique<quillet::cli::WaitlistRun>(*account->output, *account->run, *account->told);
@@ -491,8 +618,20 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
   quillet::cli::SignInIo io{answers,         std::cerr,    isatty(STDIN_FILENO) != 0, !line.captchaCells, environ,
                             pictures.Path(), stops.First()};
   if (page) io.onPicture = [p = page.get()](const std::string& jpeg) { p->ShowCaptcha(jpeg); };
-  RunContext context{line, assembly, stops, output, pictures, page.get(), io, isatty(STDIN_FILENO) != 0};
+  RunContext context{line,
+                     assembly,
+                     stops,
+                     output,
+                     pictures,
+                     page.get(),
+                     io,
+                     isatty(STDIN_FILENO) != 0,
+                     fleet,
+                     quillet::cli::FleetMemberId(),
+                     fleetChoice.sourceAddress};
   const int code = SignInAndGrab(context, accounts);
+  // Members first: they give their leases back and stop reading the fleet.
+  for (auto& account : accounts) account->member.reset();
   for (auto& account : accounts) {
     account->waitlist->Stop();  // an open waitlist order stays at the service
     account->keepAlive.reset();
@@ -503,6 +642,27 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
     first.RemoveObserver(page->Status());
   }
   return code;
+}
+
+int FleetStatus(const CommandLine& line, const quillet::cli::Plan& plan) {
+  const quillet::cli::FleetChoice choice = quillet::cli::ChooseFleet(line, plan, std::getenv("QUILLET_REDIS_PASSWORD"));
+  if (!choice.error.empty()) {
+    Fail(choice.error);
+    return kExitUsage;
+  }
+  if (!choice.address) {
+    Fail(_("the plan names no fleet: give --fleet or [fleet]"));
+    return kExitUsage;
+  }
+  quillet::fleet::FleetStore store(*choice.address, choice.name);
+  const quillet::fleet::StatusResult status = store.ReadStatus();
+  if (status.failure != quillet::fleet::RedisFailure::kNone) {
+    return Fail(quillet::Format(_("cannot reach the fleet's Redis at %s: %s"), choice.where,
+                                quillet::cli::RedisFailureText(status.failure)));
+  }
+  std::cout << quillet::Format(_("Fleet %s at %s"), choice.name, choice.where) << "\n"
+            << quillet::cli::FleetStatusText(status.status, plan, quillet::fleet::UnixMsNow());
+  return 0;
 }
 
 }  // namespace
@@ -545,6 +705,7 @@ int main(int argc, char** argv) {
     plan.accounts[i].wishes = std::move(ofAccount.wishes);
   }
   plan.wishes = plan.accounts.empty() ? plan.wishes : plan.accounts.front().wishes;
+  if (line.mode == CommandLine::Mode::kFleetStatus) return FleetStatus(line, plan);
   if (line.mode == CommandLine::Mode::kCheck) {
     std::cout << VisibleLines(quillet::cli::DescribePlan(plan));
     return saleProblem.empty() ? 0 : Fail(saleProblem);

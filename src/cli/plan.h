@@ -88,6 +88,14 @@ struct PlanAccount {
   std::vector<PlanWish> wishes;
 };
 
+// A fleet of quillet-grab processes sharing the plan through Redis ([fleet]);
+// redis empty: none. UTF-8 as written.
+struct PlanFleet {
+  std::string redis;          // "redis://host:6379/0"
+  std::string name;           // the fleet's name; every member runs the same plan
+  std::string sourceAddress;  // this member's own address towards the service; empty: the system's choice
+};
+
 struct Plan {
   std::string path;
   std::string service;
@@ -102,6 +110,7 @@ struct Plan {
   bool accountTables = false;  // written as [[account]] tables: every line names its account
   PlanNotify notify;
   PlanWeb web;
+  PlanFleet fleet;
   // When the service takes orders (default 05:00 to 01:00 the next day),
   // and the account's left-ticket queries per second, all wishes and dates together.
   ServiceHours serviceHours;

@@ -1,6 +1,7 @@
 #include "cli/plan_reader.h"
 
 #include "cli/plan_pacing.h"
+#include "fleet/redis_url.h"
 
 #include <toml++/toml.h>
 #include <algorithm>
@@ -163,6 +164,7 @@ class PlanChecker {
                   {"wish", false, [&](const toml::node& n) { ReadWishes(n, "wish", plan.wishes); }},
                   {"notify", false, [&](const toml::node& n) { ReadNotify(n); }},
                   {"web", false, [&](const toml::node& n) { ReadWeb(n); }},
+                  {"fleet", false, [&](const toml::node& n) { ReadFleet(n); }},
                   {"service_hours", false, [&](const toml::node& n) { ReadServiceHours(n, plan, report_); }},
                   {"max_queries_per_second", false, [&](const toml::node& n) { ReadQueryBudget(n, plan, report_); }},
                   {"password", false,
@@ -306,6 +308,50 @@ class PlanChecker {
                   {"command", false, [&](const toml::node& n) { ReadNotifyCommand(n, notify.command); }},
               },
               "notify: ", report_);
+  }
+
+  void ReadFleet(const toml::node& node) {
+    const toml::table* table = node.as_table();
+    if (table == nullptr) {
+      report_(&node, _("fleet must be written as a [fleet] table"));
+      return;
+    }
+    PlanFleet& fleet = reading_.plan.fleet;
+    ReadTable(*table,
+              {
+                  {"redis", false,
+                   [&](const toml::node& n) {
+                     const auto text = StringOf(n, "fleet: redis", report_);
+                     if (!text) return;
+                     // The password may come later from the environment: only the form is checked here.
+                     const fleet::RedisUrlResult url = fleet::ParseRedisUrl(*text, "");
+                     if (!url.Ok()) {
+                       report_(&n,
+                               url.problem == fleet::RedisUrlProblem::kTlsUnavailable
+                                   ? std::string(_("fleet: redis: rediss:// (TLS) is not available in this "
+                                                   "build; reach Redis through a tunnel"))
+                                   : std::string(_("fleet: redis must be redis://[[user]:password@]host[:port][/db]")));
+                       return;
+                     }
+                     fleet.redis = *text;
+                   }},
+                  {"name", true,
+                   [&](const toml::node& n) {
+                     const auto text = StringOf(n, "fleet: name", report_);
+                     if (!text) return;
+                     if (text->empty() || text->find_first_of(" \t\r\n:") != std::string::npos) {
+                       report_(&n, _("fleet: name must be a word without spaces or colons"));
+                       return;
+                     }
+                     fleet.name = *text;
+                   }},
+                  {"source_address", false,
+                   [&](const toml::node& n) {
+                     const auto text = StringOf(n, "fleet: source_address", report_);
+                     if (text) fleet.sourceAddress = *text;
+                   }},
+              },
+              "fleet: ", report_);
   }
 
   void ReadWeb(const toml::node& node) {
