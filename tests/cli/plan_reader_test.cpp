@@ -376,6 +376,37 @@ TEST(PlanReader, SeveralAccountsEachWithTheirOwnWishes) {
   }
 }
 
+TEST(PlanReader, AFleetNamesItsRedisAndItsName) {
+  const PlanReading reading = Read(
+      "account = \"demo\"\n[fleet]\nredis = \"redis://:pw@10.0.0.5:6380/2\"\nname = \"spring-2027\"\n"
+      "source_address = \"10.0.0.7\"\n" +
+      std::string(kGoodWish));
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors.front());
+  EXPECT_EQ(reading.plan.fleet.redis, "redis://:pw@10.0.0.5:6380/2");
+  EXPECT_EQ(reading.plan.fleet.name, "spring-2027");
+  EXPECT_EQ(reading.plan.fleet.sourceAddress, "10.0.0.7");
+  EXPECT_TRUE(Read("account = \"demo\"\n" + std::string(kGoodWish)).plan.fleet.redis.empty());
+
+  struct Case {
+    const char* name;
+    const char* fleet;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"not a table", "fleet = \"redis://r\"\n", "[fleet] table"},
+      {"another scheme", "[fleet]\nredis = \"http://r\"\nname = \"x\"\n", "redis://"},
+      {"TLS", "[fleet]\nredis = \"rediss://r\"\nname = \"x\"\n", "tunnel"},
+      {"a name with a colon", "[fleet]\nredis = \"redis://r\"\nname = \"a:b\"\n", "without spaces or colons"},
+      {"no name", "[fleet]\nredis = \"redis://r\"\n", "missing key \"name\""},
+      {"an unknown key", "[fleet]\nname = \"x\"\nport = 1\n", "unknown key \"port\""},
+  };
+  for (const Case& c : cases) {
+    const PlanReading bad = Read("account = \"demo\"\n" + std::string(c.fleet) + kGoodWish);
+    ASSERT_EQ(bad.errors.size(), 1u) << c.name << ": " << (bad.errors.empty() ? "" : bad.errors[0].message);
+    EXPECT_NE(bad.errors[0].message.find(c.says), std::string::npos) << c.name << ": " << bad.errors[0].message;
+  }
+}
+
 TEST(PlanReader, SignInIsByCaptchaOrByQrCode) {
   for (const auto& [text, method] :
        {std::pair{"captcha", SignInMethod::kCaptcha}, std::pair{"qr", SignInMethod::kQr}}) {
