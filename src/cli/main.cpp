@@ -590,6 +590,7 @@ int Run(const CommandLine& line, const quillet::cli::Plan& plan) {
     if (!fleetChoice.sourceAddress.empty()) account->session->Client().SetSourceAddress(fleetChoice.sourceAddress);
     // A QR run tells of a lapse itself, with the code to scan.
     account->told = &assembly.NotifierFor(*account->session, !ByQr(*account));
+    account->told->SetNameAccount(plan.accountTables);
     account->waitlist = std::make_unique<quillet::cli::WaitlistRun>(*account->output, *account->run, *account->told);
   }
   quillet::cli::SignalWatcher signals([&stops, &accounts](int signalNumber) {

@@ -325,7 +325,12 @@ TEST_F(TwoAccountGrabRunTest, TwoAccountsWithTwoWishesEachAreAllBooked) {
       std::filesystem::temp_directory_path() / ("quillet-plan-accounts-" + std::to_string(::getpid()) + ".toml");
   plans_.push_back(path);
   std::ofstream out(path);
-  out << "service = \"" << sim_.BaseUrl() << "\"\nservice_hours = \"00:00-00:00\"\n";
+  // Each booking's notification is appended to a file by a command.
+  const std::filesystem::path told = path.string() + ".told";
+  plans_.push_back(told);
+  out << "service = \"" << sim_.BaseUrl() << "\"\nservice_hours = \"00:00-00:00\"\n"
+      << "[notify]\ncommand = [\"/bin/sh\", \"-c\", \"cat >> \\\"$0\\\"; echo >> \\\"$0\\\"\", \"" << told.string()
+      << "\"]\n";
   const char* const names[] = {"demo", "second"};
   for (std::size_t a = 0; a < 2; ++a) {
     out << "\n[[account]]\nname = \"" << names[a] << "\"\n";
@@ -341,7 +346,7 @@ TEST_F(TwoAccountGrabRunTest, TwoAccountsWithTwoWishesEachAreAllBooked) {
   EXPECT_TRUE(Contains(check.Out(), "Account 2 (line")) << check.Out();
   EXPECT_TRUE(Contains(check.Out(), "second")) << check.Out();
 
-  GrabProcess grab({"--json", "--captcha-cells", path.string()}, "2 7\n2 7\n");
+  GrabProcess grab({"--json", "--captcha-cells", "--no-sound", path.string()}, "2 7\n2 7\n");
   EXPECT_EQ(grab.Wait(), 0) << grab.Err();
   const std::string events = grab.Out();
   for (const char* name : names) {
@@ -352,7 +357,13 @@ TEST_F(TwoAccountGrabRunTest, TwoAccountsWithTwoWishesEachAreAllBooked) {
   for (std::string line; std::getline(lines, line);) {
     EXPECT_TRUE(Contains(line, "\"account\":\"")) << "a line without its account: " << line;
   }
+  EXPECT_EQ(CountOf(events, "\"event\":\"notify_delivered\""), 4u) << events;
   EXPECT_EQ(CountOf(sim_.State(), "\"orderId\""), 8u) << "four orders of two passengers";
+  const std::string notifications = ReadFile(told.string());
+  for (const char* name : names) {
+    EXPECT_EQ(CountOf(notifications, "{\"event\":\"booked\",\"account\":\"" + std::string(name) + "\""), 2u)
+        << notifications;
+  }
   EXPECT_EQ(Submits(), 4u);
 }
 
