@@ -94,7 +94,6 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
 std::string UsageText() {
   return _("Usage: quillet-grab [OPTIONS] PLAN\n"
            "       quillet-grab --check PLAN\n"
-           "       quillet-grab --fleet-status PLAN [--fleet URL]\n"
            "       quillet-grab trains FROM TO DATE [--service URL] [--ca-file FILE] [--student] [--json]\n"
            "\n"
            "Books the seats a plan file (TOML) asks for, on a machine without a display.\n"
@@ -126,7 +125,7 @@ std::string UsageText() {
                        "  --fleet URL            the fleet's Redis, redis://[[user]:password@]host[:port][/db]\n"
                        "                         (password also from QUILLET_REDIS_PASSWORD)\n"
                        "  --source-address ADDR  this member's own address for its requests to the service\n"
-                       "  --fleet-status PLAN    the fleet's members, account holders and wishes\n"));
+                       "  --fleet-status PLAN    the fleet's members, account holders and wishes, then exit\n"));
 }
 
 }  // namespace quillet::cli

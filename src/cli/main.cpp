@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <stop_token>
 #include <thread>
 #include <vector>
 
@@ -284,7 +285,18 @@ int FleetSignInAccount(RunContext& context, AccountRun& account) {
         }
         session.Client().Cookies().SetText({});
       }
-      if (const int code = SignInAccount(context, account); code != kGoOn) {
+      int code = kGoOn;
+      {
+        // A sign-in on the terminal may take longer than the lease lives:
+        // it is renewed meanwhile, so that no other member signs in too.
+        const std::jthread renewal([&store, &name, &context](const std::stop_token& stop) {
+          while (quillet::WaitUnlessStopped(stop, store.Timings().renewEvery)) {
+            store.RenewLease(name, context.memberId);
+          }
+        });
+        code = SignInAccount(context, account);
+      }
+      if (code != kGoOn) {
         store.ReleaseLease(name, context.memberId);
         return code;
       }
