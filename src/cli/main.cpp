@@ -8,8 +8,8 @@
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <string>
 #include <stop_token>
+#include <string>
 #include <thread>
 #include <vector>
 
