@@ -25,6 +25,7 @@
 #include "booking/client.h"
 #include "booking/service_paths.h"
 #include "fleet/fleet_store.h"
+#include "fleet/fleet_work_share.h"
 #include "net/cookies.h"
 #include "raw_http_server.h"
 #include "support/qr_decoder.h"
@@ -482,6 +483,22 @@ TEST_F(FleetGrabRunTest, AHolderKilledIsReplacedWithinFifteenSecondsAndItsSignIn
   EXPECT_TRUE(Contains(second.Out(), "{\"event\":\"booked\",\"account\":\"demo\"")) << second.Out();
   EXPECT_EQ(SignIns(), 1u) << "the new holder went on without a sign-in";
   EXPECT_EQ(Submits(), 1u);
+}
+
+// A Redis that comes back empty: the member waits, takes the account again
+// with its own sign-in, and books once.
+TEST_F(FleetGrabRunTest, AMemberGoesOnAfterRedisRestartsAndOrdersOnce) {
+  const std::string plan = WriteFleetPlan({"demo"});
+  GrabProcess member(MemberArgs("127.0.0.2", plan), "2 7\n");
+  ASSERT_TRUE(WaitUntil([&] { return Contains(member.Err(), "this member now holds"); })) << member.Err();
+  redis_.Stop();
+  std::this_thread::sleep_for(3s);
+  ASSERT_TRUE(redis_.Restart());
+  Stock(DateOf(0), TrainOf(0), "O", 2);
+  EXPECT_EQ(member.Wait(), 0) << member.Err();
+  EXPECT_EQ(Submits(), 1u);
+  EXPECT_EQ(SignIns(), 1u);
+  EXPECT_TRUE(store_.ReadOutcome(fleet::DefaultWishName("demo", 0)).outcome);
 }
 
 TEST_F(FleetGrabRunTest, AnUnreachableRedisAtTheStartEndsWithAClearMessage) {
