@@ -394,6 +394,9 @@ int PrepareGrabbing(RunContext& context, AccountRun& account,
                          : _("this member no longer holds the account; it only queries and tells"))
                 << "\n";
     };
+    // Taking the account over with no sign-in stored (Redis came back
+    // empty): asked for as after a lapse.
+    report.needsSignIn = [&run, name = plan.account] { run.OnSessionLapsed(quillet::SessionLapse{{}, name}); };
     account.member =
         std::make_unique<quillet::fleet::FleetMember>(session, context.fleet, std::move(settings), std::move(report));
   }
