@@ -18,17 +18,23 @@ NotifyEvent NotifyEventForOrder(NotifyEventKind kind, const OrderReport& order) 
 void SessionNotifier::OnSignedIn() { lapseTold_ = false; }
 
 void SessionNotifier::OnOrderBooked(const OrderReport& order) {
-  notifiers_.Post(NotifyEventForOrder(NotifyEventKind::kBooked, order));
+  NotifyEvent event = NotifyEventForOrder(NotifyEventKind::kBooked, order);
+  event.nameAccount = nameAccount_;
+  notifiers_.Post(std::move(event));
 }
 
 void SessionNotifier::OnOrderNeedsManualCheck(const OrderReport& order) {
-  notifiers_.Post(NotifyEventForOrder(NotifyEventKind::kManualCheck, order));
+  NotifyEvent event = NotifyEventForOrder(NotifyEventKind::kManualCheck, order);
+  event.nameAccount = nameAccount_;
+  notifiers_.Post(std::move(event));
 }
 
-void SessionNotifier::OnSessionLapsed(const SessionLapse&) {
+void SessionNotifier::OnSessionLapsed(const SessionLapse& lapse) {
   if (!tellLapses_ || lapseTold_.exchange(true)) return;
   NotifyEvent event;
   event.kind = NotifyEventKind::kSessionLapsed;
+  event.account = lapse.account;
+  event.nameAccount = nameAccount_;
   if (!pageUrl_.empty()) event.pageUrl = pageUrl_;
   notifiers_.Post(event);
 }

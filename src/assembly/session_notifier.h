@@ -29,6 +29,9 @@ class SessionNotifier : public SessionObserver {
   // Lapses then name the page where the person signs in again; set before
   // the observer is attached.
   void SetPageUrl(std::string url) { pageUrl_ = std::move(url); }
+  // Every notification names the session's account (a front end of several
+  // accounts); set before the observer is attached.
+  void SetNameAccount(bool name) { nameAccount_ = name; }
 
   void OnSignedIn() override;
   void OnOrderBooked(const OrderReport& order) override;
@@ -41,6 +44,7 @@ class SessionNotifier : public SessionObserver {
   NotifierSet& notifiers_;
   const bool tellLapses_;
   std::string pageUrl_;
+  bool nameAccount_ = false;
   std::atomic<bool> lapseTold_{false};
 };
 

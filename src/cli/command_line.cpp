@@ -56,6 +56,13 @@ CommandLineResult ParseCommandLine(const std::vector<std::string>& args) {
       if (i + 1 == args.size()) return {std::nullopt, _("--check needs a plan file")};
       line.mode = CommandLine::Mode::kCheck;
       plans.push_back(args[++i]);
+    } else if (arg == "--fleet-status") {
+      if (i + 1 == args.size()) return {std::nullopt, Format(_("%s needs a value"), arg)};
+      line.mode = CommandLine::Mode::kFleetStatus;
+      plans.push_back(args[++i]);
+    } else if (arg == "--fleet" || arg == "--source-address") {
+      if (i + 1 == args.size()) return {std::nullopt, Format(_("%s needs a value"), arg)};
+      (arg == "--fleet" ? line.fleet : line.sourceAddress) = args[++i];
     } else if (arg == "--json") {
       line.json = true;
     } else if (arg == "--captcha-cells") {
@@ -112,7 +119,13 @@ std::string UsageText() {
                        "  --web [ADDRESS:]PORT  serve it (default address 127.0.0.1)\n"
                        "  --web-cert FILE       serve it over HTTPS with this certificate (PEM)\n"
                        "  --web-key FILE        and this private key (PEM)\n"
-                       "  --web-insecure        allow plain HTTP on an address other machines reach\n"));
+                       "  --web-insecure        allow plain HTTP on an address other machines reach\n")) +
+         std::string(_("\n"
+                       "A fleet of quillet-grab processes shares a plan's accounts through Redis:\n"
+                       "  --fleet URL            the fleet's Redis, redis://[[user]:password@]host[:port][/db]\n"
+                       "                         (password also from QUILLET_REDIS_PASSWORD)\n"
+                       "  --source-address ADDR  this member's own address for its requests to the service\n"
+                       "  --fleet-status PLAN    the fleet's members, account holders and wishes, then exit\n"));
 }
 
 }  // namespace quillet::cli

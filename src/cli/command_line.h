@@ -15,7 +15,7 @@ struct TrainsRequest {
 };
 
 struct CommandLine {
-  enum class Mode { kRun, kCheck, kTrains, kHelp, kVersion };
+  enum class Mode { kRun, kCheck, kFleetStatus, kTrains, kHelp, kVersion };
   Mode mode = Mode::kRun;
   std::string planPath;
   bool json = false;          // one JSON object per event and line
@@ -26,6 +26,10 @@ struct CommandLine {
   bool webInsecure = false;     // serve a non-loopback address without TLS
   std::string webCert, webKey;  // PEM files for HTTPS; empty: as the plan says
   TrainsRequest trains;         // kTrains
+  // The fleet's Redis (--fleet URL) and this member's own source address
+  // (--source-address); empty: as the plan's [fleet] says.
+  std::string fleet;
+  std::string sourceAddress;
 };
 
 struct CommandLineResult {

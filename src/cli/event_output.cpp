@@ -275,36 +275,65 @@ std::string GrabEventJson(const Event& event, std::chrono::system_clock::time_po
 EventOutput::EventOutput(std::ostream& out, Format format, bool terminal, Clock clock, WallClock wallClock)
     : out_(out), format_(format), terminal_(terminal), clock_(std::move(clock)), wallClock_(std::move(wallClock)) {}
 
+EventOutput::EventOutput(EventOutput& parent, std::string account)
+    : out_(parent.out_),
+      format_(parent.format_),
+      terminal_(parent.terminal_),
+      clock_(parent.clock_),
+      wallClock_(parent.wallClock_),
+      parent_(&parent),
+      account_(std::move(account)) {}
+
 void EventOutput::SetLineTee(LineTee tee) {
+  if (parent_) return parent_->SetLineTee(std::move(tee));
   std::lock_guard lock(mutex_);
   tee_ = std::move(tee);
 }
 
 void EventOutput::Write(const Event& event) {
-  std::lock_guard lock(mutex_);
-  if (tee_ && !std::holds_alternative<AttemptEvent>(event)) tee_(EventLine(event));
-  if (format_ == Format::kJson) {
-    WriteJson(event);
-    return;
-  }
-  WriteText(event);
+  if (parent_) return parent_->WriteFor(event, account_);
+  WriteFor(event, {});
 }
 
-void EventOutput::WriteJson(const Event& event) {
+namespace {
+
+// "[name] " before a line of an account's event; nothing without one.
+std::string AccountPrefix(const std::string& account) {
+  return account.empty() ? std::string() : "[" + Utf8FromGbk(account) + "] ";
+}
+
+}  // namespace
+
+void EventOutput::WriteFor(const Event& event, const std::string& account) {
+  std::lock_guard lock(mutex_);
+  if (tee_ && !std::holds_alternative<AttemptEvent>(event)) tee_(AccountPrefix(account) + EventLine(event));
+  if (format_ == Format::kJson) {
+    WriteJson(event, account);
+    return;
+  }
+  WriteText(event, account);
+}
+
+void EventOutput::WriteJson(const Event& event, const std::string& account) {
+  std::string json;
   if (const auto* attempt = std::get_if<AttemptEvent>(&event)) {
     const auto now = clock_();
-    const auto last = attemptLines_.find(attempt->wish);
+    const WishKey key{account, attempt->wish};
+    const auto last = attemptLines_.find(key);
     if (last != attemptLines_.end() && now - last->second.when < std::chrono::seconds(1)) return;
     AttemptEvent line = *attempt;
     line.newAttempts = attempt->attempts - (last == attemptLines_.end() ? 0 : last->second.attempts);
-    attemptLines_[attempt->wish] = {now, attempt->attempts};
-    out_ << GrabEventJson(line, wallClock_()) << "\n" << std::flush;
-    return;
+    attemptLines_[key] = {now, attempt->attempts};
+    json = GrabEventJson(line, wallClock_());
+  } else {
+    json = GrabEventJson(event, wallClock_());
   }
-  out_ << GrabEventJson(event, wallClock_()) << "\n" << std::flush;
+  if (!account.empty()) json.insert(json.find(',') + 1, "\"account\":" + JsonString(account) + ",");
+  out_ << json << "\n" << std::flush;
 }
 
 void EventOutput::Finish() {
+  if (parent_) return parent_->Finish();
   std::lock_guard lock(mutex_);
   if (statusShown_) out_ << "\n" << std::flush;
   statusShown_ = false;
@@ -312,14 +341,16 @@ void EventOutput::Finish() {
 
 std::string EventOutput::StatusText() const {
   std::string text = _("attempts:");
-  for (const auto& [wish, attempts] : attempts_)
-    text += " " + quillet::Format(_("wish %s %s"), std::to_string(wish), std::to_string(attempts));
+  for (const auto& [key, attempts] : attempts_) {
+    text += " " + AccountPrefix(key.first) +
+            quillet::Format(_("wish %s %s"), std::to_string(key.second), std::to_string(attempts));
+  }
   return text;
 }
 
-void EventOutput::WriteText(const Event& event) {
+void EventOutput::WriteText(const Event& event, const std::string& account) {
   if (const auto* attempt = std::get_if<AttemptEvent>(&event)) {
-    attempts_[attempt->wish] = attempt->attempts;
+    attempts_[{account, attempt->wish}] = attempt->attempts;
     const auto now = clock_();
     if (statusPending_ && now - lastStatus_ < std::chrono::seconds(1)) return;
     statusPending_ = true;
@@ -332,7 +363,7 @@ void EventOutput::WriteText(const Event& event) {
     }
     return;
   }
-  const std::string line = EventLine(event);
+  const std::string line = AccountPrefix(account) + EventLine(event);
   if (statusShown_) out_ << "\r\x1b[K";
   statusShown_ = false;
   out_ << VisibleControls(line) << "\n" << std::flush;

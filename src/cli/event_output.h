@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -137,6 +138,11 @@ class EventOutput {
   EventOutput(std::ostream& out, Format format, bool terminal, Clock clock = std::chrono::steady_clock::now,
               WallClock wallClock = std::chrono::system_clock::now);
 
+  // Writes to `parent` with every event naming `account` (program text):
+  // a run of several accounts has one such output per account. The parent
+  // outlives it.
+  EventOutput(EventOutput& parent, std::string account);
+
   void Write(const Event& event);
   // Also hands every event's readable line (UTF-8, no line end) to `tee`,
   // whatever the output's format; attempts are not lines of their own.
@@ -146,8 +152,10 @@ class EventOutput {
   void Finish();
 
  private:
-  void WriteText(const Event& event);
-  void WriteJson(const Event& event);
+  using WishKey = std::pair<std::string, int>;  // account, wish
+  void WriteFor(const Event& event, const std::string& account);
+  void WriteText(const Event& event, const std::string& account);
+  void WriteJson(const Event& event, const std::string& account);
   std::string StatusText() const;
 
   std::ostream& out_;
@@ -155,9 +163,11 @@ class EventOutput {
   const bool terminal_;
   const Clock clock_;
   const WallClock wallClock_;
+  EventOutput* const parent_ = nullptr;
+  const std::string account_;
   std::mutex mutex_;
   LineTee tee_;
-  std::map<int, std::int64_t> attempts_;  // by wish
+  std::map<WishKey, std::int64_t> attempts_;
   bool statusShown_ = false;
   bool statusPending_ = false;
   std::chrono::steady_clock::time_point lastStatus_{};
@@ -165,7 +175,7 @@ class EventOutput {
     std::chrono::steady_clock::time_point when;
     std::int64_t attempts = 0;
   };
-  std::map<int, AttemptLine> attemptLines_;  // JSON: by wish, the last one written
+  std::map<WishKey, AttemptLine> attemptLines_;  // JSON: the last one written of each wish
 };
 
 // One JSON object (no line end) for an event, without its moment.

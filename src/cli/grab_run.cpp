@@ -108,10 +108,17 @@ void GrabRun::OnSessionLapsed(const SessionLapse&) {
 }
 
 GrabRun::Wake GrabRun::WaitForChange() {
+  for (;;) {
+    if (const std::optional<Wake> wake = WaitForChangeFor(std::chrono::hours(1))) return *wake;
+  }
+}
+
+std::optional<GrabRun::Wake> GrabRun::WaitForChangeFor(std::chrono::milliseconds wait) {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] {
+  const bool changed = changed_.wait_for(lock, wait, [this] {
     return signal_ != 0 || lapsed_ || booked_.size() + manual_.size() + failed_.size() >= wishCount_;
   });
+  if (!changed) return std::nullopt;
   if (signal_ != 0) return Wake::kSignal;
   if (lapsed_) {
     lapsed_ = false;
@@ -158,6 +165,18 @@ bool GrabRun::AnyManualCheck() const {
 int ExitCodeOf(const GrabRun& run, bool stoppedBySignal) {
   if (run.AllBooked()) return 0;
   if (run.AnyManualCheck()) return 4;
+  return stoppedBySignal ? 3 : 1;
+}
+
+int ExitCodeOf(const std::vector<const GrabRun*>& runs, bool stoppedBySignal) {
+  bool allBooked = true;
+  bool anyManualCheck = false;
+  for (const GrabRun* run : runs) {
+    allBooked = allBooked && run->AllBooked();
+    anyManualCheck = anyManualCheck || run->AnyManualCheck();
+  }
+  if (allBooked) return 0;
+  if (anyManualCheck) return 4;
   return stoppedBySignal ? 3 : 1;
 }
 

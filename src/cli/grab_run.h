@@ -2,14 +2,17 @@
 // A running plan as quillet-grab follows it: the session's grab events as
 // output events, which wishes have ended and how, and what the main thread
 // must act on next (every wish ended, a lapsed session, a signal).
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "cli/event_output.h"
 #include "session/session_observer.h"
@@ -54,6 +57,9 @@ class GrabRun : public SessionObserver {
   enum class Wake { kAllEnded, kSessionLapsed, kSignal };
   // Blocks until one of them is there; a lapse is taken (reported once).
   Wake WaitForChange();
+  // The same for at most `wait`: nothing when none came (a run of several
+  // accounts looks at each of them in turn).
+  std::optional<Wake> WaitForChangeFor(std::chrono::milliseconds wait);
 
   // Signals are taken only while grabbing runs unattended; elsewhere (signing
   // in on the terminal) they are refused and the caller ends the program.
@@ -91,5 +97,8 @@ class GrabRun : public SessionObserver {
 // some wish needs a manual check, else 3 when a signal stopped it, else 1
 // (a wish none of whose trains runs, a lapsed session without a terminal).
 int ExitCodeOf(const GrabRun& run, bool stoppedBySignal);
+// The exit code of a run of several accounts: 0 only when every wish of
+// every account is booked; else as ExitCodeOf over all of them together.
+int ExitCodeOf(const std::vector<const GrabRun*>& runs, bool stoppedBySignal);
 
 }  // namespace quillet::cli

@@ -80,6 +80,22 @@ struct PlanWeb {
 // railway's phone app scans and confirms (no password).
 enum class SignInMethod { kCaptcha, kQr };
 
+// One account of the plan with its own wishes.
+struct PlanAccount {
+  int line = 0;  // where its [[account]] table starts; 0 in the single form
+  std::string name;
+  SignInMethod signIn = SignInMethod::kCaptcha;
+  std::vector<PlanWish> wishes;
+};
+
+// A fleet of quillet-grab processes sharing the plan through Redis ([fleet]);
+// redis empty: none. UTF-8 as written.
+struct PlanFleet {
+  std::string redis;          // "redis://host:6379/0"
+  std::string name;           // the fleet's name; every member runs the same plan
+  std::string sourceAddress;  // this member's own address towards the service; empty: the system's choice
+};
+
 struct Plan {
   std::string path;
   std::string service;
@@ -87,12 +103,22 @@ struct Plan {
   std::string account;
   SignInMethod signIn = SignInMethod::kCaptcha;
   std::vector<PlanWish> wishes;
+  // Every account in the plan's order. The single form (account = "...",
+  // [[wish]]) makes one, the same as account, signIn and wishes; with
+  // [[account]] tables those three are the first account's.
+  std::vector<PlanAccount> accounts;
+  bool accountTables = false;  // written as [[account]] tables: every line names its account
   PlanNotify notify;
   PlanWeb web;
+  PlanFleet fleet;
   // When the service takes orders (default 05:00 to 01:00 the next day),
   // and the account's left-ticket queries per second, all wishes and dates together.
   ServiceHours serviceHours;
   double maxQueriesPerSecond = 5;
 };
+
+// The plan as seen by one of its accounts: account, signIn and wishes are
+// that account's.
+Plan PlanOfAccount(const Plan& plan, std::size_t accountIndex);
 
 }  // namespace quillet::cli

@@ -1,6 +1,7 @@
 #include "cli/plan_reader.h"
 
 #include "cli/plan_pacing.h"
+#include "fleet/redis_url.h"
 
 #include <toml++/toml.h>
 #include <algorithm>
@@ -158,11 +159,12 @@ class PlanChecker {
               {
                   {"service", false, [&](const toml::node& n) { ReadService(n); }},
                   {"ca_file", false, [&](const toml::node& n) { ReadCaFile(n); }},
-                  {"account", true, [&](const toml::node& n) { ReadAccount(n); }},
-                  {"sign_in", false, [&](const toml::node& n) { ReadSignIn(n); }},
-                  {"wish", true, [&](const toml::node& n) { ReadWishes(n); }},
+                  {"account", true, [&](const toml::node& n) { ReadAccountOrAccounts(n); }},
+                  {"sign_in", false, [&](const toml::node& n) { ReadSignIn(n, plan.signIn); }},
+                  {"wish", false, [&](const toml::node& n) { ReadWishes(n, "wish", plan.wishes); }},
                   {"notify", false, [&](const toml::node& n) { ReadNotify(n); }},
                   {"web", false, [&](const toml::node& n) { ReadWeb(n); }},
+                  {"fleet", false, [&](const toml::node& n) { ReadFleet(n); }},
                   {"service_hours", false, [&](const toml::node& n) { ReadServiceHours(n, plan, report_); }},
                   {"max_queries_per_second", false, [&](const toml::node& n) { ReadQueryBudget(n, plan, report_); }},
                   {"password", false,
@@ -172,9 +174,77 @@ class PlanChecker {
                    }},
               },
               "", report_);
+    FinishAccounts(root);
   }
 
  private:
+  void ReadAccountOrAccounts(const toml::node& node) {
+    if (const toml::array* tables = node.as_array(); tables != nullptr && tables->is_array_of_tables()) {
+      reading_.plan.accountTables = true;
+      for (const toml::node& element : *tables) ReadAccountTable(*element.as_table());
+      return;
+    }
+    ReadAccount(node);
+  }
+
+  void ReadAccountTable(const toml::table& table) {
+    PlanAccount account;
+    account.line = LineOf(&table);
+    std::optional<SignInMethod> signIn;
+    const std::string where = Format(_("account %s: "), std::to_string(reading_.plan.accounts.size() + 1));
+    ReadTable(table,
+              {
+                  {"name", true,
+                   [&](const toml::node& n) {
+                     const auto text = StringOf(n, "account: name", report_);
+                     if (!text) return;
+                     if (text->empty()) {
+                       report_(&n, _("account: name must not be empty"));
+                       return;
+                     }
+                     account.name = GbkFromUtf8(*text);
+                   }},
+                  {"sign_in", false,
+                   [&](const toml::node& n) {
+                     SignInMethod method = SignInMethod::kCaptcha;
+                     if (ReadSignIn(n, method)) signIn = method;
+                   }},
+                  {"wish", true, [&](const toml::node& n) { ReadWishes(n, "account.wish", account.wishes); }},
+              },
+              where, report_);
+    for (const PlanAccount& earlier : reading_.plan.accounts) {
+      if (!account.name.empty() && earlier.name == account.name) {
+        report_(&table, where + Format(_("the account %s is named twice"), Utf8FromGbk(account.name)));
+      }
+    }
+    // Without a sign_in of its own the account signs in as the plan's sign_in says.
+    account.signIn = signIn.value_or(SignInMethod::kCaptcha);
+    ownSignIn_.push_back(signIn.has_value());
+    reading_.plan.accounts.push_back(std::move(account));
+  }
+
+  // The single form becomes one account; [[account]] tables lend the first
+  // account to the plan's own fields.
+  void FinishAccounts(const toml::table& root) {
+    Plan& plan = reading_.plan;
+    if (!plan.accountTables) {
+      if (!root.contains("wish") && root.contains("account"))
+        report_(&root, Format(_("missing key %s"), Quote("wish")));
+      plan.accounts = {PlanAccount{0, plan.account, plan.signIn, plan.wishes}};
+      return;
+    }
+    if (const toml::node* wish = root.get("wish")) {
+      report_(wish, _("with [[account]] tables every wish belongs to its account, as [[account.wish]]"));
+    }
+    for (std::size_t i = 0; i < plan.accounts.size(); ++i) {
+      if (!ownSignIn_[i]) plan.accounts[i].signIn = plan.signIn;
+    }
+    if (plan.accounts.empty()) return;
+    plan.account = plan.accounts.front().name;
+    plan.signIn = plan.accounts.front().signIn;
+    plan.wishes = plan.accounts.front().wishes;
+  }
+
   void ReadService(const toml::node& node) {
     const auto text = StringOf(node, "service", report_);
     if (!text) return;
@@ -211,16 +281,18 @@ class PlanChecker {
     reading_.plan.account = GbkFromUtf8(*text);
   }
 
-  void ReadSignIn(const toml::node& node) {
+  bool ReadSignIn(const toml::node& node, SignInMethod& method) {
     const auto text = StringOf(node, "sign_in", report_);
-    if (!text) return;
+    if (!text) return false;
     if (*text == "captcha") {
-      reading_.plan.signIn = SignInMethod::kCaptcha;
+      method = SignInMethod::kCaptcha;
     } else if (*text == "qr") {
-      reading_.plan.signIn = SignInMethod::kQr;
+      method = SignInMethod::kQr;
     } else {
       report_(&node, "sign_in must be \"captcha\" or \"qr\"");
+      return false;
     }
+    return true;
   }
 
   void ReadNotify(const toml::node& node) {
@@ -236,6 +308,50 @@ class PlanChecker {
                   {"command", false, [&](const toml::node& n) { ReadNotifyCommand(n, notify.command); }},
               },
               "notify: ", report_);
+  }
+
+  void ReadFleet(const toml::node& node) {
+    const toml::table* table = node.as_table();
+    if (table == nullptr) {
+      report_(&node, _("fleet must be written as a [fleet] table"));
+      return;
+    }
+    PlanFleet& fleet = reading_.plan.fleet;
+    ReadTable(*table,
+              {
+                  {"redis", false,
+                   [&](const toml::node& n) {
+                     const auto text = StringOf(n, "fleet: redis", report_);
+                     if (!text) return;
+                     // The password may come later from the environment: only the form is checked here.
+                     const fleet::RedisUrlResult url = fleet::ParseRedisUrl(*text, "");
+                     if (!url.Ok()) {
+                       report_(&n,
+                               url.problem == fleet::RedisUrlProblem::kTlsUnavailable
+                                   ? std::string(_("fleet: redis: rediss:// (TLS) is not available in this "
+                                                   "build; reach Redis through a tunnel"))
+                                   : std::string(_("fleet: redis must be redis://[[user]:password@]host[:port][/db]")));
+                       return;
+                     }
+                     fleet.redis = *text;
+                   }},
+                  {"name", true,
+                   [&](const toml::node& n) {
+                     const auto text = StringOf(n, "fleet: name", report_);
+                     if (!text) return;
+                     if (text->empty() || text->find_first_of(" \t\r\n:") != std::string::npos) {
+                       report_(&n, _("fleet: name must be a word without spaces or colons"));
+                       return;
+                     }
+                     fleet.name = *text;
+                   }},
+                  {"source_address", false,
+                   [&](const toml::node& n) {
+                     const auto text = StringOf(n, "fleet: source_address", report_);
+                     if (text) fleet.sourceAddress = *text;
+                   }},
+              },
+              "fleet: ", report_);
   }
 
   void ReadWeb(const toml::node& node) {
@@ -313,17 +429,18 @@ class PlanChecker {
     command = std::move(items);
   }
 
-  void ReadWishes(const toml::node& node) {
+  void ReadWishes(const toml::node& node, const std::string& key, std::vector<PlanWish>& into) {
     const toml::array* wishes = node.as_array();
     if (wishes == nullptr || !wishes->is_array_of_tables()) {
-      report_(&node, _("wish must be written as [[wish]] tables"));
+      report_(&node, key == "wish" ? std::string(_("wish must be written as [[wish]] tables"))
+                                   : std::string(_("account: wish must be written as [[account.wish]] tables")));
       return;
     }
     int number = 0;
-    for (const toml::node& element : *wishes) ReadWish(*element.as_table(), ++number);
+    for (const toml::node& element : *wishes) ReadWish(*element.as_table(), ++number, into);
   }
 
-  void ReadWish(const toml::table& table, int number) {
+  void ReadWish(const toml::table& table, int number, std::vector<PlanWish>& into) {
     const std::string where = Format(_("wish %s: "), std::to_string(number));
     PlanWish wish;
     wish.line = LineOf(&table);
@@ -382,7 +499,7 @@ class PlanChecker {
     if (!wish.fromStations.empty() && !wish.toStations.empty() && everyPairIsOneStation) {
       report_(fromNode, where + Format(_("from and to are the same station, %s"), Utf8FromGbk(wish.from.name)));
     }
-    if (reading_.errors.size() == errorsBefore) reading_.plan.wishes.push_back(std::move(wish));
+    if (reading_.errors.size() == errorsBefore) into.push_back(std::move(wish));
   }
 
   // One station, or a list of them in order of preference.
@@ -803,6 +920,7 @@ class PlanChecker {
   const std::chrono::sys_days today_;
   PlanReading& reading_;
   Report report_;
+  std::vector<bool> ownSignIn_;  // per [[account]] table: whether it names its own sign_in
 };
 
 }  // namespace
@@ -832,6 +950,15 @@ PlanReading ReadPlanText(std::string_view text, const std::string& path, const S
   std::stable_sort(reading.errors.begin(), reading.errors.end(),
                    [](const PlanError& a, const PlanError& b) { return a.line < b.line; });
   return reading;
+}
+
+Plan PlanOfAccount(const Plan& plan, std::size_t accountIndex) {
+  Plan one = plan;
+  const PlanAccount& account = plan.accounts.at(accountIndex);
+  one.account = account.name;
+  one.signIn = account.signIn;
+  one.wishes = account.wishes;
+  return one;
 }
 
 PlanReading ReadPlanFile(const std::string& path, const StationDirectory& stations, std::chrono::sys_days today) {

@@ -24,6 +24,7 @@ class FleetKeys {
   std::string Accounts() const { return prefix_ + "accounts"; }
   std::string Lease(std::string_view account) const { return prefix_ + "lease:" + std::string(account); }
   std::string SignIn(std::string_view account) const { return prefix_ + "signin:" + std::string(account); }
+  std::string Passengers(std::string_view account) const { return prefix_ + "passengers:" + std::string(account); }
   std::string Sightings() const { return prefix_ + "sightings"; }
   std::string Wishes() const { return prefix_ + "wishes"; }
   std::string Wish(std::string_view wish) const { return prefix_ + "wish:" + std::string(wish); }

@@ -209,6 +209,20 @@ SignInResult FleetStore::ReadSignIn(const std::string& account) {
   return result;
 }
 
+RedisFailure FleetStore::StorePassengers(const std::string& account, const std::string& passengers) {
+  return Expect(pool_.Command({"SET", keys_.Passengers(account), passengers}), {RedisReplyKind::kStatus});
+}
+
+StoredPassengersResult FleetStore::ReadPassengers(const std::string& account) {
+  const RedisResult got = pool_.Command({"GET", keys_.Passengers(account)});
+  StoredPassengersResult result;
+  result.failure = Expect(got, {RedisReplyKind::kText, RedisReplyKind::kNil});
+  if (result.failure == RedisFailure::kNone && got.reply.kind == RedisReplyKind::kText) {
+    result.passengers = got.reply.text;
+  }
+  return result;
+}
+
 bool FleetStore::LoadSignIn(const std::string& account, CookieJar& jar) {
   SignInResult stored = ReadSignIn(account);
   if (!stored.cookies) return false;

@@ -56,6 +56,11 @@ struct SignInResult {
   std::optional<std::string> cookies;  // none stored
 };
 
+struct StoredPassengersResult {
+  RedisFailure failure = RedisFailure::kNone;
+  std::optional<std::string> passengers;  // none stored
+};
+
 // A member saw tickets of a wanted class.
 struct Sighting {
   std::string id;  // the stream's id; set by the store
@@ -170,6 +175,13 @@ class FleetStore {
   // Puts the stored cookies into the jar; false (the jar untouched) when
   // none are stored or Redis did not answer.
   bool LoadSignIn(const std::string& account, CookieJar& jar);
+
+  // The account's passenger list as its holder loaded it, in a form of the
+  // caller's: members that do not hold the account build their wishes from
+  // it instead of opening the account's order page themselves, which would
+  // spoil the holder's order chain of the same sign-in.
+  RedisFailure StorePassengers(const std::string& account, const std::string& passengers);
+  StoredPassengersResult ReadPassengers(const std::string& account);
 
   PublishResult PublishSighting(const Sighting& sighting);
   // The id of the stream's newest entry ("0-0" when it is empty): a reader

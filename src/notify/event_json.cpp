@@ -41,6 +41,10 @@ std::string EventJson(const NotifyEvent& event) {
   AppendJsonString(out, "event");
   out += ':';
   AppendJsonString(out, EventName(event.kind));
+  if (event.nameAccount && !event.account.empty()) {
+    AppendField(out, "account");
+    AppendProgramText(out, event.account);
+  }
   AppendField(out, "train");
   AppendProgramText(out, event.train);
   AppendField(out, "date");

@@ -42,6 +42,8 @@ NotificationText NotificationFor(const NotifyEvent& event) {
     passengers += name;
   }
   std::string body;
+  if (event.nameAccount)
+    AppendLine(body, event.account.empty() ? std::string() : notify_texts::AccountPart() + event.account);
   AppendLine(body, trip);
   AppendLine(body, passengers);
   if (event.orderId) AppendLine(body, notify_texts::OrderIdPart() + *event.orderId);

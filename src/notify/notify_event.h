@@ -30,8 +30,10 @@ struct NotifyEvent {
   std::optional<std::string> pageUrl;
   std::chrono::system_clock::time_point at = std::chrono::system_clock::now();
   // The account (program text) of the session the event belongs to; empty
-  // when not known. Not sent: the notifiers' texts are unchanged.
+  // when not known. Sent only with nameAccount: a front end of several
+  // accounts asks for it; otherwise the notifiers' texts are unchanged.
   std::string account;
+  bool nameAccount = false;
 };
 
 // "booked", "manual_check", "session_lapsed".

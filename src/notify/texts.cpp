@@ -23,6 +23,11 @@ const std::string& ThrottledSummary() {
   return text;
 }
 
+const std::string& AccountPart() {
+  static const std::string text = Gbk(u8"账号：");
+  return text;
+}
+
 const std::string& OrderIdPart() {
   static const std::string text = Gbk(u8"订单号：");
   return text;

@@ -11,6 +11,7 @@ const std::string& SessionLapsedSummary();  // 登录已失效，请重新登录
 const std::string& ThrottledSummary();      // 查询被服务限流超过一分钟，已放慢查询
 
 // Pieces of the notification body.
+const std::string& AccountPart();     // 账号：
 const std::string& OrderIdPart();     // 订单号：
 const std::string& PayByPart();       // 付款截止：
 const std::string& ListSeparator();   // 、

@@ -12,6 +12,7 @@ TEST(CommandLine, ReadsModesOptionsAndThePlan) {
     std::optional<Mode> mode;  // nothing: a usage error
     std::string plan;
     bool json = false, cells = false, noSound = false;
+    std::string fleet = {}, sourceAddress = {};
   };
   const Case cases[] = {
       {{"trip.toml"}, Mode::kRun, "trip.toml"},
@@ -20,6 +21,23 @@ TEST(CommandLine, ReadsModesOptionsAndThePlan) {
       {{"--", "--odd-name.toml"}, Mode::kRun, "--odd-name.toml"},
       {{"--help", "--bogus"}, Mode::kHelp, ""},
       {{"--version"}, Mode::kVersion, ""},
+      {{"--fleet", "redis://r:6379/1", "--source-address", "127.0.0.2", "trip.toml"},
+       Mode::kRun,
+       "trip.toml",
+       false,
+       false,
+       false,
+       "redis://r:6379/1",
+       "127.0.0.2"},
+      {{"--fleet-status", "trip.toml", "--fleet", "redis://r"},
+       Mode::kFleetStatus,
+       "trip.toml",
+       false,
+       false,
+       false,
+       "redis://r"},
+      {{"--fleet"}, std::nullopt, ""},
+      {{"--fleet-status"}, std::nullopt, ""},
       {{}, std::nullopt, ""},
       {{"--check"}, std::nullopt, ""},
       {{"a.toml", "b.toml"}, std::nullopt, ""},
@@ -38,6 +56,8 @@ TEST(CommandLine, ReadsModesOptionsAndThePlan) {
     EXPECT_EQ(result.line->json, c.json) << name;
     EXPECT_EQ(result.line->captchaCells, c.cells) << name;
     EXPECT_EQ(result.line->noSound, c.noSound) << name;
+    EXPECT_EQ(result.line->fleet, c.fleet) << name;
+    EXPECT_EQ(result.line->sourceAddress, c.sourceAddress) << name;
   }
 }
 

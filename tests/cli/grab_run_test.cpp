@@ -12,6 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -21,9 +24,12 @@
 
 #include "booking/client.h"
 #include "booking/service_paths.h"
+#include "fleet/fleet_store.h"
+#include "fleet/fleet_work_share.h"
 #include "net/cookies.h"
 #include "raw_http_server.h"
 #include "support/qr_decoder.h"
+#include "support/redis_process.h"
 #include "support/sim_harness.h"
 #include "util/codepage.h"
 
@@ -45,6 +51,16 @@ std::size_t CountOf(const std::string& text, const std::string& part) {
   std::size_t count = 0;
   for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
   return count;
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, std::chrono::milliseconds patience = 30s) {
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
 }
 
 // A path as the sim's request log writes it.
@@ -292,6 +308,206 @@ TEST_F(GrabRunTest, PartyOfTwoWaitsForTwoTicketsThenBooksOneOrder) {
   EXPECT_TRUE(Contains(out, "{\"event\":\"booked\",\"wish\":1,\"date\":\"" + dates_[0] + "\",\"train\":\"" +
                                 trains_[0] + "\",\"seat\":\"二等座\",\"passengers\":[\"张伟\",\"李娜\"],\"order_id\":"))
       << out;
+}
+
+class TwoAccountGrabRunTest : public GrabRunTest {
+ protected:
+  // Each account may hold both of its orders unpaid.
+  TwoAccountGrabRunTest() : GrabRunTest({"--account", "second:demo1234", "--max-unpaid", "2"}) {}
+};
+
+// One process grabs for two accounts: one sign-in after the other, every
+// line names its account, and the run ends well only when all four are booked.
+TEST_F(TwoAccountGrabRunTest, TwoAccountsWithTwoWishesEachAreAllBooked) {
+  for (const std::string& date : dates_) {
+    for (const std::string& train : trains_) Stock(date, train, "O", 2);
+  }
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("quillet-plan-accounts-" + std::to_string(::getpid()) + ".toml");
+  plans_.push_back(path);
+  std::ofstream out(path);
+  // Each booking's notification is appended to a file by a command.
+  const std::filesystem::path told = path.string() + ".told";
+  plans_.push_back(told);
+  out << "service = \"" << sim_.BaseUrl() << "\"\nservice_hours = \"00:00-00:00\"\n"
+      << "[notify]\ncommand = [\"/bin/sh\", \"-c\", \"cat >> \\\"$0\\\"; echo >> \\\"$0\\\"\", \"" << told.string()
+      << "\"]\n";
+  const char* const names[] = {"demo", "second"};
+  for (std::size_t a = 0; a < 2; ++a) {
+    out << "\n[[account]]\nname = \"" << names[a] << "\"\n";
+    for (const std::string& train : trains_) {
+      out << "\n[[account.wish]]\nfrom = \"VNP\"\nto = \"AOH\"\ndates = [\"" << dates_[a] << "\"]\ntrains = [\""
+          << train << "\"]\npassengers = [\"张伟\", \"李娜\"]\nseats = [\"二等座\"]\n";
+    }
+  }
+  out.close();
+
+  GrabProcess check({"--check", path.string()}, "");
+  EXPECT_EQ(check.Wait(), 0) << check.Err();
+  EXPECT_TRUE(Contains(check.Out(), "Account 2 (line")) << check.Out();
+  EXPECT_TRUE(Contains(check.Out(), "second")) << check.Out();
+
+  GrabProcess grab({"--json", "--captcha-cells", "--no-sound", path.string()}, "2 7\n2 7\n");
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string events = grab.Out();
+  for (const char* name : names) {
+    EXPECT_EQ(CountOf(events, "{\"event\":\"booked\",\"account\":\"" + std::string(name) + "\""), 2u) << events;
+    EXPECT_EQ(CountOf(events, "{\"event\":\"signed_in\",\"account\":\"" + std::string(name) + "\""), 1u) << events;
+  }
+  std::istringstream lines(events);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_TRUE(Contains(line, "\"account\":\"")) << "a line without its account: " << line;
+  }
+  EXPECT_EQ(CountOf(events, "\"event\":\"notify_delivered\""), 4u) << events;
+  EXPECT_EQ(CountOf(sim_.State(), "\"orderId\""), 8u) << "four orders of two passengers";
+  const std::string notifications = ReadFile(told.string());
+  for (const char* name : names) {
+    EXPECT_EQ(CountOf(notifications, "{\"event\":\"booked\",\"account\":\"" + std::string(name) + "\""), 2u)
+        << notifications;
+  }
+  EXPECT_EQ(Submits(), 4u);
+}
+
+// quillet-grab processes as members of one fleet: a redis-server of the
+// test's own, each member on its own loopback address.
+class FleetGrabRunTest : public GrabRunTest {
+ protected:
+  FleetGrabRunTest() : GrabRunTest({"--account", "second:demo1234", "--account", "third:demo1234"}) {}
+
+  void SetUp() override {
+    ASSERT_TRUE(redis_.Running());
+    GrabRunTest::SetUp();
+  }
+
+  // One wish per account, each on a (date, train) of its own.
+  std::string WriteFleetPlan(const std::vector<std::string>& accounts) {
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("quillet-fleet-plan-" + std::to_string(::getpid()) + "-" + std::to_string(plans_.size()) + ".toml");
+    plans_.push_back(path);
+    std::ofstream out(path);
+    out << "service = \"" << sim_.BaseUrl() << "\"\nservice_hours = \"00:00-00:00\"\n\n[fleet]\nname = \"spring\"\n";
+    for (std::size_t a = 0; a < accounts.size(); ++a) {
+      out << "\n[[account]]\nname = \"" << accounts[a] << "\"\n\n[[account.wish]]\nfrom = \"VNP\"\nto = \"AOH\"\n"
+          << "dates = [\"" << DateOf(a) << "\"]\ntrains = [\"" << TrainOf(a) << "\"]\n"
+          << "passengers = [\"张伟\", \"李娜\"]\nseats = [\"二等座\"]\n";
+    }
+    return path.string();
+  }
+  const std::string& DateOf(std::size_t account) const { return dates_[account % 2]; }
+  const std::string& TrainOf(std::size_t account) const { return trains_[account / 2 % 2]; }
+
+  std::vector<std::string> MemberArgs(const std::string& address, const std::string& plan) const {
+    return {"--json", "--captcha-cells", "--fleet", redis_.Url(), "--source-address", address, plan};
+  }
+
+  std::string HolderOf(const std::string& account) { return store_.LeaseHolder(account).holder; }
+
+  std::size_t SignIns() const { return CountOf(sim_.Requests(), Quoted(service_paths::kLogin)); }
+
+  RedisProcess redis_;
+  fleet::FleetStore store_{*fleet::ParseRedisUrl(redis_.Url()).address, "spring"};
+};
+
+TEST_F(FleetGrabRunTest, ThreeMembersBookThreeAccountsEachHeldByOneMemberAndNothingTwice) {
+  const std::vector<std::string> accounts = {"demo", "second", "third"};
+  const std::string plan = WriteFleetPlan(accounts);
+  std::vector<std::unique_ptr<GrabProcess>> members;
+  for (const char* address : {"127.0.0.2", "127.0.0.3", "127.0.0.4"}) {
+    members.push_back(std::make_unique<GrabProcess>(MemberArgs(address, plan), "2 7\n2 7\n2 7\n"));
+  }
+  // Every account held, then the tickets come.
+  ASSERT_TRUE(WaitUntil([&] {
+    return std::all_of(accounts.begin(), accounts.end(), [&](const std::string& a) { return !HolderOf(a).empty(); });
+  }));
+  std::map<std::string, std::set<std::string>> holders;
+  for (std::size_t a = 0; a < accounts.size(); ++a) Stock(DateOf(a), TrainOf(a), "O", 2);
+  std::atomic<bool> ended = false;
+  std::thread sampler([&] {
+    while (!ended) {
+      for (const std::string& account : accounts) {
+        const std::string holder = HolderOf(account);
+        if (!holder.empty()) holders[account].insert(holder);
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+  });
+  for (const auto& member : members) EXPECT_EQ(member->Wait(), 0) << member->Err() << member->Out();
+  ended = true;
+  sampler.join();
+
+  for (const std::string& account : accounts) {
+    EXPECT_EQ(holders[account].size(), 1u) << account << " changed hands without a member leaving";
+    std::size_t held = 0;
+    for (const auto& member : members) held += CountOf(member->Err(), "[" + account + "] this member now holds");
+    EXPECT_EQ(held, 1u) << account;
+  }
+  EXPECT_EQ(Submits(), 3u) << "one order per wish";
+  EXPECT_EQ(CountOf(sim_.State(), "\"orderId\""), 6u);
+  EXPECT_EQ(SignIns(), 3u) << "one sign-in per account in the whole fleet";
+
+  std::string statusOut;
+  {
+    GrabProcess shown({"--fleet-status", plan, "--fleet", redis_.Url()}, "");
+    EXPECT_EQ(shown.Wait(), 0) << shown.Err();
+    statusOut = shown.Out();
+  }
+  // Their heartbeats live on for a few seconds after the members ended.
+  for (const char* address :
+       {"  127.0.0.2  last heartbeat", "  127.0.0.3  last heartbeat", "  127.0.0.4  last heartbeat"}) {
+    EXPECT_TRUE(Contains(statusOut, address)) << statusOut;
+  }
+  for (const std::string& account : accounts) {
+    EXPECT_TRUE(Contains(statusOut, "  " + account + "  held by nobody")) << statusOut;
+    EXPECT_TRUE(Contains(statusOut, "  " + account + "/1  1 attempts, booked by ")) << statusOut;
+  }
+}
+
+TEST_F(FleetGrabRunTest, AHolderKilledIsReplacedWithinFifteenSecondsAndItsSignInBooks) {
+  const std::string plan = WriteFleetPlan({"demo"});
+  GrabProcess first(MemberArgs("127.0.0.2", plan), "2 7\n");
+  ASSERT_TRUE(WaitUntil([&] { return Contains(first.Err(), "this member now holds"); })) << first.Err();
+  // The second member has no captcha answer: it can only go on with the stored sign-in.
+  GrabProcess second(MemberArgs("127.0.0.3", plan), "");
+  ASSERT_TRUE(WaitUntil([&] { return Contains(second.Err(), "queries and tells"); })) << second.Err();
+  const std::string firstHolder = HolderOf("demo");
+
+  first.Signal(SIGKILL);
+  EXPECT_EQ(first.Wait(), 128 + SIGKILL);
+  const auto killed = std::chrono::steady_clock::now();
+  Stock(DateOf(0), TrainOf(0), "O", 2);
+  ASSERT_TRUE(WaitUntil([&] { return Contains(second.Err(), "this member now holds"); }, 15s)) << second.Err();
+  EXPECT_LT(std::chrono::steady_clock::now() - killed, 15s);
+  EXPECT_NE(HolderOf("demo"), firstHolder);
+  EXPECT_EQ(second.Wait(), 0) << second.Err();
+  EXPECT_TRUE(Contains(second.Out(), "{\"event\":\"booked\",\"account\":\"demo\"")) << second.Out();
+  EXPECT_EQ(SignIns(), 1u) << "the new holder went on without a sign-in";
+  EXPECT_EQ(Submits(), 1u);
+}
+
+// A Redis that comes back empty: the member waits, takes the account again
+// with its own sign-in, and books once.
+TEST_F(FleetGrabRunTest, AMemberGoesOnAfterRedisRestartsAndOrdersOnce) {
+  const std::string plan = WriteFleetPlan({"demo"});
+  GrabProcess member(MemberArgs("127.0.0.2", plan), "2 7\n");
+  ASSERT_TRUE(WaitUntil([&] { return Contains(member.Err(), "this member now holds"); })) << member.Err();
+  redis_.Stop();
+  std::this_thread::sleep_for(3s);
+  ASSERT_TRUE(redis_.Restart());
+  Stock(DateOf(0), TrainOf(0), "O", 2);
+  EXPECT_EQ(member.Wait(), 0) << member.Err();
+  EXPECT_EQ(Submits(), 1u);
+  EXPECT_EQ(SignIns(), 1u);
+  EXPECT_TRUE(store_.ReadOutcome(fleet::DefaultWishName("demo", 0)).outcome);
+}
+
+TEST_F(FleetGrabRunTest, AnUnreachableRedisAtTheStartEndsWithAClearMessage) {
+  const std::string plan = WriteFleetPlan({"demo"});
+  redis_.Stop();
+  GrabProcess member(MemberArgs("127.0.0.2", plan), "2 7\n");
+  EXPECT_EQ(member.Wait(), 1);
+  EXPECT_TRUE(Contains(member.Err(), "cannot reach the fleet's Redis at 127.0.0.1:")) << member.Err();
+  EXPECT_EQ(SignIns(), 0u);
 }
 
 TEST_F(GrabRunTest, ADepartureWindowPassesOverAnEarlierTrainWithTickets) {

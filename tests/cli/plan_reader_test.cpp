@@ -326,6 +326,87 @@ TEST(PlanReader, TimeWindowsLimitTrainsAndOrderTheUnnamedOnes) {
   EXPECT_NE(summary.find("  order        departure\n"), std::string::npos) << summary;
 }
 
+// [[account]] tables, each with its own wishes; the single form is one account.
+TEST(PlanReader, SeveralAccountsEachWithTheirOwnWishes) {
+  std::string accountWish = kGoodWish;
+  accountWish.replace(0, 8, "[[account.wish]]");
+  const PlanReading reading = Read("sign_in = \"qr\"\n[[account]]\nname = \"demo\"\n" + accountWish + accountWish +
+                                   "\n[[account]]\nname = \"李四\"\nsign_in = \"captcha\"\n" + accountWish);
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors.front());
+  const Plan& plan = reading.plan;
+  EXPECT_TRUE(plan.accountTables);
+  ASSERT_EQ(plan.accounts.size(), 2u);
+  EXPECT_EQ(plan.accounts[0].name, "demo");
+  EXPECT_EQ(plan.accounts[0].signIn, SignInMethod::kQr) << "the plan's sign_in is the default";
+  EXPECT_EQ(plan.accounts[0].wishes.size(), 2u);
+  EXPECT_EQ(plan.accounts[1].name, G(u8"李四"));
+  EXPECT_EQ(plan.accounts[1].signIn, SignInMethod::kCaptcha);
+  EXPECT_EQ(plan.accounts[1].wishes.size(), 1u);
+  EXPECT_EQ(plan.accounts[1].line, 21);
+  const Plan second = PlanOfAccount(plan, 1);
+  EXPECT_EQ(second.account, G(u8"李四"));
+  EXPECT_EQ(second.wishes.size(), 1u);
+
+  const PlanReading single = Read("account = \"demo\"\n" + std::string(kGoodWish));
+  ASSERT_TRUE(single.Ok());
+  EXPECT_FALSE(single.plan.accountTables);
+  ASSERT_EQ(single.plan.accounts.size(), 1u);
+  EXPECT_EQ(single.plan.accounts[0].name, "demo");
+  EXPECT_EQ(single.plan.accounts[0].wishes.size(), 1u);
+
+  struct Case {
+    const char* name;
+    std::string plan;
+    int line;
+    const char* says;
+  };
+  const std::string demo = "[[account]]\nname = \"demo\"\n";
+  const Case cases[] = {
+      {"a wish outside its account", demo + accountWish + kGoodWish, 11, "belongs to its account"},
+      {"an account named twice", demo + accountWish + demo + accountWish, 11, "named twice"},
+      {"an account without a name", "[[account]]\n" + accountWish, 1, "missing key \"name\""},
+      {"an account without wishes", demo, 1, "missing key \"wish\""},
+      {"no wish at all in the single form", "account = \"demo\"\n", 1, "missing key \"wish\""},
+  };
+  for (const Case& c : cases) {
+    const PlanReading bad = Read(c.plan);
+    ASSERT_EQ(bad.errors.size(), 1u) << c.name << ": " << (bad.errors.empty() ? "" : bad.errors[0].message);
+    EXPECT_EQ(bad.errors[0].line, c.line) << c.name << ": " << bad.errors[0].message;
+    EXPECT_NE(bad.errors[0].message.find(c.says), std::string::npos) << c.name << ": " << bad.errors[0].message;
+  }
+}
+
+TEST(PlanReader, AFleetNamesItsRedisAndItsName) {
+  const PlanReading reading = Read(
+      "account = \"demo\"\n[fleet]\nredis = \"redis://:pw@10.0.0.5:6380/2\"\nname = \"spring-2027\"\n"
+      "source_address = \"10.0.0.7\"\n" +
+      std::string(kGoodWish));
+  ASSERT_TRUE(reading.Ok()) << DescribePlanError(reading.errors.front());
+  EXPECT_EQ(reading.plan.fleet.redis, "redis://:pw@10.0.0.5:6380/2");
+  EXPECT_EQ(reading.plan.fleet.name, "spring-2027");
+  EXPECT_EQ(reading.plan.fleet.sourceAddress, "10.0.0.7");
+  EXPECT_TRUE(Read("account = \"demo\"\n" + std::string(kGoodWish)).plan.fleet.redis.empty());
+
+  struct Case {
+    const char* name;
+    const char* fleet;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"not a table", "fleet = \"redis://r\"\n", "[fleet] table"},
+      {"another scheme", "[fleet]\nredis = \"http://r\"\nname = \"x\"\n", "redis://"},
+      {"TLS", "[fleet]\nredis = \"rediss://r\"\nname = \"x\"\n", "tunnel"},
+      {"a name with a colon", "[fleet]\nredis = \"redis://r\"\nname = \"a:b\"\n", "without spaces or colons"},
+      {"no name", "[fleet]\nredis = \"redis://r\"\n", "missing key \"name\""},
+      {"an unknown key", "[fleet]\nname = \"x\"\nport = 1\n", "unknown key \"port\""},
+  };
+  for (const Case& c : cases) {
+    const PlanReading bad = Read("account = \"demo\"\n" + std::string(c.fleet) + kGoodWish);
+    ASSERT_EQ(bad.errors.size(), 1u) << c.name << ": " << (bad.errors.empty() ? "" : bad.errors[0].message);
+    EXPECT_NE(bad.errors[0].message.find(c.says), std::string::npos) << c.name << ": " << bad.errors[0].message;
+  }
+}
+
 TEST(PlanReader, SignInIsByCaptchaOrByQrCode) {
   for (const auto& [text, method] :
        {std::pair{"captcha", SignInMethod::kCaptcha}, std::pair{"qr", SignInMethod::kQr}}) {

@@ -177,6 +177,34 @@ TEST(EventOutput, OffATerminalSummariesArePlainLinesAndJsonIsEveryEvent) {
                             "{\"event\":\"stopped\",\"reason\":\"SIGINT\"" + at);
 }
 
+// A run of several accounts writes through one output per account: each
+// line names its account, and wishes of one number are told apart.
+TEST(EventOutput, AnAccountsOutputNamesItsAccountOnEveryLine) {
+  FakeClock clock;
+  std::ostringstream text;
+  EventOutput plain(text, EventOutput::Format::kText, false, clock.Get());
+  EventOutput first(plain, "demo");
+  EventOutput second(plain, G(u8"李四"));
+  first.Write(AttemptEvent{1, 1});
+  clock.now += std::chrono::seconds(1);
+  second.Write(AttemptEvent{1, 5});
+  second.Write(StoppedEvent{"SIGINT"});
+  EXPECT_EQ(text.str(),
+            "attempts: [demo] wish 1 1\nattempts: [demo] wish 1 1 [李四] wish 1 5\n[李四] stopped: SIGINT\n");
+
+  std::ostringstream json;
+  const auto moment = std::chrono::system_clock::time_point(std::chrono::milliseconds(1797729302000));
+  EventOutput lines(json, EventOutput::Format::kJson, false, clock.Get(), [&] { return moment; });
+  EventOutput labelled(lines, "demo");
+  labelled.Write(AttemptEvent{1, 1});
+  EventOutput(lines, "other").Write(AttemptEvent{1, 1});  // not held back: another account's wish 1
+  labelled.Write(StoppedEvent{"SIGINT"});
+  const std::string at = ",\"at\":\"2026-12-20T09:15:02.000+08:00\"}\n";
+  EXPECT_EQ(json.str(), "{\"event\":\"attempt\",\"account\":\"demo\",\"wish\":1,\"attempts\":1,\"total\":1" + at +
+                            "{\"event\":\"attempt\",\"account\":\"other\",\"wish\":1,\"attempts\":1,\"total\":1" + at +
+                            "{\"event\":\"stopped\",\"account\":\"demo\",\"reason\":\"SIGINT\"" + at);
+}
+
 TEST(EventOutput, ControlCharactersFromTheServiceShowAsEscapesInTextOnly) {
   // A refusal that would retitle the window, clear the screen and fake a
   // booking line of its own.

@@ -135,5 +135,20 @@ TEST(NotificationText, BookingIsCriticalAndNamesTheTripPartyOrderAndDeadline) {
                  u8"在网页上重新登录：http://server:8765/"));
 }
 
+// The account is named only where the front end asks for it (a run of
+// several accounts); the window's texts stay as they are.
+TEST(NotificationText, TheAccountIsNamedOnlyWhenAskedFor) {
+  ZoneGuard zone("CST-8");
+  NotifyEvent event = Booking();
+  event.account = Gbk(u8"李四");
+  EXPECT_EQ(NotificationFor(event).body.find(Utf8(u8"账号")), std::string::npos);
+  EXPECT_EQ(EventJson(event).find("\"account\""), std::string::npos);
+  event.nameAccount = true;
+  EXPECT_EQ(NotificationFor(event).body.rfind(Utf8(u8"账号：李四\nG101 2026-12-20"), 0), 0u)
+      << NotificationFor(event).body;
+  EXPECT_EQ(EventJson(event).rfind(Utf8(u8"{\"event\":\"booked\",\"account\":\"李四\",\"train\":\"G101\""), 0), 0u)
+      << EventJson(event);
+}
+
 }  // namespace
 }  // namespace quillet
