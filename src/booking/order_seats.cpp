@@ -26,7 +26,8 @@ std::vector<BookedSeat> ReadOrderSeats(std::string_view answer, std::string_view
     const std::string_view piece =
         next == kNotFound ? answer.substr(begin) : answer.substr(begin, static_cast<std::size_t>(next - at));
     if (FieldOf(piece, "sequence_no") == orderId) {
-      seats.push_back({FieldOf(piece, "passenger_name"), FieldOf(piece, "coach_name"), FieldOf(piece, "seat_name")});
+      seats.push_back({FieldOf(piece, "passenger_name"), FieldOf(piece, "coach_name"), FieldOf(piece, "seat_name"),
+                       FieldOf(piece, "lose_time")});
     }
     at = next;
   }

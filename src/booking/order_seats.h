@@ -12,6 +12,7 @@ struct BookedSeat {
   std::string passengerName;
   std::string coach;     // "05"
   std::string seatName;  // "07F号", "12号下铺"
+  std::string payBy;     // "yyyy-MM-dd hh:mm:ss" (China Standard Time), as the service gives it; may be empty
 };
 
 // The tickets of the order `orderId` in the answer, in its order; empty when

@@ -359,8 +359,10 @@ int PrepareGrabbing(RunContext& context, AccountRun& account,
   GrabRun& run = *account.run;
   waitlist.Prepare(session.Client(), plan, orderWishes);
   run.SetBeforeBooked([&waitlist](std::size_t wishIndex) { waitlist.BeforeBooked(wishIndex); });
-  run.SetSeatReader([&session, &stops](const quillet::OrderReport& order) {
-    return session.Client().QueryOrderSeats(order.orderId, stops.Second()).seats;
+  run.SetSeatReader([&session, &stops, page = context.page](const quillet::OrderReport& order) {
+    std::vector<quillet::BookedSeat> seats = session.Client().QueryOrderSeats(order.orderId, stops.Second()).seats;
+    if (page && !seats.empty()) page->Status().SetPayBy(order.orderId, seats.front().payBy);
+    return seats;
   });
   for (std::size_t i = 0; i < plan.wishes.size(); ++i) {
     for (const quillet::cli::PlanWish::SaleOpening& row : plan.wishes[i].saleOpenings) {

@@ -40,12 +40,15 @@ const char* OutcomeName(WishOutcome outcome) {
   return "waiting";
 }
 
-std::string OrderJson(const StatusOrder& order) {
+std::string OrderJson(const StatusOrder& order, const std::map<std::string, std::string>& payBy = {}) {
   const OrderReport& o = order.order;
+  const auto pay = o.orderId.empty() ? payBy.end() : payBy.find(o.orderId);
   return "{\"wish\":" + std::to_string(o.wishIndex + 1) + ",\"train\":" + JsonString(o.train) +
          ",\"date\":" + JsonString(o.date) + ",\"seat\":" + JsonString(o.seatName.empty() ? o.seatType : o.seatName) +
          ",\"passengers\":" + JsonList(o.passengers) + ",\"orderId\":" + JsonString(o.orderId) +
-         ",\"message\":" + JsonString(o.message) + ",\"at\":" + JsonStringFromUtf8(ClockTime(order.at)) + "}";
+         ",\"message\":" + JsonString(o.message) +
+         (pay == payBy.end() ? std::string() : ",\"payBy\":" + JsonString(pay->second)) +
+         ",\"at\":" + JsonStringFromUtf8(ClockTime(order.at)) + "}";
 }
 
 std::string WishJson(const WishStatus& wish, std::optional<std::chrono::system_clock::time_point> saleAt,
@@ -184,6 +187,15 @@ void WebStatus::SetWaitlist(std::size_t wishIndex, WaitlistPlace place) {
   Changed();
 }
 
+void WebStatus::SetPayBy(const std::string& orderId, const std::string& payBy) {
+  if (orderId.empty() || payBy.empty()) return;
+  {
+    std::lock_guard lock(mutex_);
+    payBy_[orderId] = payBy;
+  }
+  Changed();
+}
+
 PendingSignIn WebStatus::SignIn() const {
   std::lock_guard lock(mutex_);
   return signIn_;
@@ -217,9 +229,11 @@ std::string WebStatus::SnapshotJson(std::uint64_t linesSeen, std::uint64_t* last
                                                 : std::vector<std::optional<std::chrono::system_clock::time_point>>{};
   const auto now = sources_.now();
   std::vector<std::optional<WaitlistPlace>> waitlist;
+  std::map<std::string, std::string> payBy;
   {
     std::lock_guard lock(mutex_);
     waitlist = waitlist_;
+    payBy = payBy_;
   }
 
   std::string json = "{\"account\":" + JsonString(status.account) +
@@ -233,7 +247,8 @@ std::string WebStatus::SnapshotJson(std::uint64_t linesSeen, std::uint64_t* last
             WishJson(wish, saleAt, now, wish.index < waitlist.size() ? waitlist[wish.index] : std::nullopt);
   }
   json += "],\"bookings\":[";
-  for (std::size_t i = 0; i < status.bookings.size(); ++i) json += (i ? "," : "") + OrderJson(status.bookings[i]);
+  for (std::size_t i = 0; i < status.bookings.size(); ++i)
+    json += (i ? "," : "") + OrderJson(status.bookings[i], payBy);
   json += "]";
 
   std::lock_guard lock(mutex_);

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -71,6 +72,9 @@ class WebStatus : public SessionObserver {
   void ClearSignIn();
   void SetStopping();
   void SetWaitlist(std::size_t wishIndex, WaitlistPlace place);
+  // When a booked order must be paid by, once the service has said
+  // ("yyyy-MM-dd hh:mm:ss", program text).
+  void SetPayBy(const std::string& orderId, const std::string& payBy);
   PendingSignIn SignIn() const;
 
   // The change count; WaitForChange returns when it is past `seen`, after
@@ -98,6 +102,7 @@ class WebStatus : public SessionObserver {
   std::optional<ServiceClockNote> clock_;
   PendingSignIn signIn_;
   std::vector<std::optional<WaitlistPlace>> waitlist_;  // by wish index
+  std::map<std::string, std::string> payBy_;            // by order id
 };
 
 }  // namespace quillet::web

@@ -70,7 +70,8 @@ TEST(ReadOrderSeats, ReadsTheTicketsOfTheOneOrder) {
       Gbk(u8R"({"data":{"orderDBList":[{"sequence_no":"E111","tickets":[{"stationTrainDTO":{},"passengerDTO":)"
           u8R"({"passenger_name":"王芳"},"ticket_no":"E1111","sequence_no":"E111","coach_no":"02","coach_name":"02",)"
           u8R"("seat_no":"0001","seat_name":"001号"}]},{"sequence_no":"E222","tickets":[{"stationTrainDTO":{},)"
-          u8R"("passengerDTO":{"passenger_name":"张伟"},"sequence_no":"E222","coach_name":"05","seat_name":"07F号"},)"
+          u8R"("passengerDTO":{"passenger_name":"张伟"},"sequence_no":"E222","coach_name":"05","seat_name":"07F号",)"
+          u8R"("lose_time":"2026-12-20 09:45:02"},)"
           u8R"({"stationTrainDTO":{},"passengerDTO":{"passenger_name":"李娜"},"sequence_no":"E222","coach_name":"05",)"
           u8R"("seat_name":"08F号"}],"array_passser_name_page":["张伟","李娜"]}]},"status":true})");
   const std::vector<BookedSeat> seats = ReadOrderSeats(answer, "E222");
@@ -78,6 +79,8 @@ TEST(ReadOrderSeats, ReadsTheTicketsOfTheOneOrder) {
   EXPECT_EQ(seats[0].passengerName, Gbk(u8"张伟"));
   EXPECT_EQ(seats[0].coach, "05");
   EXPECT_EQ(seats[0].seatName, Gbk(u8"07F号"));
+  EXPECT_EQ(seats[0].payBy, "2026-12-20 09:45:02");
+  EXPECT_EQ(seats[1].payBy, "");  // not given
   EXPECT_EQ(seats[1].passengerName, Gbk(u8"李娜"));
   EXPECT_EQ(seats[1].seatName, Gbk(u8"08F号"));
   EXPECT_EQ(ReadOrderSeats(answer, "E111").size(), 1u);

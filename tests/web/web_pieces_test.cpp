@@ -181,6 +181,7 @@ TEST(WebStatus, TheSnapshotHoldsWishesBookingsAndTheSaleInUtf8) {
 
   WebStatus web(FixedSources(status, {now + std::chrono::minutes(30), now + std::chrono::minutes(30)}, now));
   web.SetWaitlist(0, {"W2026121000001", "waiting"});
+  web.SetPayBy("E123456789", "2026-12-20 09:45:02");
   const std::string json = web.SnapshotJson();
   for (const char* part : {
            "\"account\":\"张三\"",
@@ -195,6 +196,7 @@ TEST(WebStatus, TheSnapshotHoldsWishesBookingsAndTheSaleInUtf8) {
            "{\"class\":\"一等座\",\"tickets\":\"\",\"train\":\"\",\"date\":\"\"}]",
            "\"outcome\":\"booked\"",
            "\"orderId\":\"E123456789\"",
+           "\"payBy\":\"2026-12-20 09:45:02\"",
            "\"signIn\":null",
            "\"clock\":null",
        }) {
