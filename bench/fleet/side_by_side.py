@@ -20,7 +20,12 @@ five dates (k modulo 5) every few seconds. From the sim's request log:
   reaction           from the release (the moment the control request was
                      sent) to the confirmSingleForQueue request's arrival;
                      median over the releases
-The ratio column compares each setup with `single`. Takes about 3 minutes;
+  queries/date/s     the same queries per travel date: how often each date is
+                     looked at
+and the reaction's parts (medians): release to the last query of the date
+before the order (the one that saw the tickets, from any address), that query
+to the holder's checkUser, checkUser to confirm. The ratio columns compare
+each setup with `single`. Takes about 3 minutes;
 needs redis-server and python3 only. Not part of ctest.
 """
 import datetime
@@ -198,11 +203,19 @@ def first(log, since, until, matches):
     return None
 
 
+def last(log, since, until, matches):
+    found = None
+    for entry in log:
+        if since <= entry["unix_ms"] < until and matches(entry):
+            found = entry["unix_ms"]
+    return found
+
+
 def figures(log, released):
     # The confirm request names no train: a release's confirm is the first one
     # after the getQueueCount that names the released train. The query that saw
-    # the tickets is the first one of the released date after the release,
-    # from any address.
+    # the tickets is the last one of the released date, from any address,
+    # before the order's checkUser.
     reactions, seen, to_order, chain = [], [], [], []
     last_confirm = None
     for at, date, train in released:
@@ -213,9 +226,9 @@ def figures(log, released):
             continue
         reactions.append(confirm - at)
         last_confirm = max(last_confirm or 0, confirm)
-        query = first(log, at, confirm, lambda e: e["path"].startswith(QUERY_PATH) and date in e["query"])
-        check = first(log, query or at, confirm, lambda e: e["path"] == CHECK_USER_PATH)
-        if query is not None and check is not None:
+        check = last(log, at, count, lambda e: e["path"] == CHECK_USER_PATH)
+        query = check and last(log, at, check, lambda e: e["path"].startswith(QUERY_PATH) and date in e["query"])
+        if query and check:
             seen.append(query - at)
             to_order.append(check - query)
             chain.append(confirm - check)
