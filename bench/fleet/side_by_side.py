@@ -3,20 +3,22 @@
 
 Usage: bench/fleet/side_by_side.py [build dir (build/release)] [releases each (7)]
 
-One account (demo) wants one train's second class on five dates. The plan has
-one such wish per release, each on a train of its own, so that a booking ends
-one wish while the others go on querying. Every setup gets a fresh quillet-sim
-(--control, --release-every 0, every wanted class sold out) and runs the plan:
+One account (demo) wants one train's second class on five dates. Every setup
+gets a fresh quillet-sim (--control, --release-every 0, every wanted class
+sold out) and runs the plan once per release, each round for a train of its
+own (a booking ends the wish):
 
   single  one quillet-grab without a fleet (a fleet-less quillet-grab cannot
           bind a source address, so it queries from 127.0.0.1)
-  fleet1  one fleet member on 127.0.0.2 with its own redis-server
+  fleet1  one fleet member on 127.0.0.2 (redis-server of the setup's own)
   fleet3  three fleet members on 127.0.0.2, .3 and .4 sharing a redis-server
 
-Once the setup queries, one ticket of wish k's train comes back on one of the
-five dates (k modulo 5) every few seconds. From the sim's request log:
-  queries/address/s  left-ticket queries per source address per second over
-                     the window from the first release to the last booking
+In each round, once every address has made a few queries and 1.5 s more,
+one ticket of the round's train comes back on one of the five dates (the
+round's number modulo 5); the round ends with the booking. From the sim's request log:
+  queries/address/s  left-ticket queries per source address per second, from
+                     the moment every address queries to the confirm, over
+                     all rounds
   reaction           from the release (the moment the control request was
                      sent) to the confirmSingleForQueue request's arrival;
                      median over the releases
@@ -25,7 +27,7 @@ five dates (k modulo 5) every few seconds. From the sim's request log:
 and the reaction's parts (medians): release to the last query of the date
 before the order (the one that saw the tickets, from any address), that query
 to the holder's checkUser, checkUser to confirm. The ratio columns compare
-each setup with `single`. Takes about 3 minutes;
+each setup with `single`. Takes about 2 minutes;
 needs redis-server and python3 only. Not part of ctest.
 """
 import datetime
@@ -46,8 +48,8 @@ CHECK_USER_PATH = "/otn/login/checkUser"
 QUEUE_COUNT_PATH = "/otn/confirmPassenger/getQueueCount"
 DATES = 5
 PASSENGERS = ["张伟", "李娜"]  # the sim's demo account holds both
-WARM_UP_S = 6  # from the start to the first release: sign-in, first passes
-GAP_S = 5  # between releases
+PAUSE_S = 1.5  # from every address querying to the release
+ROUND_LIMIT_S = 20  # a round that has not ended by then is stopped
 
 
 def free_port():
@@ -123,13 +125,11 @@ def second_class_trains(sim, date, count):
     return trains[:count]
 
 
-def write_plan(path, base, dates, trains, fleet_name):
+def write_plan(path, base, dates, train, passenger, fleet_name):
     with open(path, "w", encoding="utf-8") as plan:
         plan.write('service = "%s"\naccount = "demo"\nservice_hours = "00:00-00:00"\n' % base)
-        for k, train in enumerate(trains):
-            plan.write('[[wish]]\nfrom = "VNP"\nto = "AOH"\ndates = [%s]\ntrains = ["%s"]\npassengers = ["%s"]\n'
-                       'ticket_type = "成人票"\nseats = ["二等座"]\n'
-                       % (", ".join('"%s"' % d for d in dates), train, PASSENGERS[k % 2]))
+        plan.write('[[wish]]\nfrom = "VNP"\nto = "AOH"\ndates = [%s]\ntrains = ["%s"]\npassengers = ["%s"]\n'
+                   'ticket_type = "成人票"\nseats = ["二等座"]\n' % (", ".join('"%s"' % d for d in dates), train, passenger))
         if fleet_name:
             plan.write('[fleet]\nname = "%s"\n' % fleet_name)
 
@@ -143,10 +143,27 @@ def start_redis():
     return process, "redis://127.0.0.1:%d/0" % port
 
 
+def wait_until_querying(sim, addresses, since, seconds=20):
+    """The moment every address has made a few left-ticket queries since `since`."""
+    end = time.time() + seconds
+    while time.time() < end:
+        counts = {}
+        for entry in sim.entries():
+            if entry["unix_ms"] >= since and entry["path"].startswith(QUERY_PATH):
+                counts[entry["address"]] = counts.get(entry["address"], 0) + 1
+        if len(counts) >= len(addresses) and all(n >= 3 for n in counts.values()):
+            return time.time() * 1000
+        time.sleep(0.2)
+    raise SystemExit("the grabbers did not start querying within %d s" % seconds)
+
+
 def run_setup(build, name, addresses, releases, workdir):
+    """One round per release: a fresh run of the plan (a fleet of its own name),
+    the release once every address queries, the run ends with the booking."""
     sim = Sim(build)
-    redis = None
+    redis, url = start_redis() if addresses else (None, None)
     members = []
+    rounds = []
     try:
         dates = [china_date(d) for d in range(3, 3 + DATES)]
         trains = second_class_trains(sim, dates[0], releases)
@@ -154,37 +171,38 @@ def run_setup(build, name, addresses, releases, workdir):
             for train in trains:
                 sim.release(date, train, 0)
         sim.post("/sim/reset", {})  # forget the queries made above
-        plan = os.path.join(workdir, name + ".toml")
-        write_plan(plan, sim.base, dates, trains, name if addresses else None)
         grab = os.path.join(build, "src/cli/quillet-grab")
         environment = dict(os.environ, QUILLET_PASSWORD="demo1234")
-        commands = [[grab, "--captcha-cells", "--no-sound", plan]]
-        if addresses:
-            redis, url = start_redis()
-            commands = [[grab, "--captcha-cells", "--no-sound", "--fleet", url, "--source-address", a, plan]
-                        for a in addresses]
-        for n, command in enumerate(commands):
-            output = open(os.path.join(workdir, "%s-%d.log" % (name, n)), "w")
-            member = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=output, stderr=subprocess.STDOUT,
-                                      env=environment)
-            member.stdin.write(b"2,7\n2,7\n")
-            member.stdin.close()
-            members.append(member)
-        time.sleep(WARM_UP_S)
-        released = []
         for k, train in enumerate(trains):
-            sim.collect()
+            plan = os.path.join(workdir, "%s-%d.toml" % (name, k))
+            fleet_name = "%s-%d" % (name, k) if addresses else None
+            write_plan(plan, sim.base, dates, train, PASSENGERS[k % 2], fleet_name)
+            commands = [[grab, "--captcha-cells", "--no-sound", plan]]
+            if addresses:
+                commands = [[grab, "--captcha-cells", "--no-sound", "--fleet", url, "--source-address", a, plan]
+                            for a in addresses]
+            started = time.time() * 1000
+            members = []
+            for n, command in enumerate(commands):
+                output = open(os.path.join(workdir, "%s-%d-%d.log" % (name, k, n)), "w")
+                member = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=output, stderr=subprocess.STDOUT,
+                                          env=environment)
+                member.stdin.write(b"2,7\n2,7\n")
+                member.stdin.close()
+                members.append(member)
+            ready = wait_until_querying(sim, addresses or ["127.0.0.1"], started)
+            time.sleep(PAUSE_S)
             date = dates[k % len(dates)]
             at = time.time() * 1000
             sim.release(date, train, 1)
-            released.append((at, date, train))
-            time.sleep(GAP_S)
-        for member in members:
-            try:
-                member.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                pass
-        return figures(sim.entries(), released)
+            for member in members:
+                try:
+                    member.wait(timeout=ROUND_LIMIT_S)
+                except subprocess.TimeoutExpired:
+                    member.terminate()
+                    member.wait()
+            rounds.append({"ready": ready, "at": at, "date": date, "train": train, "ended": time.time() * 1000})
+        return figures(sim.entries(), rounds)
     finally:
         for member in members:
             if member.poll() is None:
@@ -211,34 +229,34 @@ def last(log, since, until, matches):
     return found
 
 
-def figures(log, released):
+def figures(log, rounds):
     # The confirm request names no train: a release's confirm is the first one
     # after the getQueueCount that names the released train. The query that saw
     # the tickets is the last one of the released date, from any address,
-    # before the order's checkUser.
+    # before the order's checkUser. Queries are counted from the moment every
+    # address queried to the confirm (or the round's end), over all rounds.
     reactions, seen, to_order, chain = [], [], [], []
-    last_confirm = None
-    for at, date, train in released:
-        count = first(log, at, float("inf"),
+    windows = []
+    for r in rounds:
+        at, date, train = r["at"], r["date"], r["train"]
+        count = first(log, at, r["ended"],
                       lambda e: e["path"] == QUEUE_COUNT_PATH and "stationTrainCode=%s&" % train in e["body"])
-        confirm = count and first(log, count, float("inf"), lambda e: e["path"] == CONFIRM_PATH)
+        confirm = count and first(log, count, r["ended"], lambda e: e["path"] == CONFIRM_PATH)
+        windows.append((r["ready"], confirm or r["ended"]))
         if not confirm:
             continue
         reactions.append(confirm - at)
-        last_confirm = max(last_confirm or 0, confirm)
         check = last(log, at, count, lambda e: e["path"] == CHECK_USER_PATH)
         query = check and last(log, at, check, lambda e: e["path"].startswith(QUERY_PATH) and date in e["query"])
         if query and check:
             seen.append(query - at)
             to_order.append(check - query)
             chain.append(confirm - check)
-    start = released[0][0]
-    end = last_confirm or (released[-1][0] + GAP_S * 1000)
     per_address = {}
     for entry in log:
-        if entry["path"].startswith(QUERY_PATH) and start <= entry["unix_ms"] < end:
+        if entry["path"].startswith(QUERY_PATH) and any(s <= entry["unix_ms"] < e for s, e in windows):
             per_address[entry["address"]] = per_address.get(entry["address"], 0) + 1
-    seconds = (end - start) / 1000
+    seconds = sum(e - s for s, e in windows) / 1000
     rates = {address: count / seconds for address, count in per_address.items()}
     median = lambda values: statistics.median(values) if values else float("nan")
     return {
@@ -248,7 +266,7 @@ def figures(log, released):
         "reaction": median(reactions),
         "reactions": reactions,
         "parts": (median(seen), median(to_order), median(chain)),
-        "missed": len(released) - len(reactions),
+        "missed": len(rounds) - len(reactions),
     }
 
 
