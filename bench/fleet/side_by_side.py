@@ -13,9 +13,11 @@ own (a booking ends the wish):
   fleet1  one fleet member on 127.0.0.2 (redis-server of the setup's own)
   fleet3  three fleet members on 127.0.0.2, .3 and .4 sharing a redis-server
 
-In each round, once every address has made a few queries and 1.5 s more,
+In each round, once every address has made a few queries and a pause drawn
+from 1 to 2.5 s,
 one ticket of the round's train comes back on one of the five dates (the
-round's number modulo 5); the round ends with the booking. From the sim's request log:
+round's number modulo 5); the round ends with the booking.
+From the sim's request log:
   queries/address/s  left-ticket queries per source address per second, from
                      the moment every address queries to the confirm, over
                      all rounds
@@ -33,6 +35,7 @@ needs redis-server and python3 only. Not part of ctest.
 import datetime
 import json
 import os
+import random
 import socket
 import statistics
 import subprocess
@@ -48,7 +51,10 @@ CHECK_USER_PATH = "/otn/login/checkUser"
 QUEUE_COUNT_PATH = "/otn/confirmPassenger/getQueueCount"
 DATES = 5
 PASSENGERS = ["张伟", "李娜"]  # the sim's demo account holds both
-PAUSE_S = 1.5  # from every address querying to the release
+# From every address querying to the release: a pause drawn anew each round
+# over more than one pass of the single machine over the five dates (1 s), so
+# the releases do not fall at one phase of the query cycle.
+PAUSE_S = (1.0, 2.5)
 ROUND_LIMIT_S = 20  # a round that has not ended by then is stopped
 
 
@@ -164,6 +170,7 @@ def run_setup(build, name, addresses, releases, workdir):
     redis, url = start_redis() if addresses else (None, None)
     members = []
     rounds = []
+    pauses = random.Random(28)
     try:
         dates = [china_date(d) for d in range(3, 3 + DATES)]
         trains = second_class_trains(sim, dates[0], releases)
@@ -191,7 +198,7 @@ def run_setup(build, name, addresses, releases, workdir):
                 member.stdin.close()
                 members.append(member)
             ready = wait_until_querying(sim, addresses or ["127.0.0.1"], started)
-            time.sleep(PAUSE_S)
+            time.sleep(pauses.uniform(*PAUSE_S))
             date = dates[k % len(dates)]
             at = time.time() * 1000
             sim.release(date, train, 1)
