@@ -12,6 +12,9 @@ own (a booking ends the wish):
           bind a source address, so it queries from 127.0.0.1)
   fleet1  one fleet member on 127.0.0.2 (redis-server of the setup's own)
   fleet3  three fleet members on 127.0.0.2, .3 and .4 sharing a redis-server
+  fleet3/3  the same three with a third of the query budget each
+          (max_queries_per_second 5/3): the single machine's queries spread
+          over three addresses
 
 In each round, once every address has made a few queries and a pause drawn
 from 1 to 2.5 s,
@@ -29,7 +32,7 @@ From the sim's request log:
 and the reaction's parts (medians): release to the last query of the date
 before the order (the one that saw the tickets, from any address), that query
 to the holder's checkUser, checkUser to confirm. The ratio columns compare
-each setup with `single`. Takes about 2 minutes;
+each setup with `single`. Takes about 3 minutes;
 needs redis-server and python3 only. Not part of ctest.
 """
 import datetime
@@ -55,6 +58,7 @@ PASSENGERS = ["张伟", "李娜"]  # the sim's demo account holds both
 # over more than one pass of the single machine over the five dates (1 s), so
 # the releases do not fall at one phase of the query cycle.
 PAUSE_S = (1.0, 2.5)
+BUDGET = 5  # max_queries_per_second of every address (quillet-grab's default)
 ROUND_LIMIT_S = 20  # a round that has not ended by then is stopped
 
 
@@ -131,9 +135,10 @@ def second_class_trains(sim, date, count):
     return trains[:count]
 
 
-def write_plan(path, base, dates, train, passenger, fleet_name):
+def write_plan(path, base, dates, train, passenger, fleet_name, budget):
     with open(path, "w", encoding="utf-8") as plan:
         plan.write('service = "%s"\naccount = "demo"\nservice_hours = "00:00-00:00"\n' % base)
+        plan.write("max_queries_per_second = %.3f\n" % budget)
         plan.write('[[wish]]\nfrom = "VNP"\nto = "AOH"\ndates = [%s]\ntrains = ["%s"]\npassengers = ["%s"]\n'
                    'ticket_type = "成人票"\nseats = ["二等座"]\n' % (", ".join('"%s"' % d for d in dates), train, passenger))
         if fleet_name:
@@ -163,7 +168,7 @@ def wait_until_querying(sim, addresses, since, seconds=20):
     raise SystemExit("the grabbers did not start querying within %d s" % seconds)
 
 
-def run_setup(build, name, addresses, releases, workdir):
+def run_setup(build, name, addresses, budget, releases, workdir):
     """One round per release: a fresh run of the plan (a fleet of its own name),
     the release once every address queries, the run ends with the booking."""
     sim = Sim(build)
@@ -183,7 +188,7 @@ def run_setup(build, name, addresses, releases, workdir):
         for k, train in enumerate(trains):
             plan = os.path.join(workdir, "%s-%d.toml" % (name, k))
             fleet_name = "%s-%d" % (name, k) if addresses else None
-            write_plan(plan, sim.base, dates, train, PASSENGERS[k % 2], fleet_name)
+            write_plan(plan, sim.base, dates, train, PASSENGERS[k % 2], fleet_name, budget)
             commands = [[grab, "--captcha-cells", "--no-sound", plan]]
             if addresses:
                 commands = [[grab, "--captcha-cells", "--no-sound", "--fleet", url, "--source-address", a, plan]
@@ -280,11 +285,13 @@ def figures(log, rounds):
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build/release"
     releases = int(sys.argv[2]) if len(sys.argv) > 2 else 7
-    setups = [("single", []), ("fleet1", ["127.0.0.2"]), ("fleet3", ["127.0.0.2", "127.0.0.3", "127.0.0.4"])]
+    three = ["127.0.0.2", "127.0.0.3", "127.0.0.4"]
+    setups = [("single", [], BUDGET), ("fleet1", three[:1], BUDGET), ("fleet3", three, BUDGET),
+              ("fleet3/3", three, BUDGET / 3)]
     results = {}
     with tempfile.TemporaryDirectory() as workdir:
-        for name, addresses in setups:
-            results[name] = run_setup(build, name, addresses, releases, workdir)
+        for name, addresses, budget in setups:
+            results[name] = run_setup(build, name.replace("/", "-"), addresses, budget, releases, workdir)
             r = results[name]
             print("%s: queries/s by address %s; reactions (ms) %s%s" % (
                 name, {a: round(v, 2) for a, v in sorted(r["rates"].items())},
@@ -300,7 +307,7 @@ def main():
     print()
     print("%-8s %18s %15s %21s %24s" % ("setup", "queries/address/s", "queries/date/s", "reaction median (ms)",
                                          "ratio to single (q/a, r)"))
-    for name, _ in setups:
+    for name, _, _ in setups:
         r = results[name]
         print("%-8s %18.2f %15.2f %21.0f %17.2f %6.2f" % (name, r["rate"], r["per_date"], r["reaction"],
                                                           r["rate"] / single["rate"],
