@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <set>
 #include <system_error>
@@ -232,23 +233,35 @@ struct GrabController::Impl {
   }
 
   void RunLauncher(std::stop_token stop, const std::shared_ptr<const std::vector<OrderWish>>& wishes) {
+    // Workers begin once the start is announced, so that no worker's event
+    // comes before the start's own.
+    std::promise<void> announce;
+    const std::shared_future<void> announced = announce.get_future().share();
+    LaunchWorkers(stop, wishes, announced);
+    // A start that was stopped while launching does not announce itself.
+    if (!stop.stop_requested()) events.OnGrabStarted(GrabStart{EventMomentNow(), {}});
+    announce.set_value();
+  }
+
+  void LaunchWorkers(const std::stop_token& stop, const std::shared_ptr<const std::vector<OrderWish>>& wishes,
+                     const std::shared_future<void>& announced) {
     for (std::size_t index = 0; index < wishes->size(); ++index) {
       std::lock_guard lock(mutex);
       if (stop.stop_requested()) return;
       runningWorkers.fetch_add(1);
-      const bool launched = LaunchLocked([this, stop, wishes, index, factory = scheduleFactory, pacer = queryPacer] {
-        const OrderWish& wish = (*wishes)[index];
-        if (wish.choice == OrderWish::Choice::kParty) {
-          RunPartyWorker(stop, index, wish, factory, pacer.get());
-        } else {
-          RunWorker(stop, index, wish);
-        }
-        runningWorkers.fetch_sub(1);
-      });
+      const bool launched =
+          LaunchLocked([this, stop, wishes, index, announced, factory = scheduleFactory, pacer = queryPacer] {
+            announced.wait();
+            const OrderWish& wish = (*wishes)[index];
+            if (wish.choice == OrderWish::Choice::kParty) {
+              RunPartyWorker(stop, index, wish, factory, pacer.get());
+            } else {
+              RunWorker(stop, index, wish);
+            }
+            runningWorkers.fetch_sub(1);
+          });
       if (!launched) runningWorkers.fetch_sub(1);
     }
-    // A start that was stopped while launching does not announce itself.
-    if (!stop.stop_requested()) events.OnGrabStarted(GrabStart{EventMomentNow(), {}});
   }
 
   void RunWorker(const std::stop_token& stop, std::size_t wishIndex, const OrderWish& wish) {
