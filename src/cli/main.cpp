@@ -399,6 +399,8 @@ int PrepareGrabbing(RunContext& context, AccountRun& account,
     // Taking the account over with no sign-in stored (Redis came back
     // empty): asked for as after a lapse.
     report.needsSignIn = [&run, name = plan.account] { run.OnSessionLapsed(quillet::SessionLapse{{}, name}); };
+    // The plan's budget is the account's: the members query as one machine would.
+    report.sharedBy = [pacer](std::size_t members) { pacer->ShareBudget(members); };
     account.member =
         std::make_unique<quillet::fleet::FleetMember>(session, context.fleet, std::move(settings), std::move(report));
   }

@@ -51,6 +51,13 @@ FleetMember::~FleetMember() {
 void FleetMember::Start() {
   if (started_.exchange(true)) return;
   heartbeat_ = std::make_unique<HeartbeatKeeper>(*store_, settings_.member, settings_.address);
+  // The share is known before the first query (the reader's thread follows it after).
+  if (settings_.shareCount != 0) {
+    TellSharedBy(settings_.shareCount);
+  } else {
+    store_->Beat(settings_.member, settings_.address);
+    FollowLiveMembers();
+  }
   reader_ = std::jthread([this](std::stop_token stop) { ReadSightings(stop); });
   session_.StartGrabbing();
   lease_ = std::make_unique<LeaseKeeper>(*store_, settings_.account, settings_.member,
@@ -119,8 +126,16 @@ void FleetMember::FollowLiveMembers() {
   if (status.failure != RedisFailure::kNone) return;
   const std::vector<MemberStatus>& members = status.status.members;  // sorted by id
   for (std::size_t i = 0; i < members.size(); ++i) {
-    if (members[i].id == settings_.member) share_->SetShare(i, members.size());
+    if (members[i].id != settings_.member) continue;
+    share_->SetShare(i, members.size());
+    TellSharedBy(members.size());
   }
+}
+
+void FleetMember::TellSharedBy(std::size_t members) {
+  if (members == sharedBy_) return;
+  sharedBy_ = members;
+  if (report_.sharedBy) report_.sharedBy(members);
 }
 
 // Ends the workers of wishes that ended elsewhere; true once all have.

@@ -57,6 +57,10 @@ struct FleetMemberReport {
   std::function<void()> needsSignIn;
   // Every wish ended for the whole fleet.
   std::function<void()> allDone;
+  // The number of members that share the account's queries, at the start
+  // and whenever it changes (a member came or went): each keeps that part
+  // of the account's query budget.
+  std::function<void(std::size_t members)> sharedBy;
 };
 
 class FleetWorkShare;
@@ -86,6 +90,7 @@ class FleetMember {
   void ReadSightings(const std::stop_token& stop);
   bool CheckEnded();
   void FollowLiveMembers();
+  void TellSharedBy(std::size_t members);
 
   Session& session_;
   const std::shared_ptr<FleetStore> store_;
@@ -97,6 +102,7 @@ class FleetMember {
   std::mutex doneMutex_;
   std::condition_variable_any doneChanged_;
   std::atomic<bool> allDone_{false};
+  std::size_t sharedBy_ = 0;  // as last told; the sightings reader's thread only
   std::atomic<bool> started_{false};
 
   // Last: started by Start, stopped first by the destructor.

@@ -133,6 +133,12 @@ RedisFailure FleetStore::Beat(const std::string& member, const std::string& addr
                 {RedisReplyKind::kStatus});
 }
 
+RedisFailure FleetStore::Leave(const std::string& member) {
+  const RedisResult gone = pool_.Command({"DEL", keys_.Member(member)});
+  if (!gone.Ok()) return gone.failure;
+  return Expect(pool_.Command({"SREM", keys_.Members(), member}), {RedisReplyKind::kInteger});
+}
+
 LeaseResult FleetStore::TakeLease(const std::string& account, const std::string& member) {
   LeaseResult result;
   const RedisResult known = pool_.Command({"SADD", keys_.Accounts(), account});

@@ -159,6 +159,10 @@ class FleetStore {
 
   // The member's heartbeat: alive for heartbeatTtl from now.
   RedisFailure Beat(const std::string& member, const std::string& address);
+  // The member ends: its heartbeat goes at once, so that the others take up
+  // its share of the queries (and the status stops listing it) now rather
+  // than when the heartbeat would have run out.
+  RedisFailure Leave(const std::string& member);
 
   // Set-if-absent with the lease's time; a lease this member holds already is extended.
   LeaseResult TakeLease(const std::string& account, const std::string& member);

@@ -29,7 +29,8 @@ FleetWorkShare::FleetWorkShare(std::shared_ptr<FleetStore> store, const FleetMem
       shareCount_(settings.shareCount == 0 ? 1 : settings.shareCount),
       wishes_(std::move(wishes)),
       ended_(wishes_.size()),
-      seen_(wishes_.size()) {
+      seen_(wishes_.size()),
+      seenSignals_(wishes_.size()) {
   for (std::size_t w = 0; w < wishes_.size(); ++w) {
     const bool named = w < settings.wishNames.size() && !settings.wishNames[w].empty();
     names_.push_back(named ? settings.wishNames[w] : DefaultWishName(account_, w));
@@ -85,6 +86,14 @@ std::optional<SeenSeat> FleetWorkShare::NextSeenElsewhere(std::size_t wishIndex,
   std::optional<SeenSeat> seat = std::move(seen_[wishIndex]);
   seen_[wishIndex].reset();
   return seat;
+}
+
+std::stop_token FleetWorkShare::SeenElsewhereSignal(std::size_t wishIndex) {
+  if (wishIndex >= wishes_.size()) return {};
+  std::lock_guard lock(mutex_);
+  // The seat it told of was taken (or forgotten): a fresh signal.
+  if (!seen_[wishIndex] && seenSignals_[wishIndex].stop_requested()) seenSignals_[wishIndex] = std::stop_source();
+  return seenSignals_[wishIndex].get_token();
 }
 
 bool FleetWorkShare::BeforeOrder(std::size_t wishIndex) {
@@ -146,6 +155,7 @@ void FleetWorkShare::Feed(const Sighting& sighting) {
     {
       std::lock_guard lock(mutex_);
       seen_[w] = std::move(seat);
+      seenSignals_[w].request_stop();
     }
     seenArrived_.notify_all();
     return;

@@ -29,6 +29,7 @@ class FleetWorkShare : public WorkShare {
   void Sighted(std::size_t wishIndex, const SeenSeat& seen) override;
   std::optional<SeenSeat> NextSeenElsewhere(std::size_t wishIndex, std::chrono::milliseconds wait,
                                             const std::stop_token& stop) override;
+  std::stop_token SeenElsewhereSignal(std::size_t wishIndex) override;
   bool BeforeOrder(std::size_t wishIndex) override;
   void AfterOrder(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) override;
   std::stop_token WishEnded(std::size_t wishIndex) override;
@@ -65,9 +66,10 @@ class FleetWorkShare : public WorkShare {
   std::vector<std::stop_source> ended_;  // one per wish; the sources themselves are thread-safe
 
   std::atomic<bool> held_{false};
-  std::mutex mutex_;  // guards seen_
+  std::mutex mutex_;  // guards seen_ and seenSignals_
   std::condition_variable_any seenArrived_;
   std::vector<std::optional<SeenSeat>> seen_;  // the latest seat seen elsewhere, per wish
+  std::vector<std::stop_source> seenSignals_;  // stopped while seen_ holds the wish's seat
 };
 
 // The fleet's name of the session's wish `index` when none is given.

@@ -50,4 +50,11 @@ HeartbeatKeeper::HeartbeatKeeper(FleetStore& store, std::string member, std::str
         } while (WaitUnlessStopped(stop, store_.Timings().heartbeatEvery));
       }) {}
 
+HeartbeatKeeper::~HeartbeatKeeper() {
+  thread_.request_stop();
+  if (thread_.joinable()) thread_.join();
+  // A Redis that does not answer now lets the heartbeat run out instead.
+  static_cast<void>(store_.Leave(member_));
+}
+
 }  // namespace quillet::fleet

@@ -39,10 +39,13 @@ class LeaseKeeper {
   std::jthread thread_;  // last: starts after the fields it reads
 };
 
-// Keeps a member's heartbeat alive on a thread of its own.
+// Keeps a member's heartbeat alive on a thread of its own; a process that
+// dies leaves it to run out.
 class HeartbeatKeeper {
  public:
   HeartbeatKeeper(FleetStore& store, std::string member, std::string address);
+  // The heartbeat stops and the member leaves the fleet's list at once.
+  ~HeartbeatKeeper();
   HeartbeatKeeper(const HeartbeatKeeper&) = delete;
   HeartbeatKeeper& operator=(const HeartbeatKeeper&) = delete;
 

@@ -423,18 +423,31 @@ struct GrabController::Impl {
               everyPairAnswered = false;  // what the date lists is not known whole
               continue;
             }
-            // A seat seen elsewhere is ordered before the next query of our own.
-            if (const auto seen = share->NextSeenElsewhere(wishIndex, std::chrono::milliseconds(0), stop)) {
-              const SeenOrder fed = OrderSeen(stop, wishIndex, task, *seen, pacer, *share);
-              if (fed == SeenOrder::kEnded) return;
-              lapsed = fed == SeenOrder::kLapsed;
-              closed = fed == SeenOrder::kClosed;
-              if (lapsed) NoteLapse(round);
-              if (lapsed || closed) break;
-            }
           }
+          // A seat seen elsewhere is ordered before the next query of our
+          // own, also when it comes while the query waits for its moment.
           std::optional<SteadyTime> sentAt;
-          if (pacer && !(sentAt = pacer->BeforeQuery(stop))) return;
+          for (;;) {
+            const std::stop_token seenSignal = share ? share->SeenElsewhereSignal(wishIndex) : std::stop_token();
+            if (share) {
+              if (const auto seen = share->NextSeenElsewhere(wishIndex, std::chrono::milliseconds(0), stop)) {
+                const SeenOrder fed = OrderSeen(stop, wishIndex, task, *seen, pacer, *share);
+                if (fed == SeenOrder::kEnded) return;
+                lapsed = fed == SeenOrder::kLapsed;
+                closed = fed == SeenOrder::kClosed;
+                if (lapsed) NoteLapse(round);
+                if (lapsed || closed) break;
+                continue;
+              }
+            }
+            if (!pacer) break;
+            std::stop_source wake;
+            const std::stop_callback wakeByStop(stop, [&wake] { wake.request_stop(); });
+            const std::stop_callback wakeBySeen(seenSignal, [&wake] { wake.request_stop(); });
+            if ((sentAt = pacer->BeforeQuery(wake.get_token()))) break;
+            if (stop.stop_requested()) return;
+          }
+          if (lapsed || closed) break;
           const TrainsResult query = client.QueryLeftTickets(studentPurpose, wish.dates[d], pair.from.telecode,
                                                              pair.to.telecode, stop, wish.trains);
           if (stop.stop_requested()) return;

@@ -1,29 +1,68 @@
 #include "grab/query_budget.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quillet {
 namespace {
 
 constexpr double kMargin = 1.02;
-// One second and a little more for the way to the service.
-constexpr auto kWindow = std::chrono::milliseconds(1020);
+// A little more than the window's seconds, for the way to the service.
+constexpr auto kWayToTheService = std::chrono::milliseconds(20);
+constexpr int kLongestWindowSeconds = 10;
 
 std::chrono::nanoseconds IntervalFor(double perSecond) {
   if (perSecond <= 0) return std::chrono::nanoseconds::zero();
   return std::chrono::nanoseconds(static_cast<long long>(1e9 * kMargin / perSecond));
 }
 
+struct Window {
+  int seconds = 1;
+  std::size_t queries = 0;
+};
+
+// The whole seconds that lose the least of the rate when its queries in
+// them are counted whole; the shortest of equals.
+Window WindowFor(double perSecond) {
+  Window best;
+  if (perSecond <= 0) return best;
+  double bestLoss = 1;
+  for (int seconds = 1; seconds <= kLongestWindowSeconds; ++seconds) {
+    const double exact = perSecond * seconds;
+    const double whole = std::floor(exact + 1e-6);
+    if (whole < 1) continue;
+    const double loss = (exact - whole) / exact;
+    if (loss < bestLoss - 1e-3) {
+      bestLoss = loss;
+      best = Window{seconds, static_cast<std::size_t>(whole)};
+    }
+  }
+  return best;
+}
+
 }  // namespace
 
-QueryBudget::QueryBudget(double perSecond)
-    : interval_(IntervalFor(perSecond)), perWindow_(perSecond >= 1 ? static_cast<std::size_t>(perSecond) : 0) {}
+QueryBudget::QueryBudget(double perSecond) { SetRate(perSecond); }
+
+void QueryBudget::SetRate(double perSecond) {
+  const Window window = WindowFor(perSecond);
+  std::lock_guard lock(mutex_);
+  interval_ = IntervalFor(perSecond);
+  window_ = std::chrono::seconds(window.seconds) + kWayToTheService;
+  perWindow_ = window.queries;
+  while (sent_.size() > perWindow_) sent_.pop_front();
+}
+
+std::chrono::nanoseconds QueryBudget::Interval() const {
+  std::lock_guard lock(mutex_);
+  return interval_;
+}
 
 std::optional<SteadyTime> QueryBudget::Admit(SteadyTime now) {
-  if (perWindow_ == 0) return std::nullopt;
   std::lock_guard lock(mutex_);
+  if (perWindow_ == 0) return std::nullopt;
   if (sent_.size() >= perWindow_) {
-    const SteadyTime free = sent_.front() + kWindow;
+    const SteadyTime free = sent_.front() + window_;
     if (now < free) return free;
     sent_.pop_front();
   }
@@ -32,8 +71,8 @@ std::optional<SteadyTime> QueryBudget::Admit(SteadyTime now) {
 }
 
 SteadyTime QueryBudget::Reserve(SteadyTime now) {
-  if (interval_ == std::chrono::nanoseconds::zero()) return now;
   std::lock_guard lock(mutex_);
+  if (interval_ == std::chrono::nanoseconds::zero()) return now;
   const SteadyTime slot = std::max(now, next_);
   next_ = slot + interval_;
   return slot;

@@ -32,6 +32,11 @@ std::optional<SteadyTime> QueryPacer::BeforeQuery(const std::stop_token& stop) {
   return now;
 }
 
+void QueryPacer::ShareBudget(std::size_t ways) {
+  if (settings_.maxQueriesPerSecond <= 0) return;
+  budget_.SetRate(settings_.maxQueriesPerSecond / static_cast<double>(ways == 0 ? 1 : ways));
+}
+
 bool QueryPacer::WaitWhileClosed(const std::stop_token& stop) {
   if (!clock_) return !stop.stop_requested();
   {

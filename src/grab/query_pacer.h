@@ -69,6 +69,11 @@ class QueryPacer {
   // closed-hours refusal, and the workers now wait for the next opening.
   bool AfterOrderRefused(const OrderOutcome& outcome, const std::stop_token& stop);
 
+  // The account's queries are shared among `ways` processes (a fleet's
+  // members, each from its own address): this one keeps 1/ways of the
+  // budget, so that together they query as one machine would. 0 counts as 1.
+  void ShareBudget(std::size_t ways);
+
   // When the latest request of the workers went (or a keep-alive check).
   SteadyTime LastActivity() const;
   void NoteActivity(SteadyTime moment);

@@ -41,6 +41,10 @@ class WorkShare {
   // only one already there); nothing after the wait or a stop.
   virtual std::optional<SeenSeat> NextSeenElsewhere(std::size_t wishIndex, std::chrono::milliseconds wait,
                                                     const std::stop_token& stop) = 0;
+  // Stopped once a seat seen elsewhere waits for the wish, so that a worker
+  // waiting for its next query's moment takes it (NextSeenElsewhere) at
+  // once; asked again after that, a fresh one. Never stopped by default.
+  virtual std::stop_token SeenElsewhereSignal(std::size_t /*wishIndex*/) { return {}; }
   // Before an order chain: false when the wish may not be ordered now (its
   // order lock is held elsewhere, or this process no longer orders).
   virtual bool BeforeOrder(std::size_t wishIndex) = 0;

@@ -420,6 +420,16 @@ TEST_F(FleetGrabRunTest, ThreeMembersBookThreeAccountsEachHeldByOneMemberAndNoth
   ASSERT_TRUE(WaitUntil([&] {
     return std::all_of(accounts.begin(), accounts.end(), [&](const std::string& a) { return !HolderOf(a).empty(); });
   }));
+  const auto fleetStatus = [&] {
+    GrabProcess shown({"--fleet-status", plan, "--fleet", redis_.Url()}, "");
+    EXPECT_EQ(shown.Wait(), 0) << shown.Err();
+    return shown.Out();
+  };
+  const std::string whileRunning = fleetStatus();
+  for (const char* address :
+       {"  127.0.0.2  last heartbeat", "  127.0.0.3  last heartbeat", "  127.0.0.4  last heartbeat"}) {
+    EXPECT_TRUE(Contains(whileRunning, address)) << whileRunning;
+  }
   std::map<std::string, std::set<std::string>> holders;
   for (std::size_t a = 0; a < accounts.size(); ++a) Stock(DateOf(a), TrainOf(a), "O", 2);
   std::atomic<bool> ended = false;
@@ -446,17 +456,9 @@ TEST_F(FleetGrabRunTest, ThreeMembersBookThreeAccountsEachHeldByOneMemberAndNoth
   EXPECT_EQ(CountOf(sim_.State(), "\"orderId\""), 6u);
   EXPECT_EQ(SignIns(), 3u) << "one sign-in per account in the whole fleet";
 
-  std::string statusOut;
-  {
-    GrabProcess shown({"--fleet-status", plan, "--fleet", redis_.Url()}, "");
-    EXPECT_EQ(shown.Wait(), 0) << shown.Err();
-    statusOut = shown.Out();
-  }
-  // Their heartbeats live on for a few seconds after the members ended.
-  for (const char* address :
-       {"  127.0.0.2  last heartbeat", "  127.0.0.3  last heartbeat", "  127.0.0.4  last heartbeat"}) {
-    EXPECT_TRUE(Contains(statusOut, address)) << statusOut;
-  }
+  // Members that ended left the fleet's list at once.
+  const std::string statusOut = fleetStatus();
+  EXPECT_TRUE(Contains(statusOut, "Members\n  none alive\n")) << statusOut;
   for (const std::string& account : accounts) {
     EXPECT_TRUE(Contains(statusOut, "  " + account + "  held by nobody")) << statusOut;
     EXPECT_TRUE(Contains(statusOut, "  " + account + "/1  1 attempts, booked by ")) << statusOut;

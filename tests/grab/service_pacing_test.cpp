@@ -167,6 +167,48 @@ TEST(QueryBudget, ALateQueryNeverBringsOneMoreIntoAnySecond) {
   EXPECT_FALSE(QueryBudget(0).Admit(t0)) << "no budget";
 }
 
+// A worker that queries as soon as the budget lets it, for a minute: it
+// uses the rate, whether whole or not, and never has more queries in a
+// window than the rate allows there.
+TEST(QueryBudget, ARateBetweenWholeNumbersIsUsedNotRoundedDown) {
+  struct RateCase {
+    double perSecond;
+    std::chrono::milliseconds window;  // any such span holds at most `most`
+    std::size_t most;
+  };
+  const RateCase cases[] = {{5, 1000ms, 5}, {5.0 / 3, 3000ms, 5}, {2.5, 2000ms, 5}, {0.5, 2000ms, 1}, {1.7, 10000ms, 17}};
+  for (const RateCase& c : cases) {
+    SCOPED_TRACE(c.perSecond);
+    QueryBudget budget(c.perSecond);
+    const SteadyTime t0{std::chrono::seconds(10)};
+    std::vector<SteadyTime> sent;
+    SteadyTime now = t0;
+    while (now < t0 + 60s) {
+      now = budget.Reserve(now);
+      // Every third query wakes late.
+      if (sent.size() % 3 == 2) now += 150ms;
+      while (const auto later = budget.Admit(now)) now = *later;
+      sent.push_back(now);
+    }
+    const double used = static_cast<double>(sent.size() - 1) / 60.0;
+    EXPECT_GT(used, c.perSecond * 0.9) << "of the budget, only " << used;
+    EXPECT_LE(used, c.perSecond * 1.01);
+    for (std::size_t i = 0; i + c.most < sent.size(); ++i) EXPECT_GT(sent[i + c.most] - sent[i], c.window) << i;
+  }
+}
+
+TEST(QueryBudget, ANewRateTakesEffectAtTheNextReservation) {
+  QueryBudget budget(6);
+  const SteadyTime t0{std::chrono::seconds(10)};
+  budget.Reserve(t0);
+  const auto sixth = budget.Interval();
+  budget.SetRate(2);
+  EXPECT_EQ(budget.Reserve(t0), t0 + sixth) << "a reserved moment stands";
+  EXPECT_EQ(budget.Reserve(t0), t0 + sixth + budget.Interval());
+  EXPECT_GT(budget.Interval(), 3 * sixth - 1ms);
+  EXPECT_LT(budget.Interval(), 3 * sixth + 1ms);
+}
+
 // A steady clock that moves only when waited on; this machine's and the
 // service's clock read it plus one offset. Used from the test's thread only.
 struct FakeClocks {

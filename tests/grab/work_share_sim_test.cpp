@@ -14,6 +14,7 @@
 #include "booking/service_paths.h"
 #include "gbk.h"
 #include "grab/grab_controller.h"
+#include "grab/query_pacer.h"
 #include "grab/work_share.h"
 #include "net/cookies.h"
 #include "recording_view.h"
@@ -62,11 +63,17 @@ class ScriptedShare : public WorkShare {
     bookedBeforeRecord_ += static_cast<int>(view_.Booked().size());
   }
   std::stop_token WishEnded(std::size_t) override { return ended_.get_token(); }
+  std::stop_token SeenElsewhereSignal(std::size_t) override {
+    std::lock_guard lock(mutex_);
+    if (!fed_ && fedSignal_.stop_requested()) fedSignal_ = std::stop_source();
+    return fedSignal_.get_token();
+  }
 
   void Feed(SeenSeat seat) {
     {
       std::lock_guard lock(mutex_);
       fed_ = std::move(seat);
+      fedSignal_.request_stop();
     }
     fedChanged_.notify_all();
   }
@@ -99,6 +106,7 @@ class ScriptedShare : public WorkShare {
   mutable std::mutex mutex_;
   std::condition_variable_any fedChanged_;
   std::optional<SeenSeat> fed_;
+  std::stop_source fedSignal_;  // stopped while fed_ holds a seat
   std::vector<SeenSeat> sightings_;
   std::vector<OrderOutcomeKind> outcomes_;
   std::vector<std::string> orderIds_;
@@ -212,6 +220,33 @@ TEST_F(WorkShareSimTest, ASeatSeenElsewhereIsOrderedAtOnceAndRecordedBeforeItIsT
   EXPECT_EQ(share->OrderIds()[0], view.Booked()[0].orderId);
   EXPECT_EQ(share->BookedBeforeRecord(), 0) << "told before it was recorded";
   EXPECT_EQ(test::SimBookings(sim).size(), 1u);
+}
+
+TEST_F(WorkShareSimTest, ASeatSeenElsewhereWhileAQueryWaitsForItsMomentIsOrderedBeforeThatQuery) {
+  sim.Release(date, train.stationTrainCode, "O", 0);
+  test::RecordingView view;
+  auto share = std::make_shared<ScriptedShare>(true, true, true, view);
+  GrabController grab(client, view, test::ChinaDate(0), GrabPacing{300ms, 50ms, 100ms});
+  grab.SetWorkShare(share);
+  // One query every ten seconds: the second waits long for its moment.
+  PacerSettings slow;
+  slow.maxQueriesPerSecond = 0.1;
+  grab.SetQueryPacer(std::make_shared<QueryPacer>(slow, nullptr, PacerReport{}));
+  const std::size_t queriesBefore = Count(kQuery);
+  grab.StartGrabbing({Wish()});
+  ASSERT_TRUE(test::WaitUntil([&] { return view.AttemptCount() >= 2; }, 5s)) << "the second pass did not begin";
+
+  sim.Release(date, train.stationTrainCode, "O", 1);
+  const TrainsResult seen = client.QueryLeftTickets(false, date, "BJP", "SHH");
+  const auto listed = std::find_if(seen.trains.begin(), seen.trains.end(),
+                                   [&](const TrainRecord& t) { return t.stationTrainCode == train.stationTrainCode; });
+  ASSERT_NE(listed, seen.trains.end());
+  share->Feed({date, {Wish().from, Wish().to}, *listed, "O"});
+  ASSERT_TRUE(test::WaitUntil([&] { return view.Booked().size() == 1; }, 8s)) << Utf8FromGbk(view.Log());
+  EXPECT_TRUE(test::WaitUntil([&] { return grab.RunningWorkerCount() == 0; }, 5s));
+  grab.StopAndJoinAll();
+  EXPECT_EQ(Count(kQuery), queriesBefore + 2) << "the worker's first query and the test's own, no other";
+  EXPECT_EQ(share->Outcomes(), std::vector<OrderOutcomeKind>{OrderOutcomeKind::kBooked});
 }
 
 TEST_F(WorkShareSimTest, AWishThatEndedElsewhereEndsItsWorker) {
