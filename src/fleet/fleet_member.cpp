@@ -60,8 +60,9 @@ void FleetMember::Start() {
   }
   reader_ = std::jthread([this](std::stop_token stop) { ReadSightings(stop); });
   session_.StartGrabbing();
-  lease_ = std::make_unique<LeaseKeeper>(*store_, settings_.account, settings_.member,
-                                         [this](LeaseChange change) { OnLease(change); });
+  lease_ = std::make_unique<LeaseKeeper>(
+      *store_, settings_.account, settings_.member, [this](LeaseChange change) { OnLease(change); },
+      [this] { return !session_.SignedIn() && !store_->ReadSignIn(settings_.account).cookies; });
 }
 
 bool FleetMember::HoldsAccount() const { return share_->Held(); }

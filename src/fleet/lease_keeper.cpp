@@ -6,12 +6,21 @@
 
 namespace quillet::fleet {
 
+namespace {
+
+// Tries of a member that lacks a sign-in while the lease stays free, before
+// it takes it; a member with one tries every round.
+constexpr int kFreeTriesBeforeTakingWithoutSignIn = 3;
+
+}  // namespace
+
 LeaseKeeper::LeaseKeeper(FleetStore& store, std::string account, std::string member,
-                         std::function<void(LeaseChange)> onChange)
+                         std::function<void(LeaseChange)> onChange, std::function<bool()> lacksSignIn)
     : store_(store),
       account_(std::move(account)),
       member_(std::move(member)),
       onChange_(std::move(onChange)),
+      lacksSignIn_(std::move(lacksSignIn)),
       thread_([this](std::stop_token stop) { Run(std::move(stop)); }) {}
 
 LeaseKeeper::~LeaseKeeper() {
@@ -24,7 +33,14 @@ void LeaseKeeper::Run(std::stop_token stop) {
   const FleetTimings& timings = store_.Timings();
   while (!stop.stop_requested()) {
     if (!held_.load()) {
-      if (store_.TakeLease(account_, member_).state == LeaseState::kHeld) {
+      if (GivesWay()) {
+        if (!WaitUnlessStopped(stop, timings.takeEvery)) return;
+        continue;
+      }
+      const LeaseResult taken = store_.TakeLease(account_, member_);
+      if (taken.state == LeaseState::kHeldByOther && !taken.holder.empty()) sawOtherHolder_ = true;
+      if (taken.state == LeaseState::kHeld) {
+        freeTries_ = 0;
         held_ = true;
         if (onChange_) onChange_(LeaseChange::kTaken);
         if (!WaitUnlessStopped(stop, timings.renewEvery)) return;
@@ -41,6 +57,21 @@ void LeaseKeeper::Run(std::stop_token stop) {
     }
     if (!WaitUnlessStopped(stop, timings.renewEvery)) return;
   }
+}
+
+bool LeaseKeeper::GivesWay() {
+  if (!sawOtherHolder_ || !lacksSignIn_ || !lacksSignIn_()) {
+    freeTries_ = 0;
+    return false;
+  }
+  const HolderResult holder = store_.LeaseHolder(account_);
+  if (holder.failure != RedisFailure::kNone) return true;
+  if (holder.holder == member_) return false;  // still ours: renewed by taking it
+  if (!holder.holder.empty()) {
+    freeTries_ = 0;
+    return true;
+  }
+  return ++freeTries_ <= kFreeTriesBeforeTakingWithoutSignIn;
 }
 
 HeartbeatKeeper::HeartbeatKeeper(FleetStore& store, std::string member, std::string address)

@@ -4,6 +4,13 @@
 // renews it every renewEvery. A renewal that fails in any way (another
 // holder, the key gone, Redis silent) reports the lease lost at once, and
 // the keeper goes back to trying to take it.
+//
+// A member that could only go on with a new sign-in gives way: once it has
+// seen another member hold the account, it takes a free lease only while
+// `lacksSignIn` is false or after the lease stayed free for a few of its
+// tries. So when Redis comes back empty (leases and stored sign-ins lost),
+// the member whose session is still signed in takes the account again and
+// nobody has to sign in.
 #include <atomic>
 #include <functional>
 #include <string>
@@ -19,7 +26,8 @@ class LeaseKeeper {
  public:
   // `onChange` runs on the keeper's thread; it should hand the news on and
   // return soon (a long call delays the next renewal).
-  LeaseKeeper(FleetStore& store, std::string account, std::string member, std::function<void(LeaseChange)> onChange);
+  LeaseKeeper(FleetStore& store, std::string account, std::string member, std::function<void(LeaseChange)> onChange,
+              std::function<bool()> lacksSignIn = {});
   // Stops the thread and releases a lease it holds.
   ~LeaseKeeper();
   LeaseKeeper(const LeaseKeeper&) = delete;
@@ -30,11 +38,16 @@ class LeaseKeeper {
 
  private:
   void Run(std::stop_token stop);
+  bool GivesWay();
+
+  bool sawOtherHolder_ = false;  // the keeper's thread only
+  int freeTries_ = 0;            // the keeper's thread only
 
   FleetStore& store_;
   const std::string account_;
   const std::string member_;
   const std::function<void(LeaseChange)> onChange_;
+  const std::function<bool()> lacksSignIn_;
   std::atomic<bool> held_{false};
   std::jthread thread_;  // last: starts after the fields it reads
 };

@@ -402,6 +402,9 @@ class FleetGrabRunTest : public GrabRunTest {
   }
 
   std::string HolderOf(const std::string& account) { return store_.LeaseHolder(account).holder; }
+  // Members that started grabbing (a member that does not hold an account
+  // first waits for its holder's sign-in).
+  std::size_t LiveMembers() { return store_.ReadStatus().status.members.size(); }
 
   std::size_t SignIns() const { return CountOf(sim_.Requests(), Quoted(service_paths::kLogin)); }
 
@@ -420,6 +423,7 @@ TEST_F(FleetGrabRunTest, ThreeMembersBookThreeAccountsEachHeldByOneMemberAndNoth
   ASSERT_TRUE(WaitUntil([&] {
     return std::all_of(accounts.begin(), accounts.end(), [&](const std::string& a) { return !HolderOf(a).empty(); });
   }));
+  ASSERT_TRUE(WaitUntil([&] { return LiveMembers() == 3; }));
   const auto fleetStatus = [&] {
     GrabProcess shown({"--fleet-status", plan, "--fleet", redis_.Url()}, "");
     EXPECT_EQ(shown.Wait(), 0) << shown.Err();
@@ -501,6 +505,41 @@ TEST_F(FleetGrabRunTest, AMemberGoesOnAfterRedisRestartsAndOrdersOnce) {
   EXPECT_EQ(Submits(), 1u);
   EXPECT_EQ(SignIns(), 1u);
   EXPECT_TRUE(store_.ReadOutcome(fleet::DefaultWishName("demo", 0)).outcome);
+}
+
+// Three members, two accounts: Redis comes back empty (leases, stored
+// sign-ins and all). The members wait; each account is taken again by the
+// member whose session is still signed in, so nobody signs in again; each
+// wish is ordered once.
+TEST_F(FleetGrabRunTest, MembersGoOnAfterRedisRestartsWithoutANewSignInAndOrderEachWishOnce) {
+  const std::vector<std::string> accounts = {"demo", "second"};
+  const std::string plan = WriteFleetPlan(accounts);
+  std::vector<std::unique_ptr<GrabProcess>> members;
+  for (const char* address : {"127.0.0.2", "127.0.0.3", "127.0.0.4"}) {
+    members.push_back(std::make_unique<GrabProcess>(MemberArgs(address, plan), "2 7\n2 7\n2 7\n2 7\n"));
+  }
+  ASSERT_TRUE(WaitUntil([&] {
+    return std::all_of(accounts.begin(), accounts.end(), [&](const std::string& a) { return !HolderOf(a).empty(); });
+  }));
+  ASSERT_TRUE(WaitUntil([&] { return SignIns() == 2 && LiveMembers() == 3; }));
+  std::this_thread::sleep_for(1500ms);  // every member has tried the leases once
+  std::map<std::string, std::string> holderBefore;
+  for (const std::string& account : accounts) holderBefore[account] = HolderOf(account);
+
+  redis_.Stop();
+  std::this_thread::sleep_for(3s);
+  ASSERT_TRUE(redis_.Restart());
+  ASSERT_TRUE(WaitUntil([&] {
+    return std::all_of(accounts.begin(), accounts.end(), [&](const std::string& a) { return !HolderOf(a).empty(); });
+  }));
+  for (const std::string& account : accounts) {
+    EXPECT_EQ(HolderOf(account), holderBefore[account]) << account << " went to a member without a sign-in";
+  }
+  for (std::size_t a = 0; a < accounts.size(); ++a) Stock(DateOf(a), TrainOf(a), "O", 2);
+  for (const auto& member : members) EXPECT_EQ(member->Wait(), 0) << member->Err() << member->Out();
+  EXPECT_EQ(Submits(), 2u) << "one order per wish";
+  EXPECT_EQ(CountOf(sim_.State(), "\"orderId\""), 4u);
+  EXPECT_EQ(SignIns(), 2u) << "a sign-in after Redis came back";
 }
 
 TEST_F(FleetGrabRunTest, AnUnreachableRedisAtTheStartEndsWithAClearMessage) {
