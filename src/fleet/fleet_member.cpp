@@ -77,7 +77,12 @@ void FleetMember::OnLease(LeaseChange change) {
   if (change == LeaseChange::kTaken) {
     share_->SetHeld(true);
     if (report_.leaseChanged) report_.leaseChanged(true);
-    if (store_->LoadSignIn(settings_.account, session_.Client().Cookies())) {
+    const SignInResult stored = store_->ReadSignIn(settings_.account);
+    if (stored.cookies && session_.SignedIn() && *stored.cookies == session_.Client().Cookies().Text()) {
+      // The stored sign-in is this session's own (it signed in just before
+      // it took the lease): nothing to take over.
+    } else if (stored.cookies) {
+      session_.Client().Cookies().SetText(*stored.cookies);
       session_.UseSignInFromElsewhere(settings_.account);
     } else if (session_.SignedIn()) {
       store_->StoreSignIn(settings_.account, session_.Client().Cookies());
