@@ -487,14 +487,58 @@ int FleetExitCode(quillet::fleet::FleetStore& store, const std::vector<std::uniq
   return anyManualCheck ? 4 : kExitFailure;
 }
 
-// Signs every account in, one after another, then grabs for all of them
-// until every wish of every account has ended.
+// Several accounts that sign in by QR code do so together, their codes
+// side by side, so that nobody waits for one scan before the next code.
+int SignInTogetherByQr(RunContext& context, const std::vector<AccountRun*>& accounts) {
+  std::vector<quillet::cli::QrAccount> qr;
+  std::string names;
+  for (AccountRun* account : accounts) {
+    quillet::cli::EventOutput* output = account->output;
+    qr.push_back({AccountName(*account), account->session, [output](const quillet::cli::QrCodeShown& code) {
+                    output->Write(quillet::cli::QrCodeEvent{code.id, code.content, code.picturePath});
+                  }});
+    names += (names.empty() ? "" : ", ") + AccountName(*account);
+  }
+  std::cerr << quillet::Format(_("Signing in %s"), names) << "\n";
+  quillet::cli::QrSignInIo io{
+      .prompts = std::cerr,
+      .pictures = context.pictures,
+      .draw = true,
+      .colour = isatty(STDERR_FILENO) != 0,
+      .onCode = {},
+      .stopRequested = [&context] { return context.stops.Count() > 0; },
+      .pollInterval = std::chrono::seconds(1),
+      .creationAttempts = 3,
+      .creationRetryWait = std::chrono::seconds(10),
+  };
+  const quillet::cli::QrSignInOutcome outcome = quillet::cli::SignInAllWithQr(qr, io);
+  if (outcome.stopped) return StoppedWhile(context.stops, "during the sign-in");
+  if (!outcome.signedIn) {
+    Fail(outcome.error);
+    return kExitFailure;
+  }
+  for (AccountRun* account : accounts) account->output->Write(quillet::cli::SignedInEvent{"qr"});
+  return kGoOn;
+}
+
+// Signs every account in, one after another (those by QR code together,
+// after the others), then grabs for all of them until every wish of every
+// account has ended.
 int SignInAndGrab(RunContext& context, std::vector<std::unique_ptr<AccountRun>>& accounts) {
+  std::vector<AccountRun*> byQr;
+  for (auto& account : accounts) {
+    if (ByQr(*account) && !context.fleet) byQr.push_back(account.get());
+  }
+  const bool qrTogether = byQr.size() > 1;
   for (auto& account : accounts) {
     account->run->SetSignInMethod(ByQr(*account) ? "qr" : "captcha");
+    if (qrTogether && ByQr(*account)) continue;
     if (accounts.size() > 1) std::cerr << quillet::Format(_("Signing in %s"), AccountName(*account)) << "\n";
     const int code = context.fleet ? FleetSignInAccount(context, *account) : SignInAccount(context, *account);
     if (code != kGoOn) return code;
+  }
+  if (qrTogether) {
+    if (const int code = SignInTogetherByQr(context, byQr); code != kGoOn) return code;
   }
   // One estimate of the service's clock for sale openings and the service's hours.
   quillet::cli::WebPage* page = context.page;

@@ -20,4 +20,14 @@ std::optional<std::vector<std::vector<bool>>> QrModules(const std::string& conte
 // The drawing, lines ended by "\n"; nothing when the content cannot be encoded.
 std::optional<std::string> DrawQrCode(const std::string& content, bool colour);
 
+struct CaptionedQr {
+  std::string caption;  // UTF-8, shown above the code
+  std::string content;
+};
+
+// Several codes next to each other (their quiet zones between them), each
+// caption above its code, for signing several accounts in at once; nothing
+// when a content cannot be encoded.
+std::optional<std::string> DrawQrCodesSideBySide(const std::vector<CaptionedQr>& codes, bool colour);
+
 }  // namespace quillet::cli

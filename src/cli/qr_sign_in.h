@@ -7,6 +7,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/private_folder.h"
 #include "cli/terminal_sign_in.h"
@@ -42,5 +43,20 @@ struct QrSignInOutcome : SignInOutcome {
 };
 
 QrSignInOutcome SignInWithQr(Session& session, QrSignInIo& io);
+
+// One of several accounts signed in together by QR code.
+struct QrAccount {
+  std::string name;  // UTF-8; above its code and before its notes
+  Session* session = nullptr;
+  std::function<void(const QrCodeShown&)> onCode;  // as QrSignInIo::onCode, for this account
+};
+
+// Signs every account in at once: their codes are drawn side by side, each
+// under its account's name, and polled together, so the person scans them
+// one after another with each account's phone. A code that expires is
+// replaced and the codes still waiting are drawn again. Ends when every
+// account is signed in, at the first that cannot be (refused on the phone,
+// not accepted, no code to be had), or at a stop. io.onCode is not used.
+QrSignInOutcome SignInAllWithQr(std::vector<QrAccount>& accounts, QrSignInIo& io);
 
 }  // namespace quillet::cli

@@ -1158,6 +1158,52 @@ TEST_F(QrGrabRunTest, RefusalOnThePhoneEndsWithTheReason) {
   EXPECT_FALSE(Contains(grab.Out(), "signed_in")) << grab.Out();
 }
 
+// Two accounts by QR code: both codes are shown at once, side by side under
+// their names, before either is scanned; each scanned by its own account
+// signs that one in, and both book.
+class TwoQrAccountGrabRunTest : public QrGrabRunTest {
+ protected:
+  TwoQrAccountGrabRunTest() : QrGrabRunTest({"--account", "second:demo1234"}) {}
+};
+
+TEST_F(TwoQrAccountGrabRunTest, BothCodesAreShownAtOnceAndEachScanSignsItsAccountIn) {
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("quillet-plan-qr-accounts-" + std::to_string(::getpid()) + ".toml");
+  plans_.push_back(path);
+  {
+    std::ofstream out(path);
+    out << "service = \"" << sim_.BaseUrl() << "\"\nservice_hours = \"00:00-00:00\"\n";
+    const char* const names[] = {"demo", "second"};
+    for (std::size_t a = 0; a < 2; ++a) {
+      out << "\n[[account]]\nname = \"" << names[a] << "\"\nsign_in = \"qr\"\n\n[[account.wish]]\nfrom = \"VNP\"\n"
+          << "to = \"AOH\"\ndates = [\"" << dates_[a] << "\"]\ntrains = [\"" << trains_[0]
+          << "\"]\npassengers = [\"张伟\", \"李娜\"]\nseats = [\"二等座\"]\n";
+    }
+  }
+  for (const std::string& date : dates_) Stock(date, trains_[0], "O", 2);
+  GrabProcess grab({"--json", "--no-sound", path.string()}, "", false);
+  ASSERT_TRUE(grab.WaitForOutput("\"event\":\"qr_code\"", 2)) << grab.Err();
+  const std::vector<std::string> accounts = EventValues(grab.Out(), "qr_code", "account");
+  const std::vector<std::string> ids = EventValues(grab.Out(), "qr_code", "id");
+  ASSERT_EQ(accounts, (std::vector<std::string>{"demo", "second"})) << grab.Out();
+  ASSERT_EQ(ids.size(), 2u);
+  EXPECT_TRUE(Contains(grab.Err(), "demo")) << grab.Err();
+  EXPECT_TRUE(Contains(grab.Err(), "scan each code with the railway app of the account above it")) << grab.Err();
+  // The second account's code first: the order of the scans does not matter.
+  for (std::size_t a : {1u, 0u}) {
+    int status = 0;
+    const std::string answer = sim_.ScanQrCode(ids[a], accounts[a], "true", &status);
+    EXPECT_EQ(status, 200) << answer;
+  }
+  EXPECT_EQ(grab.Wait(), 0) << grab.Err();
+  const std::string out = grab.Out();
+  for (const std::string& name : accounts) {
+    EXPECT_EQ(CountOf(out, "{\"event\":\"signed_in\",\"account\":\"" + name + "\",\"method\":\"qr\""), 1u) << out;
+    EXPECT_EQ(CountOf(out, "{\"event\":\"booked\",\"account\":\"" + name + "\""), 1u) << out;
+  }
+  EXPECT_EQ(EventValues(out, "qr_code", "id").size(), 2u) << "no code was made again";
+}
+
 class ShortQrLifeGrabRunTest : public QrGrabRunTest {
  protected:
   ShortQrLifeGrabRunTest() : QrGrabRunTest({"--qr-ttl", "2"}) {}

@@ -116,6 +116,37 @@ TEST(QrDrawing, DecodesBackToTheContentWithAQuietZone) {
   }
 }
 
+// Two accounts' codes of different sizes side by side: each column range
+// reads back as its code, under its account's name.
+TEST(QrDrawing, CodesSideBySideEachReadBackUnderItsCaption) {
+  const std::vector<CaptionedQr> codes = {{"张伟", QrSignInContent("PucvNYR8XpXAYIdlwx33-M841YIYrM-S")},
+                                          {"second", std::string(200, 'y')}};
+  const auto drawing = DrawQrCodesSideBySide(codes, true);
+  ASSERT_TRUE(drawing);
+  const std::size_t captionEnd = drawing->find('\n');
+  const std::string captions = drawing->substr(0, captionEnd);
+  const auto cells = Cells(WithoutColour(drawing->substr(captionEnd + 1)));
+  std::size_t left = 0;
+  for (const CaptionedQr& code : codes) {
+    SCOPED_TRACE(code.caption);
+    const std::size_t side = QrModules(code.content)->size() + 2 * kQrQuietModules;
+    std::vector<std::vector<std::pair<bool, bool>>> own;
+    for (const auto& line : cells) own.emplace_back(line.begin() + left, line.begin() + left + side);
+    EXPECT_EQ(test::DecodeQrPicture(Picture(own)), code.content);
+    // The caption starts above the code's first column (one column a character).
+    std::size_t column = 0;
+    std::size_t at = 0;
+    while (column < left && at < captions.size()) {
+      at += (static_cast<unsigned char>(captions[at]) & 0xC0) != 0x80 ? 1 : 0;
+      while (at < captions.size() && (static_cast<unsigned char>(captions[at]) & 0xC0) == 0x80) ++at;
+      ++column;
+    }
+    EXPECT_EQ(captions.compare(at, code.caption.size(), code.caption), 0) << captions;
+    left += side;
+  }
+  EXPECT_EQ(cells.front().size(), left);
+}
+
 TEST(QrDrawing, TooMuchContentIsNoDrawing) { EXPECT_FALSE(DrawQrCode(std::string(8000, 'x'), false)); }
 
 class PrivateFolderTest : public ::testing::Test {
