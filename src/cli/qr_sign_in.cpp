@@ -123,7 +123,8 @@ std::optional<QrCodeResult> NewCode(Session& session, QrSignInIo& io, const std:
     }
     QrCodeResult code = session.CreateQrCode();
     if (code.Done()) return code;
-    const std::string reason = "cannot get a QR code from the service: " + ServiceWords(code.message, "no valid answer");
+    const std::string reason =
+        "cannot get a QR code from the service: " + ServiceWords(code.message, "no valid answer");
     if (io.creationAttempts > 0 && ++failedCreations >= io.creationAttempts) {
       error = reason;
       return std::nullopt;

@@ -176,7 +176,8 @@ TEST(QueryBudget, ARateBetweenWholeNumbersIsUsedNotRoundedDown) {
     std::chrono::milliseconds window;  // any such span holds at most `most`
     std::size_t most;
   };
-  const RateCase cases[] = {{5, 1000ms, 5}, {5.0 / 3, 3000ms, 5}, {2.5, 2000ms, 5}, {0.5, 2000ms, 1}, {1.7, 10000ms, 17}};
+  const RateCase cases[] = {
+      {5, 1000ms, 5}, {5.0 / 3, 3000ms, 5}, {2.5, 2000ms, 5}, {0.5, 2000ms, 1}, {1.7, 10000ms, 17}};
   for (const RateCase& c : cases) {
     SCOPED_TRACE(c.perSecond);
     QueryBudget budget(c.perSecond);
