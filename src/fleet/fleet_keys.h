@@ -8,7 +8,8 @@
 //   signin:<account>     string  the account's session cookies ("name=value; ..."), as the holder last saw them
 //   sightings            stream  entries: account wish date from to train class member at (Unix ms); ~10000 kept
 //   wishes               set     wishes that were attempted or ended
-//   wish:<wish>          hash    attempts, outcome ("booked" / "manual_check"), order_id, by (member), at (Unix ms)
+//   wish:<wish>          hash    attempts, outcome ("booked" / "manual_check"), order_id, by (member), at (Unix ms),
+//                                confirming (the lock's holder once it is about to confirm its order)
 //   wish:<wish>:lock     string  id of the member that holds the wish's order lock (no expiry: see FleetStore)
 #include <string>
 #include <string_view>

@@ -333,8 +333,39 @@ OrderLockResult FleetStore::TakeOrderLock(const std::string& wish, const std::st
 }
 
 RedisFailure FleetStore::ReleaseOrderLock(const std::string& wish, const std::string& member) {
+  // While the lock is still this member's, the mark can only be its own (or an older one).
+  const RedisResult unmarked = pool_.Command({"HDEL", keys_.Wish(wish), "confirming"});
+  if (!unmarked.Ok()) return unmarked.failure;
   return Expect(pool_.Command({"EVAL", kCompareAndDelete, "1", keys_.OrderLock(wish), member}),
                 {RedisReplyKind::kInteger});
+}
+
+RedisFailure FleetStore::NoteConfirming(const std::string& wish, const std::string& member) {
+  return Expect(pool_.Command({"HSET", keys_.Wish(wish), "confirming", member}), {RedisReplyKind::kInteger});
+}
+
+HolderResult FleetStore::OrderLockHolder(const std::string& wish) {
+  const RedisResult got = pool_.Command({"GET", keys_.OrderLock(wish)});
+  HolderResult result;
+  result.failure = Expect(got, {RedisReplyKind::kText, RedisReplyKind::kNil});
+  if (result.failure == RedisFailure::kNone && got.reply.kind == RedisReplyKind::kText) result.holder = got.reply.text;
+  return result;
+}
+
+HolderResult FleetStore::ReadConfirming(const std::string& wish) {
+  const RedisResult got = pool_.Command({"HGET", keys_.Wish(wish), "confirming"});
+  HolderResult result;
+  result.failure = Expect(got, {RedisReplyKind::kText, RedisReplyKind::kNil});
+  if (result.failure == RedisFailure::kNone && got.reply.kind == RedisReplyKind::kText) result.holder = got.reply.text;
+  return result;
+}
+
+AliveResult FleetStore::MemberAlive(const std::string& member) {
+  const RedisResult beat = pool_.Command({"EXISTS", keys_.Member(member)});
+  AliveResult result;
+  result.failure = Expect(beat, {RedisReplyKind::kInteger});
+  result.alive = result.failure == RedisFailure::kNone && beat.reply.integer > 0;
+  return result;
 }
 
 RedisFailure FleetStore::NoteAttempt(const std::string& wish) {

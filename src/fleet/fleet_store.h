@@ -91,6 +91,11 @@ struct SightingsResult {
   std::string lastId;               // to read on after; the given id when nothing came
 };
 
+struct AliveResult {
+  RedisFailure failure = RedisFailure::kNone;
+  bool alive = false;
+};
+
 struct OrderLockResult {
   RedisFailure failure = RedisFailure::kNone;
   bool taken = false;  // this member holds the lock
@@ -200,8 +205,20 @@ class FleetStore {
   // whether its order went through (a person checks it). Taken again by its
   // holder.
   OrderLockResult TakeOrderLock(const std::string& wish, const std::string& member);
-  // After an attempt that placed no order: the wish may be tried again.
+  // After an attempt that placed no order: the wish may be tried again (its
+  // confirming mark goes first).
   RedisFailure ReleaseOrderLock(const std::string& wish, const std::string& member);
+  // The lock's holder is about to confirm its order; from then on an order
+  // may stand at the service. A holder that vanishes before its mark placed
+  // no order, so its lock may be given up by another member.
+  RedisFailure NoteConfirming(const std::string& wish, const std::string& member);
+  // Who holds the wish's order lock; empty: nobody.
+  HolderResult OrderLockHolder(const std::string& wish);
+  // Who marked the wish's order as confirming; empty: nobody.
+  HolderResult ReadConfirming(const std::string& wish);
+  // Whether the member's heartbeat is alive (false when Redis fails too:
+  // see `failure`).
+  AliveResult MemberAlive(const std::string& member);
   RedisFailure NoteAttempt(const std::string& wish);
   // The first outcome recorded is the wish's for good; record it before
   // telling anyone, and tell what `stored` says.

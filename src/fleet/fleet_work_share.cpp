@@ -96,17 +96,63 @@ std::stop_token FleetWorkShare::SeenElsewhereSignal(std::size_t wishIndex) {
   return seenSignals_[wishIndex].get_token();
 }
 
-bool FleetWorkShare::BeforeOrder(std::size_t wishIndex) {
-  if (wishIndex >= wishes_.size() || !held_.load()) return false;
-  const OrderLockResult lock = store_->TakeOrderLock(names_[wishIndex], member_);
-  if (!lock.taken) return false;
+OrderPermit FleetWorkShare::BeforeOrder(std::size_t wishIndex) {
+  if (wishIndex >= wishes_.size() || !held_.load()) return OrderPermit::kNotNow;
+  OrderLockResult lock = store_->TakeOrderLock(names_[wishIndex], member_);
+  if (!lock.taken && lock.failure == RedisFailure::kNone) {
+    const OrderPermit permit = AfterLockRefused(wishIndex, lock.holder);
+    if (permit != OrderPermit::kGranted) return permit;
+    lock = store_->TakeOrderLock(names_[wishIndex], member_);
+  }
+  if (!lock.taken) return OrderPermit::kNotNow;
   // The lease may have gone while the lock was taken: the next holder orders.
   if (!held_.load()) {
     store_->ReleaseOrderLock(names_[wishIndex], member_);
-    return false;
+    return OrderPermit::kNotNow;
   }
   store_->NoteAttempt(names_[wishIndex]);
-  return true;
+  return OrderPermit::kGranted;
+}
+
+// The wish's lock is held by `holder`. While that member lives, its chain
+// runs (or it records the end). A holder that is gone left the lock: before
+// its confirmation no order of it can stand at the service, so the lock is
+// given up and taken again (kGranted: try to take it); after it, the order's
+// outcome is unknown, which is written down as a case for a person.
+OrderPermit FleetWorkShare::AfterLockRefused(std::size_t wishIndex, const std::string& holder) {
+  if (holder.empty() || holder == member_) return OrderPermit::kNotNow;
+  const AliveResult alive = store_->MemberAlive(holder);
+  if (alive.failure != RedisFailure::kNone || alive.alive) return OrderPermit::kNotNow;
+  const HolderResult confirming = store_->ReadConfirming(names_[wishIndex]);
+  if (confirming.failure != RedisFailure::kNone) return OrderPermit::kNotNow;
+  if (confirming.holder != holder) {
+    if (store_->ReleaseOrderLock(names_[wishIndex], holder) != RedisFailure::kNone) return OrderPermit::kNotNow;
+    return OrderPermit::kGranted;
+  }
+  const RecordOutcomeResult recorded =
+      store_->RecordOutcome(names_[wishIndex], WishOutcomeKind::kManualCheck, {}, member_);
+  if (recorded.failure != RedisFailure::kNone) return OrderPermit::kNotNow;
+  // Another outcome was there first (the holder recorded it as it went):
+  // the wish ends for the fleet through it.
+  return recorded.recorded ? OrderPermit::kInDoubt : OrderPermit::kNotNow;
+}
+
+bool FleetWorkShare::OrderLeftInDoubt(std::size_t wishIndex) {
+  if (wishIndex >= wishes_.size() || !held_.load()) return false;
+  const HolderResult lock = store_->OrderLockHolder(names_[wishIndex]);
+  if (lock.failure != RedisFailure::kNone) return false;
+  // A lock given up here is taken by the next order as usual.
+  return AfterLockRefused(wishIndex, lock.holder) == OrderPermit::kInDoubt;
+}
+
+void FleetWorkShare::Confirming(std::size_t wishIndex) {
+  if (wishIndex >= wishes_.size()) return;
+  // Written down before the confirmation goes; a Redis that stays silent is
+  // given a few seconds, then the order goes on (it holds the lock either way).
+  for (int tries = 0; tries < kRecordTries; ++tries) {
+    if (store_->NoteConfirming(names_[wishIndex], member_) == RedisFailure::kNone) return;
+    WaitUnlessStopped({}, kRecordRetryWait);
+  }
 }
 
 void FleetWorkShare::AfterOrder(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) {

@@ -30,7 +30,9 @@ class FleetWorkShare : public WorkShare {
   std::optional<SeenSeat> NextSeenElsewhere(std::size_t wishIndex, std::chrono::milliseconds wait,
                                             const std::stop_token& stop) override;
   std::stop_token SeenElsewhereSignal(std::size_t wishIndex) override;
-  bool BeforeOrder(std::size_t wishIndex) override;
+  OrderPermit BeforeOrder(std::size_t wishIndex) override;
+  void Confirming(std::size_t wishIndex) override;
+  bool OrderLeftInDoubt(std::size_t wishIndex) override;
   void AfterOrder(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) override;
   std::stop_token WishEnded(std::size_t wishIndex) override;
 
@@ -54,6 +56,7 @@ class FleetWorkShare : public WorkShare {
  private:
   std::optional<SeenSeat> SeenOf(std::size_t wishIndex, const Sighting& sighting) const;
   void Record(std::size_t wishIndex, WishOutcomeKind kind, const std::string& orderId);
+  OrderPermit AfterLockRefused(std::size_t wishIndex, const std::string& holder);
 
   const std::shared_ptr<FleetStore> store_;
   const std::string member_;

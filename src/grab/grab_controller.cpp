@@ -335,13 +335,25 @@ struct GrabController::Impl {
   // again: it ends as a manual check naming that reason.
   bool EndedByHeldAccount(std::size_t wishIndex, const GrabTask& task) {
     if (!accountGate.Held()) return false;
+    ReportInDoubt(wishIndex, task);
+    return true;
+  }
+
+  void ReportInDoubt(std::size_t wishIndex, const GrabTask& task) {
     ReportEnd(wishIndex, task,
               OrderOutcome{OrderOutcomeKind::kManualCheck,
                            OrderChainEndText(OrderChainEnd::kAccountInDoubt),
                            {},
                            {},
                            OrderChainEnd::kAccountInDoubt});
-    return true;
+  }
+
+  // The chain's settings for one wish: with a share, its confirmation is
+  // told to the share first.
+  OrderChainSettings ChainSettingsFor(WorkShare* share, std::size_t wishIndex) const {
+    OrderChainSettings settings = chainSettings;
+    if (share) settings.beforeConfirm = [share, wishIndex] { share->Confirming(wishIndex); };
+    return settings;
   }
 
   // Waits while the gate is closed; false when stopped first. `round` is the
@@ -403,6 +415,10 @@ struct GrabController::Impl {
       std::uint64_t round = 0;
       if (!WaitForSignIn(stop, round)) return;
       if (EndedByHeldAccount(wishIndex, task)) return;
+      if (share && share->OrderLeftInDoubt(wishIndex)) {
+        ReportInDoubt(wishIndex, task);
+        return;
+      }
       ++attempts;
       events.OnGrabAttempt(GrabAttempt{wishIndex, attempts, EventMomentNow(), {}});
 
@@ -478,8 +494,14 @@ struct GrabController::Impl {
               share->Sighted(wishIndex, {choice.date, pair, choice.train, choice.seatCode});
               continue;
             }
-            if (share && !share->BeforeOrder(wishIndex)) continue;
-            const OrderOutcome outcome = RunOrderChain(client, task, chainSettings, stop, closingSource.get_token());
+            const OrderPermit permit = share ? share->BeforeOrder(wishIndex) : OrderPermit::kGranted;
+            if (permit == OrderPermit::kNotNow) continue;
+            if (permit == OrderPermit::kInDoubt) {
+              ReportInDoubt(wishIndex, task);
+              return;
+            }
+            const OrderOutcome outcome =
+                RunOrderChain(client, task, ChainSettingsFor(share, wishIndex), stop, closingSource.get_token());
             if (share) share->AfterOrder(wishIndex, task, outcome);
             if (outcome.kind == OrderOutcomeKind::kStopped) return;
             if (outcome.kind == OrderOutcomeKind::kFailed || outcome.kind == OrderOutcomeKind::kSessionLapsed) {
@@ -532,9 +554,15 @@ struct GrabController::Impl {
   SeenOrder OrderSeen(const std::stop_token& stop, std::size_t wishIndex, GrabTask& task, const SeenSeat& seen,
                       QueryPacer* pacer, WorkShare& share) {
     if (stop.stop_requested()) return SeenOrder::kEnded;
-    if (!share.BeforeOrder(wishIndex)) return SeenOrder::kGoOn;
+    const OrderPermit permit = share.BeforeOrder(wishIndex);
+    if (permit == OrderPermit::kNotNow) return SeenOrder::kGoOn;
     FillFromTrain(task, seen.pair, seen.date, seen.train, seen.seatCode);
-    const OrderOutcome outcome = RunOrderChain(client, task, chainSettings, stop, closingSource.get_token());
+    if (permit == OrderPermit::kInDoubt) {
+      ReportInDoubt(wishIndex, task);
+      return SeenOrder::kEnded;
+    }
+    const OrderOutcome outcome =
+        RunOrderChain(client, task, ChainSettingsFor(&share, wishIndex), stop, closingSource.get_token());
     share.AfterOrder(wishIndex, task, outcome);
     switch (outcome.kind) {
       case OrderOutcomeKind::kStopped:

@@ -25,6 +25,15 @@ struct SeenSeat {
   std::string seatCode;  // the service's seat type code
 };
 
+// Whether a wish may be ordered now.
+enum class OrderPermit {
+  kGranted,  // order it; AfterOrder follows the chain
+  kNotNow,   // its order lock is held elsewhere, or this process does not order now
+  kInDoubt,  // an order of it may stand at the service with its outcome unknown
+             // (its orderer vanished while confirming), written down as a case
+             // for a person: the worker reports a manual check and ends
+};
+
 // Every call may come from any worker thread, several at the same time.
 class WorkShare {
  public:
@@ -45,9 +54,16 @@ class WorkShare {
   // waiting for its next query's moment takes it (NextSeenElsewhere) at
   // once; asked again after that, a fresh one. Never stopped by default.
   virtual std::stop_token SeenElsewhereSignal(std::size_t /*wishIndex*/) { return {}; }
-  // Before an order chain: false when the wish may not be ordered now (its
-  // order lock is held elsewhere, or this process no longer orders).
-  virtual bool BeforeOrder(std::size_t wishIndex) = 0;
+  // Before an order chain.
+  virtual OrderPermit BeforeOrder(std::size_t wishIndex) = 0;
+  // At the start of each pass: true when an order of the wish that another
+  // process began may stand at the service with its outcome unknown (that
+  // process is gone); it is written down as a case for a person, and the
+  // worker reports a manual check and ends.
+  virtual bool OrderLeftInDoubt(std::size_t /*wishIndex*/) { return false; }
+  // The chain that BeforeOrder allowed is about to confirm: from now on its
+  // order may stand at the service.
+  virtual void Confirming(std::size_t /*wishIndex*/) {}
   // After the chain that BeforeOrder allowed, before anyone is told of it.
   virtual void AfterOrder(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) = 0;
   // Stops the wish's worker, as a stop does, once the wish ended elsewhere.

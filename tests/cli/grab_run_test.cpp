@@ -372,7 +372,13 @@ TEST_F(TwoAccountGrabRunTest, TwoAccountsWithTwoWishesEachAreAllBooked) {
 // test's own, each member on its own loopback address.
 class FleetGrabRunTest : public GrabRunTest {
  protected:
-  FleetGrabRunTest() : GrabRunTest({"--account", "second:demo1234", "--account", "third:demo1234"}) {}
+  FleetGrabRunTest() : FleetGrabRunTest({}) {}
+  explicit FleetGrabRunTest(std::vector<std::string> extraSimArgs)
+      : GrabRunTest(WithAccounts(std::move(extraSimArgs))) {}
+  static std::vector<std::string> WithAccounts(std::vector<std::string> args) {
+    args.insert(args.end(), {"--account", "second:demo1234", "--account", "third:demo1234"});
+    return args;
+  }
 
   void SetUp() override {
     ASSERT_TRUE(redis_.Running());
@@ -489,6 +495,37 @@ TEST_F(FleetGrabRunTest, AHolderKilledIsReplacedWithinFifteenSecondsAndItsSignIn
   EXPECT_TRUE(Contains(second.Out(), "{\"event\":\"booked\",\"account\":\"demo\"")) << second.Out();
   EXPECT_EQ(SignIns(), 1u) << "the new holder went on without a sign-in";
   EXPECT_EQ(Submits(), 1u);
+}
+
+// Every answer of the service a little slow, so that a member can be killed
+// between its confirmation and the outcome.
+class SlowFleetGrabRunTest : public FleetGrabRunTest {
+ protected:
+  SlowFleetGrabRunTest() : FleetGrabRunTest({"--latency-ms", "300"}) {}
+};
+
+// A holder killed after its confirmation went: nobody can know whether its
+// order stands, so the member that takes over orders nothing more; the wish
+// ends as a case for a person, told once, and the run ends with exit 4.
+TEST_F(SlowFleetGrabRunTest, AHolderKilledWhileConfirmingLeavesACaseForAPersonNotASecondOrder) {
+  const std::string plan = WriteFleetPlan({"demo"});
+  GrabProcess first(MemberArgs("127.0.0.2", plan), "2 7\n");
+  ASSERT_TRUE(WaitUntil([&] { return Contains(first.Err(), "this member now holds"); }, 20s)) << first.Err();
+  GrabProcess second(MemberArgs("127.0.0.3", plan), "");
+  ASSERT_TRUE(WaitUntil([&] { return Contains(second.Err(), "queries and tells"); }, 20s)) << second.Err();
+
+  Stock(DateOf(0), TrainOf(0), "O", 2);
+  const std::string confirm = Quoted(service_paths::kConfirmSingleForQueue);
+  ASSERT_TRUE(WaitUntil([&] { return CountOf(sim_.Requests(), confirm) > 0; }, 20s));
+  first.Signal(SIGKILL);
+  EXPECT_EQ(first.Wait(), 128 + SIGKILL);
+
+  EXPECT_EQ(second.Wait(), 4) << second.Err();
+  EXPECT_EQ(CountOf(second.Out(), "{\"event\":\"manual_check\",\"account\":\"demo\""), 1u) << second.Out();
+  EXPECT_EQ(CountOf(sim_.Requests(), confirm), 1u) << "a second order";
+  const fleet::OutcomeResult outcome = store_.ReadOutcome(fleet::DefaultWishName("demo", 0));
+  ASSERT_TRUE(outcome.outcome);
+  EXPECT_EQ(outcome.outcome->kind, fleet::WishOutcomeKind::kManualCheck);
 }
 
 // A Redis that comes back empty: the member waits, takes the account again

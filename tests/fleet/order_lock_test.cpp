@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "fleet/fleet_member.h"
+#include "fleet/fleet_work_share.h"
 #include "fleet_fixture.h"
 
 namespace quillet::fleet {
@@ -63,6 +65,56 @@ TEST_F(FleetTest, AReleasedOrderLockLetsTheWishBeTriedAgainByAnyone) {
   EXPECT_FALSE(b->TakeOrderLock("alice/home", "m2").taken);
   ASSERT_EQ(a->ReleaseOrderLock("alice/home", "m1"), RedisFailure::kNone);  // that attempt placed no order
   EXPECT_TRUE(b->TakeOrderLock("alice/home", "m2").taken);
+}
+
+// A wish's lock left by a member that is gone: before its confirmation no
+// order of it can stand, so the holder takes the lock over; after it, the
+// outcome is unknown and the wish becomes a case for a person, recorded
+// once. A living holder's lock is never touched.
+TEST_F(FleetTest, ALockLeftByAMemberThatIsGoneIsTakenOverOrBecomesACaseForAPerson) {
+  struct LeftLock {
+    const char* what;
+    bool holderAlive, holderConfirmed;
+    OrderPermit permit;
+    bool lockOurs;
+    std::optional<WishOutcomeKind> outcome;
+  };
+  const LeftLock cases[] = {
+      {"gone before confirming", false, false, OrderPermit::kGranted, true, std::nullopt},
+      {"gone while confirming", false, true, OrderPermit::kInDoubt, false, WishOutcomeKind::kManualCheck},
+      {"alive and confirming", true, true, OrderPermit::kNotNow, false, std::nullopt},
+      {"alive before confirming", true, false, OrderPermit::kNotNow, false, std::nullopt},
+  };
+  int round = 0;
+  for (const LeftLock& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto store = std::shared_ptr<FleetStore>(Store(test::QuickTimings(), "left" + std::to_string(++round)));
+    OrderWish wish;
+    wish.dates = {"2027-01-20"};
+    FleetMemberSettings settings;
+    settings.member = "m2";
+    settings.account = "alice";
+    settings.shareCount = 1;
+    FleetWorkShare share(store, settings, {wish});
+    share.SetHeld(true);
+    const std::string name = DefaultWishName("alice", 0);
+    ASSERT_TRUE(store->TakeOrderLock(name, "m1").taken);
+    if (c.holderConfirmed) {
+      ASSERT_EQ(store->NoteConfirming(name, "m1"), RedisFailure::kNone);
+    }
+    if (c.holderAlive) {
+      ASSERT_EQ(store->Beat("m1", "127.0.0.2"), RedisFailure::kNone);
+    }
+
+    EXPECT_EQ(share.BeforeOrder(0), c.permit);
+    EXPECT_EQ(store->TakeOrderLock(name, "m2").taken, c.lockOurs);
+    const OutcomeResult outcome = store->ReadOutcome(name);
+    ASSERT_EQ(outcome.outcome.has_value(), c.outcome.has_value());
+    if (c.outcome) {
+      EXPECT_EQ(outcome.outcome->kind, *c.outcome);
+      EXPECT_EQ(outcome.outcome->member, "m2");
+    }
+  }
 }
 
 }  // namespace

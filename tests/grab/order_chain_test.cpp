@@ -182,7 +182,12 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
     service.SetDefaults();
     service.SetText(c.path, c.answer);
     service.ClearRequests();
+    // The confirmation is told before it goes, and only when it goes.
+    std::vector<std::size_t> stepsBeforeConfirmTold;
+    settings.beforeConfirm = [&] { stepsBeforeConfirmTold.push_back(service.Paths().size()); };
     const OrderOutcome outcome = RunOrderChain(client, task, settings);
+    EXPECT_EQ(stepsBeforeConfirmTold, c.stepsSent >= 6 ? std::vector<std::size_t>{5} : std::vector<std::size_t>{})
+        << c.path;
     EXPECT_EQ(outcome.message, G(c.expected)) << c.path;
     // A service message that says "手动" is still a plain failure.
     EXPECT_EQ(outcome.kind, c.kind) << c.path;

@@ -51,10 +51,10 @@ class ScriptedShare : public WorkShare {
     fed_.reset();
     return seat;
   }
-  bool BeforeOrder(std::size_t) override {
+  OrderPermit BeforeOrder(std::size_t) override {
     std::lock_guard lock(mutex_);
     ++lockTries_;
-    return lockTaken_;
+    return lockTaken_ ? OrderPermit::kGranted : OrderPermit::kNotNow;
   }
   void AfterOrder(std::size_t, const GrabTask& task, const OrderOutcome& outcome) override {
     std::lock_guard lock(mutex_);
