@@ -145,14 +145,20 @@ bool FleetWorkShare::OrderLeftInDoubt(std::size_t wishIndex) {
   return AfterLockRefused(wishIndex, lock.holder) == OrderPermit::kInDoubt;
 }
 
-void FleetWorkShare::Confirming(std::size_t wishIndex) {
-  if (wishIndex >= wishes_.size()) return;
-  // Written down before the confirmation goes; a Redis that stays silent is
-  // given a few seconds, then the order goes on (it holds the lock either way).
+bool FleetWorkShare::Confirming(std::size_t wishIndex) {
+  if (wishIndex >= wishes_.size()) return false;
+  // Written down before the confirmation goes. Unwritten, it does not go:
+  // should this member vanish, the others would take the lock for one that
+  // placed no order and order again.
   for (int tries = 0; tries < kRecordTries; ++tries) {
-    if (store_->NoteConfirming(names_[wishIndex], member_) == RedisFailure::kNone) return;
+    if (store_->NoteConfirming(names_[wishIndex], member_) == RedisFailure::kNone) {
+      // A lease lost meanwhile: the next holder orders.
+      return held_.load();
+    }
+    if (!held_.load()) return false;
     WaitUnlessStopped({}, kRecordRetryWait);
   }
+  return false;
 }
 
 void FleetWorkShare::AfterOrder(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) {

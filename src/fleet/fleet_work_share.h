@@ -31,7 +31,7 @@ class FleetWorkShare : public WorkShare {
                                             const std::stop_token& stop) override;
   std::stop_token SeenElsewhereSignal(std::size_t wishIndex) override;
   OrderPermit BeforeOrder(std::size_t wishIndex) override;
-  void Confirming(std::size_t wishIndex) override;
+  bool Confirming(std::size_t wishIndex) override;
   bool OrderLeftInDoubt(std::size_t wishIndex) override;
   void AfterOrder(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) override;
   std::stop_token WishEnded(std::size_t wishIndex) override;

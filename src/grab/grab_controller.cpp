@@ -352,7 +352,7 @@ struct GrabController::Impl {
   // told to the share first.
   OrderChainSettings ChainSettingsFor(WorkShare* share, std::size_t wishIndex) const {
     OrderChainSettings settings = chainSettings;
-    if (share) settings.beforeConfirm = [share, wishIndex] { share->Confirming(wishIndex); };
+    if (share) settings.beforeConfirm = [share, wishIndex] { return share->Confirming(wishIndex); };
     return settings;
   }
 

@@ -145,7 +145,11 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
   // ConfirmSingleForQueue takes the ticket. From here on the stop button
   // does not abandon the run, neither its requests nor its waits, so that
   // its outcome is always learnt and reported; only closing the program does.
-  if (settings.beforeConfirm) settings.beforeConfirm();
+  if (settings.beforeConfirm) {
+    if (!settings.beforeConfirm()) return failed(End::kConfirm, grab_texts::ConfirmNotNoted());
+    // Noting it may take a while: a stop meanwhile still sends nothing.
+    if (early.stop_requested()) return stopped();
+  }
   const ServiceResult confirmed =
       client.ConfirmSingleForQueue(task.passengerTicketStr, task.oldPassengerStr, /*randCode=*/"", kQueuePurposeCodes,
                                    task.keyCheckIsChange, task.leftTicketStr, task.trainLocation, ChooseSeatsFor(task),

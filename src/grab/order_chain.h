@@ -17,9 +17,10 @@ struct OrderChainSettings {
   std::string backTrainDate;                 // the program's reference date, yyyy-MM-dd
   std::chrono::milliseconds pollWait{2000};  // wait after each empty order-id answer
   AccountGate* accountGate = nullptr;        // the signed-in account's, shared by its workers; none: no gate
-  // Told just before the confirmation goes, from when the order may stand
-  // at the service (a fleet writes it down for the others); may be empty.
-  std::function<void()> beforeConfirm{};
+  // Asked just before the confirmation goes, from when the order may stand
+  // at the service (a fleet writes it down for the others); false: it must
+  // not go, and the chain ends as failed with nothing placed. May be empty.
+  std::function<bool()> beforeConfirm{};
 };
 
 enum class OrderOutcomeKind {

@@ -32,6 +32,10 @@ const std::string& ConfirmQueueFailedPrefix() {
   static const std::string text = Gbk(u8"确认进入队列失败!失败原因:");
   return text;
 }
+const std::string& ConfirmNotNoted() {
+  static const std::string text = Gbk(u8"未能记下本次确认,未提交");
+  return text;
+}
 const std::string& WaitTimeFailed() {
   static const std::string text = Gbk(u8"确认订单等待时间失败,请手动查看购票结果!");
   return text;

@@ -13,6 +13,7 @@ const std::string& InitDcFailed();                // 初始化信息失败!
 const std::string& CheckOrderInfoFailedPrefix();  // 检查订单信息失败!失败原因:
 const std::string& QueueCountFailedPrefix();      // 获取队列数量失败!失败原因:
 const std::string& ConfirmQueueFailedPrefix();    // 确认进入队列失败!失败原因:
+const std::string& ConfirmNotNoted();             // 未能记下本次确认,未提交
 const std::string& WaitTimeFailed();              // 确认订单等待时间失败,请手动查看购票结果!
 const std::string& ResultFailed();                // 获取单程队列订单结果失败,请手动查看购票结果!
 const std::string& ChainStopped();                // 已停止抢票,未提交订单

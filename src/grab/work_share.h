@@ -62,8 +62,10 @@ class WorkShare {
   // worker reports a manual check and ends.
   virtual bool OrderLeftInDoubt(std::size_t /*wishIndex*/) { return false; }
   // The chain that BeforeOrder allowed is about to confirm: from now on its
-  // order may stand at the service.
-  virtual void Confirming(std::size_t /*wishIndex*/) {}
+  // order may stand at the service. False: it must not confirm (what the
+  // others must know of it could not be written down, or this process no
+  // longer orders); the chain ends as failed with nothing placed.
+  virtual bool Confirming(std::size_t /*wishIndex*/) { return true; }
   // After the chain that BeforeOrder allowed, before anyone is told of it.
   virtual void AfterOrder(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) = 0;
   // Stops the wish's worker, as a stop does, once the wish ended elsewhere.

@@ -117,5 +117,27 @@ TEST_F(FleetTest, ALockLeftByAMemberThatIsGoneIsTakenOverOrBecomesACaseForAPerso
   }
 }
 
+// The confirmation goes only once the fleet knows of it, and only from the
+// account's holder.
+TEST_F(FleetTest, AConfirmationGoesOnlyOnceWrittenDownAndOnlyFromTheHolder) {
+  auto store = std::shared_ptr<FleetStore>(Store());
+  OrderWish wish;
+  wish.dates = {"2027-01-20"};
+  FleetMemberSettings settings;
+  settings.member = "m1";
+  settings.account = "alice";
+  settings.shareCount = 1;
+  FleetWorkShare share(store, settings, {wish});
+  const std::string name = DefaultWishName("alice", 0);
+  share.SetHeld(true);
+  ASSERT_EQ(share.BeforeOrder(0), OrderPermit::kGranted);
+  EXPECT_TRUE(share.Confirming(0));
+  EXPECT_EQ(store->ReadConfirming(name).holder, "m1");
+  share.SetHeld(false);
+  EXPECT_FALSE(share.Confirming(0)) << "the lease went: the next holder orders";
+  ASSERT_EQ(store->ReleaseOrderLock(name, "m1"), RedisFailure::kNone);
+  EXPECT_EQ(store->ReadConfirming(name).holder, "") << "a released lock takes its mark along";
+}
+
 }  // namespace
 }  // namespace quillet::fleet

@@ -184,7 +184,10 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
     service.ClearRequests();
     // The confirmation is told before it goes, and only when it goes.
     std::vector<std::size_t> stepsBeforeConfirmTold;
-    settings.beforeConfirm = [&] { stepsBeforeConfirmTold.push_back(service.Paths().size()); };
+    settings.beforeConfirm = [&] {
+      stepsBeforeConfirmTold.push_back(service.Paths().size());
+      return true;
+    };
     const OrderOutcome outcome = RunOrderChain(client, task, settings);
     EXPECT_EQ(stepsBeforeConfirmTold, c.stepsSent >= 6 ? std::vector<std::size_t>{5} : std::vector<std::size_t>{})
         << c.path;
@@ -193,6 +196,17 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
     EXPECT_EQ(outcome.kind, c.kind) << c.path;
     EXPECT_EQ(service.Paths(), std::vector<std::string>(kAllSteps.begin(), kAllSteps.begin() + c.stepsSent)) << c.path;
   }
+}
+
+// A confirmation that could not be written down where it must be (a
+// fleet's Redis) does not go: the chain fails with nothing placed.
+TEST_F(OrderChainTest, AConfirmationThatMayNotGoEndsTheChainBeforeIt) {
+  settings.beforeConfirm = [] { return false; };
+  const OrderOutcome outcome = RunOrderChain(client, task, settings);
+  EXPECT_EQ(outcome.kind, OrderOutcomeKind::kFailed);
+  EXPECT_EQ(outcome.end, OrderChainEnd::kConfirm);
+  EXPECT_EQ(outcome.message, G(u8"确认进入队列失败!失败原因:未能记下本次确认,未提交"));
+  EXPECT_EQ(service.Paths(), std::vector<std::string>(kAllSteps.begin(), kAllSteps.begin() + 5));
 }
 
 TEST_F(OrderChainTest, APartyGoesOnOneOrderWithItsPassengerTextsJoined) {
