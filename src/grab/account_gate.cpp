@@ -2,22 +2,18 @@
 
 namespace quillet {
 
-AccountGate::Pass AccountGate::Wait(const std::stop_token& stop, bool enter) {
+AccountGate::Pass AccountGate::TakeTurn(const std::stop_token& stop) {
   std::unique_lock lock(mutex_);
-  if (!changed_.wait(lock, stop, [this] { return held_ || !inDoubt_; })) return Pass::kStopped;
+  if (!changed_.wait(lock, stop, [this] { return held_ || !busy_; })) return Pass::kStopped;
   if (held_) return Pass::kHeld;
-  if (enter) inDoubt_ = true;
+  busy_ = true;
   return Pass::kClear;
 }
 
-AccountGate::Pass AccountGate::WaitUntilClear(const std::stop_token& stop) { return Wait(stop, false); }
-
-AccountGate::Pass AccountGate::EnterDoubt(const std::stop_token& stop) { return Wait(stop, true); }
-
-void AccountGate::Settle(bool leaveDoubt, bool unknown) {
+void AccountGate::Settle(bool leaveTurn, bool unknown) {
   {
     std::lock_guard lock(mutex_);
-    if (leaveDoubt) inDoubt_ = false;
+    if (leaveTurn) busy_ = false;
     if (unknown) held_ = true;
   }
   changed_.notify_all();

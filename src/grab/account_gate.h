@@ -1,9 +1,12 @@
 #pragma once
-// Keeps the orders of one account apart while one of them is in doubt. A
-// confirmed order whose answer was lost may stand at the service; until its
-// outcome is learnt no other order of the account goes in, and once an
-// outcome stays unknown (a manual check) the account may hold an order, so
-// no wish of it orders again until the person has looked (a new start).
+// Keeps the orders of one account apart: one order chain at a time, from
+// its first request to its outcome. The service keeps one order page per
+// session (its repeat-submit token), so a second chain's order page voids
+// the token of a chain that is confirming or polling for its order id; that
+// chain would learn nothing of an order that may stand. A confirmed order
+// whose answer was lost may stand at the service too; once an outcome stays
+// unknown (a manual check) the account may hold an order, so no wish of it
+// orders again until the person has looked (a new start).
 //
 // It also remembers the order ids the account's confirmations have learnt.
 // The service's order-id poll answers the session's latest order, so after a
@@ -25,15 +28,13 @@ class AccountGate {
     kStopped,  // the stop token was triggered while waiting
   };
 
-  // Waits while an order of the account is in doubt.
-  Pass WaitUntilClear(const std::stop_token& stop);
-  // The same, and on kClear the caller's order is the one in doubt until
-  // Settle: others wait for it.
-  Pass EnterDoubt(const std::stop_token& stop);
-  // An order chain ended: `leaveDoubt` when it had entered the doubt,
-  // `unknown` when its outcome is to be checked by hand (the account is then
-  // held). One step, so that no waiting order slips in between.
-  void Settle(bool leaveDoubt, bool unknown);
+  // Waits while another order of the account is under way; on kClear the
+  // caller's order goes and the others wait for it until Settle.
+  Pass TakeTurn(const std::stop_token& stop);
+  // An order chain ended: `leaveTurn` when it had taken its turn, `unknown`
+  // when its outcome is to be checked by hand (the account is then held).
+  // One step, so that no waiting order slips in between.
+  void Settle(bool leaveTurn, bool unknown);
   bool Held() const;
   // A new start: the person has looked at the account.
   void Release();
@@ -44,10 +45,8 @@ class AccountGate {
   bool KnowsOrderId(const std::string& orderId) const;
 
  private:
-  Pass Wait(const std::stop_token& stop, bool enter);
-
   mutable std::mutex mutex_;  // guards the three fields below
-  bool inDoubt_ = false;
+  bool busy_ = false;         // an order chain of the account is under way
   bool held_ = false;
   std::set<std::string> learntOrderIds_;
   std::condition_variable_any changed_;

@@ -62,10 +62,10 @@ std::string SeatDetailTypeFor(const GrabTask& task) {
 
 OrderOutcome Abandoned() { return Outcome(OrderOutcomeKind::kAbandoned, OrderChainEnd::kAbandoned); }
 
-// The steps of one order. `inDoubt` is set once the chain holds the
-// account's doubt (see AccountGate).
+// The steps of one order. `hasTurn` is set once the chain holds the
+// account's turn (see AccountGate).
 OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
-                      const std::stop_token& stop, const std::stop_token& closing, bool& inDoubt) {
+                      const std::stop_token& stop, const std::stop_token& closing, bool& hasTurn) {
   using End = OrderChainEnd;
   // Up to and including GetQueueCount nothing is bought yet: a stop or a
   // close abandons the step in flight and ends the run.
@@ -91,9 +91,10 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
 
   if (early.stop_requested()) return stopped();
   if (gate != nullptr) {
-    const AccountGate::Pass pass = gate->WaitUntilClear(early);
+    const AccountGate::Pass pass = gate->TakeTurn(early);
     if (pass == AccountGate::Pass::kStopped) return stopped();
     if (pass == AccountGate::Pass::kHeld) return held();
+    hasTurn = true;
   }
 
   const ServiceResult user = client.CheckUser(early);
@@ -134,13 +135,6 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
   if (SaysNotSignedIn(queue)) return lapsed(End::kQueueCount, queue.message, reasonOf(queue));
   if (SaysUnpaidOrderPending(queue)) return unpaid(End::kQueueCount, queue.message, reasonOf(queue));
   if (!queue.Done()) return failed(End::kQueueCount, queue.message, reasonOf(queue));
-
-  if (gate != nullptr) {
-    const AccountGate::Pass pass = gate->EnterDoubt(early);
-    if (pass == AccountGate::Pass::kStopped) return stopped();
-    if (pass == AccountGate::Pass::kHeld) return held();
-    inDoubt = true;
-  }
 
   // ConfirmSingleForQueue takes the ticket. From here on the stop button
   // does not abandon the run, neither its requests nor its waits, so that
@@ -223,10 +217,10 @@ std::string OrderChainEndText(OrderChainEnd end, const std::string& stepMessage)
 
 OrderOutcome RunOrderChain(BookingClient& client, GrabTask& task, const OrderChainSettings& settings,
                            std::stop_token stop, std::stop_token closing) {
-  bool inDoubt = false;
-  OrderOutcome outcome = RunSteps(client, task, settings, stop, closing, inDoubt);
+  bool hasTurn = false;
+  OrderOutcome outcome = RunSteps(client, task, settings, stop, closing, hasTurn);
   if (settings.accountGate != nullptr) {
-    settings.accountGate->Settle(inDoubt, outcome.kind == OrderOutcomeKind::kManualCheck);
+    settings.accountGate->Settle(hasTurn, outcome.kind == OrderOutcomeKind::kManualCheck);
   }
   return outcome;
 }

@@ -68,10 +68,10 @@ std::string OrderChainEndText(OrderChainEnd end, const std::string& stepMessage 
 // unreadable answer is not taken for a refusal: the order-id polls ask what
 // became of it, and when they learn nothing the outcome is a manual check.
 // A refusal saying that the account still holds an unpaid order is a manual
-// check at once. With an account gate, the chain waits before it starts and
-// before it confirms while another order of the account is in doubt, and
-// does not order at all once an outcome of the account stayed unknown
-// (a manual check naming that reason).
+// check at once. With an account gate, the chain waits before it starts
+// while another order of the account is under way (one order page per
+// session), and does not order at all once an outcome of the account stayed
+// unknown (a manual check naming that reason).
 //
 // `stop` (the stop button) is honoured before the chain starts and up to
 // ConfirmSingleForQueue; once that step is under way the chain runs to its

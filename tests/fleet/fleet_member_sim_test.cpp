@@ -197,8 +197,7 @@ TEST_F(FleetMemberSimTest, WhatOtherMembersSeeTheHolderOrdersOnceAndEveryMemberE
       ADD_FAILURE() << "the holder queried a date that is not in its share";
     }
   }
-  // Two chains of one session at once may spoil each other's order page;
-  // the refused one is tried again.
+  // One order request per wish at least (a refused one is tried again).
   EXPECT_GE(ordersByHolder, 2u);
   for (std::size_t m = 1; m < members.size(); ++m) {
     EXPECT_FALSE(sessions[m]->SignedIn()) << "a member that never held the account never signed in";

@@ -349,9 +349,9 @@ TEST_F(OrderChainTest, TheAccountGateKeepsOrdersApartWhileOneIsInDoubt) {
   OrderChainSettings gated = settings;
   gated.accountGate = &gate;
 
-  // Another order of the account is in doubt: the chain waits before it
+  // Another order of the account is under way: the chain waits before it
   // sends anything, and a stop ends the wait.
-  ASSERT_EQ(gate.EnterDoubt({}), AccountGate::Pass::kClear);
+  ASSERT_EQ(gate.TakeTurn({}), AccountGate::Pass::kClear);
   std::stop_source stop;
   auto waiting = std::async(std::launch::async, [&] { return RunOrderChain(client, task, gated, stop.get_token()); });
   EXPECT_EQ(waiting.wait_for(300ms), std::future_status::timeout);
@@ -363,7 +363,7 @@ TEST_F(OrderChainTest, TheAccountGateKeepsOrdersApartWhileOneIsInDoubt) {
   // That order learnt, a chain waiting for it goes on and books.
   auto next = std::async(std::launch::async, [&] { return RunOrderChain(client, task, gated); });
   EXPECT_EQ(next.wait_for(200ms), std::future_status::timeout);
-  gate.Settle(/*leaveDoubt=*/true, /*unknown=*/false);
+  gate.Settle(/*leaveTurn=*/true, /*unknown=*/false);
   EXPECT_EQ(next.get().kind, OrderOutcomeKind::kBooked);
   EXPECT_FALSE(gate.Held());
 
@@ -378,6 +378,40 @@ TEST_F(OrderChainTest, TheAccountGateKeepsOrdersApartWhileOneIsInDoubt) {
   EXPECT_EQ(held.kind, OrderOutcomeKind::kManualCheck);
   EXPECT_EQ(held.message, G(u8"本账号另有订单结果未明,请手动查看购票结果!"));
   EXPECT_TRUE(service.Requests().empty());
+}
+
+// The service keeps one order page per session: a second chain's order page
+// would void the token the first confirms and polls with, so that the first
+// learns nothing of its order. Two chains of one account go one after the
+// other, the second from its first request after the first's outcome.
+TEST_F(OrderChainTest, TwoChainsOfOneAccountGoOneAfterTheOther) {
+  AccountGate gate;
+  std::promise<void> firstAtConfirm, letFirstConfirm;
+  std::shared_future<void> mayConfirm = letFirstConfirm.get_future().share();
+  OrderChainSettings first = settings;
+  first.accountGate = &gate;
+  first.beforeConfirm = [&firstAtConfirm, mayConfirm] {
+    firstAtConfirm.set_value();
+    mayConfirm.wait();
+    return true;
+  };
+  OrderChainSettings second = settings;
+  second.accountGate = &gate;
+
+  auto firstChain = std::async(std::launch::async, [&] { return RunOrderChain(client, task, first); });
+  firstAtConfirm.get_future().wait();
+  BookingClient otherWorker{service.BaseUrl(), jar};
+  GrabTask otherTask = SampleTask();
+  auto secondChain = std::async(std::launch::async, [&] { return RunOrderChain(otherWorker, otherTask, second); });
+  EXPECT_EQ(secondChain.wait_for(300ms), std::future_status::timeout);
+  EXPECT_EQ(service.Paths().size(), 5u) << "the second chain sent a request while the first was under way";
+  letFirstConfirm.set_value();
+
+  EXPECT_EQ(firstChain.get().kind, OrderOutcomeKind::kBooked);
+  EXPECT_EQ(secondChain.get().kind, OrderOutcomeKind::kBooked);
+  std::vector<std::string> oneAfterTheOther = kAllSteps;
+  oneAfterTheOther.insert(oneAfterTheOther.end(), kAllSteps.begin(), kAllSteps.end());
+  EXPECT_EQ(service.Paths(), oneAfterTheOther);
 }
 
 TEST_F(OrderChainTest, StopBeforeTheRunSendsNothing) {
