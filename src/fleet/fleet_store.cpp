@@ -334,14 +334,18 @@ OrderLockResult FleetStore::TakeOrderLock(const std::string& wish, const std::st
 
 RedisFailure FleetStore::ReleaseOrderLock(const std::string& wish, const std::string& member) {
   // While the lock is still this member's, the mark can only be its own (or an older one).
-  const RedisResult unmarked = pool_.Command({"HDEL", keys_.Wish(wish), "confirming"});
+  const RedisResult unmarked =
+      pool_.Command({"HDEL", keys_.Wish(wish), "confirming", "confirming_train", "confirming_date", "confirming_seat"});
   if (!unmarked.Ok()) return unmarked.failure;
   return Expect(pool_.Command({"EVAL", kCompareAndDelete, "1", keys_.OrderLock(wish), member}),
                 {RedisReplyKind::kInteger});
 }
 
-RedisFailure FleetStore::NoteConfirming(const std::string& wish, const std::string& member) {
-  return Expect(pool_.Command({"HSET", keys_.Wish(wish), "confirming", member}), {RedisReplyKind::kInteger});
+RedisFailure FleetStore::NoteConfirming(const std::string& wish, const std::string& member,
+                                        const ConfirmingOrder& order) {
+  return Expect(pool_.Command({"HSET", keys_.Wish(wish), "confirming", member, "confirming_train", order.train,
+                               "confirming_date", order.date, "confirming_seat", order.seatType}),
+                {RedisReplyKind::kInteger});
 }
 
 HolderResult FleetStore::OrderLockHolder(const std::string& wish) {
@@ -352,11 +356,20 @@ HolderResult FleetStore::OrderLockHolder(const std::string& wish) {
   return result;
 }
 
-HolderResult FleetStore::ReadConfirming(const std::string& wish) {
-  const RedisResult got = pool_.Command({"HGET", keys_.Wish(wish), "confirming"});
-  HolderResult result;
-  result.failure = Expect(got, {RedisReplyKind::kText, RedisReplyKind::kNil});
-  if (result.failure == RedisFailure::kNone && got.reply.kind == RedisReplyKind::kText) result.holder = got.reply.text;
+ConfirmingResult FleetStore::ReadConfirming(const std::string& wish) {
+  const RedisResult got = pool_.Command(
+      {"HMGET", keys_.Wish(wish), "confirming", "confirming_train", "confirming_date", "confirming_seat"});
+  ConfirmingResult result;
+  result.failure = Expect(got, {RedisReplyKind::kArray});
+  if (result.failure != RedisFailure::kNone) return result;
+  const auto& fields = got.reply.elements;
+  if (fields.size() != 4) {
+    result.failure = RedisFailure::kUnexpectedReply;
+    return result;
+  }
+  // A field that is not there (nil) reads as empty.
+  result.holder = fields[0].text;
+  result.order = ConfirmingOrder{fields[1].text, fields[2].text, fields[3].text};
   return result;
 }
 

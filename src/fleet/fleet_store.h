@@ -14,6 +14,7 @@
 #include "fleet/fleet_keys.h"
 #include "fleet/redis_connection.h"
 #include "fleet/redis_url.h"
+#include "grab/work_share.h"
 
 namespace quillet {
 class CookieJar;
@@ -49,6 +50,12 @@ struct LeaseResult {
 struct HolderResult {
   RedisFailure failure = RedisFailure::kNone;
   std::string holder;  // empty: nobody
+};
+
+struct ConfirmingResult {
+  RedisFailure failure = RedisFailure::kNone;
+  std::string holder;     // empty: nobody marked the wish
+  ConfirmingOrder order;  // empty fields: the mark did not say
 };
 
 struct SignInResult {
@@ -210,12 +217,13 @@ class FleetStore {
   RedisFailure ReleaseOrderLock(const std::string& wish, const std::string& member);
   // The lock's holder is about to confirm its order; from then on an order
   // may stand at the service. A holder that vanishes before its mark placed
-  // no order, so its lock may be given up by another member.
-  RedisFailure NoteConfirming(const std::string& wish, const std::string& member);
+  // no order, so its lock may be given up by another member. The mark names
+  // the order, for a person to check should its outcome stay unknown.
+  RedisFailure NoteConfirming(const std::string& wish, const std::string& member, const ConfirmingOrder& order);
   // Who holds the wish's order lock; empty: nobody.
   HolderResult OrderLockHolder(const std::string& wish);
-  // Who marked the wish's order as confirming; empty: nobody.
-  HolderResult ReadConfirming(const std::string& wish);
+  // Who marked the wish's order as confirming (empty: nobody), and the order.
+  ConfirmingResult ReadConfirming(const std::string& wish);
   // Whether the member's heartbeat is alive (false when Redis fails too:
   // see `failure`).
   AliveResult MemberAlive(const std::string& member);

@@ -30,7 +30,8 @@ FleetWorkShare::FleetWorkShare(std::shared_ptr<FleetStore> store, const FleetMem
       wishes_(std::move(wishes)),
       ended_(wishes_.size()),
       seen_(wishes_.size()),
-      seenSignals_(wishes_.size()) {
+      seenSignals_(wishes_.size()),
+      inDoubt_(wishes_.size()) {
   for (std::size_t w = 0; w < wishes_.size(); ++w) {
     const bool named = w < settings.wishNames.size() && !settings.wishNames[w].empty();
     names_.push_back(named ? settings.wishNames[w] : DefaultWishName(account_, w));
@@ -123,7 +124,7 @@ OrderPermit FleetWorkShare::AfterLockRefused(std::size_t wishIndex, const std::s
   if (holder.empty() || holder == member_) return OrderPermit::kNotNow;
   const AliveResult alive = store_->MemberAlive(holder);
   if (alive.failure != RedisFailure::kNone || alive.alive) return OrderPermit::kNotNow;
-  const HolderResult confirming = store_->ReadConfirming(names_[wishIndex]);
+  const ConfirmingResult confirming = store_->ReadConfirming(names_[wishIndex]);
   if (confirming.failure != RedisFailure::kNone) return OrderPermit::kNotNow;
   if (confirming.holder != holder) {
     if (store_->ReleaseOrderLock(names_[wishIndex], holder) != RedisFailure::kNone) return OrderPermit::kNotNow;
@@ -134,7 +135,18 @@ OrderPermit FleetWorkShare::AfterLockRefused(std::size_t wishIndex, const std::s
   if (recorded.failure != RedisFailure::kNone) return OrderPermit::kNotNow;
   // Another outcome was there first (the holder recorded it as it went):
   // the wish ends for the fleet through it.
-  return recorded.recorded ? OrderPermit::kInDoubt : OrderPermit::kNotNow;
+  if (!recorded.recorded) return OrderPermit::kNotNow;
+  if (!confirming.order.train.empty()) {
+    std::lock_guard lock(mutex_);
+    inDoubt_[wishIndex] = confirming.order;
+  }
+  return OrderPermit::kInDoubt;
+}
+
+std::optional<ConfirmingOrder> FleetWorkShare::OrderInDoubt(std::size_t wishIndex) {
+  std::lock_guard lock(mutex_);
+  if (wishIndex >= inDoubt_.size()) return std::nullopt;
+  return inDoubt_[wishIndex];
 }
 
 bool FleetWorkShare::OrderLeftInDoubt(std::size_t wishIndex) {
@@ -145,13 +157,14 @@ bool FleetWorkShare::OrderLeftInDoubt(std::size_t wishIndex) {
   return AfterLockRefused(wishIndex, lock.holder) == OrderPermit::kInDoubt;
 }
 
-bool FleetWorkShare::Confirming(std::size_t wishIndex) {
+bool FleetWorkShare::Confirming(std::size_t wishIndex, const GrabTask& task) {
   if (wishIndex >= wishes_.size()) return false;
   // Written down before the confirmation goes. Unwritten, it does not go:
   // should this member vanish, the others would take the lock for one that
   // placed no order and order again.
+  const ConfirmingOrder order{task.stationTrainCode, task.trainDate, task.seatType};
   for (int tries = 0; tries < kRecordTries; ++tries) {
-    if (store_->NoteConfirming(names_[wishIndex], member_) == RedisFailure::kNone) {
+    if (store_->NoteConfirming(names_[wishIndex], member_, order) == RedisFailure::kNone) {
       // A lease lost meanwhile: the next holder orders.
       return held_.load();
     }

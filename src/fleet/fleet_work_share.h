@@ -31,7 +31,8 @@ class FleetWorkShare : public WorkShare {
                                             const std::stop_token& stop) override;
   std::stop_token SeenElsewhereSignal(std::size_t wishIndex) override;
   OrderPermit BeforeOrder(std::size_t wishIndex) override;
-  bool Confirming(std::size_t wishIndex) override;
+  bool Confirming(std::size_t wishIndex, const GrabTask& task) override;
+  std::optional<ConfirmingOrder> OrderInDoubt(std::size_t wishIndex) override;
   bool OrderLeftInDoubt(std::size_t wishIndex) override;
   void AfterOrder(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) override;
   std::stop_token WishEnded(std::size_t wishIndex) override;
@@ -69,10 +70,11 @@ class FleetWorkShare : public WorkShare {
   std::vector<std::stop_source> ended_;  // one per wish; the sources themselves are thread-safe
 
   std::atomic<bool> held_{false};
-  std::mutex mutex_;  // guards seen_ and seenSignals_
+  std::mutex mutex_;  // guards seen_, seenSignals_ and inDoubt_
   std::condition_variable_any seenArrived_;
-  std::vector<std::optional<SeenSeat>> seen_;  // the latest seat seen elsewhere, per wish
-  std::vector<std::stop_source> seenSignals_;  // stopped while seen_ holds the wish's seat
+  std::vector<std::optional<SeenSeat>> seen_;            // the latest seat seen elsewhere, per wish
+  std::vector<std::stop_source> seenSignals_;            // stopped while seen_ holds the wish's seat
+  std::vector<std::optional<ConfirmingOrder>> inDoubt_;  // per wish, once found in doubt
 };
 
 // The fleet's name of the session's wish `index` when none is given.

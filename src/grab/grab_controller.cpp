@@ -348,11 +348,27 @@ struct GrabController::Impl {
                            OrderChainEnd::kAccountInDoubt});
   }
 
+  // An order of the wish that another process confirmed may stand at the
+  // service: the report names that order where the process wrote it down,
+  // not this worker's last train.
+  void ReportLeftInDoubt(std::size_t wishIndex, const GrabTask& task, WorkShare& share) {
+    GrabTask inDoubt = task;
+    if (const std::optional<ConfirmingOrder> order = share.OrderInDoubt(wishIndex)) {
+      inDoubt.stationTrainCode = order->train;
+      inDoubt.trainDate = order->date;
+      inDoubt.seatType = order->seatType;
+      inDoubt.orderId.clear();
+    }
+    ReportInDoubt(wishIndex, inDoubt);
+  }
+
   // The chain's settings for one wish: with a share, its confirmation is
   // told to the share first.
   OrderChainSettings ChainSettingsFor(WorkShare* share, std::size_t wishIndex) const {
     OrderChainSettings settings = chainSettings;
-    if (share) settings.beforeConfirm = [share, wishIndex] { return share->Confirming(wishIndex); };
+    if (share) {
+      settings.beforeConfirm = [share, wishIndex](const GrabTask& task) { return share->Confirming(wishIndex, task); };
+    }
     return settings;
   }
 
@@ -416,7 +432,7 @@ struct GrabController::Impl {
       if (!WaitForSignIn(stop, round)) return;
       if (EndedByHeldAccount(wishIndex, task)) return;
       if (share && share->OrderLeftInDoubt(wishIndex)) {
-        ReportInDoubt(wishIndex, task);
+        ReportLeftInDoubt(wishIndex, task, *share);
         return;
       }
       ++attempts;
@@ -497,7 +513,7 @@ struct GrabController::Impl {
             const OrderPermit permit = share ? share->BeforeOrder(wishIndex) : OrderPermit::kGranted;
             if (permit == OrderPermit::kNotNow) continue;
             if (permit == OrderPermit::kInDoubt) {
-              ReportInDoubt(wishIndex, task);
+              ReportLeftInDoubt(wishIndex, task, *share);
               return;
             }
             const OrderOutcome outcome =
@@ -558,7 +574,7 @@ struct GrabController::Impl {
     if (permit == OrderPermit::kNotNow) return SeenOrder::kGoOn;
     FillFromTrain(task, seen.pair, seen.date, seen.train, seen.seatCode);
     if (permit == OrderPermit::kInDoubt) {
-      ReportInDoubt(wishIndex, task);
+      ReportLeftInDoubt(wishIndex, task, share);
       return SeenOrder::kEnded;
     }
     const OrderOutcome outcome =

@@ -140,7 +140,7 @@ OrderOutcome RunSteps(BookingClient& client, GrabTask& task, const OrderChainSet
   // does not abandon the run, neither its requests nor its waits, so that
   // its outcome is always learnt and reported; only closing the program does.
   if (settings.beforeConfirm) {
-    if (!settings.beforeConfirm()) return failed(End::kConfirm, grab_texts::ConfirmNotNoted());
+    if (!settings.beforeConfirm(task)) return failed(End::kConfirm, grab_texts::ConfirmNotNoted());
     // Noting it may take a while: a stop meanwhile still sends nothing.
     if (early.stop_requested()) return stopped();
   }

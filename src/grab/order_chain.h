@@ -20,7 +20,7 @@ struct OrderChainSettings {
   // Asked just before the confirmation goes, from when the order may stand
   // at the service (a fleet writes it down for the others); false: it must
   // not go, and the chain ends as failed with nothing placed. May be empty.
-  std::function<bool()> beforeConfirm{};
+  std::function<bool(const GrabTask&)> beforeConfirm{};
 };
 
 enum class OrderOutcomeKind {

@@ -25,6 +25,14 @@ struct SeenSeat {
   std::string seatCode;  // the service's seat type code
 };
 
+// The order a chain was confirming, as its orderer wrote it down: what a
+// person checks when its outcome is unknown.
+struct ConfirmingOrder {
+  std::string train;     // station train code
+  std::string date;      // yyyy-MM-dd
+  std::string seatType;  // the service's seat type code
+};
+
 // Whether a wish may be ordered now.
 enum class OrderPermit {
   kGranted,  // order it; AfterOrder follows the chain
@@ -65,7 +73,11 @@ class WorkShare {
   // order may stand at the service. False: it must not confirm (what the
   // others must know of it could not be written down, or this process no
   // longer orders); the chain ends as failed with nothing placed.
-  virtual bool Confirming(std::size_t /*wishIndex*/) { return true; }
+  virtual bool Confirming(std::size_t /*wishIndex*/, const GrabTask& /*task*/) { return true; }
+  // Once BeforeOrder or OrderLeftInDoubt found the wish in doubt: the order
+  // whose outcome is unknown, as the process that confirmed it wrote it
+  // down (nothing when it did not say).
+  virtual std::optional<ConfirmingOrder> OrderInDoubt(std::size_t /*wishIndex*/) { return std::nullopt; }
   // After the chain that BeforeOrder allowed, before anyone is told of it.
   virtual void AfterOrder(std::size_t wishIndex, const GrabTask& task, const OrderOutcome& outcome) = 0;
   // Stops the wish's worker, as a stop does, once the wish ended elsewhere.

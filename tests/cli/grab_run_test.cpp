@@ -522,6 +522,9 @@ TEST_F(SlowFleetGrabRunTest, AHolderKilledWhileConfirmingLeavesACaseForAPersonNo
 
   EXPECT_EQ(second.Wait(), 4) << second.Err();
   EXPECT_EQ(CountOf(second.Out(), "{\"event\":\"manual_check\",\"account\":\"demo\""), 1u) << second.Out();
+  EXPECT_TRUE(Contains(second.Out(), "\"date\":\"" + DateOf(0) + "\",\"train\":\"" + TrainOf(0) + "\""))
+      << "the case names the order the killed holder confirmed\n"
+      << second.Out();
   EXPECT_EQ(CountOf(sim_.Requests(), confirm), 1u) << "a second order";
   const fleet::OutcomeResult outcome = store_.ReadOutcome(fleet::DefaultWishName("demo", 0));
   ASSERT_TRUE(outcome.outcome);

@@ -100,13 +100,21 @@ TEST_F(FleetTest, ALockLeftByAMemberThatIsGoneIsTakenOverOrBecomesACaseForAPerso
     const std::string name = DefaultWishName("alice", 0);
     ASSERT_TRUE(store->TakeOrderLock(name, "m1").taken);
     if (c.holderConfirmed) {
-      ASSERT_EQ(store->NoteConfirming(name, "m1"), RedisFailure::kNone);
+      ASSERT_EQ(store->NoteConfirming(name, "m1", ConfirmingOrder{"G1313", "2027-01-20", "O"}), RedisFailure::kNone);
     }
     if (c.holderAlive) {
       ASSERT_EQ(store->Beat("m1", "127.0.0.2"), RedisFailure::kNone);
     }
 
     EXPECT_EQ(share.BeforeOrder(0), c.permit);
+    // The case for a person names the order the vanished member confirmed.
+    const std::optional<ConfirmingOrder> inDoubt = share.OrderInDoubt(0);
+    ASSERT_EQ(inDoubt.has_value(), c.permit == OrderPermit::kInDoubt);
+    if (inDoubt) {
+      EXPECT_EQ(inDoubt->train, "G1313");
+      EXPECT_EQ(inDoubt->date, "2027-01-20");
+      EXPECT_EQ(inDoubt->seatType, "O");
+    }
     EXPECT_EQ(store->TakeOrderLock(name, "m2").taken, c.lockOurs);
     const OutcomeResult outcome = store->ReadOutcome(name);
     ASSERT_EQ(outcome.outcome.has_value(), c.outcome.has_value());
@@ -131,12 +139,22 @@ TEST_F(FleetTest, AConfirmationGoesOnlyOnceWrittenDownAndOnlyFromTheHolder) {
   const std::string name = DefaultWishName("alice", 0);
   share.SetHeld(true);
   ASSERT_EQ(share.BeforeOrder(0), OrderPermit::kGranted);
-  EXPECT_TRUE(share.Confirming(0));
-  EXPECT_EQ(store->ReadConfirming(name).holder, "m1");
+  GrabTask task;
+  task.stationTrainCode = "D5";
+  task.trainDate = "2027-01-20";
+  task.seatType = "M";
+  EXPECT_TRUE(share.Confirming(0, task));
+  const ConfirmingResult mark = store->ReadConfirming(name);
+  EXPECT_EQ(mark.holder, "m1");
+  EXPECT_EQ(mark.order.train, "D5");
+  EXPECT_EQ(mark.order.date, "2027-01-20");
+  EXPECT_EQ(mark.order.seatType, "M");
   share.SetHeld(false);
-  EXPECT_FALSE(share.Confirming(0)) << "the lease went: the next holder orders";
+  EXPECT_FALSE(share.Confirming(0, task)) << "the lease went: the next holder orders";
   ASSERT_EQ(store->ReleaseOrderLock(name, "m1"), RedisFailure::kNone);
-  EXPECT_EQ(store->ReadConfirming(name).holder, "") << "a released lock takes its mark along";
+  const ConfirmingResult unmarked = store->ReadConfirming(name);
+  EXPECT_EQ(unmarked.holder, "") << "a released lock takes its mark along";
+  EXPECT_EQ(unmarked.order.train, "");
 }
 
 }  // namespace

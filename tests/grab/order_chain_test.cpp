@@ -184,7 +184,7 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
     service.ClearRequests();
     // The confirmation is told before it goes, and only when it goes.
     std::vector<std::size_t> stepsBeforeConfirmTold;
-    settings.beforeConfirm = [&] {
+    settings.beforeConfirm = [&](const GrabTask&) {
       stepsBeforeConfirmTold.push_back(service.Paths().size());
       return true;
     };
@@ -201,7 +201,7 @@ TEST_F(OrderChainTest, FailingStepEndsTheRunWithItsMessage) {
 // A confirmation that could not be written down where it must be (a
 // fleet's Redis) does not go: the chain fails with nothing placed.
 TEST_F(OrderChainTest, AConfirmationThatMayNotGoEndsTheChainBeforeIt) {
-  settings.beforeConfirm = [] { return false; };
+  settings.beforeConfirm = [](const GrabTask&) { return false; };
   const OrderOutcome outcome = RunOrderChain(client, task, settings);
   EXPECT_EQ(outcome.kind, OrderOutcomeKind::kFailed);
   EXPECT_EQ(outcome.end, OrderChainEnd::kConfirm);
