@@ -390,7 +390,7 @@ TEST_F(OrderChainTest, TwoChainsOfOneAccountGoOneAfterTheOther) {
   std::shared_future<void> mayConfirm = letFirstConfirm.get_future().share();
   OrderChainSettings first = settings;
   first.accountGate = &gate;
-  first.beforeConfirm = [&firstAtConfirm, mayConfirm] {
+  first.beforeConfirm = [&firstAtConfirm, mayConfirm](const GrabTask&) {
     firstAtConfirm.set_value();
     mayConfirm.wait();
     return true;
